@@ -1,0 +1,56 @@
+// The exported functions and the call behind them: locate and load the
+// table, convert, release. Failures become the integer result only.
+#include "api/convert.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "api/pass.h"
+#include "platform/table_dir.h"
+#include "table/table.h"
+
+namespace kesti {
+namespace {
+
+// The success value: the address of the input's terminating NUL as a 32-bit
+// value. Where addresses are wider its low half can be 0, which would read as
+// failure, so 1 stands in then.
+std::int32_t SuccessValue(const char* end) {
+    const auto low = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(end));
+    return low == 0 ? 1 : static_cast<std::int32_t>(low);
+}
+
+std::int32_t ConvertText(const char* input, char* output, const char* fileName) {
+    if (!input || !output) return 0;
+
+    // Room for the directory, one separator and the file name.
+    char path[kDirectoryCapacity + 1 + sizeof kSyllableTableName];
+    static_assert(sizeof kSyllableTableName == sizeof kWordTableName);
+    std::int32_t error = 0;
+    const std::uint32_t length = GetTableDirectory(path, kDirectoryCapacity, error);
+    if (length == 0) return error;
+    if (length >= kDirectoryCapacity) return 0;  // did not fit: nothing usable was written
+    path[length] = kPathSeparator;
+    std::memcpy(path + length + 1, fileName, std::strlen(fileName) + 1);
+
+    ConversionTable table;
+    if (LoadTable(path, table) != LoadStatus::Ok) return 0;
+
+    // The output is touched only once the table is loaded.
+    const std::size_t size = std::strlen(input);
+    const PassProgress progress = RunConversionPass(table, input, size, true, output, SIZE_MAX);
+    output[progress.written] = '\0';
+    ReleaseTable(table);
+    return SuccessValue(input + size);
+}
+
+}  // namespace
+}  // namespace kesti
+
+extern "C" KESTI_EXPORT int32_t KESTI_CALL ConvertWGToPinyin(const char* input, char* output) {
+    return kesti::ConvertText(input, output, kesti::kSyllableTableName);
+}
+
+extern "C" KESTI_EXPORT int32_t KESTI_CALL ConvertWGToPinyinWord(const char* input, char* output) {
+    return kesti::ConvertText(input, output, kesti::kWordTableName);
+}

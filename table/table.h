@@ -1,0 +1,88 @@
+// Conversion tables: reading a table file into records and finding the
+// longest key at a position of the input.
+//
+// A table file holds one record per line: the key, one tab, the value. Lines
+// end at CR or LF; a pair of break bytes (CR LF, LF CR, CR CR, LF LF) is one
+// break. A line without a tab yields no record; a line with several tabs
+// keeps only the text between the first and the second tab as its value.
+// Only the first kMaxTableBytes bytes of a file are used, and a line cut by
+// that limit is dropped whole rather than kept truncated.
+//
+// The table owns one text buffer holding the file's bytes; splitting writes
+// NULs over tabs and line breaks, so every key and value is a NUL-terminated
+// string inside it. Nothing here writes files, keeps state between calls or
+// talks to the operating system beyond reading the one file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kesti {
+
+inline constexpr std::size_t kMaxTableBytes = 1000000;
+// The record array holds 500,000 entries, the end marker included.
+inline constexpr std::size_t kMaxRecords = 499999;
+
+struct TableRecord {
+    const char* key;    // NUL-terminated, inside the table's text buffer
+    const char* value;  // NUL-terminated, inside the table's text buffer
+};
+
+struct ConversionTable {
+    char* text = nullptr;             // the file's bytes, split in place
+    TableRecord* records = nullptr;   // sorted by key; records[count].key == nullptr
+    std::size_t count = 0;
+    std::size_t maxKeyLength = 0;     // no match covers more input bytes than this
+    std::size_t maxValueLength = 0;   // no match emits more bytes than this
+    // firstByteEnd[c] is one past the last record whose folded first key byte
+    // is <= c, so the records starting with c are [firstByteEnd[c-1], firstByteEnd[c]).
+    std::uint32_t firstByteEnd[256] = {};
+};
+
+enum class LoadStatus {
+    Ok,
+    OpenFailed,   // the file is missing or cannot be opened
+    ReadFailed,   // the file opened but reading it failed (a directory, an I/O error)
+    OutOfMemory,  // the text buffer or the record array could not be obtained
+};
+
+// Reads, splits and sorts the table file at `path` into `table`, which must be
+// empty. On any status but Ok the table stays empty and nothing is held.
+// When `systemError` is given, it receives errno for OpenFailed and ReadFailed.
+LoadStatus LoadTable(const char* path, ConversionTable& table, int* systemError = nullptr);
+
+// Splits `size` bytes already in `text` (which must have room for size + 1
+// bytes) and sorts the records: the part of LoadTable after the read. The
+// table takes ownership of `text`, which must come from std::malloc.
+// `cutAtLimit` says the bytes end inside a line that continues past them.
+LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionTable& table);
+
+// Frees the text buffer and the record array; the table is empty afterwards.
+void ReleaseTable(ConversionTable& table);
+
+enum class CaseMode {
+    AsIs = 0,         // the value as stored
+    Capitalized = 1,  // the value's first byte raised
+    AllCaps = 2,      // every byte of the value raised
+};
+
+struct MatchResult {
+    const char* value = nullptr;  // inside the table's text buffer
+    std::size_t consumed = 0;     // input bytes covered by the key
+    CaseMode caseMode = CaseMode::AsIs;
+};
+
+// Finds the longest key that matches the input at text[0], ignoring the case
+// of ASCII letters, that is not followed by a letter, and that, if it runs
+// past the run of letters starting at text[0], is not followed by a hyphen
+// either. With keys "ch'ang" and "pei": "ch'ang." and "Pei-ching" match,
+// "ch'ang-an" and "changx" do not.
+//
+// `size` is the number of input bytes available from text[0]; a position at
+// or past it reads as the end of the input. The lookup reads at most
+// table.maxKeyLength + 1 bytes. Among keys that are equal ignoring case,
+// the record that stood last in the file wins.
+bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t size,
+                    MatchResult& match);
+
+}  // namespace kesti

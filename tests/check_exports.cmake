@@ -1,0 +1,23 @@
+# Fails unless LIBRARY's dynamic symbol table defines exactly the two
+# exported functions (besides the linker's own section markers).
+find_program(NM NAMES nm REQUIRED)
+execute_process(COMMAND ${NM} -D --defined-only --format=posix ${LIBRARY}
+  OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REPLACE "\n" ";" lines "${out}")
+set(names)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^([^ ]+) ")
+    set(name ${CMAKE_MATCH_1})
+    if(NOT name MATCHES "^(_init|_fini|_edata|_end|__bss_start)$")
+      list(APPEND names ${name})
+    endif()
+  endif()
+endforeach()
+list(SORT names)
+message(STATUS "exported: ${names}")
+if(NOT names STREQUAL "ConvertWGToPinyin;ConvertWGToPinyinWord")
+  message(FATAL_ERROR "expected exactly ConvertWGToPinyin and ConvertWGToPinyinWord, got: ${names}")
+endif()

@@ -1,0 +1,191 @@
+// The exported functions as a host sees them: the built shared library is
+// loaded with dlopen and called through dlsym, with tables in a temporary
+// directory named by KESTI_TABLE_DIR.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/test_support.h"
+
+namespace {
+
+using Convert = int32_t (*)(const char*, char*);
+using kesti::testing::TempDir;
+using kesti::testing::WriteFile;
+
+struct Library {
+    void* handle = nullptr;
+    Convert syllable = nullptr;
+    Convert word = nullptr;
+    Library() {
+        handle = dlopen(KESTI_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+        if (!handle) return;
+        syllable = reinterpret_cast<Convert>(dlsym(handle, "ConvertWGToPinyin"));
+        word = reinterpret_cast<Convert>(dlsym(handle, "ConvertWGToPinyinWord"));
+    }
+    ~Library() {
+        if (handle) dlclose(handle);
+    }
+};
+
+class Exports : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(lib.handle, nullptr) << dlerror();
+        ASSERT_NE(lib.syllable, nullptr);
+        ASSERT_NE(lib.word, nullptr);
+        setenv("KESTI_TABLE_DIR", dir.path.c_str(), 1);
+    }
+    void TearDown() override { unsetenv("KESTI_TABLE_DIR"); }
+
+    void Tables(const std::string& syllables, const std::string& words) {
+        WriteFile(dir.File("kestisyl.txt"), syllables);
+        WriteFile(dir.File("kestiwrd.txt"), words);
+    }
+
+    // Converts into a buffer of exactly `room` bytes, so that the
+    // sanitizers see a write one byte too far.
+    std::string Call(Convert fn, const std::string& input, std::size_t room, int32_t* result = nullptr) {
+        std::vector<char> in(input.begin(), input.end());
+        in.push_back('\0');
+        std::vector<char> out(room, '#');
+        const int32_t r = fn(in.data(), out.data());
+        if (result) *result = r;
+        EXPECT_NE(r, 0);
+        return std::string(out.data(), strnlen(out.data(), out.size()));
+    }
+
+    Library lib;
+    TempDir dir;
+};
+
+TEST_F(Exports, ConvertWithEachTable) {
+    Tables("pei\tbei\r\nching\tjing\r\nhs\xFC" "eh\txue\r\nta\tda\r\n",
+           "pei\tbei\r\nching\tjing\r\nPei-ching\tBeijing\r\n");
+    EXPECT_EQ(Call(lib.syllable, "Pei-ching ta-hs\xFC" "eh", 16), "Bei-jing da-xue");
+    EXPECT_EQ(Call(lib.word, "Pei-ching", 8), "Beijing");
+    EXPECT_EQ(Call(lib.syllable, "Chang, Ch'ang.", 15), "Chang, Ch'ang.");
+}
+
+TEST_F(Exports, IdenticalTablesGiveIdenticalOutput) {
+    const std::string table = "chang\tzhang\nch'ang\tchang\ntung\tdong\n";
+    Tables(table, table);
+    for (const char* in : {"Chang, Ch'ang.", "xchang", "tungtung", "changx", "123", " ", ""}) {
+        EXPECT_EQ(Call(lib.syllable, in, 64), Call(lib.word, in, 64)) << in;
+    }
+    EXPECT_EQ(Call(lib.syllable, "Chang, Ch'ang.", 15), "Zhang, Chang.");
+    EXPECT_EQ(Call(lib.syllable, "xchang tungtung changx", 23), "xzhang tungdong changx");
+}
+
+TEST_F(Exports, EmptyInputGivesEmptyOutputAndSuccess) {
+    Tables("a\tb\n", "a\tb\n");
+    int32_t result = 0;
+    EXPECT_EQ(Call(lib.syllable, "", 1, &result), "");
+    EXPECT_NE(result, 0);
+}
+
+TEST_F(Exports, SuccessValueIsTheAddressOfTheInputsNul) {
+    Tables("a\tb\n", "a\tb\n");
+    const char input[] = "a a";
+    char out[4];
+    const int32_t r = lib.syllable(input, out);
+    const auto expected = static_cast<int32_t>(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(input + 3)));
+    EXPECT_EQ(r, expected == 0 ? 1 : expected);
+    EXPECT_STREQ(out, "b b");
+}
+
+TEST_F(Exports, SuccessNeverReadsAsFailureWhenTheAddressEndsInZeroBits) {
+    // Place the input so that its NUL sits at an address whose low 32 bits
+    // are 0: the truncated address would read as failure.
+    Tables("a\tb\n", "a\tb\n");
+    const long page = sysconf(_SC_PAGESIZE);
+    void* mapped = MAP_FAILED;
+    uintptr_t boundary = 0;
+    for (uintptr_t high = 0x10; high < 0x7000 && mapped == MAP_FAILED; high += 0x101) {
+        boundary = high << 32;
+        mapped = mmap(reinterpret_cast<void*>(boundary - page), 2 * page, PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+        if (mapped != MAP_FAILED && reinterpret_cast<uintptr_t>(mapped) != boundary - page) {
+            munmap(mapped, 2 * page);
+            mapped = MAP_FAILED;
+        }
+    }
+    if (mapped == MAP_FAILED) GTEST_SKIP() << "no address with zero low bits could be mapped";
+    char* input = reinterpret_cast<char*>(boundary) - 1;
+    input[0] = 'a';
+    input[1] = '\0';
+    char out[2];
+    EXPECT_EQ(lib.syllable(input, out), 1);
+    EXPECT_STREQ(out, "b");
+    munmap(mapped, 2 * page);
+}
+
+TEST_F(Exports, MissingTableLeavesTheOutputUntouched) {
+    char out[8] = "keepme";
+    EXPECT_EQ(lib.syllable("chang", out), 0);
+    EXPECT_STREQ(out, "keepme");
+    WriteFile(dir.File("kestisyl.txt"), "chang\tzhang\n");
+    EXPECT_EQ(lib.word("chang", out), 0);  // only the syllable table exists
+    EXPECT_STREQ(out, "keepme");
+    EXPECT_NE(lib.syllable("chang", out), 0);
+    EXPECT_STREQ(out, "zhang");
+}
+
+TEST_F(Exports, NullPointersAreRefused) {
+    Tables("a\tb\n", "a\tb\n");
+    char out[8] = "keep";
+    EXPECT_EQ(lib.syllable(nullptr, out), 0);
+    EXPECT_STREQ(out, "keep");
+    EXPECT_EQ(lib.word("a", nullptr), 0);
+}
+
+TEST_F(Exports, ATableReplacedBetweenCallsTakesEffectAtTheSecond) {
+    Tables("chang\tzhang\n", "");
+    EXPECT_EQ(Call(lib.syllable, "chang", 6), "zhang");
+    WriteFile(dir.File("kestisyl.txt"), "chang\tCHANG-2\r\n");
+    EXPECT_EQ(Call(lib.syllable, "chang", 8), "CHANG-2");
+}
+
+TEST_F(Exports, ADirectoryTooLongForThePathBufferFails) {
+    Tables("a\tb\n", "a\tb\n");
+    std::string longDir = dir.path.string();
+    while (longDir.size() < 300) longDir += "/sub";
+    setenv("KESTI_TABLE_DIR", longDir.c_str(), 1);
+    char out[8] = "keep";
+    EXPECT_EQ(lib.syllable("a", out), 0);
+    EXPECT_STREQ(out, "keep");
+    // 259 characters still fit (260 with the NUL).
+    std::string fits = dir.path.string() + "/";
+    fits.append(259 - fits.size(), 'd');
+    std::filesystem::create_directories(fits);
+    WriteFile(fits + "/kestisyl.txt", "a\tb\n");
+    setenv("KESTI_TABLE_DIR", fits.c_str(), 1);
+    EXPECT_NE(lib.syllable("a", out), 0);
+    EXPECT_STREQ(out, "b");
+}
+
+TEST_F(Exports, UnreadableTableIsAFailureNotAnEmptyTable) {
+    std::filesystem::create_directory(dir.File("kestisyl.txt"));
+    char out[8] = "keep";
+    EXPECT_EQ(lib.syllable("a", out), 0);
+    EXPECT_STREQ(out, "keep");
+}
+
+TEST_F(Exports, WithoutTheVariableTheTablesBesideTheLibraryAreUsed) {
+    unsetenv("KESTI_TABLE_DIR");
+    // The build tree puts the shipped tables in share/kesti beside lib/.
+    std::string tables = std::string(KESTI_BUILD_TABLES) + "/kestisyl.txt";
+    if (access(tables.c_str(), R_OK) != 0) GTEST_SKIP() << "no shipped tables in " << KESTI_BUILD_TABLES;
+    char out[32];
+    EXPECT_NE(lib.syllable("Pei-ching", out), 0);
+    EXPECT_STREQ(out, "Bei-jing");
+}
+
+}  // namespace

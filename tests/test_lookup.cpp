@@ -1,0 +1,118 @@
+// Finding the longest acceptable key at a position of the input.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "tests/test_support.h"
+
+namespace kesti {
+namespace {
+
+using testing::TestTable;
+
+struct Found {
+    std::string value;
+    std::size_t consumed;
+    CaseMode mode;
+    bool operator==(const Found&) const = default;
+};
+
+std::optional<Found> Look(const ConversionTable& table, const std::string& input) {
+    MatchResult m;
+    if (!LookupAtCursor(table, input.c_str(), input.size(), m)) return std::nullopt;
+    return Found{m.value, m.consumed, m.caseMode};
+}
+
+const char kSyllables[] = "chang\tzhang\r\nch'ang\tchang\r\nhs\xFC\txu\r\nhs\xFC" "eh\txue\r\n";
+
+TEST(Lookup, FindsTheLongestKeyThatEndsTheLetterRun) {
+    TestTable t(kSyllables);
+    EXPECT_EQ(Look(t.table, "chang"), (Found{"zhang", 5, CaseMode::AsIs}));
+    EXPECT_EQ(Look(t.table, "ch'ang"), (Found{"chang", 6, CaseMode::AsIs}));
+    EXPECT_EQ(Look(t.table, "hs\xFC" "eh"), (Found{"xue", 5, CaseMode::AsIs}));
+    EXPECT_EQ(Look(t.table, "hs\xFC"), (Found{"xu", 3, CaseMode::AsIs}));
+    EXPECT_EQ(Look(t.table, "ch'ang."), (Found{"chang", 6, CaseMode::AsIs}));
+    EXPECT_EQ(Look(t.table, "ch'ang an"), (Found{"chang", 6, CaseMode::AsIs}));
+    EXPECT_EQ(Look(t.table, "chang-an"), (Found{"zhang", 5, CaseMode::AsIs}));
+}
+
+TEST(Lookup, KeysPastTheLetterRunMustNotBeFollowedByAHyphenOrLetter) {
+    TestTable t(kSyllables);
+    EXPECT_EQ(Look(t.table, "ch'ang-an"), std::nullopt);
+    EXPECT_EQ(Look(t.table, "hs\xFC" "eh-"), std::nullopt);
+    EXPECT_EQ(Look(t.table, "changx"), std::nullopt);
+    EXPECT_EQ(Look(t.table, "hs\xFC" "x"), std::nullopt);
+    // "hsü-" ends the key exactly past the letters "hs": a hyphen there
+    // follows a key longer than the run, so it is refused as well.
+    EXPECT_EQ(Look(t.table, "hs\xFC-"), std::nullopt);
+    // The u umlaut is compared exactly: its capital does not match.
+    EXPECT_EQ(Look(t.table, "hs\xDC"), std::nullopt);
+}
+
+TEST(Lookup, AKeyOfExactlyTheRunIsAcceptedBeforeAHyphen) {
+    TestTable t("pei\tbei\nPei-ching\tBeijing\n");
+    EXPECT_EQ(Look(t.table, "Pei-ching"), (Found{"Beijing", 9, CaseMode::Capitalized}));
+    EXPECT_EQ(Look(t.table, "Pei-ching-shih"), (Found{"bei", 3, CaseMode::Capitalized}));
+    EXPECT_EQ(Look(t.table, "Pei-chingx"), (Found{"bei", 3, CaseMode::Capitalized}));
+}
+
+TEST(Lookup, CaseModeFollowsTheFirstAndLastMatchedByte) {
+    TestTable t("chang\tzhang\na\tx\nhs\xFC\txu\n");
+    EXPECT_EQ(Look(t.table, "Chang")->mode, CaseMode::Capitalized);
+    EXPECT_EQ(Look(t.table, "CHANG")->mode, CaseMode::AllCaps);
+    EXPECT_EQ(Look(t.table, "chanG")->mode, CaseMode::AllCaps);
+    EXPECT_EQ(Look(t.table, "cHANg")->mode, CaseMode::AsIs);
+    EXPECT_EQ(Look(t.table, "A")->mode, CaseMode::AllCaps);
+    // A key ending in a non-letter never turns all caps through that byte.
+    EXPECT_EQ(Look(t.table, "HS\xFC")->mode, CaseMode::Capitalized);
+}
+
+TEST(Lookup, NoMatchCases) {
+    TestTable empty("");
+    EXPECT_EQ(Look(empty.table, "chang"), std::nullopt);
+    TestTable t(kSyllables);
+    EXPECT_EQ(Look(t.table, "'chang"), std::nullopt);  // not on a letter
+    EXPECT_EQ(Look(t.table, ""), std::nullopt);
+    EXPECT_EQ(Look(t.table, "xyz"), std::nullopt);
+    // Keys that begin with a non-letter are never found.
+    TestTable odd("'a\tx\n\tempty\n-\th\n");
+    EXPECT_EQ(Look(odd.table, "a"), std::nullopt);
+}
+
+TEST(Lookup, BlockAtTheStartOfTheTableWithNothingAcceptable) {
+    // "aa" sorts first; at "aab" the block {aa, aab-} holds nothing acceptable.
+    TestTable t("aa\tx\naab-\ty\nb\tz\n");
+    EXPECT_EQ(Look(t.table, "aabc"), std::nullopt);
+    EXPECT_EQ(Look(t.table, "aa"), (Found{"x", 2, CaseMode::AsIs}));
+}
+
+TEST(Lookup, TheLastOfEqualKeysWins) {
+    TestTable t("Chang\tfirst\nchang\tsecond\nCHANG\tthird\nchan\tother\n");
+    EXPECT_EQ(Look(t.table, "chang")->value, "third");
+}
+
+TEST(Lookup, ReadsNoFurtherThanTheLongestKeyAndTheByteAfterIt) {
+    TestTable t("ab\tx\nabcd\ty\n");
+    // Only `size` bytes are valid: the lookup must treat the rest as the end.
+    const char input[] = {'a', 'b', 'c', 'd'};
+    MatchResult m;
+    ASSERT_TRUE(LookupAtCursor(t.table, input, sizeof input, m));
+    EXPECT_EQ(m.consumed, 4u);
+    ASSERT_TRUE(LookupAtCursor(t.table, input, 2, m));
+    EXPECT_EQ(m.consumed, 2u);
+}
+
+TEST(Lookup, CostDoesNotGrowWithTheLetterRun) {
+    // A regression guard for the quadratic retry: with a key "a", every
+    // position of a long run is looked up; each lookup must stop early.
+    TestTable t("ab\tx\n");
+    const std::string run(1 << 20, 'a');
+    MatchResult m;
+    for (std::size_t i = 0; i < run.size(); i += 4099)
+        EXPECT_FALSE(LookupAtCursor(t.table, run.data() + i, run.size() - i, m));
+}
+
+}  // namespace
+}  // namespace kesti

@@ -1,0 +1,96 @@
+// The conversion pass: copying, casing, and converting in pieces.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "api/pass.h"
+#include "tests/test_support.h"
+
+namespace kesti {
+namespace {
+
+using testing::Convert;
+using testing::TestTable;
+
+TEST(Pass, TheOverviewExample) {
+    TestTable syllables("pei\tbei\nching\tjing\nhs\xFC" "eh\txue\n");
+    EXPECT_EQ(Convert(syllables.table, "Pei-ching ta-hs\xFC" "eh"), "Bei-jing ta-xue");
+    TestTable words("pei\tbei\nching\tjing\nPei-ching\tBeijing\n");
+    EXPECT_EQ(Convert(words.table, "Pei-ching"), "Beijing");
+}
+
+TEST(Pass, RetriesInsideARunButNeverEndsBeforeALetter) {
+    TestTable t("chang\tzhang\ntung\tdong\n");
+    EXPECT_EQ(Convert(t.table, "xchang"), "xzhang");
+    EXPECT_EQ(Convert(t.table, "tungtung"), "tungdong");
+    EXPECT_EQ(Convert(t.table, "changx"), "changx");
+    EXPECT_EQ(Convert(t.table, "xyz"), "xyz");
+}
+
+TEST(Pass, CapitalizesEachWordOnItsOwn) {
+    TestTable t("chang\tzhang\nch'ang\tchang\n");
+    EXPECT_EQ(Convert(t.table, "Chang, Ch'ang."), "Zhang, Chang.");
+    EXPECT_EQ(Convert(t.table, "CHANG chang CH'ANG"), "ZHANG zhang CHANG");
+}
+
+TEST(Pass, InputWithoutLettersIsCopiedOnce) {
+    TestTable t("a\tb\n");
+    for (const char* s : {"123", " ", ",.;!", "", "\xFC\xEA\x92"}) EXPECT_EQ(Convert(t.table, s), s);
+}
+
+TEST(Pass, EmptyValuesAndHighBytesInValues) {
+    TestTable t("er\t\nhsu\tx\xFC\n");
+    EXPECT_EQ(Convert(t.table, "Er-ERhsu"), "-ERx\xFC");  // "ERhsu" is one run: no match
+    EXPECT_EQ(Convert(t.table, "Er HSU"), " X\xFC");
+}
+
+TEST(Pass, NulBytesInTheMiddleAreCopied) {
+    TestTable t("a\tb\n");
+    const std::string in("a\0a", 3);
+    EXPECT_EQ(Convert(t.table, in), std::string("b\0b", 3));
+}
+
+TEST(Pass, InPiecesEqualsWhole) {
+    // Random inputs fed with random piece sizes and a small output give the
+    // same bytes as one call over the whole input.
+    TestTable t("ch'ang\tchang\nchang\tzhang\nch'ang-an\tChang'an\nan\tAN-LONGER-VALUE\na\tA\n");
+    std::mt19937 rng(7);
+    const std::string alphabet = "cChHaAnNg'- .x";
+    for (int round = 0; round < 300; ++round) {
+        std::string input;
+        const int length = static_cast<int>(rng() % 200);
+        for (int i = 0; i < length; ++i) input += alphabet[rng() % alphabet.size()];
+        const std::string whole = Convert(t.table, input);
+
+        std::string pieces, pending;
+        char out[16];  // at least the longest value
+        std::size_t fed = 0;
+        for (bool final = false; !final;) {
+            const std::size_t step = 1 + rng() % 20;
+            pending.append(input, fed, step);
+            fed = std::min(input.size(), fed + step);
+            final = fed == input.size();
+            for (;;) {
+                const PassProgress p =
+                    RunConversionPass(t.table, pending.data(), pending.size(), final, out, sizeof out);
+                pieces.append(out, p.written);
+                pending.erase(0, p.consumed);
+                if (p.consumed == 0 && p.written == 0) break;
+            }
+        }
+        ASSERT_TRUE(pending.empty());
+        ASSERT_EQ(pieces, whole) << input;
+    }
+}
+
+TEST(Pass, StopsBeforeAValueThatDoesNotFit) {
+    TestTable t("a\tlong\n");
+    char out[3];
+    const PassProgress p = RunConversionPass(t.table, "xa", 2, true, out, sizeof out);
+    EXPECT_EQ(p.consumed, 1u);
+    EXPECT_EQ(p.written, 1u);
+}
+
+}  // namespace
+}  // namespace kesti

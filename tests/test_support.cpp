@@ -1,0 +1,17 @@
+#include "tests/test_support.h"
+
+#include <algorithm>
+
+#include "api/pass.h"
+
+namespace kesti::testing {
+
+std::string Convert(const ConversionTable& table, std::string_view input) {
+    std::string output(input.size() * std::max<std::size_t>(1, table.maxValueLength), '\0');
+    const PassProgress progress =
+        RunConversionPass(table, input.data(), input.size(), true, output.data(), output.size());
+    output.resize(progress.written);
+    return output;
+}
+
+}  // namespace kesti::testing

@@ -1,0 +1,57 @@
+// Helpers shared by the tests: tables built from literal bytes, temporary
+// directories, and files written byte for byte.
+#pragma once
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include "table/table.h"
+
+namespace kesti::testing {
+
+// A table split and sorted from `bytes`, released when it goes out of scope.
+struct TestTable {
+    ConversionTable table;
+    explicit TestTable(std::string_view bytes, bool cutAtLimit = false) {
+        char* text = static_cast<char*>(std::malloc(bytes.size() + 1));
+        std::memcpy(text, bytes.data(), bytes.size());
+        status = BuildTable(text, bytes.size(), cutAtLimit, table);
+    }
+    ~TestTable() { ReleaseTable(table); }
+    TestTable(const TestTable&) = delete;
+    TestTable& operator=(const TestTable&) = delete;
+    LoadStatus status;
+};
+
+// A fresh directory under the system's temporary directory, removed at the end.
+struct TempDir {
+    std::filesystem::path path;
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kesti-test-XXXXXX").string();
+        path = mkdtemp(pattern.data());
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    std::string File(const std::string& name) const { return (path / name).string(); }
+};
+
+inline void WriteFile(const std::string& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Converts `input` whole with `table`, through the bounded pass.
+std::string Convert(const ConversionTable& table, std::string_view input);
+
+}  // namespace kesti::testing

@@ -1,0 +1,48 @@
+#include <gtest/gtest.h>
+
+#include "text/text_rules.h"
+
+namespace kesti {
+namespace {
+
+TEST(TextRules, OnlyAsciiLettersAreLettersAndChangeCase) {
+    for (int b = 0; b < 256; ++b) {
+        const bool letter = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+        EXPECT_EQ(IsLetter(static_cast<unsigned char>(b)), letter) << b;
+        EXPECT_EQ(IsUpper(static_cast<unsigned char>(b)), b >= 'A' && b <= 'Z') << b;
+        const int upper = (b >= 'a' && b <= 'z') ? b - 32 : b;
+        EXPECT_EQ(ToUpper(static_cast<unsigned char>(b)), upper) << b;
+    }
+    // u umlaut and its capital are not letters and never change case.
+    EXPECT_EQ(ToUpper(0xFC), 0xFC);
+    EXPECT_EQ(FoldCase(0xDC), 0xDC);
+}
+
+TEST(TextRules, PunctuationBetweenZAndaSortsBeforeLetters) {
+    // Folding goes towards lower case, so [ \ ] ^ _ ` fall below 'a' and 'A'.
+    for (const char* punct : {"[", "\\", "]", "^", "_", "`"}) {
+        EXPECT_LT(CompareIgnoreCase(punct, "a"), 0) << punct;
+        EXPECT_LT(CompareIgnoreCase(punct, "A"), 0) << punct;
+    }
+    EXPECT_LT(CompareIgnoreCase("ch'ang", "chang"), 0);
+    EXPECT_GT(CompareIgnoreCase("Z", "_"), 0);
+}
+
+TEST(TextRules, CaseIsIgnoredForAsciiOnlyAndHighBytesCompareUnsigned) {
+    EXPECT_EQ(CompareIgnoreCase("HsUeH", "hsueh"), 0);
+    EXPECT_NE(CompareIgnoreCase("hs\xDC", "hs\xFC"), 0);  // capital and small umlaut differ
+    EXPECT_GT(CompareIgnoreCase("hs\xFC", "hsz"), 0);     // 0xFC is above every ASCII byte
+    EXPECT_LT(CompareIgnoreCase("ch", "cha"), 0);         // a proper prefix is lower
+    EXPECT_EQ(CompareIgnoreCase("", ""), 0);
+}
+
+TEST(TextRules, BoundedCompareStopsAtNOrAtTheEnd) {
+    EXPECT_EQ(CompareIgnoreCaseN("changx", "CHANG", 5), 0);
+    EXPECT_NE(CompareIgnoreCaseN("changx", "CHANG", 6), 0);
+    EXPECT_EQ(CompareIgnoreCaseN("abc", "xyz", 0), 0);
+    EXPECT_EQ(CompareIgnoreCaseN("ab", "AB", 10), 0);  // both end before n
+    EXPECT_LT(CompareIgnoreCaseN("ab", "abc", 10), 0);
+}
+
+}  // namespace
+}  // namespace kesti
