@@ -3,11 +3,17 @@
 # only those that are missing. Safe to run again.
 set -euo pipefail
 
+# --minimal: only what building the library, the command and the tests needs.
 packages=(
   cmake make g++ pkg-config binutils     # build, install test, export checks
   googletest libgtest-dev                # unit tests
-  libbenchmark-dev                       # benchmarks
+  python3                                # the table generator's test
 )
+if [ "${1:-}" != "--minimal" ]; then
+  packages+=(
+    libbenchmark-dev                     # benchmarks
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

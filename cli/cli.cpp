@@ -1,0 +1,275 @@
+#include "cli/cli.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <optional>
+
+#include "api/pass.h"
+#include "cli/stream.h"
+#include "platform/table_dir.h"
+#include "table/table.h"
+
+#ifndef KESTI_VERSION
+#define KESTI_VERSION "unknown"
+#endif
+
+namespace kesti {
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: kesti [OPTION]... [FILE]...\n"
+    "Convert Wade-Giles romanization to Hanyu Pinyin.\n"
+    "\n"
+    "Converts each FILE, or standard input when there is none or FILE is -, to\n"
+    "standard output.\n"
+    "\n"
+    "  -o, --output FILE   write to FILE (replaced only once everything converted)\n"
+    "      --word          use the word table (kestiwrd.txt) instead of the\n"
+    "                      syllable table (kestisyl.txt)\n"
+    "      --text TEXT     convert TEXT and print it with a line break\n"
+    "      --tables DIR    read the tables from DIR\n"
+    "      --encoding ENC  utf-8 (the default) or cp1252 (raw Windows-1252 bytes)\n"
+    "  -h, --help          show this help\n"
+    "  -V, --version       show the version\n"
+    "\n"
+    "Without --tables, the tables are read from $KESTI_TABLE_DIR when it is set,\n"
+    "else from share/kesti beside the directory that holds this program.\n"
+    "Exit status: 0 on success, 1 when a table or file cannot be read or\n"
+    "written, 2 on a usage error.\n";
+
+struct Options {
+    bool word = false;
+    std::optional<std::string> text;
+    std::optional<std::string> output;
+    std::string tables;
+    Encoding encoding = Encoding::Utf8;
+    std::vector<std::string> files;
+};
+
+std::string Reason(int error) { return std::strerror(error); }
+
+// Parses the arguments; returns an exit status when the run ends here.
+std::optional<int> Parse(const std::vector<std::string>& args, Options& options, std::ostream& out,
+                         std::ostream& err) {
+    auto usage = [&](const std::string& message) {
+        err << "kesti: " << message << "\nTry 'kesti --help' for more information.\n";
+        return kExitUsage;
+    };
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+            options.files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        // Options with a value take it from "--name=value" or the next argument.
+        std::string name = arg, value;
+        bool hasValue = false;
+        if (const std::size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+            hasValue = true;
+        }
+        auto takeValue = [&]() -> bool {
+            if (hasValue) return true;
+            if (i + 1 >= args.size()) return false;
+            value = args[++i];
+            return true;
+        };
+        if (name == "-h" || name == "--help") {
+            out << kUsage;
+            return kExitOk;
+        } else if (name == "-V" || name == "--version") {
+            out << "kesti " KESTI_VERSION "\n";
+            return kExitOk;
+        } else if (name == "--word" && !hasValue) {
+            options.word = true;
+        } else if (name == "-o" || name == "--output") {
+            if (!takeValue()) return usage("option '" + name + "' needs a file");
+            if (options.output) return usage("only one output file can be given");
+            options.output = value;
+        } else if (name == "--text") {
+            if (!takeValue()) return usage("option '--text' needs a text");
+            options.text = value;
+        } else if (name == "--tables") {
+            if (!takeValue()) return usage("option '--tables' needs a directory");
+            options.tables = value;
+        } else if (name == "--encoding") {
+            if (!takeValue()) return usage("option '--encoding' needs utf-8 or cp1252");
+            if (value == "utf-8" || value == "utf8" || value == "UTF-8") {
+                options.encoding = Encoding::Utf8;
+            } else if (value == "cp1252" || value == "windows-1252") {
+                options.encoding = Encoding::Cp1252;
+            } else {
+                return usage("unknown encoding '" + value + "' (use utf-8 or cp1252)");
+            }
+        } else {
+            return usage("unknown option '" + arg + "'");
+        }
+    }
+    if (options.text && !options.files.empty()) return usage("--text cannot be combined with files");
+    return std::nullopt;
+}
+
+// Holds the temporary file that becomes the output once everything is
+// converted; removed unless committed.
+struct PendingOutput {
+    std::string target, temporary;
+    std::ofstream stream;
+    ~PendingOutput() {
+        if (!temporary.empty()) std::remove(temporary.c_str());
+    }
+};
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+int ConvertAll(const Options& options, const ConversionTable& table, std::istream& in, std::ostream& out,
+               std::ostream& err) {
+    if (options.text) {
+        std::string converted;
+        const StreamResult r = ConvertString(table, options.encoding, *options.text, converted);
+        if (!r.ok) {
+            err << "kesti: --text: " << r.error << "\n";
+            return kExitFailure;
+        }
+        out << converted << "\n";
+        return kExitOk;
+    }
+    std::vector<std::string> files = options.files;
+    if (files.empty()) files.push_back("-");
+    for (const std::string& file : files) {
+        StreamResult r;
+        if (file == "-") {
+            r = ConvertStream(table, options.encoding, in, out);
+        } else {
+            struct stat info {};
+            if (stat(file.c_str(), &info) != 0) {
+                err << "kesti: " << file << ": " << Reason(errno) << "\n";
+                return kExitFailure;
+            }
+            if (S_ISDIR(info.st_mode)) {
+                err << "kesti: " << file << ": " << Reason(EISDIR) << "\n";
+                return kExitFailure;
+            }
+            std::ifstream input(file, std::ios::binary);
+            if (!input) {
+                err << "kesti: " << file << ": " << Reason(errno) << "\n";
+                return kExitFailure;
+            }
+            r = ConvertStream(table, options.encoding, input, out);
+        }
+        if (!r.ok) {
+            err << "kesti: " << (file == "-" ? "standard input" : file) << ": " << r.error << "\n";
+            return kExitFailure;
+        }
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunKesti(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+    Options options;
+    if (std::optional<int> done = Parse(args, options, out, err)) return *done;
+
+    // Never write over an input: the output is replaced only at the end, and
+    // the input would be read from a file that is about to go.
+    PendingOutput pending;
+    if (options.output) {
+        struct stat target {};
+        if (stat(options.output->c_str(), &target) == 0) {
+            for (const std::string& file : options.files) {
+                struct stat input {};
+                const int rc = file == "-" ? fstat(STDIN_FILENO, &input) : stat(file.c_str(), &input);
+                if (rc == 0 && SameFile(input, target)) {
+                    err << "kesti: " << *options.output << ": refusing to overwrite an input\n";
+                    return kExitUsage;
+                }
+            }
+        }
+    }
+
+    std::string directory = options.tables.empty() ? ProgramTableDirectory() : options.tables;
+    if (directory.empty()) {
+        err << "kesti: cannot determine the tables directory; use --tables DIR\n";
+        return kExitFailure;
+    }
+    const std::string path = directory + kPathSeparator + (options.word ? kWordTableName : kSyllableTableName);
+    ConversionTable table;
+    int error = 0;
+    switch (LoadTable(path.c_str(), table, &error)) {
+        case LoadStatus::Ok:
+            break;
+        case LoadStatus::OutOfMemory:
+            err << "kesti: " << path << ": " << Reason(ENOMEM) << "\n";
+            return kExitFailure;
+        default:
+            err << "kesti: " << path << ": " << Reason(error) << "\n";
+            return kExitFailure;
+    }
+    struct TableGuard {
+        ConversionTable& t;
+        ~TableGuard() { ReleaseTable(t); }
+    } guard{table};
+
+    if (!options.output) {
+        const int status = ConvertAll(options, table, in, out, err);
+        out.flush();
+        if (status == kExitOk && !out) {
+            err << "kesti: standard output: write error\n";
+            return kExitFailure;
+        }
+        return status;
+    }
+
+    pending.target = *options.output;
+    std::string pattern = pending.target + ".XXXXXX";
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0) {
+        err << "kesti: " << pending.target << ": " << Reason(errno) << "\n";
+        return kExitFailure;
+    }
+    pending.temporary = pattern;
+    // The new file gets the old one's mode, or the usual mode under umask.
+    struct stat old {};
+    mode_t mode;
+    if (stat(pending.target.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    fchmod(fd, mode);
+    close(fd);
+    pending.stream.open(pending.temporary, std::ios::binary | std::ios::trunc);
+    if (!pending.stream) {
+        err << "kesti: " << pending.temporary << ": " << Reason(errno) << "\n";
+        return kExitFailure;
+    }
+    const int status = ConvertAll(options, table, in, pending.stream, err);
+    if (status != kExitOk) return status;
+    pending.stream.close();
+    if (!pending.stream) {
+        err << "kesti: " << pending.target << ": write error\n";
+        return kExitFailure;
+    }
+    if (std::rename(pending.temporary.c_str(), pending.target.c_str()) != 0) {
+        err << "kesti: " << pending.target << ": " << Reason(errno) << "\n";
+        return kExitFailure;
+    }
+    pending.temporary.clear();
+    return kExitOk;
+}
+
+}  // namespace kesti

@@ -1,0 +1,234 @@
+#include "cli/stream.h"
+
+#include <algorithm>
+#include <array>
+#include <sstream>
+#include <vector>
+
+#include "api/pass.h"
+
+namespace kesti {
+namespace {
+
+// Windows-1252 bytes 0x80-0x9F as Unicode. The five bytes the code page
+// leaves undefined map to the C1 controls of the same number, both ways.
+constexpr std::array<std::uint16_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+constexpr std::uint32_t kCombiningDiaeresis = 0x0308;
+
+std::uint32_t CodePointOf(unsigned char byte) {
+    return (byte >= 0x80 && byte < 0xA0) ? kHighControls[byte - 0x80] : byte;
+}
+
+// The Windows-1252 byte for a code point, or -1 when it has none.
+int ByteOf(std::uint32_t cp) {
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
+    for (int i = 0; i < 32; ++i)
+        if (kHighControls[i] == cp) return 0x80 + i;
+    return -1;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Length of the UTF-8 sequence that `lead` starts, 0 when it starts none.
+int SequenceLength(unsigned char lead) {
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) return 3;
+    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    return 0;
+}
+
+// Decodes one complete sequence of `length` bytes; -1 when it is malformed
+// (a bad continuation byte, an overlong form, a surrogate, past U+10FFFF).
+long Decode(const unsigned char* s, int length) {
+    if (length == 1) return s[0];
+    std::uint32_t cp = s[0] & (0x7F >> length);
+    for (int i = 1; i < length; ++i) {
+        if ((s[i] & 0xC0) != 0x80) return -1;
+        cp = (cp << 6) | (s[i] & 0x3F);
+    }
+    static constexpr std::uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kMinimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return -1;
+    return static_cast<long>(cp);
+}
+
+// The conversion state of one stream.
+struct Converter {
+    const ConversionTable& table;
+    Encoding encoding;
+    std::ostream& out;
+    std::string pending;          // decoded Windows-1252 bytes not yet converted
+    std::vector<char> converted;  // the pass's output buffer
+    std::string encoded;          // output on its way out
+    std::string partial;          // an incomplete UTF-8 sequence carried between chunks
+    bool lastWasU = false;        // pending ends in a 'u' or 'U' read as such
+
+    Converter(const ConversionTable& t, Encoding e, std::ostream& o)
+        : table(t), encoding(e), out(o),
+          converted(std::max<std::size_t>(64 * 1024, t.maxValueLength)) {}
+
+    void Emit(const char* bytes, std::size_t size) {
+        if (encoding == Encoding::Cp1252) {
+            out.write(bytes, static_cast<std::streamsize>(size));
+            return;
+        }
+        encoded.clear();
+        for (std::size_t i = 0; i < size; ++i) AppendUtf8(encoded, CodePointOf(static_cast<unsigned char>(bytes[i])));
+        out.write(encoded.data(), static_cast<std::streamsize>(encoded.size()));
+    }
+
+    // Runs the pass over the pending bytes. Unless `final`, the last byte
+    // stays pending too, so that a combining diaeresis that follows can
+    // still turn it into ü.
+    void Convert(bool final) {
+        std::size_t start = 0;
+        const std::size_t size = final ? pending.size() : (pending.empty() ? 0 : pending.size() - 1);
+        for (;;) {
+            const PassProgress p = RunConversionPass(table, pending.data() + start, size - start, final,
+                                                     converted.data(), converted.size());
+            Emit(converted.data(), p.written);
+            start += p.consumed;
+            if (p.consumed == 0 && p.written == 0) break;
+        }
+        pending.erase(0, start);
+        if (pending.empty()) lastWasU = false;
+    }
+
+    void Take(int byte) {
+        pending += static_cast<char>(byte);
+        lastWasU = byte == 'u' || byte == 'U';
+    }
+
+    // Feeds raw input bytes; false on malformed UTF-8, with `error` set.
+    bool Feed(const char* data, std::size_t size, std::string& error) {
+        if (encoding == Encoding::Cp1252) {
+            pending.append(data, size);
+        } else if (!FeedUtf8(data, size, error)) {
+            return false;
+        }
+        if (pending.size() > 64 * 1024 + table.maxKeyLength) Convert(false);
+        return true;
+    }
+
+    bool FeedUtf8(const char* data, std::size_t size, std::string& error) {
+        const auto* s = reinterpret_cast<const unsigned char*>(data);
+        std::size_t i = 0;
+        if (!partial.empty()) {
+            // Complete a sequence begun at the end of the previous chunk.
+            const std::uint64_t at = chunkBase - partial.size();
+            const auto length = static_cast<std::size_t>(SequenceLength(static_cast<unsigned char>(partial[0])));
+            while (partial.size() < length && i < size && (s[i] & 0xC0) == 0x80) partial += data[i++];
+            if (partial.size() < length && i == size) {
+                chunkBase += size;
+                return true;
+            }
+            if (!Character(reinterpret_cast<const unsigned char*>(partial.data()),
+                           static_cast<int>(partial.size()), static_cast<int>(length), at, error))
+                return false;
+            partial.clear();
+        }
+        while (i < size) {
+            const int length = SequenceLength(s[i]);
+            if (length == 1) {
+                Take(s[i++]);
+                continue;
+            }
+            if (length != 0 && i + length > size) {
+                partial.assign(data + i, size - i);
+                break;
+            }
+            if (!Character(s + i, length == 0 ? 1 : length, length, chunkBase + i, error)) return false;
+            i += static_cast<std::size_t>(length);
+        }
+        chunkBase += size;
+        return true;
+    }
+
+    std::uint64_t chunkBase = 0;  // input offset of the current chunk's first byte
+
+    // Handles one sequence starting at input offset `at`.
+    bool Character(const unsigned char* s, int have, int length, std::uint64_t at, std::string& error) {
+        const long cp = (length == 0 || have != length) ? -1 : Decode(s, length);
+        if (cp < 0) {
+            error = "invalid UTF-8 at byte offset " + std::to_string(at);
+            return false;
+        }
+        if (cp == kCombiningDiaeresis && lastWasU) {
+            pending.back() = pending.back() == 'u' ? static_cast<char>(0xFC) : static_cast<char>(0xDC);
+            lastWasU = false;
+            return true;
+        }
+        const int byte = ByteOf(static_cast<std::uint32_t>(cp));
+        if (byte >= 0) {
+            Take(byte);
+            return true;
+        }
+        // Not in Windows-1252: no key can reach across it, so everything
+        // before it converts as a whole input of its own, then it is copied.
+        Convert(true);
+        out.write(reinterpret_cast<const char*>(s), length);
+        return true;
+    }
+
+    bool Finish(std::string& error) {
+        if (!partial.empty()) {
+            error = "invalid UTF-8 at byte offset " + std::to_string(chunkBase - partial.size()) +
+                    ": the input ends inside a character";
+            return false;
+        }
+        Convert(true);
+        return true;
+    }
+};
+
+}  // namespace
+
+StreamResult ConvertStream(const ConversionTable& table, Encoding encoding, std::istream& in,
+                           std::ostream& out, std::size_t chunkSize) {
+    StreamResult result;
+    Converter converter(table, encoding, out);
+    std::vector<char> chunk(std::max<std::size_t>(chunkSize, 1));
+    while (in) {
+        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        if (got == 0) break;
+        result.bytesIn += got;
+        if (!converter.Feed(chunk.data(), got, result.error)) {
+            result.ok = false;
+            return result;
+        }
+    }
+    if (in.bad()) {
+        result.ok = false;
+        result.error = "read error";
+        return result;
+    }
+    result.ok = converter.Finish(result.error);
+    return result;
+}
+
+StreamResult ConvertString(const ConversionTable& table, Encoding encoding, const std::string& in,
+                           std::string& out) {
+    std::istringstream input(in);
+    std::ostringstream output;
+    StreamResult result = ConvertStream(table, encoding, input, output);
+    out = output.str();
+    return result;
+}
+
+}  // namespace kesti

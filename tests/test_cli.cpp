@@ -1,0 +1,205 @@
+// The kesti command: encodings, streaming in pieces, options and failures.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/stream.h"
+#include "tests/test_support.h"
+
+namespace kesti {
+namespace {
+
+using testing::TempDir;
+using testing::TestTable;
+using testing::WriteFile;
+
+const char kTable[] = "pei\tbei\r\nching\tjing\r\nhs\xFC" "eh\txue\r\nch'ing\tqing\r\nch\x92ing\tqing\r\n"
+                      "j\xEA" "n\tren\r\nPei-ching\tBeijing\r\n";
+
+std::string Utf8(const TestTable& t, const std::string& in, Encoding e = Encoding::Utf8) {
+    std::string out;
+    const StreamResult r = ConvertString(t.table, e, in, out);
+    EXPECT_TRUE(r.ok) << r.error;
+    return out;
+}
+
+TEST(CliEncoding, Utf8ConvertsAsTheTablesBytesDo) {
+    TestTable t(kTable);
+    EXPECT_EQ(Utf8(t, "Pei ta-hsüeh"), "Bei ta-xue");
+    EXPECT_EQ(Utf8(t, "hsu\xCC\x88" "eh"), "xue");  // u + U+0308 COMBINING DIAERESIS
+    EXPECT_EQ(Utf8(t, "Ch’ing jên"), "Qing ren");
+    EXPECT_EQ(Utf8(t, "ch'ing"), "qing");
+    // Unmatched ü comes back as ü; the combining form comes back composed.
+    EXPECT_EQ(Utf8(t, "xü xu\xCC\x88"), "xü xü");
+    // A combining diaeresis after anything but u passes through as it is.
+    EXPECT_EQ(Utf8(t, "pe\xCC\x88i"), "pe\xCC\x88i");
+}
+
+TEST(CliEncoding, CharactersOutsideWindows1252PassThroughInPlace) {
+    TestTable t(kTable);
+    EXPECT_EQ(Utf8(t, "北京 Pei-ching 北京大学 ta-hsüeh😀ching"), "北京 Beijing 北京大学 ta-xue😀jing");
+    EXPECT_EQ(Utf8(t, "Pei北ching"), "Bei北jing");
+    // They end a key like any non-letter: "ch'ing" needs no hyphen after it.
+    EXPECT_EQ(Utf8(t, "ch'ing—ch'ing中"), "qing—qing中");
+    EXPECT_EQ(Utf8(t, "€ ‚ „ … † ‡ ˆ ‰ Š ‹ Œ Ž"), "€ ‚ „ … † ‡ ˆ ‰ Š ‹ Œ Ž");
+}
+
+TEST(CliEncoding, MalformedUtf8StopsWithItsOffset) {
+    TestTable t(kTable);
+    struct Case {
+        std::string input;
+        std::string offset;
+    };
+    const Case cases[] = {
+        {"pei \xFF", "offset 4"},           // never a UTF-8 byte
+        {"ab\xC3(", "offset 2"},            // lead byte, then no continuation
+        {"\xC0\xAF", "offset 0"},           // overlong '/'
+        {"x\xED\xA0\x80", "offset 1"},      // surrogate
+        {"xx\xF4\x90\x80\x80", "offset 2"},  // past U+10FFFF
+        {"pei \xE4\xB8", "offset 4"},        // ends inside a character
+        {"\x80", "offset 0"},               // a lone continuation byte
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        const StreamResult r = ConvertString(t.table, Encoding::Utf8, c.input, out);
+        EXPECT_FALSE(r.ok) << c.input;
+        EXPECT_NE(r.error.find(c.offset), std::string::npos) << r.error;
+    }
+}
+
+TEST(CliEncoding, Cp1252ConvertsRawBytes) {
+    TestTable t(kTable);
+    EXPECT_EQ(Utf8(t, "Pei ta-hs\xFC" "eh \xFF", Encoding::Cp1252), "Bei ta-xue \xFF");
+}
+
+TEST(CliStream, AnyChunkingGivesTheWholeResult) {
+    // Long values and multi-byte characters split at every possible place.
+    std::string table = kTable;
+    table += "a\t" + std::string(70000, 'A') + "\r\n";
+    TestTable t(table);
+    const std::vector<std::string> pieces = {"Pei", "-", "ching", " ", "ch'ing", "ch’ing", "hsüeh", "a",
+                                             "北京", "😀", "u\xCC\x88", "\r\n", "x", "jên"};
+    std::mt19937 rng(11);
+    for (int round = 0; round < 60; ++round) {
+        std::string input;
+        const int count = static_cast<int>(rng() % 400);
+        for (int i = 0; i < count; ++i) input += pieces[rng() % pieces.size()];
+        const std::string whole = Utf8(t, input);
+        for (std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7},
+                                  std::size_t{1 + rng() % 100}}) {
+            std::istringstream in(input);
+            std::ostringstream out;
+            const StreamResult r = ConvertStream(t.table, Encoding::Utf8, in, out, chunk);
+            ASSERT_TRUE(r.ok) << r.error;
+            ASSERT_EQ(out.str(), whole) << "chunk " << chunk;
+        }
+    }
+}
+
+TEST(CliStream, LongInputWithoutLineBreaksStreams) {
+    TestTable t(kTable);
+    std::string input;
+    for (int i = 0; i < 50000; ++i) input += "Pei-ching ch'ing ";
+    std::istringstream in(input);
+    std::ostringstream out;
+    ASSERT_TRUE(ConvertStream(t.table, Encoding::Utf8, in, out, 4096).ok);
+    std::string expected;
+    for (int i = 0; i < 50000; ++i) expected += "Beijing qing ";
+    EXPECT_EQ(out.str(), expected);
+}
+
+// Runs the command in-process.
+struct CommandRun {
+    int status;
+    std::string out, err;
+};
+
+CommandRun Kesti(const std::vector<std::string>& args, const std::string& stdinText = "") {
+    std::istringstream in(stdinText);
+    std::ostringstream out, err;
+    const int status = RunKesti(args, in, out, err);
+    return {status, out.str(), err.str()};
+}
+
+class Command : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteFile(dir.File("kestisyl.txt"), kTable);
+        WriteFile(dir.File("kestiwrd.txt"), "Pei-ching\tBeijing\r\n");
+    }
+    std::string Tables() const { return "--tables=" + dir.path.string(); }
+    TempDir dir;
+};
+
+TEST_F(Command, ConvertsTextStdinAndFiles) {
+    EXPECT_EQ(Kesti({Tables(), "--text", "Pei ching ta-hsüeh"}).out, "Bei jing ta-xue\n");
+    EXPECT_EQ(Kesti({Tables(), "--word", "--text=Pei-ching"}).out, "Beijing\n");
+    EXPECT_EQ(Kesti({Tables()}, "ching\r\nching").out, "jing\r\njing");
+    WriteFile(dir.File("a.txt"), "pei\n");
+    WriteFile(dir.File("b.txt"), "ching");
+    const CommandRun r = Kesti({Tables(), dir.File("a.txt"), "-", dir.File("b.txt")}, "hsüeh\n");
+    EXPECT_EQ(r.status, kExitOk);
+    EXPECT_EQ(r.out, "bei\nxue\njing");
+    EXPECT_EQ(Kesti({Tables(), "--encoding", "cp1252", "--text", "hs\xFC" "eh"}).out, "xue\n");
+}
+
+TEST_F(Command, UsageErrorsExitWith2) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--bogus"}, {"--text"}, {"-o"}, {"--encoding", "latin9"},
+                                               {"--text", "x", "file"}, {"--word=yes"}, {"-o", "a", "-o", "b"}}) {
+        const CommandRun r = Kesti(args);
+        EXPECT_EQ(r.status, kExitUsage) << args[0];
+        EXPECT_NE(r.err.find("kesti: "), std::string::npos);
+    }
+    EXPECT_EQ(Kesti({"--help"}).status, kExitOk);
+    EXPECT_NE(Kesti({"--help"}).out.find("Usage: kesti"), std::string::npos);
+    EXPECT_NE(Kesti({"--version"}).out.find("kesti "), std::string::npos);
+}
+
+TEST_F(Command, UnreadableTablesAndFilesExitWith1AndNameThePath) {
+    const CommandRun noTable = Kesti({"--tables", dir.File("nowhere"), "--text", "x"});
+    EXPECT_EQ(noTable.status, kExitFailure);
+    EXPECT_NE(noTable.err.find(dir.File("nowhere") + "/kestisyl.txt: No such file or directory"), std::string::npos);
+    const CommandRun noFile = Kesti({Tables(), dir.File("missing.txt")});
+    EXPECT_EQ(noFile.status, kExitFailure);
+    EXPECT_NE(noFile.err.find("missing.txt: No such file or directory"), std::string::npos);
+    const CommandRun isDir = Kesti({Tables(), dir.path.string()});
+    EXPECT_EQ(isDir.status, kExitFailure);
+    EXPECT_NE(isDir.err.find("Is a directory"), std::string::npos);
+    const CommandRun badUtf8 = Kesti({Tables()}, "pei \xFF");
+    EXPECT_EQ(badUtf8.status, kExitFailure);
+    EXPECT_NE(badUtf8.err.find("standard input: invalid UTF-8 at byte offset 4"), std::string::npos);
+}
+
+TEST_F(Command, OutputFileIsReplacedOnlyOnSuccess) {
+    const std::string output = dir.File("out.txt");
+    WriteFile(output, "precious");
+    WriteFile(dir.File("in.txt"), "pei");
+    // A missing input leaves the output as it was, and no temporary behind.
+    EXPECT_EQ(Kesti({Tables(), "-o", output, dir.File("in.txt"), dir.File("missing.txt")}).status, kExitFailure);
+    EXPECT_EQ(testing::ReadFile(output), "precious");
+    // So does malformed input.
+    WriteFile(dir.File("bad.txt"), "pei \xFF");
+    EXPECT_EQ(Kesti({Tables(), "-o", output, dir.File("bad.txt")}).status, kExitFailure);
+    EXPECT_EQ(testing::ReadFile(output), "precious");
+    EXPECT_EQ(Kesti({Tables(), "-o", output, dir.File("in.txt")}).status, kExitOk);
+    EXPECT_EQ(testing::ReadFile(output), "bei");
+    std::size_t files = 0;
+    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(dir.path)) ++files;
+    EXPECT_EQ(files, 5u);  // two tables, in, bad, out: no temporary left
+}
+
+TEST_F(Command, RefusesToOverwriteAnInput) {
+    WriteFile(dir.File("in.txt"), "pei");
+    const CommandRun r = Kesti({Tables(), "--output", dir.File("in.txt"), dir.File("in.txt")});
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_NE(r.err.find("refusing to overwrite an input"), std::string::npos);
+    EXPECT_EQ(testing::ReadFile(dir.File("in.txt")), "pei");
+}
+
+}  // namespace
+}  // namespace kesti
