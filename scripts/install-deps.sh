@@ -9,9 +9,13 @@ packages=(
   googletest libgtest-dev                # unit tests
   python3                                # the table generator's test
 )
+full=false
 if [ "${1:-}" != "--minimal" ]; then
+  full=true
   packages+=(
     libbenchmark-dev                     # benchmarks
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64  # KESTI.dll, 32-bit and x64
+    wine wine64 wine32:i386              # the Windows host test
   )
 fi
 
@@ -24,5 +28,9 @@ done
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 echo "installing: ${missing[*]}"
+# wine32 is an i386 package.
+if $full && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo[@]}" dpkg --add-architecture i386
+fi
 "${sudo[@]}" apt-get update -qq
 DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
