@@ -99,7 +99,8 @@ LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionT
         text[length] = '\0';
     }
 
-    const std::size_t tabs = static_cast<std::size_t>(std::count(text, text + length, '\t'));
+    std::size_t tabs = 0;
+    for (const char* t = text; (t = static_cast<const char*>(std::memchr(t, '\t', text + length - t))); ++t) ++tabs;
     const std::size_t capacity = std::min(tabs, kMaxRecords);
     auto* records = static_cast<TableRecord*>(std::malloc((capacity + 1) * sizeof(TableRecord)));
     if (!records) {
@@ -107,36 +108,38 @@ LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionT
         return LoadStatus::OutOfMemory;
     }
 
+    // Jump from one tab or line break to the next (strcspn stops at the NUL
+    // that ends the text), overwriting each with a NUL.
     enum { InKey, InValue, SkipRest } state = InKey;
-    const char* lineStart = text;
+    char* lineStart = text;
     const char* valueStart = nullptr;
     std::size_t count = 0, maxKey = 0, maxValue = 0;
-    auto endValue = [&](const char* at) {
-        maxValue = std::max(maxValue, static_cast<std::size_t>(at - valueStart));
-        state = SkipRest;
-    };
-    for (std::size_t i = 0; i < length; ++i) {
-        const char c = text[i];
+    char* const end = text + length;
+    for (char* p = text + std::strcspn(text, "\t\r\n"); p < end; p += std::strcspn(p, "\t\r\n")) {
+        const char c = *p;
+        *p = '\0';
         if (c == '\t') {
-            text[i] = '\0';
             if (state == InKey) {
                 if (count == capacity) break;  // the array is full: keep the end marker
-                records[count++] = {lineStart, text + i + 1};
-                maxKey = std::max(maxKey, static_cast<std::size_t>(text + i - lineStart));
-                valueStart = text + i + 1;
+                records[count++] = {lineStart, p + 1};
+                if (static_cast<std::size_t>(p - lineStart) > maxKey) maxKey = p - lineStart;
+                valueStart = p + 1;
                 state = InValue;
             } else if (state == InValue) {
-                endValue(text + i);  // a second tab ends the value
+                // A second tab ends the value; the rest of the line is ignored.
+                if (static_cast<std::size_t>(p - valueStart) > maxValue) maxValue = p - valueStart;
+                state = SkipRest;
             }
-        } else if (IsBreak(c)) {
-            if (state == InValue) endValue(text + i);
-            text[i] = '\0';
-            if (i + 1 < length && IsBreak(text[i + 1])) text[++i] = '\0';
-            lineStart = text + i + 1;
+            ++p;
+        } else {
+            if (state == InValue && static_cast<std::size_t>(p - valueStart) > maxValue) maxValue = p - valueStart;
+            ++p;
+            if (p < end && IsBreak(*p)) *p++ = '\0';  // a pair of break bytes is one break
+            lineStart = p;
             state = InKey;
         }
     }
-    if (state == InValue) endValue(text + length);
+    if (state == InValue && static_cast<std::size_t>(end - valueStart) > maxValue) maxValue = end - valueStart;
     records[count] = {nullptr, nullptr};
 
     // Shipped tables are stored in this order already; checking costs one
