@@ -1,9 +1,13 @@
 // Reading a table file, splitting it into records in place, and sorting them.
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+#include <sys/stat.h>
 
 #include "table/table.h"
 #include "text/text_rules.h"
@@ -12,6 +16,42 @@ namespace kesti {
 namespace {
 
 bool IsBreak(char c) { return c == '\r' || c == '\n'; }
+
+constexpr std::uint64_t kEveryByte = 0x0101010101010101u;
+
+// 0x80 in each byte of `x` that is zero, and nothing elsewhere.
+std::uint64_t ZeroBytes(std::uint64_t x) {
+    constexpr std::uint64_t low7 = 0x7F * kEveryByte;
+    return ~(((x & low7) + low7) | x | low7);
+}
+
+// The eight bytes at `p`, the first in the lowest byte whatever the machine.
+std::uint64_t LoadWord(const char* p) {
+    std::uint64_t word;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&word, p, 8);
+    } else {
+        word = 0;
+        for (int i = 0; i < 8; ++i) word |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+    }
+    return word;
+}
+
+// One bit for each of the 64 bytes at `p` (bit i for byte i) that splitting
+// stops at: tabs, line breaks and NULs. Building the mask for a whole block
+// first keeps the loads and tests free of branches, and walking its bits then
+// costs one branch per stop.
+std::uint64_t StopsAt(const char* p) {
+    std::uint64_t stops = 0;
+    for (int i = 0; i < 8; ++i) {
+        const std::uint64_t word = LoadWord(p + 8 * i);
+        const std::uint64_t marks = ZeroBytes(word) | ZeroBytes(word ^ ('\t' * kEveryByte)) |
+                                    ZeroBytes(word ^ ('\r' * kEveryByte)) | ZeroBytes(word ^ ('\n' * kEveryByte));
+        // Gathers the eight marks (bits 7, 15, ..., 63) into the top byte.
+        stops |= ((marks >> 7) * 0x0102040810204080u >> 56) << (8 * i);
+    }
+    return stops;
+}
 
 bool KeyLess(const TableRecord& a, const TableRecord& b) {
     return CompareIgnoreCase(a.key, b.key) < 0;
@@ -24,20 +64,21 @@ struct FileCloser {
     }
 };
 
-// Reads at most `limit` bytes of `file` into a malloc'ed buffer with one spare
-// byte for the NUL. The file's size only sizes the first buffer: a file that
+// Reads at most `limit` bytes of `file` into a malloc'ed buffer with
+// kTextPadding spare bytes. The file's size only sizes the first buffer: a file that
 // grows while it is read, or a pipe, still reads to its end or to the limit.
 LoadStatus ReadAll(std::FILE* file, std::size_t limit, char*& text, std::size_t& size,
                    int* systemError) {
+    // The reads go straight into the buffer: stdio's own buffer would only
+    // add a copy and, for a small table, most of the cost of a call.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     std::size_t capacity = 64 * 1024;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        const long end = std::ftell(file);
-        if (end >= 0) capacity = static_cast<std::size_t>(end) + 1;  // +1 sees EOF at once
-        std::rewind(file);
-    }
+    struct stat info;
+    if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode))
+        capacity = static_cast<std::size_t>(info.st_size) + 1;  // +1 sees EOF at once
     capacity = std::min(std::max<std::size_t>(capacity, 1), limit);
 
-    char* buffer = static_cast<char*>(std::malloc(capacity + 1));
+    char* buffer = static_cast<char*>(std::malloc(capacity + kTextPadding));
     if (!buffer) return LoadStatus::OutOfMemory;
     std::size_t filled = 0;
     for (;;) {
@@ -45,7 +86,7 @@ LoadStatus ReadAll(std::FILE* file, std::size_t limit, char*& text, std::size_t&
         if (filled < capacity) break;  // end of file or error
         if (capacity == limit) break;
         const std::size_t grown = std::min(capacity * 2, limit);
-        char* bigger = static_cast<char*>(std::realloc(buffer, grown + 1));
+        char* bigger = static_cast<char*>(std::realloc(buffer, grown + kTextPadding));
         if (!bigger) {
             std::free(buffer);
             return LoadStatus::OutOfMemory;
@@ -89,7 +130,7 @@ LoadStatus LoadTable(const char* path, ConversionTable& table, int* systemError)
 }
 
 LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionTable& table) {
-    text[size] = '\0';
+    std::memset(text + size, 0, kTextPadding);
     // Nothing after a NUL that the file itself holds yields records.
     std::size_t length = static_cast<const char*>(std::memchr(text, '\0', size + 1)) - text;
     if (cutAtLimit && length == size) {
@@ -99,64 +140,94 @@ LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionT
         text[length] = '\0';
     }
 
-    std::size_t tabs = 0;
-    for (const char* t = text; (t = static_cast<const char*>(std::memchr(t, '\t', text + length - t))); ++t) ++tabs;
-    const std::size_t capacity = std::min(tabs, kMaxRecords);
+    // The records array starts from a guess at the line count and doubles
+    // as needed, so that a small table never pays for a large array.
+    std::size_t capacity = std::min(length / 8 + 16, kMaxRecords);
     auto* records = static_cast<TableRecord*>(std::malloc((capacity + 1) * sizeof(TableRecord)));
     if (!records) {
         std::free(text);
         return LoadStatus::OutOfMemory;
     }
 
-    // Jump from one tab or line break to the next (strcspn stops at the NUL
-    // that ends the text), overwriting each with a NUL.
+    // One pass over the text in blocks of 64 bytes, stopping only at tabs,
+    // line breaks and the NUL that ends the text (the buffer's padding makes
+    // reading past it safe); each tab and break becomes a NUL.
     enum { InKey, InValue, SkipRest } state = InKey;
     char* lineStart = text;
     const char* valueStart = nullptr;
+    const char* handled = text;  // stops before this were consumed with the one before
     std::size_t count = 0, maxKey = 0, maxValue = 0;
+    // Shipped tables are stored sorted: the order is checked as the records
+    // are made, and the check ends at the first pair out of order.
+    bool inOrder = true;
+    std::uint32_t firstByteCounts[256] = {};
     char* const end = text + length;
-    for (char* p = text + std::strcspn(text, "\t\r\n"); p < end; p += std::strcspn(p, "\t\r\n")) {
-        const char c = *p;
-        *p = '\0';
-        if (c == '\t') {
-            if (state == InKey) {
-                if (count == capacity) break;  // the array is full: keep the end marker
-                records[count++] = {lineStart, p + 1};
-                if (static_cast<std::size_t>(p - lineStart) > maxKey) maxKey = p - lineStart;
-                valueStart = p + 1;
-                state = InValue;
-            } else if (state == InValue) {
-                // A second tab ends the value; the rest of the line is ignored.
-                if (static_cast<std::size_t>(p - valueStart) > maxValue) maxValue = p - valueStart;
-                state = SkipRest;
+    bool done = false;
+    for (char* block = text; !done; block += 64) {
+        for (std::uint64_t stops = StopsAt(block); stops; stops &= stops - 1) {
+            char* const p = block + std::countr_zero(stops);
+            if (p < handled) continue;
+            if (p == end) {
+                done = true;
+                break;
             }
-            ++p;
-        } else {
-            if (state == InValue && static_cast<std::size_t>(p - valueStart) > maxValue) maxValue = p - valueStart;
-            ++p;
-            if (p < end && IsBreak(*p)) *p++ = '\0';  // a pair of break bytes is one break
-            lineStart = p;
-            state = InKey;
+            const char c = *p;
+            *p = '\0';
+            if (c == '\t') {
+                if (state == InKey) {
+                    if (count == capacity) {
+                        if (capacity == kMaxRecords) {  // full: keep the end marker
+                            done = true;
+                            break;
+                        }
+                        const std::size_t grown = std::min(capacity * 2, kMaxRecords);
+                        auto* bigger =
+                            static_cast<TableRecord*>(std::realloc(records, (grown + 1) * sizeof(TableRecord)));
+                        if (!bigger) {
+                            std::free(records);
+                            std::free(text);
+                            return LoadStatus::OutOfMemory;
+                        }
+                        records = bigger;
+                        capacity = grown;
+                    }
+                    if (inOrder && count > 0 && CompareIgnoreCase(records[count - 1].key, lineStart) > 0)
+                        inOrder = false;
+                    records[count++] = {lineStart, p + 1};
+                    ++firstByteCounts[FoldCase(static_cast<unsigned char>(*lineStart))];
+                    if (static_cast<std::size_t>(p - lineStart) > maxKey) maxKey = p - lineStart;
+                    valueStart = p + 1;
+                    state = InValue;
+                } else if (state == InValue) {
+                    // A second tab ends the value; the rest of the line is ignored.
+                    if (static_cast<std::size_t>(p - valueStart) > maxValue) maxValue = p - valueStart;
+                    state = SkipRest;
+                }
+                handled = p + 1;
+            } else {
+                if (state == InValue && static_cast<std::size_t>(p - valueStart) > maxValue)
+                    maxValue = p - valueStart;
+                handled = p + 1;
+                if (handled < end && IsBreak(*handled)) *const_cast<char*>(handled++) = '\0';  // a pair of break bytes is one break
+                lineStart = const_cast<char*>(handled);
+                state = InKey;
+            }
         }
     }
     if (state == InValue && static_cast<std::size_t>(end - valueStart) > maxValue) maxValue = end - valueStart;
     records[count] = {nullptr, nullptr};
 
-    // Shipped tables are stored in this order already; checking costs one
-    // pass that stops at the first pair out of order. The sort is stable, so
-    // among keys equal ignoring case the file's last record sorts last.
-    if (!std::is_sorted(records, records + count, KeyLess))
-        std::stable_sort(records, records + count, KeyLess);
+    // The sort is stable, so among keys equal ignoring case the file's last
+    // record sorts last.
+    if (!inOrder) std::stable_sort(records, records + count, KeyLess);
 
     table.text = text;
     table.records = records;
     table.count = count;
     table.maxKeyLength = maxKey;
     table.maxValueLength = maxValue;
-    std::uint32_t counts[256] = {};
-    for (std::size_t i = 0; i < count; ++i) ++counts[FoldCase(static_cast<unsigned char>(records[i].key[0]))];
     std::uint32_t sum = 0;
-    for (int c = 0; c < 256; ++c) table.firstByteEnd[c] = sum += counts[c];
+    for (int c = 0; c < 256; ++c) table.firstByteEnd[c] = sum += firstByteCounts[c];
     return LoadStatus::Ok;
 }
 

@@ -51,8 +51,12 @@ enum class LoadStatus {
 // When `systemError` is given, it receives errno for OpenFailed and ReadFailed.
 LoadStatus LoadTable(const char* path, ConversionTable& table, int* systemError = nullptr);
 
-// Splits `size` bytes already in `text` (which must have room for size + 1
-// bytes) and sorts the records: the part of LoadTable after the read. The
+// Bytes a table's text buffer holds past its data: the NUL that ends the
+// data, and room for the splitter to read the end of the text a block at a time.
+inline constexpr std::size_t kTextPadding = 64;
+
+// Splits `size` bytes already in `text` (which must have room for
+// size + kTextPadding bytes) and sorts the records: the part of LoadTable after the read. The
 // table takes ownership of `text`, which must come from std::malloc.
 // `cutAtLimit` says the bytes end inside a line that continues past them.
 LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionTable& table);

@@ -66,8 +66,9 @@ TEST_P(ShippedTable, IsWindows1252WithinTheLimitsAndSortedWithUniqueKeys) {
         ASSERT_FALSE(b == 0x7F || b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D) << "offset " << i;
         // A UTF-8 lead byte followed by a continuation byte means the file
         // was saved as UTF-8 (ü would be C3 BC instead of FC).
-        if (b >= 0xC2 && b <= 0xF4 && i + 1 < bytes.size())
+        if (b >= 0xC2 && b <= 0xF4 && i + 1 < bytes.size()) {
             ASSERT_FALSE((static_cast<unsigned char>(bytes[i + 1]) & 0xC0) == 0x80) << "UTF-8 at offset " << i;
+        }
     }
     const Lines lines = StrictLines(GetParam());
     EXPECT_LE(lines.size(), kMaxRecords);

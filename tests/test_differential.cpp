@@ -3,11 +3,13 @@
 // keep the longest acceptable one (the later record among equal keys).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "tests/test_support.h"
+#include "text/text_rules.h"
 
 namespace kesti {
 namespace {
@@ -111,6 +113,35 @@ TEST(Differential, RealCodeAgreesWithTheNaiveReference) {
             ASSERT_EQ(testing::Convert(real.table, input), NaiveConvert(naive, input))
                 << "round " << round << "\ntable:\n" << file << "\ninput: " << input;
         }
+    }
+}
+
+// The splitter reads its text in blocks of 64 bytes: tabs, breaks and pairs
+// of breaks on every side of a block's edge, among control bytes and high
+// bytes that it must pass over (0x89, 0x8A and 0x8D differ from a tab or a
+// break only in their top bit).
+TEST(Differential, SplitterAgreesWithTheNaiveSplitAtEveryBlockEdge) {
+    std::mt19937 rng(7);
+    const std::string bytes = std::string("aAzZ'-\x01\x0B\x0C\x0E\x1F\x7F\x80\x89\x8A\x8D\xFC\xFF\t\t\r\n\r\n", 24);
+    for (int round = 0; round < 3000; ++round) {
+        std::string file = Random(rng, bytes, 300);
+        if (rng() % 20 == 0) file.insert(rng() % (file.size() + 1), 1, '\0');
+        testing::TestTable real(file);
+        ASSERT_EQ(real.status, LoadStatus::Ok);
+        std::vector<NaiveRecord> naive = NaiveSplit(file);
+        std::stable_sort(naive.begin(), naive.end(), [](const NaiveRecord& a, const NaiveRecord& b) {
+            return CompareIgnoreCase(a.key.c_str(), b.key.c_str()) < 0;
+        });
+        ASSERT_EQ(real.table.count, naive.size()) << "round " << round;
+        std::size_t maxKey = 0, maxValue = 0;
+        for (std::size_t i = 0; i < naive.size(); ++i) {
+            ASSERT_EQ(real.table.records[i].key, naive[i].key) << "round " << round << " record " << i;
+            ASSERT_EQ(real.table.records[i].value, naive[i].value) << "round " << round << " record " << i;
+            maxKey = std::max(maxKey, naive[i].key.size());
+            maxValue = std::max(maxValue, naive[i].value.size());
+        }
+        EXPECT_EQ(real.table.maxKeyLength, maxKey);
+        EXPECT_EQ(real.table.maxValueLength, maxValue);
     }
 }
 

@@ -17,7 +17,7 @@ namespace kesti::testing {
 struct TestTable {
     ConversionTable table;
     explicit TestTable(std::string_view bytes, bool cutAtLimit = false) {
-        char* text = static_cast<char*>(std::malloc(bytes.size() + 1));
+        char* text = static_cast<char*>(std::malloc(bytes.size() + kTextPadding));
         std::memcpy(text, bytes.data(), bytes.size());
         status = BuildTable(text, bytes.size(), cutAtLimit, table);
     }
