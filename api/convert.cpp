@@ -38,6 +38,8 @@ std::int32_t ConvertText(const char* input, char* output, const char* fileName) 
 
     // The output is touched only once the table is loaded.
     const std::size_t size = std::strlen(input);
+    // Without memory for the index the search without it gives the same output.
+    if (IndexPaysOff(table, size)) BuildLookupIndex(table);
     const PassProgress progress = RunConversionPass(table, input, size, true, output, SIZE_MAX);
     output[progress.written] = '\0';
     ReleaseTable(table);

@@ -221,6 +221,10 @@ int RunKesti(const std::vector<std::string>& args, std::istream& in, std::ostrea
         ConversionTable& t;
         ~TableGuard() { ReleaseTable(t); }
     } guard{table};
+    // Files and standard input are read once the table is loaded, so their
+    // size is unknown here; they are usually long enough for the index to
+    // pay off. Without memory for it the output is the same.
+    if (!options.text || IndexPaysOff(table, options.text->size())) BuildLookupIndex(table);
 
     if (!options.output) {
         const int status = ConvertAll(options, table, in, out, err);

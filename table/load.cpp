@@ -9,6 +9,7 @@
 
 #include <sys/stat.h>
 
+#include "table/index.h"
 #include "table/table.h"
 #include "text/text_rules.h"
 
@@ -232,6 +233,7 @@ LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionT
 }
 
 void ReleaseTable(ConversionTable& table) {
+    ReleaseLookupIndex(table);
     std::free(table.text);
     std::free(table.records);
     table = ConversionTable{};

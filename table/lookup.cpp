@@ -2,19 +2,24 @@
 //
 // The records are sorted by their folded keys, so the keys that agree with
 // the input over its first m bytes form one contiguous range. The lookup
-// narrows that range one input byte at a time with two binary searches on
-// the keys' byte m. Keys that end exactly at m sort first in the range (their
+// narrows that range one input byte at a time with a binary search for the
+// keys whose byte m is the input's. Keys that end exactly at m sort first in the range (their
 // byte m is the NUL), and each of them is a prefix of the input: the longest
 // acceptable one seen before the range runs empty is the match. With keys
 // "ch", "ch'a", "ch'ang" and "chang", the input "ch'ang." narrows to
 // {ch, ch'a, ch'ang} after "ch", to {ch'a, ch'ang} after "ch'", and ends with
 // "ch'ang" followed by '.', which is accepted.
 //
-// The cost depends on the longest key and the table's size, never on the
-// length of the run of letters at the cursor, so a pass that retries at every
-// letter of a long run stays linear in its input.
+// A table with an index (see BuildLookupIndex) is walked down its tree of
+// prefixes instead, which gives the same match with far fewer steps.
+//
+// Either way the cost depends on the longest key and the table's size, never
+// on the length of the run of letters at the cursor, so a pass that retries
+// at every letter of a long run stays linear in its input.
 #include <algorithm>
+#include <tuple>
 
+#include "table/index.h"
 #include "table/table.h"
 #include "text/text_rules.h"
 
@@ -23,6 +28,60 @@ namespace {
 
 unsigned char KeyByte(const TableRecord& record, std::size_t m) {
     return FoldCase(static_cast<unsigned char>(record.key[m]));
+}
+
+// Fills `match` for `record`'s key covering the first `length` input bytes.
+bool Matched(const TableRecord& record, const char* text, std::size_t length, MatchResult& match) {
+    match.value = record.value;
+    match.consumed = length;
+    match.caseMode = CaseMode::AsIs;
+    if (IsUpper(static_cast<unsigned char>(text[0]))) match.caseMode = CaseMode::Capitalized;
+    if (IsUpper(static_cast<unsigned char>(text[length - 1]))) match.caseMode = CaseMode::AllCaps;
+    return true;
+}
+
+// The longest acceptable key down the index's tree: the same rules as the
+// search below, one child step per input byte. Returns 1 + its record, or 0.
+std::uint32_t IndexedLookup(const LookupIndex& index, const TableRecord* records, const char* text,
+                            std::size_t size, std::size_t& length) {
+    auto inputAt = [&](std::size_t m) -> unsigned char {
+        return m < size ? static_cast<unsigned char>(text[m]) : 0;
+    };
+    const IndexNode* node = index.nodes + index.root[FoldCase(inputAt(0))];
+    std::uint32_t best = 0;
+    bool allLetters = true;  // input bytes [0, m) are all letters
+    for (std::size_t m = 1; node != index.nodes; ++m) {
+        // The node is the input's first m bytes, folded.
+        const unsigned char next = inputAt(m);
+        if (node->record && !IsLetter(next) && (allLetters || next != '-')) {
+            best = node->record;
+            length = m;
+        }
+        if (node->tail) {
+            // A single key runs on from here.
+            const char* key = records[node->tail - 1].key;
+            std::size_t k = m;
+            for (; key[k] != '\0' && k < size; ++k) {
+                const auto c = static_cast<unsigned char>(text[k]);
+                if (FoldCase(static_cast<unsigned char>(key[k])) != FoldCase(c)) break;
+                if (!IsLetter(c)) allLetters = false;
+            }
+            const unsigned char after = inputAt(k);
+            if (key[k] == '\0' && !IsLetter(after) && (allLetters || after != '-')) {
+                best = node->tail;
+                length = k;
+            }
+            break;
+        }
+        if (next == 0) break;
+        if (!IsLetter(next)) allLetters = false;
+        const unsigned char want = FoldCase(next);
+        const IndexNode* child = index.nodes + node->firstChild;
+        const IndexNode* const last = child + node->childCount;
+        while (child != last && child->byte < want) ++child;
+        node = child != last && child->byte == want ? child : index.nodes;
+    }
+    return best;
 }
 
 }  // namespace
@@ -35,6 +94,13 @@ bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t 
     const unsigned char first = inputAt(0);
     if (!IsLetter(first)) return false;
 
+    if (table.index) {
+        std::size_t length = 0;
+        const std::uint32_t found = IndexedLookup(*table.index, table.records, text, size, length);
+        if (!found) return false;
+        return Matched(table.records[found - 1], text, length, match);
+    }
+
     const unsigned char folded = FoldCase(first);
     const TableRecord* lo = table.records + table.firstByteEnd[folded - 1];
     const TableRecord* hi = table.records + table.firstByteEnd[folded];
@@ -44,6 +110,23 @@ bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t 
 
     for (std::size_t m = 1; lo != hi; ++m) {
         // Every key in [lo, hi) agrees with the input over [0, m).
+        if (hi - lo == 1) {
+            // One candidate left, as after a few bytes in most lookups: the
+            // rest of its key is compared directly instead of searched.
+            const char* key = lo->key;
+            std::size_t k = m;
+            for (; key[k] != '\0' && k < size; ++k) {
+                const auto c = static_cast<unsigned char>(text[k]);
+                if (FoldCase(static_cast<unsigned char>(key[k])) != FoldCase(c)) break;
+                if (!IsLetter(c)) allLetters = false;
+            }
+            const unsigned char after = inputAt(k);
+            if (key[k] == '\0' && !IsLetter(after) && (allLetters || after != '-')) {
+                best = lo;
+                bestLength = k;
+            }
+            break;
+        }
         const unsigned char next = inputAt(m);
         if (KeyByte(*lo, m) == 0) {
             const TableRecord* ended =
@@ -59,17 +142,16 @@ bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t 
         if (next == 0) break;  // keys never hold a NUL
         if (!IsLetter(next)) allLetters = false;
         const unsigned char want = FoldCase(next);
-        lo = std::partition_point(lo, hi, [m, want](const TableRecord& r) { return KeyByte(r, m) < want; });
-        hi = std::partition_point(lo, hi, [m, want](const TableRecord& r) { return KeyByte(r, m) == want; });
+        // Both ends at once: the two searches share their first halvings.
+        struct ByteAt {
+            std::size_t m;
+            bool operator()(const TableRecord& r, unsigned char b) const { return KeyByte(r, m) < b; }
+            bool operator()(unsigned char b, const TableRecord& r) const { return b < KeyByte(r, m); }
+        };
+        std::tie(lo, hi) = std::equal_range(lo, hi, want, ByteAt{m});
     }
     if (!best) return false;
-
-    match.value = best->value;
-    match.consumed = bestLength;
-    match.caseMode = CaseMode::AsIs;
-    if (IsUpper(first)) match.caseMode = CaseMode::Capitalized;
-    if (IsUpper(static_cast<unsigned char>(text[bestLength - 1]))) match.caseMode = CaseMode::AllCaps;
-    return true;
+    return Matched(*best, text, bestLength, match);
 }
 
 }  // namespace kesti

@@ -28,6 +28,8 @@ struct TableRecord {
     const char* value;  // NUL-terminated, inside the table's text buffer
 };
 
+struct LookupIndex;
+
 struct ConversionTable {
     char* text = nullptr;             // the file's bytes, split in place
     TableRecord* records = nullptr;   // sorted by key; records[count].key == nullptr
@@ -37,6 +39,9 @@ struct ConversionTable {
     // firstByteEnd[c] is one past the last record whose folded first key byte
     // is <= c, so the records starting with c are [firstByteEnd[c-1], firstByteEnd[c]).
     std::uint32_t firstByteEnd[256] = {};
+    // A tree of the keys' folded bytes for long inputs, or null; see
+    // BuildLookupIndex. Lookups give the same results with or without it.
+    LookupIndex* index = nullptr;
 };
 
 enum class LoadStatus {
@@ -61,8 +66,21 @@ inline constexpr std::size_t kTextPadding = 64;
 // `cutAtLimit` says the bytes end inside a line that continues past them.
 LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionTable& table);
 
-// Frees the text buffer and the record array; the table is empty afterwards.
+// Frees the text buffer, the record array and the index; the table is empty
+// afterwards.
 void ReleaseTable(ConversionTable& table);
+
+// Builds table.index, a tree with one node per distinct folded prefix of the
+// keys that begin with a letter, each node's children side by side in byte
+// order. A lookup then follows the input down the tree instead of narrowing
+// the record array with binary searches, which is several times faster;
+// building it costs about as much as converting a few times the table's own
+// size, so it pays off only on long inputs (see IndexPaysOff). Returns false,
+// leaving the table without an index, when memory for it cannot be had.
+bool BuildLookupIndex(ConversionTable& table);
+
+// Whether converting `inputSize` bytes with `table` is worth building its index.
+bool IndexPaysOff(const ConversionTable& table, std::size_t inputSize);
 
 enum class CaseMode {
     AsIs = 0,         // the value as stored

@@ -1,6 +1,7 @@
-// The real loader, lookup and pass against a deliberately naive reference:
-// split the file line by line, then at every letter try every record and
-// keep the longest acceptable one (the later record among equal keys).
+// The real loader, lookup and pass, with and without the lookup index,
+// against a deliberately naive reference: split the file line by line, then
+// at every letter try every record and keep the longest acceptable one (the
+// later record among equal keys).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -104,14 +105,18 @@ TEST(Differential, RealCodeAgreesWithTheNaiveReference) {
         }
         if (rng() % 50 == 0) file.insert(rng() % (file.size() + 1), 1, '\0');
 
-        testing::TestTable real(file);
+        testing::TestTable real(file), indexed(file);
         ASSERT_EQ(real.status, LoadStatus::Ok);
+        ASSERT_TRUE(BuildLookupIndex(indexed.table));
         const std::vector<NaiveRecord> naive = NaiveSplit(file);
         ASSERT_EQ(real.table.count, naive.size());
         for (int k = 0; k < 8; ++k) {
             const std::string input = Random(rng, inputBytes, 24);
-            ASSERT_EQ(testing::Convert(real.table, input), NaiveConvert(naive, input))
+            const std::string expected = NaiveConvert(naive, input);
+            ASSERT_EQ(testing::Convert(real.table, input), expected)
                 << "round " << round << "\ntable:\n" << file << "\ninput: " << input;
+            ASSERT_EQ(testing::Convert(indexed.table, input), expected)
+                << "with the index, round " << round << "\ntable:\n" << file << "\ninput: " << input;
         }
     }
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "table/index.h"
 #include "tests/test_support.h"
 
 namespace kesti {
@@ -19,10 +20,20 @@ struct Found {
     bool operator==(const Found&) const = default;
 };
 
-std::optional<Found> Look(const ConversionTable& table, const std::string& input) {
+std::optional<Found> LookOnce(const ConversionTable& table, const std::string& input) {
     MatchResult m;
     if (!LookupAtCursor(table, input.c_str(), input.size(), m)) return std::nullopt;
     return Found{m.value, m.consumed, m.caseMode};
+}
+
+// The lookup's result, which must not depend on whether the table has its index.
+std::optional<Found> Look(ConversionTable& table, const std::string& input) {
+    const std::optional<Found> searched = LookOnce(table, input);
+    EXPECT_TRUE(BuildLookupIndex(table));
+    const std::optional<Found> indexed = LookOnce(table, input);
+    ReleaseLookupIndex(table);
+    EXPECT_EQ(searched, indexed) << "the index disagrees on " << input;
+    return searched;
 }
 
 const char kSyllables[] = "chang\tzhang\r\nch'ang\tchang\r\nhs\xFC\txu\r\nhs\xFC" "eh\txue\r\n";

@@ -1,0 +1,27 @@
+// The lookup index's layout, shared by the code that builds it and the lookup.
+#pragma once
+
+#include <cstdint>
+
+#include "table/table.h"
+
+namespace kesti {
+
+// One distinct folded prefix of the keys. Node 0 stands for "none".
+struct IndexNode {
+    std::uint32_t firstChild;  // the children are nodes [firstChild, firstChild + childCount)
+    std::uint32_t record;      // 1 + the record whose key is exactly this prefix, or 0
+    std::uint32_t tail;        // 1 + the only record whose key runs past this prefix, or 0;
+                               // such a node has no children: the key's rest is compared directly
+    std::uint16_t childCount;
+    unsigned char byte;        // the prefix's last byte, folded
+};
+
+struct LookupIndex {
+    IndexNode* nodes;
+    std::uint32_t root[256];  // the node for each folded first letter, or 0
+};
+
+void ReleaseLookupIndex(ConversionTable& table);
+
+}  // namespace kesti
