@@ -1,0 +1,192 @@
+// Benchmarks, each beside the floor it is compared with in the same run:
+//   - a call of each exported function on a 20-byte input, beside opening,
+//     reading whole and closing the same table file;
+//   - conversion throughput on 10 MB of generated Wade-Giles text with each
+//     table, beside a byte-by-byte copy loop over the same bytes;
+//   - a 1 MB run of letters beside 1 MB of ordinary text, and a sweep of
+//     sizes from 1 KB to 10 MB (flat MB/s means linear cost).
+// The tables are the shipped ones, read from KESTI_DATA_DIR.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "api/convert.h"
+#include "api/pass.h"
+#include "table/table.h"
+
+namespace {
+
+const std::string kDataDir = KESTI_DATA_DIR;
+
+// Wade-Giles text as a catalogue or history holds it: names and syllables
+// with hyphens, capitals, apostrophes and punctuation, between English words.
+std::string GeneratedText(std::size_t size, unsigned seed = 1) {
+    static const char* syllables[] = {"pei", "ching", "hs\xFC" "eh", "ch'ang", "an", "mao", "tse", "tung",
+                                      "ssu", "ch'uan", "shang", "hai", "kuang", "chou", "t'ien", "men",
+                                      "chung", "kuo", "hsi", "nan", "ta", "shih", "y\xFC" "an", "hua", "jen",
+                                      "min", "k'ung", "fu", "tzu", "ming", "ch'ing", "sung", "t'ang", "wen"};
+    static const char* english[] = {"the", "of", "and", "history", "in", "was", "born", "province",
+                                    "dynasty", "edited", "by", "vol.", "press", "1936", "pp."};
+    std::mt19937 rng(seed);
+    std::string text;
+    while (text.size() < size) {
+        if (rng() % 3 == 0) {
+            text += english[rng() % std::size(english)];
+        } else {
+            const int parts = 1 + static_cast<int>(rng() % 3);
+            for (int p = 0; p < parts; ++p) {
+                std::string s = syllables[rng() % std::size(syllables)];
+                if (p == 0 && rng() % 2) s[0] = static_cast<char>(s[0] - 32);
+                text += (p ? "-" : "") + s;
+            }
+        }
+        text += rng() % 8 == 0 ? ", " : " ";
+    }
+    text.resize(size);
+    return text;
+}
+
+void SetTableDir() { setenv("KESTI_TABLE_DIR", kDataDir.c_str(), 1); }
+
+void ReadFloor(benchmark::State& state, const char* name) {
+    const std::string path = kDataDir + "/" + name;
+    std::vector<char> buffer(2'000'000);
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), f);
+        std::fclose(f);
+        benchmark::DoNotOptimize(got);
+        benchmark::DoNotOptimize(buffer.data());
+    }
+}
+
+void Call(benchmark::State& state, int32_t (*fn)(const char*, char*)) {
+    SetTableDir();
+    const char input[] = "Mao Tse-tung, Hu-nan";  // 20 bytes
+    char output[128];
+    for (auto _ : state) {
+        const int32_t r = fn(input, output);
+        benchmark::DoNotOptimize(r);
+        if (r == 0) state.SkipWithError("conversion failed");
+    }
+}
+
+void BM_ReadSyllableTable(benchmark::State& s) { ReadFloor(s, "kestisyl.txt"); }
+void BM_CallSyllable(benchmark::State& s) { Call(s, ConvertWGToPinyin); }
+void BM_ReadWordTable(benchmark::State& s) { ReadFloor(s, "kestiwrd.txt"); }
+void BM_CallWord(benchmark::State& s) { Call(s, ConvertWGToPinyinWord); }
+BENCHMARK(BM_ReadSyllableTable);
+BENCHMARK(BM_CallSyllable);
+BENCHMARK(BM_ReadWordTable);
+BENCHMARK(BM_CallWord);
+
+// A loop that copies one byte per iteration, as written: the compiler may
+// neither vectorize it nor turn it into memcpy, which would make it a
+// different baseline (memcpy is measured beside it for reference).
+#if defined(__GNUC__) && !defined(__clang__)
+__attribute__((optimize("no-tree-vectorize", "no-tree-loop-distribute-patterns", "no-unroll-loops")))
+#endif
+void CopyBytes(const char* in, char* out, std::size_t n) {
+#if defined(__clang__)
+#pragma clang loop vectorize(disable) interleave(disable) unroll(disable)
+#endif
+    for (std::size_t i = 0; i < n; ++i) out[i] = in[i];
+}
+
+void ByteCopy(benchmark::State& state, const std::string& text) {
+    std::vector<char> out(text.size());
+    for (auto _ : state) {
+        CopyBytes(text.data(), out.data(), text.size());
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+void Memcpy(benchmark::State& state, const std::string& text) {
+    std::vector<char> out(text.size());
+    for (auto _ : state) {
+        std::memcpy(out.data(), text.data(), text.size());
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+// Converts through the exported function, table load included.
+void Throughput(benchmark::State& state, const std::string& text, int32_t (*fn)(const char*, char*)) {
+    SetTableDir();
+    std::vector<char> out(text.size() * 4 + 1);
+    for (auto _ : state) {
+        const int32_t r = fn(text.c_str(), out.data());
+        benchmark::DoNotOptimize(r);
+        if (r == 0) state.SkipWithError("conversion failed");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+const std::string& TenMegabytes() {
+    static const std::string text = GeneratedText(10'000'000);
+    return text;
+}
+
+void BM_ByteCopy10MB(benchmark::State& s) { ByteCopy(s, TenMegabytes()); }
+void BM_Memcpy10MB(benchmark::State& s) { Memcpy(s, TenMegabytes()); }
+void BM_Syllable10MB(benchmark::State& s) { Throughput(s, TenMegabytes(), ConvertWGToPinyin); }
+void BM_Word10MB(benchmark::State& s) { Throughput(s, TenMegabytes(), ConvertWGToPinyinWord); }
+BENCHMARK(BM_ByteCopy10MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Memcpy10MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Syllable10MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Word10MB)->Unit(benchmark::kMillisecond);
+
+void BM_LetterRun1MB(benchmark::State& s) {
+    // Letters that begin keys at every position but never end one there.
+    static const std::string run = [] {
+        std::string r;
+        while (r.size() < 1'000'000) r += "changhsiehchuang";
+        r.resize(1'000'000);
+        return r;
+    }();
+    Throughput(s, run, ConvertWGToPinyin);
+}
+void BM_OrdinaryText1MB(benchmark::State& s) {
+    static const std::string text = GeneratedText(1'000'000, 2);
+    Throughput(s, text, ConvertWGToPinyin);
+}
+BENCHMARK(BM_LetterRun1MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OrdinaryText1MB)->Unit(benchmark::kMillisecond);
+
+// The pass alone on a table loaded and indexed once, so that small sizes
+// measure the conversion rather than the table load. Each iteration converts
+// a different slice of the 10 MB text: repeating one small slice would let
+// the branch predictor learn it and flatter the small sizes.
+void BM_SyllableSweep(benchmark::State& s) {
+    const std::string& text = TenMegabytes();
+    const auto size = static_cast<std::size_t>(s.range(0));
+    kesti::ConversionTable table;
+    if (kesti::LoadTable((kDataDir + "/kestisyl.txt").c_str(), table) != kesti::LoadStatus::Ok ||
+        !kesti::BuildLookupIndex(table)) {
+        s.SkipWithError("no table");
+        return;
+    }
+    std::vector<char> out(size * 4);
+    const std::size_t slices = text.size() - size + 1;
+    std::size_t offset = 0;
+    for (auto _ : s) {
+        const auto p = kesti::RunConversionPass(table, text.data() + offset, size, true, out.data(), out.size());
+        benchmark::DoNotOptimize(p);
+        offset = (offset + size + 4099) % slices;
+    }
+    s.SetBytesProcessed(static_cast<int64_t>(s.iterations() * size));
+    kesti::ReleaseTable(table);
+}
+BENCHMARK(BM_SyllableSweep)->RangeMultiplier(10)->Range(1'000, 10'000'000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

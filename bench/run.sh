@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in release mode, runs every one of them REPETITIONS
+# times (default 10) in one process, and writes bench/RESULTS.md with the
+# medians and each figure's ratio to the baseline measured beside it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+build=${KESTI_BENCH_DIR:-build-bench}
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKESTI_BUILD_BENCH=ON \
+  -DKESTI_BUILD_TESTS=OFF -DKESTI_BUILD_WINDOWS=OFF -DKESTI_BUILD_CLI=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" --target kesti_bench
+"$build/bin/kesti_bench" \
+  --benchmark_repetitions="${REPETITIONS:-10}" \
+  --benchmark_enable_random_interleaving=true \
+  --benchmark_out="$build/results.json" --benchmark_out_format=json \
+  --benchmark_report_aggregates_only=true
+python3 bench/report.py "$build/results.json" > bench/RESULTS.md
+echo "wrote bench/RESULTS.md"
