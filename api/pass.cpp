@@ -29,10 +29,26 @@ PassProgress RunConversionPass(const ConversionTable& table, const char* input, 
     std::size_t stop = size;
     if (!final) stop = size > table.maxKeyLength ? size - table.maxKeyLength : 0;
     std::size_t cursor = 0, written = 0;
+    // Where the run of letters at the cursor ends, as far as the input goes;
+    // each byte is scanned for this once. A key must not be followed by a
+    // letter, so the run's length tells whether a lookup can find anything.
+    // A run that reaches the end of a partial input may go on in the next
+    // piece: there only the longest key's length is a safe bound, and no
+    // cursor before `stop` has fewer letters than that ahead of it.
+    std::size_t runEnd = 0;
     while (cursor < stop) {
         MatchResult match;
-        if (IsLetter(static_cast<unsigned char>(input[cursor])) &&
-            LookupAtCursor(table, input + cursor, size - cursor, match)) {
+        bool matched = false;
+        if (IsLetter(static_cast<unsigned char>(input[cursor]))) {
+            if (cursor >= runEnd) {
+                runEnd = cursor + 1;
+                while (runEnd < size && IsLetter(static_cast<unsigned char>(input[runEnd]))) ++runEnd;
+            }
+            const std::size_t letters = runEnd - cursor;
+            const bool possible = runEnd < size || final ? MatchPossible(table, letters) : letters <= table.maxKeyLength;
+            matched = possible && LookupAtCursor(table, input + cursor, size - cursor, match);
+        }
+        if (matched) {
             const std::size_t length = std::strlen(match.value);
             if (capacity - written < length) break;
             written += EmitValue(match.value, length, match.caseMode, output + written);

@@ -35,20 +35,29 @@ bool BuildLookupIndex(ConversionTable& table) {
     if (table.index) return true;
     // Every node but "none" is a distinct prefix of some key, so the key
     // bytes bound their number.
+    const std::size_t words = table.maxKeyLength / 64 + 1;
+    auto* runLengths = static_cast<std::uint64_t*>(std::calloc(words, sizeof(std::uint64_t)));
+    if (!runLengths) return false;
     std::size_t bound = 1;
     for (std::size_t i = 0; i < table.count; ++i) {
-        if (IsLetter(static_cast<unsigned char>(table.records[i].key[0])))
-            bound += std::strlen(table.records[i].key);
+        const char* key = table.records[i].key;
+        if (!IsLetter(static_cast<unsigned char>(key[0]))) continue;
+        std::size_t letters = 1;
+        while (IsLetter(static_cast<unsigned char>(key[letters]))) ++letters;
+        runLengths[letters / 64] |= std::uint64_t{1} << (letters % 64);
+        bound += letters + std::strlen(key + letters);
     }
     auto* index = static_cast<LookupIndex*>(std::malloc(sizeof(LookupIndex)));
     auto* nodes = static_cast<IndexNode*>(std::malloc(bound * sizeof(IndexNode)));
     auto* pending = static_cast<PendingNode*>(std::malloc(bound * sizeof(PendingNode)));
     if (!index || !nodes || !pending) {
+        std::free(runLengths);
         std::free(index);
         std::free(nodes);
         std::free(pending);
         return false;
     }
+    index->runLengths = runLengths;
 
     // Nodes wait on a stack, each made node once, so that a subtree is
     // finished while its records are still in the cache.
@@ -94,12 +103,19 @@ bool BuildLookupIndex(ConversionTable& table) {
 }
 
 bool IndexPaysOff(const ConversionTable& table, std::size_t inputSize) {
-    return inputSize >= 4 * table.count;
+    // Building costs about as much as converting four bytes per record
+    // without it. Keys longer than any real word make each lookup in a
+    // matching run of letters cost up to the key's length; the index skips
+    // most such lookups outright, so such a table gets it for any input
+    // longer than a line.
+    constexpr std::size_t kLongKey = 256;
+    return inputSize >= 4 * table.count || (table.maxKeyLength > kLongKey && inputSize > kLongKey);
 }
 
 void ReleaseLookupIndex(ConversionTable& table) {
     if (!table.index) return;
     std::free(table.index->nodes);
+    std::free(table.index->runLengths);
     std::free(table.index);
     table.index = nullptr;
 }

@@ -20,6 +20,11 @@ struct IndexNode {
 struct LookupIndex {
     IndexNode* nodes;
     std::uint32_t root[256];  // the node for each folded first letter, or 0
+    // Bit n is set when some key begins with exactly n letters. A key that
+    // matches where n letters follow the cursor begins with exactly those n
+    // letters: a shorter run would leave it followed by a letter, a longer
+    // one would not fit the input. Other positions need no lookup at all.
+    std::uint64_t* runLengths;
 };
 
 void ReleaseLookupIndex(ConversionTable& table);

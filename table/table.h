@@ -107,4 +107,11 @@ struct MatchResult {
 bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t size,
                     MatchResult& match);
 
+// Whether a key can match at a cursor followed by exactly `letters` letters
+// and then a byte that is not a letter (or the end of the whole input). When
+// false, LookupAtCursor would find nothing there. Long runs of letters are
+// thereby never looked up beyond their last table.maxKeyLength positions,
+// and with the index only where some key begins with that many letters.
+bool MatchPossible(const ConversionTable& table, std::size_t letters);
+
 }  // namespace kesti

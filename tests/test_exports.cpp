@@ -12,59 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "tests/library_fixture.h"
 #include "tests/test_support.h"
 
 namespace {
 
-using Convert = int32_t (*)(const char*, char*);
+using Convert = kesti::testing::ConvertFn;
 using kesti::testing::TempDir;
 using kesti::testing::WriteFile;
 
-struct Library {
-    void* handle = nullptr;
-    Convert syllable = nullptr;
-    Convert word = nullptr;
-    Library() {
-        handle = dlopen(KESTI_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-        if (!handle) return;
-        syllable = reinterpret_cast<Convert>(dlsym(handle, "ConvertWGToPinyin"));
-        word = reinterpret_cast<Convert>(dlsym(handle, "ConvertWGToPinyinWord"));
-    }
-    ~Library() {
-        if (handle) dlclose(handle);
-    }
-};
-
-class Exports : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_NE(lib.handle, nullptr) << dlerror();
-        ASSERT_NE(lib.syllable, nullptr);
-        ASSERT_NE(lib.word, nullptr);
-        setenv("KESTI_TABLE_DIR", dir.path.c_str(), 1);
-    }
-    void TearDown() override { unsetenv("KESTI_TABLE_DIR"); }
-
-    void Tables(const std::string& syllables, const std::string& words) {
-        WriteFile(dir.File("kestisyl.txt"), syllables);
-        WriteFile(dir.File("kestiwrd.txt"), words);
-    }
-
-    // Converts into a buffer of exactly `room` bytes, so that the
-    // sanitizers see a write one byte too far.
-    std::string Call(Convert fn, const std::string& input, std::size_t room, int32_t* result = nullptr) {
-        std::vector<char> in(input.begin(), input.end());
-        in.push_back('\0');
-        std::vector<char> out(room, '#');
-        const int32_t r = fn(in.data(), out.data());
-        if (result) *result = r;
-        EXPECT_NE(r, 0);
-        return std::string(out.data(), strnlen(out.data(), out.size()));
-    }
-
-    Library lib;
-    TempDir dir;
-};
+using Exports = kesti::testing::LibraryTest;
 
 TEST_F(Exports, ConvertWithEachTable) {
     Tables("pei\tbei\r\nching\tjing\r\nhs\xFC" "eh\txue\r\nta\tda\r\n",
