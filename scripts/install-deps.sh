@@ -16,6 +16,8 @@ if [ "${1:-}" != "--minimal" ]; then
     libbenchmark-dev                     # benchmarks
     g++-mingw-w64-i686 g++-mingw-w64-x86-64  # KESTI.dll, 32-bit and x64
     wine wine64 wine32:i386              # the Windows host test
+    clang-14 libclang-rt-14-dev          # libFuzzer and the sanitizer runtimes
+    valgrind                             # the memcheck run
   )
 fi
 

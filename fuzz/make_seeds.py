@@ -1,0 +1,74 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus of both fuzz targets into corpus/<target>/.
+
+An input is one mode byte, the table's length in two little-endian bytes,
+the table's bytes and the text to convert. The seeds cover the table format's
+corners and real conversions with excerpts of the shipped tables; findings of
+the fuzzers are added beside them by hand, as files of their own.
+"""
+import os
+import pathlib
+
+HERE = pathlib.Path(__file__).resolve().parent
+DATA = HERE.parent / "data"
+
+
+def excerpt(name, keys):
+    """The lines of a shipped table whose key is in `keys`, in file order."""
+    wanted = {k.encode("cp1252") for k in keys}
+    lines = (DATA / name).read_bytes().split(b"\r\n")
+    return b"".join(line + b"\r\n" for line in lines if line.split(b"\t")[0] in wanted)
+
+
+SYLLABLES = excerpt("kestisyl.txt", [
+    "a", "an", "ch'ang", "chang", "ch'a", "ching", "ch'ing", "hs\u00fceh", "hsueh", "hs\u00fc", "hu", "i",
+    "mao", "nan", "pei", "shih", "ssu", "szu", "ta", "tse", "tung", "tzu", "y\u00fcan", "yu", "\u00ean",
+    "erh", "k'ung", "fu", "ch\u2019ang", "ch\u2018ang"])
+WORDS = excerpt("kestiwrd.txt", [
+    "Pei-ching", "Mao Tse-tung", "Hu-nan", "Ssu-ch'uan", "Hsi-an", "T'ien-an-men", "Ch'ang-an",
+    "mao", "tse", "tung", "hu", "nan", "pei", "ching", "ch'ang", "an", "hsi"])
+SENTENCE = "Mao Tse-tung was born in Hu-nan; Pei-ching ta-hs\u00fceh, Ch'ang-an, SSU-CH'UAN, Ch\u2019ang. "
+
+SEEDS = {
+    "syllables": (0, SYLLABLES, SENTENCE.encode("cp1252")),
+    "syllables-indexed": (1, SYLLABLES, SENTENCE.encode("cp1252")),
+    "words": (0, WORDS, SENTENCE.encode("cp1252")),
+    "words-indexed-streamed": (1 | 2 | (3 << 2), WORDS, SENTENCE.encode("cp1252")),
+    "words-utf8-streamed": (2 | (0 << 2) | 64, WORDS,
+                            ("Hs\u00fceh Pei-ching hsu\u0308eh \u4e2d\u6587 Mao Tse-tung \U0001F600 Hu-nan").encode("utf-8")),
+    "utf8-malformed": (2 | 64, SYLLABLES, b"mao \xc3 tse \xed\xa0\x80 tung \xe0\x80\xaf"),
+    "line-breaks": (0, b"a\tA\rb\tB\nc\tC\r\nd\tD\n\re\tE\r\rf\tF\n\n\n\ng\tG", b"a b c d e f g abcdefg a-b"),
+    "blank-and-tabless": (1, b"\r\n\r\nno tab here\r\nk\tv\r\n\t\r\n\tvalue only\r\nkey only\t\r\n", b"k K k-k kk"),
+    "several-tabs": (0, b"ab\tx\ty\tz\r\nabc\t\t\r\n", b"ab abc ABC Ab"),
+    "empty-table": (0, b"", b"anything at all"),
+    "all-tabs": (1, b"\t" * 300, b"tab\ttab"),
+    "all-breaks": (0, b"\r\n" * 100 + b"\n\r\r", b"breaks"),
+    "nul-in-table": (1, b"ab\tx\r\ncd\ty\x00ef\tz\r\n", b"ab cd ef"),
+    "high-bytes": (1, bytes(range(0x80, 0x100)) + b"\t\xfc\xea\r\n\xfc\t\xfc\r\n\x89\t\x8a\r\n",
+                   bytes(range(0x80, 0x100)) + b" \xfc \x89"),
+    "case-and-duplicates": (1, b"Chang\tfirst\r\nchang\tsecond\r\nCHANG\tthird\r\nchan\tother\r\n",
+                            b"chang CHANG Chang chan ChAnG"),
+    "hyphen-and-apostrophe-keys": (1, b"ch'ang\tchang\r\nch'ang-an\tchang'an\r\npei-ching shih\tbeijing shi\r\nch\tX\r\n",
+                                   b"ch'ang-an Ch'ang-an-ch'ang pei-ching shih ch'ang- ch-"),
+    "letter-runs": (1, b"a\tA\r\naa\tAA\r\naaaa\tAAAA\r\nb\tB\r\n", b"a" * 200 + b" " + b"ab" * 100 + b" aaaa-aa"),
+    "only-hyphens": (0, SYLLABLES, b"-" * 256),
+    "only-high-bytes": (1, SYLLABLES, bytes(range(0x80, 0x100)) * 2),
+    "long-key": (1, b"x" * 1000 + b"\ty\r\nx\tz\r\n", b"x" * 1000 + b" " + b"x" * 999 + b" x"),
+    "long-value": (0, b"a\t" + b"v" * 2000 + b"\r\n", b"a a a"),
+    "cut-at-limit": (1, b"ab\tx\r\ncd\tlong unfinished", b"ab cd"),
+}
+
+
+def main():
+    for target in ("table_lookup", "conversion"):
+        folder = HERE / "corpus" / target
+        folder.mkdir(parents=True, exist_ok=True)
+        for name, (mode, table, text) in SEEDS.items():
+            assert len(table) < 65536, name
+            data = bytes([mode, len(table) & 0xFF, len(table) >> 8]) + table + text
+            (folder / f"seed-{name}").write_bytes(data)
+    print("seeds written")
+
+
+if __name__ == "__main__":
+    main()
