@@ -32,7 +32,13 @@
  * record in the file wins.
  *
  * Threads: a call keeps nothing after it returns and shares nothing with
- * other calls; calls on several threads at once are safe.
+ * other calls; calls on several threads at once are safe, with the same or
+ * different tables and inputs. (On Linux a call reads KESTI_TABLE_DIR with
+ * getenv, so the host must not change its environment meanwhile.)
+ *
+ * Cost: a call reads and splits its table file every time (the shipped
+ * tables are stored in the library's own order, so they are never sorted),
+ * then converts in time proportional to the input's length.
  */
 #ifndef KESTI_CONVERT_H
 #define KESTI_CONVERT_H

@@ -1,9 +1,82 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test.
+# Installs what is missing, builds everything and runs every test:
+#   1. the release build's whole suite (with the Windows DLLs under wine and
+#      valgrind's memcheck of the exported functions);
+#   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer;
+#   3. the concurrency and exported-function tests under ThreadSanitizer;
+#   4. each libFuzzer target for KESTI_FUZZ_SECONDS (default 60) under ASan
+#      and UBSan, starting from the committed seed corpus.
+# Any failure, sanitizer report or fuzzer finding fails the run.
+# KESTI_STAGES="main asan tsan fuzz" picks stages (default: all of them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+
+jobs=$(nproc)
+stages=${KESTI_STAGES:-main asan tsan fuzz}
 build=${KESTI_BUILD_DIR:-build}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" -j"$(nproc)"
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+started=$SECONDS
+
+stage() { echo; echo "=== $1 ($((SECONDS - started)) s so far)"; }
+wants() { [[ " $stages " == *" $1 "* ]]; }
+
+if wants main; then
+  stage "release build and the whole suite"
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --build "$build" -j"$jobs"
+  ctest --test-dir "$build" --output-on-failure -j"$jobs"
+fi
+
+# Sanitizer builds leave out what cannot run under them: the Windows
+# cross-builds, the install test (its C consumer would need the sanitizer
+# runtime) and the export-table check (the runtime adds its own symbols).
+sanitized() {
+  local dir=$1 sanitizers=$2
+  CC=gcc CXX=g++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKESTI_SANITIZE="$sanitizers" -DKESTI_BUILD_WINDOWS=OFF
+  cmake --build "$dir" -j"$jobs" --target kesti kesti_tests kesti_command \
+    kesti_replay_table_lookup kesti_replay_conversion
+}
+
+if wants asan; then
+  stage "the suite under AddressSanitizer and UndefinedBehaviorSanitizer"
+  sanitized build-asan address,undefined
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build-asan --output-on-failure -j"$jobs" \
+      -E '^(install_and_consume|shared_library_exports|windows_.*)$'
+fi
+
+if wants tsan; then
+  stage "concurrent calls under ThreadSanitizer"
+  sanitized build-tsan thread
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    build-tsan/bin/kesti_tests --gtest_filter='Concurrency.*:Exports.*'
+fi
+
+if wants fuzz; then
+  stage "fuzzing under AddressSanitizer and UndefinedBehaviorSanitizer"
+  CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKESTI_BUILD_FUZZ=ON -DKESTI_SANITIZE=address,undefined \
+    -DKESTI_BUILD_TESTS=OFF -DKESTI_BUILD_WINDOWS=OFF
+  cmake --build build-fuzz -j"$jobs" --target kesti_fuzz_table_lookup kesti_fuzz_conversion
+  findings=build-fuzz/findings
+  mkdir -p "$findings"
+  for target in table_lookup conversion; do
+    # New inputs go to a scratch copy; the committed corpus only seeds it.
+    corpus=build-fuzz/corpus-$target
+    rm -rf "$corpus" && mkdir -p "$corpus"
+    echo "fuzzing $target for ${KESTI_FUZZ_SECONDS:-60} s"
+    if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        build-fuzz/bin/kesti_fuzz_$target -max_total_time="${KESTI_FUZZ_SECONDS:-60}" \
+        -max_len=4096 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+        -artifact_prefix="$findings/$target-" "$corpus" "fuzz/corpus/$target"; then
+      echo "the fuzzer found a failing input; it is in $findings:" >&2
+      ls -l "$findings" >&2
+      echo "add it to fuzz/corpus/$target as a seed once it is fixed" >&2
+      exit 1
+    fi
+  done
+fi
+
+stage "all stages passed"

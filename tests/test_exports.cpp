@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -143,6 +145,55 @@ TEST_F(Exports, WithoutTheVariableTheTablesBesideTheLibraryAreUsed) {
     char out[32];
     EXPECT_NE(lib.syllable("Pei-ching", out), 0);
     EXPECT_STREQ(out, "Bei-jing");
+}
+
+// Resident memory in bytes and open file descriptors of this process.
+std::size_t ResidentBytes() {
+    long pages = 0, resident = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return static_cast<std::size_t>(resident) * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
+std::size_t OpenDescriptors() {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+    return n;
+}
+
+TEST_F(Exports, TenThousandCallsLeaveMemoryAndDescriptorsFlat) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers keep freed memory for a while on purpose";
+#endif
+    Tables("pei\tbei\r\nching\tjing\r\n", "Pei-ching\tBeijing\r\n");
+    const std::string missing = dir.File("nowhere");
+    char out[64];
+    // Successes and every failure path: missing table, unreadable table
+    // (a directory in its place), null pointers.
+    auto round = [&](int i) {
+        switch (i % 5) {
+            case 0: lib.syllable("Pei-ching", out); break;
+            case 1: lib.word("Pei-ching", out); break;
+            case 2: lib.syllable(nullptr, out); break;
+            case 3:
+                setenv("KESTI_TABLE_DIR", missing.c_str(), 1);
+                lib.word("Pei-ching", out);
+                setenv("KESTI_TABLE_DIR", dir.path.c_str(), 1);
+                break;
+            case 4:
+                setenv("KESTI_TABLE_DIR", dir.path.parent_path().c_str(), 1);
+                lib.syllable("Pei-ching", out);
+                setenv("KESTI_TABLE_DIR", dir.path.c_str(), 1);
+                break;
+        }
+    };
+    for (int i = 0; i < 1000; ++i) round(i);  // let the allocator settle
+    const std::size_t fds = OpenDescriptors(), rss = ResidentBytes();
+    for (int i = 0; i < 10000; ++i) round(i);
+    EXPECT_EQ(OpenDescriptors(), fds);
+    EXPECT_LT(ResidentBytes(), rss + 512 * 1024) << "resident memory grew from " << rss;
 }
 
 }  // namespace
