@@ -1,7 +1,5 @@
 #include "cli/cli.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +10,7 @@
 
 #include "api/pass.h"
 #include "cli/stream.h"
+#include "platform/files.h"
 #include "platform/table_dir.h"
 #include "table/table.h"
 
@@ -131,8 +130,6 @@ struct PendingOutput {
     }
 };
 
-bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
-
 int ConvertAll(const Options& options, const ConversionTable& table, std::istream& in, std::ostream& out,
                std::ostream& err) {
     if (options.text) {
@@ -152,12 +149,13 @@ int ConvertAll(const Options& options, const ConversionTable& table, std::istrea
         if (file == "-") {
             r = ConvertStream(table, options.encoding, in, out);
         } else {
-            struct stat info {};
-            if (stat(file.c_str(), &info) != 0) {
-                err << "kesti: " << file << ": " << Reason(errno) << "\n";
+            FileIdentity info;
+            int error = 0;
+            if (!IdentifyFile(file, info, error)) {
+                err << "kesti: " << file << ": " << Reason(error) << "\n";
                 return kExitFailure;
             }
-            if (S_ISDIR(info.st_mode)) {
+            if (info.directory) {
                 err << "kesti: " << file << ": " << Reason(EISDIR) << "\n";
                 return kExitFailure;
             }
@@ -186,12 +184,12 @@ int RunKesti(const std::vector<std::string>& args, std::istream& in, std::ostrea
     // the input would be read from a file that is about to go.
     PendingOutput pending;
     if (options.output) {
-        struct stat target {};
-        if (stat(options.output->c_str(), &target) == 0) {
+        FileIdentity target;
+        int error = 0;
+        if (IdentifyFile(*options.output, target, error)) {
             for (const std::string& file : options.files) {
-                struct stat input {};
-                const int rc = file == "-" ? fstat(STDIN_FILENO, &input) : stat(file.c_str(), &input);
-                if (rc == 0 && SameFile(input, target)) {
+                FileIdentity input;
+                if (IdentifyFile(file, input, error) && SameFile(input, target)) {
                     err << "kesti: " << *options.output << ": refusing to overwrite an input\n";
                     return kExitUsage;
                 }
@@ -237,25 +235,12 @@ int RunKesti(const std::vector<std::string>& args, std::istream& in, std::ostrea
     }
 
     pending.target = *options.output;
-    std::string pattern = pending.target + ".XXXXXX";
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) {
-        err << "kesti: " << pending.target << ": " << Reason(errno) << "\n";
+    int createError = 0;
+    pending.temporary = CreateTemporaryBeside(pending.target, createError);
+    if (pending.temporary.empty()) {
+        err << "kesti: " << pending.target << ": " << Reason(createError) << "\n";
         return kExitFailure;
     }
-    pending.temporary = pattern;
-    // The new file gets the old one's mode, or the usual mode under umask.
-    struct stat old {};
-    mode_t mode;
-    if (stat(pending.target.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-    fchmod(fd, mode);
-    close(fd);
     pending.stream.open(pending.temporary, std::ios::binary | std::ios::trunc);
     if (!pending.stream) {
         err << "kesti: " << pending.temporary << ": " << Reason(errno) << "\n";

@@ -22,7 +22,7 @@ wants() { [[ " $stages " == *" $1 "* ]]; }
 
 if wants main; then
   stage "release build and the whole suite"
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTI_BUILD_WINDOWS=ON
   cmake --build "$build" -j"$jobs"
   ctest --test-dir "$build" --output-on-failure -j"$jobs"
 fi

@@ -7,8 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <sys/stat.h>
-
+#include "platform/files.h"
 #include "table/index.h"
 #include "table/table.h"
 #include "text/text_rules.h"
@@ -74,9 +73,8 @@ LoadStatus ReadAll(std::FILE* file, std::size_t limit, char*& text, std::size_t&
     // add a copy and, for a small table, most of the cost of a call.
     std::setvbuf(file, nullptr, _IONBF, 0);
     std::size_t capacity = 64 * 1024;
-    struct stat info;
-    if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode))
-        capacity = static_cast<std::size_t>(info.st_size) + 1;  // +1 sees EOF at once
+    std::size_t fileSize = 0;
+    if (RegularFileSize(file, fileSize)) capacity = fileSize + 1;  // +1 sees EOF at once
     capacity = std::min(std::max<std::size_t>(capacity, 1), limit);
 
     char* buffer = static_cast<char*>(std::malloc(capacity + kTextPadding));
