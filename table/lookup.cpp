@@ -40,6 +40,25 @@ bool Matched(const TableRecord& record, const char* text, std::size_t length, Ma
     return true;
 }
 
+// Whether `key`, which agrees with the input over [0, m), matches it whole
+// and acceptably: not followed by a letter, nor by a hyphen once it has run
+// past the letters at the cursor. `allLetters` says whether input bytes
+// [0, m) are all letters. Sets `length` to the key's length when it matches.
+bool RestMatches(const char* key, std::size_t m, const char* text, std::size_t size, bool allLetters,
+                 std::size_t& length) {
+    std::size_t k = m;
+    for (; key[k] != '\0' && k < size; ++k) {
+        const auto c = static_cast<unsigned char>(text[k]);
+        if (FoldCase(static_cast<unsigned char>(key[k])) != FoldCase(c)) return false;
+        if (!IsLetter(c)) allLetters = false;
+    }
+    if (key[k] != '\0') return false;  // the input ended first
+    const unsigned char after = k < size ? static_cast<unsigned char>(text[k]) : 0;
+    if (IsLetter(after) || (!allLetters && after == '-')) return false;
+    length = k;
+    return true;
+}
+
 // The longest acceptable key down the index's tree: the same rules as the
 // search below, one child step per input byte. Returns 1 + its record, or 0.
 std::uint32_t IndexedLookup(const LookupIndex& index, const TableRecord* records, const char* text,
@@ -59,18 +78,7 @@ std::uint32_t IndexedLookup(const LookupIndex& index, const TableRecord* records
         }
         if (node->tail) {
             // A single key runs on from here.
-            const char* key = records[node->tail - 1].key;
-            std::size_t k = m;
-            for (; key[k] != '\0' && k < size; ++k) {
-                const auto c = static_cast<unsigned char>(text[k]);
-                if (FoldCase(static_cast<unsigned char>(key[k])) != FoldCase(c)) break;
-                if (!IsLetter(c)) allLetters = false;
-            }
-            const unsigned char after = inputAt(k);
-            if (key[k] == '\0' && !IsLetter(after) && (allLetters || after != '-')) {
-                best = node->tail;
-                length = k;
-            }
+            if (RestMatches(records[node->tail - 1].key, m, text, size, allLetters, length)) best = node->tail;
             break;
         }
         if (next == 0) break;
@@ -113,18 +121,7 @@ bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t 
         if (hi - lo == 1) {
             // One candidate left, as after a few bytes in most lookups: the
             // rest of its key is compared directly instead of searched.
-            const char* key = lo->key;
-            std::size_t k = m;
-            for (; key[k] != '\0' && k < size; ++k) {
-                const auto c = static_cast<unsigned char>(text[k]);
-                if (FoldCase(static_cast<unsigned char>(key[k])) != FoldCase(c)) break;
-                if (!IsLetter(c)) allLetters = false;
-            }
-            const unsigned char after = inputAt(k);
-            if (key[k] == '\0' && !IsLetter(after) && (allLetters || after != '-')) {
-                best = lo;
-                bestLength = k;
-            }
+            if (RestMatches(lo->key, m, text, size, allLetters, bestLength)) best = lo;
             break;
         }
         const unsigned char next = inputAt(m);
