@@ -108,8 +108,7 @@ bool IndexPaysOff(const ConversionTable& table, std::size_t inputSize) {
     // matching run of letters cost up to the key's length; the index skips
     // most such lookups outright, so such a table gets it for any input
     // longer than a line.
-    constexpr std::size_t kLongKey = 256;
-    return inputSize >= 4 * table.count || (table.maxKeyLength > kLongKey && inputSize > kLongKey);
+    return inputSize >= 4 * table.count || (table.maxKeyLength > kLongKeyLength && inputSize > kLongKeyLength);
 }
 
 void ReleaseLookupIndex(ConversionTable& table) {

@@ -29,4 +29,14 @@ struct LookupIndex {
 
 void ReleaseLookupIndex(ConversionTable& table);
 
+// Whether a key can match at a cursor followed by exactly `letters` letters
+// and then a byte that is not a letter (or the end of the whole input). When
+// false, LookupAtCursor would find nothing there. Long runs of letters are
+// thereby never looked up beyond their last table.maxKeyLength positions,
+// and with the index only where some key begins with that many letters.
+inline bool MatchPossible(const ConversionTable& table, std::size_t letters) {
+    if (letters > table.maxKeyLength) return false;
+    return !table.index || (table.index->runLengths[letters / 64] >> (letters % 64) & 1);
+}
+
 }  // namespace kesti

@@ -151,9 +151,4 @@ bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t 
     return Matched(*best, text, bestLength, match);
 }
 
-bool MatchPossible(const ConversionTable& table, std::size_t letters) {
-    if (letters > table.maxKeyLength) return false;
-    return !table.index || (table.index->runLengths[letters / 64] >> (letters % 64) & 1);
-}
-
 }  // namespace kesti

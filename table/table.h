@@ -22,6 +22,9 @@ namespace kesti {
 inline constexpr std::size_t kMaxTableBytes = 1000000;
 // The record array holds 500,000 entries, the end marker included.
 inline constexpr std::size_t kMaxRecords = 499999;
+// Longer than any real word or name: only hostile tables hold such keys, and
+// the pass and the index take extra care with them.
+inline constexpr std::size_t kLongKeyLength = 256;
 
 struct TableRecord {
     const char* key;    // NUL-terminated, inside the table's text buffer
@@ -107,11 +110,7 @@ struct MatchResult {
 bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t size,
                     MatchResult& match);
 
-// Whether a key can match at a cursor followed by exactly `letters` letters
-// and then a byte that is not a letter (or the end of the whole input). When
-// false, LookupAtCursor would find nothing there. Long runs of letters are
-// thereby never looked up beyond their last table.maxKeyLength positions,
-// and with the index only where some key begins with that many letters.
-bool MatchPossible(const ConversionTable& table, std::size_t letters);
+// MatchPossible (in table/index.h) tells, from the length of the run of
+// letters at a cursor, whether a lookup there can find anything at all.
 
 }  // namespace kesti
