@@ -69,7 +69,7 @@ if wants fuzz; then
     echo "fuzzing $target for ${KESTI_FUZZ_SECONDS:-60} s"
     if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         build-fuzz/bin/kesti_fuzz_$target -max_total_time="${KESTI_FUZZ_SECONDS:-60}" \
-        -max_len=4096 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+        -max_len=2048 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
         -artifact_prefix="$findings/$target-" "$corpus" "fuzz/corpus/$target"; then
       echo "the fuzzer found a failing input; it is in $findings:" >&2
       ls -l "$findings" >&2
