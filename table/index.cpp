@@ -62,14 +62,15 @@ bool BuildLookupIndex(ConversionTable& table) {
     // Nodes wait on a stack, each made node once, so that a subtree is
     // finished while its records are still in the cache.
     std::uint32_t made = 1, waiting = 0;
-    nodes[0] = {0, 0, 0, 0, 0};
+    nodes[0] = {};
     for (int c = 255; c >= 0; --c) {
         index->root[c] = 0;
         const std::uint32_t lo = c == 0 ? 0 : table.firstByteEnd[c - 1];
         const std::uint32_t hi = table.firstByteEnd[c];
         if (!IsLetter(static_cast<unsigned char>(c)) || lo == hi) continue;
         index->root[c] = made;
-        nodes[made] = {0, 0, 0, 0, static_cast<unsigned char>(c)};
+        nodes[made] = {};
+        nodes[made].byte = static_cast<unsigned char>(c);
         pending[waiting++] = {made++, lo, hi, 1};
     }
 
@@ -88,9 +89,12 @@ bool BuildLookupIndex(ConversionTable& table) {
             const unsigned char byte = KeyByte(table.records[i], p.depth);
             std::uint32_t j = i + 1;
             while (j < p.hi && KeyByte(table.records[j], p.depth) == byte) ++j;
-            nodes[made] = {0, 0, 0, 0, byte};
+            nodes[made] = {};
+            nodes[made].byte = byte;
             pending[waiting++] = {made++, i, j, p.depth + 1};
             ++node.childCount;
+            if (byte < 'a') ++node.lowCount;
+            if (byte >= 'a' && byte <= 'z') node.letters |= std::uint32_t{1} << (byte - 'a');
             i = j;
         }
         // The first child's subtree comes next.

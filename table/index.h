@@ -8,12 +8,20 @@
 namespace kesti {
 
 // One distinct folded prefix of the keys. Node 0 stands for "none".
+//
+// A node's children are sorted by byte, so they fall into three groups: the
+// bytes below 'a' (apostrophes, hyphens, spaces), the letters, and the bytes
+// above 'z' (ü, ê, typographic quotes). A letter's child, the common case, is
+// found without a search: bit i of `letters` says whether letter 'a' + i has
+// one, and the bits below it count the letters before it.
 struct IndexNode {
     std::uint32_t firstChild;  // the children are nodes [firstChild, firstChild + childCount)
     std::uint32_t record;      // 1 + the record whose key is exactly this prefix, or 0
     std::uint32_t tail;        // 1 + the only record whose key runs past this prefix, or 0;
                                // such a node has no children: the key's rest is compared directly
+    std::uint32_t letters;     // bit i: a child for the letter 'a' + i
     std::uint16_t childCount;
+    unsigned char lowCount;    // children whose byte is below 'a'
     unsigned char byte;        // the prefix's last byte, folded
 };
 

@@ -59,6 +59,15 @@ bool RestMatches(const char* key, std::size_t m, const char* text, std::size_t s
     return true;
 }
 
+// The number of set bits, without a library call where the processor's own
+// instruction cannot be assumed.
+unsigned CountBits(std::uint32_t x) {
+    x = x - ((x >> 1) & 0x55555555u);
+    x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
+    x = (x + (x >> 4)) & 0x0F0F0F0Fu;
+    return (x * 0x01010101u) >> 24;
+}
+
 // The longest acceptable key down the index's tree: the same rules as the
 // search below, one child step per input byte. Returns 1 + its record, or 0.
 std::uint32_t IndexedLookup(const LookupIndex& index, const TableRecord* records, const char* text,
@@ -84,10 +93,16 @@ std::uint32_t IndexedLookup(const LookupIndex& index, const TableRecord* records
         if (next == 0) break;
         if (!IsLetter(next)) allLetters = false;
         const unsigned char want = FoldCase(next);
-        const IndexNode* child = index.nodes + node->firstChild;
-        const IndexNode* const last = child + node->childCount;
-        while (child != last && child->byte < want) ++child;
-        node = child != last && child->byte == want ? child : index.nodes;
+        if (want >= 'a' && want <= 'z') {
+            const unsigned bit = want - 'a';
+            if (!(node->letters >> bit & 1)) break;
+            node = index.nodes + node->firstChild + node->lowCount + CountBits(node->letters & ((1u << bit) - 1));
+        } else {
+            const IndexNode* child = index.nodes + node->firstChild;
+            const IndexNode* const last = child + node->childCount;
+            while (child != last && child->byte < want) ++child;
+            node = child != last && child->byte == want ? child : index.nodes;
+        }
     }
     return best;
 }
