@@ -53,8 +53,56 @@ std::uint64_t StopsAt(const char* p) {
     return stops;
 }
 
-bool KeyLess(const TableRecord& a, const TableRecord& b) {
-    return CompareIgnoreCase(a.key, b.key) < 0;
+// A key's first eight bytes folded to lower case, the first byte most
+// significant and zero from the key's end on: two heads compare as numbers
+// as the keys' first eight bytes compare in the table's order. The key lies
+// in the padded text, so the word can be read whole.
+std::uint64_t OrderHead(const char* key) {
+    std::uint64_t word = LoadWord(key);
+    const std::uint64_t ends = ZeroBytes(word);
+    if (ends) word &= (ends & (0 - ends)) - 1;
+    // 0x20 added to each byte from 'A' to 'Z', for all eight at once:
+    // seven-bit sums cannot carry into the next byte.
+    const std::uint64_t low7 = word & (0x7F * kEveryByte);
+    word |= ((low7 + 0x3F * kEveryByte) & ~(low7 + 0x25 * kEveryByte) & ~word & (0x80 * kEveryByte)) >> 2;
+    word = (word & 0x00FF00FF00FF00FFu) << 8 | (word >> 8 & 0x00FF00FF00FF00FFu);
+    word = (word & 0x0000FFFF0000FFFFu) << 16 | (word >> 16 & 0x0000FFFF0000FFFFu);
+    return word << 32 | word >> 32;
+}
+
+struct SortEntry {
+    std::uint64_t head;
+    std::uint32_t index;  // the record's place in the file
+};
+
+// Sorts the records by folded key, keeping the file's order among equal
+// keys, into a new array that replaces `records`. Most comparisons settle on
+// the eight-byte heads alone; only keys that agree over eight bytes are
+// compared further. False, with `records` untouched, when memory runs out.
+bool SortRecords(TableRecord*& records, std::size_t count) {
+    auto* entries = static_cast<SortEntry*>(std::malloc(count * sizeof(SortEntry)));
+    auto* sorted = static_cast<TableRecord*>(std::malloc((count + 1) * sizeof(TableRecord)));
+    if (!entries || !sorted) {
+        std::free(entries);
+        std::free(sorted);
+        return false;
+    }
+    for (std::size_t i = 0; i < count; ++i) entries[i] = {OrderHead(records[i].key), static_cast<std::uint32_t>(i)};
+    std::sort(entries, entries + count, [records](const SortEntry& a, const SortEntry& b) {
+        if (a.head != b.head) return a.head < b.head;
+        // Equal heads with a last byte mean two keys of eight bytes or more.
+        if (a.head & 0xFF) {
+            const int order = CompareIgnoreCase(records[a.index].key + 8, records[b.index].key + 8);
+            if (order != 0) return order < 0;
+        }
+        return a.index < b.index;
+    });
+    for (std::size_t i = 0; i < count; ++i) sorted[i] = records[entries[i].index];
+    sorted[count] = {nullptr, nullptr};
+    std::free(entries);
+    std::free(records);
+    records = sorted;
+    return true;
 }
 
 struct FileCloser {
@@ -216,9 +264,12 @@ LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionT
     if (state == InValue && static_cast<std::size_t>(end - valueStart) > maxValue) maxValue = end - valueStart;
     records[count] = {nullptr, nullptr};
 
-    // The sort is stable, so among keys equal ignoring case the file's last
-    // record sorts last.
-    if (!inOrder) std::stable_sort(records, records + count, KeyLess);
+    // Among keys equal ignoring case the file's last record sorts last.
+    if (!inOrder && !SortRecords(records, count)) {
+        std::free(records);
+        std::free(text);
+        return LoadStatus::OutOfMemory;
+    }
 
     table.text = text;
     table.records = records;

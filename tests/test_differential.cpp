@@ -94,5 +94,29 @@ TEST(Differential, SplitterAgreesWithTheNaiveSplitAtEveryBlockEdge) {
     }
 }
 
+// Keys that agree over their first eight bytes, ignoring case, are ordered
+// by the bytes after them; equal keys keep the file's order.
+TEST(Differential, SortAgreesWithAStableSortOnLongSharedPrefixes) {
+    std::mt19937 rng(88);
+    const char* prefixes[] = {"pei-chin", "PEI-CHIN", "Pei-Chin", "pei-ch", "pei-chinG"};
+    for (int round = 0; round < 500; ++round) {
+        std::string file;
+        for (int line = 0; line < 40; ++line) {
+            file += prefixes[rng() % 5] + Random(rng, "gGaA -'\xFC", 3);
+            file += "\t" + std::to_string(line) + "\n";
+        }
+        testing::TestTable real(file);
+        std::vector<NaiveRecord> naive = NaiveSplit(file);
+        std::stable_sort(naive.begin(), naive.end(), [](const NaiveRecord& a, const NaiveRecord& b) {
+            return CompareIgnoreCase(a.key.c_str(), b.key.c_str()) < 0;
+        });
+        ASSERT_EQ(real.table.count, naive.size());
+        for (std::size_t i = 0; i < naive.size(); ++i) {
+            ASSERT_EQ(real.table.records[i].key, naive[i].key) << "round " << round << " record " << i;
+            ASSERT_EQ(real.table.records[i].value, naive[i].value) << "round " << round << " record " << i;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kesti
