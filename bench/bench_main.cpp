@@ -8,12 +8,16 @@
 // The tables are the shipped ones, read from KESTI_DATA_DIR.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <stdlib.h>
 
 #include "api/convert.h"
 #include "api/pass.h"
@@ -22,6 +26,16 @@
 namespace {
 
 const std::string kDataDir = KESTI_DATA_DIR;
+
+std::string ReadWhole(const std::string& path) {
+    std::string bytes;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        char chunk[65536];
+        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, f)) > 0;) bytes.append(chunk, got);
+        std::fclose(f);
+    }
+    return bytes;
+}
 
 // Wade-Giles text as a catalogue or history holds it: names and syllables
 // with hyphens, capitals, apostrophes and punctuation, between English words.
@@ -51,7 +65,40 @@ std::string GeneratedText(std::size_t size, unsigned seed = 1) {
     return text;
 }
 
-void SetTableDir() { setenv("KESTI_TABLE_DIR", kDataDir.c_str(), 1); }
+void SetTableDir(const std::string& dir = kDataDir) { setenv("KESTI_TABLE_DIR", dir.c_str(), 1); }
+
+// A directory holding the shipped syllable table with its lines shuffled, as
+// a table kept in no particular order would be; it has to be sorted on load.
+struct RemovedAtExit {
+    std::string dir;
+    ~RemovedAtExit() {
+        std::error_code ignored;
+        if (!dir.empty()) std::filesystem::remove_all(dir, ignored);
+    }
+};
+
+const std::string& ShuffledTableDir() {
+    static const RemovedAtExit made{[] {
+        std::string lines = ReadWhole(kDataDir + "/kestisyl.txt");
+        std::vector<std::string> records;
+        for (std::size_t at = 0, next; at < lines.size(); at = next + 2) {
+            next = lines.find("\r\n", at);
+            if (next == std::string::npos) next = lines.size();
+            records.push_back(lines.substr(at, next - at));
+        }
+        std::shuffle(records.begin(), records.end(), std::mt19937(7));
+        std::string shuffled;
+        for (const std::string& r : records) shuffled += r + "\r\n";
+        std::string path = (std::filesystem::temp_directory_path() / "kesti-bench-XXXXXX").string();
+        if (!mkdtemp(path.data())) return std::string();
+        std::FILE* f = std::fopen((path + "/kestisyl.txt").c_str(), "wb");
+        if (!f) return std::string();
+        std::fwrite(shuffled.data(), 1, shuffled.size(), f);
+        std::fclose(f);
+        return path;
+    }()};
+    return made.dir;
+}
 
 void ReadFloor(benchmark::State& state, const char* name) {
     const std::string path = kDataDir + "/" + name;
@@ -65,8 +112,12 @@ void ReadFloor(benchmark::State& state, const char* name) {
     }
 }
 
-void Call(benchmark::State& state, int32_t (*fn)(const char*, char*)) {
-    SetTableDir();
+void Call(benchmark::State& state, int32_t (*fn)(const char*, char*), const std::string& dir = kDataDir) {
+    if (dir.empty()) {
+        state.SkipWithError("no table directory");
+        return;
+    }
+    SetTableDir(dir);
     const char input[] = "Mao Tse-tung, Hu-nan";  // 20 bytes
     char output[128];
     for (auto _ : state) {
@@ -84,6 +135,8 @@ BENCHMARK(BM_ReadSyllableTable);
 BENCHMARK(BM_CallSyllable);
 BENCHMARK(BM_ReadWordTable);
 BENCHMARK(BM_CallWord);
+void BM_CallSyllableShuffled(benchmark::State& s) { Call(s, ConvertWGToPinyin, ShuffledTableDir()); }
+BENCHMARK(BM_CallSyllableShuffled);
 
 // A loop that copies one byte per iteration, as written: the compiler may
 // neither vectorize it nor turn it into memcpy, which would make it a
