@@ -113,8 +113,9 @@ struct FileCloser {
 };
 
 // Reads at most `limit` bytes of `file` into a malloc'ed buffer with
-// kTextPadding spare bytes. The file's size only sizes the first buffer: a file that
-// grows while it is read, or a pipe, still reads to its end or to the limit.
+// kTextPadding spare bytes. The file's size only sizes the first buffer: a
+// file that grows while it is read, or a pipe, still reads to its end or to
+// the limit.
 LoadStatus ReadAll(std::FILE* file, std::size_t limit, char*& text, std::size_t& size,
                    int* systemError) {
     // The reads go straight into the buffer: stdio's own buffer would only

@@ -63,9 +63,9 @@ LoadStatus LoadTable(const char* path, ConversionTable& table, int* systemError 
 // data, and room for the splitter to read the end of the text a block at a time.
 inline constexpr std::size_t kTextPadding = 64;
 
-// Splits `size` bytes already in `text` (which must have room for
-// size + kTextPadding bytes) and sorts the records: the part of LoadTable after the read. The
-// table takes ownership of `text`, which must come from std::malloc.
+// Splits `size` bytes already in `text` and sorts the records: the part of
+// LoadTable after the read. `text` must come from std::malloc with room for
+// size + kTextPadding bytes; the table takes ownership of it, on failure too.
 // `cutAtLimit` says the bytes end inside a line that continues past them.
 LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionTable& table);
 
