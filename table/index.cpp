@@ -33,11 +33,11 @@ unsigned char KeyByte(const TableRecord& record, std::size_t m) {
 
 bool BuildLookupIndex(ConversionTable& table) {
     if (table.index) return true;
-    // Every node but "none" is a distinct prefix of some key, so the key
-    // bytes bound their number.
     const std::size_t words = table.maxKeyLength / 64 + 1;
     auto* runLengths = static_cast<std::uint64_t*>(std::calloc(words, sizeof(std::uint64_t)));
     if (!runLengths) return false;
+    // Every node but "none" is a distinct prefix of some key, so the key
+    // bytes bound their number.
     std::size_t bound = 1;
     for (std::size_t i = 0; i < table.count; ++i) {
         const char* key = table.records[i].key;
