@@ -179,18 +179,18 @@ LoadStatus LoadTable(const char* path, ConversionTable& table, int* systemError)
 
 LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionTable& table) {
     std::memset(text + size, 0, kTextPadding);
-    // Nothing after a NUL that the file itself holds yields records.
-    std::size_t length = static_cast<const char*>(std::memchr(text, '\0', size + 1)) - text;
-    if (cutAtLimit && length == size) {
+    if (cutAtLimit && !std::memchr(text, '\0', size)) {
         // Drop the unfinished last line: a truncated key or value would
-        // convert text wrongly.
+        // convert text wrongly. (Before a NUL in the file nothing is cut:
+        // the text ends at the NUL anyway.)
+        std::size_t length = size;
         while (length > 0 && !IsBreak(text[length - 1])) --length;
         text[length] = '\0';
     }
 
     // The records array starts from a guess at the line count and doubles
     // as needed, so that a small table never pays for a large array.
-    std::size_t capacity = std::min(length / 8 + 16, kMaxRecords);
+    std::size_t capacity = std::min(size / 8 + 16, kMaxRecords);
     auto* records = static_cast<TableRecord*>(std::malloc((capacity + 1) * sizeof(TableRecord)));
     if (!records) {
         std::free(text);
@@ -198,8 +198,10 @@ LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionT
     }
 
     // One pass over the text in blocks of 64 bytes, stopping only at tabs,
-    // line breaks and the NUL that ends the text (the buffer's padding makes
-    // reading past it safe); each tab and break becomes a NUL.
+    // line breaks and the first NUL, which ends the text: nothing after a NUL
+    // that the file itself holds yields records, and the padding holds one
+    // in any case (and makes reading past it safe). Each tab and break
+    // becomes a NUL; those lie behind the stops still to come.
     enum { InKey, InValue, SkipRest } state = InKey;
     char* lineStart = text;
     const char* valueStart = nullptr;
@@ -209,13 +211,14 @@ LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionT
     // are made, and the check ends at the first pair out of order.
     bool inOrder = true;
     std::uint32_t firstByteCounts[256] = {};
-    char* const end = text + length;
+    char* end = nullptr;
     bool done = false;
     for (char* block = text; !done; block += 64) {
         for (std::uint64_t stops = StopsAt(block); stops; stops &= stops - 1) {
             char* const p = block + std::countr_zero(stops);
             if (p < handled) continue;
-            if (p == end) {
+            if (*p == '\0') {
+                end = p;
                 done = true;
                 break;
             }
@@ -256,7 +259,7 @@ LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionT
                 if (state == InValue && static_cast<std::size_t>(p - valueStart) > maxValue)
                     maxValue = p - valueStart;
                 handled = p + 1;
-                if (handled < end && IsBreak(*handled)) *const_cast<char*>(handled++) = '\0';  // a pair of break bytes is one break
+                if (IsBreak(*handled)) *const_cast<char*>(handled++) = '\0';  // a pair of break bytes is one break
                 lineStart = const_cast<char*>(handled);
                 state = InKey;
             }
