@@ -7,11 +7,13 @@
 #include <cstring>
 #include <fstream>
 #include <optional>
+#include <sstream>
 
 #include "api/pass.h"
 #include "cli/stream.h"
 #include "platform/files.h"
 #include "platform/table_dir.h"
+#include "prose/prose.h"
 #include "table/table.h"
 
 #ifndef KESTI_VERSION
@@ -26,12 +28,22 @@ constexpr char kUsage[] =
     "Convert Wade-Giles romanization to Hanyu Pinyin.\n"
     "\n"
     "Converts each FILE, or standard input when there is none or FILE is -, to\n"
-    "standard output.\n"
+    "standard output. Whole Wade-Giles words are converted and joined as Pinyin\n"
+    "writes them (Mao Tse-tung -> Mao Zedong, Hsi-an -> Xi'an); English words\n"
+    "and text already in Pinyin are left alone.\n"
     "\n"
     "  -o, --output FILE   write to FILE (replaced only once everything converted)\n"
-    "      --word          use the word table (kestiwrd.txt) instead of the\n"
-    "                      syllable table (kestisyl.txt)\n"
     "      --text TEXT     convert TEXT and print it with a line break\n"
+    "      --report FILE   write what was found and decided to FILE (TSV)\n"
+    "      --hyphens HOW   join (the default: Zuolin) or keep (Zuo-lin)\n"
+    "      --tones HOW     for tone numbers written after syllables: marks (the\n"
+    "                      default: M\xC3\xA1o), numbers (Mao2) or none (Mao)\n"
+    "      --english HOW   guard (the default: English words that are also\n"
+    "                      syllables convert only in Chinese names) or convert\n"
+    "      --exact         the exported functions' conversion, byte for byte: every\n"
+    "                      longest key wherever a letter stands\n"
+    "      --word          with --exact: the word table (kestiwrd.txt) instead of\n"
+    "                      the syllable table (kestisyl.txt)\n"
     "      --tables DIR    read the tables from DIR\n"
     "      --encoding ENC  utf-8 (the default) or cp1252 (raw Windows-1252 bytes)\n"
     "  -h, --help          show this help\n"
@@ -44,6 +56,10 @@ constexpr char kUsage[] =
 
 struct Options {
     bool word = false;
+    bool exact = false;
+    TextOptions text_options;
+    bool textOptionGiven = false;
+    std::optional<std::string> report;
     std::optional<std::string> text;
     std::optional<std::string> output;
     std::string tables;
@@ -93,6 +109,43 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& options,
             return kExitOk;
         } else if (name == "--word" && !hasValue) {
             options.word = true;
+        } else if (name == "--exact" && !hasValue) {
+            options.exact = true;
+        } else if (name == "--report") {
+            if (!takeValue()) return usage("option '--report' needs a file");
+            options.report = value;
+        } else if (name == "--hyphens") {
+            if (!takeValue()) return usage("option '--hyphens' needs join or keep");
+            if (value == "join") {
+                options.text_options.hyphens = HyphenStyle::Join;
+            } else if (value == "keep") {
+                options.text_options.hyphens = HyphenStyle::Keep;
+            } else {
+                return usage("unknown value '" + value + "' for --hyphens (use join or keep)");
+            }
+            options.textOptionGiven = true;
+        } else if (name == "--tones") {
+            if (!takeValue()) return usage("option '--tones' needs marks, numbers or none");
+            if (value == "marks") {
+                options.text_options.tones = ToneStyle::Marks;
+            } else if (value == "numbers") {
+                options.text_options.tones = ToneStyle::Numbers;
+            } else if (value == "none") {
+                options.text_options.tones = ToneStyle::None;
+            } else {
+                return usage("unknown value '" + value + "' for --tones (use marks, numbers or none)");
+            }
+            options.textOptionGiven = true;
+        } else if (name == "--english") {
+            if (!takeValue()) return usage("option '--english' needs guard or convert");
+            if (value == "guard") {
+                options.text_options.englishGuard = true;
+            } else if (value == "convert") {
+                options.text_options.englishGuard = false;
+            } else {
+                return usage("unknown value '" + value + "' for --english (use guard or convert)");
+            }
+            options.textOptionGiven = true;
         } else if (name == "-o" || name == "--output") {
             if (!takeValue()) return usage("option '" + name + "' needs a file");
             if (options.output) return usage("only one output file can be given");
@@ -117,6 +170,9 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& options,
         }
     }
     if (options.text && !options.files.empty()) return usage("--text cannot be combined with files");
+    if (options.word && !options.exact) return usage("--word chooses the table of --exact; add --exact");
+    if (options.exact && (options.textOptionGiven || options.report))
+        return usage("--hyphens, --tones, --english and --report apply to the text mode, not to --exact");
     return std::nullopt;
 }
 
@@ -130,16 +186,31 @@ struct PendingOutput {
     }
 };
 
-int ConvertAll(const Options& options, const ConversionTable& table, std::istream& in, std::ostream& out,
+// What converts: the exact pass with one table, or the running-text engine.
+struct Engine {
+    const ConversionTable* table = nullptr;  // --exact
+    const TextTables* text = nullptr;        // the text mode
+    std::ostream* report = nullptr;
+};
+
+StreamResult ConvertOne(const Options& options, const Engine& engine, std::istream& in, std::ostream& out) {
+    if (engine.table) return ConvertStream(*engine.table, options.encoding, in, out);
+    TextOptions textOptions = options.text_options;
+    textOptions.encoding = options.encoding == Encoding::Cp1252 ? TextEncoding::Cp1252 : TextEncoding::Utf8;
+    return ConvertRunningStream(*engine.text, textOptions, in, out, engine.report);
+}
+
+int ConvertAll(const Options& options, const Engine& engine, std::istream& in, std::ostream& out,
                std::ostream& err) {
     if (options.text) {
-        std::string converted;
-        const StreamResult r = ConvertString(table, options.encoding, *options.text, converted);
+        std::istringstream input(*options.text);
+        std::ostringstream converted;
+        const StreamResult r = ConvertOne(options, engine, input, converted);
         if (!r.ok) {
             err << "kesti: --text: " << r.error << "\n";
             return kExitFailure;
         }
-        out << converted << "\n";
+        out << converted.str() << "\n";
         return kExitOk;
     }
     std::vector<std::string> files = options.files;
@@ -147,7 +218,7 @@ int ConvertAll(const Options& options, const ConversionTable& table, std::istrea
     for (const std::string& file : files) {
         StreamResult r;
         if (file == "-") {
-            r = ConvertStream(table, options.encoding, in, out);
+            r = ConvertOne(options, engine, in, out);
         } else {
             FileIdentity info;
             int error = 0;
@@ -164,7 +235,7 @@ int ConvertAll(const Options& options, const ConversionTable& table, std::istrea
                 err << "kesti: " << file << ": " << Reason(errno) << "\n";
                 return kExitFailure;
             }
-            r = ConvertStream(table, options.encoding, input, out);
+            r = ConvertOne(options, engine, input, out);
         }
         if (!r.ok) {
             err << "kesti: " << (file == "-" ? "standard input" : file) << ": " << r.error << "\n";
@@ -202,35 +273,65 @@ int RunKesti(const std::vector<std::string>& args, std::istream& in, std::ostrea
         err << "kesti: cannot determine the tables directory; use --tables DIR\n";
         return kExitFailure;
     }
-    const std::string path = directory + kPathSeparator + (options.word ? kWordTableName : kSyllableTableName);
+    Engine engine;
     ConversionTable table;
-    int error = 0;
-    switch (LoadTable(path.c_str(), table, &error)) {
-        case LoadStatus::Ok:
-            break;
-        case LoadStatus::OutOfMemory:
-            err << "kesti: " << path << ": " << Reason(ENOMEM) << "\n";
-            return kExitFailure;
-        default:
-            err << "kesti: " << path << ": " << Reason(error) << "\n";
-            return kExitFailure;
-    }
     struct TableGuard {
         ConversionTable& t;
         ~TableGuard() { ReleaseTable(t); }
     } guard{table};
-    // Files and standard input are read once the table is loaded, so their
-    // size is unknown here; they are usually long enough for the index to
-    // pay off. Without memory for it the output is the same.
-    if (!options.text || IndexPaysOff(table, options.text->size())) BuildLookupIndex(table);
+    TextTables textTables;
+    if (options.exact) {
+        const std::string path = directory + kPathSeparator + (options.word ? kWordTableName : kSyllableTableName);
+        int error = 0;
+        switch (LoadTable(path.c_str(), table, &error)) {
+            case LoadStatus::Ok:
+                break;
+            case LoadStatus::OutOfMemory:
+                err << "kesti: " << path << ": " << Reason(ENOMEM) << "\n";
+                return kExitFailure;
+            default:
+                err << "kesti: " << path << ": " << Reason(error) << "\n";
+                return kExitFailure;
+        }
+        // Files and standard input are read once the table is loaded, so their
+        // size is unknown here; they are usually long enough for the index to
+        // pay off. Without memory for it the output is the same.
+        if (!options.text || IndexPaysOff(table, options.text->size())) BuildLookupIndex(table);
+        engine.table = &table;
+    } else {
+        TablesError failure;
+        if (!LoadTextTables(directory, textTables, failure)) {
+            err << "kesti: " << failure.path << ": " << Reason(failure.systemError) << "\n";
+            return kExitFailure;
+        }
+        engine.text = &textTables;
+    }
+    std::ofstream report;
+    if (options.report) {
+        report.open(*options.report, std::ios::binary | std::ios::trunc);
+        if (!report) {
+            err << "kesti: " << *options.report << ": " << Reason(errno) << "\n";
+            return kExitFailure;
+        }
+        report << kReportHeader;
+        engine.report = &report;
+    }
+    auto reportWritten = [&]() {
+        if (!options.report) return true;
+        report.close();
+        if (report) return true;
+        err << "kesti: " << *options.report << ": write error\n";
+        return false;
+    };
 
     if (!options.output) {
-        const int status = ConvertAll(options, table, in, out, err);
+        const int status = ConvertAll(options, engine, in, out, err);
         out.flush();
         if (status == kExitOk && !out) {
             err << "kesti: standard output: write error\n";
             return kExitFailure;
         }
+        if (status == kExitOk && !reportWritten()) return kExitFailure;
         return status;
     }
 
@@ -246,8 +347,9 @@ int RunKesti(const std::vector<std::string>& args, std::istream& in, std::ostrea
         err << "kesti: " << pending.temporary << ": " << Reason(errno) << "\n";
         return kExitFailure;
     }
-    const int status = ConvertAll(options, table, in, pending.stream, err);
+    const int status = ConvertAll(options, engine, in, pending.stream, err);
     if (status != kExitOk) return status;
+    if (!reportWritten()) return kExitFailure;
     pending.stream.close();
     if (!pending.stream) {
         err << "kesti: " << pending.target << ": write error\n";

@@ -231,4 +231,39 @@ StreamResult ConvertString(const ConversionTable& table, Encoding encoding, cons
     return result;
 }
 
+StreamResult ConvertRunningStream(const TextTables& tables, const TextOptions& options, std::istream& in,
+                                  std::ostream& out, std::ostream* report, std::size_t chunkSize) {
+    StreamResult result;
+    TextStream stream(tables, options);
+    std::vector<char> chunk(std::max<std::size_t>(chunkSize, 1));
+    std::string converted;
+    std::vector<ReportRecord> records;
+    std::vector<ReportRecord>* wanted = report ? &records : nullptr;
+    auto drain = [&]() {
+        out.write(converted.data(), static_cast<std::streamsize>(converted.size()));
+        converted.clear();
+        for (const ReportRecord& r : records) *report << FormatReportRecord(r);
+        records.clear();
+    };
+    while (in) {
+        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        if (got == 0) break;
+        result.bytesIn += got;
+        if (!stream.Feed(std::string_view(chunk.data(), got), converted, wanted, result.error)) {
+            result.ok = false;
+            return result;
+        }
+        drain();
+    }
+    if (in.bad()) {
+        result.ok = false;
+        result.error = "read error";
+        return result;
+    }
+    result.ok = stream.Finish(converted, wanted, result.error);
+    if (result.ok) drain();
+    return result;
+}
+
 }  // namespace kesti

@@ -20,6 +20,7 @@
 #include <ostream>
 #include <string>
 
+#include "prose/prose.h"
 #include "table/table.h"
 
 namespace kesti {
@@ -39,5 +40,11 @@ StreamResult ConvertStream(const ConversionTable& table, Encoding encoding, std:
 // Converts one whole string; the same rules as ConvertStream.
 StreamResult ConvertString(const ConversionTable& table, Encoding encoding, const std::string& in,
                            std::string& out);
+
+// Converts all of `in` to `out` with the running-text engine, in chunks of
+// `chunkSize` bytes; when `report` is not null, one TSV line per romanized
+// word goes to it as the text is converted.
+StreamResult ConvertRunningStream(const TextTables& tables, const TextOptions& options, std::istream& in,
+                                  std::ostream& out, std::ostream* report, std::size_t chunkSize = 64 * 1024);
 
 }  // namespace kesti

@@ -8,6 +8,7 @@ packages=(
   cmake make g++ pkg-config binutils     # build, install test, export checks
   googletest libgtest-dev                # unit tests
   python3                                # the table generator's test
+  libutf8proc-dev                        # Unicode composition for the running-text engine
 )
 full=false
 if [ "${1:-}" != "--minimal" ]; then

@@ -145,7 +145,7 @@ struct Readings {
     std::map<std::string, std::set<std::string>> of;
     Readings() {
         for (const auto& [key, value] : StrictLines("kestisyl.txt")) of[key].insert(value);
-        for (const auto& [key, value] : StrictLines("wg-alternatives.txt")) of[key].insert(value);
+        for (const auto& [key, value] : StrictLines("kestialt.txt")) of[key].insert(value);
     }
 };
 

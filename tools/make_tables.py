@@ -245,7 +245,7 @@ def main():
     write_table(os.path.join(args.out, "kestisyl.txt"), syllables)
     words = word_records(args.cedict, syllables)
     write_table(os.path.join(args.out, "kestiwrd.txt"), words)
-    write_alternatives(os.path.join(args.out, "wg-alternatives.txt"))
+    write_alternatives(os.path.join(args.out, "kestialt.txt"))
     print(f"{len(syllables)} syllable records, {len(words)} word records", file=sys.stderr)
 
 

@@ -1,0 +1,82 @@
+// Code points as the running-text engine sees them: which characters make
+// up words, which join syllables, which carry a tone.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kesti {
+
+// Decodes the code point at text[i] of text already known to be valid
+// UTF-8; sets `length` to its bytes.
+inline char32_t DecodeAt(std::string_view text, std::size_t i, std::size_t& length) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+        length = 1;
+        return b;
+    }
+    auto at = [&](std::size_t k) { return static_cast<char32_t>(static_cast<unsigned char>(text[i + k]) & 0x3F); };
+    if (b < 0xE0) {
+        length = 2;
+        return (static_cast<char32_t>(b & 0x1F) << 6) | at(1);
+    }
+    if (b < 0xF0) {
+        length = 3;
+        return (static_cast<char32_t>(b & 0x0F) << 12) | (at(1) << 6) | at(2);
+    }
+    length = 4;
+    return (static_cast<char32_t>(b & 0x07) << 18) | (at(1) << 12) | (at(2) << 6) | at(3);
+}
+
+inline void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+inline bool IsAsciiLetter(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// The aspiration apostrophes texts use: ' ‘ ’ ʻ ʼ ʽ and the grave accent.
+inline bool IsApostrophe(char32_t c) {
+    return c == '\'' || c == 0x2018 || c == 0x2019 || c == 0x02BB || c == 0x02BC || c == 0x02BD || c == '`';
+}
+
+// The hyphens that join syllables: -, U+2010 HYPHEN, U+2011 NON-BREAKING HYPHEN.
+inline bool IsHyphen(char32_t c) { return c == '-' || c == 0x2010 || c == 0x2011; }
+
+// A tone after a syllable: 1-5 or the superscripts ¹ ² ³ ⁴ ⁵. Returns the
+// tone, or 0.
+inline int ToneOf(char32_t c) {
+    if (c >= '1' && c <= '5') return static_cast<int>(c - '0');
+    switch (c) {
+        case 0xB9: return 1;
+        case 0xB2: return 2;
+        case 0xB3: return 3;
+        case 0x2074: return 4;
+        case 0x2075: return 5;
+        default: return 0;
+    }
+}
+
+// Characters that make up a run: letters of the Latin script (with their
+// combining marks), digits and the tone superscripts. Chinese characters,
+// other scripts and punctuation separate runs.
+bool IsWordChar(char32_t c);
+
+inline bool IsSpace(char32_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == 0xA0 || c == 0x3000; }
+
+}  // namespace kesti

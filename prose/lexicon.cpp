@@ -1,0 +1,152 @@
+// Loading the engine's tables and the lookups it makes in them.
+#include "prose/lexicon.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "api/pass.h"
+#include "platform/table_dir.h"
+#include "prose/prose.h"
+#include "text/text_rules.h"
+
+namespace kesti {
+namespace {
+
+// A key or value as the engine compares it: lower case, every apostrophe
+// the tables use (' and the typographic 0x91, 0x92) written '.
+std::string Normalized(const char* s) {
+    std::string out;
+    for (; *s; ++s) {
+        const auto b = static_cast<unsigned char>(*s);
+        if (b == 0x91 || b == 0x92) {
+            out += '\'';
+        } else if (b == 0xDC || b == 0xCA) {  // Ü, Ê
+            out += static_cast<char>(b + 0x20);
+        } else {
+            out += static_cast<char>(FoldCase(b));
+        }
+    }
+    return out;
+}
+
+bool Load(const std::string& directory, const char* name, ConversionTable& table, TablesError& error) {
+    const std::string path = directory + kPathSeparator + name;
+    int systemError = 0;
+    switch (LoadTable(path.c_str(), table, &systemError)) {
+        case LoadStatus::Ok:
+            return true;
+        case LoadStatus::OpenFailed:
+            error = {TablesStatus::Missing, path, systemError};
+            return false;
+        case LoadStatus::ReadFailed:
+            error = {TablesStatus::Unreadable, path, systemError};
+            return false;
+        case LoadStatus::OutOfMemory:
+            error = {TablesStatus::OutOfMemory, path, ENOMEM};
+            return false;
+    }
+    return false;
+}
+
+}  // namespace
+
+Lexicon::~Lexicon() {
+    ReleaseTable(syllableTable);
+    ReleaseTable(wordTable);
+    ReleaseTable(englishTable);
+    ReleaseTable(alternativeTable);
+}
+
+std::string_view Lexicon::Syllable(std::string_view spelling) const {
+    if (auto it = syllables.find(spelling); it != syllables.end()) return it->second;
+    if (spelling.find('\xEA') == std::string_view::npos) return {};
+    std::string plain(spelling);
+    std::replace(plain.begin(), plain.end(), '\xEA', 'e');
+    if (auto it = syllables.find(plain); it != syllables.end()) return it->second;
+    return {};
+}
+
+EnglishKind Lexicon::English(std::string_view spelling) const {
+    auto it = english.find(spelling);
+    return it == english.end() ? EnglishKind::None : it->second;
+}
+
+bool Lexicon::IsPinyin(std::string_view text) const {
+    // Each piece between separators must split into Pinyin syllables; the
+    // longest syllable has six letters (zhuang).
+    constexpr std::size_t kLongest = 6;
+    std::size_t start = 0;
+    bool any = false;
+    while (start <= text.size()) {
+        std::size_t end = text.find_first_of("'-", start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view piece = text.substr(start, end - start);
+        if (piece.empty()) return false;
+        // reachable[i]: piece[0, i) splits into syllables.
+        bool reachable[kMaxWordBytes + 1] = {};
+        if (piece.size() > kMaxWordBytes) return false;
+        reachable[0] = true;
+        for (std::size_t i = 0; i < piece.size(); ++i) {
+            if (!reachable[i]) continue;
+            for (std::size_t n = 1; n <= kLongest && i + n <= piece.size(); ++n)
+                if (pinyin.count(piece.substr(i, n))) reachable[i + n] = true;
+        }
+        if (!reachable[piece.size()]) return false;
+        any = true;
+        start = end + 1;
+    }
+    return any;
+}
+
+std::string_view Lexicon::WordKey(std::string_view key) const {
+    if (key.empty() || key.size() > wordTable.maxKeyLength) return {};
+    MatchResult match;
+    if (!LookupAtCursor(wordTable, key.data(), key.size(), match) || match.consumed != key.size()) return {};
+    return match.value;
+}
+
+bool LoadTextTables(const std::string& directory, TextTables& tables, TablesError& error) {
+    auto lexicon = std::make_shared<Lexicon>();
+    if (!Load(directory, kSyllableTableName, lexicon->syllableTable, error) ||
+        !Load(directory, kWordTableName, lexicon->wordTable, error) ||
+        !Load(directory, kEnglishTableName, lexicon->englishTable, error) ||
+        !Load(directory, kAlternativesTableName, lexicon->alternativeTable, error))
+        return false;
+    // The word table is searched at many places of a long text: the index
+    // pays off at once. Without memory for it the lookups give the same.
+    BuildLookupIndex(lexicon->wordTable);
+
+    for (std::size_t i = 0; i < lexicon->syllableTable.count; ++i) {
+        const TableRecord& r = lexicon->syllableTable.records[i];
+        lexicon->syllables.emplace(Normalized(r.key), r.value);
+        lexicon->pinyin.insert(Normalized(r.value));
+    }
+    for (std::size_t i = 0; i < lexicon->englishTable.count; ++i) {
+        const TableRecord& r = lexicon->englishTable.records[i];
+        const std::string_view kind = r.value;
+        const EnglishKind k = kind == "function" ? EnglishKind::Function
+                              : kind == "rare"   ? EnglishKind::Rare
+                              : kind == "name"   ? EnglishKind::Name
+                              : kind == "chinese" ? EnglishKind::Chinese
+                                                 : EnglishKind::Word;
+        lexicon->english.emplace(Normalized(r.key), k);
+    }
+    for (std::size_t i = 0; i < lexicon->alternativeTable.count; ++i) {
+        const TableRecord& r = lexicon->alternativeTable.records[i];
+        const std::string key = Normalized(r.key);
+        std::string& readings = lexicon->alternatives[key];
+        if (readings.empty()) readings = std::string(lexicon->Syllable(key));
+        readings += '/';
+        readings += r.value;
+    }
+    for (std::size_t i = 0; i < lexicon->wordTable.count; ++i) {
+        const char* key = lexicon->wordTable.records[i].key;
+        const std::size_t words = 1 + static_cast<std::size_t>(std::count(key, key + std::strlen(key), ' '));
+        lexicon->maxKeyWords = std::max(lexicon->maxKeyWords, std::min<std::size_t>(words, 8));
+    }
+    tables.lexicon = std::move(lexicon);
+    return true;
+}
+
+}  // namespace kesti

@@ -1,0 +1,127 @@
+// Converting running text: documents in English (or any language) that hold
+// Wade-Giles words, converted the way a careful editor would.
+//
+// Unlike the exact pass in api/, which replaces every longest key wherever a
+// letter stands, this engine works on whole words:
+//   - a romanized word is a run of syllables joined by hyphens (-, U+2010,
+//     U+2011); a syllable is letters with an optional aspiration apostrophe
+//     (' ‘ ’ ʻ ʼ ʽ `) after its initial, ü, ê and ŭ precomposed or with
+//     combining marks, and an optional tone (1-5 or ¹ ² ³ ⁴ ⁵) at its end;
+//   - a word converts only when every syllable is a Wade-Giles syllable, and
+//     never in part: "Tsingtao", "also" and "Toronto" stay as written;
+//   - the word table is tried first across whole words ("Mao Tse-tung" ->
+//     "Mao Zedong"); other words convert syllable by syllable and are joined
+//     in Pinyin orthography ("Hsi-an" -> "Xi'an");
+//   - case is taken per word: lower, Capitalized or CAPITALS;
+//   - English words that are also syllables ("to", "an", "Sun") are weighed
+//     by their context, and sentences written in Pinyin are left alone.
+// Every romanized word found can be reported with what decided it.
+//
+// Text is UTF-8 (or Windows-1252 bytes, decoded and encoded at the edges).
+// Input is taken in chunks of any size; the output is the same whatever
+// the chunking, and memory stays bounded whatever the input: text is
+// decided a paragraph at a time (a paragraph ends at a blank line, or after
+// kScopeBytes at the next space), and a run of word characters longer than
+// kMaxWordBytes is not a word and passes through unchanged.
+//
+// A TextTables is immutable once loaded; any number of TextStreams on any
+// threads may share it. A TextStream belongs to one thread at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kesti {
+
+enum class HyphenStyle { Join, Keep };          // "Zuolin" or "Zuo-lin"
+enum class ToneStyle { Marks, Numbers, None };  // "Máo", "Mao2" or "Mao"
+enum class TextEncoding { Utf8, Cp1252 };
+
+struct TextOptions {
+    HyphenStyle hyphens = HyphenStyle::Join;
+    ToneStyle tones = ToneStyle::Marks;
+    bool englishGuard = true;  // false: English words that are syllables convert too
+    TextEncoding encoding = TextEncoding::Utf8;
+};
+
+// What decided a romanized word.
+enum class Decision {
+    WordTable,    // converted by a word-table key
+    Syllables,    // converted syllable by syllable
+    English,      // left: an English word in an English context
+    NotWadeGiles, // left: some of its syllables are not Wade-Giles
+    Pinyin,       // left: the sentence is written in Pinyin
+};
+
+// The report's name for a decision: "word table", "syllables", "left as
+// English", "left as not Wade-Giles", "left as Pinyin text".
+const char* DecisionName(Decision decision);
+
+struct ReportRecord {
+    std::uint64_t line = 0;    // 1-based; a line ends at LF, CR or CR LF
+    std::uint64_t column = 0;  // 1-based, in characters (code points)
+    std::string original;      // as written (UTF-8)
+    std::string result;        // as written out (UTF-8); equal to original when left
+    Decision decision = Decision::Syllables;
+    bool ambiguous = false;    // an English word or name that could be read either way
+    std::string alternatives;  // other readings of its syllables: "lo: luo/le; chu: zhu/ju"
+};
+
+struct Lexicon;  // the loaded tables; defined in prose/lexicon.h
+
+// The tables the engine reads, loaded once: the syllable table
+// kestisyl.txt, the word table kestiwrd.txt, the English words kestieng.txt
+// and the other readings kestialt.txt, all in `directory`.
+struct TextTables {
+    std::shared_ptr<const Lexicon> lexicon;
+};
+
+enum class TablesStatus { Ok, Missing, Unreadable, OutOfMemory };
+
+struct TablesError {
+    TablesStatus status = TablesStatus::Ok;
+    std::string path;     // the file that failed
+    int systemError = 0;  // errno, for Missing and Unreadable
+};
+
+// Loads the four tables from `directory`. On failure `tables` is unchanged
+// and `error` names the file and the reason.
+bool LoadTextTables(const std::string& directory, TextTables& tables, TablesError& error);
+
+// Bounds that keep memory flat on any input.
+inline constexpr std::size_t kScopeBytes = 64 * 1024;
+inline constexpr std::size_t kMaxWordBytes = 256;
+
+// Converts one stream of text. Feed it chunks, then Finish; each call
+// appends converted bytes to `out` (and report records to `report` when it
+// is not null). Malformed UTF-8 stops the stream: the call returns false
+// with "invalid UTF-8 at byte offset N" in `error`, and the stream takes
+// nothing more.
+struct TextStream {
+    TextStream(const TextTables& tables, const TextOptions& options);
+    ~TextStream();
+    TextStream(const TextStream&) = delete;
+    TextStream& operator=(const TextStream&) = delete;
+
+    bool Feed(std::string_view chunk, std::string& out, std::vector<ReportRecord>* report, std::string& error);
+    bool Finish(std::string& out, std::vector<ReportRecord>* report, std::string& error);
+
+    struct State;
+    std::unique_ptr<State> state;
+};
+
+// Converts a whole text at once: Feed and Finish in one call.
+bool ConvertRunningText(const TextTables& tables, const TextOptions& options, std::string_view text,
+                        std::string& out, std::vector<ReportRecord>* report, std::string& error);
+
+// One report record as a line of tab-separated values, with the header the
+// report file starts with. Tabs, line breaks and backslashes inside a field
+// are written as \t, \n, \r and \\.
+extern const char kReportHeader[];
+std::string FormatReportRecord(const ReportRecord& record);
+
+}  // namespace kesti

@@ -1,0 +1,269 @@
+// Streaming: strict UTF-8 (or Windows-1252) decoding, and cutting the text
+// into scopes at places that depend on the text alone, never on how it
+// arrives, so that any chunking gives the same output.
+#include <algorithm>
+#include <cstring>
+
+#include <utf8proc.h>
+
+#include "prose/chars.h"
+#include "prose/lexicon.h"
+#include "prose/prose.h"
+#include "prose/scope.h"
+
+namespace kesti {
+namespace {
+
+// Windows-1252 bytes 0x80-0x9F as Unicode; the five bytes the code page
+// leaves undefined map to the C1 controls of the same number, both ways.
+constexpr char32_t kHighControls[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char32_t FromCp1252(unsigned char b) { return b >= 0x80 && b < 0xA0 ? kHighControls[b - 0x80] : b; }
+
+char ToCp1252(char32_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+    for (int i = 0; i < 32; ++i)
+        if (kHighControls[i] == c) return static_cast<char>(0x80 + i);
+    return '?';
+}
+
+// The length of the sequence a lead byte starts, 0 when it starts none.
+int SequenceLength(unsigned char lead) {
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) return 3;
+    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    return 0;
+}
+
+// Where a cut for length may fall: not inside a run of word characters.
+bool EndsRuns(char32_t c) { return !IsWordChar(c) && !IsApostrophe(c) && !IsHyphen(c); }
+
+}  // namespace
+
+struct TextStream::State {
+    std::shared_ptr<const Lexicon> lexicon;
+    TextOptions options;
+    std::string pending;    // valid UTF-8 not yet converted
+    std::string partial;    // a sequence begun at the end of the last chunk
+    std::uint64_t received = 0;  // input bytes taken so far
+    std::size_t scanned = 0;   // the search for a blank line resumes here
+    bool insideRun = false;    // `pending` begins inside a run cut for length
+    bool failed = false;
+    TextPosition position;
+    ScopeWorkOwner work;
+    std::string converted;
+
+    void Scope(std::size_t size, bool nextInsideRun, std::string& out, std::vector<ReportRecord>* report) {
+        const std::string_view text(pending.data(), size);
+        std::string& target = options.encoding == TextEncoding::Cp1252 ? converted : out;
+        converted.clear();
+        ConvertScope(*lexicon, options, text, insideRun, position, *work.work, target, report);
+        if (options.encoding == TextEncoding::Cp1252) {
+            for (std::size_t i = 0, length = 0; i < converted.size(); i += length)
+                out += ToCp1252(DecodeAt(converted, i, length));
+        }
+        pending.erase(0, size);
+        scanned = 0;
+        insideRun = nextInsideRun;
+    }
+
+    // The end of the first blank line, when it ends within kScopeBytes.
+    std::size_t ParagraphEnd() {
+        while (scanned < pending.size()) {
+            const void* found = std::memchr(pending.data() + scanned, '\n', pending.size() - scanned);
+            if (!found) {
+                scanned = pending.size();
+                return 0;
+            }
+            const std::size_t at = static_cast<const char*>(found) - pending.data();
+            std::size_t next = at + 1;
+            while (next < pending.size() && (pending[next] == ' ' || pending[next] == '\t' || pending[next] == '\r'))
+                ++next;
+            if (next == pending.size()) {
+                scanned = at;  // the blank line may complete in the next chunk
+                return 0;
+            }
+            if (pending[next] == '\n') return next + 1 <= kScopeBytes ? next + 1 : 0;
+            scanned = next;
+        }
+        return 0;
+    }
+
+    void Cut(bool final, std::string& out, std::vector<ReportRecord>* report) {
+        constexpr std::size_t kLimit = kScopeBytes + 4 * kMaxWordBytes;
+        for (;;) {
+            if (const std::size_t end = ParagraphEnd()) {
+                Scope(end, false, out, report);
+                continue;
+            }
+            if (pending.size() <= kScopeBytes) {
+                if (final && !pending.empty()) Scope(pending.size(), false, out, report);
+                return;
+            }
+            // No blank line in reach: cut at the first character after
+            // kScopeBytes that no run holds, or inside an overlong run.
+            std::size_t i = kScopeBytes;
+            while (i < pending.size() && (static_cast<unsigned char>(pending[i]) & 0xC0) == 0x80) ++i;
+            std::size_t cut = 0;
+            while (i < pending.size() && i < kLimit) {
+                std::size_t length = 0;
+                if (EndsRuns(DecodeAt(pending, i, length))) {
+                    cut = i;
+                    break;
+                }
+                i += length;
+            }
+            if (cut) {
+                Scope(cut, false, out, report);
+            } else if (i >= kLimit) {
+                Scope(i, true, out, report);
+            } else {
+                if (final) Scope(pending.size(), false, out, report);
+                return;
+            }
+        }
+    }
+
+    bool Decode(std::string_view chunk, std::string& error) {
+        const std::uint64_t base = received;  // the input offset of chunk[0]
+        received += chunk.size();
+        if (options.encoding == TextEncoding::Cp1252) {
+            for (char b : chunk) AppendUtf8(pending, FromCp1252(static_cast<unsigned char>(b)));
+            return true;
+        }
+        std::size_t i = 0;
+        if (!partial.empty()) {
+            const std::uint64_t at = base - partial.size();
+            const auto need = static_cast<std::size_t>(SequenceLength(static_cast<unsigned char>(partial[0])));
+            while (partial.size() < need && i < chunk.size() && (static_cast<unsigned char>(chunk[i]) & 0xC0) == 0x80)
+                partial += chunk[i++];
+            if (partial.size() < need && i == chunk.size()) return true;
+            if (partial.size() < need || !Valid(partial, 0, need)) {
+                error = "invalid UTF-8 at byte offset " + std::to_string(at);
+                return false;
+            }
+            pending += partial;
+            partial.clear();
+        }
+        const std::size_t start = i;
+        while (i < chunk.size()) {
+            const auto b = static_cast<unsigned char>(chunk[i]);
+            if (b < 0x80) {
+                ++i;
+                continue;
+            }
+            const auto need = static_cast<std::size_t>(SequenceLength(b));
+            if (need != 0 && i + need > chunk.size()) {
+                // Complete it with the next chunk, unless it is wrong already.
+                bool continuing = true;
+                for (std::size_t k = i + 1; k < chunk.size(); ++k)
+                    continuing = continuing && (static_cast<unsigned char>(chunk[k]) & 0xC0) == 0x80;
+                if (continuing) {
+                    pending.append(chunk.substr(start, i - start));
+                    partial.assign(chunk.substr(i));
+                    return true;
+                }
+            }
+            if (need == 0 || i + need > chunk.size() || !Valid(chunk, i, need)) {
+                error = "invalid UTF-8 at byte offset " + std::to_string(base + i);
+                return false;
+            }
+            i += need;
+        }
+        pending.append(chunk.substr(start));
+        return true;
+    }
+
+    static bool Valid(std::string_view s, std::size_t at, std::size_t length) {
+        utf8proc_int32_t cp = 0;
+        const utf8proc_ssize_t n = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(s.data() + at),
+                                                    static_cast<utf8proc_ssize_t>(length), &cp);
+        return n == static_cast<utf8proc_ssize_t>(length) && utf8proc_codepoint_valid(cp);
+    }
+};
+
+TextStream::TextStream(const TextTables& tables, const TextOptions& options) : state(new State) {
+    state->lexicon = tables.lexicon;
+    state->options = options;
+}
+
+TextStream::~TextStream() = default;
+
+bool TextStream::Feed(std::string_view chunk, std::string& out, std::vector<ReportRecord>* report,
+                      std::string& error) {
+    if (state->failed) {
+        error = "the stream stopped at an earlier error";
+        return false;
+    }
+    if (!state->Decode(chunk, error)) {
+        state->failed = true;
+        return false;
+    }
+    state->Cut(false, out, report);
+    return true;
+}
+
+bool TextStream::Finish(std::string& out, std::vector<ReportRecord>* report, std::string& error) {
+    if (state->failed) {
+        error = "the stream stopped at an earlier error";
+        return false;
+    }
+    if (!state->partial.empty()) {
+        error = "invalid UTF-8 at byte offset " + std::to_string(state->received - state->partial.size()) + ": the input ends inside a character";
+        state->failed = true;
+        return false;
+    }
+    state->Cut(true, out, report);
+    return true;
+}
+
+bool ConvertRunningText(const TextTables& tables, const TextOptions& options, std::string_view text,
+                        std::string& out, std::vector<ReportRecord>* report, std::string& error) {
+    TextStream stream(tables, options);
+    return stream.Feed(text, out, report, error) && stream.Finish(out, report, error);
+}
+
+const char* DecisionName(Decision decision) {
+    switch (decision) {
+        case Decision::WordTable: return "word table";
+        case Decision::Syllables: return "syllables";
+        case Decision::English: return "left as English";
+        case Decision::NotWadeGiles: return "left as not Wade-Giles";
+        case Decision::Pinyin: return "left as Pinyin text";
+    }
+    return "";
+}
+
+const char kReportHeader[] = "line\tcolumn\toriginal\tresult\tdecision\tambiguous\talternatives\n";
+
+std::string FormatReportRecord(const ReportRecord& r) {
+    auto field = [](std::string& line, std::string_view value) {
+        for (char c : value) {
+            switch (c) {
+                case '\t': line += "\\t"; break;
+                case '\n': line += "\\n"; break;
+                case '\r': line += "\\r"; break;
+                case '\\': line += "\\\\"; break;
+                default: line += c;
+            }
+        }
+    };
+    std::string line = std::to_string(r.line) + '\t' + std::to_string(r.column) + '\t';
+    field(line, r.original);
+    line += '\t';
+    field(line, r.result);
+    line += '\t';
+    line += DecisionName(r.decision);
+    line += '\t';
+    line += r.ambiguous ? "yes" : "no";
+    line += '\t';
+    field(line, r.alternatives);
+    line += '\n';
+    return line;
+}
+
+}  // namespace kesti
