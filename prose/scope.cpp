@@ -583,9 +583,10 @@ Decision ScopeConverter::Decide(std::size_t index, bool& ambiguous) const {
     if (!options_.englishGuard || run.wadeGilesOnly) return converted;
     if (run.tones && run.normLength >= 2) return converted;
     const bool groupStrong = GroupStrongBesides(run);
-    const bool groupPinyin = run.group != kNone && w_.groups[run.group].pinyin;
-    if (!run.wadeGilesOnly && !groupStrong && (groupPinyin || PinyinScope(run))) return Decision::Pinyin;
-    if (!run.isEnglish) return converted;
+    // Chinese, unless the sentence (or the name around it) is in Pinyin.
+    const bool pinyin = !groupStrong && ((run.group != kNone && w_.groups[run.group].pinyin) || PinyinScope(run));
+    const Decision chinese = pinyin ? Decision::Pinyin : converted;
+    if (!run.isEnglish) return chinese;
 
     // An English word that is also Wade-Giles.
     if (run.caseStyle == CaseStyle::Lower) return Decision::English;
@@ -600,13 +601,14 @@ Decision ScopeConverter::Decide(std::size_t index, bool& ambiguous) const {
     if (run.syllableCount > 1) {
         // Capitalized and hyphenated: English writes few such words, and
         // most of them at the start of a sentence ("So-so").
-        return !run.sentenceStart || WadeGilesEvidence(run) ? converted : Decision::English;
+        return !run.sentenceStart || WadeGilesEvidence(run) ? chinese : Decision::English;
     }
     if (run.caseStyle == CaseStyle::AllCaps || run.english == EnglishKind::Function) return Decision::English;
     if (WesternSignal(index)) return Decision::English;
     // A name, or a word too rare to be meant in English when capitalized.
-    if (run.english != EnglishKind::Word) return converted;
-    return WadeGilesEvidence(run) ? converted : Decision::English;
+    if (run.english != EnglishKind::Word) return chinese;
+    if (WadeGilesEvidence(run)) return chinese;
+    return pinyin ? Decision::Pinyin : Decision::English;
 }
 
 // A key matched across words: a name, converted unless the sentence is

@@ -1,0 +1,289 @@
+// The running-text engine with the shipped tables: whole words, names
+// joined, case by word, English and Pinyin left alone, the written forms of
+// Wade-Giles, tones, the report, and streaming.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "prose/prose.h"
+#include "tests/test_support.h"
+
+namespace kesti {
+namespace {
+
+const TextTables& Shipped() {
+    static const TextTables tables = [] {
+        TextTables t;
+        TablesError error;
+        EXPECT_TRUE(LoadTextTables(KESTI_DATA_DIR, t, error)) << error.path;
+        return t;
+    }();
+    return tables;
+}
+
+std::string Convert(const std::string& text, TextOptions options = {}) {
+    std::string out, error;
+    EXPECT_TRUE(ConvertRunningText(Shipped(), options, text, out, nullptr, error)) << error;
+    return out;
+}
+
+std::vector<ReportRecord> Report(const std::string& text, TextOptions options = {}) {
+    std::string out, error;
+    std::vector<ReportRecord> report;
+    EXPECT_TRUE(ConvertRunningText(Shipped(), options, text, out, &report, error)) << error;
+    return report;
+}
+
+struct Case {
+    const char* input;
+    const char* expected;
+};
+
+void ExpectAll(std::initializer_list<Case> cases, TextOptions options = {}) {
+    for (const Case& c : cases) EXPECT_EQ(Convert(c.input, options), c.expected) << c.input;
+}
+
+TEST(Prose, ConvertsWholeWordsOnlyAndNeverHalfAWord) {
+    ExpectAll({
+        {"He went to Pei-ching, also into Hsi-an.", "He went to Beijing, also into Xi'an."},
+        {"Tsingtao, also, Toronto, open, write, I'm.", "Tsingtao, also, Toronto, open, write, I'm."},
+        {"Ch'ing-dynasty pottery", "Ch'ing-dynasty pottery"},  // one syllable is not Wade-Giles
+        {"see www.chang.com or chang@tsing.org", "see www.chang.com or chang@tsing.org"},
+        {"Pei-ching2008 and 1930s", "Pei-ching2008 and 1930s"},
+    });
+}
+
+TEST(Prose, JoinsNamesAndCompoundsInPinyinOrthography) {
+    ExpectAll({
+        {"Mao Tse-tung", "Mao Zedong"},
+        {"Yung-lo", "Yongle"},  // a reading only the word table knows
+        {"Chang Tso-lin", "Zhang Zuolin"},
+        {"T'ien-an-men", "Tian'anmen"},
+        {"Mao\nTse-tung", "Mao\nZedong"},  // a key across a line break keeps the break
+        {"Mao Tse-tung's army", "Mao Zedong's army"},
+    });
+    TextOptions keep;
+    keep.hyphens = HyphenStyle::Keep;
+    ExpectAll({{"Chang Tso-lin, Hsi-an", "Zhang Zuo-lin, Xi-an"}, {"Mao Tse‑tung", "Mao Ze‑dong"}}, keep);
+}
+
+TEST(Prose, ConvertsEverySyllableBeforeAHyphen) {
+    ExpectAll({
+        {"Liang Ch'i-ch'ao", "Liang Qichao"},
+        {"Wang Ch'ung-hui", "Wang Chonghui"},
+        {"Yü-lin", "Yulin"},
+        {"K'ang Yu-wei", "Kang Youwei"},
+    });
+}
+
+TEST(Prose, TakesCaseByWord) {
+    ExpectAll({
+        {"PEI-CHING", "BEIJING"},
+        {"I Ching", "Yi Jing"},
+        {"Ts'ai O", "Cai E"},
+        {"Po I-po", "Bo Yibo"},
+        {"pei-ching ta-hsüeh", "beijing daxue"},
+        {"HSÜ CHIH-MO", "XU ZHIMO"},
+    });
+}
+
+TEST(Prose, LeavesEnglishAlone) {
+    ExpectAll({
+        {"I went to an open meeting; no, so it was ten men.", "I went to an open meeting; no, so it was ten men."},
+        {"Chin up! The sun hung low, a pang in the lung.", "Chin up! The sun hung low, a pang in the lung."},
+        {"an up-to-date, so-called so-so yo-yo", "an up-to-date, so-called so-so yo-yo"},
+        {"Carl Jung met Ken on Jan. 20 in Lawrence, Kan.", "Carl Jung met Ken on Jan. 20 in Lawrence, Kan."},
+        {"In Hsi-an, the Sun rose.", "In Xi'an, the Sun rose."},
+        {"NO WARRANTY. IN NO EVENT SHALL", "NO WARRANTY. IN NO EVENT SHALL"},
+    });
+}
+
+TEST(Prose, ConvertsEnglishWordsInsideChineseNames) {
+    ExpectAll({
+        {"the I-ho-t'uan rising", "the Yihetuan rising"},
+        {"Sun I-hsien", "Sun Yixian"},
+        {"Chou said nothing.", "Zhou said nothing."},
+        {"Kung-sun Lung argued.", "Gongsun Long argued."},
+        {"Chou En-lai met Sun at Yen-an.", "Zhou Enlai met Sun at Yan'an."},
+    });
+    TextOptions convert;
+    convert.englishGuard = false;
+    ExpectAll({{"to Pei-ching", "duo Beijing"}}, convert);
+}
+
+TEST(Prose, LeavesPinyinTextAlone) {
+    ExpectAll({
+        {"Deng Xiaoping met Li Peng in Beijing.", "Deng Xiaoping met Li Peng in Beijing."},
+        {"Mao Tse-tung met Zhou Enlai", "Mao Zedong met Zhou Enlai"},
+        {"Běijīng and Li Peng", "Běijīng and Li Peng"},
+        // The paragraph decides where its sentence cannot.
+        {"Deng Xiaoping was born in Sichuan. Li Peng followed.", "Deng Xiaoping was born in Sichuan. Li Peng followed."},
+    });
+}
+
+TEST(Prose, ReadsTheFormsWadeGilesIsWrittenIn) {
+    ExpectAll({
+        {"Tao Tê Ching; Ssŭ-ma Ch'ien; Pʽin-yin; HSÜEH", "Dao De Jing; Sima Qian; Pinyin; XUE"},
+        {"Ch‘ing Ch’ing Chʻing Chʼing Ch`ing", "Qing Qing Qing Qing Qing"},
+        {"hsu\xCC\x88" "eh TZU\xCC\x86 te\xCC\x82", "xue ZI de"},  // combining marks
+        {"LÜ HSÜN", "LÜ XUN"},
+    });
+    std::string out, error;
+    TextOptions cp1252;
+    cp1252.encoding = TextEncoding::Cp1252;
+    ASSERT_TRUE(ConvertRunningText(Shipped(), cp1252, "Ta-hs\xFC" "eh Mao2 \x91" "x", out, nullptr, error));
+    EXPECT_EQ(out, "Daxue M\xE1o \x91x");
+    out.clear();
+    ASSERT_TRUE(ConvertRunningText(Shipped(), cp1252, "T'ien1", out, nullptr, error));
+    EXPECT_EQ(out, "Tian1");  // Windows-1252 has no macron: the tone stays a number
+}
+
+TEST(Prose, WritesTonesAsMarksNumbersOrNothing) {
+    ExpectAll({{"Mao2 Tse2-tung1", "Máo Zédōng"}, {"Lü4 Hsün4", "Lǜ Xùn"}, {"ma5", "ma"}, {"T'ien¹-an¹-men²", "Tiān'ānmén"}});
+    TextOptions numbers;
+    numbers.tones = ToneStyle::Numbers;
+    ExpectAll({{"Mao2 Tse2-tung1", "Mao2 Ze2dong1"}, {"Hsi¹-an¹", "Xi¹'an¹"}}, numbers);
+    TextOptions none;
+    none.tones = ToneStyle::None;
+    ExpectAll({{"Mao2 Tse2-tung1", "Mao Zedong"}}, none);
+    // A digit that is no tone leaves the word alone.
+    ExpectAll({{"A44 Mao7", "A44 Mao7"}});
+}
+
+TEST(Prose, ReportsWhatItFoundAndWhy) {
+    const std::vector<ReportRecord> report =
+        Report("北京 Yung-lo and Chu Hsi\nmet Li Peng. Ch'ing-dynasty\n\nDeng Xiaoping met Li Peng. Then the Sun");
+    ASSERT_EQ(report.size(), 8u);
+    EXPECT_EQ(report[0].line, 1u);
+    EXPECT_EQ(report[0].column, 4u);  // in characters, not bytes
+    EXPECT_EQ(report[0].original, "Yung-lo");
+    EXPECT_EQ(report[0].result, "Yongle");
+    EXPECT_EQ(report[0].decision, Decision::WordTable);
+    EXPECT_EQ(report[0].alternatives, "lo: luo/le");
+    EXPECT_EQ(report[1].original, "Chu Hsi");
+    EXPECT_EQ(report[1].alternatives, "chu: zhu/ju");
+    EXPECT_EQ(report[2].line, 2u);
+    EXPECT_EQ(report[2].decision, Decision::Syllables);
+    EXPECT_TRUE(report[2].ambiguous);
+    EXPECT_EQ(report[4].decision, Decision::NotWadeGiles);
+    EXPECT_EQ(report[5].decision, Decision::Pinyin);
+    EXPECT_EQ(report[5].line, 4u);
+    EXPECT_EQ(report[6].decision, Decision::Pinyin);
+    EXPECT_EQ(report[7].decision, Decision::English);  // "the Sun"
+    EXPECT_EQ(FormatReportRecord(report[0]), "1\t4\tYung-lo\tYongle\tword table\tno\tlo: luo/le\n");
+    ReportRecord odd;
+    odd.original = "a\tb\\";
+    EXPECT_EQ(FormatReportRecord(odd), "0\t0\ta\\tb\\\\\t\tsyllables\tno\t\n");
+}
+
+std::string Streamed(const std::string& text, std::size_t chunk, std::vector<ReportRecord>* report = nullptr) {
+    TextStream stream(Shipped(), {});
+    std::string out, error;
+    for (std::size_t at = 0; at < text.size(); at += chunk)
+        EXPECT_TRUE(stream.Feed(std::string_view(text).substr(at, chunk), out, report, error)) << error;
+    EXPECT_TRUE(stream.Finish(out, report, error)) << error;
+    return out;
+}
+
+TEST(ProseStream, AnyChunkingGivesTheWholeResult) {
+    const std::vector<std::string> pieces = {"Mao", " ", "Tse-tung", "\n", "\n\n", "Pei-ching", ". ", "to", "Li Peng",
+                                             "Deng", "Xiaoping", "hsu\xCC\x88", "eh", "北京", "Ch’ing", "2", "-",
+                                             "Sun", "I", "Ching", ", ", "the", "Jan.", "'s"};
+    std::mt19937 rng(7);
+    for (int round = 0; round < 30; ++round) {
+        std::string text;
+        const int count = 200 + static_cast<int>(rng() % 4000);
+        for (int i = 0; i < count; ++i) text += pieces[rng() % pieces.size()];
+        std::vector<ReportRecord> wholeReport;
+        const std::string whole = Streamed(text, text.size() + 1, &wholeReport);
+        for (std::size_t chunk : {std::size_t{1}, std::size_t{3}, std::size_t{7}, std::size_t{1 + rng() % 5000}}) {
+            std::vector<ReportRecord> report;
+            ASSERT_EQ(Streamed(text, chunk, &report), whole) << "chunk " << chunk;
+            ASSERT_EQ(report.size(), wholeReport.size());
+        }
+    }
+}
+
+TEST(ProseStream, LongLinesWordsAndChainsStayBoundedAndUnchanged) {
+    // Longer than a scope, without a blank line: cut at a space, converted.
+    std::string line, expected;
+    while (line.size() < 3 * kScopeBytes) {
+        line += "Mao Tse-tung met Chou En-lai. ";
+        expected += "Mao Zedong met Zhou Enlai. ";
+    }
+    EXPECT_TRUE(Streamed(line, 4096) == expected);
+    // A word, and a chain of syllables, longer than any word: left as written.
+    const std::string word(200000, 'a');
+    EXPECT_TRUE(Streamed(word + " Pei-ching", 999) == word + " Beijing");
+    std::string chain = "Pei";
+    while (chain.size() < 200000) chain += "-pei";
+    EXPECT_TRUE(Streamed(chain + " Pei-ching", 333) == chain + " Beijing");
+}
+
+TEST(ProseStream, RefusesMalformedUtf8WithItsOffset) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"pei \xFF", "offset 4"},  {"ab\xC3(", "offset 2"},       {"\xC0\xAF", "offset 0"},
+        {"x\xED\xA0\x80", "offset 1"}, {"xx\xF4\x90\x80\x80", "offset 2"}, {"pei \xE4\xB8", "offset 4"},
+    };
+    for (const auto& [input, offset] : cases) {
+        for (std::size_t chunk : {std::size_t{1}, input.size()}) {
+            TextStream stream(Shipped(), {});
+            std::string out, error;
+            bool ok = true;
+            for (std::size_t at = 0; ok && at < input.size(); at += chunk)
+                ok = stream.Feed(input.substr(at, chunk), out, nullptr, error);
+            if (ok) ok = stream.Finish(out, nullptr, error);
+            EXPECT_FALSE(ok) << input;
+            EXPECT_NE(error.find(offset), std::string::npos) << error;
+        }
+    }
+}
+
+TEST(ProseTables, MissingTablesAreNamed) {
+    testing::TempDir dir;
+    TextTables tables;
+    TablesError error;
+    EXPECT_FALSE(LoadTextTables(dir.path.string(), tables, error));
+    EXPECT_EQ(error.status, TablesStatus::Missing);
+    EXPECT_NE(error.path.find("kestisyl.txt"), std::string::npos);
+    EXPECT_FALSE(tables.lexicon);
+}
+
+// English prose Debian ships with every system: the licence texts of
+// base-files hold no Chinese, so not a word may change.
+TEST(ProseRealText, EnglishLicencesComeOutUnchanged) {
+    const char* names[] = {"GPL-3", "GPL-2", "LGPL-2.1", "Apache-2.0", "Artistic", "BSD", "MPL-2.0", "GFDL-1.3", "CC0-1.0"};
+    std::size_t read = 0;
+    for (const char* name : names) {
+        const std::string text = testing::ReadFile(std::string("/usr/share/common-licenses/") + name);
+        if (text.empty()) continue;
+        ++read;
+        EXPECT_EQ(Convert(text), text) << name;
+    }
+    if (read == 0) GTEST_SKIP() << "base-files' licence texts are not installed";
+}
+
+// People and places from CC-CEDICT, written in Wade-Giles by the table
+// generator's rules, convert back to the dictionary's Pinyin.
+TEST(ProseRealText, CedictNamesComeBackAsTheDictionarysPinyin) {
+    std::ifstream file(std::string(KESTI_SOURCE_DIR) + "/tests/data/cedict-names.tsv");
+    std::string line, text;
+    std::vector<std::string> expected;
+    while (std::getline(file, line)) {
+        const std::size_t tab = line.find('\t');
+        text += line.substr(0, tab) + "\n";
+        expected.push_back(line.substr(tab + 1));
+    }
+    ASSERT_GT(expected.size(), 1000u);
+    std::istringstream converted(Convert(text));
+    std::size_t exact = 0, i = 0;
+    for (std::string got; std::getline(converted, got) && i < expected.size(); ++i) exact += got == expected[i];
+    EXPECT_EQ(exact, expected.size()) << exact << " of " << expected.size() << " exact";
+}
+
+}  // namespace
+}  // namespace kesti
