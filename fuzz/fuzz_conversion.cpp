@@ -3,7 +3,10 @@
 // when mode bit 0 is set) and by the reference, which must agree. Mode bit 1
 // also streams the input through the command's converter in chunks of 1 to
 // 16 bytes (mode bits 2 to 5), as raw Windows-1252 and, with bit 6, as UTF-8,
-// whose output must equal converting the string whole.
+// whose output must equal converting the string whole. With bit 7 set, the
+// input goes through the running-text engine with the shipped tables
+// instead: it must not fail on valid text, and fed in chunks of 1 to 16
+// bytes it must give the output and the report of the whole text.
 #include <sstream>
 #include <string>
 #include <vector>
@@ -11,13 +14,61 @@
 #include "api/pass.h"
 #include "cli/stream.h"
 #include "fuzz/fuzz_input.h"
+#include "prose/prose.h"
 #include "table/table.h"
 #include "tests/naive_reference.h"
 
 using namespace kesti;
 
+namespace {
+
+const TextTables& ShippedTables() {
+    static const TextTables tables = [] {
+        TextTables t;
+        TablesError error;
+        FUZZ_CHECK(LoadTextTables(KESTI_DATA_DIR, t, error));
+        return t;
+    }();
+    return tables;
+}
+
+// The running-text engine: whole and in chunks alike.
+void FuzzRunningText(unsigned mode, const std::string& text) {
+    TextOptions options;
+    options.encoding = mode & 64 ? TextEncoding::Utf8 : TextEncoding::Cp1252;
+    options.hyphens = mode & 1 ? HyphenStyle::Keep : HyphenStyle::Join;
+    options.tones = mode & 2 ? ToneStyle::Numbers : ToneStyle::Marks;
+    options.englishGuard = !(mode & 32);
+    std::string whole, error;
+    std::vector<ReportRecord> wholeReport;
+    const bool ok = ConvertRunningText(ShippedTables(), options, text, whole, &wholeReport, error);
+    if (options.encoding == TextEncoding::Cp1252) FUZZ_CHECK(ok);
+    const std::size_t chunk = 1 + (mode >> 2 & 7) * 2;
+    TextStream stream(ShippedTables(), options);
+    std::string pieces;
+    std::vector<ReportRecord> report;
+    bool fine = true;
+    for (std::size_t at = 0; fine && at < text.size(); at += chunk)
+        fine = stream.Feed(std::string_view(text).substr(at, chunk), pieces, &report, error);
+    if (fine) fine = stream.Finish(pieces, &report, error);
+    FUZZ_CHECK(fine == ok);
+    if (!ok) return;
+    FUZZ_CHECK(pieces == whole);
+    FUZZ_CHECK(report.size() == wholeReport.size());
+    for (std::size_t i = 0; i < report.size(); ++i) {
+        FUZZ_CHECK(report[i].line == wholeReport[i].line && report[i].column == wholeReport[i].column);
+        FUZZ_CHECK(report[i].original == wholeReport[i].original && report[i].result == wholeReport[i].result);
+    }
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const fuzz::FuzzInput in = fuzz::Split(data, size);
+    if (in.mode & 128) {
+        FuzzRunningText(in.mode, in.table + in.text);
+        return 0;
+    }
 
     char* text = static_cast<char*>(std::malloc(in.table.size() + kTextPadding));
     FUZZ_CHECK(text != nullptr);

@@ -58,12 +58,25 @@ SEEDS = {
     "cut-at-limit": (1, b"ab\tx\r\ncd\tlong unfinished", b"ab cd"),
 }
 
+# Running text for the conversion target (mode bit 7): the table bytes and
+# the text are one text there.
+PROSE = ("He went to Pei-ching, also into Hsi-an. Deng Xiaoping met Li Peng in Beijing.\n\n"
+         "Liang Ch'i-ch'ao, Wang Ch\u2019ung-hui, I Ching, Mao2 Tse2-tung1's army, Tao T\u00ea Ching; "
+         "Ss\u016d-ma Ch'ien; P\u02bdin-yin; HS\u00dcEH; hsu\u0308eh \u5317\u4eac Carl Jung, Jan. 20. ")
+TEXT_SEEDS = {
+    "prose-utf8": (128 | 64 | (2 << 2), b"", PROSE.encode("utf-8")),
+    "prose-utf8-keep-numbers": (128 | 64 | 3 | (5 << 2), b"", PROSE.encode("utf-8")),
+    "prose-cp1252-no-guard": (128 | 32 | (1 << 2), b"", PROSE.encode("cp1252", "replace")),
+    "prose-malformed": (128 | 64, b"", b"Pei-ching \xc3( Hsi-an \xed\xa0\x80"),
+}
+
 
 def main():
     for target in ("table_lookup", "conversion"):
         folder = HERE / "corpus" / target
         folder.mkdir(parents=True, exist_ok=True)
-        for name, (mode, table, text) in SEEDS.items():
+        seeds = dict(SEEDS, **TEXT_SEEDS) if target == "conversion" else SEEDS
+        for name, (mode, table, text) in seeds.items():
             assert len(table) < 65536, name
             data = bytes([mode, len(table) & 0xFF, len(table) >> 8]) + table + text
             (folder / f"seed-{name}").write_bytes(data)
