@@ -75,7 +75,11 @@ inline int ToneOf(char32_t c) {
 // Characters that make up a run: letters of the Latin script (with their
 // combining marks), digits and the tone superscripts. Chinese characters,
 // other scripts and punctuation separate runs.
-bool IsWordChar(char32_t c);
+bool IsNonAsciiWordChar(char32_t c);
+inline bool IsWordChar(char32_t c) {
+    if (c < 0x80) return IsAsciiLetter(c) || (c >= '0' && c <= '9');
+    return IsNonAsciiWordChar(c);
+}
 
 inline bool IsSpace(char32_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == 0xA0 || c == 0x3000; }
 

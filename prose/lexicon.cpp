@@ -58,24 +58,51 @@ Lexicon::~Lexicon() {
     ReleaseTable(alternativeTable);
 }
 
+bool SpellingTrie::Insert(std::string_view key, std::uint16_t value) {
+    std::size_t node = 0;
+    for (char c : key) {
+        const int symbol = Symbol(static_cast<unsigned char>(c));
+        if (symbol < 0) return false;
+        if (!nodes[node].next[symbol]) {
+            if (nodes.size() >= UINT16_MAX) return false;
+            nodes[node].next[symbol] = static_cast<std::uint16_t>(nodes.size());
+            nodes.emplace_back();
+        }
+        node = nodes[node].next[symbol];
+    }
+    if (!nodes[node].value) nodes[node].value = value;
+    return true;
+}
+
 std::string_view Lexicon::Syllable(std::string_view spelling) const {
-    if (auto it = syllables.find(spelling); it != syllables.end()) return it->second;
-    if (spelling.find('\xEA') == std::string_view::npos) return {};
-    std::string plain(spelling);
-    std::replace(plain.begin(), plain.end(), '\xEA', 'e');
-    if (auto it = syllables.find(plain); it != syllables.end()) return it->second;
+    if (const std::uint16_t found = syllables.Find(spelling)) return syllableValues[found - 1];
+    if (spelling.find('\xEA') == std::string_view::npos || spelling.size() > 16) return {};
+    char plain[16];
+    for (std::size_t i = 0; i < spelling.size(); ++i) plain[i] = spelling[i] == '\xEA' ? 'e' : spelling[i];
+    if (const std::uint16_t found = syllables.Find(std::string_view(plain, spelling.size())))
+        return syllableValues[found - 1];
     return {};
 }
 
+unsigned Lexicon::PinyinPrefixes(std::string_view text) const {
+    unsigned lengths = 0;
+    std::uint16_t node = 0;
+    for (std::size_t n = 0; n < text.size() && n < 6; ++n) {
+        const int symbol = SpellingTrie::Symbol(static_cast<unsigned char>(text[n]));
+        if (symbol < 0 || !(node = pinyin.nodes[node].next[symbol])) break;
+        if (pinyin.nodes[node].value) lengths |= 1u << (n + 1);
+    }
+    return lengths;
+}
+
 EnglishKind Lexicon::English(std::string_view spelling) const {
-    auto it = english.find(spelling);
-    return it == english.end() ? EnglishKind::None : it->second;
+    const std::uint16_t found = english.Find(spelling);
+    return found ? static_cast<EnglishKind>(found - 1) : EnglishKind::None;
 }
 
 bool Lexicon::IsPinyin(std::string_view text) const {
     // Each piece between separators must split into Pinyin syllables; the
     // longest syllable has six letters (zhuang).
-    constexpr std::size_t kLongest = 6;
     std::size_t start = 0;
     bool any = false;
     while (start <= text.size()) {
@@ -89,8 +116,8 @@ bool Lexicon::IsPinyin(std::string_view text) const {
         reachable[0] = true;
         for (std::size_t i = 0; i < piece.size(); ++i) {
             if (!reachable[i]) continue;
-            for (std::size_t n = 1; n <= kLongest && i + n <= piece.size(); ++n)
-                if (pinyin.count(piece.substr(i, n))) reachable[i + n] = true;
+            for (unsigned lengths = PinyinPrefixes(piece.substr(i)); lengths; lengths &= lengths - 1)
+                reachable[i + static_cast<std::size_t>(__builtin_ctz(lengths))] = true;
         }
         if (!reachable[piece.size()]) return false;
         any = true;
@@ -119,8 +146,10 @@ bool LoadTextTables(const std::string& directory, TextTables& tables, TablesErro
 
     for (std::size_t i = 0; i < lexicon->syllableTable.count; ++i) {
         const TableRecord& r = lexicon->syllableTable.records[i];
-        lexicon->syllables.emplace(Normalized(r.key), r.value);
-        lexicon->pinyin.insert(Normalized(r.value));
+        if (lexicon->syllables.Find(Normalized(r.key))) continue;
+        lexicon->syllableValues.push_back(r.value);
+        lexicon->syllables.Insert(Normalized(r.key), static_cast<std::uint16_t>(lexicon->syllableValues.size()));
+        lexicon->pinyin.Insert(Normalized(r.value), 1);
     }
     for (std::size_t i = 0; i < lexicon->englishTable.count; ++i) {
         const TableRecord& r = lexicon->englishTable.records[i];
@@ -130,7 +159,7 @@ bool LoadTextTables(const std::string& directory, TextTables& tables, TablesErro
                               : kind == "name"   ? EnglishKind::Name
                               : kind == "chinese" ? EnglishKind::Chinese
                                                  : EnglishKind::Word;
-        lexicon->english.emplace(Normalized(r.key), k);
+        lexicon->english.Insert(Normalized(r.key), static_cast<std::uint16_t>(static_cast<int>(k) + 1));
     }
     for (std::size_t i = 0; i < lexicon->alternativeTable.count; ++i) {
         const TableRecord& r = lexicon->alternativeTable.records[i];
@@ -143,7 +172,7 @@ bool LoadTextTables(const std::string& directory, TextTables& tables, TablesErro
     for (std::size_t i = 0; i < lexicon->wordTable.count; ++i) {
         const char* key = lexicon->wordTable.records[i].key;
         const std::size_t words = 1 + static_cast<std::size_t>(std::count(key, key + std::strlen(key), ' '));
-        lexicon->maxKeyWords = std::max(lexicon->maxKeyWords, std::min<std::size_t>(words, 8));
+        lexicon->maxKeyWords = std::max(lexicon->maxKeyWords, std::min<std::size_t>(words, 16));
     }
     tables.lexicon = std::move(lexicon);
     return true;

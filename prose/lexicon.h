@@ -9,10 +9,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "table/table.h"
 
@@ -31,11 +33,43 @@ template <typename V>
 using StringMap = std::unordered_map<std::string, V, StringHash, std::equal_to<>>;
 using StringSet = std::unordered_set<std::string, StringHash, std::equal_to<>>;
 
+// Short spellings (syllables) found one byte at a time, without hashing:
+// the letters a-z, ü (0xFC), ê (0xEA), the apostrophe and the hyphen.
+struct SpellingTrie {
+    static constexpr int kSymbols = 30;
+    struct Node {
+        std::uint16_t next[kSymbols] = {};  // 0: no child (the root is no one's child)
+        std::uint16_t value = 0;            // 1 + the index of its value, or 0
+    };
+    std::vector<Node> nodes = std::vector<Node>(1);
+
+    static int Symbol(unsigned char b) {
+        if (b >= 'a' && b <= 'z') return b - 'a';
+        if (b == 0xFC) return 26;
+        if (b == 0xEA) return 27;
+        if (b == '\'') return 28;
+        if (b == '-') return 29;
+        return -1;
+    }
+    // False when the trie is full or the key holds another byte.
+    bool Insert(std::string_view key, std::uint16_t value);
+    // 1 + the index of the value stored for `key`, or 0.
+    std::uint16_t Find(std::string_view key) const {
+        std::uint16_t node = 0;
+        for (char c : key) {
+            const int symbol = Symbol(static_cast<unsigned char>(c));
+            if (symbol < 0 || !(node = nodes[node].next[symbol])) return 0;
+        }
+        return nodes[node].value;
+    }
+};
+
 struct Lexicon {
     ConversionTable syllableTable, wordTable, englishTable, alternativeTable;
-    StringMap<std::string_view> syllables;  // spelling -> Pinyin, both inside the tables
-    StringSet pinyin;                       // every Pinyin syllable the syllable table yields
-    StringMap<EnglishKind> english;         // lower-case spelling -> how English uses it
+    SpellingTrie syllables;                 // spelling -> 1 + index into syllableValues
+    std::vector<std::string_view> syllableValues;  // Pinyin, inside the syllable table
+    SpellingTrie pinyin;                    // every Pinyin syllable the syllable table yields
+    SpellingTrie english;                   // lower-case spelling -> 1 + an EnglishKind
     StringMap<std::string> alternatives;    // spelling -> "luo/le": its reading, then the others
     std::size_t maxKeyWords = 1;            // words in the word table's longest key
 
@@ -51,6 +85,8 @@ struct Lexicon {
     // Whether `text` (normalized, syllables split by ' or -) is written
     // entirely in Pinyin syllables.
     bool IsPinyin(std::string_view text) const;
+    // The lengths of the Pinyin syllables that begin text[0]: bit n for n bytes.
+    unsigned PinyinPrefixes(std::string_view text) const;
     // The word table's value for exactly `key` (normalized), or empty.
     std::string_view WordKey(std::string_view key) const;
 };

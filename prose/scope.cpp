@@ -18,8 +18,7 @@
 
 namespace kesti {
 
-bool IsWordChar(char32_t c) {
-    if (c < 0x80) return IsAsciiLetter(c) || (c >= '0' && c <= '9');
+bool IsNonAsciiWordChar(char32_t c) {
     if (ToneOf(c)) return true;
     if (c >= 0x300 && c <= 0x36F) return true;  // combining marks
     if (c == 0xD7 || c == 0xF7) return false;   // × ÷
@@ -47,7 +46,6 @@ constexpr std::uint32_t kNone = UINT32_MAX;
 struct Run {
     std::uint32_t begin = 0, end = 0;  // bytes of the scope
     std::uint32_t baseEnd = 0;         // before a possessive 's
-    std::uint64_t line = 0, column = 0;
     std::uint32_t norm = 0, normLength = 0;  // the whole word normalized, syllables joined by -
     std::uint32_t firstSyllable = 0, syllableCount = 0;
     std::uint32_t sentence = 0;
@@ -64,7 +62,9 @@ struct Run {
     bool tones = false;
     bool candidate = false;     // could convert: its syllables, or a word-table key
     bool isEnglish = false;
-    bool wadeGilesOnly = false; // evidence: spelled so only in Wade-Giles
+    // Evidence: spelled so only in Wade-Giles. Worked out only when a
+    // decision needs it (0 not yet, 1 no, 2 yes): most never do.
+    unsigned char wadeGilesOnly = 0;
     bool pinyinOnly = false;    // evidence: spelled so only in Pinyin
     bool strong = false;        // a Chinese word beyond doubt
     bool sentenceStart = false;
@@ -73,7 +73,9 @@ struct Run {
 };
 
 struct Sentence {
-    std::uint32_t wadeGiles = 0, pinyin = 0;
+    std::uint32_t firstRun = 0, endRun = 0;
+    std::uint32_t pinyin = 0;  // words spelled so only in Pinyin
+    int wadeGiles = -1;        // holds a word spelled so only in Wade-Giles: -1 not known yet, 0 no, 1 yes
 };
 
 struct Group {
@@ -93,7 +95,6 @@ struct ScopeWork {
     std::string value;
     std::vector<utf8proc_int32_t> composed;
     std::vector<std::string_view> parts;
-    std::vector<char32_t> result;
 };
 
 ScopeWorkOwner::ScopeWorkOwner() : work(new ScopeWork) {}
@@ -153,10 +154,13 @@ char PinyinToneVowel(char32_t c, bool& upper) {
 
 class ScopeConverter {
 public:
-    ScopeConverter(const Lexicon& lexicon, const TextOptions& options, std::string_view text, ScopeWork& work)
-        : lex_(lexicon), options_(options), text_(text), w_(work) {}
+    ScopeConverter(const Lexicon& lexicon, const TextOptions& options, std::string_view text, ScopeWork& work,
+                   TextPosition* position)
+        : lex_(lexicon), options_(options), text_(text), w_(work), position_(position) {}
 
-    void FindRuns(bool startsInsideRun, TextPosition& position);
+    void FindRuns(bool startsInsideRun);
+    void Advance(std::size_t offset);
+    void Finish() { if (position_) Advance(text_.size()); }
     void ReadRuns();
     void FormGroups();
     void MatchKeysAcrossWords();
@@ -168,10 +172,13 @@ private:
     void AddSyllable(Run& run, std::size_t start, char32_t separator, int tone, char32_t toneChar);
     bool GroupStrongBesides(const Run& run) const;
     bool WesternSignal(std::size_t index) const;
-    Decision Decide(std::size_t index, bool& ambiguous) const;
-    Decision DecideUnit(std::size_t first, std::size_t last) const;
-    bool PinyinScope(const Run& run) const;
-    bool WadeGilesEvidence(const Run& run) const;
+    Decision Decide(std::size_t index, bool& ambiguous);
+    Decision DecideUnit(std::size_t first, std::size_t last);
+    bool PinyinScope(const Run& run);
+    bool WadeGilesEvidence(const Run& run);
+    bool WadeGilesOnly(Run& run);
+    bool HasWadeGiles(Sentence& sentence);
+    bool ParagraphHasWadeGiles();
     void BuildWord(const Run& run, std::string_view value, std::string& out);
     std::string_view LowerValue(std::string_view value);
     std::string Alternatives(std::size_t first, std::size_t last) const;
@@ -185,31 +192,19 @@ private:
     std::string_view text_;
     ScopeWork& w_;
     Sentence paragraph_;
+    TextPosition* position_;       // where the scope starts; null when no report is made
+    std::size_t positionOffset_ = 0;
 };
 
-void ScopeConverter::FindRuns(bool startsInsideRun, TextPosition& position) {
+void ScopeConverter::FindRuns(bool startsInsideRun) {
     w_.runs.clear();
     w_.sentences.assign(1, Sentence{});
-    std::uint64_t line = position.line, column = position.column;
-    bool afterCR = position.afterCarriageReturn;
     bool skipRun = startsInsideRun;
     bool sentenceOpen = false;  // a sentence has begun and not ended
     bool pendingStop = false;   // a sentence-ending mark waits for a space
     std::uint32_t breaks = 0;   // line breaks since the last run, blank lines end sentences
     std::size_t i = 0;
     std::size_t length = 0;
-    auto advance = [&](char32_t c) {
-        if (c == '\n') {
-            if (!afterCR) ++line, column = 1;
-            afterCR = false;
-        } else if (c == '\r') {
-            ++line, column = 1;
-            afterCR = true;
-        } else {
-            ++column;
-            afterCR = false;
-        }
-    };
     while (i < text_.size()) {
         char32_t c = DecodeAt(text_, i, length);
         if (!IsWordChar(c)) {
@@ -230,7 +225,9 @@ void ScopeConverter::FindRuns(bool startsInsideRun, TextPosition& position) {
                 if (c == '\n' || (c == '\r')) ++breaks;
                 if (pendingStop || breaks >= 2) {
                     if (sentenceOpen) {
-                        w_.sentences.push_back({});
+                        const auto at = static_cast<std::uint32_t>(w_.runs.size());
+                        w_.sentences.back().endRun = at;
+                        w_.sentences.push_back({at, at});
                         sentenceOpen = false;
                     }
                     pendingStop = false;
@@ -238,21 +235,23 @@ void ScopeConverter::FindRuns(bool startsInsideRun, TextPosition& position) {
             } else if (c != '"' && c != 0x201D && c != ')' && c != '\'' && c != 0x2019) {
                 pendingStop = false;  // closing quotes and brackets may follow the mark
             }
-            advance(c);
             i += length;
             continue;
         }
         // A run: word characters, with apostrophes and hyphens inside it.
         Run run;
         run.begin = static_cast<std::uint32_t>(i);
-        run.line = line;
-        run.column = column;
         char32_t previous = 0;
         while (i < text_.size()) {
+            const auto b = static_cast<unsigned char>(text_[i]);
+            if (b < 0x80 && IsWordChar(b)) {
+                previous = b;
+                ++i;
+                continue;
+            }
             c = DecodeAt(text_, i, length);
             if (IsWordChar(c)) {
                 previous = c;
-                advance(c);
                 i += length;
                 continue;
             }
@@ -261,8 +260,6 @@ void ScopeConverter::FindRuns(bool startsInsideRun, TextPosition& position) {
                     std::size_t nextLength = 0;
                     const char32_t next = DecodeAt(text_, i + length, nextLength);
                     if (IsWordChar(next) && !(next >= '0' && next <= '9') && !ToneOf(next)) {
-                        advance(c);
-                        advance(next);
                         previous = next;
                         i += length + nextLength;
                         continue;
@@ -288,9 +285,26 @@ void ScopeConverter::FindRuns(bool startsInsideRun, TextPosition& position) {
         }
         w_.runs.push_back(run);
     }
-    position.line = line;
-    position.column = column;
-    position.afterCarriageReturn = afterCR;
+    w_.sentences.back().endRun = static_cast<std::uint32_t>(w_.runs.size());
+}
+
+// Moves the report's position forward to byte `offset` of the scope.
+// Positions are counted only when a report is made, and each byte once.
+void ScopeConverter::Advance(std::size_t offset) {
+    TextPosition& p = *position_;
+    for (std::size_t length = 0; positionOffset_ < offset; positionOffset_ += length) {
+        const char32_t c = DecodeAt(text_, positionOffset_, length);
+        if (c == '\n') {
+            if (!p.afterCarriageReturn) ++p.line, p.column = 1;
+            p.afterCarriageReturn = false;
+        } else if (c == '\r') {
+            ++p.line, p.column = 1;
+            p.afterCarriageReturn = true;
+        } else {
+            ++p.column;
+            p.afterCarriageReturn = false;
+        }
+    }
 }
 
 std::string_view ScopeConverter::Gap(std::size_t index) const {
@@ -300,12 +314,17 @@ std::string_view ScopeConverter::Gap(std::size_t index) const {
 
 bool ScopeConverter::Glued(const Run& run) const {
     if (run.begin > 0) {
-        const char before = text_[run.begin - 1];
-        if (std::strchr("/@_\\.:=#&%+~", before) && before != '\0') return true;
+        switch (text_[run.begin - 1]) {
+            case '/': case '@': case '_': case '\\': case '.': case ':': case '=': case '#': case '&':
+            case '%': case '+': case '~':
+                return true;
+            default:
+                break;
+        }
     }
     if (run.end < text_.size()) {
         const char after = text_[run.end];
-        if (after != '\0' && std::strchr("@/_\\", after)) return true;
+        if (after == '@' || after == '/' || after == '_' || after == '\\') return true;
         if (after == '.' && run.end + 1 < text_.size()) {
             std::size_t length = 0;
             if (IsWordChar(DecodeAt(text_, run.end + 1, length))) return true;
@@ -339,11 +358,14 @@ void ScopeConverter::ReadRun(Run& run) {
     }
     // The base as code points, composed (u followed by U+0308 is ü).
     const std::string_view base = text_.substr(run.begin, run.baseEnd - run.begin);
-    w_.composed.clear();
-    bool ascii = true;
-    for (char ch : base) ascii = ascii && static_cast<unsigned char>(ch) < 0x80;
-    if (ascii) {
-        for (char ch : base) w_.composed.push_back(static_cast<unsigned char>(ch));
+    // Only combining marks (U+0300-U+036F, lead bytes 0xCC and 0xCD) need
+    // composing; any other text is decoded as it stands.
+    bool combining = false;
+    for (char ch : base) combining = combining || ch == '\xCC' || ch == '\xCD';
+    if (!combining) {
+        w_.composed.clear();
+        for (std::size_t k = 0, length = 0; k < base.size(); k += length)
+            w_.composed.push_back(static_cast<utf8proc_int32_t>(DecodeAt(base, k, length)));
     } else {
         w_.composed.resize(base.size() * 4 + 8);
         const auto options = static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE);
@@ -378,7 +400,7 @@ void ScopeConverter::ReadRun(Run& run) {
         } else if (c == 0x16D || c == 0x16C) {
             upper = c == 0x16C, letter = 'u';
             run.pinyinShaped = false;
-        } else if (const char plain = PinyinToneVowel(c, upper)) {
+        } else if (const char plain = c >= 0xC0 ? PinyinToneVowel(c, upper) : 0) {
             letter = plain;
             run.pinyinMarks = true;
             run.shaped = false;
@@ -427,40 +449,46 @@ void ScopeConverter::ReadRuns() {
         if (!run.shaped) continue;
         ReadRun(run);
         const std::string_view word = Lower(run);
-        run.english = lex_.English(word);
+        const bool capital = run.caseStyle != CaseStyle::Lower;
         if (run.shaped && !run.glued) {
             run.allSyllables = true;
-            bool englishParts = run.syllableCount > 1;
-            for (std::uint32_t k = 0; k < run.syllableCount; ++k) {
+            for (std::uint32_t k = 0; k < run.syllableCount && run.allSyllables; ++k) {
                 Syllable& s = w_.syllables[run.firstSyllable + k];
-                const std::string_view spelling = std::string_view(w_.norm).substr(s.norm, s.normLength);
-                s.pinyin = lex_.Syllable(spelling);
-                run.allSyllables = run.allSyllables && !s.pinyin.empty();
-                const EnglishKind kind = lex_.English(spelling);
-                englishParts = englishParts && (kind == EnglishKind::Function || kind == EnglishKind::Word);
+                s.pinyin = lex_.Syllable(std::string_view(w_.norm).substr(s.norm, s.normLength));
+                run.allSyllables = !s.pinyin.empty();
             }
-            run.isEnglish = run.english != EnglishKind::None || englishParts;
-            if (run.syllableCount > 1 || !run.allSyllables) run.wordValue = lex_.WordKey(word);
+            // Hyphenated words, and capitalized ones the syllables do not
+            // make (a place written without hyphens), may be word-table keys.
+            if ((run.syllableCount > 1 && run.allSyllables) || (run.syllableCount == 1 && !run.allSyllables && capital))
+                run.wordValue = lex_.WordKey(word);
             run.candidate = run.allSyllables || !run.wordValue.empty();
-        } else {
-            run.isEnglish = run.english != EnglishKind::None;
+        }
+        // English matters where a word could convert, and for capitalized
+        // words beside a name; plain lower-case English is never looked up.
+        if (run.candidate || capital || run.pinyinMarks) run.english = lex_.English(word);
+        run.isEnglish = run.english != EnglishKind::None;
+        if (run.candidate && !run.isEnglish && run.syllableCount > 1) {
+            bool englishParts = true;
+            for (std::uint32_t k = 0; k < run.syllableCount && englishParts; ++k) {
+                const Syllable& s = w_.syllables[run.firstSyllable + k];
+                const EnglishKind kind = lex_.English(std::string_view(w_.norm).substr(s.norm, s.normLength));
+                englishParts = kind == EnglishKind::Function || kind == EnglishKind::Word;
+            }
+            run.isEnglish = englishParts;
         }
         // Evidence: a spelling that only one of the two systems has.
         if (run.candidate) {
-            run.wadeGilesOnly = !run.isEnglish && !lex_.IsPinyin(word);
+            // Whether only Wade-Giles spells it so is asked when needed.
         } else if (run.pinyinShaped && !run.glued &&
                    (run.english == EnglishKind::None || run.english == EnglishKind::Chinese) &&
-                   (run.pinyinMarks || (run.caseStyle != CaseStyle::Lower &&
-                                        (!run.sentenceStart || run.english == EnglishKind::Chinese))) &&
+                   (run.pinyinMarks || (capital && (!run.sentenceStart || run.english == EnglishKind::Chinese))) &&
                    run.normLength >= 2 && lex_.IsPinyin(word)) {
             run.pinyinOnly = true;
         }
         // Tones written as numbers mark a romanized word, not English.
         const bool toneNumbers = run.tones && run.normLength >= 2;
-        run.strong = run.candidate && (run.wadeGilesOnly || toneNumbers || !run.isEnglish);
-        Sentence& sentence = w_.sentences[run.sentence];
-        if (run.wadeGilesOnly) ++sentence.wadeGiles, ++paragraph_.wadeGiles;
-        if (run.pinyinOnly) ++sentence.pinyin, ++paragraph_.pinyin;
+        run.strong = run.candidate && (toneNumbers || !run.isEnglish);
+        if (run.pinyinOnly) ++w_.sentences[run.sentence].pinyin, ++paragraph_.pinyin;
     }
 }
 
@@ -502,43 +530,89 @@ void ScopeConverter::FormGroups() {
 
 void ScopeConverter::MatchKeysAcrossWords() {
     if (lex_.maxKeyWords < 2) return;
+    const ConversionTable& table = lex_.wordTable;
     for (std::size_t i = 0; i < w_.runs.size(); ++i) {
         Run& first = w_.runs[i];
-        if (first.group == kNone || first.inUnit || first.baseEnd != first.end) continue;
-        // The longest key first: as many words of the group as a key can hold.
+        if (first.group == kNone || first.inUnit || first.baseEnd != first.end || !first.shaped) continue;
+        // The words of the group that a key could cover, joined as keys
+        // write them, with where each word ends.
         std::size_t last = i;
-        while (last + 1 < w_.runs.size() && last + 1 - i < lex_.maxKeyWords &&
-               w_.runs[last + 1].group == first.group && w_.runs[last].baseEnd == w_.runs[last].end)
+        while (last + 1 < w_.runs.size() && last + 1 - i < lex_.maxKeyWords && w_.runs[last + 1].group == first.group &&
+               w_.runs[last + 1].shaped && w_.runs[last].baseEnd == w_.runs[last].end)
             ++last;
-        for (; last > i; --last) {
-            w_.key.clear();
-            for (std::size_t k = i; k <= last; ++k) {
-                if (k > i) w_.key += ' ';
-                w_.key += Lower(w_.runs[k]);
-            }
-            const std::string_view value = lex_.WordKey(w_.key);
-            if (value.empty()) continue;
-            // Each word of the key gets the part of the value at its place.
-            if (static_cast<std::size_t>(std::count(value.begin(), value.end(), ' ')) != last - i) continue;
-            first.unitEnd = static_cast<std::uint32_t>(last + 1);
-            first.wordValue = value;
-            for (std::size_t k = i; k <= last; ++k) w_.runs[k].inUnit = true;
-            i = last;
-            break;
+        if (last == i) continue;
+        w_.key.clear();
+        std::size_t ends[16];
+        for (std::size_t k = i; k <= last && k - i < 16; ++k) {
+            if (k > i) w_.key += ' ';
+            w_.key += Lower(w_.runs[k]);
+            ends[k - i] = w_.key.size();
         }
+        // The longest key first: one lookup finds it when it ends where a
+        // word does; otherwise each shorter run of words is tried alone.
+        MatchResult match;
+        std::size_t words = 0;
+        if (LookupAtCursor(table, w_.key.data(), w_.key.size(), match)) {
+            for (std::size_t k = 0; k <= last - i; ++k)
+                if (ends[k] == match.consumed) words = k + 1;
+            if (!words) {
+                for (std::size_t k = last - i; k >= 1 && !words; --k)
+                    if (!lex_.WordKey(std::string_view(w_.key).substr(0, ends[k])).empty()) words = k + 1;
+                if (words) LookupAtCursor(table, w_.key.data(), ends[words - 1], match);
+            }
+        }
+        if (words < 2) continue;
+        // Each word of the key gets the part of the value at its place.
+        const std::string_view value = match.value;
+        if (static_cast<std::size_t>(std::count(value.begin(), value.end(), ' ')) != words - 1) continue;
+        first.unitEnd = static_cast<std::uint32_t>(i + words);
+        first.wordValue = value;
+        for (std::size_t k = i; k < i + words; ++k) w_.runs[k].inUnit = true;
+        i += words - 1;
     }
 }
 
-bool ScopeConverter::PinyinScope(const Run& run) const {
-    const Sentence& s = w_.sentences[run.sentence];
-    if (s.wadeGiles || s.pinyin) return s.pinyin && !s.wadeGiles;
-    return paragraph_.pinyin && !paragraph_.wadeGiles;
+bool ScopeConverter::WadeGilesOnly(Run& run) {
+    if (!run.wadeGilesOnly)
+        run.wadeGilesOnly = run.candidate && !run.isEnglish && !lex_.IsPinyin(Lower(run)) ? 2 : 1;
+    return run.wadeGilesOnly == 2;
 }
 
-bool ScopeConverter::WadeGilesEvidence(const Run& run) const {
-    const Sentence& s = w_.sentences[run.sentence];
-    if (s.wadeGiles || s.pinyin) return s.wadeGiles > 0;
+// Whether a sentence holds a word spelled so only in Wade-Giles; the search
+// stops at the first.
+bool ScopeConverter::HasWadeGiles(Sentence& sentence) {
+    if (sentence.wadeGiles < 0) {
+        sentence.wadeGiles = 0;
+        for (std::uint32_t i = sentence.firstRun; i < sentence.endRun && !sentence.wadeGiles; ++i)
+            sentence.wadeGiles = WadeGilesOnly(w_.runs[i]);
+    }
+    return sentence.wadeGiles > 0;
+}
+
+bool ScopeConverter::ParagraphHasWadeGiles() {
+    if (paragraph_.wadeGiles < 0) {
+        paragraph_.wadeGiles = 0;
+        for (std::size_t i = 0; i < w_.sentences.size() && !paragraph_.wadeGiles; ++i)
+            paragraph_.wadeGiles = HasWadeGiles(w_.sentences[i]);
+    }
     return paragraph_.wadeGiles > 0;
+}
+
+// Whether the sentence, or the paragraph where the sentence says nothing,
+// is written in Pinyin: spellings only Pinyin has, none only Wade-Giles has.
+bool ScopeConverter::PinyinScope(const Run& run) {
+    Sentence& s = w_.sentences[run.sentence];
+    if (s.pinyin == 0 && paragraph_.pinyin == 0) return false;
+    if (s.pinyin > 0) return !HasWadeGiles(s);
+    if (HasWadeGiles(s)) return false;
+    return !ParagraphHasWadeGiles();
+}
+
+bool ScopeConverter::WadeGilesEvidence(const Run& run) {
+    Sentence& s = w_.sentences[run.sentence];
+    if (HasWadeGiles(s)) return true;
+    if (s.pinyin > 0) return false;
+    return ParagraphHasWadeGiles();
 }
 
 bool ScopeConverter::GroupStrongBesides(const Run& run) const {
@@ -575,16 +649,18 @@ bool ScopeConverter::WesternSignal(std::size_t index) const {
     return false;
 }
 
-Decision ScopeConverter::Decide(std::size_t index, bool& ambiguous) const {
-    const Run& run = w_.runs[index];
+Decision ScopeConverter::Decide(std::size_t index, bool& ambiguous) {
+    Run& run = w_.runs[index];
     const Decision converted = run.wordValue.empty() || run.syllableCount == 1 ? Decision::Syllables
                                                                                : Decision::WordTable;
     ambiguous = false;
-    if (!options_.englishGuard || run.wadeGilesOnly) return converted;
+    if (!options_.englishGuard) return converted;
     if (run.tones && run.normLength >= 2) return converted;
     const bool groupStrong = GroupStrongBesides(run);
-    // Chinese, unless the sentence (or the name around it) is in Pinyin.
-    const bool pinyin = !groupStrong && ((run.group != kNone && w_.groups[run.group].pinyin) || PinyinScope(run));
+    // Chinese, unless the sentence (or the name around it) is in Pinyin and
+    // the word itself is spelled as Pinyin can be.
+    const bool pinyin = !groupStrong && ((run.group != kNone && w_.groups[run.group].pinyin) || PinyinScope(run)) &&
+                        !WadeGilesOnly(run);
     const Decision chinese = pinyin ? Decision::Pinyin : converted;
     if (!run.isEnglish) return chinese;
 
@@ -613,11 +689,11 @@ Decision ScopeConverter::Decide(std::size_t index, bool& ambiguous) const {
 
 // A key matched across words: a name, converted unless the sentence is
 // Pinyin or every word of it is plain English.
-Decision ScopeConverter::DecideUnit(std::size_t first, std::size_t last) const {
+Decision ScopeConverter::DecideUnit(std::size_t first, std::size_t last) {
     bool strong = false, english = true, lower = true;
     for (std::size_t k = first; k <= last; ++k) {
         const Run& run = w_.runs[k];
-        strong = strong || run.wadeGilesOnly || (!run.isEnglish && !run.pinyinOnly) || (run.tones && run.normLength >= 2);
+        strong = strong || (!run.isEnglish && !run.pinyinOnly) || (run.tones && run.normLength >= 2);
         english = english && run.isEnglish;
         lower = lower && run.caseStyle == CaseStyle::Lower;
     }
@@ -665,9 +741,8 @@ bool SplitPinyin(const Lexicon& lex, std::string_view word, std::size_t count, s
     can[word.size()][0] = true;
     for (std::size_t i = word.size(); i-- > 0;) {
         if (word[i] == '\'') continue;
-        for (std::size_t len = 1; len <= kLongest && i + len <= word.size(); ++len) {
-            if (!lex.pinyin.count(word.substr(i, len))) continue;
-            std::size_t next = i + len;
+        for (unsigned lengths = lex.PinyinPrefixes(word.substr(i)); lengths; lengths &= lengths - 1) {
+            std::size_t next = i + static_cast<std::size_t>(__builtin_ctz(lengths));
             if (next < word.size() && word[next] == '\'') ++next;
             for (std::size_t n = 0; n < kMost; ++n) can[i][n + 1] = can[i][n + 1] || can[next][n];
         }
@@ -675,8 +750,9 @@ bool SplitPinyin(const Lexicon& lex, std::string_view word, std::size_t count, s
     if (!can[0][count]) return false;
     std::size_t i = 0;
     for (std::size_t n = count; n > 0; --n) {
+        const unsigned lengths = lex.PinyinPrefixes(word.substr(i));
         for (std::size_t len = kLongest; len >= 1; --len) {
-            if (i + len > word.size() || !lex.pinyin.count(word.substr(i, len))) continue;
+            if (!(lengths >> len & 1)) continue;
             std::size_t next = i + len;
             if (next < word.size() && word[next] == '\'') ++next;
             if (can[next][n - 1]) {
@@ -717,16 +793,29 @@ void ScopeConverter::BuildWord(const Run& run, std::string_view value, std::stri
         parts.assign(1, LowerValue(value));
         split = run.syllableCount == 1;
     }
-    std::vector<char32_t>& result = w_.result;
-    result.clear();
+    // Written straight out, raised as the word's case says: every letter,
+    // or the first only.
+    bool raise = run.caseStyle != CaseStyle::Lower;
+    const bool raiseAll = run.caseStyle == CaseStyle::AllCaps;
+    auto letter = [&](char32_t c) {
+        if (raise) {
+            c = c < 0x80 ? c - 0x20 : static_cast<char32_t>(utf8proc_toupper(static_cast<utf8proc_int32_t>(c)));
+            raise = raiseAll;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            AppendUtf8(out, c);
+        }
+    };
     for (std::size_t k = 0; k < parts.size(); ++k) {
         const Syllable& s = w_.syllables[run.firstSyllable + (split ? k : 0)];
         const std::string_view part = parts[k];
         if (k > 0 && split) {
             if (keep) {
-                result.push_back(s.separator);
+                AppendUtf8(out, s.separator);
             } else if (!part.empty() && (part[0] == 'a' || part[0] == 'o' || part[0] == 'e')) {
-                result.push_back('\'');
+                out += '\'';
             }
         }
         const int tone = split ? s.tone : 0;
@@ -741,17 +830,15 @@ void ScopeConverter::BuildWord(const Run& run, std::string_view value, std::stri
                 number = true;
             }
         }
-        for (std::size_t i = 0; i < part.size(); ++i)
-            result.push_back(i == mark ? MarkedVowel(part[i], tone) : CodePointOf(part[i]));
-        if (number) result.push_back(options_.tones == ToneStyle::Numbers ? s.toneChar : char32_t('0' + tone));
-    }
-    bool first = true;
-    for (char32_t c : result) {
-        const bool letter = IsAsciiLetter(c) || c >= 0xC0;
-        if (letter && (run.caseStyle == CaseStyle::AllCaps || (first && run.caseStyle == CaseStyle::Capitalized)))
-            c = static_cast<char32_t>(utf8proc_toupper(static_cast<utf8proc_int32_t>(c)));
-        if (letter) first = false;
-        AppendUtf8(out, c);
+        for (std::size_t i = 0; i < part.size(); ++i) {
+            const char32_t c = i == mark ? MarkedVowel(part[i], tone) : CodePointOf(part[i]);
+            if (c == '\'') {
+                out += '\'';
+            } else {
+                letter(c);
+            }
+        }
+        if (number) AppendUtf8(out, options_.tones == ToneStyle::Numbers ? s.toneChar : char32_t('0' + tone));
     }
     out.append(text_.substr(run.baseEnd, run.end - run.baseEnd));
 }
@@ -782,8 +869,9 @@ void ScopeConverter::Write(std::string& out, std::vector<ReportRecord>* report) 
     auto record = [&](std::size_t first, std::size_t last, Decision decision, bool ambiguous, std::size_t resultFrom) {
         if (!report) return;
         ReportRecord r;
-        r.line = w_.runs[first].line;
-        r.column = w_.runs[first].column;
+        Advance(w_.runs[first].begin);
+        r.line = position_->line;
+        r.column = position_->column;
         r.original.assign(text_.substr(w_.runs[first].begin, w_.runs[last].end - w_.runs[first].begin));
         r.result = resultFrom == std::string::npos ? r.original : out.substr(resultFrom);
         r.decision = decision;
@@ -821,9 +909,8 @@ void ScopeConverter::Write(std::string& out, std::vector<ReportRecord>* report) 
                 bool chinese = false;
                 for (std::uint32_t k = 0; k < run.syllableCount; ++k) {
                     const Syllable& s = w_.syllables[run.firstSyllable + k];
-                    chinese = chinese || (!s.pinyin.empty() &&
-                                          lex_.English(std::string_view(w_.norm).substr(s.norm, s.normLength)) ==
-                                              EnglishKind::None);
+                    const std::string_view spelling = std::string_view(w_.norm).substr(s.norm, s.normLength);
+                    chinese = chinese || (!lex_.Syllable(spelling).empty() && lex_.English(spelling) == EnglishKind::None);
                 }
                 if (chinese) record(i, i, Decision::NotWadeGiles, false, std::string::npos);
             }
@@ -849,12 +936,13 @@ void ScopeConverter::Write(std::string& out, std::vector<ReportRecord>* report) 
 
 void ConvertScope(const Lexicon& lexicon, const TextOptions& options, std::string_view text, bool startsInsideRun,
                   TextPosition& position, ScopeWork& work, std::string& out, std::vector<ReportRecord>* report) {
-    ScopeConverter converter(lexicon, options, text, work);
-    converter.FindRuns(startsInsideRun, position);
+    ScopeConverter converter(lexicon, options, text, work, report ? &position : nullptr);
+    converter.FindRuns(startsInsideRun);
     converter.ReadRuns();
     converter.FormGroups();
     converter.MatchKeysAcrossWords();
     converter.Write(out, report);
+    converter.Finish();
 }
 
 }  // namespace kesti

@@ -57,37 +57,57 @@ struct TextStream::State {
     ScopeWorkOwner work;
     std::string converted;
 
+    std::size_t head = 0;  // pending[0, head) is converted already
+
+    // The text not yet converted.
+    std::string_view Rest() const { return std::string_view(pending).substr(head); }
+
     void Scope(std::size_t size, bool nextInsideRun, std::string& out, std::vector<ReportRecord>* report) {
-        const std::string_view text(pending.data(), size);
+        const std::string_view text = Rest().substr(0, size);
         std::string& target = options.encoding == TextEncoding::Cp1252 ? converted : out;
         converted.clear();
         ConvertScope(*lexicon, options, text, insideRun, position, *work.work, target, report);
         if (options.encoding == TextEncoding::Cp1252) {
-            for (std::size_t i = 0, length = 0; i < converted.size(); i += length)
-                out += ToCp1252(DecodeAt(converted, i, length));
+            for (std::size_t i = 0, length = 0; i < converted.size(); i += length) {
+                if (static_cast<unsigned char>(converted[i]) < 0x80) {
+                    std::size_t ascii = i;
+                    while (ascii < converted.size() && static_cast<unsigned char>(converted[ascii]) < 0x80) ++ascii;
+                    out.append(converted, i, ascii - i);
+                    length = ascii - i;
+                } else {
+                    out += ToCp1252(DecodeAt(converted, i, length));
+                }
+            }
         }
-        pending.erase(0, size);
+        // Converted text is dropped in bulk, so that a long input fed at
+        // once costs one move of each byte, not one per scope.
+        head += size;
+        if (head == pending.size() || head > pending.size() / 2) {
+            pending.erase(0, head);
+            head = 0;
+        }
         scanned = 0;
         insideRun = nextInsideRun;
     }
 
     // The end of the first blank line, when it ends within kScopeBytes.
     std::size_t ParagraphEnd() {
-        while (scanned < pending.size()) {
-            const void* found = std::memchr(pending.data() + scanned, '\n', pending.size() - scanned);
+        const std::string_view rest = Rest();
+        const std::size_t reach = std::min(rest.size(), kScopeBytes);
+        while (scanned < reach) {
+            const void* found = std::memchr(rest.data() + scanned, '\n', reach - scanned);
             if (!found) {
-                scanned = pending.size();
+                scanned = reach;
                 return 0;
             }
-            const std::size_t at = static_cast<const char*>(found) - pending.data();
+            const std::size_t at = static_cast<const char*>(found) - rest.data();
             std::size_t next = at + 1;
-            while (next < pending.size() && (pending[next] == ' ' || pending[next] == '\t' || pending[next] == '\r'))
-                ++next;
-            if (next == pending.size()) {
+            while (next < rest.size() && (rest[next] == ' ' || rest[next] == '\t' || rest[next] == '\r')) ++next;
+            if (next == rest.size()) {
                 scanned = at;  // the blank line may complete in the next chunk
                 return 0;
             }
-            if (pending[next] == '\n') return next + 1 <= kScopeBytes ? next + 1 : 0;
+            if (rest[next] == '\n') return next + 1 <= kScopeBytes ? next + 1 : 0;
             scanned = next;
         }
         return 0;
@@ -100,18 +120,19 @@ struct TextStream::State {
                 Scope(end, false, out, report);
                 continue;
             }
-            if (pending.size() <= kScopeBytes) {
-                if (final && !pending.empty()) Scope(pending.size(), false, out, report);
+            const std::string_view rest = Rest();
+            if (rest.size() <= kScopeBytes) {
+                if (final && !rest.empty()) Scope(rest.size(), false, out, report);
                 return;
             }
             // No blank line in reach: cut at the first character after
             // kScopeBytes that no run holds, or inside an overlong run.
             std::size_t i = kScopeBytes;
-            while (i < pending.size() && (static_cast<unsigned char>(pending[i]) & 0xC0) == 0x80) ++i;
+            while (i < rest.size() && (static_cast<unsigned char>(rest[i]) & 0xC0) == 0x80) ++i;
             std::size_t cut = 0;
-            while (i < pending.size() && i < kLimit) {
+            while (i < rest.size() && i < kLimit) {
                 std::size_t length = 0;
-                if (EndsRuns(DecodeAt(pending, i, length))) {
+                if (EndsRuns(DecodeAt(rest, i, length))) {
                     cut = i;
                     break;
                 }
@@ -122,7 +143,7 @@ struct TextStream::State {
             } else if (i >= kLimit) {
                 Scope(i, true, out, report);
             } else {
-                if (final) Scope(pending.size(), false, out, report);
+                if (final) Scope(rest.size(), false, out, report);
                 return;
             }
         }
@@ -132,7 +153,14 @@ struct TextStream::State {
         const std::uint64_t base = received;  // the input offset of chunk[0]
         received += chunk.size();
         if (options.encoding == TextEncoding::Cp1252) {
-            for (char b : chunk) AppendUtf8(pending, FromCp1252(static_cast<unsigned char>(b)));
+            // Runs of ASCII are copied whole; other bytes become characters.
+            for (std::size_t i = 0; i < chunk.size();) {
+                std::size_t ascii = i;
+                while (ascii < chunk.size() && static_cast<unsigned char>(chunk[ascii]) < 0x80) ++ascii;
+                pending.append(chunk.substr(i, ascii - i));
+                if (ascii < chunk.size()) AppendUtf8(pending, FromCp1252(static_cast<unsigned char>(chunk[ascii++])));
+                i = ascii;
+            }
             return true;
         }
         std::size_t i = 0;
