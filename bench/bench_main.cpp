@@ -219,6 +219,42 @@ void BM_Text10MB(benchmark::State& s) {
 }
 BENCHMARK(BM_Text10MB)->Unit(benchmark::kMillisecond);
 
+// English prose that Debian ships (its licence texts), repeated to 10 MB:
+// what the text mode mostly reads in real documents. Skipped without them.
+const std::string& EnglishProse() {
+    static const std::string text = [] {
+        const std::string one = ReadWhole("/usr/share/common-licenses/GPL-3") +
+                                ReadWhole("/usr/share/common-licenses/Apache-2.0");
+        std::string all;
+        while (!one.empty() && all.size() < 10'000'000) all += one;
+        all.resize(std::min<std::size_t>(all.size(), 10'000'000));
+        return all;
+    }();
+    return text;
+}
+
+void BM_SyllableProse10MB(benchmark::State& s) {
+    if (EnglishProse().empty()) return s.SkipWithError("no licence texts");
+    Throughput(s, EnglishProse(), ConvertWGToPinyin);
+}
+void BM_TextProse10MB(benchmark::State& s) {
+    const std::string& text = EnglishProse();
+    if (text.empty()) return s.SkipWithError("no licence texts");
+    std::string out, error;
+    for (auto _ : s) {
+        kesti::TextTables tables;
+        kesti::TablesError failure;
+        out.clear();
+        if (!kesti::LoadTextTables(kDataDir, tables, failure) ||
+            !kesti::ConvertRunningText(tables, {}, text, out, nullptr, error))
+            s.SkipWithError("conversion failed");
+        benchmark::DoNotOptimize(out.data());
+    }
+    s.SetBytesProcessed(static_cast<int64_t>(s.iterations() * text.size()));
+}
+BENCHMARK(BM_SyllableProse10MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TextProse10MB)->Unit(benchmark::kMillisecond);
+
 // Loading the text mode's tables alone.
 void BM_TextTables(benchmark::State& s) {
     for (auto _ : s) {

@@ -356,26 +356,7 @@ void ScopeConverter::ReadRun(Run& run) {
             break;
         }
     }
-    // The base as code points, composed (u followed by U+0308 is ü).
     const std::string_view base = text_.substr(run.begin, run.baseEnd - run.begin);
-    // Only combining marks (U+0300-U+036F, lead bytes 0xCC and 0xCD) need
-    // composing; any other text is decoded as it stands.
-    bool combining = false;
-    for (char ch : base) combining = combining || ch == '\xCC' || ch == '\xCD';
-    if (!combining) {
-        w_.composed.clear();
-        for (std::size_t k = 0, length = 0; k < base.size(); k += length)
-            w_.composed.push_back(static_cast<utf8proc_int32_t>(DecodeAt(base, k, length)));
-    } else {
-        w_.composed.resize(base.size() * 4 + 8);
-        const auto options = static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE);
-        utf8proc_ssize_t n = utf8proc_decompose(reinterpret_cast<const utf8proc_uint8_t*>(base.data()),
-                                                static_cast<utf8proc_ssize_t>(base.size()), w_.composed.data(),
-                                                static_cast<utf8proc_ssize_t>(w_.composed.size()), options);
-        if (n > 0) n = utf8proc_normalize_utf32(w_.composed.data(), n, options);
-        w_.composed.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
-    }
-
     run.norm = static_cast<std::uint32_t>(w_.norm.size());
     run.firstSyllable = static_cast<std::uint32_t>(w_.syllables.size());
     run.syllableCount = 0;
@@ -386,8 +367,7 @@ void ScopeConverter::ReadRun(Run& run) {
     bool letterSeen = false;
     std::uint32_t letters = 0, uppers = 0;
     bool firstUpper = false;
-    for (const utf8proc_int32_t value : w_.composed) {
-        const auto c = static_cast<char32_t>(value);
+    auto take = [&](char32_t c) {
         bool upper = false;
         char letter = 0;
         if (IsAsciiLetter(c)) {
@@ -432,6 +412,26 @@ void ScopeConverter::ReadRun(Run& run) {
         } else {
             run.shaped = run.pinyinShaped = false;
         }
+    };
+    // Only combining marks (U+0300-U+036F, lead bytes 0xCC and 0xCD) need
+    // composing (u followed by U+0308 is ü); other text is read as it stands.
+    bool ascii = true, combining = false;
+    for (char ch : base) {
+        ascii = ascii && static_cast<unsigned char>(ch) < 0x80;
+        combining = combining || ch == '\xCC' || ch == '\xCD';
+    }
+    if (ascii) {
+        for (char ch : base) take(static_cast<unsigned char>(ch));
+    } else if (!combining) {
+        for (std::size_t k = 0, length = 0; k < base.size(); k += length) take(DecodeAt(base, k, length));
+    } else {
+        w_.composed.resize(base.size() * 4 + 8);
+        const auto options = static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE);
+        utf8proc_ssize_t n = utf8proc_decompose(reinterpret_cast<const utf8proc_uint8_t*>(base.data()),
+                                                static_cast<utf8proc_ssize_t>(base.size()), w_.composed.data(),
+                                                static_cast<utf8proc_ssize_t>(w_.composed.size()), options);
+        if (n > 0) n = utf8proc_normalize_utf32(w_.composed.data(), n, options);
+        for (utf8proc_ssize_t k = 0; k < n; ++k) take(static_cast<char32_t>(w_.composed[static_cast<std::size_t>(k)]));
     }
     if (!letterSeen) run.shaped = run.pinyinShaped = false;
     AddSyllable(run, syllableStart, separator, tone, toneChar);
@@ -444,6 +444,7 @@ void ScopeConverter::ReadRun(Run& run) {
 
 void ScopeConverter::ReadRuns() {
     w_.norm.clear();
+    w_.norm.reserve(text_.size());
     w_.syllables.clear();
     for (Run& run : w_.runs) {
         if (!run.shaped) continue;

@@ -208,3 +208,59 @@ TEST_F(Command, RefusesToOverwriteAnInput) {
 
 }  // namespace
 }  // namespace kesti
+
+namespace kesti {
+namespace {
+
+// The text mode with the shipped tables.
+class TextCommand : public ::testing::Test {
+protected:
+    std::string Tables() const { return std::string("--tables=") + KESTI_DATA_DIR; }
+    testing::TempDir dir;
+};
+
+TEST_F(TextCommand, IsTheDefaultAndExactIsOneOptionAway) {
+    const std::string sentence = "He went to Pei-ching, also into Hsi-an.";
+    EXPECT_EQ(Kesti({Tables(), "--text", sentence}).out, "He went to Beijing, also into Xi'an.\n");
+    EXPECT_EQ(Kesti({Tables(), "--exact", "--text", sentence}).out, "He went duo Bei-jing, alsuo induo Xi-an.\n");
+    EXPECT_EQ(Kesti({Tables(), "--exact", "--word", "--text", sentence}).out,
+              "He went duo Beijing, alsuo induo Xi'an.\n");
+    EXPECT_EQ(Kesti({Tables(), "--hyphens", "keep", "--tones=numbers", "--text", "Mao2 Tse2-tung1, Chang Tso-lin"}).out,
+              "Mao2 Ze2-dong1, Zhang Zuo-lin\n");
+    EXPECT_EQ(Kesti({Tables(), "--tones", "none", "--english", "convert", "--text", "to Mao2"}).out, "duo Mao\n");
+    EXPECT_EQ(Kesti({Tables(), "--encoding", "cp1252", "--text", "Hs\xFC-an"}).out, "Xu'an\n");
+}
+
+TEST_F(TextCommand, RefusesOptionsThatDoNotApply) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--word", "--text", "x"}, {"--exact", "--tones", "none"}, {"--exact", "--report", "r.tsv"},
+             {"--tones", "sung"}, {"--hyphens", "drop"}, {"--english", "maybe"}, {"--report"}}) {
+        const CommandRun r = Kesti(args);
+        EXPECT_EQ(r.status, kExitUsage) << args[0] << " " << args[1];
+        EXPECT_NE(r.err.find("kesti: "), std::string::npos);
+    }
+}
+
+TEST_F(TextCommand, WritesTheReportBesideTheText) {
+    const std::string report = dir.File("report.tsv");
+    const CommandRun r = Kesti({Tables(), "--report", report}, "Yung-lo met Li Peng.\n\nDeng Xiaoping met Li Peng.\n");
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(r.out, "Yongle met Li Beng.\n\nDeng Xiaoping met Li Peng.\n");
+    const std::string tsv = testing::ReadFile(report);
+    EXPECT_EQ(tsv.rfind("line\tcolumn\toriginal\tresult\tdecision\tambiguous\talternatives\n", 0), 0u);
+    EXPECT_NE(tsv.find("1\t1\tYung-lo\tYongle\tword table\tno\tlo: luo/le\n"), std::string::npos) << tsv;
+    EXPECT_NE(tsv.find("3\t19\tLi\tLi\tleft as Pinyin text"), std::string::npos) << tsv;
+    // A report that cannot be written stops the run before anything converts.
+    const CommandRun bad = Kesti({Tables(), "--report", dir.File("no/such/dir.tsv"), "--text", "x"});
+    EXPECT_EQ(bad.status, kExitFailure);
+    EXPECT_NE(bad.err.find("No such file or directory"), std::string::npos);
+}
+
+TEST_F(TextCommand, NamesAMissingTable) {
+    const CommandRun r = Kesti({"--tables", dir.path.string(), "--text", "Pei-ching"});
+    EXPECT_EQ(r.status, kExitFailure);
+    EXPECT_NE(r.err.find("kestisyl.txt: No such file or directory"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace kesti
