@@ -77,7 +77,8 @@ TEST_P(ShippedTable, IsWindows1252WithinTheLimitsAndSortedWithUniqueKeys) {
             << "out of order or equal ignoring case: " << lines[i - 1].first << " / " << lines[i].first;
 }
 
-INSTANTIATE_TEST_SUITE_P(Data, ShippedTable, ::testing::Values("kestisyl.txt", "kestiwrd.txt"));
+INSTANTIATE_TEST_SUITE_P(Data, ShippedTable,
+                         ::testing::Values("kestisyl.txt", "kestiwrd.txt", "kestieng.txt", "kestialt.txt"));
 
 TEST(Data, TablesAreMarkedBinaryForGit) {
     const std::string attributes = testing::ReadFile(std::string(KESTI_DATA_DIR) + "/../.gitattributes");

@@ -229,11 +229,10 @@ def write_table(path, records):
 
 
 def write_alternatives(path):
+    lines = [(spelling, reading) for wg in ALTERNATIVES for reading in ALTERNATIVES[wg] for spelling in spellings(wg)]
     with open(path, "wb") as out:
-        for wg in sorted(ALTERNATIVES, key=sort_key):
-            for reading in ALTERNATIVES[wg]:
-                for spelling in spellings(wg):
-                    out.write(spelling.encode("cp1252") + b"\t" + reading.encode("cp1252") + b"\r\n")
+        for spelling, reading in sorted(lines, key=lambda line: sort_key(line[0])):
+            out.write(spelling.encode("cp1252") + b"\t" + reading.encode("cp1252") + b"\r\n")
 
 
 def main():
