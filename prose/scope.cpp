@@ -75,6 +75,7 @@ struct Run {
 struct Sentence {
     std::uint32_t firstRun = 0, endRun = 0;
     std::uint32_t pinyin = 0;  // words spelled so only in Pinyin
+    std::uint32_t toned = 0;   // romanized words with tone numbers
     int wadeGiles = -1;        // holds a word spelled so only in Wade-Giles: -1 not known yet, 0 no, 1 yes
 };
 
@@ -120,7 +121,10 @@ bool IsTitle(std::string_view lower) {
         "professor", "prof", "master", "saint", "st", "duke", "governor", "minister", "admiral", "colonel",
         "captain", "lieutenant", "bishop", "father", "brother", "sister", "uncle", "aunt", "mount", "lake",
         "river", "dynasty", "province", "city", "county", "comrade", "consort", "abbot", "monk", "marquis",
-        "count", "baron", "judge", "magistrate", "prefect", "viceroy", "commissioner", "secretary", "the"};
+        "count", "baron", "judge", "magistrate", "prefect", "viceroy", "commissioner", "secretary", "the",
+        // Qualifiers of dynasties and states: "Western Chou", "Southern Sung".
+        "northern", "southern", "eastern", "western", "later", "former", "early", "late", "great", "old",
+        "young", "little", "upper", "lower", "inner", "outer", "new", "first", "second", "third"};
     return std::find(std::begin(kList), std::end(kList), lower) != std::end(kList);
 }
 
@@ -171,6 +175,8 @@ private:
     void ReadRun(Run& run);
     void AddSyllable(Run& run, std::size_t start, char32_t separator, int tone, char32_t toneChar);
     bool GroupStrongBesides(const Run& run) const;
+    bool IsWestern(const Run& run) const;
+    bool AfterDynastyQualifier(std::size_t index) const;
     bool WesternSignal(std::size_t index) const;
     Decision Decide(std::size_t index, bool& ambiguous);
     Decision DecideUnit(std::size_t first, std::size_t last);
@@ -486,10 +492,24 @@ void ScopeConverter::ReadRuns() {
                    run.normLength >= 2 && lex_.IsPinyin(word)) {
             run.pinyinOnly = true;
         }
-        // Tones written as numbers mark a romanized word, not English.
-        const bool toneNumbers = run.tones && run.normLength >= 2;
-        run.strong = run.candidate && (toneNumbers || !run.isEnglish);
+        run.strong = run.candidate && !run.isEnglish;
         if (run.pinyinOnly) ++w_.sentences[run.sentence].pinyin, ++paragraph_.pinyin;
+        if (run.candidate && run.tones && run.caseStyle != CaseStyle::AllCaps)
+            ++w_.sentences[run.sentence].toned, ++paragraph_.toned;
+    }
+    // Tone numbers mark romanized text where they come in numbers: a
+    // hyphenated word, or several toned words together ("Mao2 Tse2-tung1").
+    // A lone syllable with a digit is a name or a code ("SHA1", "sha1"),
+    // and is left as written.
+    for (Run& run : w_.runs) {
+        if (!run.candidate || !run.tones) continue;
+        const bool supported = run.caseStyle != CaseStyle::AllCaps &&
+                               (run.syllableCount > 1 || w_.sentences[run.sentence].toned > 1 || paragraph_.toned > 1);
+        if (supported) {
+            run.strong = true;
+        } else {
+            run.candidate = run.strong = false;
+        }
     }
 }
 
@@ -497,7 +517,8 @@ void ScopeConverter::FormGroups() {
     w_.groups.clear();
     for (std::size_t i = 0; i < w_.runs.size(); ++i) {
         Run& run = w_.runs[i];
-        if (!run.shaped || run.glued || run.caseStyle == CaseStyle::Lower) continue;
+        if (run.glued || run.caseStyle == CaseStyle::Lower || (!run.shaped && !run.pinyinShaped && run.normLength == 0))
+            continue;
         bool joins = false;
         if (i > 0) {
             const Run& previous = w_.runs[i - 1];
@@ -518,9 +539,7 @@ void ScopeConverter::FormGroups() {
         g.pinyin = g.pinyin || run.pinyinOnly;
         // A capitalized word that is neither Chinese nor an English function
         // word is a Western name: "Carl Jung", "Peter Pan".
-        if (!run.candidate && !run.pinyinOnly && run.pinyinShaped && run.english != EnglishKind::Function &&
-            run.english != EnglishKind::Chinese && !IsTitle(Lower(run)))
-            g.western = true;
+        if (IsWestern(run)) g.western = true;
         // "I Ching": the pronoun is never followed by a capitalized word in
         // English prose, so the two are a Chinese title or name.
         if (run.isPronounI && i + 1 < w_.runs.size() && w_.runs[i + 1].group == run.group &&
@@ -616,6 +635,22 @@ bool ScopeConverter::WadeGilesEvidence(const Run& run) {
     return ParagraphHasWadeGiles();
 }
 
+// Whether a dynasty's qualifier stands right before the word: "Southern
+// Sung", "Later Han" name dynasties, not English words.
+bool ScopeConverter::AfterDynastyQualifier(std::size_t index) const {
+    if (index == 0 || w_.runs[index - 1].group != w_.runs[index].group) return false;
+    static constexpr std::string_view kQualifiers[] = {"northern", "southern", "eastern", "western", "later", "former"};
+    const std::string_view previous = Lower(w_.runs[index - 1]);
+    return std::find(std::begin(kQualifiers), std::end(kQualifiers), previous) != std::end(kQualifiers);
+}
+
+// A capitalized word that is neither Chinese nor an English function word
+// nor a title: a Western name ("Carl", "Theodore", "Rękorajski").
+bool ScopeConverter::IsWestern(const Run& run) const {
+    return run.caseStyle != CaseStyle::Lower && !run.candidate && !run.pinyinOnly && !run.glued &&
+           run.english != EnglishKind::Function && run.english != EnglishKind::Chinese && !IsTitle(Lower(run));
+}
+
 bool ScopeConverter::GroupStrongBesides(const Run& run) const {
     if (run.group == kNone) return false;
     const Group& g = w_.groups[run.group];
@@ -636,9 +671,7 @@ bool ScopeConverter::WesternSignal(std::size_t index) const {
         if (spaceOnly && previous.caseStyle == CaseStyle::Lower && previous.shaped &&
             IsDeterminer(Lower(previous)))
             return true;
-        if ((gap == ", " || gap == ",") && previous.sentence == run.sentence && !previous.candidate &&
-            !previous.pinyinOnly && previous.caseStyle == CaseStyle::Capitalized && !previous.sentenceStart)
-            return true;
+        if ((gap == ", " || gap == ",") && previous.sentence == run.sentence && IsWestern(previous)) return true;
     }
     std::string_view after = text_.substr(run.end);
     if (!after.empty() && after[0] == '.') after.remove_prefix(1);
@@ -656,7 +689,14 @@ Decision ScopeConverter::Decide(std::size_t index, bool& ambiguous) {
                                                                                : Decision::WordTable;
     ambiguous = false;
     if (!options_.englishGuard) return converted;
-    if (run.tones && run.normLength >= 2) return converted;
+    if (run.tones) return converted;  // supported by other toned words (see ReadRuns)
+    // A Western given name before a one-syllable surname makes the name
+    // Western, however it is spelled: "Theodore Ts'o", "Howard Chu".
+    if (run.syllableCount == 1 && index > 0 && w_.runs[index - 1].group == run.group && run.group != kNone &&
+        IsWestern(w_.runs[index - 1])) {
+        ambiguous = true;
+        return Decision::English;
+    }
     const bool groupStrong = GroupStrongBesides(run);
     // Chinese, unless the sentence (or the name around it) is in Pinyin and
     // the word itself is spelled as Pinyin can be.
@@ -681,6 +721,7 @@ Decision ScopeConverter::Decide(std::size_t index, bool& ambiguous) {
         return !run.sentenceStart || WadeGilesEvidence(run) ? chinese : Decision::English;
     }
     if (run.caseStyle == CaseStyle::AllCaps || run.english == EnglishKind::Function) return Decision::English;
+    if (AfterDynastyQualifier(index)) return chinese;  // "the Southern Sung"
     if (WesternSignal(index)) return Decision::English;
     // A name, or a word too rare to be meant in English when capitalized.
     if (run.english != EnglishKind::Word) return chinese;
@@ -694,7 +735,7 @@ Decision ScopeConverter::DecideUnit(std::size_t first, std::size_t last) {
     bool strong = false, english = true, lower = true;
     for (std::size_t k = first; k <= last; ++k) {
         const Run& run = w_.runs[k];
-        strong = strong || (!run.isEnglish && !run.pinyinOnly) || (run.tones && run.normLength >= 2);
+        strong = strong || (!run.isEnglish && !run.pinyinOnly) || (run.tones && run.candidate);
         english = english && run.isEnglish;
         lower = lower && run.caseStyle == CaseStyle::Lower;
     }

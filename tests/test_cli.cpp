@@ -227,7 +227,7 @@ TEST_F(TextCommand, IsTheDefaultAndExactIsOneOptionAway) {
               "He went duo Beijing, alsuo induo Xi'an.\n");
     EXPECT_EQ(Kesti({Tables(), "--hyphens", "keep", "--tones=numbers", "--text", "Mao2 Tse2-tung1, Chang Tso-lin"}).out,
               "Mao2 Ze2-dong1, Zhang Zuo-lin\n");
-    EXPECT_EQ(Kesti({Tables(), "--tones", "none", "--english", "convert", "--text", "to Mao2"}).out, "duo Mao\n");
+    EXPECT_EQ(Kesti({Tables(), "--tones", "none", "--english", "convert", "--text", "to Mao2 Tse2-tung1"}).out, "duo Mao Zedong\n");
     EXPECT_EQ(Kesti({Tables(), "--encoding", "cp1252", "--text", "Hs\xFC-an"}).out, "Xu'an\n");
 }
 
