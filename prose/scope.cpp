@@ -80,7 +80,10 @@ struct Sentence {
 };
 
 struct Group {
+    std::uint32_t firstRun = 0, endRun = 0;
     std::uint32_t strong = 0;
+    std::uint32_t candidates = 0;  // words that could convert
+    std::uint32_t named = 0;       // of them, names or words too rare to be meant in English
     bool pinyin = false, western = false, pronounRule = false;
 };
 
@@ -175,6 +178,7 @@ private:
     void ReadRun(Run& run);
     void AddSyllable(Run& run, std::size_t start, char32_t separator, int tone, char32_t toneChar);
     bool GroupStrongBesides(const Run& run) const;
+    bool GroupHasWadeGiles(const Run& run);
     bool IsWestern(const Run& run) const;
     bool AfterDynastyQualifier(std::size_t index) const;
     bool WesternSignal(std::size_t index) const;
@@ -528,7 +532,11 @@ void ScopeConverter::FormGroups() {
             joins = blank && previous.group != kNone && previous.sentence == run.sentence &&
                     previous.baseEnd == previous.end;
         }
-        if (!joins) w_.groups.push_back({});
+        if (!joins) {
+            w_.groups.push_back({});
+            w_.groups.back().firstRun = static_cast<std::uint32_t>(i);
+        }
+        w_.groups.back().endRun = static_cast<std::uint32_t>(i + 1);
         run.group = static_cast<std::uint32_t>(w_.groups.size() - 1);
     }
     for (std::size_t i = 0; i < w_.runs.size(); ++i) {
@@ -536,6 +544,9 @@ void ScopeConverter::FormGroups() {
         if (run.group == kNone) continue;
         Group& g = w_.groups[run.group];
         g.strong += run.strong;
+        g.candidates += run.candidate;
+        g.named += run.candidate && (run.english == EnglishKind::Rare || run.english == EnglishKind::Name ||
+                                     run.english == EnglishKind::Chinese);
         g.pinyin = g.pinyin || run.pinyinOnly;
         // A capitalized word that is neither Chinese nor an English function
         // word is a Western name: "Carl Jung", "Peter Pan".
@@ -651,10 +662,22 @@ bool ScopeConverter::IsWestern(const Run& run) const {
            run.english != EnglishKind::Function && run.english != EnglishKind::Chinese && !IsTitle(Lower(run));
 }
 
+// Whether another word of the run's name is spelled so only in Wade-Giles:
+// "Mao" in "Mao Tse-tung" is Wade-Giles even in a sentence about Zhou Enlai.
+bool ScopeConverter::GroupHasWadeGiles(const Run& run) {
+    if (run.group == kNone) return false;
+    const Group& g = w_.groups[run.group];
+    for (std::uint32_t i = g.firstRun; i < g.endRun; ++i)
+        if (&w_.runs[i] != &run && WadeGilesOnly(w_.runs[i])) return true;
+    return g.pronounRule;
+}
+
 bool ScopeConverter::GroupStrongBesides(const Run& run) const {
     if (run.group == kNone) return false;
     const Group& g = w_.groups[run.group];
-    return g.pronounRule || g.strong > (run.strong ? 1u : 0u);
+    // Several syllables capitalized together, one of them a name: a Chinese
+    // name or title even when each is also English ("Tao Te Ching").
+    return g.pronounRule || g.strong > (run.strong ? 1u : 0u) || (g.candidates >= 2 && g.named >= 1);
 }
 
 // Signs that a capitalized English word standing alone is English here:
@@ -668,8 +691,8 @@ bool ScopeConverter::WesternSignal(std::size_t index) const {
         const Run& previous = w_.runs[index - 1];
         const std::string_view gap = Gap(index);
         const bool spaceOnly = gap.find_first_not_of(" \t") == std::string_view::npos;
-        if (spaceOnly && previous.caseStyle == CaseStyle::Lower && previous.shaped &&
-            IsDeterminer(Lower(previous)))
+        if (spaceOnly && previous.caseStyle == CaseStyle::Lower && previous.shaped && IsDeterminer(Lower(previous)) &&
+            (run.group == kNone || w_.groups[run.group].candidates <= 1))
             return true;
         if ((gap == ", " || gap == ",") && previous.sentence == run.sentence && IsWestern(previous)) return true;
     }
@@ -700,8 +723,8 @@ Decision ScopeConverter::Decide(std::size_t index, bool& ambiguous) {
     const bool groupStrong = GroupStrongBesides(run);
     // Chinese, unless the sentence (or the name around it) is in Pinyin and
     // the word itself is spelled as Pinyin can be.
-    const bool pinyin = !groupStrong && ((run.group != kNone && w_.groups[run.group].pinyin) || PinyinScope(run)) &&
-                        !WadeGilesOnly(run);
+    const bool pinyin = ((run.group != kNone && w_.groups[run.group].pinyin) || PinyinScope(run)) &&
+                        !WadeGilesOnly(run) && !GroupHasWadeGiles(run);
     const Decision chinese = pinyin ? Decision::Pinyin : converted;
     if (!run.isEnglish) return chinese;
 
@@ -712,7 +735,7 @@ Decision ScopeConverter::Decide(std::size_t index, bool& ambiguous) {
             ambiguous = true;
             return Decision::English;
         }
-        return converted;
+        return chinese;
     }
     ambiguous = true;
     if (run.syllableCount > 1) {
@@ -740,7 +763,11 @@ Decision ScopeConverter::DecideUnit(std::size_t first, std::size_t last) {
         lower = lower && run.caseStyle == CaseStyle::Lower;
     }
     if (!options_.englishGuard) return Decision::WordTable;
-    if (!strong && !GroupStrongBesides(w_.runs[first]) && PinyinScope(w_.runs[first])) return Decision::Pinyin;
+    bool wadeGiles = false;
+    for (std::size_t k = first; k <= last && !wadeGiles; ++k) wadeGiles = WadeGilesOnly(w_.runs[k]);
+    if (!wadeGiles && !GroupHasWadeGiles(w_.runs[first]) &&
+        (w_.groups[w_.runs[first].group].pinyin || PinyinScope(w_.runs[first])))
+        return Decision::Pinyin;
     if (english && lower) return Decision::English;
     if (english && !strong && !w_.groups[w_.runs[first].group].pronounRule && !WadeGilesEvidence(w_.runs[first]))
         return Decision::English;

@@ -172,7 +172,7 @@ TEST(Prose, ReportsWhatItFoundAndWhy) {
     EXPECT_EQ(report[1].alternatives, "chu: zhu/ju");
     EXPECT_EQ(report[2].line, 2u);
     EXPECT_EQ(report[2].decision, Decision::Syllables);
-    EXPECT_TRUE(report[2].ambiguous);
+    EXPECT_FALSE(report[2].ambiguous);  // two capitalized syllables, one a name: a Chinese name
     EXPECT_EQ(report[4].decision, Decision::NotWadeGiles);
     EXPECT_EQ(report[5].decision, Decision::Pinyin);
     EXPECT_EQ(report[5].line, 4u);
