@@ -1,6 +1,6 @@
 // The exported functions and the call behind them: locate and load the
 // table, convert, release. Failures become the integer result only.
-#include "api/convert.h"
+#include "kesti/convert.h"
 
 #include <cstdint>
 #include <cstring>

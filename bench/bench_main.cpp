@@ -19,7 +19,7 @@
 
 #include <stdlib.h>
 
-#include "api/convert.h"
+#include "kesti/convert.h"
 #include "api/pass.h"
 #include "prose/prose.h"
 #include "table/table.h"

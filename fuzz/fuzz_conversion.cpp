@@ -77,9 +77,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(BuildTable(text, in.table.size(), false, table) == LoadStatus::Ok);
     if (in.mode & 1) FUZZ_CHECK(BuildLookupIndex(table));
 
-    const std::vector<testing::NaiveRecord> records = testing::NaiveSplit(in.table);
+    const std::vector<test::NaiveRecord> records = test::NaiveSplit(in.table);
     FUZZ_CHECK(records.size() == table.count);
-    const std::string expected = testing::NaiveConvert(records, in.text);
+    const std::string expected = test::NaiveConvert(records, in.text);
 
     std::string output(expected.size(), '\0');  // exactly the size the reference needs
     const PassProgress p = RunConversionPass(table, in.text.data(), in.text.size(), true, output.data(), output.size());

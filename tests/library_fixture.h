@@ -14,7 +14,7 @@
 
 #include "tests/test_support.h"
 
-namespace kesti::testing {
+namespace kesti::test {
 
 using ConvertFn = int32_t (*)(const char*, char*);
 
@@ -66,4 +66,4 @@ protected:
     TempDir dir;
 };
 
-}  // namespace kesti::testing
+}  // namespace kesti::test

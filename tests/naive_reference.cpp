@@ -1,6 +1,6 @@
 #include "tests/naive_reference.h"
 
-namespace kesti::testing {
+namespace kesti::test {
 namespace {
 
 bool Letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -67,4 +67,4 @@ std::string NaiveConvert(const std::vector<NaiveRecord>& records, const std::str
     return out;
 }
 
-}  // namespace kesti::testing
+}  // namespace kesti::test

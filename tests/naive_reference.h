@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace kesti::testing {
+namespace kesti::test {
 
 struct NaiveRecord {
     std::string key, value;
@@ -19,4 +19,4 @@ std::vector<NaiveRecord> NaiveSplit(std::string text);
 // `in` converted with `records`.
 std::string NaiveConvert(const std::vector<NaiveRecord>& records, const std::string& in);
 
-}  // namespace kesti::testing
+}  // namespace kesti::test

@@ -13,9 +13,9 @@
 namespace kesti {
 namespace {
 
-using testing::TempDir;
-using testing::TestTable;
-using testing::WriteFile;
+using test::TempDir;
+using test::TestTable;
+using test::WriteFile;
 
 const char kTable[] = "pei\tbei\r\nching\tjing\r\nhs\xFC" "eh\txue\r\nch'ing\tqing\r\nch\x92ing\tqing\r\n"
                       "j\xEA" "n\tren\r\nPei-ching\tBeijing\r\n";
@@ -186,13 +186,13 @@ TEST_F(Command, OutputFileIsReplacedOnlyOnSuccess) {
     WriteFile(dir.File("in.txt"), "pei");
     // A missing input leaves the output as it was, and no temporary behind.
     EXPECT_EQ(Kesti(Exact({"-o", output, dir.File("in.txt"), dir.File("missing.txt")})).status, kExitFailure);
-    EXPECT_EQ(testing::ReadFile(output), "precious");
+    EXPECT_EQ(test::ReadFile(output), "precious");
     // So does malformed input.
     WriteFile(dir.File("bad.txt"), "pei \xFF");
     EXPECT_EQ(Kesti(Exact({"-o", output, dir.File("bad.txt")})).status, kExitFailure);
-    EXPECT_EQ(testing::ReadFile(output), "precious");
+    EXPECT_EQ(test::ReadFile(output), "precious");
     EXPECT_EQ(Kesti(Exact({"-o", output, dir.File("in.txt")})).status, kExitOk);
-    EXPECT_EQ(testing::ReadFile(output), "bei");
+    EXPECT_EQ(test::ReadFile(output), "bei");
     std::size_t files = 0;
     for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(dir.path)) ++files;
     EXPECT_EQ(files, 5u);  // two tables, in, bad, out: no temporary left
@@ -203,7 +203,7 @@ TEST_F(Command, RefusesToOverwriteAnInput) {
     const CommandRun r = Kesti({Tables(), "--output", dir.File("in.txt"), dir.File("in.txt")});
     EXPECT_EQ(r.status, kExitUsage);
     EXPECT_NE(r.err.find("refusing to overwrite an input"), std::string::npos);
-    EXPECT_EQ(testing::ReadFile(dir.File("in.txt")), "pei");
+    EXPECT_EQ(test::ReadFile(dir.File("in.txt")), "pei");
 }
 
 }  // namespace
@@ -216,7 +216,7 @@ namespace {
 class TextCommand : public ::testing::Test {
 protected:
     std::string Tables() const { return std::string("--tables=") + KESTI_DATA_DIR; }
-    testing::TempDir dir;
+    test::TempDir dir;
 };
 
 TEST_F(TextCommand, IsTheDefaultAndExactIsOneOptionAway) {
@@ -246,7 +246,7 @@ TEST_F(TextCommand, WritesTheReportBesideTheText) {
     const CommandRun r = Kesti({Tables(), "--report", report}, "Yung-lo met Li Peng.\n\nDeng Xiaoping met Li Peng.\n");
     EXPECT_EQ(r.status, kExitOk) << r.err;
     EXPECT_EQ(r.out, "Yongle met Li Beng.\n\nDeng Xiaoping met Li Peng.\n");
-    const std::string tsv = testing::ReadFile(report);
+    const std::string tsv = test::ReadFile(report);
     EXPECT_EQ(tsv.rfind("line\tcolumn\toriginal\tresult\tdecision\tambiguous\talternatives\n", 0), 0u);
     EXPECT_NE(tsv.find("1\t1\tYung-lo\tYongle\tword table\tno\tlo: luo/le\n"), std::string::npos) << tsv;
     EXPECT_NE(tsv.find("3\t19\tLi\tLi\tleft as Pinyin text"), std::string::npos) << tsv;

@@ -14,10 +14,10 @@
 namespace kesti {
 namespace {
 
-using Concurrency = testing::LibraryTest;
+using Concurrency = test::LibraryTest;
 
 // Converts with the exported function into a buffer of ample size.
-std::string CallExported(testing::ConvertFn fn, const std::string& input) {
+std::string CallExported(test::ConvertFn fn, const std::string& input) {
     std::vector<char> out(input.size() * 8 + 16);
     if (fn(input.c_str(), out.data()) == 0) return "<failed>";
     return out.data();
@@ -28,7 +28,7 @@ std::string CallInternal(const std::string& path, bool index, const std::string&
     ConversionTable table;
     if (LoadTable(path.c_str(), table) != LoadStatus::Ok) return "<failed>";
     if (index) BuildLookupIndex(table);
-    std::string out = testing::Convert(table, input);
+    std::string out = test::Convert(table, input);
     ReleaseTable(table);
     return out;
 }
@@ -36,8 +36,8 @@ std::string CallInternal(const std::string& path, bool index, const std::string&
 TEST_F(Concurrency, EightThreadsGetWhatOneThreadGets) {
     Tables("pei\tbei\r\nching\tjing\r\nhs\xFC" "eh\txue\r\nta\tda\r\nmao\tmao\r\ntse\tze\r\ntung\tdong\r\n",
            "Pei-ching\tBeijing\r\nMao Tse-tung\tMao Zedong\r\nHu-nan\tHunan\r\nmao\tmao\r\n");
-    testing::WriteFile(dir.File("one.txt"), "a\tA\r\nb\tB\r\nab\tAB-\r\n");
-    testing::WriteFile(dir.File("two.txt"), "ch'ang\tchang\r\nchang\tzhang\r\nan\tan\r\n");
+    test::WriteFile(dir.File("one.txt"), "a\tA\r\nb\tB\r\nab\tAB-\r\n");
+    test::WriteFile(dir.File("two.txt"), "ch'ang\tchang\r\nchang\tzhang\r\nan\tan\r\n");
 
     std::string longer;
     for (int i = 0; i < 200; ++i) longer += "Mao Tse-tung, Pei-ching ta-hs\xFC" "eh; Ch'ang-an a b ab. ";

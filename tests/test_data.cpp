@@ -18,7 +18,7 @@ namespace {
 
 using Lines = std::vector<std::pair<std::string, std::string>>;
 
-std::string DataFile(const std::string& name) { return testing::ReadFile(std::string(KESTI_DATA_DIR) + "/" + name); }
+std::string DataFile(const std::string& name) { return test::ReadFile(std::string(KESTI_DATA_DIR) + "/" + name); }
 
 // Splits a shipped file strictly: CR LF after every line, one tab per line.
 Lines StrictLines(const std::string& name) {
@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(Data, ShippedTable,
                          ::testing::Values("kestisyl.txt", "kestiwrd.txt", "kestieng.txt", "kestialt.txt"));
 
 TEST(Data, TablesAreMarkedBinaryForGit) {
-    const std::string attributes = testing::ReadFile(std::string(KESTI_DATA_DIR) + "/../.gitattributes");
+    const std::string attributes = test::ReadFile(std::string(KESTI_DATA_DIR) + "/../.gitattributes");
     EXPECT_NE(attributes.find("data/*.txt binary"), std::string::npos);
 }
 
@@ -241,8 +241,8 @@ TEST(Data, RealSentencesConvertWithEachTable) {
         {"Yung-lo", "Yong-luo", "Yongle"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(testing::Convert(t.syllables, c.input), c.syllables) << c.input;
-        EXPECT_EQ(testing::Convert(t.words, c.input), c.words) << c.input;
+        EXPECT_EQ(test::Convert(t.syllables, c.input), c.syllables) << c.input;
+        EXPECT_EQ(test::Convert(t.words, c.input), c.words) << c.input;
     }
 }
 

@@ -16,9 +16,9 @@
 namespace kesti {
 namespace {
 
-using testing::NaiveConvert;
-using testing::NaiveRecord;
-using testing::NaiveSplit;
+using test::NaiveConvert;
+using test::NaiveRecord;
+using test::NaiveSplit;
 
 std::string Random(std::mt19937& rng, const std::string& alphabet, std::size_t maxLength) {
     std::string s(rng() % (maxLength + 1), ' ');
@@ -48,7 +48,7 @@ TEST(Differential, RealCodeAgreesWithTheNaiveReference) {
         const bool longKey = rng() % 8 == 0;
         if (longKey) file = "\n" + std::string(300, 'a') + "\tLONG\n" + file;
 
-        testing::TestTable real(file), indexed(file);
+        test::TestTable real(file), indexed(file);
         ASSERT_EQ(real.status, LoadStatus::Ok);
         ASSERT_TRUE(BuildLookupIndex(indexed.table));
         const std::vector<NaiveRecord> naive = NaiveSplit(file);
@@ -57,9 +57,9 @@ TEST(Differential, RealCodeAgreesWithTheNaiveReference) {
             std::string input = Random(rng, inputBytes, 24);
             if (longKey && k % 2) input.insert(rng() % (input.size() + 1), std::string(299 + rng() % 3, 'a'));
             const std::string expected = NaiveConvert(naive, input);
-            ASSERT_EQ(testing::Convert(real.table, input), expected)
+            ASSERT_EQ(test::Convert(real.table, input), expected)
                 << "round " << round << "\ntable:\n" << file << "\ninput: " << input;
-            ASSERT_EQ(testing::Convert(indexed.table, input), expected)
+            ASSERT_EQ(test::Convert(indexed.table, input), expected)
                 << "with the index, round " << round << "\ntable:\n" << file << "\ninput: " << input;
         }
     }
@@ -75,7 +75,7 @@ TEST(Differential, SplitterAgreesWithTheNaiveSplitAtEveryBlockEdge) {
     for (int round = 0; round < 3000; ++round) {
         std::string file = Random(rng, bytes, 300);
         if (rng() % 20 == 0) file.insert(rng() % (file.size() + 1), 1, '\0');
-        testing::TestTable real(file);
+        test::TestTable real(file);
         ASSERT_EQ(real.status, LoadStatus::Ok);
         std::vector<NaiveRecord> naive = NaiveSplit(file);
         std::stable_sort(naive.begin(), naive.end(), [](const NaiveRecord& a, const NaiveRecord& b) {
@@ -105,7 +105,7 @@ TEST(Differential, SortAgreesWithAStableSortOnLongSharedPrefixes) {
             file += prefixes[rng() % 5] + Random(rng, "gGaA -'\xFC", 3);
             file += "\t" + std::to_string(line) + "\n";
         }
-        testing::TestTable real(file);
+        test::TestTable real(file);
         std::vector<NaiveRecord> naive = NaiveSplit(file);
         std::stable_sort(naive.begin(), naive.end(), [](const NaiveRecord& a, const NaiveRecord& b) {
             return CompareIgnoreCase(a.key.c_str(), b.key.c_str()) < 0;

@@ -19,11 +19,11 @@
 
 namespace {
 
-using Convert = kesti::testing::ConvertFn;
-using kesti::testing::TempDir;
-using kesti::testing::WriteFile;
+using Convert = kesti::test::ConvertFn;
+using kesti::test::TempDir;
+using kesti::test::WriteFile;
 
-using Exports = kesti::testing::LibraryTest;
+using Exports = kesti::test::LibraryTest;
 
 TEST_F(Exports, ConvertWithEachTable) {
     Tables("pei\tbei\r\nching\tjing\r\nhs\xFC" "eh\txue\r\nta\tda\r\n",

@@ -15,7 +15,7 @@
 namespace kesti {
 namespace {
 
-class Hostile : public testing::LibraryTest {
+class Hostile : public test::LibraryTest {
 protected:
     // Converts `input` with the syllable table file holding `table`,
     // through the exported function, into exactly as many bytes as the
@@ -25,7 +25,7 @@ protected:
         ConversionTable loaded;
         EXPECT_EQ(LoadTable(dir.File("kestisyl.txt").c_str(), loaded), LoadStatus::Ok);
         EXPECT_TRUE(BuildLookupIndex(loaded));
-        const std::string expected = testing::Convert(loaded, input);
+        const std::string expected = test::Convert(loaded, input);
         ReleaseTable(loaded);
 
         std::unique_ptr<char[]> in(new char[input.size() + 1]);
@@ -118,7 +118,7 @@ TEST_F(Hostile, NulsAndHighBytesInTables) {
 }
 
 TEST_F(Hostile, InputsWithoutAnythingToConvert) {
-    const std::string table = testing::ReadFile(std::string(KESTI_DATA_DIR) + "/kestisyl.txt");
+    const std::string table = test::ReadFile(std::string(KESTI_DATA_DIR) + "/kestisyl.txt");
     // Ten million letters: only the end of the run can be a key.
     std::string run;
     while (run.size() < 10'000'000) run += "changhsiehchuang";

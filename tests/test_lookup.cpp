@@ -11,7 +11,7 @@
 namespace kesti {
 namespace {
 
-using testing::TestTable;
+using test::TestTable;
 
 struct Found {
     std::string value;

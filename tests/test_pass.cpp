@@ -10,10 +10,10 @@
 namespace kesti {
 namespace {
 
-using testing::Convert;
-using testing::TestTable;
+using test::Convert;
+using test::TestTable;
 
-TEST(Pass, TheOverviewExample) {
+TEST(Pass, ReplacesSyllablesAndPrefersTheLongestKey) {
     TestTable syllables("pei\tbei\nching\tjing\nhs\xFC" "eh\txue\n");
     EXPECT_EQ(Convert(syllables.table, "Pei-ching ta-hs\xFC" "eh"), "Bei-jing ta-xue");
     TestTable words("pei\tbei\nching\tjing\nPei-ching\tBeijing\n");

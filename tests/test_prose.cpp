@@ -248,7 +248,7 @@ TEST(ProseStream, RefusesMalformedUtf8WithItsOffset) {
 }
 
 TEST(ProseTables, MissingTablesAreNamed) {
-    testing::TempDir dir;
+    test::TempDir dir;
     TextTables tables;
     TablesError error;
     EXPECT_FALSE(LoadTextTables(dir.path.string(), tables, error));
@@ -263,7 +263,7 @@ TEST(ProseRealText, EnglishLicencesComeOutUnchanged) {
     const char* names[] = {"GPL-3", "GPL-2", "LGPL-2.1", "Apache-2.0", "Artistic", "BSD", "MPL-2.0", "GFDL-1.3", "CC0-1.0"};
     std::size_t read = 0;
     for (const char* name : names) {
-        const std::string text = testing::ReadFile(std::string("/usr/share/common-licenses/") + name);
+        const std::string text = test::ReadFile(std::string("/usr/share/common-licenses/") + name);
         if (text.empty()) continue;
         ++read;
         EXPECT_EQ(Convert(text), text) << name;

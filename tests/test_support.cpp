@@ -4,7 +4,7 @@
 
 #include "api/pass.h"
 
-namespace kesti::testing {
+namespace kesti::test {
 
 std::string Convert(const ConversionTable& table, std::string_view input) {
     std::string output(input.size() * std::max<std::size_t>(1, table.maxValueLength), '\0');
@@ -14,4 +14,4 @@ std::string Convert(const ConversionTable& table, std::string_view input) {
     return output;
 }
 
-}  // namespace kesti::testing
+}  // namespace kesti::test

@@ -11,7 +11,7 @@
 
 #include "table/table.h"
 
-namespace kesti::testing {
+namespace kesti::test {
 
 // A table split and sorted from `bytes`, released when it goes out of scope.
 struct TestTable {
@@ -54,4 +54,4 @@ inline std::string ReadFile(const std::string& path) {
 // Converts `input` whole with `table`, through the bounded pass.
 std::string Convert(const ConversionTable& table, std::string_view input);
 
-}  // namespace kesti::testing
+}  // namespace kesti::test

@@ -10,8 +10,8 @@
 namespace kesti {
 namespace {
 
-using testing::TempDir;
-using testing::TestTable;
+using test::TempDir;
+using test::TestTable;
 using Records = std::vector<std::pair<std::string, std::string>>;
 
 Records RecordsOf(const ConversionTable& table) {
@@ -95,7 +95,7 @@ TEST(Load, ALineCutByTheByteLimitIsDropped) {
     TempDir dir;
     const std::string bytes = FileOfSize(kMaxTableBytes);
     auto lastRecord = [&](const std::string& file) {
-        testing::WriteFile(dir.File("t.txt"), file);
+        test::WriteFile(dir.File("t.txt"), file);
         ConversionTable table;
         EXPECT_EQ(LoadTable(dir.File("t.txt").c_str(), table), LoadStatus::Ok);
         Records r = RecordsOf(table);
@@ -119,7 +119,7 @@ TEST(Load, ALineCutByTheByteLimitIsDropped) {
 
 TEST(Load, AFileThatIsOneLongCutLineHasNoRecords) {
     TempDir dir;
-    testing::WriteFile(dir.File("t.txt"), "key\t" + std::string(kMaxTableBytes, 'v'));
+    test::WriteFile(dir.File("t.txt"), "key\t" + std::string(kMaxTableBytes, 'v'));
     ConversionTable table;
     ASSERT_EQ(LoadTable(dir.File("t.txt").c_str(), table), LoadStatus::Ok);
     EXPECT_EQ(table.count, 0u);
@@ -132,7 +132,7 @@ TEST(Load, StopsTakingRecordsWhenTheArrayIsFull) {
     std::string bytes;
     for (std::size_t i = 0; i < kMaxRecords + 1; ++i) bytes += "\t\n";
     ASSERT_EQ(bytes.size(), kMaxTableBytes);
-    testing::WriteFile(dir.File("t.txt"), bytes);
+    test::WriteFile(dir.File("t.txt"), bytes);
     ConversionTable table;
     ASSERT_EQ(LoadTable(dir.File("t.txt").c_str(), table), LoadStatus::Ok);
     EXPECT_EQ(table.count, kMaxRecords);
@@ -158,7 +158,7 @@ TEST(Load, MissingFileAndDirectoryFail) {
 
 TEST(Load, EmptyFileIsAnEmptyTable) {
     TempDir dir;
-    testing::WriteFile(dir.File("t.txt"), "");
+    test::WriteFile(dir.File("t.txt"), "");
     ConversionTable table;
     ASSERT_EQ(LoadTable(dir.File("t.txt").c_str(), table), LoadStatus::Ok);
     EXPECT_EQ(table.count, 0u);

@@ -94,8 +94,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 2; ++i) {
         ConvertFn s = i == 0 ? syllable : byOrdinal1;
         ConvertFn w = i == 0 ? word : byOrdinal2;
-        Expect(s, "Pei-ching ta-hs\xFC" "eh", "Bei-jing ta-xue", "overview example, syllables");
-        Expect(w, "Pei-ching", "Beijing", "overview example, words");
+        Expect(s, "Pei-ching ta-hs\xFC" "eh", "Bei-jing ta-xue", "syllables with a hyphen and an umlaut");
+        Expect(w, "Pei-ching", "Beijing", "the longest key, a whole word");
         Expect(w, "Mao Tse-tung was here.", "Mao Zedong was here.", "a name in a sentence");
         Expect(s, "Chang, Ch'ang.", "Zhang, Chang.", "capitalized words");
         Expect(s, "CHANG chanG cHANg", "ZHANG ZHANG zhang", "all caps and as stored");
