@@ -20,7 +20,9 @@ std::int32_t SuccessValue(const char* end) {
     return low == 0 ? 1 : static_cast<std::int32_t>(low);
 }
 
-std::int32_t ConvertText(const char* input, char* output, const char* fileName) {
+// Nothing on this path allocates with operator new or throws: the tables
+// directory is built in fixed buffers and the table in malloc'ed ones.
+std::int32_t ConvertText(const char* input, char* output, const char* fileName) noexcept {
     if (!input || !output) return 0;
 
     // Room for the directory, one separator and the file name.
@@ -49,10 +51,10 @@ std::int32_t ConvertText(const char* input, char* output, const char* fileName) 
 }  // namespace
 }  // namespace kesti
 
-extern "C" KESTI_EXPORT int32_t KESTI_CALL ConvertWGToPinyin(const char* input, char* output) {
+extern "C" KESTI_EXPORT int32_t KESTI_CALL ConvertWGToPinyin(const char* input, char* output) noexcept {
     return kesti::ConvertText(input, output, kesti::kSyllableTableName);
 }
 
-extern "C" KESTI_EXPORT int32_t KESTI_CALL ConvertWGToPinyinWord(const char* input, char* output) {
+extern "C" KESTI_EXPORT int32_t KESTI_CALL ConvertWGToPinyinWord(const char* input, char* output) noexcept {
     return kesti::ConvertText(input, output, kesti::kWordTableName);
 }

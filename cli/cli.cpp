@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +12,7 @@
 
 #include "api/pass.h"
 #include "cli/stream.h"
-#include "platform/files.h"
+#include "platform/command_files.h"
 #include "platform/table_dir.h"
 #include "prose/prose.h"
 #include "table/table.h"
@@ -176,16 +177,6 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& options,
     return std::nullopt;
 }
 
-// Holds the temporary file that becomes the output once everything is
-// converted; removed unless committed.
-struct PendingOutput {
-    std::string target, temporary;
-    std::ofstream stream;
-    ~PendingOutput() {
-        if (!temporary.empty()) std::remove(temporary.c_str());
-    }
-};
-
 // What converts: the exact pass with one table, or the running-text engine.
 struct Engine {
     const ConversionTable* table = nullptr;  // --exact
@@ -193,56 +184,96 @@ struct Engine {
     std::ostream* report = nullptr;
 };
 
-StreamResult ConvertOne(const Options& options, const Engine& engine, std::istream& in, std::ostream& out) {
-    if (engine.table) return ConvertStream(*engine.table, options.encoding, in, out);
-    TextOptions textOptions = options.text_options;
-    textOptions.encoding = options.encoding == Encoding::Cp1252 ? TextEncoding::Cp1252 : TextEncoding::Utf8;
-    return ConvertRunningStream(*engine.text, textOptions, in, out, engine.report);
+// Why a stream failed, when it runs over a file descriptor.
+std::string StreamReason(std::ios& stream, const char* otherwise) {
+    if (auto* buffer = dynamic_cast<DescriptorBuffer*>(stream.rdbuf()); buffer && buffer->error())
+        return Reason(buffer->error());
+    return otherwise;
 }
 
+StreamResult ConvertOne(const Options& options, const Engine& engine, std::istream& in, std::ostream& out) {
+    StreamResult r;
+    if (engine.table) {
+        r = ConvertStream(*engine.table, options.encoding, in, out);
+    } else {
+        TextOptions textOptions = options.text_options;
+        textOptions.encoding = options.encoding == Encoding::Cp1252 ? TextEncoding::Cp1252 : TextEncoding::Utf8;
+        r = ConvertRunningStream(*engine.text, textOptions, in, out, engine.report);
+    }
+    // A read that failed looks like the end of the input to the stream;
+    // the buffer under it knows better.
+    if (auto* buffer = dynamic_cast<DescriptorBuffer*>(in.rdbuf()); r.ok && buffer && buffer->error()) {
+        r.ok = false;
+        r.inputFailed = true;
+    }
+    return r;
+}
+
+// Converts every input to `out`, which is named `outName` in messages.
 int ConvertAll(const Options& options, const Engine& engine, std::istream& in, std::ostream& out,
-               std::ostream& err) {
+               const std::string& outName, std::ostream& err) {
+    auto failed = [&](const StreamResult& r, const std::string& name, std::istream& input) {
+        if (r.outputFailed) {
+            err << "kesti: " << outName << ": " << StreamReason(out, "write error") << "\n";
+        } else if (r.inputFailed) {
+            err << "kesti: " << name << ": " << StreamReason(input, "read error") << "\n";
+        } else {
+            err << "kesti: " << name << ": " << r.error << "\n";
+        }
+        return kExitFailure;
+    };
     if (options.text) {
         std::istringstream input(*options.text);
-        std::ostringstream converted;
-        const StreamResult r = ConvertOne(options, engine, input, converted);
-        if (!r.ok) {
-            err << "kesti: --text: " << r.error << "\n";
-            return kExitFailure;
-        }
-        out << converted.str() << "\n";
+        const StreamResult r = ConvertOne(options, engine, input, out);
+        if (!r.ok) return failed(r, "--text", input);
+        out << "\n";
         return kExitOk;
     }
     std::vector<std::string> files = options.files;
     if (files.empty()) files.push_back("-");
     for (const std::string& file : files) {
-        StreamResult r;
         if (file == "-") {
-            r = ConvertOne(options, engine, in, out);
-        } else {
-            FileIdentity info;
-            int error = 0;
-            if (!IdentifyFile(file, info, error)) {
-                err << "kesti: " << file << ": " << Reason(error) << "\n";
-                return kExitFailure;
-            }
-            if (info.directory) {
-                err << "kesti: " << file << ": " << Reason(EISDIR) << "\n";
-                return kExitFailure;
-            }
-            std::ifstream input(file, std::ios::binary);
-            if (!input) {
-                err << "kesti: " << file << ": " << Reason(errno) << "\n";
-                return kExitFailure;
-            }
-            r = ConvertOne(options, engine, input, out);
+            const StreamResult r = ConvertOne(options, engine, in, out);
+            if (!r.ok) return failed(r, "standard input", in);
+            continue;
         }
-        if (!r.ok) {
-            err << "kesti: " << (file == "-" ? "standard input" : file) << ": " << r.error << "\n";
+        FileIdentity info;
+        int error = 0;
+        if (!IdentifyPath(file, info, error)) {
+            err << "kesti: " << file << ": " << Reason(error) << "\n";
             return kExitFailure;
         }
+        if (info.directory) {
+            err << "kesti: " << file << ": " << Reason(EISDIR) << "\n";
+            return kExitFailure;
+        }
+        std::ifstream input(file, std::ios::binary);
+        if (!input) {
+            err << "kesti: " << file << ": " << Reason(errno) << "\n";
+            return kExitFailure;
+        }
+        const StreamResult r = ConvertOne(options, engine, input, out);
+        if (!r.ok) return failed(r, file, input);
     }
     return kExitOk;
+}
+
+// The inputs are the files named, and standard input when none is named or
+// one is "-". The output of -o is always a path ("-o -" is a file named
+// "-"). A regular file that is an input cannot be the output: it would be
+// replaced while it is read.
+bool OutputIsAnInput(const Options& options) {
+    FileIdentity target;
+    int error = 0;
+    if (!IdentifyPath(*options.output, target, error) || !target.regular) return false;
+    const bool readsStandardInput =
+        options.files.empty() || std::find(options.files.begin(), options.files.end(), "-") != options.files.end();
+    FileIdentity input;
+    if (!options.text && readsStandardInput && IdentifyStandardInput(input, error) && SameFile(input, target))
+        return true;
+    for (const std::string& file : options.files)
+        if (file != "-" && IdentifyPath(file, input, error) && SameFile(input, target)) return true;
+    return false;
 }
 
 }  // namespace
@@ -251,21 +282,9 @@ int RunKesti(const std::vector<std::string>& args, std::istream& in, std::ostrea
     Options options;
     if (std::optional<int> done = Parse(args, options, out, err)) return *done;
 
-    // Never write over an input: the output is replaced only at the end, and
-    // the input would be read from a file that is about to go.
-    PendingOutput pending;
-    if (options.output) {
-        FileIdentity target;
-        int error = 0;
-        if (IdentifyFile(*options.output, target, error)) {
-            for (const std::string& file : options.files) {
-                FileIdentity input;
-                if (IdentifyFile(file, input, error) && SameFile(input, target)) {
-                    err << "kesti: " << *options.output << ": refusing to overwrite an input\n";
-                    return kExitUsage;
-                }
-            }
-        }
+    if (options.output && OutputIsAnInput(options)) {
+        err << "kesti: " << *options.output << ": refusing to overwrite an input\n";
+        return kExitUsage;
     }
 
     std::string directory = options.tables.empty() ? ProgramTableDirectory() : options.tables;
@@ -325,41 +344,34 @@ int RunKesti(const std::vector<std::string>& args, std::istream& in, std::ostrea
     };
 
     if (!options.output) {
-        const int status = ConvertAll(options, engine, in, out, err);
-        out.flush();
-        if (status == kExitOk && !out) {
-            err << "kesti: standard output: write error\n";
+        const int status = ConvertAll(options, engine, in, out, "standard output", err);
+        if (status != kExitOk) return status;
+        if (!out.flush()) {
+            err << "kesti: standard output: " << StreamReason(out, "write error") << "\n";
             return kExitFailure;
         }
-        if (status == kExitOk && !reportWritten()) return kExitFailure;
-        return status;
+        return reportWritten() ? kExitOk : kExitFailure;
     }
 
-    pending.target = *options.output;
-    int createError = 0;
-    pending.temporary = CreateTemporaryBeside(pending.target, createError);
-    if (pending.temporary.empty()) {
-        err << "kesti: " << pending.target << ": " << Reason(createError) << "\n";
+    OutputFile file;
+    int error = 0;
+    if (!file.Open(*options.output, error)) {
+        err << "kesti: " << *options.output << ": " << Reason(error) << "\n";
         return kExitFailure;
     }
-    pending.stream.open(pending.temporary, std::ios::binary | std::ios::trunc);
-    if (!pending.stream) {
-        err << "kesti: " << pending.temporary << ": " << Reason(errno) << "\n";
-        return kExitFailure;
-    }
-    const int status = ConvertAll(options, engine, in, pending.stream, err);
+    DescriptorBuffer buffer(file.fd);
+    std::ostream written(&buffer);
+    const int status = ConvertAll(options, engine, in, written, *options.output, err);
     if (status != kExitOk) return status;
+    if (!written.flush()) {
+        err << "kesti: " << *options.output << ": " << StreamReason(written, "write error") << "\n";
+        return kExitFailure;
+    }
     if (!reportWritten()) return kExitFailure;
-    pending.stream.close();
-    if (!pending.stream) {
-        err << "kesti: " << pending.target << ": write error\n";
+    if (!file.Commit(error)) {
+        err << "kesti: " << *options.output << ": " << Reason(error) << "\n";
         return kExitFailure;
     }
-    if (std::rename(pending.temporary.c_str(), pending.target.c_str()) != 0) {
-        err << "kesti: " << pending.target << ": " << Reason(errno) << "\n";
-        return kExitFailure;
-    }
-    pending.temporary.clear();
     return kExitOk;
 }
 

@@ -3,9 +3,16 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "platform/command_files.h"
 
 int main(int argc, char** argv) {
-    std::ios::sync_with_stdio(false);
+    // Standard input and output through buffers that know why a read or a
+    // write failed, so that the command can say so.
+    kesti::DescriptorBuffer input(0), output(1);
+    std::istream in(&input);
+    std::ostream out(&output);
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return kesti::RunKesti(args, std::cin, std::cout, std::cerr);
+    const int status = kesti::RunKesti(args, in, out, std::cerr);
+    out.flush();
+    return status;
 }

@@ -196,6 +196,14 @@ struct Converter {
     }
 };
 
+// The first failed write stops the conversion: nothing more is read.
+StreamResult OutputFailed(StreamResult& result) {
+    result.ok = false;
+    result.outputFailed = true;
+    result.error = "write error";
+    return result;
+}
+
 }  // namespace
 
 StreamResult ConvertStream(const ConversionTable& table, Encoding encoding, std::istream& in,
@@ -207,18 +215,20 @@ StreamResult ConvertStream(const ConversionTable& table, Encoding encoding, std:
         in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
         const auto got = static_cast<std::size_t>(in.gcount());
         if (got == 0) break;
-        result.bytesIn += got;
         if (!converter.Feed(chunk.data(), got, result.error)) {
             result.ok = false;
             return result;
         }
+        if (!out) return OutputFailed(result);
     }
     if (in.bad()) {
         result.ok = false;
+        result.inputFailed = true;
         result.error = "read error";
         return result;
     }
     result.ok = converter.Finish(result.error);
+    if (result.ok && !out) return OutputFailed(result);
     return result;
 }
 
@@ -249,20 +259,22 @@ StreamResult ConvertRunningStream(const TextTables& tables, const TextOptions& o
         in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
         const auto got = static_cast<std::size_t>(in.gcount());
         if (got == 0) break;
-        result.bytesIn += got;
         if (!stream.Feed(std::string_view(chunk.data(), got), converted, wanted, result.error)) {
             result.ok = false;
             return result;
         }
         drain();
+        if (!out) return OutputFailed(result);
     }
     if (in.bad()) {
         result.ok = false;
+        result.inputFailed = true;
         result.error = "read error";
         return result;
     }
     result.ok = stream.Finish(converted, wanted, result.error);
     if (result.ok) drain();
+    if (result.ok && !out) return OutputFailed(result);
     return result;
 }
 

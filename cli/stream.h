@@ -29,8 +29,9 @@ enum class Encoding { Utf8, Cp1252 };
 
 struct StreamResult {
     bool ok = true;
-    std::string error;         // what went wrong, when !ok
-    std::uint64_t bytesIn = 0;  // input bytes read
+    std::string error;          // what went wrong, when !ok
+    bool inputFailed = false;   // reading failed (the stream knows why)
+    bool outputFailed = false;  // writing failed: the conversion stopped there
 };
 
 // Converts all of `in` to `out`. Reads in chunks of `chunkSize` bytes.

@@ -6,10 +6,12 @@
 // library (share/kesti next to its lib directory), found from the library's
 // own location, so that it works in the build tree and after installing to
 // any prefix without configuration.
+//
+// Nothing here allocates or throws: the exported functions call it, and no
+// exception may reach their caller.
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 namespace kesti {
 
@@ -26,11 +28,6 @@ inline constexpr char kPathSeparator = '/';
 // a value >= size when it does not fit (nothing usable is written); or 0 when
 // no directory can be determined, with the platform's error code, never 0,
 // in `errorCode`.
-std::uint32_t GetTableDirectory(char* buffer, std::uint32_t size, std::int32_t& errorCode);
-
-// The tables directory for a program installed beside the library: on Linux
-// KESTI_TABLE_DIR when set, else share/kesti next to the program's bin
-// directory; on Windows the Windows directory. Empty when unknown.
-std::string ProgramTableDirectory();
+std::uint32_t GetTableDirectory(char* buffer, std::uint32_t size, std::int32_t& errorCode) noexcept;
 
 }  // namespace kesti

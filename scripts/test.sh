@@ -41,8 +41,9 @@ if wants main; then
 fi
 
 # Sanitizer builds leave out what cannot run under them: the Windows
-# cross-builds, the install test (its C consumer would need the sanitizer
-# runtime) and the export-table check (the runtime adds its own symbols).
+# cross-builds, the install and subproject tests (their C consumer would
+# need the sanitizer runtime), the export-table check (the runtime adds its
+# own symbols) and the throwing allocator (the runtime owns operator new).
 sanitized() {
   local dir=$1 sanitizers=$2
   CC=gcc CXX=g++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -57,7 +58,7 @@ if wants asan; then
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs" \
-      -E '^(install_and_consume|shared_library_exports|windows_.*)$'
+      -E '^(install_and_consume|subproject_consume|shared_library_exports|throwing_allocator|windows_.*)$'
 fi
 
 if wants tsan; then

@@ -43,6 +43,19 @@ TEST_F(Exports, IdenticalTablesGiveIdenticalOutput) {
     EXPECT_EQ(Call(lib.syllable, "xchang tungtung changx", 23), "xzhang tungdong changx");
 }
 
+// The documented bound, strlen(input) * max(1, longest value) + 1, in a
+// buffer of exactly that size: with empty values (or no records) unmatched
+// bytes are still copied, so the bound cannot be strlen(input) * 0 + 1.
+TEST_F(Exports, TheDocumentedOutputBoundHoldsForEmptyValuesAndLongOnes) {
+    const std::string input = "chang xyz CHANG!";
+    Tables("chang\t\r\n", "");
+    EXPECT_EQ(Call(lib.syllable, input, input.size() * 1 + 1), " xyz !");
+    EXPECT_EQ(Call(lib.word, input, input.size() * 1 + 1), input);
+    Tables("a\txyz\r\n", "a\txyz\r\n");
+    EXPECT_EQ(Call(lib.syllable, "a a", 3 * 3 + 1), "xyz xyz");
+    EXPECT_EQ(Call(lib.syllable, "aaa", 3 * 3 + 1), "aaxyz");  // a match never ends before a letter
+}
+
 TEST_F(Exports, EmptyInputGivesEmptyOutputAndSuccess) {
     Tables("a\tb\n", "a\tb\n");
     int32_t result = 0;

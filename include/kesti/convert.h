@@ -53,8 +53,12 @@
 #define KESTI_EXPORT __attribute__((visibility("default")))
 #endif
 
+/* Neither function lets an exception out: to a C++ caller they are noexcept. */
 #ifdef __cplusplus
+#define KESTI_NOEXCEPT noexcept
 extern "C" {
+#else
+#define KESTI_NOEXCEPT
 #endif
 
 /*
@@ -65,8 +69,10 @@ extern "C" {
  *         library is not told its size: the caller must make it large enough
  *         for the converted text and its NUL. The text can be longer than the
  *         input, since a value can be longer than its key; a buffer of
- *         strlen(input) * (longest value in the table) + 1 bytes always
- *         suffices. input and output must not overlap.
+ *         strlen(input) * max(1, longest value in the table) + 1 bytes
+ *         always suffices (an unmatched byte is copied, so even a table of
+ *         empty values needs strlen(input) + 1). input and output must not
+ *         overlap.
  *
  * Returns:
  *   nonzero on success, also when nothing matched. On 32-bit Windows it is
@@ -81,10 +87,10 @@ extern "C" {
  *           tables directory can be determined; the output is untouched. A
  *           caller that tests only for nonzero cannot tell this from success.
  */
-KESTI_EXPORT int32_t KESTI_CALL ConvertWGToPinyin(const char* input, char* output);
+KESTI_EXPORT int32_t KESTI_CALL ConvertWGToPinyin(const char* input, char* output) KESTI_NOEXCEPT;
 
 /* The same as ConvertWGToPinyin, with the word table "kestiwrd.txt". */
-KESTI_EXPORT int32_t KESTI_CALL ConvertWGToPinyinWord(const char* input, char* output);
+KESTI_EXPORT int32_t KESTI_CALL ConvertWGToPinyinWord(const char* input, char* output) KESTI_NOEXCEPT;
 
 #ifdef __cplusplus
 }
