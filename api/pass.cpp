@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "table/index.h"
 #include "text/text_rules.h"
 
 namespace kesti {
@@ -30,33 +29,11 @@ PassProgress RunConversionPass(const ConversionTable& table, const char* input, 
     std::size_t stop = size;
     if (!final) stop = size > table.maxKeyLength ? size - table.maxKeyLength : 0;
     std::size_t cursor = 0, written = 0;
-    // With keys longer than any real word (only a hostile table has them),
-    // a lookup in a run of letters that agrees with such a key costs up to
-    // the key's length, at every position of the run. For such a table the
-    // pass tracks where the run at the cursor ends (each byte is scanned for
-    // this once): a key must not be followed by a letter, so the run's length
-    // tells whether a lookup can find anything at all. (A run that reaches
-    // the end of a partial input may go on in the next piece, but every
-    // cursor before `stop` has more letters ahead of it than the longest key
-    // anyway, so the run's true length would give the same answer.) Real
-    // tables skip the bookkeeping.
-    const bool trackRuns = table.maxKeyLength > kLongKeyLength;
-    std::size_t runEnd = 0;
+    LookupScan scan;
     while (cursor < stop) {
         MatchResult match;
-        bool matched = false;
-        if (IsLetter(static_cast<unsigned char>(input[cursor]))) {
-            bool possible = true;
-            if (trackRuns) {
-                if (cursor >= runEnd) {
-                    runEnd = cursor + 1;
-                    while (runEnd < size && IsLetter(static_cast<unsigned char>(input[runEnd]))) ++runEnd;
-                }
-                const std::size_t letters = runEnd - cursor;
-                possible = MatchPossible(table, letters);
-            }
-            matched = possible && LookupAtCursor(table, input + cursor, size - cursor, match);
-        }
+        const bool matched = IsLetter(static_cast<unsigned char>(input[cursor])) &&
+                             LookupInScan(table, input, size, cursor, scan, match);
         if (matched) {
             const std::size_t length = std::strlen(match.value);
             if (capacity - written < length) break;

@@ -293,11 +293,8 @@ int RunKesti(const std::vector<std::string>& args, std::istream& in, std::ostrea
         return kExitFailure;
     }
     Engine engine;
-    ConversionTable table;
-    struct TableGuard {
-        ConversionTable& t;
-        ~TableGuard() { ReleaseTable(t); }
-    } guard{table};
+    TableOwner owner;
+    ConversionTable& table = owner.table;
     TextTables textTables;
     if (options.exact) {
         const std::string path = directory + kPathSeparator + (options.word ? kWordTableName : kSyllableTableName);

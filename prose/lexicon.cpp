@@ -51,13 +51,6 @@ bool Load(const std::string& directory, const char* name, ConversionTable& table
 
 }  // namespace
 
-Lexicon::~Lexicon() {
-    ReleaseTable(syllableTable);
-    ReleaseTable(wordTable);
-    ReleaseTable(englishTable);
-    ReleaseTable(alternativeTable);
-}
-
 bool SpellingTrie::Insert(std::string_view key, std::uint16_t value) {
     std::size_t node = 0;
     for (char c : key) {
@@ -135,24 +128,27 @@ std::string_view Lexicon::WordKey(std::string_view key) const {
 
 bool LoadTextTables(const std::string& directory, TextTables& tables, TablesError& error) {
     auto lexicon = std::make_shared<Lexicon>();
-    if (!Load(directory, kSyllableTableName, lexicon->syllableTable, error) ||
-        !Load(directory, kWordTableName, lexicon->wordTable, error) ||
-        !Load(directory, kEnglishTableName, lexicon->englishTable, error) ||
-        !Load(directory, kAlternativesTableName, lexicon->alternativeTable, error))
+    if (!Load(directory, kSyllableTableName, lexicon->syllableOwner.table, error) ||
+        !Load(directory, kWordTableName, lexicon->wordOwner.table, error) ||
+        !Load(directory, kEnglishTableName, lexicon->englishOwner.table, error) ||
+        !Load(directory, kAlternativesTableName, lexicon->alternativeOwner.table, error))
         return false;
     // The word table is searched at many places of a long text: the index
     // pays off at once. Without memory for it the lookups give the same.
-    BuildLookupIndex(lexicon->wordTable);
+    BuildLookupIndex(lexicon->wordOwner.table);
+    const ConversionTable& syllableTable = lexicon->syllableOwner.table;
+    const ConversionTable& englishTable = lexicon->englishOwner.table;
+    const ConversionTable& alternativeTable = lexicon->alternativeOwner.table;
 
-    for (std::size_t i = 0; i < lexicon->syllableTable.count; ++i) {
-        const TableRecord& r = lexicon->syllableTable.records[i];
+    for (std::size_t i = 0; i < syllableTable.count; ++i) {
+        const TableRecord& r = syllableTable.records[i];
         if (lexicon->syllables.Find(Normalized(r.key))) continue;
         lexicon->syllableValues.push_back(r.value);
         lexicon->syllables.Insert(Normalized(r.key), static_cast<std::uint16_t>(lexicon->syllableValues.size()));
         lexicon->pinyin.Insert(Normalized(r.value), 1);
     }
-    for (std::size_t i = 0; i < lexicon->englishTable.count; ++i) {
-        const TableRecord& r = lexicon->englishTable.records[i];
+    for (std::size_t i = 0; i < englishTable.count; ++i) {
+        const TableRecord& r = englishTable.records[i];
         const std::string_view kind = r.value;
         const EnglishKind k = kind == "function" ? EnglishKind::Function
                               : kind == "rare"   ? EnglishKind::Rare
@@ -161,8 +157,8 @@ bool LoadTextTables(const std::string& directory, TextTables& tables, TablesErro
                                                  : EnglishKind::Word;
         lexicon->english.Insert(Normalized(r.key), static_cast<std::uint16_t>(static_cast<int>(k) + 1));
     }
-    for (std::size_t i = 0; i < lexicon->alternativeTable.count; ++i) {
-        const TableRecord& r = lexicon->alternativeTable.records[i];
+    for (std::size_t i = 0; i < alternativeTable.count; ++i) {
+        const TableRecord& r = alternativeTable.records[i];
         const std::string key = Normalized(r.key);
         std::string& readings = lexicon->alternatives[key];
         if (readings.empty()) readings = std::string(lexicon->Syllable(key));

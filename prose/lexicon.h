@@ -65,7 +65,8 @@ struct SpellingTrie {
 };
 
 struct Lexicon {
-    ConversionTable syllableTable, wordTable, englishTable, alternativeTable;
+    TableOwner syllableOwner, wordOwner, englishOwner, alternativeOwner;
+    const ConversionTable& wordTable = wordOwner.table;
     SpellingTrie syllables;                 // spelling -> 1 + index into syllableValues
     std::vector<std::string_view> syllableValues;  // Pinyin, inside the syllable table
     SpellingTrie pinyin;                    // every Pinyin syllable the syllable table yields
@@ -74,7 +75,6 @@ struct Lexicon {
     std::size_t maxKeyWords = 1;            // words in the word table's longest key
 
     Lexicon() = default;
-    ~Lexicon();
     Lexicon(const Lexicon&) = delete;
     Lexicon& operator=(const Lexicon&) = delete;
 

@@ -25,10 +25,6 @@ struct PendingNode {
     std::uint32_t depth;   // the prefix's length
 };
 
-unsigned char KeyByte(const TableRecord& record, std::size_t m) {
-    return FoldCase(static_cast<unsigned char>(record.key[m]));
-}
-
 }  // namespace
 
 bool BuildLookupIndex(ConversionTable& table) {

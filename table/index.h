@@ -4,8 +4,27 @@
 #include <cstdint>
 
 #include "table/table.h"
+#include "text/text_rules.h"
 
 namespace kesti {
+
+// Byte m of a record's key, folded as keys are compared.
+inline unsigned char KeyByte(const TableRecord& record, std::size_t m) {
+    return FoldCase(static_cast<unsigned char>(record.key[m]));
+}
+
+// The rule that accepts a key ending before `next`, the input byte after
+// it: a key is never followed by a letter, and a key that ran past the
+// letters at the cursor (`allLetters` false: it holds an apostrophe, a
+// space, ü...) is not followed by a hyphen either. "pei" is accepted in
+// "Pei-ching", "ch'ang" is not in "ch'ang-an".
+inline bool AcceptedBefore(unsigned char next, bool allLetters) {
+    return !IsLetter(next) && (allLetters || next != '-');
+}
+
+// Longer than any real word or name: only hostile tables hold such keys, and
+// the pass and the index take extra care with them.
+inline constexpr std::size_t kLongKeyLength = 256;
 
 // One distinct folded prefix of the keys. Node 0 stands for "none".
 //

@@ -26,10 +26,6 @@
 namespace kesti {
 namespace {
 
-unsigned char KeyByte(const TableRecord& record, std::size_t m) {
-    return FoldCase(static_cast<unsigned char>(record.key[m]));
-}
-
 // Fills `match` for `record`'s key covering the first `length` input bytes.
 bool Matched(const TableRecord& record, const char* text, std::size_t length, MatchResult& match) {
     match.value = record.value;
@@ -54,7 +50,7 @@ bool RestMatches(const char* key, std::size_t m, const char* text, std::size_t s
     }
     if (key[k] != '\0') return false;  // the input ended first
     const unsigned char after = k < size ? static_cast<unsigned char>(text[k]) : 0;
-    if (IsLetter(after) || (!allLetters && after == '-')) return false;
+    if (!AcceptedBefore(after, allLetters)) return false;
     length = k;
     return true;
 }
@@ -81,7 +77,7 @@ std::uint32_t IndexedLookup(const LookupIndex& index, const TableRecord* records
     for (std::size_t m = 1; node != index.nodes; ++m) {
         // The node is the input's first m bytes, folded.
         const unsigned char next = inputAt(m);
-        if (node->record && !IsLetter(next) && (allLetters || next != '-')) {
+        if (node->record && AcceptedBefore(next, allLetters)) {
             best = node->record;
             length = m;
         }
@@ -143,9 +139,7 @@ bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t 
         if (KeyByte(*lo, m) == 0) {
             const TableRecord* ended =
                 std::partition_point(lo, hi, [m](const TableRecord& r) { return KeyByte(r, m) == 0; });
-            // A key must not be followed by a letter, and a key that runs
-            // past the letters at the cursor must not be followed by a hyphen.
-            if (!IsLetter(next) && (allLetters || next != '-')) {
+            if (AcceptedBefore(next, allLetters)) {
                 best = ended - 1;  // the last of equal keys: the file's last record
                 bestLength = m;
             }
@@ -164,6 +158,22 @@ bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t 
     }
     if (!best) return false;
     return Matched(*best, text, bestLength, match);
+}
+
+bool LookupInScan(const ConversionTable& table, const char* input, std::size_t size, std::size_t cursor,
+                  LookupScan& scan, MatchResult& match) {
+    if (table.maxKeyLength > kLongKeyLength && IsLetter(static_cast<unsigned char>(input[cursor]))) {
+        // Each byte is scanned for this once. (A run that reaches the end
+        // of a partial input may go on in the next piece, but a pass stops
+        // more than the longest key before such an end, so the run's true
+        // length would give the same answer.)
+        if (cursor >= scan.runEnd) {
+            scan.runEnd = cursor + 1;
+            while (scan.runEnd < size && IsLetter(static_cast<unsigned char>(input[scan.runEnd]))) ++scan.runEnd;
+        }
+        if (!MatchPossible(table, scan.runEnd - cursor)) return false;
+    }
+    return LookupAtCursor(table, input + cursor, size - cursor, match);
 }
 
 }  // namespace kesti

@@ -22,9 +22,6 @@ namespace kesti {
 inline constexpr std::size_t kMaxTableBytes = 1000000;
 // The record array holds 500,000 entries, the end marker included.
 inline constexpr std::size_t kMaxRecords = 499999;
-// Longer than any real word or name: only hostile tables hold such keys, and
-// the pass and the index take extra care with them.
-inline constexpr std::size_t kLongKeyLength = 256;
 
 struct TableRecord {
     const char* key;    // NUL-terminated, inside the table's text buffer
@@ -110,7 +107,36 @@ struct MatchResult {
 bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t size,
                     MatchResult& match);
 
-// MatchPossible (in table/index.h) tells, from the length of the run of
-// letters at a cursor, whether a lookup there can find anything at all.
+// Lookups at successive cursors of one input, as the conversion pass makes
+// them. For a table with keys longer than any real word, it remembers where
+// the run of letters at the cursor ends, so that positions where no key
+// can end (a key is never followed by a letter) are not looked up at all:
+// in a long run of letters each lookup would otherwise cost up to the
+// longest key. For real tables it is LookupAtCursor. Cursors must not go
+// backwards.
+struct LookupScan {
+    std::size_t runEnd = 0;  // one past the run of letters seen last
+};
+bool LookupInScan(const ConversionTable& table, const char* input, std::size_t size, std::size_t cursor,
+                  LookupScan& scan, MatchResult& match);
+
+// Owns a loaded table and releases it: for tables that live longer than one
+// function (the command's, the text engine's). Movable, not copyable.
+struct TableOwner {
+    ConversionTable table;
+    TableOwner() = default;
+    ~TableOwner() { ReleaseTable(table); }
+    TableOwner(TableOwner&& other) noexcept : table(other.table) { other.table = ConversionTable{}; }
+    TableOwner& operator=(TableOwner&& other) noexcept {
+        if (this != &other) {
+            ReleaseTable(table);
+            table = other.table;
+            other.table = ConversionTable{};
+        }
+        return *this;
+    }
+    TableOwner(const TableOwner&) = delete;
+    TableOwner& operator=(const TableOwner&) = delete;
+};
 
 }  // namespace kesti

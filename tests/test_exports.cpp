@@ -25,24 +25,6 @@ using kesti::test::WriteFile;
 
 using Exports = kesti::test::LibraryTest;
 
-TEST_F(Exports, ConvertWithEachTable) {
-    Tables("pei\tbei\r\nching\tjing\r\nhs\xFC" "eh\txue\r\nta\tda\r\n",
-           "pei\tbei\r\nching\tjing\r\nPei-ching\tBeijing\r\n");
-    EXPECT_EQ(Call(lib.syllable, "Pei-ching ta-hs\xFC" "eh", 16), "Bei-jing da-xue");
-    EXPECT_EQ(Call(lib.word, "Pei-ching", 8), "Beijing");
-    EXPECT_EQ(Call(lib.syllable, "Chang, Ch'ang.", 15), "Chang, Ch'ang.");
-}
-
-TEST_F(Exports, IdenticalTablesGiveIdenticalOutput) {
-    const std::string table = "chang\tzhang\nch'ang\tchang\ntung\tdong\n";
-    Tables(table, table);
-    for (const char* in : {"Chang, Ch'ang.", "xchang", "tungtung", "changx", "123", " ", ""}) {
-        EXPECT_EQ(Call(lib.syllable, in, 64), Call(lib.word, in, 64)) << in;
-    }
-    EXPECT_EQ(Call(lib.syllable, "Chang, Ch'ang.", 15), "Zhang, Chang.");
-    EXPECT_EQ(Call(lib.syllable, "xchang tungtung changx", 23), "xzhang tungdong changx");
-}
-
 // The documented bound, strlen(input) * max(1, longest value) + 1, in a
 // buffer of exactly that size: with empty values (or no records) unmatched
 // bytes are still copied, so the bound cannot be strlen(input) * 0 + 1.

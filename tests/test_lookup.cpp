@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cstdlib>
+
+#include <sys/mman.h>
+#include <unistd.h>
 #include <optional>
 #include <string>
 
@@ -115,14 +119,58 @@ TEST(Lookup, ReadsNoFurtherThanTheLongestKeyAndTheByteAfterIt) {
     EXPECT_EQ(m.consumed, 2u);
 }
 
-TEST(Lookup, CostDoesNotGrowWithTheLetterRun) {
-    // A regression guard for the quadratic retry: with a key "a", every
-    // position of a long run is looked up; each lookup must stop early.
-    TestTable t("ab\tx\n");
-    const std::string run(1 << 20, 'a');
-    MatchResult m;
-    for (std::size_t i = 0; i < run.size(); i += 4099)
-        EXPECT_FALSE(LookupAtCursor(t.table, run.data() + i, run.size() - i, m));
+// Letters whose last readable byte lies right before a page that cannot be
+// read: a lookup that reads one byte more than it may ends the process.
+struct GuardedRun {
+    char* end = nullptr;  // the first unreadable byte
+    void* base = nullptr;
+    std::size_t size = 0;
+    explicit GuardedRun(std::size_t letters) {
+        const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        const std::size_t data = (letters + page - 1) / page * page;
+        size = data + page;
+        base = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (base == MAP_FAILED) return;
+        end = static_cast<char*>(base) + data;
+        std::memset(end - letters, 'a', letters);
+        mprotect(end, page, PROT_NONE);
+    }
+    ~GuardedRun() {
+        if (base != MAP_FAILED && base) munmap(base, size);
+    }
+};
+
+// A lookup reads at most the longest key and one byte more, whatever the
+// run of letters it stands in: so a pass that retries at every letter of a
+// run of n letters costs n times that bound, never n squared. The input is
+// said to run on past the guard page, as a longer text would.
+void ExpectBoundedReads(const std::string& tableBytes) {
+    for (const bool indexed : {false, true}) {
+        EXPECT_EXIT(
+            {
+                TestTable t(tableBytes);
+                if (indexed) BuildLookupIndex(t.table);
+                const std::size_t allowed = t.table.maxKeyLength + 1;
+                GuardedRun run(1 << 20);
+                MatchResult m;
+                for (std::size_t k = 0; k < 64; ++k) {
+                    const char* cursor = run.end - allowed - k;
+                    LookupAtCursor(t.table, cursor, allowed + k + (1 << 20), m);
+                }
+                std::exit(0);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << (indexed ? "with the index" : "without the index");
+    }
+}
+
+TEST(Lookup, ReadsNoMoreThanTheLongestKeyInALongRunOfLetters) {
+    ExpectBoundedReads("ab\tx\na\ty\n");
+    // A hostile table: keys of every length up to 300 that agree with the
+    // run, each ending in a letter the run does not hold.
+    std::string hostile;
+    for (int length = 1; length <= 300; ++length) hostile += std::string(length, 'a') + "b\tx\n";
+    ExpectBoundedReads(hostile);
 }
 
 }  // namespace

@@ -15,13 +15,13 @@ namespace kesti::test {
 
 // A table split and sorted from `bytes`, released when it goes out of scope.
 struct TestTable {
-    ConversionTable table;
+    TableOwner owner;
+    ConversionTable& table = owner.table;
     explicit TestTable(std::string_view bytes, bool cutAtLimit = false) {
         char* text = static_cast<char*>(std::malloc(bytes.size() + kTextPadding));
         std::memcpy(text, bytes.data(), bytes.size());
         status = BuildTable(text, bytes.size(), cutAtLimit, table);
     }
-    ~TestTable() { ReleaseTable(table); }
     TestTable(const TestTable&) = delete;
     TestTable& operator=(const TestTable&) = delete;
     LoadStatus status;

@@ -36,13 +36,5 @@ TEST(TextRules, CaseIsIgnoredForAsciiOnlyAndHighBytesCompareUnsigned) {
     EXPECT_EQ(CompareIgnoreCase("", ""), 0);
 }
 
-TEST(TextRules, BoundedCompareStopsAtNOrAtTheEnd) {
-    EXPECT_EQ(CompareIgnoreCaseN("changx", "CHANG", 5), 0);
-    EXPECT_NE(CompareIgnoreCaseN("changx", "CHANG", 6), 0);
-    EXPECT_EQ(CompareIgnoreCaseN("abc", "xyz", 0), 0);
-    EXPECT_EQ(CompareIgnoreCaseN("ab", "AB", 10), 0);  // both end before n
-    EXPECT_LT(CompareIgnoreCaseN("ab", "abc", 10), 0);
-}
-
 }  // namespace
 }  // namespace kesti

@@ -6,8 +6,6 @@
 // never changes case. The rules are fixed: they never follow the locale.
 #pragma once
 
-#include <cstddef>
-
 namespace kesti {
 
 inline bool IsLetter(unsigned char b) {
@@ -38,16 +36,6 @@ inline int CompareIgnoreCase(const char* a, const char* b) {
         const int y = FoldCase(static_cast<unsigned char>(*b));
         if (x != y) return x - y;
     }
-}
-
-// The same comparison over at most n positions; n == 0 compares equal.
-inline int CompareIgnoreCaseN(const char* a, const char* b, std::size_t n) {
-    for (; n > 0; --n, ++a, ++b) {
-        const int x = FoldCase(static_cast<unsigned char>(*a));
-        const int y = FoldCase(static_cast<unsigned char>(*b));
-        if (x != y || x == 0) return x - y;
-    }
-    return 0;
 }
 
 }  // namespace kesti

@@ -3,7 +3,7 @@
 # no user's prefix is ever touched.
 #
 #   wine.sh setup   ARCH STATE       create the prefix (once per test run)
-#   wine.sh run     ARCH STATE EXE DLL
+#   wine.sh run     ARCH STATE EXE DLL GOLDEN
 #   wine.sh cleanup ARCH STATE       remove the prefix
 #
 # STATE is a file that remembers the prefix between the steps. Without wine,
@@ -29,10 +29,10 @@ case $step in
     echo "created $WINEARCH prefix $prefix"
     ;;
   run)
-    exe=$4 dll=$5
+    exe=$4 dll=$5 golden=$6
     [ -f "$state" ] || { echo "no wine prefix: the setup step did not run"; exit 1; }
     prefix=$(cat "$state")
-    WINEPREFIX=$prefix wine "$exe" "Z:${dll//\//\\}"
+    WINEPREFIX=$prefix wine "$exe" "Z:${dll//\//\\}" "Z:${golden//\//\\}"
     ;;
   cleanup)
     if [ -f "$state" ]; then
