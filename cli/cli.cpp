@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "api/pass.h"
-#include "cli/stream.h"
+#include "api/stream.h"
 #include "platform/command_files.h"
 #include "platform/table_dir.h"
 #include "prose/prose.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "api/pass.h"
-#include "cli/stream.h"
+#include "api/stream.h"
 #include "fuzz/fuzz_input.h"
 #include "prose/prose.h"
 #include "table/table.h"

@@ -30,8 +30,7 @@ std::string Normalized(const char* s) {
     return out;
 }
 
-bool Load(const std::string& directory, const char* name, ConversionTable& table, TablesError& error) {
-    const std::string path = directory + kPathSeparator + name;
+bool Load(const std::string& path, ConversionTable& table, TablesError& error) {
     int systemError = 0;
     switch (LoadTable(path.c_str(), table, &systemError)) {
         case LoadStatus::Ok:
@@ -127,11 +126,18 @@ std::string_view Lexicon::WordKey(std::string_view key) const {
 }
 
 bool LoadTextTables(const std::string& directory, TextTables& tables, TablesError& error) {
+    auto in = [&](const char* name) { return directory + kPathSeparator + name; };
+    return LoadTextTables(TablePaths{in(kSyllableTableName), in(kWordTableName), in(kEnglishTableName),
+                                     in(kAlternativesTableName)},
+                          tables, error);
+}
+
+bool LoadTextTables(const TablePaths& paths, TextTables& tables, TablesError& error) {
     auto lexicon = std::make_shared<Lexicon>();
-    if (!Load(directory, kSyllableTableName, lexicon->syllableOwner.table, error) ||
-        !Load(directory, kWordTableName, lexicon->wordOwner.table, error) ||
-        !Load(directory, kEnglishTableName, lexicon->englishOwner.table, error) ||
-        !Load(directory, kAlternativesTableName, lexicon->alternativeOwner.table, error))
+    if (!Load(paths.syllables, lexicon->syllableOwner.table, error) ||
+        !Load(paths.words, lexicon->wordOwner.table, error) ||
+        !Load(paths.english, lexicon->englishOwner.table, error) ||
+        !Load(paths.alternatives, lexicon->alternativeOwner.table, error))
         return false;
     // The word table is searched at many places of a long text: the index
     // pays off at once. Without memory for it the lookups give the same.

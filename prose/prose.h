@@ -92,6 +92,12 @@ struct TablesError {
 // and `error` names the file and the reason.
 bool LoadTextTables(const std::string& directory, TextTables& tables, TablesError& error);
 
+// The same with each table's file named on its own.
+struct TablePaths {
+    std::string syllables, words, english, alternatives;
+};
+bool LoadTextTables(const TablePaths& paths, TextTables& tables, TablesError& error);
+
 // Bounds that keep memory flat on any input.
 inline constexpr std::size_t kScopeBytes = 64 * 1024;
 inline constexpr std::size_t kMaxWordBytes = 256;
@@ -109,6 +115,8 @@ struct TextStream {
 
     bool Feed(std::string_view chunk, std::string& out, std::vector<ReportRecord>* report, std::string& error);
     bool Finish(std::string& out, std::vector<ReportRecord>* report, std::string& error);
+    // After malformed UTF-8: the byte offset of the sequence.
+    std::uint64_t ErrorOffset() const;
 
     struct State;
     std::unique_ptr<State> state;

@@ -50,6 +50,7 @@ struct TextStream::State {
     std::string pending;    // valid UTF-8 not yet converted
     std::string partial;    // a sequence begun at the end of the last chunk
     std::uint64_t received = 0;  // input bytes taken so far
+    std::uint64_t errorOffset = 0;  // where malformed UTF-8 was found
     std::size_t scanned = 0;   // the search for a blank line resumes here
     bool insideRun = false;    // `pending` begins inside a run cut for length
     bool failed = false;
@@ -171,6 +172,7 @@ struct TextStream::State {
                 partial += chunk[i++];
             if (partial.size() < need && i == chunk.size()) return true;
             if (partial.size() < need || !Valid(partial, 0, need)) {
+                errorOffset = at;
                 error = "invalid UTF-8 at byte offset " + std::to_string(at);
                 return false;
             }
@@ -197,6 +199,7 @@ struct TextStream::State {
                 }
             }
             if (need == 0 || i + need > chunk.size() || !Valid(chunk, i, need)) {
+                errorOffset = base + i;
                 error = "invalid UTF-8 at byte offset " + std::to_string(base + i);
                 return false;
             }
@@ -221,6 +224,8 @@ TextStream::TextStream(const TextTables& tables, const TextOptions& options) : s
 
 TextStream::~TextStream() = default;
 
+std::uint64_t TextStream::ErrorOffset() const { return state->errorOffset; }
+
 bool TextStream::Feed(std::string_view chunk, std::string& out, std::vector<ReportRecord>* report,
                       std::string& error) {
     if (state->failed) {
@@ -241,7 +246,9 @@ bool TextStream::Finish(std::string& out, std::vector<ReportRecord>* report, std
         return false;
     }
     if (!state->partial.empty()) {
-        error = "invalid UTF-8 at byte offset " + std::to_string(state->received - state->partial.size()) + ": the input ends inside a character";
+        state->errorOffset = state->received - state->partial.size();
+        error = "invalid UTF-8 at byte offset " + std::to_string(state->errorOffset) +
+                ": the input ends inside a character";
         state->failed = true;
         return false;
     }

@@ -1,5 +1,6 @@
-# Fails unless LIBRARY's dynamic symbol table defines exactly the two
-# exported functions (besides the linker's own section markers).
+# Fails unless LIBRARY's dynamic symbol table defines exactly the exported
+# functions: the two conversions and the kesti_ interface (besides the
+# linker's own section markers).
 find_program(NM NAMES nm REQUIRED)
 execute_process(COMMAND ${NM} -D --defined-only --format=posix ${LIBRARY}
   OUTPUT_VARIABLE out RESULT_VARIABLE rc)
@@ -18,6 +19,8 @@ foreach(line IN LISTS lines)
 endforeach()
 list(SORT names)
 message(STATUS "exported: ${names}")
-if(NOT names STREQUAL "ConvertWGToPinyin;ConvertWGToPinyinWord")
-  message(FATAL_ERROR "expected exactly ConvertWGToPinyin and ConvertWGToPinyinWord, got: ${names}")
+set(expected ConvertWGToPinyin ConvertWGToPinyinWord kesti_close kesti_convert kesti_open kesti_options_init
+  kesti_report_free kesti_report_record kesti_report_size kesti_status_message)
+if(NOT names STREQUAL "${expected}")
+  message(FATAL_ERROR "expected exactly ${expected}, got: ${names}")
 endif()

@@ -13,7 +13,8 @@ function(run)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-foreach(file include/kesti/convert.h share/kesti/kestisyl.txt share/kesti/kestiwrd.txt)
+foreach(file include/kesti/convert.h include/kesti/kesti.h share/kesti/kestisyl.txt share/kesti/kestiwrd.txt
+             share/kesti/kestieng.txt share/kesti/kestialt.txt)
   if(NOT EXISTS ${prefix}/${file})
     message(FATAL_ERROR "not installed: ${file}")
   endif()

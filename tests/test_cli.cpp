@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "cli/stream.h"
+#include "api/stream.h"
 #include "tests/test_support.h"
 
 namespace kesti {

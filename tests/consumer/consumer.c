@@ -1,5 +1,7 @@
-/* A host written in C against the installed header and library. */
+/* A host written in C against the installed headers and library: the two
+ * exported functions, and a converter of the kesti_ interface opened once. */
 #include <kesti/convert.h>
+#include <kesti/kesti.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -16,5 +18,23 @@ int main(void) {
         return 1;
     }
     puts(output);
+
+    /* The tables beside the library, the text mode. */
+    kesti_converter* converter = NULL;
+    kesti_error error;
+    kesti_status status = kesti_open(NULL, &converter, &error);
+    if (status != KESTI_OK) {
+        fprintf(stderr, "kesti_open: %s: %s\n", kesti_status_message(status), error.path);
+        return 1;
+    }
+    const char* text = "He went to Pei-ching, also into Hsi-an.";
+    size_t length = 0;
+    status = kesti_convert(converter, text, strlen(text), output, sizeof output, &length, NULL);
+    if (status != KESTI_OK || strcmp(output, "He went to Beijing, also into Xi'an.") != 0) {
+        fprintf(stderr, "kesti_convert: %s: \"%s\"\n", kesti_status_message(status), output);
+        return 1;
+    }
+    puts(output);
+    kesti_close(converter);
     return 0;
 }

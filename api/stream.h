@@ -32,6 +32,7 @@ struct StreamResult {
     std::string error;          // what went wrong, when !ok
     bool inputFailed = false;   // reading failed (the stream knows why)
     bool outputFailed = false;  // writing failed: the conversion stopped there
+    std::uint64_t errorOffset = 0;  // for malformed UTF-8: the byte offset of the sequence
 };
 
 // Converts all of `in` to `out`. Reads in chunks of `chunkSize` bytes.

@@ -1,4 +1,4 @@
-#include "cli/stream.h"
+#include "api/stream.h"
 
 #include <algorithm>
 #include <array>
@@ -159,12 +159,14 @@ struct Converter {
         return true;
     }
 
-    std::uint64_t chunkBase = 0;  // input offset of the current chunk's first byte
+    std::uint64_t chunkBase = 0;    // input offset of the current chunk's first byte
+    std::uint64_t errorOffset = 0;  // where malformed UTF-8 was found
 
     // Handles one sequence starting at input offset `at`.
     bool Character(const unsigned char* s, int have, int length, std::uint64_t at, std::string& error) {
         const long cp = (length == 0 || have != length) ? -1 : Decode(s, length);
         if (cp < 0) {
+            errorOffset = at;
             error = "invalid UTF-8 at byte offset " + std::to_string(at);
             return false;
         }
@@ -187,7 +189,8 @@ struct Converter {
 
     bool Finish(std::string& error) {
         if (!partial.empty()) {
-            error = "invalid UTF-8 at byte offset " + std::to_string(chunkBase - partial.size()) +
+            errorOffset = chunkBase - partial.size();
+            error = "invalid UTF-8 at byte offset " + std::to_string(errorOffset) +
                     ": the input ends inside a character";
             return false;
         }
@@ -217,6 +220,7 @@ StreamResult ConvertStream(const ConversionTable& table, Encoding encoding, std:
         if (got == 0) break;
         if (!converter.Feed(chunk.data(), got, result.error)) {
             result.ok = false;
+            result.errorOffset = converter.errorOffset;
             return result;
         }
         if (!out) return OutputFailed(result);
@@ -228,6 +232,7 @@ StreamResult ConvertStream(const ConversionTable& table, Encoding encoding, std:
         return result;
     }
     result.ok = converter.Finish(result.error);
+    if (!result.ok) result.errorOffset = converter.errorOffset;
     if (result.ok && !out) return OutputFailed(result);
     return result;
 }

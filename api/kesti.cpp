@@ -1,0 +1,236 @@
+// The C interface for many conversions (include/kesti/kesti.h): a converter
+// owns its loaded tables; every call converts one UTF-8 text into the
+// caller's buffer. No exception leaves a function: each catches what the
+// C++ underneath may throw (std::bad_alloc) and returns it as a status.
+#include "kesti/kesti.h"
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "api/pass.h"
+#include "api/stream.h"
+#include "platform/table_dir.h"
+#include "prose/lexicon.h"
+#include "prose/prose.h"
+#include "table/table.h"
+
+struct kesti_converter {
+    kesti_mode mode = KESTI_MODE_TEXT;
+    kesti::TextOptions text;
+    kesti::TextTables tables;  // the text mode's
+    kesti::TableOwner exact;   // the exact modes' one table, indexed
+};
+
+struct kesti_report {
+    std::vector<kesti::ReportRecord> records;
+};
+
+namespace {
+
+void Fail(kesti_error* error, kesti_status status, int systemError, const std::string& path) {
+    if (!error) return;
+    error->status = status;
+    error->system_error = systemError;
+    const std::size_t n = std::min(path.size(), sizeof error->path - 1);
+    std::memcpy(error->path, path.data(), n);
+    error->path[n] = '\0';
+}
+
+kesti_status StatusOf(kesti::TablesStatus status) {
+    switch (status) {
+        case kesti::TablesStatus::Ok: return KESTI_OK;
+        case kesti::TablesStatus::Missing: return KESTI_ERROR_TABLE_MISSING;
+        case kesti::TablesStatus::Unreadable: return KESTI_ERROR_TABLE_UNREADABLE;
+        case kesti::TablesStatus::OutOfMemory: return KESTI_ERROR_NO_MEMORY;
+    }
+    return KESTI_ERROR_TABLE_UNREADABLE;
+}
+
+// The directory the tables are read from when the options name none: where
+// the exported functions look.
+bool DefaultDirectory(std::string& directory, kesti_error* error) {
+    char buffer[4096];
+    std::int32_t code = 0;
+    const std::uint32_t length = kesti::GetTableDirectory(buffer, sizeof buffer, code);
+    if (length == 0 || length >= sizeof buffer) {
+        Fail(error, KESTI_ERROR_TABLE_MISSING, length == 0 ? code : ENAMETOOLONG, "");
+        return false;
+    }
+    directory.assign(buffer, length);
+    return true;
+}
+
+std::string PathOf(const std::string& directory, const char* given, const char* name) {
+    return given ? std::string(given) : directory + kesti::kPathSeparator + name;
+}
+
+kesti_status Open(const kesti_options& o, kesti_converter*& made, kesti_error* error) {
+    if (o.mode < KESTI_MODE_TEXT || o.mode > KESTI_MODE_EXACT_WORDS || o.hyphens < KESTI_HYPHENS_JOIN ||
+        o.hyphens > KESTI_HYPHENS_KEEP || o.tones < KESTI_TONES_MARKS || o.tones > KESTI_TONES_NONE ||
+        o.english < KESTI_ENGLISH_GUARD || o.english > KESTI_ENGLISH_CONVERT) {
+        Fail(error, KESTI_ERROR_ARGUMENT, 0, "");
+        return KESTI_ERROR_ARGUMENT;
+    }
+    std::string directory = o.table_dir ? o.table_dir : "";
+    const bool needsDirectory =
+        !o.table_dir && (o.mode == KESTI_MODE_TEXT
+                             ? !(o.syllable_table && o.word_table && o.english_table && o.alternatives_table)
+                             : !(o.mode == KESTI_MODE_EXACT_SYLLABLES ? o.syllable_table : o.word_table));
+    if (needsDirectory && !DefaultDirectory(directory, error)) return KESTI_ERROR_TABLE_MISSING;
+
+    auto converter = std::make_unique<kesti_converter>();
+    converter->mode = o.mode;
+    if (o.mode == KESTI_MODE_TEXT) {
+        converter->text.hyphens = o.hyphens == KESTI_HYPHENS_KEEP ? kesti::HyphenStyle::Keep : kesti::HyphenStyle::Join;
+        converter->text.tones = o.tones == KESTI_TONES_NUMBERS ? kesti::ToneStyle::Numbers
+                                : o.tones == KESTI_TONES_NONE  ? kesti::ToneStyle::None
+                                                               : kesti::ToneStyle::Marks;
+        converter->text.englishGuard = o.english == KESTI_ENGLISH_GUARD;
+        kesti::TablePaths paths;
+        paths.syllables = PathOf(directory, o.syllable_table, kesti::kSyllableTableName);
+        paths.words = PathOf(directory, o.word_table, kesti::kWordTableName);
+        paths.english = PathOf(directory, o.english_table, kesti::kEnglishTableName);
+        paths.alternatives = PathOf(directory, o.alternatives_table, kesti::kAlternativesTableName);
+        kesti::TablesError failure;
+        if (!kesti::LoadTextTables(paths, converter->tables, failure)) {
+            const kesti_status status = StatusOf(failure.status);
+            Fail(error, status, failure.systemError, failure.path);
+            return status;
+        }
+    } else {
+        const bool words = o.mode == KESTI_MODE_EXACT_WORDS;
+        const std::string path = words ? PathOf(directory, o.word_table, kesti::kWordTableName)
+                                       : PathOf(directory, o.syllable_table, kesti::kSyllableTableName);
+        int systemError = 0;
+        switch (kesti::LoadTable(path.c_str(), converter->exact.table, &systemError)) {
+            case kesti::LoadStatus::Ok:
+                break;
+            case kesti::LoadStatus::OpenFailed:
+                Fail(error, KESTI_ERROR_TABLE_MISSING, systemError, path);
+                return KESTI_ERROR_TABLE_MISSING;
+            case kesti::LoadStatus::ReadFailed:
+                Fail(error, KESTI_ERROR_TABLE_UNREADABLE, systemError, path);
+                return KESTI_ERROR_TABLE_UNREADABLE;
+            case kesti::LoadStatus::OutOfMemory:
+                Fail(error, KESTI_ERROR_NO_MEMORY, ENOMEM, path);
+                return KESTI_ERROR_NO_MEMORY;
+        }
+        // A converter lives for many conversions: the index pays off.
+        kesti::BuildLookupIndex(converter->exact.table);
+    }
+    made = converter.release();
+    return KESTI_OK;
+}
+
+}  // namespace
+
+extern "C" {
+
+KESTI_API void kesti_options_init(kesti_options* options) noexcept {
+    if (!options) return;
+    *options = kesti_options{};
+    options->size = sizeof(kesti_options);
+}
+
+KESTI_API kesti_status kesti_open(const kesti_options* options, kesti_converter** converter,
+                                  kesti_error* error) noexcept {
+    if (error) {
+        error->status = KESTI_OK;
+        error->system_error = 0;
+        error->path[0] = '\0';
+    }
+    if (!converter) {
+        Fail(error, KESTI_ERROR_ARGUMENT, 0, "");
+        return KESTI_ERROR_ARGUMENT;
+    }
+    *converter = nullptr;
+    kesti_options defaults;
+    kesti_options_init(&defaults);
+    try {
+        return Open(options ? *options : defaults, *converter, error);
+    } catch (const std::bad_alloc&) {
+        Fail(error, KESTI_ERROR_NO_MEMORY, ENOMEM, "");
+        return KESTI_ERROR_NO_MEMORY;
+    } catch (...) {
+        Fail(error, KESTI_ERROR_NO_MEMORY, 0, "");
+        return KESTI_ERROR_NO_MEMORY;
+    }
+}
+
+KESTI_API void kesti_close(kesti_converter* converter) noexcept { delete converter; }
+
+KESTI_API kesti_status kesti_convert(const kesti_converter* converter, const char* input, size_t input_size,
+                                     char* output, size_t capacity, size_t* length, kesti_report** report) noexcept {
+    if (report) *report = nullptr;
+    if (!converter || !length || (!input && input_size > 0) || (!output && capacity > 0)) return KESTI_ERROR_ARGUMENT;
+    try {
+        const std::string_view text(input ? input : "", input_size);
+        std::string converted;
+        std::unique_ptr<kesti_report> made;
+        if (converter->mode == KESTI_MODE_TEXT) {
+            if (report) made = std::make_unique<kesti_report>();
+            kesti::TextStream stream(converter->tables, converter->text);
+            std::string error;
+            std::vector<kesti::ReportRecord>* records = made ? &made->records : nullptr;
+            if (!stream.Feed(text, converted, records, error) || !stream.Finish(converted, records, error)) {
+                *length = static_cast<size_t>(stream.ErrorOffset());
+                return KESTI_ERROR_INVALID_UTF8;
+            }
+        } else {
+            std::istringstream in{std::string(text)};
+            std::ostringstream out;
+            const kesti::StreamResult r = kesti::ConvertStream(converter->exact.table, kesti::Encoding::Utf8, in, out);
+            if (!r.ok) {
+                *length = static_cast<size_t>(r.errorOffset);
+                return KESTI_ERROR_INVALID_UTF8;
+            }
+            converted = std::move(out).str();
+        }
+        *length = converted.size();
+        if (converted.size() > capacity) return KESTI_ERROR_OUTPUT_TOO_SMALL;
+        if (!converted.empty()) std::memcpy(output, converted.data(), converted.size());
+        if (capacity > converted.size()) output[converted.size()] = '\0';
+        if (report) *report = made.release();
+        return KESTI_OK;
+    } catch (...) {
+        return KESTI_ERROR_NO_MEMORY;
+    }
+}
+
+KESTI_API size_t kesti_report_size(const kesti_report* report) noexcept { return report ? report->records.size() : 0; }
+
+KESTI_API kesti_status kesti_report_record(const kesti_report* report, size_t index, kesti_record* record) noexcept {
+    if (!report || !record || index >= report->records.size()) return KESTI_ERROR_ARGUMENT;
+    const kesti::ReportRecord& r = report->records[index];
+    record->line = r.line;
+    record->column = r.column;
+    record->original = r.original.c_str();
+    record->result = r.result.c_str();
+    record->decision = static_cast<kesti_decision>(r.decision);
+    record->decision_name = kesti::DecisionName(r.decision);
+    record->ambiguous = r.ambiguous ? 1 : 0;
+    record->alternatives = r.alternatives.c_str();
+    return KESTI_OK;
+}
+
+KESTI_API void kesti_report_free(kesti_report* report) noexcept { delete report; }
+
+KESTI_API const char* kesti_status_message(kesti_status status) noexcept {
+    switch (status) {
+        case KESTI_OK: return "success";
+        case KESTI_ERROR_ARGUMENT: return "an argument is missing or out of range";
+        case KESTI_ERROR_TABLE_MISSING: return "a table file does not exist";
+        case KESTI_ERROR_TABLE_UNREADABLE: return "a table file cannot be read";
+        case KESTI_ERROR_NO_MEMORY: return "out of memory";
+        case KESTI_ERROR_INVALID_UTF8: return "the input is not valid UTF-8";
+        case KESTI_ERROR_OUTPUT_TOO_SMALL: return "the output buffer is too small";
+    }
+    return "unknown status";
+}
+
+}  // extern "C"

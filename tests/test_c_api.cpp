@@ -1,0 +1,184 @@
+// The C interface for many conversions: results, sizes on both sides, the
+// report, errors, and one converter shared by many threads.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kesti/kesti.h"
+#include "tests/test_support.h"
+
+namespace kesti {
+namespace {
+
+struct Converter {
+    kesti_converter* c = nullptr;
+    kesti_error error{};
+    kesti_status status;
+    explicit Converter(kesti_mode mode = KESTI_MODE_TEXT, const char* dir = KESTI_DATA_DIR) {
+        kesti_options o;
+        kesti_options_init(&o);
+        o.mode = mode;
+        o.table_dir = dir;
+        status = kesti_open(&o, &c, &error);
+    }
+    ~Converter() { kesti_close(c); }
+    std::string Convert(const std::string& in) const {
+        std::vector<char> out(in.size() * 2 + 64);
+        size_t length = 0;
+        EXPECT_EQ(kesti_convert(c, in.data(), in.size(), out.data(), out.size(), &length, nullptr), KESTI_OK);
+        return std::string(out.data(), length);
+    }
+};
+
+TEST(CApi, ConvertsInEachMode) {
+    const std::string sentence = "He went to Pei-ching, also into Hsi-an.";
+    EXPECT_EQ(Converter().Convert(sentence), "He went to Beijing, also into Xi'an.");
+    EXPECT_EQ(Converter(KESTI_MODE_EXACT_SYLLABLES).Convert(sentence), "He went duo Bei-jing, alsuo induo Xi-an.");
+    EXPECT_EQ(Converter(KESTI_MODE_EXACT_WORDS).Convert(sentence), "He went duo Beijing, alsuo induo Xi'an.");
+    kesti_options o;
+    kesti_options_init(&o);
+    o.table_dir = KESTI_DATA_DIR;
+    o.hyphens = KESTI_HYPHENS_KEEP;
+    o.tones = KESTI_TONES_NUMBERS;
+    kesti_converter* c = nullptr;
+    ASSERT_EQ(kesti_open(&o, &c, nullptr), KESTI_OK);
+    const std::string in = "Mao2 Tse2-tung1 and\0NUL", expected = "Mao2 Ze2-dong1 and";
+    char out[64];
+    size_t length = 0;
+    ASSERT_EQ(kesti_convert(c, in.data(), in.size(), out, sizeof out, &length, nullptr), KESTI_OK);
+    EXPECT_EQ(std::string(out, length), expected);
+    kesti_close(c);
+}
+
+TEST(CApi, SaysHowMuchRoomItNeedsAndWritesNothingWithoutIt) {
+    Converter conv;
+    const std::string in = "Mao Tse-tung";  // "Mao Zedong", 10 bytes
+    size_t length = 0;
+    EXPECT_EQ(kesti_convert(conv.c, in.data(), in.size(), nullptr, 0, &length, nullptr), KESTI_ERROR_OUTPUT_TOO_SMALL);
+    EXPECT_EQ(length, 10u);
+    std::vector<char> oneShort(9, '#');
+    EXPECT_EQ(kesti_convert(conv.c, in.data(), in.size(), oneShort.data(), oneShort.size(), &length, nullptr),
+              KESTI_ERROR_OUTPUT_TOO_SMALL);
+    EXPECT_EQ(std::string(oneShort.begin(), oneShort.end()), std::string(9, '#'));
+    std::vector<char> exact(10, '#');  // room for the text, none for a NUL
+    ASSERT_EQ(kesti_convert(conv.c, in.data(), in.size(), exact.data(), exact.size(), &length, nullptr), KESTI_OK);
+    EXPECT_EQ(std::string(exact.begin(), exact.end()), "Mao Zedong");
+    std::vector<char> more(11, '#');
+    ASSERT_EQ(kesti_convert(conv.c, in.data(), in.size(), more.data(), more.size(), &length, nullptr), KESTI_OK);
+    EXPECT_EQ(more[10], '\0');
+    EXPECT_EQ(kesti_convert(conv.c, nullptr, 0, nullptr, 0, &length, nullptr), KESTI_OK);
+    EXPECT_EQ(length, 0u);
+}
+
+TEST(CApi, RefusesMissingArgumentsAndBadText) {
+    Converter conv;
+    char out[16];
+    size_t length = 0;
+    EXPECT_EQ(kesti_convert(nullptr, "a", 1, out, sizeof out, &length, nullptr), KESTI_ERROR_ARGUMENT);
+    EXPECT_EQ(kesti_convert(conv.c, "a", 1, out, sizeof out, nullptr, nullptr), KESTI_ERROR_ARGUMENT);
+    EXPECT_EQ(kesti_convert(conv.c, nullptr, 1, out, sizeof out, &length, nullptr), KESTI_ERROR_ARGUMENT);
+    EXPECT_EQ(kesti_convert(conv.c, "a", 1, nullptr, 4, &length, nullptr), KESTI_ERROR_ARGUMENT);
+    EXPECT_EQ(kesti_convert(conv.c, "Pei \xFF", 5, out, sizeof out, &length, nullptr), KESTI_ERROR_INVALID_UTF8);
+    EXPECT_EQ(length, 4u);
+    Converter exact(KESTI_MODE_EXACT_WORDS);
+    EXPECT_EQ(kesti_convert(exact.c, "ab\xE4\xB8", 4, out, sizeof out, &length, nullptr), KESTI_ERROR_INVALID_UTF8);
+    EXPECT_EQ(length, 2u);
+    EXPECT_EQ(kesti_open(nullptr, nullptr, nullptr), KESTI_ERROR_ARGUMENT);
+    kesti_options o;
+    kesti_options_init(&o);
+    o.mode = static_cast<kesti_mode>(7);
+    kesti_converter* c = reinterpret_cast<kesti_converter*>(&o);
+    kesti_error error{};
+    EXPECT_EQ(kesti_open(&o, &c, &error), KESTI_ERROR_ARGUMENT);
+    EXPECT_EQ(c, nullptr);
+    EXPECT_EQ(error.status, KESTI_ERROR_ARGUMENT);
+    for (int s = 0; s <= 7; ++s) EXPECT_NE(kesti_status_message(static_cast<kesti_status>(s)), nullptr);
+}
+
+TEST(CApi, NamesTheTableThatFailed) {
+    test::TempDir dir;
+    Converter missing(KESTI_MODE_TEXT, dir.path.c_str());
+    EXPECT_EQ(missing.status, KESTI_ERROR_TABLE_MISSING);
+    EXPECT_EQ(missing.c, nullptr);
+    EXPECT_EQ(missing.error.system_error, ENOENT);
+    EXPECT_EQ(std::string(missing.error.path), dir.File("kestisyl.txt"));
+    std::filesystem::create_directory(dir.File("kestiwrd.txt"));
+    Converter directory(KESTI_MODE_EXACT_WORDS, dir.path.c_str());
+    EXPECT_EQ(directory.status, KESTI_ERROR_TABLE_UNREADABLE);
+    EXPECT_EQ(std::string(directory.error.path), dir.File("kestiwrd.txt"));
+    // Tables named one by one need no directory.
+    test::WriteFile(dir.File("mine.txt"), "pei\tbei\r\n");
+    kesti_options o;
+    kesti_options_init(&o);
+    o.mode = KESTI_MODE_EXACT_SYLLABLES;
+    const std::string mine = dir.File("mine.txt");
+    o.syllable_table = mine.c_str();
+    kesti_converter* c = nullptr;
+    ASSERT_EQ(kesti_open(&o, &c, nullptr), KESTI_OK);
+    char out[16];
+    size_t length = 0;
+    ASSERT_EQ(kesti_convert(c, "Pei", 3, out, sizeof out, &length, nullptr), KESTI_OK);
+    EXPECT_EQ(std::string(out, length), "Bei");
+    kesti_close(c);
+}
+
+TEST(CApi, ReportsWhatTheTextModeDecided) {
+    Converter conv;
+    const std::string in = "Yung-lo met Li Peng.\n\nDeng Xiaoping met Li Peng.";
+    char out[128];
+    size_t length = 0;
+    kesti_report* report = nullptr;
+    ASSERT_EQ(kesti_convert(conv.c, in.data(), in.size(), out, sizeof out, &length, &report), KESTI_OK);
+    ASSERT_NE(report, nullptr);
+    ASSERT_EQ(kesti_report_size(report), 5u);
+    kesti_record r;
+    ASSERT_EQ(kesti_report_record(report, 0, &r), KESTI_OK);
+    EXPECT_EQ(r.line, 1u);
+    EXPECT_EQ(r.column, 1u);
+    EXPECT_STREQ(r.original, "Yung-lo");
+    EXPECT_STREQ(r.result, "Yongle");
+    EXPECT_EQ(r.decision, KESTI_DECISION_WORD_TABLE);
+    EXPECT_STREQ(r.decision_name, "word table");
+    EXPECT_STREQ(r.alternatives, "lo: luo/le");
+    ASSERT_EQ(kesti_report_record(report, 3, &r), KESTI_OK);
+    EXPECT_EQ(r.decision, KESTI_DECISION_PINYIN);
+    EXPECT_EQ(r.line, 3u);
+    EXPECT_EQ(kesti_report_record(report, 5, &r), KESTI_ERROR_ARGUMENT);
+    EXPECT_EQ(kesti_report_record(nullptr, 0, &r), KESTI_ERROR_ARGUMENT);
+    kesti_report_free(report);
+    // Too small a buffer gives no report; the exact modes report nothing.
+    report = reinterpret_cast<kesti_report*>(&r);
+    EXPECT_EQ(kesti_convert(conv.c, in.data(), in.size(), out, 4, &length, &report), KESTI_ERROR_OUTPUT_TOO_SMALL);
+    EXPECT_EQ(report, nullptr);
+    Converter exact(KESTI_MODE_EXACT_SYLLABLES);
+    report = reinterpret_cast<kesti_report*>(&r);
+    EXPECT_EQ(kesti_convert(exact.c, in.data(), in.size(), out, sizeof out, &length, &report), KESTI_OK);
+    EXPECT_EQ(report, nullptr);
+    EXPECT_EQ(kesti_report_size(nullptr), 0u);
+    kesti_report_free(nullptr);
+    kesti_close(nullptr);
+}
+
+TEST(CApi, OneConverterServesManyThreadsAtOnce) {
+    for (const kesti_mode mode : {KESTI_MODE_TEXT, KESTI_MODE_EXACT_WORDS}) {
+        Converter conv(mode);
+        std::vector<std::string> inputs;
+        for (int i = 0; i < 8; ++i)
+            inputs.push_back("Mao Tse-tung " + std::to_string(i) + " met Chou En-lai in Pei-ching; to Yen-an.");
+        std::vector<std::string> alone;
+        for (const std::string& in : inputs) alone.push_back(conv.Convert(in));
+        std::vector<std::string> together(inputs.size());
+        std::vector<std::thread> threads;
+        for (std::size_t t = 0; t < inputs.size(); ++t)
+            threads.emplace_back([&, t] {
+                for (int round = 0; round < 200; ++round) together[t] = conv.Convert(inputs[t]);
+            });
+        for (std::thread& t : threads) t.join();
+        EXPECT_EQ(together, alone);
+    }
+}
+
+}  // namespace
+}  // namespace kesti
