@@ -19,6 +19,8 @@ if [ "${1:-}" != "--minimal" ]; then
     wine wine64 wine32:i386              # the Windows host test
     clang-14 libclang-rt-14-dev          # libFuzzer and the sanitizer runtimes
     valgrind                             # the memcheck run
+    python3-venv python3-dev python3-setuptools python3-wheel  # the Python package,
+    python3-pybind11 pybind11-dev python3-pytest               # built without a package index
   )
 fi
 

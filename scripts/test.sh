@@ -5,19 +5,21 @@
 #   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer;
 #   3. the concurrency and exported-function tests under ThreadSanitizer;
 #   4. each libFuzzer target for KESTI_FUZZ_SECONDS (default 60) under ASan
-#      and UBSan, starting from the committed seed corpus.
+#      and UBSan, starting from the committed seed corpus;
+#   5. the Python package, installed with pip into a fresh virtual
+#      environment from Debian's packages alone, and its pytest suite.
 # Any failure, sanitizer report or fuzzer finding fails the run.
-# KESTI_STAGES="main asan tsan fuzz" picks stages (default: all of them);
+# KESTI_STAGES="main python asan tsan fuzz" picks stages (default: all of them);
 # an unknown stage name is refused. Warnings are errors in our own code.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-stages=${KESTI_STAGES:-main asan tsan fuzz}
+stages=${KESTI_STAGES:-main python asan tsan fuzz}
 # A run that names no known stage would test nothing and still pass.
 for name in $stages; do
   case $name in
-    main|asan|tsan|fuzz) ;;
-    *) echo "unknown stage '$name' in KESTI_STAGES (known: main asan tsan fuzz)" >&2; exit 2 ;;
+    main|python|asan|tsan|fuzz) ;;
+    *) echo "unknown stage '$name' in KESTI_STAGES (known: main python asan tsan fuzz)" >&2; exit 2 ;;
   esac
 done
 [ -n "${stages// /}" ] || { echo "KESTI_STAGES names no stage" >&2; exit 2; }
@@ -38,6 +40,18 @@ if wants main; then
     -DKESTI_BUILD_BENCH=ON
   cmake --build "$build" -j"$jobs"
   ctest --test-dir "$build" --output-on-failure -j"$jobs"
+fi
+
+if wants python; then
+  stage "the Python package in a fresh virtual environment"
+  # Debian's python3 sees Debian's setuptools, pybind11 and pytest; the
+  # package is built from this tree without reaching a package index, and
+  # the tests import it from the environment, never from the source tree.
+  venv=build-python/venv
+  rm -rf build-python && mkdir -p build-python
+  /usr/bin/python3 -m venv --system-site-packages "$venv"
+  KESTI_BUILD_JOBS=$jobs "$venv/bin/pip" install --no-build-isolation --no-index --no-deps --quiet .
+  (cd build-python && venv/bin/python -m pytest -q --import-mode=importlib ../python/tests)
 fi
 
 # Sanitizer builds leave out what cannot run under them: the Windows

@@ -1,0 +1,143 @@
+// The compiled part of the Python package: a thin pybind11 layer over the
+// C interface (kesti/kesti.h). Everything users read (options, errors,
+// docstrings, records) is in Python, in kesti/__init__.py; this module
+// takes and gives UTF-8 bytes, and releases the GIL while converting.
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include "kesti/kesti.h"
+
+namespace py = pybind11;
+
+namespace {
+
+struct ConverterHandle {
+    kesti_converter* converter = nullptr;
+    ~ConverterHandle() { kesti_close(converter); }
+};
+
+// Converts one text; the GIL must be released by the caller. Returns the
+// status, and the output or (for malformed UTF-8) the offset in `offset`.
+kesti_status ConvertOne(const kesti_converter* c, std::string_view text, std::string& out, std::size_t& offset,
+                        kesti_report** report) {
+    out.resize(text.size() * 2 + 64);
+    std::size_t length = 0;
+    kesti_status status = kesti_convert(c, text.data(), text.size(), out.data(), out.size(), &length, report);
+    if (status == KESTI_ERROR_OUTPUT_TOO_SMALL) {
+        out.resize(length);
+        status = kesti_convert(c, text.data(), text.size(), out.data(), out.size(), &length, report);
+    }
+    if (status == KESTI_OK) {
+        out.resize(length);
+    } else {
+        offset = length;
+    }
+    return status;
+}
+
+[[noreturn]] void Raise(kesti_status status, std::size_t offset) {
+    if (status == KESTI_ERROR_INVALID_UTF8)
+        throw py::value_error("invalid UTF-8 at byte offset " + std::to_string(offset));
+    if (status == KESTI_ERROR_NO_MEMORY) throw std::bad_alloc();
+    throw std::runtime_error(kesti_status_message(status));
+}
+
+std::string_view View(const py::bytes& b) {
+    char* data = nullptr;
+    Py_ssize_t size = 0;
+    if (PyBytes_AsStringAndSize(b.ptr(), &data, &size) != 0) throw py::error_already_set();
+    return {data, static_cast<std::size_t>(size)};
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_kesti, m) {
+    m.doc() = "The compiled core of kesti; use the kesti package, not this module.";
+
+    py::class_<ConverterHandle, std::shared_ptr<ConverterHandle>>(m, "Handle");
+
+    // Returns (handle or None, status, errno, path, message).
+    m.def("open", [](int mode, int hyphens, int tones, int english, const std::string& tables) {
+        kesti_options options;
+        kesti_options_init(&options);
+        options.mode = static_cast<kesti_mode>(mode);
+        options.hyphens = static_cast<kesti_hyphens>(hyphens);
+        options.tones = static_cast<kesti_tones>(tones);
+        options.english = static_cast<kesti_english>(english);
+        options.table_dir = tables.c_str();
+        auto handle = std::make_shared<ConverterHandle>();
+        kesti_error error;
+        kesti_status status;
+        {
+            py::gil_scoped_release unlocked;
+            status = kesti_open(&options, &handle->converter, &error);
+        }
+        py::object made = status == KESTI_OK ? py::cast(handle) : py::none();
+        return py::make_tuple(made, static_cast<int>(status), error.system_error, std::string(error.path),
+                              std::string(kesti_status_message(status)));
+    });
+
+    m.def("convert", [](const ConverterHandle& h, const py::bytes& text) {
+        const std::string_view input = View(text);
+        std::string out;
+        std::size_t offset = 0;
+        kesti_status status;
+        {
+            py::gil_scoped_release unlocked;
+            status = ConvertOne(h.converter, input, out, offset, nullptr);
+        }
+        if (status != KESTI_OK) Raise(status, offset);
+        return py::bytes(out);
+    });
+
+    // Converts a list of bytes with the GIL released for the whole batch.
+    m.def("convert_many", [](const ConverterHandle& h, const py::list& texts) {
+        std::vector<std::string_view> inputs;
+        inputs.reserve(texts.size());
+        for (const py::handle item : texts) inputs.push_back(View(py::reinterpret_borrow<py::bytes>(item)));
+        std::vector<std::string> outputs(inputs.size());
+        kesti_status status = KESTI_OK;
+        std::size_t failed = 0, offset = 0;
+        {
+            py::gil_scoped_release unlocked;
+            for (; failed < inputs.size(); ++failed) {
+                status = ConvertOne(h.converter, inputs[failed], outputs[failed], offset, nullptr);
+                if (status != KESTI_OK) break;
+            }
+        }
+        if (status != KESTI_OK) Raise(status, offset);
+        py::list result(outputs.size());
+        for (std::size_t i = 0; i < outputs.size(); ++i) result[i] = py::bytes(outputs[i]);
+        return result;
+    });
+
+    // The text and its report: (bytes, [(line, column, original, result,
+    // decision, ambiguous, alternatives), ...]).
+    m.def("report", [](const ConverterHandle& h, const py::bytes& text) {
+        const std::string_view input = View(text);
+        std::string out;
+        std::size_t offset = 0;
+        kesti_report* report = nullptr;
+        kesti_status status;
+        {
+            py::gil_scoped_release unlocked;
+            status = ConvertOne(h.converter, input, out, offset, &report);
+        }
+        if (status != KESTI_OK) Raise(status, offset);
+        std::unique_ptr<kesti_report, void (*)(kesti_report*)> owned(report, kesti_report_free);
+        py::list records;
+        for (std::size_t i = 0; i < kesti_report_size(report); ++i) {
+            kesti_record r;
+            kesti_report_record(report, i, &r);
+            records.append(py::make_tuple(r.line, r.column, py::bytes(r.original), py::bytes(r.result),
+                                          std::string(r.decision_name), r.ambiguous != 0, py::bytes(r.alternatives)));
+        }
+        return py::make_tuple(py::bytes(out), records);
+    });
+}

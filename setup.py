@@ -1,0 +1,49 @@
+"""Builds the extension module of the Python package from the library's
+own sources (pyproject.toml holds the metadata), and puts the shipped
+tables and the CC-CEDICT licence inside the package."""
+import glob
+import os
+import shutil
+
+from pybind11.setup_helpers import Pybind11Extension, ParallelCompile
+from setuptools import setup
+from setuptools.command.build_py import build_py
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+
+def sources(pattern):
+    return sorted(os.path.relpath(p, HERE) for p in glob.glob(os.path.join(HERE, pattern)))
+
+
+# The library's conversions (not its two exports, nor the command) and the binding.
+SOURCES = (["python/src/_kesti.cpp", "api/kesti.cpp", "api/stream.cpp", "api/pass.cpp",
+            "platform/files.cpp", "platform/table_dir.cpp"]
+           + sources("prose/*.cpp") + sources("table/*.cpp"))
+
+
+class BuildWithTables(build_py):
+    """Copies data/kesti*.txt into kesti/tables/ and the licence beside it."""
+
+    def run(self):
+        super().run()
+        package = os.path.join(self.build_lib, "kesti")
+        tables = os.path.join(package, "tables")
+        os.makedirs(tables, exist_ok=True)
+        for table in glob.glob(os.path.join(HERE, "data", "kesti*.txt")):
+            shutil.copyfile(table, os.path.join(tables, os.path.basename(table)))
+        shutil.copyfile(os.path.join(HERE, "data", "LICENSE-CC-CEDICT.txt"),
+                        os.path.join(package, "LICENSE-CC-CEDICT.txt"))
+
+
+ParallelCompile("KESTI_BUILD_JOBS", default=0).install()
+
+setup(
+    ext_modules=[Pybind11Extension(
+        "kesti._kesti", SOURCES, include_dirs=[HERE, os.path.join(HERE, "include")],
+        libraries=["utf8proc", "dl"], cxx_std=20, define_macros=[("KESTI_LIB_TO_TABLES", '"../share/kesti"')])],
+    cmdclass={"build_py": BuildWithTables},
+    # Beside the CMake build trees, never inside them.
+    options={"build": {"build_base": "build-python/setuptools"}},
+)
