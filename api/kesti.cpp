@@ -72,14 +72,16 @@ std::string PathOf(const std::string& directory, const char* given, const char* 
 kesti_status Open(const kesti_options& o, kesti_converter*& made, kesti_error* error) {
     if (o.mode < KESTI_MODE_TEXT || o.mode > KESTI_MODE_EXACT_WORDS || o.hyphens < KESTI_HYPHENS_JOIN ||
         o.hyphens > KESTI_HYPHENS_KEEP || o.tones < KESTI_TONES_MARKS || o.tones > KESTI_TONES_NONE ||
-        o.english < KESTI_ENGLISH_GUARD || o.english > KESTI_ENGLISH_CONVERT) {
+        o.english < KESTI_ENGLISH_GUARD || o.english > KESTI_ENGLISH_CONVERT ||
+        o.conventional < KESTI_CONVENTIONAL_LEAVE || o.conventional > KESTI_CONVENTIONAL_CONVERT) {
         Fail(error, KESTI_ERROR_ARGUMENT, 0, "");
         return KESTI_ERROR_ARGUMENT;
     }
     std::string directory = o.table_dir ? o.table_dir : "";
     const bool needsDirectory =
         !o.table_dir && (o.mode == KESTI_MODE_TEXT
-                             ? !(o.syllable_table && o.word_table && o.english_table && o.alternatives_table)
+                             ? !(o.syllable_table && o.word_table && o.english_table && o.alternatives_table &&
+                                 o.conventional_table)
                              : !(o.mode == KESTI_MODE_EXACT_SYLLABLES ? o.syllable_table : o.word_table));
     if (needsDirectory && !DefaultDirectory(directory, error)) return KESTI_ERROR_TABLE_MISSING;
 
@@ -91,11 +93,13 @@ kesti_status Open(const kesti_options& o, kesti_converter*& made, kesti_error* e
                                 : o.tones == KESTI_TONES_NONE  ? kesti::ToneStyle::None
                                                                : kesti::ToneStyle::Marks;
         converter->text.englishGuard = o.english == KESTI_ENGLISH_GUARD;
+        converter->text.convertConventional = o.conventional == KESTI_CONVENTIONAL_CONVERT;
         kesti::TablePaths paths;
         paths.syllables = PathOf(directory, o.syllable_table, kesti::kSyllableTableName);
         paths.words = PathOf(directory, o.word_table, kesti::kWordTableName);
         paths.english = PathOf(directory, o.english_table, kesti::kEnglishTableName);
         paths.alternatives = PathOf(directory, o.alternatives_table, kesti::kAlternativesTableName);
+        paths.conventional = PathOf(directory, o.conventional_table, kesti::kConventionalTableName);
         kesti::TablesError failure;
         if (!kesti::LoadTextTables(paths, converter->tables, failure)) {
             const kesti_status status = StatusOf(failure.status);

@@ -41,6 +41,9 @@ constexpr char kUsage[] =
     "                      default: M\xC3\xA1o), numbers (Mao2) or none (Mao)\n"
     "      --english HOW   guard (the default: English words that are also\n"
     "                      syllables convert only in Chinese names) or convert\n"
+    "      --conventional HOW  leave (the default) or convert the established\n"
+    "                      spellings English texts use (Peking, Canton,\n"
+    "                      Chiang Kai-shek); the report lists them either way\n"
     "      --exact         the exported functions' conversion, byte for byte: every\n"
     "                      longest key wherever a letter stands\n"
     "      --word          with --exact: the word table (kestiwrd.txt) instead of\n"
@@ -137,6 +140,16 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& options,
                 return usage("unknown value '" + value + "' for --tones (use marks, numbers or none)");
             }
             options.textOptionGiven = true;
+        } else if (name == "--conventional") {
+            if (!takeValue()) return usage("option '--conventional' needs leave or convert");
+            if (value == "leave") {
+                options.text_options.convertConventional = false;
+            } else if (value == "convert") {
+                options.text_options.convertConventional = true;
+            } else {
+                return usage("unknown value '" + value + "' for --conventional (use leave or convert)");
+            }
+            options.textOptionGiven = true;
         } else if (name == "--english") {
             if (!takeValue()) return usage("option '--english' needs guard or convert");
             if (value == "guard") {
@@ -173,7 +186,7 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& options,
     if (options.text && !options.files.empty()) return usage("--text cannot be combined with files");
     if (options.word && !options.exact) return usage("--word chooses the table of --exact; add --exact");
     if (options.exact && (options.textOptionGiven || options.report))
-        return usage("--hyphens, --tones, --english and --report apply to the text mode, not to --exact");
+        return usage("--hyphens, --tones, --english, --conventional and --report apply to the text mode, not to --exact");
     return std::nullopt;
 }
 

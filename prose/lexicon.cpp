@@ -128,7 +128,7 @@ std::string_view Lexicon::WordKey(std::string_view key) const {
 bool LoadTextTables(const std::string& directory, TextTables& tables, TablesError& error) {
     auto in = [&](const char* name) { return directory + kPathSeparator + name; };
     return LoadTextTables(TablePaths{in(kSyllableTableName), in(kWordTableName), in(kEnglishTableName),
-                                     in(kAlternativesTableName)},
+                                     in(kAlternativesTableName), in(kConventionalTableName)},
                           tables, error);
 }
 
@@ -137,7 +137,8 @@ bool LoadTextTables(const TablePaths& paths, TextTables& tables, TablesError& er
     if (!Load(paths.syllables, lexicon->syllableOwner.table, error) ||
         !Load(paths.words, lexicon->wordOwner.table, error) ||
         !Load(paths.english, lexicon->englishOwner.table, error) ||
-        !Load(paths.alternatives, lexicon->alternativeOwner.table, error))
+        !Load(paths.alternatives, lexicon->alternativeOwner.table, error) ||
+        !Load(paths.conventional, lexicon->conventionalOwner.table, error))
         return false;
     // The word table is searched at many places of a long text: the index
     // pays off at once. Without memory for it the lookups give the same.
@@ -171,11 +172,17 @@ bool LoadTextTables(const TablePaths& paths, TextTables& tables, TablesError& er
         readings += '/';
         readings += r.value;
     }
-    for (std::size_t i = 0; i < lexicon->wordTable.count; ++i) {
-        const char* key = lexicon->wordTable.records[i].key;
-        const std::size_t words = 1 + static_cast<std::size_t>(std::count(key, key + std::strlen(key), ' '));
-        lexicon->maxKeyWords = std::max(lexicon->maxKeyWords, std::min<std::size_t>(words, 16));
-    }
+    auto mostWords = [](const ConversionTable& table) {
+        std::size_t most = 1;
+        for (std::size_t i = 0; i < table.count; ++i) {
+            const char* key = table.records[i].key;
+            const std::size_t words = 1 + static_cast<std::size_t>(std::count(key, key + std::strlen(key), ' '));
+            most = std::max(most, std::min<std::size_t>(words, 16));
+        }
+        return most;
+    };
+    lexicon->maxKeyWords = mostWords(lexicon->wordTable);
+    lexicon->maxConventionalWords = mostWords(lexicon->conventionalTable);
     tables.lexicon = std::move(lexicon);
     return true;
 }

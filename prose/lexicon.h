@@ -65,14 +65,16 @@ struct SpellingTrie {
 };
 
 struct Lexicon {
-    TableOwner syllableOwner, wordOwner, englishOwner, alternativeOwner;
+    TableOwner syllableOwner, wordOwner, englishOwner, alternativeOwner, conventionalOwner;
     const ConversionTable& wordTable = wordOwner.table;
+    const ConversionTable& conventionalTable = conventionalOwner.table;  // established spellings
     SpellingTrie syllables;                 // spelling -> 1 + index into syllableValues
     std::vector<std::string_view> syllableValues;  // Pinyin, inside the syllable table
     SpellingTrie pinyin;                    // every Pinyin syllable the syllable table yields
     SpellingTrie english;                   // lower-case spelling -> 1 + an EnglishKind
     StringMap<std::string> alternatives;    // spelling -> "luo/le": its reading, then the others
     std::size_t maxKeyWords = 1;            // words in the word table's longest key
+    std::size_t maxConventionalWords = 1;   // and in the established spellings' longest
 
     Lexicon() = default;
     Lexicon(const Lexicon&) = delete;
@@ -94,5 +96,6 @@ struct Lexicon {
 // File names of the tables the engine reads beside the two exact tables.
 inline constexpr char kEnglishTableName[] = "kestieng.txt";
 inline constexpr char kAlternativesTableName[] = "kestialt.txt";
+inline constexpr char kConventionalTableName[] = "kesticnv.txt";
 
 }  // namespace kesti

@@ -45,6 +45,7 @@ struct TextOptions {
     HyphenStyle hyphens = HyphenStyle::Join;
     ToneStyle tones = ToneStyle::Marks;
     bool englishGuard = true;  // false: English words that are syllables convert too
+    bool convertConventional = false;  // true: established spellings (Peking) convert too
     TextEncoding encoding = TextEncoding::Utf8;
 };
 
@@ -55,10 +56,12 @@ enum class Decision {
     English,      // left: an English word in an English context
     NotWadeGiles, // left: some of its syllables are not Wade-Giles
     Pinyin,       // left: the sentence is written in Pinyin
+    Established,  // an established spelling (Peking, Chiang Kai-shek): left, or converted when asked
 };
 
 // The report's name for a decision: "word table", "syllables", "left as
-// English", "left as not Wade-Giles", "left as Pinyin text".
+// English", "left as not Wade-Giles", "left as Pinyin text", "established
+// spelling".
 const char* DecisionName(Decision decision);
 
 struct ReportRecord {
@@ -68,14 +71,16 @@ struct ReportRecord {
     std::string result;        // as written out (UTF-8); equal to original when left
     Decision decision = Decision::Syllables;
     bool ambiguous = false;    // an English word or name that could be read either way
-    std::string alternatives;  // other readings of its syllables: "lo: luo/le; chu: zhu/ju"
+    std::string alternatives;  // other readings of its syllables: "lo: luo/le; chu: zhu/ju";
+                               // for an established spelling left as written, its Pinyin
 };
 
 struct Lexicon;  // the loaded tables; defined in prose/lexicon.h
 
 // The tables the engine reads, loaded once: the syllable table
-// kestisyl.txt, the word table kestiwrd.txt, the English words kestieng.txt
-// and the other readings kestialt.txt, all in `directory`.
+// kestisyl.txt, the word table kestiwrd.txt, the English words kestieng.txt,
+// the other readings kestialt.txt and the established spellings
+// kesticnv.txt, all in `directory`.
 struct TextTables {
     std::shared_ptr<const Lexicon> lexicon;
 };
@@ -88,13 +93,13 @@ struct TablesError {
     int systemError = 0;  // errno, for Missing and Unreadable
 };
 
-// Loads the four tables from `directory`. On failure `tables` is unchanged
+// Loads the five tables from `directory`. On failure `tables` is unchanged
 // and `error` names the file and the reason.
 bool LoadTextTables(const std::string& directory, TextTables& tables, TablesError& error);
 
 // The same with each table's file named on its own.
 struct TablePaths {
-    std::string syllables, words, english, alternatives;
+    std::string syllables, words, english, alternatives, conventional;
 };
 bool LoadTextTables(const TablePaths& paths, TextTables& tables, TablesError& error);
 

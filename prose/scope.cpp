@@ -50,7 +50,7 @@ struct Run {
     std::uint32_t firstSyllable = 0, syllableCount = 0;
     std::uint32_t sentence = 0;
     std::uint32_t group = kNone;
-    std::uint32_t unitEnd = 0;  // for the first run of a word-table key across words: one past its last
+    std::uint32_t unitEnd = 0;  // for the first run of a key across words: one past its last run
     std::string_view wordValue; // the word table's value for this run alone
     CaseStyle caseStyle = CaseStyle::Lower;
     EnglishKind english = EnglishKind::None;
@@ -70,6 +70,7 @@ struct Run {
     bool sentenceStart = false;
     bool isPronounI = false;
     bool inUnit = false;        // covered by a key across words
+    bool established = false;   // the unit it begins is an established spelling
 };
 
 struct Sentence {
@@ -170,7 +171,13 @@ public:
     void Finish() { if (position_) Advance(text_.size()); }
     void ReadRuns();
     void FormGroups();
-    void MatchKeysAcrossWords();
+    // Established spellings first ("Chiang Kai-shek"), then the word
+    // table's names across words ("Mao Tse-tung").
+    void MatchKeysAcrossWords() {
+        MatchAcrossWords(lex_.conventionalTable, lex_.maxConventionalWords, 1, true);
+        if (lex_.maxKeyWords >= 2) MatchAcrossWords(lex_.wordTable, lex_.maxKeyWords, 2, false);
+    }
+    void MatchAcrossWords(const ConversionTable& table, std::size_t most, std::size_t fewest, bool established);
     void Write(std::string& out, std::vector<ReportRecord>* report);
 
 private:
@@ -478,7 +485,7 @@ void ScopeConverter::ReadRuns() {
         // words beside a name; plain lower-case English is never looked up.
         if (run.candidate || capital || run.pinyinMarks) run.english = lex_.English(word);
         run.isEnglish = run.english != EnglishKind::None;
-        if (run.candidate && !run.isEnglish && run.syllableCount > 1) {
+        if (run.candidate && !run.isEnglish && run.syllableCount > 1 && run.wordValue.empty()) {
             bool englishParts = true;
             for (std::uint32_t k = 0; k < run.syllableCount && englishParts; ++k) {
                 const Syllable& s = w_.syllables[run.firstSyllable + k];
@@ -559,22 +566,29 @@ void ScopeConverter::FormGroups() {
     }
 }
 
-void ScopeConverter::MatchKeysAcrossWords() {
-    if (lex_.maxKeyWords < 2) return;
-    const ConversionTable& table = lex_.wordTable;
+// Finds keys of `table` that cover whole words of a name group: from each
+// word, the longest key over the following words of its group, if it has
+// at least `fewest` words. Marks the words it covers as one unit.
+void ScopeConverter::MatchAcrossWords(const ConversionTable& table, std::size_t most, std::size_t fewest,
+                                      bool established) {
+    auto exact = [&](std::string_view key, MatchResult& match) {
+        return LookupAtCursor(table, key.data(), key.size(), match) && match.consumed == key.size();
+    };
     for (std::size_t i = 0; i < w_.runs.size(); ++i) {
         Run& first = w_.runs[i];
-        if (first.group == kNone || first.inUnit || first.baseEnd != first.end || !first.shaped) continue;
+        if (first.group == kNone || first.inUnit || !first.shaped) continue;
         // The words of the group that a key could cover, joined as keys
-        // write them, with where each word ends.
+        // write them, with where each word ends. Only the last may have a
+        // possessive ending.
         std::size_t last = i;
-        while (last + 1 < w_.runs.size() && last + 1 - i < lex_.maxKeyWords && w_.runs[last + 1].group == first.group &&
-               w_.runs[last + 1].shaped && w_.runs[last].baseEnd == w_.runs[last].end)
+        while (last + 1 < w_.runs.size() && last + 1 - i < std::min<std::size_t>(most, 16) &&
+               w_.runs[last + 1].group == first.group && w_.runs[last + 1].shaped && !w_.runs[last + 1].inUnit &&
+               w_.runs[last].baseEnd == w_.runs[last].end)
             ++last;
-        if (last == i) continue;
+        if (last + 1 - i < fewest) continue;
         w_.key.clear();
         std::size_t ends[16];
-        for (std::size_t k = i; k <= last && k - i < 16; ++k) {
+        for (std::size_t k = i; k <= last; ++k) {
             if (k > i) w_.key += ' ';
             w_.key += Lower(w_.runs[k]);
             ends[k - i] = w_.key.size();
@@ -586,18 +600,13 @@ void ScopeConverter::MatchKeysAcrossWords() {
         if (LookupAtCursor(table, w_.key.data(), w_.key.size(), match)) {
             for (std::size_t k = 0; k <= last - i; ++k)
                 if (ends[k] == match.consumed) words = k + 1;
-            if (!words) {
-                for (std::size_t k = last - i; k >= 1 && !words; --k)
-                    if (!lex_.WordKey(std::string_view(w_.key).substr(0, ends[k])).empty()) words = k + 1;
-                if (words) LookupAtCursor(table, w_.key.data(), ends[words - 1], match);
-            }
+            for (std::size_t k = last - i + 1; k-- > 0 && !words;)
+                if (exact(std::string_view(w_.key).substr(0, ends[k]), match)) words = k + 1;
         }
-        if (words < 2) continue;
-        // Each word of the key gets the part of the value at its place.
-        const std::string_view value = match.value;
-        if (static_cast<std::size_t>(std::count(value.begin(), value.end(), ' ')) != words - 1) continue;
+        if (words < fewest) continue;
         first.unitEnd = static_cast<std::uint32_t>(i + words);
-        first.wordValue = value;
+        first.wordValue = match.value;
+        first.established = established;
         for (std::size_t k = i; k < i + words; ++k) w_.runs[k].inUnit = true;
         i += words - 1;
     }
@@ -903,6 +912,11 @@ void ScopeConverter::BuildWord(const Run& run, std::string_view value, std::stri
             const char32_t c = i == mark ? MarkedVowel(part[i], tone) : CodePointOf(part[i]);
             if (c == '\'') {
                 out += '\'';
+            } else if (c == ' ') {
+                // A value of several words for one ("Hwangho" is "Huang He"):
+                // each word takes the case the first one does.
+                out += ' ';
+                raise = run.caseStyle != CaseStyle::Lower;
             } else {
                 letter(c);
             }
@@ -950,22 +964,36 @@ void ScopeConverter::Write(std::string& out, std::vector<ReportRecord>* report) 
     };
     for (std::size_t i = 0; i < w_.runs.size(); ++i) {
         const Run& run = w_.runs[i];
-        if (run.unitEnd > i + 1) {
+        if (run.unitEnd > i) {
             const std::size_t last = run.unitEnd - 1;
-            const Decision decision = DecideUnit(i, last);
-            if (decision != Decision::WordTable) {
+            const Decision decision = run.established ? Decision::Established : DecideUnit(i, last);
+            const bool convert = decision == Decision::WordTable ||
+                                 (decision == Decision::Established && options_.convertConventional);
+            if (!convert) {
                 record(i, last, decision, false, std::string::npos);
+                if (decision == Decision::Established && report) {
+                    // The Pinyin it stands for, for the reviewer.
+                    for (char c : run.wordValue) AppendUtf8(report->back().alternatives, CodePointOf(c));
+                }
                 i = last;
                 continue;
             }
             out.append(text_.substr(copied, run.begin - copied));
             const std::size_t from = out.size();
             std::string_view value = run.wordValue;
-            for (std::size_t k = i; k <= last; ++k) {
-                const std::size_t space = value.find(' ');
-                if (k > i) out.append(text_.substr(w_.runs[k - 1].end, w_.runs[k].begin - w_.runs[k - 1].end));
-                BuildWord(w_.runs[k], value.substr(0, space), out);
-                value = space == std::string_view::npos ? std::string_view() : value.substr(space + 1);
+            const bool perWord = static_cast<std::size_t>(std::count(value.begin(), value.end(), ' ')) == last - i;
+            if (!perWord) {
+                // "Port Arthur" is "Lüshun": the whole value for the whole name.
+                BuildWord(run, value, out);
+                const Run& end = w_.runs[last];
+                if (last > i) out.append(text_.substr(end.baseEnd, end.end - end.baseEnd));
+            } else {
+                for (std::size_t k = i; k <= last; ++k) {
+                    const std::size_t space = value.find(' ');
+                    if (k > i) out.append(text_.substr(w_.runs[k - 1].end, w_.runs[k].begin - w_.runs[k - 1].end));
+                    BuildWord(w_.runs[k], value.substr(0, space), out);
+                    value = space == std::string_view::npos ? std::string_view() : value.substr(space + 1);
+                }
             }
             copied = w_.runs[last].end;
             record(i, last, decision, false, from);
@@ -994,7 +1022,8 @@ void ScopeConverter::Write(std::string& out, std::vector<ReportRecord>* report) 
         }
         out.append(text_.substr(copied, run.begin - copied));
         const std::size_t from = out.size();
-        BuildWord(run, run.syllableCount > 1 ? run.wordValue : std::string_view(), out);
+        // A place written without hyphens (Honan) is not syllables: its value.
+        BuildWord(run, run.syllableCount > 1 || !run.allSyllables ? run.wordValue : std::string_view(), out);
         copied = run.end;
         record(i, i, decision, ambiguous, from);
     }

@@ -269,6 +269,7 @@ const char* DecisionName(Decision decision) {
         case Decision::English: return "left as English";
         case Decision::NotWadeGiles: return "left as not Wade-Giles";
         case Decision::Pinyin: return "left as Pinyin text";
+        case Decision::Established: return "established spelling";
     }
     return "";
 }

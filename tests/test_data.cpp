@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "prose/prose.h"
 #include "tests/test_support.h"
 #include "text/text_rules.h"
 
@@ -107,7 +108,7 @@ std::set<std::string> PinyinSyllables() {
         "xiong xiu xu xuan xue xun ya yan yang yao ye yi yin ying yo yong you yu yuan yue yun za zai zan "
         "zang zao ze zei zen zeng zha zhai zhan zhang zhao zhe zhei zhen zheng zhi zhong zhou zhu zhua "
         "zhuai zhuan zhuang zhui zhun zhuo zi zong zou zu zuan zui zun zuo "
-        "l\xFC l\xFC" "e n\xFC n\xFC" "e \xEA";
+        "l\xFC l\xFC" "e n\xFC n\xFC" "e \xEA tei cei";
     std::set<std::string> out;
     std::istringstream words(list);
     for (std::string w; words >> w;) out.insert(w);
@@ -182,6 +183,21 @@ std::vector<std::string> Split(const std::string& s, char by) {
     return out;
 }
 
+// Splits a word written without hyphens into syllables of the tables, in
+// every way, until one reads as `pinyin`.
+bool ReadsJoined(const Readings& readings, const std::string& word, std::size_t from,
+                 std::vector<std::string>& syllables, const std::string& pinyin) {
+    if (from == word.size()) return !syllables.empty() && ReadsAs(readings, syllables, 0, pinyin, 0);
+    for (std::size_t n = 1; n <= 8 && from + n <= word.size(); ++n) {
+        const std::string piece = word.substr(from, n);
+        if (!readings.of.count(Lower(piece))) continue;
+        syllables.push_back(piece);
+        if (ReadsJoined(readings, word, from + n, syllables, pinyin)) return true;
+        syllables.pop_back();
+    }
+    return false;
+}
+
 TEST(Data, EveryWordReadsSyllableBySyllable) {
     const Readings readings;
     const Lines words = StrictLines("kestiwrd.txt");
@@ -193,6 +209,13 @@ TEST(Data, EveryWordReadsSyllableBySyllable) {
         for (std::size_t p = 0; p < keyParts.size(); ++p) {
             const std::vector<std::string> syllables = Split(keyParts[p], '-');
             multiSyllable += syllables.size() > 1;
+            if (syllables.size() == 1 && !readings.of.count(Lower(syllables[0]))) {
+                // A place written without hyphens (Honan): some split of it reads so.
+                std::vector<std::string> split;
+                ASSERT_TRUE(ReadsJoined(readings, syllables[0], 0, split, valueParts[p])) << key << " -> " << value;
+                ASSERT_TRUE(IsCapital(static_cast<unsigned char>(key[0]))) << key;
+                continue;
+            }
             ASSERT_TRUE(ReadsAs(readings, syllables, 0, valueParts[p], 0)) << key << " -> " << value;
             // Names keep their capital in key and value alike.
             ASSERT_EQ(IsCapital(static_cast<unsigned char>(keyParts[p][0])),
@@ -243,6 +266,165 @@ TEST(Data, RealSentencesConvertWithEachTable) {
     for (const Case& c : cases) {
         EXPECT_EQ(test::Convert(t.syllables, c.input), c.syllables) << c.input;
         EXPECT_EQ(test::Convert(t.words, c.input), c.words) << c.input;
+    }
+}
+
+}  // namespace
+}  // namespace kesti
+
+// What the text mode makes of the tables' words: every spelling of the
+// chart, the compound surnames, the places without hyphens and the
+// established spellings.
+namespace kesti {
+namespace {
+
+const TextTables& TextModeTables() {
+    static const TextTables tables = [] {
+        TextTables t;
+        TablesError error;
+        EXPECT_TRUE(LoadTextTables(KESTI_DATA_DIR, t, error)) << error.path;
+        return t;
+    }();
+    return tables;
+}
+
+std::string TextMode(const std::string& text, TextOptions options = {}) {
+    std::string out, error;
+    EXPECT_TRUE(ConvertRunningText(TextModeTables(), options, text, out, nullptr, error)) << error;
+    return out;
+}
+
+// Windows-1252 as UTF-8, and the capitals of a syllable as a text writes them.
+std::string Utf8(const std::string& cp1252) {
+    std::string out;
+    for (char c : cp1252) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == 0x91 || b == 0x92) {
+            out += b == 0x91 ? "\u2018" : "\u2019";
+        } else if (b < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (b >> 6));
+            out += static_cast<char>(0x80 | (b & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string Capitals(std::string cp1252, bool all) {
+    for (std::size_t i = 0; i < cp1252.size(); ++i) {
+        auto& c = reinterpret_cast<unsigned char&>(cp1252[i]);
+        if ((all || i == 0) && ((c >= 'a' && c <= 'z') || c == 0xFC || c == 0xEA)) c -= 0x20;
+    }
+    return cp1252;
+}
+
+TEST(DataText, EveryChartSpellingConvertsAloneCapitalizedAndInCapitals) {
+    TextOptions everywhere;
+    everywhere.englishGuard = false;  // "to" and "an" are syllables here, not English
+    for (const auto& [key, value] : StrictLines("kestisyl.txt")) {
+        if (static_cast<unsigned char>(key[0]) == 0xEA) continue;  // ên, êng, êrh: see data/README.md
+        const std::string pinyin = Utf8(value);
+        EXPECT_EQ(TextMode(Utf8(key), everywhere), pinyin) << key;
+        EXPECT_EQ(TextMode(Utf8(Capitals(key, false)), everywhere), Utf8(Capitals(value, false))) << key;
+        if (key.size() > 1) {
+            EXPECT_EQ(TextMode(Utf8(Capitals(key, true)), everywhere), Utf8(Capitals(value, true))) << key;
+        }
+    }
+    // The variants the chart's older and typed forms use.
+    EXPECT_EQ(TextMode("Tao Tê Ching; hsio, lio, nio; chiai, ch'iai; chuo; t'ei; ts'ei; Yi", everywhere),
+              "Dao De Jing; xue, lüe, nüe; jie, qie; zhuo; tei; cei; Yi");
+}
+
+std::vector<std::pair<std::string, std::string>> CompoundSurnames() {
+    std::vector<std::pair<std::string, std::string>> out;
+    std::istringstream file(test::ReadFile(std::string(KESTI_SOURCE_DIR) + "/tests/data/cedict-compound-surnames.tsv"));
+    for (std::string line; std::getline(file, line);) {
+        const std::size_t tab = line.find('\t');
+        out.emplace_back(line.substr(0, tab), line.substr(tab + 1));
+    }
+    return out;
+}
+
+TEST(DataText, CompoundSurnamesAndTheNamesThatBeginWithThem) {
+    const auto names = CompoundSurnames();
+    ASSERT_GE(names.size(), 60u);
+    TableOwner words;
+    ASSERT_EQ(LoadTable((std::string(KESTI_DATA_DIR) + "/kestiwrd.txt").c_str(), words.table), LoadStatus::Ok);
+    for (const auto& [key, value] : names) {
+        // In running text, alone and with a given name.
+        EXPECT_EQ(TextMode(key + " wrote."), value + " wrote.") << key;
+        // Through the word table, as the exported word function converts:
+        // every name CC-CEDICT lists is a key of its own.
+        std::string bytes;
+        for (std::size_t i = 0; i < key.size(); ++i) {
+            const auto b = static_cast<unsigned char>(key[i]);
+            if (b >= 0xC0 && i + 1 < key.size()) {
+                bytes += static_cast<char>(((b & 0x1F) << 6) | (static_cast<unsigned char>(key[++i]) & 0x3F));
+            } else {
+                bytes += key[i];
+            }
+        }
+        std::string expected;
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            const auto b = static_cast<unsigned char>(value[i]);
+            if (b >= 0xC0 && i + 1 < value.size()) {
+                expected += static_cast<char>(((b & 0x1F) << 6) | (static_cast<unsigned char>(value[++i]) & 0x3F));
+            } else {
+                expected += value[i];
+            }
+        }
+        // (A name that ends in a one-letter syllable, "Ssu-ma I", ends in a
+        // capital: the exact conversion writes it all in capitals.)
+        const bool endsInOneLetter = key.size() > 2 && key[key.size() - 2] == ' ';
+        EXPECT_EQ(endsInOneLetter ? Lower(test::Convert(words.table, bytes)) : test::Convert(words.table, bytes),
+                  endsInOneLetter ? Lower(expected) : expected)
+            << key;
+    }
+    // The surnames' other spellings.
+    EXPECT_EQ(TextMode("Szu-ma Ch'ien and Yu-ch'ih Kung"), "Sima Qian and Yuchi Gong");
+}
+
+TEST(DataText, PlacesWithoutHyphensConvertAndAreNoEnglishWords) {
+    EXPECT_EQ(TextMode("From Honan to Hopei, Hupei, Loyang and Nanching."),
+              "From Henan to Hebei, Hubei, Luoyang and Nanjing.");
+    std::map<std::string, std::string> english;
+    for (const auto& [key, kind] : StrictLines("kestieng.txt")) english[Lower(key)] = kind;
+    std::size_t places = 0;
+    for (const auto& [key, value] : StrictLines("kestiwrd.txt")) {
+        if (key.find_first_of("- ") != std::string::npos || !IsCapital(static_cast<unsigned char>(key[0]))) continue;
+        auto it = english.find(Lower(key));
+        if (it == english.end()) {
+            ++places;
+            continue;
+        }
+        EXPECT_NE(it->second, "word") << key;
+        EXPECT_NE(it->second, "rare") << key;
+        EXPECT_NE(it->second, "function") << key;
+        ++places;
+    }
+    EXPECT_GT(places, 300u);
+}
+
+TEST(DataText, EstablishedSpellingsAreLeftOrConvertedAndAreNoWadeGiles) {
+    const Lines established = StrictLines("kesticnv.txt");
+    ASSERT_GE(established.size(), 100u);
+    const Readings readings;
+    std::set<std::string> wordKeys;
+    for (const auto& [key, value] : StrictLines("kestiwrd.txt")) wordKeys.insert(Lower(key));
+    TextOptions convert;
+    convert.convertConventional = true;
+    for (const auto& [key, value] : established) {
+        // No Wade-Giles word is spelled so: not a key of the syllable or the
+        // word table, nor words of hyphenated syllables.
+        EXPECT_FALSE(wordKeys.count(Lower(key))) << key;
+        bool allSyllables = true;
+        for (const std::string& part : Split(key, ' '))
+            for (const std::string& syllable : Split(part, '-')) allSyllables = allSyllables && readings.of.count(Lower(syllable));
+        EXPECT_FALSE(allSyllables) << key;
+        const std::string text = "in " + Utf8(key) + ".";
+        EXPECT_EQ(TextMode(text), text) << key;
+        EXPECT_EQ(TextMode(text, convert), "in " + Utf8(value) + ".") << key;
     }
 }
 

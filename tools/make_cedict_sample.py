@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Writes tests/data/cedict-names.tsv: people and places from CC-CEDICT in
-Wade-Giles, beside the dictionary's Pinyin, for the running-text round trip.
+Wade-Giles, beside the dictionary's Pinyin, for the running-text round trip;
+and tests/data/cedict-compound-surnames.tsv: every compound surname
+CC-CEDICT lists, and every person it names with one (Ssu-ma Ch'ien).
 
 Each line is a name as a Wade-Giles text writes it, by the rules of
 tools/wadegiles.py (surname, space, hyphenated given name; a place's
@@ -41,13 +43,25 @@ def main():
     for entry in entries:
         definitions.setdefault(entry[0], make_tables.definition_of(entry))
         definitions.setdefault(entry[1], make_tables.definition_of(entry))
-    names, seen = [], set()
+    names, seen, words = [], set(), []
     for entry in entries:
-        parsed = make_tables.parse_entry(entry, valid, definitions)
-        if not parsed or parsed[0] not in PROPER_TIERS or parsed[1] in seen:
+        word = make_tables.parse_entry(entry, valid, definitions)
+        if not word:
             continue
-        seen.add(parsed[1])
-        names.append((parsed[1], parsed[2]))
+        words.append(word)
+        if word.tier not in PROPER_TIERS or word.key in seen:
+            continue
+        seen.add(word.key)
+        names.append((word.key, word.value))
+    surnames = {w.value: w.key for w in words if w.surname and w.value[:1].isupper()}
+    compound = dict(sorted(surnames.items()))
+    for w in words:
+        if len(w.parts) >= 2 and w.value[:1].isupper() and w.value.split(" ")[0] in surnames:
+            compound.setdefault(w.value, w.key)
+    with open(os.path.join(os.path.dirname(args.out), "cedict-compound-surnames.tsv"), "w", encoding="utf-8",
+              newline="\n") as out:
+        for value, key in compound.items():
+            out.write(f"{key}\t{value}\n")
     sample = names[::STEP]
     with open(args.out, "w", encoding="utf-8", newline="\n") as out:
         for key, value in sample:

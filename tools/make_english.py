@@ -15,8 +15,9 @@ plain lists hold sizes up to 50, the large ones up to 70.
     python3 tools/make_english.py
 
 A word is listed when it is a function word, or when every hyphen-separated
-part of it is a syllable of the syllable table (data/kestisyl.txt), or when
-it splits into Pinyin syllables (the table's values). Its value says how it
+part of it is a syllable of the syllable table (data/kestisyl.txt), or it
+splits into several such syllables (as a place written without hyphens
+would: Hopi, Seta), or it splits into Pinyin syllables (the table's values). Its value says how it
 is used:
 
     function   a function word: pronoun, article, preposition, conjunction,
@@ -70,15 +71,16 @@ def pinyin_syllables(path):
     return out
 
 
-def splits_into(word, syllables):
-    """Whether `word` is a run of the given syllables."""
-    reachable = [True] + [False] * len(word)
+def splits_into(word, syllables, least=1):
+    """Whether `word` is a run of at least `least` of the given syllables."""
+    counts = [0] + [None] * len(word)  # the most syllables a split of word[:i] can have
     for i in range(len(word)):
-        if reachable[i]:
-            for n in range(1, min(7, len(word) - i + 1)):
-                if word[i:i + n] in syllables:
-                    reachable[i + n] = True
-    return reachable[len(word)]
+        if counts[i] is None:
+            continue
+        for n in range(1, min(7, len(word) - i + 1)):
+            if word[i:i + n] in syllables:
+                counts[i + n] = max(counts[i + n] or 0, counts[i] + 1)
+    return counts[len(word)] is not None and counts[len(word)] >= least
 
 
 def fold(word):
@@ -99,8 +101,11 @@ def syllables(path):
 
 
 def is_wade_giles(word, known):
-    parts = word.lower().split("-")
-    return all(part in known for part in parts)
+    """Every hyphen-separated part a syllable, or, unhyphenated, a run of
+    syllables as English texts write place names (Honan, Hopi)."""
+    lower = word.lower()
+    parts = lower.split("-")
+    return all(part in known for part in parts) or ("-" not in lower and splits_into(lower, known, 2))
 
 
 def chinese_names(path):

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Generates the shipped tables data/kestisyl.txt and data/kestiwrd.txt.
+"""Generates the shipped tables: data/kestisyl.txt, data/kestiwrd.txt,
+data/kestialt.txt and data/kesticnv.txt (the established spellings).
 
 The syllable table comes from the Wade-Giles rules in wadegiles.py alone.
 The word table adds real words and names from CC-CEDICT, whose entries give
@@ -19,6 +20,7 @@ import re
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import established  # noqa: E402
 import wadegiles  # noqa: E402
 
 # Wade-Giles spellings that more than one Pinyin syllable shares: the reading
@@ -31,6 +33,26 @@ ALTERNATIVES = {
 # Names that Wade-Giles texts spell with an older reading of a syllable, so
 # that the rules above would not produce them.
 CURATED = [("Yung-lo", "Yongle")]
+# Spellings that Wade-Giles texts use beside the chart's standard ones
+# (where each is used: data/README.md). A variant never replaces a spelling
+# the chart gives another syllable: chüo without its umlaut is chuo, which
+# stays zhuo.
+VARIANTS = [
+    # ê after a consonant, as the chart writes it (the plain e is there already)
+    ("tê", "de"), ("t'ê", "te"), ("nê", "ne"), ("lê", "le"), ("mê", "me"), ("hê", "he"),
+    ("kê", "ge"), ("k'ê", "ke"),
+    # the older -io and -üo for -üeh
+    ("chio", "jue"), ("ch'io", "que"), ("hsio", "xue"), ("lio", "lüe"), ("nio", "nüe"),
+    ("chüo", "jue"), ("ch'üo", "que"), ("hsüo", "xue"),
+    # the older -iai for -ieh and -ia
+    ("chiai", "jie"), ("ch'iai", "qie"), ("yai", "ya"),
+    ("chuo", "zhuo"),
+    # e for o after k, as some texts write ke and k'e beside ko and k'o
+    ("ke", "ge"), ("k'e", "ke"),
+    ("t'ei", "tei"), ("ts'ei", "cei"),
+    # yi, as many texts write i
+    ("yi", "yi"),
+]
 APOSTROPHES = ("\u2018", "\u2019")  # 0x91 and 0x92 in Windows-1252
 BYTE_BUDGET = 960_000                # the library reads 1,000,000 bytes
 RECORD_BUDGET = 450_000              # the library takes 499,999 records
@@ -64,6 +86,8 @@ def syllable_records():
         if wg in readings and CHOSEN.get(wg) != pinyin:
             continue
         readings[wg] = pinyin
+    for wg, pinyin in VARIANTS:
+        readings.setdefault(wg, pinyin)
     # Without the umlaut, where no other syllable is spelled so.
     for wg, pinyin in list(readings.items()):
         plain = wg.replace("ü", "u")
@@ -94,6 +118,24 @@ WORKS = re.compile(r"\b(classic|book|novel|poem|history|annals|university|instit
                    r"army|temple|palace|ministry|bureau|school|republic|revolution|rebellion|war|"
                    r"uprising|movement|china|chinese)\b", re.I)
 SKIP = re.compile(r"^(variant of|old variant|used in|abbr\. for|surname)", re.I)
+SURNAME = re.compile(r"\b(two-character|compound) surname\b", re.I)
+# Places that also get a key without hyphens, as English texts write them
+# (Honan, Loyang): provinces, regions, capitals and major cities.
+MAJOR_PLACE = re.compile(r"\b(province|autonomous region|municipality|capital|prefecture-level city|"
+                         r"sub-provincial city|ancient capital)\b", re.I)
+# What makes a place important enough to keep a spelling that English lists
+# carry as a name (Honan, Loyang; not Hopi, which is Hebi): a province,
+# region or municipality itself, a provincial capital, or an old capital.
+CAPITAL_OR_PROVINCE = re.compile(r"^\S+ (province|autonomous region|municipality)|capital of|"
+                                 r"\ba province\b", re.I)
+HISTORIC_CITIES = {"Luoyang", "Kaifeng", "Anyang", "Xi'an", "Nanjing", "Hangzhou", "Beijing", "Chengdu", "Datong",
+                   "Suzhou", "Yangzhou", "Quanzhou", "Guangzhou", "Changsha", "Ningbo", "Shenyang", "Tianjin",
+                   "Chongqing", "Qufu", "Dunhuang", "Lhasa", "Xianyang", "Handan", "Shangqiu", "Zhengzhou"}
+# ... in China: the definition names China or one of its provinces.
+IN_CHINA = re.compile(r"\b(China|Chinese|Anhui|Fujian|Gansu|Guangdong|Guangxi|Guizhou|Hainan|Hebei|"
+                      r"Heilongjiang|Henan|Hubei|Hunan|Jiangsu|Jiangxi|Jilin|Liaoning|Inner Mongolia|Ningxia|"
+                      r"Qinghai|Shaanxi|Shandong|Shanxi|Sichuan|Tibet|Xinjiang|Yunnan|Zhejiang|Taiwan|Beijing|"
+                      r"Tianjin|Shanghai|Chongqing)\b")
 SEE = re.compile(r"^see (?:[^|\[]*\|)?([^\[|;]+)\[")
 
 
@@ -116,8 +158,34 @@ def definition_of(entry):
     return definitions if isinstance(definitions, str) else "; ".join(definitions)
 
 
+class Word:
+    """One dictionary entry as the word table may take it."""
+
+    def __init__(self, tier, key, value, parts, definition):
+        self.tier = tier                # see tier()
+        self.key = key                  # Wade-Giles, parts split by spaces, syllables by hyphens
+        self.value = value              # Pinyin, parts split by spaces, syllables joined
+        self.parts = parts              # per part: the toneless Pinyin syllables
+        self.definition = definition
+        self.compound = False           # a compound surname, or a name that begins with one
+
+    @property
+    def surname(self):
+        return bool(SURNAME.search(self.definition)) and len(self.parts) == 1 and len(self.parts[0]) == 2
+
+    @property
+    def given_name_marked(self):
+        """A person whose given name begins with an aspirated or ü syllable:
+        only a whole key converts it through the exported word function,
+        whose match never takes such a syllable before a hyphen."""
+        if self.tier != 2 or len(self.parts) < 2:
+            return False
+        first = wadegiles.to_wade_giles(self.parts[1][0])
+        return "'" in first or "ü" in first
+
+
 def parse_entry(entry, valid, definitions):
-    """(tier, key, value) for one CC-CEDICT entry, or None to skip it."""
+    """The Word for one CC-CEDICT entry, or None to skip it."""
     simplified, pinyin = entry[1], entry[2]
     if not all("\u3400" <= ch <= "\u9fff" for ch in simplified):
         return None
@@ -155,10 +223,40 @@ def parse_entry(entry, valid, definitions):
             wg, py = wg[0].upper() + wg[1:], py[0].upper() + py[1:]
         key_parts.append(wg)
         value_parts.append(py)
-    return tier(proper, definition), " ".join(key_parts), " ".join(value_parts)
+    return Word(tier(proper, definition), " ".join(key_parts), " ".join(value_parts),
+                [[s for s, _ in part] for part in parts], definition)
 
 
-def word_records(cedict_path, syllables):
+def name_spellings(key):
+    """A compound surname's other spellings: szu for ssu, u for ü."""
+    out = [key]
+    for old, new in (("ssu", "szu"), ("Ssu", "Szu"), ("ü", "u"), ("Ü", "U")):
+        out += [k.replace(old, new) for k in out if old in k]
+    return list(dict.fromkeys(out))
+
+
+def rule_reading(syllables, readings):
+    """Whether reading each syllable as the syllable table does gives the
+    word's Pinyin: if not, only the word table knows it (Yung-lo, Yongle)."""
+    return all(readings.get(wadegiles.to_wade_giles(s)) == s for s in syllables)
+
+
+def priority(word, readings):
+    """The order in which the word table's budget goes: compound surnames
+    and the names that begin with one first, then names whose given name
+    only a whole key converts, then
+    words whose reading a rule cannot know, then places, geography, people,
+    works, common words and other names."""
+    if word.compound:
+        return 0  # a compound surname, or a name that begins with one
+    if word.given_name_marked:
+        return 1
+    if not all(rule_reading(part, readings) for part in word.parts):
+        return 2
+    return 3 + word.tier
+
+
+def word_records(cedict_path, syllables, english):
     text = open(cedict_path, encoding="utf-8").read()
     entries = json.loads(text[text.index("{"):])["all"]
     valid = set(wadegiles.pinyin_syllables())
@@ -176,20 +274,53 @@ def word_records(cedict_path, syllables):
                 part = head[start:start + length]
                 if part in heads:
                     uses[part] = uses.get(part, 0) + 1
+    readings = {key: value for key, value in syllables.items()}
+    parsed = [(index, entry, parse_entry(entry, valid, definitions)) for index, entry in enumerate(entries)]
+    surnames = {w.value for _, _, w in parsed if w and w.surname and w.value[:1].isupper()}
     words = []
-    for index, entry in enumerate(entries):
-        parsed = parse_entry(entry, valid, definitions)
-        if parsed:
-            words.append((parsed[0], -uses.get(entry[1], 0), index, parsed[1], parsed[2]))
-    words.sort()
+    for index, entry, word in parsed:
+        if word:
+            word.compound = word.value.split(" ")[0] in surnames and word.value[:1].isupper()
+            words.append((priority(word, readings), -uses.get(entry[1], 0), index, word))
+    words.sort(key=lambda w: w[:3])
 
     records = dict(syllables)
     records.update(CURATED)
     stored = {sort_key(k): k for k in records}  # folded key -> the key as stored
     size = sum(record_size(k, v) for k, v in records.items())
-    taken_by_tier = {}
-    for rank, _, _, key, value in words:
-        common = rank == COMMON
+    taken = {}
+
+    def take(keys, value):
+        nonlocal size
+        variants = [k for k in dict.fromkeys(keys) if sort_key(k) not in stored]
+        cost = sum(record_size(k, value) for k in variants)
+        if not variants or size + cost > BYTE_BUDGET or len(records) + len(variants) > RECORD_BUDGET:
+            return False
+        for k in variants:
+            records[k] = value
+            stored[sort_key(k)] = k
+        size += cost
+        return True
+
+    # Places as English texts write them, without hyphens (Honan, Loyang),
+    # unless that spelling is an English word; a spelling English uses as a
+    # name (Hopi) only for a province, a region or a capital (Honan).
+    for rank, _, _, word in words:
+        if (word.tier == 0 and len(word.parts) == 1 and MAJOR_PLACE.search(word.definition)
+                and IN_CHINA.search(word.definition)):
+            joined = word.key.replace("-", "")
+            if joined == word.key:
+                continue
+            kinds = {english.get(k.lower()) for k in spellings(joined)}
+            if kinds & {"function", "word", "rare"}:
+                continue
+            if "name" in kinds and not (CAPITAL_OR_PROVINCE.search(word.definition) or word.value in HISTORIC_CITIES):
+                continue
+            take(spellings(joined), word.value)
+
+    for rank, _, _, word in words:
+        key, value = word.key, word.value
+        common = word.tier == COMMON
         if common and " " not in key and sort_key(key) in stored:
             # A common word spelled like a one-part name ("li-shih", history,
             # and the book "Li-shih"): store it in lower case, since the
@@ -201,20 +332,32 @@ def word_records(cedict_path, syllables):
                     records[k] = value
                     stored[sort_key(k)] = k
             continue
+        keys = name_spellings(key) if word.compound else [key]
         # Typographic apostrophes for names; common words keep the budget.
-        variants = [k for k in spellings(key, typographic=not common) if sort_key(k) not in stored]
-        cost = sum(record_size(k, value) for k in variants)
-        if not variants:
+        if not take([k for name in keys for k in spellings(name, typographic=not common)], value):
+            if size + 64 > BYTE_BUDGET:
+                break
             continue
-        if size + cost > BYTE_BUDGET or len(records) + len(variants) > RECORD_BUDGET:
-            break
-        for k in variants:
-            records[k] = value
-            stored[sort_key(k)] = k
-        size += cost
-        taken_by_tier[rank] = taken_by_tier.get(rank, 0) + 1
-    print("words taken by tier:", sorted(taken_by_tier.items()), file=sys.stderr)
+        taken[rank] = taken.get(rank, 0) + 1
+    offered = {}
+    for rank, _, _, word in words:
+        offered[rank] = offered.get(rank, 0) + 1
+    people_places = [r for r in offered if r in (0, 1, 3, 4, 5)]
+    share = sum(taken.get(r, 0) for r in people_places) / max(1, sum(offered[r] for r in people_places))
+    print("words taken/offered by priority:", {r: f"{taken.get(r, 0)}/{offered[r]}" for r in sorted(offered)},
+          f"people and places: {100 * share:.1f}%", f"bytes: {size}", file=sys.stderr)
     return records
+
+
+def english_words(path):
+    """The words of kestieng.txt by kind: {lower-case spelling: kind}."""
+    out = {}
+    if os.path.exists(path):
+        for line in open(path, "rb").read().split(b"\r\n"):
+            if b"\t" in line:
+                key, kind = line.split(b"\t")
+                out[key.decode("cp1252").lower()] = kind.decode("cp1252")
+    return out
 
 
 def record_size(key, value):
@@ -226,6 +369,29 @@ def write_table(path, records):
     with open(path, "wb") as out:
         for key, value in lines:
             out.write(key.encode("cp1252") + b"\t" + value.encode("cp1252") + b"\r\n")
+
+
+def is_wade_giles(key, syllables, words):
+    """A key of the syllable or word table, or words of hyphenated syllables."""
+    folded = {sort_key(k) for k in words}
+    if sort_key(key) in folded:
+        return True
+    lower = {k.lower() for k in syllables}
+    return all(all(s in lower for s in part.lower().split("-")) for part in key.split(" "))
+
+
+def conventional_records(syllables, words):
+    """The established spellings (tools/established.py), which must not be
+    Wade-Giles: a text could not tell them apart from Wade-Giles words."""
+    records = established.records()
+    clash = [k for k in records if is_wade_giles(k, syllables, words)]
+    if clash:
+        sys.exit(f"established spellings that are also Wade-Giles words: {clash}")
+    out = {}
+    for key, value in records.items():
+        for spelling in spellings(key):
+            out.setdefault(spelling, value)
+    return out
 
 
 def write_alternatives(path):
@@ -242,10 +408,13 @@ def main():
     args = parser.parse_args()
     syllables = syllable_records()
     write_table(os.path.join(args.out, "kestisyl.txt"), syllables)
-    words = word_records(args.cedict, syllables)
+    words = word_records(args.cedict, syllables, english_words(os.path.join(args.out, "kestieng.txt")))
     write_table(os.path.join(args.out, "kestiwrd.txt"), words)
     write_alternatives(os.path.join(args.out, "kestialt.txt"))
-    print(f"{len(syllables)} syllable records, {len(words)} word records", file=sys.stderr)
+    conventional = conventional_records(syllables, words)
+    write_table(os.path.join(args.out, "kesticnv.txt"), conventional)
+    print(f"{len(syllables)} syllable records, {len(words)} word records, "
+          f"{len(conventional)} established spellings", file=sys.stderr)
 
 
 if __name__ == "__main__":

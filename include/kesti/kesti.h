@@ -72,15 +72,18 @@ typedef enum kesti_mode {
 typedef enum kesti_hyphens { KESTI_HYPHENS_JOIN = 0, KESTI_HYPHENS_KEEP = 1 } kesti_hyphens;
 typedef enum kesti_tones { KESTI_TONES_MARKS = 0, KESTI_TONES_NUMBERS = 1, KESTI_TONES_NONE = 2 } kesti_tones;
 typedef enum kesti_english { KESTI_ENGLISH_GUARD = 0, KESTI_ENGLISH_CONVERT = 1 } kesti_english;
+/* Established spellings (Peking, Canton, Chiang Kai-shek): left as written
+ * (and reported), or converted to their Pinyin. */
+typedef enum kesti_conventional { KESTI_CONVENTIONAL_LEAVE = 0, KESTI_CONVENTIONAL_CONVERT = 1 } kesti_conventional;
 
 /*
  * How to open a converter. Fill it with kesti_options_init, then change
- * what differs. The text options (hyphens, tones, english) apply to the
- * text mode only.
+ * what differs. The text options (hyphens, tones, english, conventional)
+ * apply to the text mode only.
  *
  * Tables: each *_table path names that file; a NULL path means the file of
  * the fixed name in table_dir ("kestisyl.txt", "kestiwrd.txt",
- * "kestieng.txt", "kestialt.txt"); a NULL table_dir means the tables
+ * "kestieng.txt", "kestialt.txt", "kesticnv.txt"); a NULL table_dir means the tables
  * installed beside the library (or KESTI_TABLE_DIR when it is set), where
  * ConvertWGToPinyin looks. The strings are read during kesti_open only.
  */
@@ -95,6 +98,8 @@ typedef struct kesti_options {
     const char* word_table;
     const char* english_table;
     const char* alternatives_table;
+    kesti_conventional conventional;
+    const char* conventional_table;
 } kesti_options;
 
 /* What went wrong in kesti_open. */
@@ -113,7 +118,9 @@ typedef enum kesti_decision {
     KESTI_DECISION_SYLLABLES = 1,       /* converted syllable by syllable */
     KESTI_DECISION_ENGLISH = 2,         /* left: English here */
     KESTI_DECISION_NOT_WADE_GILES = 3,  /* left: some syllables are not Wade-Giles */
-    KESTI_DECISION_PINYIN = 4           /* left: the sentence is in Pinyin */
+    KESTI_DECISION_PINYIN = 4,          /* left: the sentence is in Pinyin */
+    KESTI_DECISION_ESTABLISHED = 5      /* an established spelling: left (alternatives holds its
+                                           Pinyin), or converted with KESTI_CONVENTIONAL_CONVERT */
 } kesti_decision;
 
 /* One romanized word found by the text mode. Strings are UTF-8 and
