@@ -229,12 +229,15 @@ TEST_F(TextCommand, IsTheDefaultAndExactIsOneOptionAway) {
               "Mao2 Ze2-dong1, Zhang Zuo-lin\n");
     EXPECT_EQ(Kesti({Tables(), "--tones", "none", "--english", "convert", "--text", "to Mao2 Tse2-tung1"}).out, "duo Mao Zedong\n");
     EXPECT_EQ(Kesti({Tables(), "--encoding", "cp1252", "--text", "Hs\xFC-an"}).out, "Xu'an\n");
+    EXPECT_EQ(Kesti({Tables(), "--text", "Peking, Hsi-an"}).out, "Peking, Xi'an\n");
+    EXPECT_EQ(Kesti({Tables(), "--conventional", "convert", "--text", "Peking, Hsi-an"}).out, "Beijing, Xi'an\n");
 }
 
 TEST_F(TextCommand, RefusesOptionsThatDoNotApply) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--word", "--text", "x"}, {"--exact", "--tones", "none"}, {"--exact", "--report", "r.tsv"},
-             {"--tones", "sung"}, {"--hyphens", "drop"}, {"--english", "maybe"}, {"--report"}}) {
+             {"--tones", "sung"}, {"--hyphens", "drop"}, {"--english", "maybe"}, {"--report"},
+             {"--conventional", "sometimes"}, {"--exact", "--conventional=convert"}}) {
         const CommandRun r = Kesti(args);
         EXPECT_EQ(r.status, kExitUsage) << args[0] << " " << args[1];
         EXPECT_NE(r.err.find("kesti: "), std::string::npos);

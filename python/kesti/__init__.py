@@ -37,6 +37,7 @@ _MODES = {(False, False): 0, (True, False): 1, (True, True): 2}
 _HYPHENS = {"join": 0, "keep": 1}
 _TONES = {"marks": 0, "numbers": 1, "none": 2}
 _ENGLISH = {"guard": 0, "convert": 1}
+_CONVENTIONAL = {"leave": 0, "convert": 1}
 # kesti_status values of the C interface.
 _TABLE_MISSING, _TABLE_UNREADABLE, _NO_MEMORY = 2, 3, 4
 
@@ -56,11 +57,13 @@ class ReportRecord(NamedTuple):
     """The word as converted; the original when it was left."""
     reason: str
     """``"word table"``, ``"syllables"``, ``"left as English"``,
-    ``"left as not Wade-Giles"`` or ``"left as Pinyin text"``."""
+    ``"left as not Wade-Giles"``, ``"left as Pinyin text"`` or
+    ``"established spelling"``."""
     ambiguous: bool
     """True for an English word or name that could be read either way."""
     alternatives: str
-    """Other readings of its syllables (``"lo: luo/le"``), or ``""``."""
+    """Other readings of its syllables (``"lo: luo/le"``); for an established
+    spelling left as written, its Pinyin; or ``""``."""
 
 
 def _choice(name: str, value: object, choices: dict) -> int:
@@ -100,6 +103,9 @@ class Converter:
       ``"numbers"`` (``Mao2``) or are dropped (``"none"``).
     * ``english``: ``"guard"`` leaves English words that are also syllables
       (``to``, ``an``) alone outside Chinese names; ``"convert"`` does not.
+    * ``conventional``: ``"leave"`` the established spellings English texts
+      use (``Peking``, ``Chiang Kai-shek``; reported either way) or
+      ``"convert"`` them (``Beijing``, ``Jiang Jieshi``).
     * ``tables``: a directory holding the tables; the package's own by
       default.
 
@@ -120,6 +126,7 @@ class Converter:
         hyphens: str = "join",
         tones: str = "marks",
         english: str = "guard",
+        conventional: str = "leave",
         tables: Optional[PathLike] = None,
     ) -> None:
         exact, word = _flag("exact", exact), _flag("word", word)
@@ -127,7 +134,7 @@ class Converter:
             raise ValueError("word=True chooses the table of the exact mode: add exact=True")
         mode = _MODES[(exact, word)]
         codes = (_choice("hyphens", hyphens, _HYPHENS), _choice("tones", tones, _TONES),
-                 _choice("english", english, _ENGLISH))
+                 _choice("english", english, _ENGLISH), _choice("conventional", conventional, _CONVENTIONAL))
         if tables is None:
             directory = TABLES
         elif isinstance(tables, (str, os.PathLike)):
@@ -151,7 +158,7 @@ class Converter:
             raise ValueError(message)
         self._handle = handle
         self._options = dict(exact=exact, word=word, hyphens=hyphens, tones=tones, english=english,
-                             tables=directory)
+                             conventional=conventional, tables=directory)
 
     def __repr__(self) -> str:
         options = ", ".join(f"{k}={v!r}" for k, v in self._options.items())

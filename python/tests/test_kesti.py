@@ -10,7 +10,7 @@ import kesti
 
 def test_it_is_the_installed_package_with_its_tables_and_licence():
     assert "site-packages" in kesti.__file__ or "dist-packages" in kesti.__file__
-    for name in ("kestisyl.txt", "kestiwrd.txt", "kestieng.txt", "kestialt.txt"):
+    for name in ("kestisyl.txt", "kestiwrd.txt", "kestieng.txt", "kestialt.txt", "kesticnv.txt"):
         assert os.path.isfile(os.path.join(kesti.TABLES, name))
     package = os.path.dirname(kesti.__file__)
     assert os.path.isfile(os.path.join(package, "LICENSE-CC-CEDICT.txt"))
@@ -35,6 +35,8 @@ def test_options_have_the_commands_names_and_values():
     assert kesti.convert("Mao2 Tse2-tung1", tones="numbers") == "Mao2 Ze2dong1"
     assert kesti.convert("Mao2 Tse2-tung1", tones="none") == "Mao Zedong"
     assert kesti.convert("to Pei-ching", english="convert") == "duo Beijing"
+    assert kesti.convert("Peking and Chiang Kai-shek") == "Peking and Chiang Kai-shek"
+    assert kesti.convert("Peking and Chiang Kai-shek", conventional="convert") == "Beijing and Jiang Jieshi"
     sentence = "He went to Pei-ching, also into Hsi-an."
     assert kesti.convert(sentence, exact=True) == "He went duo Bei-jing, alsuo induo Xi-an."
     assert kesti.convert(sentence, exact=True, word=True) == "He went duo Beijing, alsuo induo Xi'an."
@@ -51,7 +53,9 @@ def test_a_converter_converts_many_in_order():
 
 
 def test_report_says_what_decided_each_word():
-    records = kesti.Converter().report("Yung-lo met Li Peng.\n\nDeng Xiaoping met Li Peng. Carl Jung")
+    records = kesti.Converter().report("Yung-lo met Li Peng.\n\nDeng Xiaoping met Li Peng. Carl Jung in Peking")
+    assert records[-1] == kesti.ReportRecord(3, 41, "Peking", "Peking", "established spelling", False, "Beijing")
+    records.pop()
     assert records[0] == kesti.ReportRecord(1, 1, "Yung-lo", "Yongle", "word table", False, "lo: luo/le")
     assert [r.reason for r in records[3:5]] == ["left as Pinyin text"] * 2
     assert records[3].line == 3 and records[3].column == 19
@@ -110,6 +114,7 @@ def test_lone_surrogates_are_refused_with_their_place():
     (dict(hyphens="drop"), ValueError),
     (dict(tones="sung"), ValueError),
     (dict(english="maybe"), ValueError),
+    (dict(conventional="sometimes"), ValueError),
     (dict(word=True), ValueError),
     (dict(exact="yes"), TypeError),
     (dict(tones=2), TypeError),
@@ -134,7 +139,7 @@ def test_missing_or_unreadable_tables_name_the_path(tmp_path):
     with pytest.raises(NotADirectoryError):
         kesti.Converter(tables=a_file)
     # A table that cannot be read: a directory where the file should be.
-    for name in ("kestisyl.txt", "kestiwrd.txt", "kestieng.txt", "kestialt.txt"):
+    for name in ("kestisyl.txt", "kestiwrd.txt", "kestieng.txt", "kestialt.txt", "kesticnv.txt"):
         (tmp_path / name).write_bytes(open(os.path.join(kesti.TABLES, name), "rb").read())
     (tmp_path / "kestieng.txt").unlink()
     (tmp_path / "kestieng.txt").mkdir()
