@@ -199,7 +199,7 @@ BENCHMARK(BM_Syllable10MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Word10MB)->Unit(benchmark::kMillisecond);
 
 // The running-text engine on the same 10 MB, as the command converts a
-// file: its four tables loaded, the text decoded from Windows-1252 (the
+// file: its five tables loaded, the text decoded from Windows-1252 (the
 // bytes the exact mode reads), converted and encoded back.
 void BM_Text10MB(benchmark::State& s) {
     const std::string& text = TenMegabytes();
