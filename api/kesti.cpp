@@ -86,7 +86,7 @@ kesti_status Open(const kesti_options& o, kesti_converter*& made, kesti_error* e
     if (needsDirectory && !DefaultDirectory(directory, error)) return KESTI_ERROR_TABLE_MISSING;
 
     auto converter = std::make_unique<kesti_converter>();
-    converter->mode = o.mode;
+    converter->mode = static_cast<kesti_mode>(o.mode);
     if (o.mode == KESTI_MODE_TEXT) {
         converter->text.hyphens = o.hyphens == KESTI_HYPHENS_KEEP ? kesti::HyphenStyle::Keep : kesti::HyphenStyle::Join;
         converter->text.tones = o.tones == KESTI_TONES_NUMBERS ? kesti::ToneStyle::Numbers

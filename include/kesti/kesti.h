@@ -64,7 +64,7 @@ typedef enum kesti_status {
 
 /* The conversion a converter makes. */
 typedef enum kesti_mode {
-    KESTI_MODE_TEXT = 0,            /* the text mode, with all four tables */
+    KESTI_MODE_TEXT = 0,            /* the text mode, with all five tables */
     KESTI_MODE_EXACT_SYLLABLES = 1, /* the exact mode with kestisyl.txt (ConvertWGToPinyin) */
     KESTI_MODE_EXACT_WORDS = 2      /* the exact mode with kestiwrd.txt (ConvertWGToPinyinWord) */
 } kesti_mode;
@@ -89,16 +89,18 @@ typedef enum kesti_conventional { KESTI_CONVENTIONAL_LEAVE = 0, KESTI_CONVENTION
  */
 typedef struct kesti_options {
     uint32_t size; /* sizeof(kesti_options), set by kesti_options_init */
-    kesti_mode mode;
-    kesti_hyphens hyphens;
-    kesti_tones tones;
-    kesti_english english;
+    /* The choices are ints holding the enumerators above, so that any value
+     * a caller stores is well defined; kesti_open refuses one out of range. */
+    int mode;         /* a kesti_mode */
+    int hyphens;      /* a kesti_hyphens */
+    int tones;        /* a kesti_tones */
+    int english;      /* a kesti_english */
     const char* table_dir;
     const char* syllable_table;
     const char* word_table;
     const char* english_table;
     const char* alternatives_table;
-    kesti_conventional conventional;
+    int conventional; /* a kesti_conventional */
     const char* conventional_table;
 } kesti_options;
 

@@ -66,11 +66,11 @@ PYBIND11_MODULE(_kesti, m) {
     m.def("open", [](int mode, int hyphens, int tones, int english, int conventional, const std::string& tables) {
         kesti_options options;
         kesti_options_init(&options);
-        options.mode = static_cast<kesti_mode>(mode);
-        options.hyphens = static_cast<kesti_hyphens>(hyphens);
-        options.tones = static_cast<kesti_tones>(tones);
-        options.english = static_cast<kesti_english>(english);
-        options.conventional = static_cast<kesti_conventional>(conventional);
+        options.mode = mode;
+        options.hyphens = hyphens;
+        options.tones = tones;
+        options.english = english;
+        options.conventional = conventional;
         options.table_dir = tables.c_str();
         auto handle = std::make_shared<ConverterHandle>();
         kesti_error error;
