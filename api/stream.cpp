@@ -6,52 +6,12 @@
 #include <vector>
 
 #include "api/pass.h"
+#include "text/encoding.h"
 
 namespace kesti {
 namespace {
 
-// Windows-1252 bytes 0x80-0x9F as Unicode. The five bytes the code page
-// leaves undefined map to the C1 controls of the same number, both ways.
-constexpr std::array<std::uint16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 constexpr std::uint32_t kCombiningDiaeresis = 0x0308;
-
-std::uint32_t CodePointOf(unsigned char byte) {
-    return (byte >= 0x80 && byte < 0xA0) ? kHighControls[byte - 0x80] : byte;
-}
-
-// The Windows-1252 byte for a code point, or -1 when it has none.
-int ByteOf(std::uint32_t cp) {
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
-    for (int i = 0; i < 32; ++i)
-        if (kHighControls[i] == cp) return 0x80 + i;
-    return -1;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// Length of the UTF-8 sequence that `lead` starts, 0 when it starts none.
-int SequenceLength(unsigned char lead) {
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) return 2;
-    if (lead >= 0xE0 && lead <= 0xEF) return 3;
-    if (lead >= 0xF0 && lead <= 0xF4) return 4;
-    return 0;
-}
 
 // Decodes one complete sequence of `length` bytes; -1 when it is malformed
 // (a bad continuation byte, an overlong form, a surrogate, past U+10FFFF).
@@ -88,7 +48,7 @@ struct Converter {
             return;
         }
         encoded.clear();
-        for (std::size_t i = 0; i < size; ++i) AppendUtf8(encoded, CodePointOf(static_cast<unsigned char>(bytes[i])));
+        for (std::size_t i = 0; i < size; ++i) AppendUtf8(encoded, FromCp1252(static_cast<unsigned char>(bytes[i])));
         out.write(encoded.data(), static_cast<std::streamsize>(encoded.size()));
     }
 
@@ -131,7 +91,7 @@ struct Converter {
         if (!partial.empty()) {
             // Complete a sequence begun at the end of the previous chunk.
             const std::uint64_t at = chunkBase - partial.size();
-            const auto length = static_cast<std::size_t>(SequenceLength(static_cast<unsigned char>(partial[0])));
+            const auto length = static_cast<std::size_t>(Utf8SequenceLength(static_cast<unsigned char>(partial[0])));
             while (partial.size() < length && i < size && (s[i] & 0xC0) == 0x80) partial += data[i++];
             if (partial.size() < length && i == size) {
                 chunkBase += size;
@@ -143,7 +103,7 @@ struct Converter {
             partial.clear();
         }
         while (i < size) {
-            const int length = SequenceLength(s[i]);
+            const int length = Utf8SequenceLength(s[i]);
             if (length == 1) {
                 Take(s[i++]);
                 continue;
@@ -175,7 +135,7 @@ struct Converter {
             lastWasU = false;
             return true;
         }
-        const int byte = ByteOf(static_cast<std::uint32_t>(cp));
+        const int byte = ToCp1252(static_cast<char32_t>(cp));
         if (byte >= 0) {
             Take(byte);
             return true;

@@ -14,29 +14,9 @@
 namespace kesti {
 namespace {
 
-// Windows-1252 bytes 0x80-0x9F as Unicode; the five bytes the code page
-// leaves undefined map to the C1 controls of the same number, both ways.
-constexpr char32_t kHighControls[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char32_t FromCp1252(unsigned char b) { return b >= 0x80 && b < 0xA0 ? kHighControls[b - 0x80] : b; }
-
-char ToCp1252(char32_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
-    for (int i = 0; i < 32; ++i)
-        if (kHighControls[i] == c) return static_cast<char>(0x80 + i);
-    return '?';
-}
-
-// The length of the sequence a lead byte starts, 0 when it starts none.
-int SequenceLength(unsigned char lead) {
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) return 2;
-    if (lead >= 0xE0 && lead <= 0xEF) return 3;
-    if (lead >= 0xF0 && lead <= 0xF4) return 4;
-    return 0;
+char ToCp1252Or(char32_t c) {
+    const int byte = ToCp1252(c);
+    return byte < 0 ? '?' : static_cast<char>(byte);
 }
 
 // Where a cut for length may fall: not inside a run of word characters.
@@ -76,7 +56,7 @@ struct TextStream::State {
                     out.append(converted, i, ascii - i);
                     length = ascii - i;
                 } else {
-                    out += ToCp1252(DecodeAt(converted, i, length));
+                    out += ToCp1252Or(DecodeAt(converted, i, length));
                 }
             }
         }
@@ -167,7 +147,7 @@ struct TextStream::State {
         std::size_t i = 0;
         if (!partial.empty()) {
             const std::uint64_t at = base - partial.size();
-            const auto need = static_cast<std::size_t>(SequenceLength(static_cast<unsigned char>(partial[0])));
+            const auto need = static_cast<std::size_t>(Utf8SequenceLength(static_cast<unsigned char>(partial[0])));
             while (partial.size() < need && i < chunk.size() && (static_cast<unsigned char>(chunk[i]) & 0xC0) == 0x80)
                 partial += chunk[i++];
             if (partial.size() < need && i == chunk.size()) return true;
@@ -186,7 +166,7 @@ struct TextStream::State {
                 ++i;
                 continue;
             }
-            const auto need = static_cast<std::size_t>(SequenceLength(b));
+            const auto need = static_cast<std::size_t>(Utf8SequenceLength(b));
             if (need != 0 && i + need > chunk.size()) {
                 // Complete it with the next chunk, unless it is wrong already.
                 bool continuing = true;

@@ -278,15 +278,7 @@ TEST(Data, RealSentencesConvertWithEachTable) {
 namespace kesti {
 namespace {
 
-const TextTables& TextModeTables() {
-    static const TextTables tables = [] {
-        TextTables t;
-        TablesError error;
-        EXPECT_TRUE(LoadTextTables(KESTI_DATA_DIR, t, error)) << error.path;
-        return t;
-    }();
-    return tables;
-}
+const TextTables& TextModeTables() { return test::ShippedTextTables(); }
 
 std::string TextMode(const std::string& text, TextOptions options = {}) {
     std::string out, error;
@@ -306,6 +298,20 @@ std::string Utf8(const std::string& cp1252) {
         } else {
             out += static_cast<char>(0xC0 | (b >> 6));
             out += static_cast<char>(0x80 | (b & 0x3F));
+        }
+    }
+    return out;
+}
+
+// UTF-8 of the Latin-1 letters back to Windows-1252 bytes.
+std::string Cp1252(const std::string& utf8) {
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        if (b >= 0xC0 && i + 1 < utf8.size()) {
+            out += static_cast<char>(((b & 0x1F) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
+        } else {
+            out += utf8[i];
         }
     }
     return out;
@@ -356,24 +362,7 @@ TEST(DataText, CompoundSurnamesAndTheNamesThatBeginWithThem) {
         EXPECT_EQ(TextMode(key + " wrote."), value + " wrote.") << key;
         // Through the word table, as the exported word function converts:
         // every name CC-CEDICT lists is a key of its own.
-        std::string bytes;
-        for (std::size_t i = 0; i < key.size(); ++i) {
-            const auto b = static_cast<unsigned char>(key[i]);
-            if (b >= 0xC0 && i + 1 < key.size()) {
-                bytes += static_cast<char>(((b & 0x1F) << 6) | (static_cast<unsigned char>(key[++i]) & 0x3F));
-            } else {
-                bytes += key[i];
-            }
-        }
-        std::string expected;
-        for (std::size_t i = 0; i < value.size(); ++i) {
-            const auto b = static_cast<unsigned char>(value[i]);
-            if (b >= 0xC0 && i + 1 < value.size()) {
-                expected += static_cast<char>(((b & 0x1F) << 6) | (static_cast<unsigned char>(value[++i]) & 0x3F));
-            } else {
-                expected += value[i];
-            }
-        }
+        const std::string bytes = Cp1252(key), expected = Cp1252(value);
         // (A name that ends in a one-letter syllable, "Ssu-ma I", ends in a
         // capital: the exact conversion writes it all in capitals.)
         const bool endsInOneLetter = key.size() > 2 && key[key.size() - 2] == ' ';

@@ -15,15 +15,7 @@
 namespace kesti {
 namespace {
 
-const TextTables& Shipped() {
-    static const TextTables tables = [] {
-        TextTables t;
-        TablesError error;
-        EXPECT_TRUE(LoadTextTables(KESTI_DATA_DIR, t, error)) << error.path;
-        return t;
-    }();
-    return tables;
-}
+const TextTables& Shipped() { return test::ShippedTextTables(); }
 
 std::string Convert(const std::string& text, TextOptions options = {}) {
     std::string out, error;

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "prose/prose.h"
 #include "table/table.h"
 
 namespace kesti::test {
@@ -53,5 +54,8 @@ inline std::string ReadFile(const std::string& path) {
 
 // Converts `input` whole with `table`, through the bounded pass.
 std::string Convert(const ConversionTable& table, std::string_view input);
+
+// The text mode's tables as shipped in data/, loaded once.
+const TextTables& ShippedTextTables();
 
 }  // namespace kesti::test
