@@ -210,6 +210,7 @@ LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionT
     // Shipped tables are stored sorted: the order is checked as the records
     // are made, and the check ends at the first pair out of order.
     bool inOrder = true;
+    std::uint64_t previousHead = 0;  // the last record's key's first eight bytes, folded
     std::uint32_t firstByteCounts[256] = {};
     char* end = nullptr;
     bool done = false;
@@ -242,8 +243,17 @@ LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionT
                         records = bigger;
                         capacity = grown;
                     }
-                    if (inOrder && count > 0 && CompareIgnoreCase(records[count - 1].key, lineStart) > 0)
-                        inOrder = false;
+                    if (inOrder) {
+                        // Most pairs settle on their first eight bytes as
+                        // one integer compare; keys that agree over all
+                        // eight compare on.
+                        const std::uint64_t head = OrderHead(lineStart);
+                        if (count > 0 && (head < previousHead ||
+                                          (head == previousHead && (head & 0xFF) &&
+                                           CompareIgnoreCase(records[count - 1].key + 8, lineStart + 8) > 0)))
+                            inOrder = false;
+                        previousHead = head;
+                    }
                     records[count++] = {lineStart, p + 1};
                     ++firstByteCounts[FoldCase(static_cast<unsigned char>(*lineStart))];
                     if (static_cast<std::size_t>(p - lineStart) > maxKey) maxKey = p - lineStart;

@@ -75,6 +75,22 @@ TEST(Split, SortsByFoldedKeyWithPunctuationFirstAndKeepsEqualKeys) {
     EXPECT_EQ(records[4], (std::pair<std::string, std::string>{"Chang", "Zhang"}));
 }
 
+// A table already in order is not sorted; the check compares the keys'
+// first eight bytes at once, so pairs out of order only beyond them, or
+// only by case, must still be noticed.
+TEST(Split, NoticesKeysOutOfOrderBeyondTheirFirstEightBytes) {
+    const auto keys = [](const Records& records) {
+        std::string out;
+        for (const auto& r : records) out += r.first + " ";
+        return out;
+    };
+    EXPECT_EQ(keys(Split("abcdefghij\t1\nabcdefghia\t2\n")), "abcdefghia abcdefghij ");
+    EXPECT_EQ(keys(Split("ABCDEFGHz\t1\nabcdefgha\t2\n")), "abcdefgha ABCDEFGHz ");
+    EXPECT_EQ(keys(Split("abcdefgh\t1\nABCDEFG\t2\n")), "ABCDEFG abcdefgh ");
+    EXPECT_EQ(keys(Split("abcdefgh\t1\nABCDEFGH\t2\nabcdefgh'\t3\n")), "abcdefgh ABCDEFGH abcdefgh' ");
+    EXPECT_EQ(keys(Split("b\t1\na\xFC\t2\na\t3\n")), "a a\xFC b ");
+}
+
 TEST(Split, LengthsOfTheLongestKeyAndValue) {
     TestTable t("ab\tc\nabcdef\tx\nq\tlongvalue\tignored\n");
     EXPECT_EQ(t.table.maxKeyLength, 6u);
