@@ -14,7 +14,7 @@ fi
 bash scripts/install-deps.sh
 build=${KESTI_BENCH_DIR:-build-bench}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKESTI_BUILD_BENCH=ON \
-  -DKESTI_BUILD_TESTS=OFF -DKESTI_BUILD_WINDOWS=OFF >/dev/null
+  -DKESTI_BUILD_TESTS=OFF -DKESTI_BUILD_WINDOWS=OFF -DKESTI_BUILD_CLI=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" --target kesti_bench kesti kesti_command
 "$build/bin/kesti_bench" \
   --benchmark_repetitions="${REPETITIONS:-10}" \
