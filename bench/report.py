@@ -66,7 +66,8 @@ def main():
     m = medians(results)
     context = results.get("context", {})
     commit = git("rev-parse", "--short", "HEAD") or "unknown"
-    if git("status", "--porcelain", "--untracked-files=no"):
+    # The file this writes is not a change of the tree measured.
+    if git("status", "--porcelain", "--untracked-files=no", "--", ".", ":!bench/RESULTS.md"):
         commit += " (with uncommitted changes)"
     reps = max((v["repetitions"] for v in m.values()), default=0)
 

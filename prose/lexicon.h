@@ -13,7 +13,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "table/table.h"
@@ -31,7 +30,6 @@ struct StringHash {
 };
 template <typename V>
 using StringMap = std::unordered_map<std::string, V, StringHash, std::equal_to<>>;
-using StringSet = std::unordered_set<std::string, StringHash, std::equal_to<>>;
 
 // Short spellings (syllables) found one byte at a time, without hashing:
 // the letters a-z, ü (0xFC), ê (0xEA), the apostrophe and the hyphen.

@@ -256,7 +256,8 @@ void ScopeConverter::FindRuns(bool startsInsideRun) {
             continue;
         }
         // A run: word characters, with apostrophes and hyphens inside it.
-        Run run;
+        // Made in place: a text has as many runs as words.
+        Run& run = w_.runs.emplace_back();
         run.begin = static_cast<std::uint32_t>(i);
         char32_t previous = 0;
         while (i < text_.size()) {
@@ -300,7 +301,6 @@ void ScopeConverter::FindRuns(bool startsInsideRun) {
         else {
             run.shaped = true;  // until reading it says otherwise
         }
-        w_.runs.push_back(run);
     }
     w_.sentences.back().endRun = static_cast<std::uint32_t>(w_.runs.size());
 }
@@ -378,6 +378,17 @@ void ScopeConverter::ReadRun(Run& run) {
     run.firstSyllable = static_cast<std::uint32_t>(w_.syllables.size());
     run.syllableCount = 0;
     run.pinyinShaped = true;
+    // Most words of a text are one run of small ASCII letters: that is
+    // already its spelling.
+    bool plain = true;
+    for (char ch : base) plain = plain && ch >= 'a' && ch <= 'z';
+    if (plain) {
+        w_.norm.append(base);
+        AddSyllable(run, run.norm, 0, 0, 0);
+        run.normLength = static_cast<std::uint32_t>(base.size());
+        run.caseStyle = CaseStyle::Lower;
+        return;
+    }
     std::size_t syllableStart = w_.norm.size();
     char32_t separator = 0, toneChar = 0;
     int tone = 0;
@@ -463,6 +474,7 @@ void ScopeConverter::ReadRuns() {
     w_.norm.clear();
     w_.norm.reserve(text_.size());
     w_.syllables.clear();
+    w_.syllables.reserve(w_.runs.size() * 2);
     for (Run& run : w_.runs) {
         if (!run.shaped) continue;
         ReadRun(run);
