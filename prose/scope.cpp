@@ -83,7 +83,8 @@ struct Sentence {
 struct Group {
     std::uint32_t firstRun = 0, endRun = 0;
     std::uint32_t strong = 0;
-    std::uint32_t candidates = 0;  // words that could convert
+    std::uint32_t members = 0;     // capitalized words in it
+    std::uint32_t candidates = 0;  // of them, words that could convert
     std::uint32_t named = 0;       // of them, names or words too rare to be meant in English
     bool pinyin = false, western = false, pronounRule = false;
 };
@@ -563,6 +564,7 @@ void ScopeConverter::FormGroups() {
         if (run.group == kNone) continue;
         Group& g = w_.groups[run.group];
         g.strong += run.strong;
+        ++g.members;
         g.candidates += run.candidate;
         g.named += run.candidate && (run.english == EnglishKind::Rare || run.english == EnglishKind::Name ||
                                      run.english == EnglishKind::Chinese);
@@ -696,9 +698,11 @@ bool ScopeConverter::GroupHasWadeGiles(const Run& run) {
 bool ScopeConverter::GroupStrongBesides(const Run& run) const {
     if (run.group == kNone) return false;
     const Group& g = w_.groups[run.group];
-    // Several syllables capitalized together, one of them a name: a Chinese
-    // name or title even when each is also English ("Tao Te Ching").
-    return g.pronounRule || g.strong > (run.strong ? 1u : 0u) || (g.candidates >= 2 && g.named >= 1);
+    // Syllables capitalized together and nothing else, one of them a name:
+    // a Chinese name or title even when each is also English ("Tao Te
+    // Ching"), not a heading in capitals ("IN NO EVENT SHALL Arnaud LE").
+    return g.pronounRule || g.strong > (run.strong ? 1u : 0u) ||
+           (g.candidates >= 2 && g.named >= 1 && g.candidates == g.members);
 }
 
 // Signs that a capitalized English word standing alone is English here:
@@ -734,6 +738,13 @@ Decision ScopeConverter::Decide(std::size_t index, bool& ambiguous) {
     ambiguous = false;
     if (!options_.englishGuard) return converted;
     if (run.tones) return converted;  // supported by other toned words (see ReadRuns)
+    // One syllable in capitals with no other beside it, spelled as Pinyin or
+    // English could spell it, is an abbreviation: "KU Leuven", "NO".
+    if (run.caseStyle == CaseStyle::AllCaps && run.syllableCount == 1 &&
+        (run.group == kNone || w_.groups[run.group].candidates <= 1) && !WadeGilesOnly(run)) {
+        ambiguous = true;
+        return Decision::English;
+    }
     // A Western given name before a one-syllable surname makes the name
     // Western, however it is spelled: "Theodore Ts'o", "Howard Chu".
     if (run.syllableCount == 1 && index > 0 && w_.runs[index - 1].group == run.group && run.group != kNone &&

@@ -93,6 +93,10 @@ TEST(Prose, LeavesEnglishAlone) {
         {"Theodore Ts'o, Howard Chu, Jan Rękorajski; Regards, Juan", "Theodore Ts'o, Howard Chu, Jan Rękorajski; Regards, Juan"},
         {"In Hsi-an, the Sun rose.", "In Xi'an, the Sun rose."},
         {"NO WARRANTY. IN NO EVENT SHALL", "NO WARRANTY. IN NO EVENT SHALL"},
+        // Headings in capitals and abbreviations, as licences and
+        // acknowledgements write them.
+        {"NONINFRINGEMENT. IN NO EVENT SHALL\nArnaud LE HORS BE LIABLE", "NONINFRINGEMENT. IN NO EVENT SHALL\nArnaud LE HORS BE LIABLE"},
+        {"KU Leuven; 2011 Kwan Ting Chan", "KU Leuven; 2011 Kwan Ting Chan"},
     });
 }
 
