@@ -143,6 +143,7 @@ bool LoadTextTables(const TablePaths& paths, TextTables& tables, TablesError& er
     // The word table is searched at many places of a long text: the index
     // pays off at once. Without memory for it the lookups give the same.
     BuildLookupIndex(lexicon->wordOwner.table);
+    BuildLookupIndex(lexicon->conventionalOwner.table);  // asked at every capitalized word
     const ConversionTable& syllableTable = lexicon->syllableOwner.table;
     const ConversionTable& englishTable = lexicon->englishOwner.table;
     const ConversionTable& alternativeTable = lexicon->alternativeOwner.table;

@@ -379,15 +379,43 @@ void ScopeConverter::ReadRun(Run& run) {
     run.firstSyllable = static_cast<std::uint32_t>(w_.syllables.size());
     run.syllableCount = 0;
     run.pinyinShaped = true;
-    // Most words of a text are one run of small ASCII letters: that is
-    // already its spelling.
-    bool plain = true;
-    for (char ch : base) plain = plain && ch >= 'a' && ch <= 'z';
+    // Most words of a text are ASCII letters, apostrophes and hyphens (the
+    // run holds these only between letters): read them byte by byte.
+    bool plain = true, simple = true;
+    for (char ch : base) {
+        plain = plain && ch >= 'a' && ch <= 'z';
+        simple = simple && (IsAsciiLetter(static_cast<unsigned char>(ch)) || ch == '\'' || ch == '-');
+    }
     if (plain) {
         w_.norm.append(base);
         AddSyllable(run, run.norm, 0, 0, 0);
         run.normLength = static_cast<std::uint32_t>(base.size());
         run.caseStyle = CaseStyle::Lower;
+        return;
+    }
+    if (simple) {
+        std::size_t start = w_.norm.size();
+        char32_t hyphen = 0;
+        std::uint32_t letters = 0, uppers = 0;
+        for (char ch : base) {
+            if (ch == '-') {
+                AddSyllable(run, start, hyphen, 0, 0);
+                w_.norm += '-';
+                start = w_.norm.size();
+                hyphen = '-';
+            } else if (ch == '\'') {
+                w_.norm += '\'';
+            } else {
+                const bool upper = ch <= 'Z';
+                if (letters++ == 0) run.caseStyle = upper ? CaseStyle::Capitalized : CaseStyle::Lower;
+                uppers += upper;
+                w_.norm += static_cast<char>(upper ? ch + 0x20 : ch);
+            }
+        }
+        AddSyllable(run, start, hyphen, 0, 0);
+        run.normLength = static_cast<std::uint32_t>(w_.norm.size() - run.norm);
+        if (letters >= 2 && uppers == letters) run.caseStyle = CaseStyle::AllCaps;
+        run.isPronounI = letters == 1 && uppers == 1 && run.syllableCount == 1 && Lower(run) == "i";
         return;
     }
     std::size_t syllableStart = w_.norm.size();
