@@ -21,8 +21,9 @@
 // Input is taken in chunks of any size; the output is the same whatever
 // the chunking, and memory stays bounded whatever the input: text is
 // decided a paragraph at a time (a paragraph ends at a blank line, or after
-// kScopeBytes at the next space), and a run of word characters longer than
-// kMaxWordBytes is not a word and passes through unchanged.
+// kScopeBytes at the next character that is no part of a word), and a run
+// of word characters longer than kMaxWordBytes is not a word and passes
+// through unchanged.
 //
 // A TextTables is immutable once loaded; any number of TextStreams on any
 // threads may share it. A TextStream belongs to one thread at a time.
