@@ -167,20 +167,19 @@ StreamResult OutputFailed(StreamResult& result) {
     return result;
 }
 
-}  // namespace
-
-StreamResult ConvertStream(const ConversionTable& table, Encoding encoding, std::istream& in,
-                           std::ostream& out, std::size_t chunkSize) {
+// Reads `in` in chunks of `chunkSize` bytes into `feed`, then calls
+// `finish`; both report malformed input through the result. The first
+// failed write to `out` stops the reading: both converters share this loop.
+template <typename Feed, typename Finish>
+StreamResult Pump(std::istream& in, std::ostream& out, std::size_t chunkSize, Feed feed, Finish finish) {
     StreamResult result;
-    Converter converter(table, encoding, out);
     std::vector<char> chunk(std::max<std::size_t>(chunkSize, 1));
     while (in) {
         in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
         const auto got = static_cast<std::size_t>(in.gcount());
         if (got == 0) break;
-        if (!converter.Feed(chunk.data(), got, result.error)) {
+        if (!feed(std::string_view(chunk.data(), got), result)) {
             result.ok = false;
-            result.errorOffset = converter.errorOffset;
             return result;
         }
         if (!out) return OutputFailed(result);
@@ -191,10 +190,28 @@ StreamResult ConvertStream(const ConversionTable& table, Encoding encoding, std:
         result.error = "read error";
         return result;
     }
-    result.ok = converter.Finish(result.error);
-    if (!result.ok) result.errorOffset = converter.errorOffset;
+    result.ok = finish(result);
     if (result.ok && !out) return OutputFailed(result);
     return result;
+}
+
+}  // namespace
+
+StreamResult ConvertStream(const ConversionTable& table, Encoding encoding, std::istream& in,
+                           std::ostream& out, std::size_t chunkSize) {
+    Converter converter(table, encoding, out);
+    return Pump(
+        in, out, chunkSize,
+        [&](std::string_view chunk, StreamResult& r) {
+            const bool ok = converter.Feed(chunk.data(), chunk.size(), r.error);
+            r.errorOffset = converter.errorOffset;
+            return ok;
+        },
+        [&](StreamResult& r) {
+            const bool ok = converter.Finish(r.error);
+            r.errorOffset = converter.errorOffset;
+            return ok;
+        });
 }
 
 StreamResult ConvertString(const ConversionTable& table, Encoding encoding, const std::string& in,
@@ -208,9 +225,7 @@ StreamResult ConvertString(const ConversionTable& table, Encoding encoding, cons
 
 StreamResult ConvertRunningStream(const TextTables& tables, const TextOptions& options, std::istream& in,
                                   std::ostream& out, std::ostream* report, std::size_t chunkSize) {
-    StreamResult result;
     TextStream stream(tables, options);
-    std::vector<char> chunk(std::max<std::size_t>(chunkSize, 1));
     std::string converted;
     std::vector<ReportRecord> records;
     std::vector<ReportRecord>* wanted = report ? &records : nullptr;
@@ -220,27 +235,20 @@ StreamResult ConvertRunningStream(const TextTables& tables, const TextOptions& o
         for (const ReportRecord& r : records) *report << FormatReportRecord(r);
         records.clear();
     };
-    while (in) {
-        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        if (got == 0) break;
-        if (!stream.Feed(std::string_view(chunk.data(), got), converted, wanted, result.error)) {
-            result.ok = false;
-            return result;
-        }
-        drain();
-        if (!out) return OutputFailed(result);
-    }
-    if (in.bad()) {
-        result.ok = false;
-        result.inputFailed = true;
-        result.error = "read error";
-        return result;
-    }
-    result.ok = stream.Finish(converted, wanted, result.error);
-    if (result.ok) drain();
-    if (result.ok && !out) return OutputFailed(result);
-    return result;
+    return Pump(
+        in, out, chunkSize,
+        [&](std::string_view chunk, StreamResult& r) {
+            const bool ok = stream.Feed(chunk, converted, wanted, r.error);
+            if (ok) drain();
+            r.errorOffset = stream.ErrorOffset();
+            return ok;
+        },
+        [&](StreamResult& r) {
+            const bool ok = stream.Finish(converted, wanted, r.error);
+            if (ok) drain();
+            r.errorOffset = stream.ErrorOffset();
+            return ok;
+        });
 }
 
 }  // namespace kesti

@@ -2,13 +2,7 @@
 # its C consumer, which finds the tables kesti's build put beside its
 # library.
 file(REMOVE_RECURSE ${WORK_DIR})
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "failed (${rc}): ${ARGN}\n${out}\n${err}")
-  endif()
-  set(last_output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/run_step.cmake)
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer/subproject -B ${WORK_DIR} -G ${GENERATOR}
     -DKESTI_SOURCE=${KESTI_SOURCE} -DKESTI_BUILD_CLI=OFF)
 run(${CMAKE_COMMAND} --build ${WORK_DIR} -j2)

@@ -62,15 +62,6 @@ o oh ah ha lo hi ho hey eh yo ya ye
 """.split())
 
 
-def pinyin_syllables(path):
-    out = set()
-    with open(path, "rb") as f:
-        for line in f.read().split(b"\r\n"):
-            if b"\t" in line:
-                out.add(line.split(b"\t")[1].decode("cp1252"))
-    return out
-
-
 def splits_into(word, syllables, least=1):
     """Whether `word` is a run of at least `least` of the given syllables."""
     counts = [0] + [None] * len(word)  # the most syllables a split of word[:i] can have
@@ -91,12 +82,13 @@ FOLD = bytes(range(256)).translate(
     bytes.maketrans(b"ABCDEFGHIJKLMNOPQRSTUVWXYZ", b"abcdefghijklmnopqrstuvwxyz"))
 
 
-def syllables(path):
+def table_column(path, column):
+    """The keys (column 0) or values (column 1) of a table file."""
     out = set()
     with open(path, "rb") as f:
         for line in f.read().split(b"\r\n"):
             if b"\t" in line:
-                out.add(line.split(b"\t")[0].decode("cp1252"))
+                out.add(line.split(b"\t")[column].decode("cp1252"))
     return out
 
 
@@ -136,8 +128,8 @@ def main():
     parser.add_argument("--syllables", default=os.path.join(HERE, "..", "data", "kestisyl.txt"))
     parser.add_argument("--words", default=os.path.join(HERE, "..", "data", "kestiwrd.txt"))
     args = parser.parse_args()
-    known = syllables(args.syllables)
-    pinyin = pinyin_syllables(args.syllables)
+    known = table_column(args.syllables, 0)
+    pinyin = table_column(args.syllables, 1)
     chinese = chinese_names(args.words)
 
     def wanted(word):
