@@ -20,6 +20,8 @@ std::int32_t SuccessValue(const char* end) {
     return low == 0 ? 1 : static_cast<std::int32_t>(low);
 }
 
+constexpr std::size_t kShortInput = 64 * 1024;
+
 // Nothing on this path allocates with operator new or throws: the tables
 // directory is built in fixed buffers and the table in malloc'ed ones.
 std::int32_t ConvertText(const char* input, char* output, const char* fileName) noexcept {
@@ -35,11 +37,16 @@ std::int32_t ConvertText(const char* input, char* output, const char* fileName) 
     path[length] = kPathSeparator;
     std::memcpy(path + length + 1, fileName, std::strlen(fileName) + 1);
 
+    // A short input needs only the records that could match in it; a long
+    // one touches nearly all of them, and is better served by the whole
+    // table and its index.
+    const std::size_t size = std::strlen(input);
     ConversionTable table;
-    if (LoadTable(path, table) != LoadStatus::Ok) return 0;
+    const LoadStatus loaded =
+        size <= kShortInput ? LoadTableForInput(path, input, size, table) : LoadTable(path, table);
+    if (loaded != LoadStatus::Ok) return 0;
 
     // The output is touched only once the table is loaded.
-    const std::size_t size = std::strlen(input);
     // Without memory for the index the search without it gives the same output.
     if (IndexPaysOff(table, size)) BuildLookupIndex(table);
     const PassProgress progress = RunConversionPass(table, input, size, true, output, SIZE_MAX);

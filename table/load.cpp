@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "platform/files.h"
 #include "table/index.h"
@@ -51,6 +54,89 @@ std::uint64_t StopsAt(const char* p) {
         stops |= ((marks >> 7) * 0x0102040810204080u >> 56) << (8 * i);
     }
     return stops;
+}
+
+// Bit i of `breaks` for a CR or LF at byte i of the 64 at a block, of `nuls`
+// for a NUL there.
+struct BlockMarks {
+    std::uint64_t breaks, nuls;
+};
+
+BlockMarks MarksAt(const char* p) {
+    std::uint64_t breaks = 0, nuls = 0;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), zero = _mm_setzero_si128();
+    __m128i anyNul = zero;
+    for (int i = 0; i < 4; ++i) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+        const auto b = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
+        breaks |= std::uint64_t{b} << (16 * i);
+        anyNul = _mm_or_si128(anyNul, _mm_cmpeq_epi8(v, zero));
+    }
+    // A NUL ends the text, so it is in one block only: placed only then.
+    if (_mm_movemask_epi8(anyNul)) {
+        for (int i = 0; i < 4; ++i) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+            nuls |= std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)))} << (16 * i);
+        }
+    }
+#else
+    for (int i = 0; i < 8; ++i) {
+        const std::uint64_t word = LoadWord(p + 8 * i);
+        const std::uint64_t b = ZeroBytes(word ^ ('\r' * kEveryByte)) | ZeroBytes(word ^ ('\n' * kEveryByte));
+        breaks |= ((b >> 7) * 0x0102040810204080u >> 56) << (8 * i);
+        nuls |= ((ZeroBytes(word) >> 7) * 0x0102040810204080u >> 56) << (8 * i);
+    }
+#endif
+    return {breaks, nuls};
+}
+
+// A key's first three bytes folded, or all of a shorter key and its tab,
+// as one number; the bytes after the tab are zero.
+std::uint32_t KeyPrefix(unsigned char first, unsigned char second, unsigned char third) {
+    return std::uint32_t{first} | std::uint32_t{second} << 8 | std::uint32_t{third} << 16;
+}
+
+// The prefix of the key at the start of `line`, as KeyPrefix makes it; its
+// four bytes are in the text or its padding. Folded four bytes at once, as
+// OrderHead folds eight, since every line of the file passes through here.
+std::uint32_t LinePrefix(const char* line) {
+    std::uint32_t word;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&word, line, 4);
+    } else {
+        word = 0;
+        for (int i = 0; i < 4; ++i) word |= std::uint32_t{static_cast<unsigned char>(line[i])} << (8 * i);
+    }
+    const std::uint32_t low7 = word & 0x7F7F7F7Fu;
+    word |= ((low7 + 0x3F3F3F3Fu) & ~(low7 + 0x25252525u) & ~word & 0x80808080u) >> 2;
+    // A tab in the second byte ends a key of one byte.
+    return word & ((word >> 8 & 0xFF) == '\t' ? 0xFFFFu : 0xFFFFFFu);
+}
+
+// The number of set bits, inline where the processor's own instruction
+// cannot be assumed (a library call otherwise).
+int CountBits(std::uint64_t x) {
+    x = x - ((x >> 1) & 0x5555555555555555u);
+    x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return static_cast<int>((x * 0x0101010101010101u) >> 56);
+}
+
+// A set of prefixes as 4,096 hashed bits: small enough to clear for every
+// call, and sparse for the prefixes of a short input.
+constexpr std::size_t kPrefixSetWords = 64;
+
+unsigned PrefixBit(std::uint32_t prefix) { return (prefix * 0x9E3779B1u) >> 20; }
+
+void AddPrefix(std::uint64_t* set, std::uint32_t prefix) {
+    const unsigned bit = PrefixBit(prefix);
+    set[bit / 64] |= std::uint64_t{1} << (bit % 64);
+}
+
+bool HasPrefix(const std::uint64_t* set, std::uint32_t prefix) {
+    const unsigned bit = PrefixBit(prefix);
+    return set[bit / 64] >> (bit % 64) & 1;
 }
 
 // A key's first eight bytes folded to lower case, the first byte most
@@ -105,6 +191,41 @@ bool SortRecords(TableRecord*& records, std::size_t count) {
     return true;
 }
 
+// Zeroes the padding and, for a text cut by the byte limit, drops the
+// unfinished last line: a truncated key or value would convert text wrongly.
+// (Before a NUL in the file nothing is cut: the text ends at the NUL anyway.)
+void EndText(char* text, std::size_t size, bool cutAtLimit) {
+    std::memset(text + size, 0, kTextPadding);
+    if (cutAtLimit && !std::memchr(text, '\0', size)) {
+        std::size_t length = size;
+        while (length > 0 && !IsBreak(text[length - 1])) --length;
+        text[length] = '\0';
+    }
+}
+
+// Sorts the records if they were not in order, and hands the text and the
+// records to `table`; both are freed if memory for the sort runs out.
+LoadStatus FinishTable(char* text, TableRecord* records, std::size_t count, std::size_t maxKey,
+                       std::size_t maxValue, bool inOrder, ConversionTable& table) {
+    records[count] = {nullptr, nullptr};
+    // Among keys equal ignoring case the file's last record sorts last.
+    if (!inOrder && !SortRecords(records, count)) {
+        std::free(records);
+        std::free(text);
+        return LoadStatus::OutOfMemory;
+    }
+    table.text = text;
+    table.records = records;
+    table.count = count;
+    table.maxKeyLength = maxKey;
+    table.maxValueLength = maxValue;
+    std::uint32_t firstByteCounts[256] = {};
+    for (std::size_t i = 0; i < count; ++i) ++firstByteCounts[FoldCase(static_cast<unsigned char>(*records[i].key))];
+    std::uint32_t sum = 0;
+    for (int c = 0; c < 256; ++c) table.firstByteEnd[c] = sum += firstByteCounts[c];
+    return LoadStatus::Ok;
+}
+
 struct FileCloser {
     std::FILE* file;
     ~FileCloser() {
@@ -154,7 +275,11 @@ LoadStatus ReadAll(std::FILE* file, std::size_t limit, char*& text, std::size_t&
 
 }  // namespace
 
-LoadStatus LoadTable(const char* path, ConversionTable& table, int* systemError) {
+namespace {
+
+// Reads the file at `path` as a table's text: at most kMaxTableBytes bytes,
+// and whether a line runs on past them.
+LoadStatus ReadTableText(const char* path, char*& text, std::size_t& size, bool& cut, int* systemError) {
     FileCloser file{std::fopen(path, "rb")};
     if (!file.file) {
         if (systemError) *systemError = errno;
@@ -162,31 +287,39 @@ LoadStatus LoadTable(const char* path, ConversionTable& table, int* systemError)
     }
     // One byte past the limit tells a line cut by the limit from a line whose
     // break is the first byte not used.
-    char* text = nullptr;
-    std::size_t size = 0;
     const LoadStatus read = ReadAll(file.file, kMaxTableBytes + 1, text, size, systemError);
     if (read != LoadStatus::Ok) return read;
-    std::fclose(file.file);
-    file.file = nullptr;
-
-    bool cut = false;
+    cut = false;
     if (size > kMaxTableBytes) {
         cut = !IsBreak(text[kMaxTableBytes]);
         size = kMaxTableBytes;
     }
+    return LoadStatus::Ok;
+}
+
+}  // namespace
+
+LoadStatus LoadTable(const char* path, ConversionTable& table, int* systemError) {
+    char* text = nullptr;
+    std::size_t size = 0;
+    bool cut = false;
+    const LoadStatus read = ReadTableText(path, text, size, cut, systemError);
+    if (read != LoadStatus::Ok) return read;
     return BuildTable(text, size, cut, table);
 }
 
+LoadStatus LoadTableForInput(const char* path, const char* input, std::size_t inputSize, ConversionTable& table,
+                             int* systemError) {
+    char* text = nullptr;
+    std::size_t size = 0;
+    bool cut = false;
+    const LoadStatus read = ReadTableText(path, text, size, cut, systemError);
+    if (read != LoadStatus::Ok) return read;
+    return BuildTableForInput(text, size, cut, input, inputSize, table);
+}
+
 LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionTable& table) {
-    std::memset(text + size, 0, kTextPadding);
-    if (cutAtLimit && !std::memchr(text, '\0', size)) {
-        // Drop the unfinished last line: a truncated key or value would
-        // convert text wrongly. (Before a NUL in the file nothing is cut:
-        // the text ends at the NUL anyway.)
-        std::size_t length = size;
-        while (length > 0 && !IsBreak(text[length - 1])) --length;
-        text[length] = '\0';
-    }
+    EndText(text, size, cutAtLimit);
 
     // The records array starts from a guess at the line count and doubles
     // as needed, so that a small table never pays for a large array.
@@ -211,7 +344,6 @@ LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionT
     // are made, and the check ends at the first pair out of order.
     bool inOrder = true;
     std::uint64_t previousHead = 0;  // the last record's key's first eight bytes, folded
-    std::uint32_t firstByteCounts[256] = {};
     char* end = nullptr;
     bool done = false;
     for (char* block = text; !done; block += 64) {
@@ -255,7 +387,6 @@ LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionT
                         previousHead = head;
                     }
                     records[count++] = {lineStart, p + 1};
-                    ++firstByteCounts[FoldCase(static_cast<unsigned char>(*lineStart))];
                     if (static_cast<std::size_t>(p - lineStart) > maxKey) maxKey = p - lineStart;
                     valueStart = p + 1;
                     state = InValue;
@@ -276,23 +407,125 @@ LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionT
         }
     }
     if (state == InValue && static_cast<std::size_t>(end - valueStart) > maxValue) maxValue = end - valueStart;
-    records[count] = {nullptr, nullptr};
+    return FinishTable(text, records, count, maxKey, maxValue, inOrder, table);
+}
 
-    // Among keys equal ignoring case the file's last record sorts last.
-    if (!inOrder && !SortRecords(records, count)) {
-        std::free(records);
+LoadStatus BuildTableForInput(char* text, std::size_t size, bool cutAtLimit, const char* input,
+                              std::size_t inputSize, ConversionTable& table) {
+    // Past this size a file could hold as many records as the record array:
+    // which ones it keeps then depends on every line before them.
+    if (size >= 2 * kMaxRecords - 1) return BuildTable(text, size, cutAtLimit, table);
+    EndText(text, size, cutAtLimit);
+
+    // A key matches only at a letter of the input and agrees with the input
+    // over its first three bytes, folded, or over all of a shorter key,
+    // whose tab then stands in for the next byte. Those prefixes of the
+    // input go into a small hashed set; a line whose prefix is not in it
+    // is passed over (one that is in it by a collision costs a split only).
+    // firstWanted says the same of the first byte alone, in either case,
+    // and settles most lines at the cost of one load.
+    std::uint64_t wanted[kPrefixSetWords] = {};
+    bool firstWanted[256] = {};
+    for (std::size_t i = 0; i < inputSize; ++i) {
+        if (!IsLetter(static_cast<unsigned char>(input[i]))) continue;
+        const unsigned char first = FoldCase(static_cast<unsigned char>(input[i]));
+        firstWanted[first] = firstWanted[first - 0x20] = true;
+        const unsigned char second = i + 1 < inputSize ? FoldCase(static_cast<unsigned char>(input[i + 1])) : 0;
+        const unsigned char third = i + 2 < inputSize ? FoldCase(static_cast<unsigned char>(input[i + 2])) : 0;
+        AddPrefix(wanted, KeyPrefix(first, '\t', 0));
+        if (i + 1 < inputSize) AddPrefix(wanted, KeyPrefix(first, second, '\t'));
+        if (i + 2 < inputSize) AddPrefix(wanted, KeyPrefix(first, second, third));
+    }
+
+    // The lines worth reading begin after a break (or at the start) and
+    // before the first NUL. Their starts are gathered first, in the records'
+    // key fields, since splitting writes NULs over breaks the scan still needs.
+    //
+    // The scan writes each block's line starts to a batch without a branch
+    // per line (eight slots always, more when the block holds more), and
+    // the filter that follows keeps the wanted ones with a branch that is
+    // rarely taken. A branch per line would be mispredicted at every
+    // block's end, and keeping lines without branches would chain every
+    // line's loads to the one before.
+    constexpr std::size_t kBatch = 1024;
+    std::uint32_t batch[kBatch + 64];
+    std::size_t capacity = 0, count = 0;
+    TableRecord* records = nullptr;
+    std::uint64_t carry = 1;  // the text's first byte begins a line
+    for (char *block = text, *batchBase = text;; batchBase = block) {
+        std::size_t gathered = 0;
+        bool ended = false;
+        for (; gathered < kBatch && !ended; block += 64) {
+            const BlockMarks marks = MarksAt(block);
+            std::uint64_t starts = ~marks.breaks & (marks.breaks << 1 | carry);
+            carry = marks.breaks >> 63;
+            if (marks.nuls) {
+                starts &= (marks.nuls & (0 - marks.nuls)) - 1;
+                ended = true;
+            }
+            const auto offset = static_cast<std::uint32_t>(block - batchBase);
+            const int lines = CountBits(starts);
+            std::uint32_t* const out = batch + gathered;
+            for (int i = 0; i < 8; ++i) {
+                out[i] = offset + static_cast<std::uint32_t>(std::countr_zero(starts));
+                starts &= starts - 1;
+            }
+            for (int i = 8; i < lines; ++i) {
+                out[i] = offset + static_cast<std::uint32_t>(std::countr_zero(starts));
+                starts &= starts - 1;
+            }
+            gathered += static_cast<std::size_t>(lines);
+        }
+        for (std::size_t i = 0; i < gathered; ++i) {
+            char* const line = batchBase + batch[i];
+            if (!firstWanted[static_cast<unsigned char>(line[0])] || !HasPrefix(wanted, LinePrefix(line))) continue;
+            if (count == capacity) {
+                capacity = 2 * capacity + 64;
+                auto* bigger = static_cast<TableRecord*>(std::realloc(records, (capacity + 1) * sizeof(TableRecord)));
+                if (!bigger) {
+                    std::free(records);
+                    std::free(text);
+                    return LoadStatus::OutOfMemory;
+                }
+                records = bigger;
+            }
+            records[count++].key = line;
+        }
+        if (ended) break;
+    }
+    if (!records && !(records = static_cast<TableRecord*>(std::malloc(sizeof(TableRecord))))) {
         std::free(text);
         return LoadStatus::OutOfMemory;
     }
 
-    table.text = text;
-    table.records = records;
-    table.count = count;
-    table.maxKeyLength = maxKey;
-    table.maxValueLength = maxValue;
-    std::uint32_t sum = 0;
-    for (int c = 0; c < 256; ++c) table.firstByteEnd[c] = sum += firstByteCounts[c];
-    return LoadStatus::Ok;
+    // Each gathered line split as the full split does: the key ends at the
+    // first tab, the value at the next tab, break or NUL; a line without a
+    // tab yields nothing.
+    std::size_t kept = 0, maxKey = 0, maxValue = 0;
+    bool inOrder = true;
+    std::uint64_t previousHead = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        char* const key = const_cast<char*>(records[i].key);
+        char* tab = key;
+        while (*tab != '\t' && *tab != '\0' && !IsBreak(*tab)) ++tab;
+        if (*tab != '\t') continue;
+        char* value = tab + 1;
+        char* valueEnd = value;
+        while (*valueEnd != '\t' && *valueEnd != '\0' && !IsBreak(*valueEnd)) ++valueEnd;
+        *tab = '\0';
+        *valueEnd = '\0';
+        maxKey = std::max<std::size_t>(maxKey, tab - key);
+        maxValue = std::max<std::size_t>(maxValue, valueEnd - value);
+        if (inOrder) {
+            const std::uint64_t head = OrderHead(key);
+            if (kept > 0 && (head < previousHead || (head == previousHead && (head & 0xFF) &&
+                                                     CompareIgnoreCase(records[kept - 1].key + 8, key + 8) > 0)))
+                inOrder = false;
+            previousHead = head;
+        }
+        records[kept++] = {key, value};
+    }
+    return FinishTable(text, records, kept, maxKey, maxValue, inOrder, table);
 }
 
 void ReleaseTable(ConversionTable& table) {

@@ -66,6 +66,18 @@ inline constexpr std::size_t kTextPadding = 64;
 // `cutAtLimit` says the bytes end inside a line that continues past them.
 LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionTable& table);
 
+// The same as LoadTable and BuildTable for converting `input` alone: of
+// the records, only those whose key begins with a letter and whose first
+// three bytes (folded; a shorter key whole) occur in `input` are made, with
+// now and then one more. The others could never match there, so a conversion of `input` gives the same
+// bytes with this table as with the whole one, and for a short input it
+// costs little more than reading the file. The table is good for nothing
+// else: its counts, longest key and longest value describe the records made.
+LoadStatus LoadTableForInput(const char* path, const char* input, std::size_t inputSize, ConversionTable& table,
+                             int* systemError = nullptr);
+LoadStatus BuildTableForInput(char* text, std::size_t size, bool cutAtLimit, const char* input,
+                              std::size_t inputSize, ConversionTable& table);
+
 // Frees the text buffer, the record array and the index; the table is empty
 // afterwards.
 void ReleaseTable(ConversionTable& table);

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -116,6 +118,97 @@ TEST(Differential, SortAgreesWithAStableSortOnLongSharedPrefixes) {
             ASSERT_EQ(real.table.records[i].value, naive[i].value) << "round " << round << " record " << i;
         }
     }
+}
+
+// A table made for one input holds only the records that input can match;
+// converting that input with it must give what the whole table gives.
+struct TableForInput {
+    TableOwner owner;
+    LoadStatus status;
+    TableForInput(std::string_view bytes, const std::string& input, bool cutAtLimit = false) {
+        char* text = static_cast<char*>(std::malloc(bytes.size() + kTextPadding));
+        std::memcpy(text, bytes.data(), bytes.size());
+        status = BuildTableForInput(text, bytes.size(), cutAtLimit, input.data(), input.size(), owner.table);
+    }
+};
+
+// Inputs whose letters touch one first byte, several, or all of the
+// table's; tables sorted, sorted except within one first byte, or in no
+// order; equal keys in several cases on both sides of a line cut by the
+// byte limit.
+TEST(Differential, TableForOneInputConvertsItAsTheWholeTableDoes) {
+    std::mt19937 rng(1207);
+    const std::string letters = "aAbBcCdD";
+    const char* breaks[] = {"\r\n", "\n", "\r", "\n\r", "\r\r"};
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<std::string> lines;
+        const int count = 1 + static_cast<int>(rng() % 30);
+        for (int l = 0; l < count; ++l) {
+            std::string key = Random(rng, "aAbBcCdD'-\xFC ", 4);
+            if (rng() % 10 == 0 && !lines.empty()) key = lines[rng() % lines.size()].substr(0, lines[0].find('\t'));
+            if (rng() % 3 == 0 && !key.empty()) key[0] = letters[rng() % letters.size()];
+            lines.push_back(key + (rng() % 12 ? "\t" : "") + Random(rng, "xyzXYZ", 3) +
+                            (rng() % 16 ? "" : "\tnot the value"));
+        }
+        const int order = static_cast<int>(rng() % 3);
+        auto byKey = [](const std::string& a, const std::string& b) {
+            return CompareIgnoreCase(a.substr(0, a.find('\t')).c_str(), b.substr(0, b.find('\t')).c_str()) < 0;
+        };
+        if (order > 0) std::stable_sort(lines.begin(), lines.end(), byKey);
+        if (order == 1) {
+            // Out of order only among the keys of one first byte.
+            const char first = static_cast<char>(FoldCase(static_cast<unsigned char>(letters[rng() % letters.size()])));
+            std::vector<std::size_t> same;
+            for (std::size_t i = 0; i < lines.size(); ++i)
+                if (!lines[i].empty() && FoldCase(static_cast<unsigned char>(lines[i][0])) == first) same.push_back(i);
+            if (same.size() >= 2) std::swap(lines[same.front()], lines[same.back()]);
+        }
+        std::string file;
+        for (const std::string& line : lines) file += line + breaks[rng() % std::size(breaks)];
+        if (rng() % 40 == 0) file.insert(rng() % (file.size() + 1), 1, '\0');
+        // Now and then the file runs on past its bytes: the last line is cut.
+        const bool cut = rng() % 6 == 0;
+        if (cut) file.resize(file.size() - rng() % std::min<std::size_t>(file.size(), 6));
+
+        std::string whole = file;
+        if (cut) whole.resize(whole.find_last_of("\r\n") == std::string::npos ? 0 : whole.find_last_of("\r\n") + 1);
+        const std::vector<NaiveRecord> naive = NaiveSplit(whole);
+        for (int k = 0; k < 6; ++k) {
+            // One first byte, two, or any.
+            const std::string alphabet = k < 2 ? std::string(1, letters[rng() % letters.size()]) + "' -."
+                                       : k < 4 ? std::string(letters, 0, 4) + "'\xFC -"
+                                               : letters + "'-\xFC .\t";
+            const std::string input = Random(rng, alphabet, 16);
+            TableForInput chosen(file, input, cut);
+            ASSERT_EQ(chosen.status, LoadStatus::Ok);
+            ASSERT_LE(chosen.owner.table.count, naive.size());
+            ASSERT_EQ(test::Convert(chosen.owner.table, input), NaiveConvert(naive, input))
+                << "round " << round << "\ntable:\n" << file << "\ninput: " << input;
+        }
+    }
+}
+
+// The record array holds 499,999 records; a file of 1,000,000 bytes can
+// hold one more, an empty record per two bytes. Which record is the one too
+// many depends on every line before it, for the table made for one input as
+// for the whole table.
+TEST(Differential, TableForOneInputKeepsTheRecordLimit) {
+    std::string filler;
+    for (std::size_t i = 0; i + 1 < kMaxRecords; ++i) filler += "\t\n";
+    // Record 499,999 is kept, record 500,000 is not.
+    const std::string lastKept = filler + "b\t\n" + "a\t\n";
+    const std::string input = "a b";
+    test::TestTable whole(lastKept);
+    TableForInput chosen(lastKept, input);
+    ASSERT_EQ(whole.status, LoadStatus::Ok);
+    ASSERT_EQ(chosen.status, LoadStatus::Ok);
+    EXPECT_EQ(test::Convert(whole.table, input), "a ");
+    EXPECT_EQ(test::Convert(chosen.owner.table, input), "a ");
+    // With the record limit beyond the input's letters, both are kept.
+    const std::string bothKept = "a\tA\n" + filler.substr(4) + "b\t\n";
+    TableForInput early(bothKept, input);
+    ASSERT_EQ(early.status, LoadStatus::Ok);
+    EXPECT_EQ(test::Convert(early.owner.table, input), "A ");
 }
 
 }  // namespace
