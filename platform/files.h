@@ -1,5 +1,5 @@
-// What the library asks the operating system about a table file: its size
-// before it is read. Nothing here reads or writes file contents.
+// Reading a table file: what the library asks of the operating system.
+// Nothing here writes files.
 #pragma once
 
 #include <cstddef>
@@ -7,8 +7,32 @@
 
 namespace kesti {
 
-// The size of the regular file open as `file`. False for a pipe, a device
-// or anything else whose size says nothing about what reading will give.
-bool RegularFileSize(std::FILE* file, std::size_t& size) noexcept;
+// A file open for reading, closed with the object. On POSIX systems it is a
+// descriptor read with read(2), which spares the calls and the buffer of
+// stdio; elsewhere a stdio stream without a buffer of its own.
+class InputFile {
+public:
+    explicit InputFile(const char* path) noexcept;
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    // False when the file could not be opened; errno says why.
+    bool IsOpen() const noexcept;
+    // The size of a regular file. False for a pipe, a device or anything
+    // else whose size says nothing about what reading will give.
+    bool RegularSize(std::size_t& size) const noexcept;
+    // Reads up to `capacity` bytes: the count, 0 at the end of the file, or
+    // -1 with errno set on an error. Fewer bytes than asked from a regular
+    // file mean its end was reached.
+    std::ptrdiff_t Read(char* buffer, std::size_t capacity) noexcept;
+
+private:
+#ifdef _WIN32
+    std::FILE* file_ = nullptr;
+#else
+    int descriptor_ = -1;
+#endif
+};
 
 }  // namespace kesti

@@ -57,8 +57,9 @@ enum class LoadStatus {
 LoadStatus LoadTable(const char* path, ConversionTable& table, int* systemError = nullptr);
 
 // Bytes a table's text buffer holds past its data: the NUL that ends the
-// data, and room for the splitter to read the end of the text a block at a time.
-inline constexpr std::size_t kTextPadding = 64;
+// data, and room for the splitter to read the end of the text a block of 64
+// at a time, and one byte past a block.
+inline constexpr std::size_t kTextPadding = 128;
 
 // Splits `size` bytes already in `text` and sorts the records: the part of
 // LoadTable after the read. `text` must come from std::malloc with room for
@@ -75,8 +76,11 @@ LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionT
 // else: its counts, longest key and longest value describe the records made.
 LoadStatus LoadTableForInput(const char* path, const char* input, std::size_t inputSize, ConversionTable& table,
                              int* systemError = nullptr);
+// `scan` chooses how lines are found: the fastest way this processor
+// offers, or the way every processor has (for tests of that way).
+enum class TableScan { Best, Portable };
 LoadStatus BuildTableForInput(char* text, std::size_t size, bool cutAtLimit, const char* input,
-                              std::size_t inputSize, ConversionTable& table);
+                              std::size_t inputSize, ConversionTable& table, TableScan scan = TableScan::Best);
 
 // Frees the text buffer, the record array and the index; the table is empty
 // afterwards.
