@@ -92,7 +92,8 @@ def main():
         "10 MB text is generated Wade-Giles as catalogues hold it: hyphenated and "
         "capitalized names, aspirated syllables, ü as 0xFC, commas, and one English "
         "word in three. Latency and throughput go through the exported functions, "
-        "table load included; the sweep runs the conversion pass alone on a table "
+        "table load included (an input of up to 64 KiB gets records only for the keys "
+        "its letters can begin, a longer one the whole table and its index); the sweep runs the conversion pass alone on a table "
         "loaded and indexed once, each iteration on a different slice of the text. "
         "The text mode converts the same 10 MB as the `kesti` command does a file: "
         "its five tables loaded, the bytes decoded from Windows-1252, converted "
@@ -115,22 +116,22 @@ def main():
     syl_call, syl_floor = m["BM_CallSyllable"]["ns"], m["BM_ReadSyllableTable"]["ns"]
     r = syl_call / syl_floor
     row("`ConvertWGToPinyin`, 20-byte input, per call", duration(syl_call),
-        f"open, read whole, close `kestisyl.txt`: {duration(syl_floor)}", f"{r:.2f}×", "≤ 3×", r <= 3)
+        f"open, read whole, close `kestisyl.txt`: {duration(syl_floor)}", f"{r:.2f}×", "≤ 2×", r <= 2)
     word_call, word_floor = m["BM_CallWord"]["ns"], m["BM_ReadWordTable"]["ns"]
     r = word_call / word_floor
     row("`ConvertWGToPinyinWord`, 20-byte input, per call", duration(word_call),
-        f"open, read whole, close `kestiwrd.txt`: {duration(word_floor)}", f"{r:.1f}×", "≤ 40×", r <= 40)
+        f"open, read whole, close `kestiwrd.txt`: {duration(word_floor)}", f"{r:.1f}×", "≤ 5×", r <= 5)
     shuffled = m["BM_CallSyllableShuffled"]["ns"]
     r = shuffled / syl_floor
     row("`ConvertWGToPinyin` with the syllable table's lines shuffled (sorted on load)", duration(shuffled),
-        f"the same floor: {duration(syl_floor)}", f"{r:.2f}×", "(none)", True)
+        f"the same floor: {duration(syl_floor)}", f"{r:.2f}×", "≤ 4×", r <= 4)
     copy, syl, word = m["BM_ByteCopy10MB"]["mbps"], m["BM_Syllable10MB"]["mbps"], m["BM_Word10MB"]["mbps"]
     r = syl / copy
     row("10 MB with the syllable table", f"{syl:.1f} MB/s", f"byte-copy loop: {copy:.0f} MB/s",
-        f"{100 * r:.1f}%", "≥ 3%", r >= 0.03)
+        f"{100 * r:.1f}%", "≥ 6%", r >= 0.06)
     r = word / syl
     row("10 MB with the word table", f"{word:.1f} MB/s", f"syllable table: {syl:.1f} MB/s",
-        f"{100 * r:.0f}%", "≥ 25%", r >= 0.25)
+        f"{100 * r:.0f}%", "≥ 75%", r >= 0.75)
     text = m["BM_Text10MB"]["mbps"]
     r = text / word
     row("10 MB in the text mode (five tables loaded, Windows-1252 in and out)", f"{text:.1f} MB/s",
