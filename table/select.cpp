@@ -258,7 +258,7 @@ bool WideScanAvailable() {
 }  // namespace
 
 LoadStatus BuildTableForInput(char* text, std::size_t size, bool cutAtLimit, const char* input,
-                              std::size_t inputSize, ConversionTable& table, TableScan scan) {
+                              std::size_t inputSize, ConversionTable& table, [[maybe_unused]] TableScan scan) {
     // Past this size a file could hold as many records as the record array:
     // which ones it keeps then depends on every line before them.
     if (size >= 2 * kMaxRecords - 1) return BuildTable(text, size, cutAtLimit, table);

@@ -1,0 +1,312 @@
+// The page: reads the text and the options, hands them to the worker, and
+// shows the result with every converted word marked and explained.
+"use strict";
+
+const OPTIONS = {
+  hyphens: ["join", "keep"],
+  tones: ["marks", "numbers", "none"],
+  english: ["guard", "convert"],
+  conventional: ["leave", "convert"],
+};
+// The report's decisions, as kesti.h numbers them.
+const WORD_TABLE = 0, SYLLABLES = 1, ESTABLISHED = 5;
+const REPORT_HEADER = "line\tcolumn\toriginal\tresult\tdecision\tambiguous\talternatives\n";
+const DEBOUNCE_MS = 250;
+
+const $ = (id) => document.getElementById(id);
+const input = $("input"), output = $("output"), status = $("status"), tip = $("tip");
+const worker = new Worker("worker.js");
+
+let nextId = 0;
+let pending = 0;       // the request whose answer is awaited
+let result = null;     // {text, records, milliseconds} of the text shown
+let sourceName = "";   // the file the text came from, for the download's name
+let timer = 0;
+
+// --- Options, kept in the URL so that a setting can be shared -------------
+
+function readOptionsFromUrl() {
+  const params = new URLSearchParams(location.search);
+  for (const [name, values] of Object.entries(OPTIONS)) {
+    const value = params.get(name);
+    if (values.includes(value)) $(name).value = value;
+  }
+  $("show-left").checked = params.get("show") === "left";
+  document.body.classList.toggle("show-left", $("show-left").checked);
+}
+
+function options() {
+  const chosen = {};
+  for (const name of Object.keys(OPTIONS)) chosen[name] = $(name).value;
+  return chosen;
+}
+
+function writeOptionsToUrl() {
+  const params = new URLSearchParams();
+  for (const [name, values] of Object.entries(OPTIONS)) {
+    if ($(name).value !== values[0]) params.set(name, $(name).value);
+  }
+  if ($("show-left").checked) params.set("show", "left");
+  const query = params.toString();
+  history.replaceState(null, "", query ? "?" + query : location.pathname);
+}
+
+// --- Converting -------------------------------------------------------------
+
+function setStatus(message, isError = false) {
+  status.textContent = message;
+  status.classList.toggle("error", isError);
+}
+
+function convertNow() {
+  clearTimeout(timer);
+  pending = ++nextId;
+  document.body.dataset.state = "converting";
+  worker.postMessage({id: pending, text: input.value, options: options()});
+}
+
+function convertSoon() {
+  clearTimeout(timer);
+  timer = setTimeout(convertNow, DEBOUNCE_MS);
+}
+
+worker.onmessage = (event) => {
+  const message = event.data;
+  if (message.type === "ready") {
+    if (document.body.dataset.state === "loading") document.body.dataset.state = "ready";
+    if (input.value) convertNow();
+    return;
+  }
+  if (message.id !== pending) return;  // an answer to text since replaced
+  if (message.type === "progress") {
+    setStatus(`Converting… ${Math.round(100 * message.done)}%`);
+  } else if (message.type === "error") {
+    document.body.dataset.state = "error";
+    setStatus(`The converter failed: ${message.message}`, true);
+  } else if (message.type === "result") {
+    result = {source: input.value, text: message.text, records: message.records, milliseconds: message.milliseconds};
+    render();
+    const converted = result.records.filter(isConverted).length;
+    setStatus(`${converted} ${converted === 1 ? "word" : "words"} converted, ` +
+              `${result.records.length - converted} left as they were.`);
+    document.body.dataset.state = "done";
+    document.body.dataset.result = String(message.id);
+  }
+};
+worker.onerror = (event) => {
+  document.body.dataset.state = "error";
+  setStatus(`The converter could not start: ${event.message || "unknown error"}`, true);
+};
+
+function isConverted(record) {
+  const decision = record[4];
+  return decision === WORD_TABLE || decision === SYLLABLES || (decision === ESTABLISHED && record[3] !== record[2]);
+}
+
+// --- Showing the result ----------------------------------------------------
+
+// Where each record's original stands in the source, in UTF-16 units: its
+// line (lines end at LF, CR or CR LF) and its column in characters.
+function offsetsOf(source, records) {
+  const lineStarts = [0];
+  for (const match of source.matchAll(/\r\n|\n|\r/g)) lineStarts.push(match.index + match[0].length);
+  return records.map(([line, column]) => {
+    let at = lineStarts[line - 1];
+    if (at === undefined) return -1;
+    for (let c = 1; c < column && at < source.length; ++c) at += source.codePointAt(at) > 0xFFFF ? 2 : 1;
+    return at;
+  });
+}
+
+// The output as pieces of plain text and marked words, rebuilt from the
+// source and the records; null when they do not give back the converter's
+// output exactly (then the output is shown without marks).
+function segments(source, text, records) {
+  const offsets = offsetsOf(source, records);
+  const parts = [];
+  let at = 0, rebuilt = "";
+  for (let i = 0; i < records.length; ++i) {
+    const [, , original, converted] = records[i];
+    const start = offsets[i];
+    if (start < at || source.substr(start, original.length) !== original) return null;
+    const between = source.slice(at, start);
+    parts.push(between, i);
+    rebuilt += between + converted;
+    at = start + original.length;
+  }
+  parts.push(source.slice(at));
+  rebuilt += source.slice(at);
+  return rebuilt === text ? parts : null;
+}
+
+function explain(record) {
+  const [, , original, converted, decision, reason, ambiguous, alternatives] = record;
+  let text = isConverted(record) ? `${original} → ${converted}: ${reason}` : `${original}: ${reason}`;
+  if (decision === ESTABLISHED && !isConverted(record) && alternatives) text += ` (Pinyin: ${alternatives})`;
+  else if (alternatives) text += `. Other readings: ${alternatives}`;
+  if (ambiguous) text += ". Could be read as English too";
+  return text + ".";
+}
+
+function render() {
+  output.textContent = "";
+  const {source, text, records} = result;
+  const parts = segments(source, text, records);
+  if (!parts) {
+    output.textContent = text;
+    return;
+  }
+  const fragment = document.createDocumentFragment();
+  let plain = "";
+  for (const part of parts) {
+    if (typeof part === "string") {
+      plain += part;
+      continue;
+    }
+    if (plain) fragment.append(plain);
+    plain = "";
+    const record = records[part];
+    const word = document.createElement(isConverted(record) ? "mark" : "span");
+    word.className = isConverted(record) ? "converted" : "left";
+    word.textContent = record[3];
+    word.dataset.record = String(part);
+    word.setAttribute("aria-describedby", "tip");
+    if (isConverted(record) || document.body.classList.contains("show-left")) word.tabIndex = 0;
+    fragment.append(word);
+  }
+  if (plain) fragment.append(plain);
+  output.append(fragment);
+}
+
+function showTip(word) {
+  const record = result && result.records[Number(word.dataset.record)];
+  if (!record) return;
+  tip.textContent = explain(record);
+  tip.hidden = false;
+  const box = word.getBoundingClientRect();
+  const left = Math.min(window.scrollX + box.left, window.scrollX + document.documentElement.clientWidth - tip.offsetWidth - 8);
+  tip.style.left = `${Math.max(window.scrollX + 4, left)}px`;
+  tip.style.top = `${window.scrollY + box.bottom + 6}px`;
+}
+
+function hideTip() { tip.hidden = true; }
+
+const wordAt = (target) => target.closest && target.closest("[data-record]");
+output.addEventListener("mouseover", (event) => { const w = wordAt(event.target); if (w) showTip(w); });
+output.addEventListener("mouseout", (event) => { if (wordAt(event.target)) hideTip(); });
+output.addEventListener("focusin", (event) => { const w = wordAt(event.target); if (w) showTip(w); });
+output.addEventListener("focusout", hideTip);
+document.addEventListener("keydown", (event) => { if (event.key === "Escape") hideTip(); });
+output.addEventListener("scroll", hideTip);
+
+// --- Files -------------------------------------------------------------------
+
+// The offset of the first byte that is not well-formed UTF-8, or -1.
+function malformedAt(bytes) {
+  for (let i = 0; i < bytes.length;) {
+    const b = bytes[i];
+    let need = 0, min = 0;
+    if (b < 0x80) { ++i; continue; }
+    if (b >= 0xC2 && b <= 0xDF) { need = 1; min = 0x80; }
+    else if (b >= 0xE0 && b <= 0xEF) { need = 2; min = 0x800; }
+    else if (b >= 0xF0 && b <= 0xF4) { need = 3; min = 0x10000; }
+    else return i;
+    let cp = b & (0x3F >> need);
+    for (let k = 1; k <= need; ++k) {
+      const c = bytes[i + k];
+      if (c === undefined || (c & 0xC0) !== 0x80) return i;
+      cp = (cp << 6) | (c & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return i;
+    i += need + 1;
+  }
+  return -1;
+}
+
+async function openFile(file) {
+  const bytes = new Uint8Array(await file.arrayBuffer());
+  if (bytes.includes(0)) {
+    setStatus(`“${file.name}” looks like a binary file, not text: it holds NUL bytes. Nothing was converted; ` +
+              "open a plain text file saved as UTF-8.", true);
+    return;
+  }
+  const bad = malformedAt(bytes);
+  if (bad >= 0) {
+    setStatus(`“${file.name}” is not UTF-8 text: the byte at offset ${bad} is not valid UTF-8. Nothing was ` +
+              "converted; save the file as UTF-8 and open it again.", true);
+    return;
+  }
+  sourceName = file.name.replace(/\.[^.]*$/, "");
+  input.value = new TextDecoder("utf-8", {ignoreBOM: true}).decode(bytes);
+  setStatus(`Opened “${file.name}”.`);
+  convertNow();
+}
+
+$("file").addEventListener("change", (event) => {
+  const [file] = event.target.files;
+  if (file) openFile(file);
+  event.target.value = "";
+});
+input.addEventListener("dragover", (event) => { event.preventDefault(); input.classList.add("dragging"); });
+input.addEventListener("dragleave", () => input.classList.remove("dragging"));
+input.addEventListener("drop", (event) => {
+  input.classList.remove("dragging");
+  const [file] = event.dataTransfer.files;
+  if (!file) return;
+  event.preventDefault();
+  openFile(file);
+});
+
+// --- Copy and download -------------------------------------------------------
+
+function reportTsv() {
+  const field = (value) => value.replace(/[\\\t\n\r]/g, (c) => ({"\\": "\\\\", "\t": "\\t", "\n": "\\n", "\r": "\\r"})[c]);
+  let tsv = REPORT_HEADER;
+  for (const [line, column, original, converted, , reason, ambiguous, alternatives] of result ? result.records : []) {
+    tsv += `${line}\t${column}\t${field(original)}\t${field(converted)}\t${reason}\t${ambiguous ? "yes" : "no"}\t` +
+           `${field(alternatives)}\n`;
+  }
+  return tsv;
+}
+
+function download(name, text, type) {
+  const link = document.createElement("a");
+  link.href = URL.createObjectURL(new Blob([text], {type}));
+  link.download = name;
+  document.body.append(link);
+  link.click();
+  link.remove();
+  setTimeout(() => URL.revokeObjectURL(link.href), 1000);
+}
+
+$("copy").addEventListener("click", async () => {
+  const text = result ? result.text : "";
+  try {
+    await navigator.clipboard.writeText(text);
+  } catch {
+    const scratch = document.createElement("textarea");
+    scratch.value = text;
+    document.body.append(scratch);
+    scratch.select();
+    document.execCommand("copy");
+    scratch.remove();
+  }
+  setStatus("The converted text was copied.");
+});
+$("download").addEventListener("click", () =>
+  download(`${sourceName || "kesti"}.pinyin.txt`, result ? result.text : "", "text/plain;charset=utf-8"));
+$("download-report").addEventListener("click", () =>
+  download(`${sourceName || "kesti"}.report.tsv`, reportTsv(), "text/tab-separated-values;charset=utf-8"));
+
+// --- Wiring ------------------------------------------------------------------
+
+for (const name of Object.keys(OPTIONS)) {
+  $(name).addEventListener("change", () => { writeOptionsToUrl(); convertNow(); });
+}
+$("show-left").addEventListener("change", () => {
+  document.body.classList.toggle("show-left", $("show-left").checked);
+  writeOptionsToUrl();
+  if (result) render();
+});
+input.addEventListener("input", () => { sourceName = ""; convertSoon(); });
+readOptionsFromUrl();
