@@ -3,7 +3,8 @@
 # times (default 10) in one process, and writes bench/RESULTS.md with the
 # medians and each figure's ratio to the baseline measured beside it; then
 # installs the Python package into a virtual environment and adds its
-# figures on catalogue strings (bench/python_bench.py).
+# figures on catalogue strings (bench/python_bench.py), and builds the page
+# and adds its figures in headless Chromium (web/tests/measure.py).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # RESULTS.md names the commit it was measured on: measure a clean tree of it.
@@ -16,7 +17,7 @@ bash scripts/install-deps.sh
 build=${KESTI_BENCH_DIR:-build-bench}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKESTI_BUILD_BENCH=ON \
   -DKESTI_BUILD_TESTS=OFF -DKESTI_BUILD_WINDOWS=OFF -DKESTI_BUILD_CLI=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" --target kesti_bench kesti kesti_command
+cmake --build "$build" -j"$(nproc)" --target kesti_bench kesti kesti_command kesti_tables
 "$build/bin/kesti_bench" \
   --benchmark_repetitions="${REPETITIONS:-10}" \
   --benchmark_enable_random_interleaving=true \
@@ -28,4 +29,9 @@ rm -rf "$build/venv" && /usr/bin/python3 -m venv --system-site-packages "$build/
 KESTI_BUILD_JOBS=$(nproc) "$build/venv/bin/pip" install --no-build-isolation --no-index --no-deps --quiet .
 "$build/venv/bin/python" bench/python_bench.py --library "$build/lib/libkesti.so" --command "$build/bin/kesti" \
   --tables data --repetitions "${REPETITIONS:-10}" >> bench/RESULTS.md
+# The page, built as the README builds it and measured in headless Chromium
+# beside the command.
+bash web/build.sh "$build/site"
+KESTI_COMMAND="$PWD/$build/bin/kesti" KESTI_SITE="$PWD/$build/site" \
+  /usr/bin/python3 web/tests/measure.py --repetitions "${REPETITIONS:-10}" >> bench/RESULTS.md
 echo "wrote bench/RESULTS.md"

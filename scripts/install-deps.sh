@@ -21,6 +21,8 @@ if [ "${1:-}" != "--minimal" ]; then
     valgrind                             # the memcheck run
     python3-venv python3-dev python3-setuptools python3-wheel  # the Python package,
     python3-pybind11 pybind11-dev python3-pytest               # built without a package index
+    emscripten                           # the page: the library compiled to WebAssembly
+    chromium chromium-driver python3-selenium  # the page's tests in headless Chromium
   )
 fi
 

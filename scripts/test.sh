@@ -7,19 +7,21 @@
 #   4. each libFuzzer target for KESTI_FUZZ_SECONDS (default 60) under ASan
 #      and UBSan, starting from the committed seed corpus;
 #   5. the Python package, installed with pip into a fresh virtual
-#      environment from Debian's packages alone, and its pytest suite.
+#      environment from Debian's packages alone, and its pytest suite;
+#   6. the page: the library compiled to WebAssembly, served on localhost
+#      and driven in headless Chromium, compared with the command.
 # Any failure, sanitizer report or fuzzer finding fails the run.
-# KESTI_STAGES="main python asan tsan fuzz" picks stages (default: all of them);
+# KESTI_STAGES="main python web asan tsan fuzz" picks stages (default: all of them);
 # an unknown stage name is refused. Warnings are errors in our own code.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-stages=${KESTI_STAGES:-main python asan tsan fuzz}
+stages=${KESTI_STAGES:-main python web asan tsan fuzz}
 # A run that names no known stage would test nothing and still pass.
 for name in $stages; do
   case $name in
-    main|python|asan|tsan|fuzz) ;;
-    *) echo "unknown stage '$name' in KESTI_STAGES (known: main python asan tsan fuzz)" >&2; exit 2 ;;
+    main|python|web|asan|tsan|fuzz) ;;
+    *) echo "unknown stage '$name' in KESTI_STAGES (known: main python web asan tsan fuzz)" >&2; exit 2 ;;
   esac
 done
 [ -n "${stages// /}" ] || { echo "KESTI_STAGES names no stage" >&2; exit 2; }
@@ -52,6 +54,20 @@ if wants python; then
   /usr/bin/python3 -m venv --system-site-packages "$venv"
   KESTI_BUILD_JOBS=$jobs "$venv/bin/pip" install --no-build-isolation --no-index --no-deps --quiet .
   (cd build-python && venv/bin/python -m pytest -q --import-mode=importlib ../python/tests)
+fi
+
+if wants web; then
+  stage "the page in headless Chromium"
+  # The command the page is compared with comes from the release build.
+  if [ ! -x "$build/bin/kesti" ]; then
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTI_WERROR=ON >/dev/null
+    cmake --build "$build" -j"$jobs" --target kesti_command kesti_tables
+  fi
+  rm -rf build-web/site build-web/artifacts
+  bash web/build.sh build-web/site
+  KESTI_COMMAND="$PWD/$build/bin/kesti" KESTI_SITE="$PWD/build-web/site" \
+    KESTI_WEB_ARTIFACTS="$PWD/build-web/artifacts" \
+    /usr/bin/python3 -m pytest -q -p no:cacheprovider web/tests
 fi
 
 # Sanitizer builds leave out what cannot run under them: the Windows

@@ -1,45 +1,34 @@
-// The page's side of the C interface: the few calls its worker makes, with
-// the converted text and the report handed over as one JSON document, so
-// that JavaScript reads a conversion with one string instead of a call per
-// field of every record.
+// The page's side of the C interface: the few calls its worker makes. A
+// conversion is handed over as three buffers (the text, the report in the
+// command's TSV, a decision number per record) that JavaScript reads whole,
+// instead of a call per field of every record.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
+#include <vector>
 
 #include "kesti/kesti.h"
 
 namespace {
 
-// The last conversion's JSON: kept until the next one, for the worker to read.
-std::string gResult;
+// The last conversion, kept until the next one for the worker to read.
+std::string gText;
+std::string gReport;
+std::vector<unsigned char> gDecisions;
+std::size_t gOffset = 0;
 
-// Appends `size` bytes of UTF-8 as a JSON string (a NUL among them too).
-void AppendJsonString(std::string& out, const char* text, std::size_t size) {
-    out += '"';
-    for (std::size_t i = 0; i < size; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
+// A report field as the command writes it: tabs, line breaks and
+// backslashes escaped, so that a record stays one line of the TSV.
+void AppendField(std::string& out, const char* text) {
+    for (const char* p = text; *p; ++p) {
+        switch (*p) {
+            case '\t': out += "\\t"; break;
             case '\n': out += "\\n"; break;
             case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                    out += escaped;
-                } else {
-                    out += static_cast<char>(c);
-                }
+            case '\\': out += "\\\\"; break;
+            default: out += *p;
         }
     }
-    out += '"';
 }
-
-void AppendJsonString(std::string& out, const char* text) { AppendJsonString(out, text, std::strlen(text)); }
 
 }  // namespace
 
@@ -64,65 +53,67 @@ kesti_converter* kesti_web_open(const char* tableDir, int hyphens, int tones, in
 
 void kesti_web_close(kesti_converter* converter) noexcept { kesti_close(converter); }
 
-// Converts `size` bytes of UTF-8. Returns the status; on KESTI_OK the result
-// is {"text": ..., "records": [[line, column, original, result, decision,
-// decision name, ambiguous, alternatives], ...]}, and on
-// KESTI_ERROR_INVALID_UTF8 {"offset": byte offset}; read it with
-// kesti_web_result.
-int kesti_web_convert(const kesti_converter* converter, const char* input, std::size_t size) noexcept {
+// Converts `size` bytes of UTF-8, the piece of a longer text whose first
+// line is `firstLine`. Returns the status. On KESTI_OK the converted text,
+// the report as the command writes it (without its header, lines counted
+// from firstLine) and one decision number per record can be read with the
+// functions below; on KESTI_ERROR_INVALID_UTF8 kesti_web_offset gives the
+// byte offset.
+int kesti_web_convert(const kesti_converter* converter, const char* input, std::size_t size,
+                      std::size_t firstLine) noexcept {
     try {
-        gResult.clear();
+        gText.clear();
+        gReport.clear();
+        gDecisions.clear();
+        gOffset = 0;
         std::size_t capacity = 2 * size + 64, length = 0;
-        char* output = static_cast<char*>(std::malloc(capacity + 1));
-        if (!output) return KESTI_ERROR_NO_MEMORY;
+        gText.resize(capacity);
         kesti_report* report = nullptr;
-        kesti_status status = kesti_convert(converter, input, size, output, capacity, &length, &report);
+        kesti_status status = kesti_convert(converter, input, size, gText.data(), capacity, &length, &report);
         if (status == KESTI_ERROR_OUTPUT_TOO_SMALL) {
             capacity = length;
-            char* bigger = static_cast<char*>(std::realloc(output, capacity + 1));
-            if (!bigger) {
-                std::free(output);
-                return KESTI_ERROR_NO_MEMORY;
-            }
-            output = bigger;
-            status = kesti_convert(converter, input, size, output, capacity, &length, &report);
+            gText.resize(capacity);
+            status = kesti_convert(converter, input, size, gText.data(), capacity, &length, &report);
         }
-        if (status == KESTI_ERROR_INVALID_UTF8) {
-            gResult = "{\"offset\":" + std::to_string(length) + "}";
-        } else if (status == KESTI_OK) {
-            gResult.reserve(length + length / 8 + 64);
-            gResult = "{\"text\":";
-            AppendJsonString(gResult, output, length);
-            gResult += ",\"records\":[";
-            const std::size_t records = kesti_report_size(report);
-            for (std::size_t i = 0; i < records; ++i) {
-                kesti_record r;
-                kesti_report_record(report, i, &r);
-                if (i) gResult += ',';
-                gResult += '[' + std::to_string(r.line) + ',' + std::to_string(r.column) + ',';
-                AppendJsonString(gResult, r.original);
-                gResult += ',';
-                AppendJsonString(gResult, r.result);
-                gResult += ',' + std::to_string(static_cast<int>(r.decision)) + ',';
-                AppendJsonString(gResult, r.decision_name);
-                gResult += r.ambiguous ? ",1," : ",0,";
-                AppendJsonString(gResult, r.alternatives);
-                gResult += ']';
-            }
-            gResult += "]}";
+        if (status == KESTI_ERROR_INVALID_UTF8) gOffset = length;
+        if (status != KESTI_OK) {
+            gText.clear();
+            return status;
+        }
+        gText.resize(length);
+        const std::size_t records = kesti_report_size(report);
+        gDecisions.resize(records);
+        for (std::size_t i = 0; i < records; ++i) {
+            kesti_record r;
+            kesti_report_record(report, i, &r);
+            gReport += std::to_string(firstLine - 1 + r.line) + '\t' + std::to_string(r.column) + '\t';
+            AppendField(gReport, r.original);
+            gReport += '\t';
+            AppendField(gReport, r.result);
+            gReport += '\t';
+            gReport += r.decision_name;
+            gReport += r.ambiguous ? "\tyes\t" : "\tno\t";
+            AppendField(gReport, r.alternatives);
+            gReport += '\n';
+            gDecisions[i] = static_cast<unsigned char>(r.decision);
         }
         kesti_report_free(report);
-        std::free(output);
         return status;
     } catch (...) {
-        gResult.clear();
+        gText.clear();
+        gReport.clear();
+        gDecisions.clear();
         return KESTI_ERROR_NO_MEMORY;
     }
 }
 
-const char* kesti_web_result() noexcept { return gResult.data(); }
-
-std::size_t kesti_web_result_size() noexcept { return gResult.size(); }
+const char* kesti_web_text() noexcept { return gText.data(); }
+std::size_t kesti_web_text_size() noexcept { return gText.size(); }
+const char* kesti_web_report() noexcept { return gReport.data(); }
+std::size_t kesti_web_report_size() noexcept { return gReport.size(); }
+const unsigned char* kesti_web_decisions() noexcept { return gDecisions.data(); }
+std::size_t kesti_web_decision_count() noexcept { return gDecisions.size(); }
+std::size_t kesti_web_offset() noexcept { return gOffset; }
 
 const char* kesti_web_status_message(int status) noexcept {
     return kesti_status_message(static_cast<kesti_status>(status));

@@ -21,7 +21,13 @@ let nextId = 0;
 let pending = 0;       // the request whose answer is awaited
 let result = null;     // {text, records, milliseconds} of the text shown
 let sourceName = "";   // the file the text came from, for the download's name
+// The text of the file opened, as its bytes decode: the text area shows it,
+// but would turn its CR LF and CR line breaks into LF. Dropped at the
+// first edit.
+let fileText = null;
 let timer = 0;
+let requestedAt = 0;   // when the awaited request was sent
+let workerFetched = [];  // [url, bytes] of what the worker loaded
 
 // --- Options, kept in the URL so that a setting can be shared -------------
 
@@ -61,8 +67,14 @@ function setStatus(message, isError = false) {
 function convertNow() {
   clearTimeout(timer);
   pending = ++nextId;
+  requestedAt = performance.now();
   document.body.dataset.state = "converting";
-  worker.postMessage({id: pending, text: input.value, options: options()});
+  const bytes = new TextEncoder().encode(source());
+  worker.postMessage({id: pending, bytes: bytes.buffer, options: options()}, [bytes.buffer]);
+}
+
+function source() {
+  return fileText !== null ? fileText : input.value;
 }
 
 function convertSoon() {
@@ -73,6 +85,7 @@ function convertSoon() {
 worker.onmessage = (event) => {
   const message = event.data;
   if (message.type === "ready") {
+    workerFetched = message.fetched;
     if (document.body.dataset.state === "loading") document.body.dataset.state = "ready";
     if (input.value) convertNow();
     return;
@@ -84,19 +97,46 @@ worker.onmessage = (event) => {
     document.body.dataset.state = "error";
     setStatus(`The converter failed: ${message.message}`, true);
   } else if (message.type === "result") {
-    result = {source: input.value, text: message.text, records: message.records, milliseconds: message.milliseconds};
-    render();
-    const converted = result.records.filter(isConverted).length;
-    setStatus(`${converted} ${converted === 1 ? "word" : "words"} converted, ` +
-              `${result.records.length - converted} left as they were.`);
-    document.body.dataset.state = "done";
-    document.body.dataset.result = String(message.id);
+    const roundTrip = performance.now() - requestedAt;
+    const decoder = new TextDecoder();
+    const report = decoder.decode(message.report);
+    // Times for the speed measurement: the worker's conversion, the round
+    // trip as the page sees it, and the rendering of the marked result.
+    result = {source: source(), text: decoder.decode(message.text), report,
+              records: parseReport(report, message.decisions), milliseconds: message.milliseconds,
+              roundTrip};
+    const renderStarted = performance.now();
+    render(message.id).then((finished) => {
+      if (!finished) return;
+      result.renderMilliseconds = performance.now() - renderStarted;
+      const converted = result.records.filter(isConverted).length;
+      setStatus(`${converted} ${converted === 1 ? "word" : "words"} converted, ` +
+                `${result.records.length - converted} left as they were.`);
+      document.body.dataset.state = "done";
+      document.body.dataset.result = String(message.id);
+    });
   }
 };
 worker.onerror = (event) => {
   document.body.dataset.state = "error";
   setStatus(`The converter could not start: ${event.message || "unknown error"}`, true);
 };
+
+// The records of the report's lines, each [line, column, original, result,
+// decision, reason, ambiguous, alternatives], fields unescaped.
+function parseReport(report, decisions) {
+  const unescape = (field) => field.replace(/\\[\\tnr]/g, (e) => ({"\\\\": "\\", "\\t": "\t", "\\n": "\n", "\\r": "\r"})[e]);
+  const records = [];
+  let at = 0;
+  for (let i = 0; at < report.length; ++i) {
+    const end = report.indexOf("\n", at);
+    const [line, column, original, converted, reason, ambiguous, alternatives] = report.slice(at, end).split("\t");
+    records.push([Number(line), Number(column), unescape(original), unescape(converted), decisions[i], reason,
+                  ambiguous === "yes", unescape(alternatives)]);
+    at = end + 1;
+  }
+  return records;
+}
 
 function isConverted(record) {
   const decision = record[4];
@@ -148,34 +188,47 @@ function explain(record) {
   return text + ".";
 }
 
-function render() {
-  output.textContent = "";
+// Renders the result a slice at a time, so that a long text does not hold
+// up the page; a newer result stops an older rendering (false).
+let rendering = 0;
+const RENDER_SLICE = 4000;
+
+async function render(token = ++rendering) {
+  rendering = token;
   const {source, text, records} = result;
   const parts = segments(source, text, records);
   if (!parts) {
     output.textContent = text;
-    return;
+    return true;
   }
+  output.textContent = "";
+  const focusable = document.body.classList.contains("show-left");
+  // Built detached, a slice at a time, and shown at once: the page lays
+  // the output out once instead of after every slice.
   const fragment = document.createDocumentFragment();
-  let plain = "";
-  for (const part of parts) {
-    if (typeof part === "string") {
-      plain += part;
-      continue;
+  for (let start = 0; start < parts.length; start += 2 * RENDER_SLICE) {
+    if (start > 0) {
+      await new Promise((resolve) => setTimeout(resolve, 0));
+      if (rendering !== token) return false;
     }
-    if (plain) fragment.append(plain);
-    plain = "";
-    const record = records[part];
-    const word = document.createElement(isConverted(record) ? "mark" : "span");
-    word.className = isConverted(record) ? "converted" : "left";
-    word.textContent = record[3];
-    word.dataset.record = String(part);
-    word.setAttribute("aria-describedby", "tip");
-    if (isConverted(record) || document.body.classList.contains("show-left")) word.tabIndex = 0;
-    fragment.append(word);
+    for (const part of parts.slice(start, start + 2 * RENDER_SLICE)) {
+      if (typeof part === "string") {
+        if (part) fragment.append(part);
+        continue;
+      }
+      const record = records[part];
+      const converted = isConverted(record);
+      const word = document.createElement(converted ? "mark" : "span");
+      word.className = converted ? "converted" : "left";
+      word.textContent = record[3];
+      word.dataset.record = String(part);
+      word.setAttribute("aria-describedby", "tip");
+      if (converted || focusable) word.tabIndex = 0;
+      fragment.append(word);
+    }
   }
-  if (plain) fragment.append(plain);
   output.append(fragment);
+  return true;
 }
 
 function showTip(word) {
@@ -237,9 +290,12 @@ async function openFile(file) {
     return;
   }
   sourceName = file.name.replace(/\.[^.]*$/, "");
-  input.value = new TextDecoder("utf-8", {ignoreBOM: true}).decode(bytes);
+  fileText = new TextDecoder("utf-8", {ignoreBOM: true}).decode(bytes);
   setStatus(`Opened “${file.name}”.`);
+  // The worker starts first: laying out a long text in the text area takes
+  // the page a while, which the conversion need not wait for.
   convertNow();
+  input.value = fileText;
 }
 
 $("file").addEventListener("change", (event) => {
@@ -260,13 +316,7 @@ input.addEventListener("drop", (event) => {
 // --- Copy and download -------------------------------------------------------
 
 function reportTsv() {
-  const field = (value) => value.replace(/[\\\t\n\r]/g, (c) => ({"\\": "\\\\", "\t": "\\t", "\n": "\\n", "\r": "\\r"})[c]);
-  let tsv = REPORT_HEADER;
-  for (const [line, column, original, converted, , reason, ambiguous, alternatives] of result ? result.records : []) {
-    tsv += `${line}\t${column}\t${field(original)}\t${field(converted)}\t${reason}\t${ambiguous ? "yes" : "no"}\t` +
-           `${field(alternatives)}\n`;
-  }
-  return tsv;
+  return REPORT_HEADER + (result ? result.report : "");
 }
 
 function download(name, text, type) {
@@ -308,5 +358,10 @@ $("show-left").addEventListener("change", () => {
   writeOptionsToUrl();
   if (result) render();
 });
-input.addEventListener("input", () => { sourceName = ""; convertSoon(); });
+input.addEventListener("input", () => {
+  sourceName = "";
+  fileText = null;
+  convertSoon();
+});
 readOptionsFromUrl();
+worker.postMessage({type: "prepare", options: options()});

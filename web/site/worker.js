@@ -2,10 +2,16 @@
 // library compiled to WebAssembly, its tables written into its memory file
 // system, one converter kept open per set of options.
 //
-// Messages in:  {id, text, options: {hyphens, tones, english, conventional}}
-// Messages out: {id, type: "progress", done}, {id, type: "result", text,
-//               records, milliseconds}, {id, type: "error", message}, and
-//               {type: "ready"} once the tables are loaded.
+// Messages in:  {type: "prepare", options}, to open a converter and warm it
+//               up before any text comes, and {id, bytes, options}: the
+//               text as UTF-8 (a transferred ArrayBuffer) and the options
+//               {hyphens, tones, english, conventional}.
+// Messages out: {type: "ready", fetched} once the tables are loaded;
+//               {id, type: "progress", done}; {id, type: "result", text,
+//               report, decisions, milliseconds}, the converted text and
+//               the report (the command's TSV without its header) as UTF-8
+//               ArrayBuffers and a decision number per record;
+//               {id, type: "error", message}.
 /* global importScripts, createKesti */
 "use strict";
 
@@ -23,6 +29,7 @@ const VALUES = {
 // the converter decides nothing across one, so the pieces give the text of
 // the whole, and the page hears how far it has come between them.
 const PIECE = 256 * 1024;
+const CR = 13, LF = 10;
 
 let latest = 0;  // the newest request: older ones stop at their next piece
 const ready = load();
@@ -57,66 +64,111 @@ function converterFor(kesti, options) {
   return converters.get(key);
 }
 
-// The text cut after blank lines into pieces of about PIECE characters,
-// with the number of lines before each (a line ends at LF, CR or CR LF).
-function pieces(text) {
-  const result = [];
-  let start = 0, linesBefore = 0;
-  const blank = /(\r\n|\n|\r)(\r\n|\n|\r)/g;
-  while (start < text.length) {
-    let end = text.length;
-    if (text.length - start > PIECE) {
-      blank.lastIndex = start + PIECE;
-      const match = blank.exec(text);
-      if (match) end = match.index + match[0].length;
-    }
-    const piece = text.slice(start, end);
-    result.push({piece, linesBefore});
-    linesBefore += (piece.match(/\r\n|\n|\r/g) || []).length;
-    start = end;
-  }
-  return result;
+// The length of the line break at bytes[i] (CR LF, LF or CR), or 0.
+function breakAt(bytes, i) {
+  if (bytes[i] === CR) return bytes[i + 1] === LF ? 2 : 1;
+  return bytes[i] === LF ? 1 : 0;
 }
 
-function convertPiece(kesti, converter, piece) {
-  const bytes = new TextEncoder().encode(piece);
+// Where the piece starting at `start` ends: after the first blank line
+// (a break right after a break) past PIECE bytes, or at the end.
+function pieceEnd(bytes, start) {
+  for (let i = start + PIECE; i < bytes.length; ++i) {
+    const first = breakAt(bytes, i);
+    if (!first) continue;
+    const second = breakAt(bytes, i + first);
+    if (second) return i + first + second;
+    i += first - 1;
+  }
+  return bytes.length;
+}
+
+function countLines(bytes, start, end) {
+  let lines = 0;
+  for (let i = start; i < end; ++i) {
+    if (bytes[i] === LF) ++lines;
+    else if (bytes[i] === CR) {
+      ++lines;
+      if (bytes[i + 1] === LF && i + 1 < end) ++i;
+    }
+  }
+  return lines;
+}
+
+function copyOut(kesti, at, size) {
+  return kesti.HEAPU8.slice(at, at + size);
+}
+
+function convertPiece(kesti, converter, bytes, firstLine) {
   const input = kesti._malloc(bytes.length + 1);
   kesti.HEAPU8.set(bytes, input);
-  const status = kesti._kesti_web_convert(converter, input, bytes.length);
+  const status = kesti._kesti_web_convert(converter, input, bytes.length, firstLine);
   kesti._free(input);
   if (status !== 0) throw new Error(kesti.UTF8ToString(kesti._kesti_web_status_message(status)));
-  const at = kesti._kesti_web_result(), size = kesti._kesti_web_result_size();
-  return JSON.parse(new TextDecoder().decode(kesti.HEAPU8.subarray(at, at + size)));
+  return {
+    text: copyOut(kesti, kesti._kesti_web_text(), kesti._kesti_web_text_size()),
+    report: copyOut(kesti, kesti._kesti_web_report(), kesti._kesti_web_report_size()),
+    decisions: copyOut(kesti, kesti._kesti_web_decisions(), kesti._kesti_web_decision_count()),
+  };
 }
 
-async function convert({id, text, options}) {
+function join(arrays) {
+  const whole = new Uint8Array(arrays.reduce((n, a) => n + a.length, 0));
+  let at = 0;
+  for (const a of arrays) {
+    whole.set(a, at);
+    at += a.length;
+  }
+  return whole;
+}
+
+async function convert({id, bytes, options}) {
   const started = performance.now();
   const kesti = await ready;
   const converter = converterFor(kesti, options);
-  const parts = pieces(text);
-  const out = [];
-  const records = [];
-  for (let i = 0; i < parts.length; ++i) {
+  const text = new Uint8Array(bytes);
+  const parts = {text: [], report: [], decisions: []};
+  let line = 1;
+  for (let start = 0; start < text.length || start === 0;) {
     if (id !== latest) return;  // a newer request replaced this one
-    const {piece, linesBefore} = parts[i];
-    const result = convertPiece(kesti, converter, piece);
-    out.push(result.text);
-    for (const r of result.records) {
-      r[0] += linesBefore;
-      records.push(r);
-    }
-    if (parts.length > 1 && i + 1 < parts.length) {
-      postMessage({id, type: "progress", done: (i + 1) / parts.length});
-      await new Promise((resolve) => setTimeout(resolve, 0));  // lets a newer request in
-    }
+    const end = pieceEnd(text, start);
+    const piece = convertPiece(kesti, converter, text.subarray(start, end), line);
+    for (const key of Object.keys(parts)) parts[key].push(piece[key]);
+    line += countLines(text, start, end);
+    start = end;
+    if (start >= text.length) break;
+    postMessage({id, type: "progress", done: start / text.length});
+    await new Promise((resolve) => setTimeout(resolve, 0));  // lets a newer request in
   }
-  postMessage({id, type: "result", text: out.join(""), records, milliseconds: performance.now() - started});
+  const result = {text: join(parts.text), report: join(parts.report), decisions: join(parts.decisions)};
+  postMessage({id, type: "result", text: result.text.buffer, report: result.report.buffer,
+               decisions: result.decisions, milliseconds: performance.now() - started},
+              [result.text.buffer, result.report.buffer]);
+}
+
+// The browser compiles WebAssembly fast at first and well only once a
+// function has run a while: a text converted at the start gets the
+// converter's hot paths compiled before the reader's text arrives.
+const WARM_UP = new TextEncoder().encode(
+  ("Mao Tse-tung was born in Hu-nan and studied at Pei-ching ta-hsueh. The Ch'ing dynasty fell, and the " +
+   "Sun rose over Kuang-chou, Ssu-ch'uan and Shang-hai in the T'ang poems of Li Po.\n\n").repeat(400));
+
+async function prepare(options) {
+  const kesti = await ready;
+  convertPiece(kesti, converterFor(kesti, options), WARM_UP, 1);
 }
 
 onmessage = (event) => {
+  if (event.data.type === "prepare") {
+    prepare(event.data.options).catch(() => {});  // a failure shows with the first text
+    return;
+  }
   latest = event.data.id;
   convert(event.data).catch((error) => postMessage({id: event.data.id, type: "error", message: String(error.message || error)}));
 };
 
-ready.then(() => postMessage({type: "ready"}),
+// What the worker fetched (its script, the WebAssembly, the tables), for
+// the page to tell how much its first load costs.
+const fetched = () => performance.getEntriesByType("resource").map((e) => [e.name, e.encodedBodySize]);
+ready.then(() => postMessage({type: "ready", fetched: fetched()}),
            (error) => postMessage({type: "error", message: String(error.message || error)}));
