@@ -78,7 +78,8 @@ def test_pasted_examples_give_the_commands_output(page):
 
 
 def test_a_file_keeps_its_line_breaks(page, tmp_path):
-    text = "\r\n".join(EXAMPLES) + "\r\rCh'ing\r"
+    # (A file with a NUL in it is taken for a binary file.)
+    text = "\r\n".join(e for e in EXAMPLES if "\0" not in e) + "\r\rCh'ing\r"
     path = tmp_path / "breaks.txt"
     path.write_bytes(text.encode())
     assert page.open_file(path) == run_command(text)
