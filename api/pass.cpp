@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "table/index.h"
 #include "text/text_rules.h"
 
 namespace kesti {
@@ -33,6 +34,7 @@ PassProgress RunConversionPass(const ConversionTable& table, const char* input, 
     while (cursor < stop) {
         MatchResult match;
         const bool matched = IsLetter(static_cast<unsigned char>(input[cursor])) &&
+                             (!table.index || MayBeginKey(*table.index, input + cursor, size - cursor)) &&
                              LookupInScan(table, input, size, cursor, scan, match);
         if (matched) {
             const std::size_t length = std::strlen(match.value);

@@ -54,6 +54,12 @@ bool BuildLookupIndex(ConversionTable& table) {
         return false;
     }
     index->runLengths = runLengths;
+    std::memset(index->pairs, 0, sizeof index->pairs);
+    for (std::size_t i = 0; i < table.count; ++i) {
+        const char* key = table.records[i].key;
+        const unsigned pair = KeyByte(table.records[i], 0) * 256u + (key[0] ? KeyByte(table.records[i], 1) : 0u);
+        index->pairs[pair / 64] |= std::uint64_t{1} << (pair % 64);
+    }
 
     // Nodes wait on a stack, each made node once, so that a subtree is
     // finished while its records are still in the cache.

@@ -52,7 +52,22 @@ struct LookupIndex {
     // letters: a shorter run would leave it followed by a letter, a longer
     // one would not fit the input. Other positions need no lookup at all.
     std::uint64_t* runLengths;
+    // Bit 256 * a + b is set when some key begins with the folded bytes a
+    // and b (b is 0 for a key of one byte). Most positions inside English
+    // words begin no key: this settles them before any lookup.
+    std::uint64_t pairs[256 * 256 / 64];
 };
+
+// Whether a key can match at text[0], judged by its first two bytes;
+// false means LookupAtCursor finds nothing there.
+inline bool MayBeginKey(const LookupIndex& index, const char* text, std::size_t size) {
+    const unsigned first = FoldCase(static_cast<unsigned char>(text[0]));
+    const unsigned char next = size > 1 ? static_cast<unsigned char>(text[1]) : 0;
+    const unsigned pair = first * 256 + FoldCase(next);
+    if (index.pairs[pair / 64] >> (pair % 64) & 1) return true;
+    // A key of one byte, not followed by a letter.
+    return (index.pairs[first * 4] & 1) && !IsLetter(next);
+}
 
 void ReleaseLookupIndex(ConversionTable& table);
 
