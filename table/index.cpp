@@ -11,6 +11,7 @@
 #include "table/index.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -24,6 +25,77 @@ struct PendingNode {
     std::uint32_t lo, hi;  // the records sharing the node's prefix
     std::uint32_t depth;   // the prefix's length
 };
+
+// The first `length` bytes of `key` (letters), folded, as a little-endian
+// word.
+std::uint64_t HeadWord(const char* key, std::size_t length) {
+    std::uint64_t word = 0;
+    for (std::size_t k = 0; k < length; ++k)
+        word |= std::uint64_t{FoldCase(static_cast<unsigned char>(key[k]))} << (8 * k);
+    return word;
+}
+
+// Fills the index's heads from the sorted records. False when memory runs
+// out (the index is then built without them).
+bool BuildHeads(const ConversionTable& table, LookupIndex& index) {
+    index.heads = nullptr;
+    index.followers = nullptr;
+    index.headMask = 0;
+    index.longHeads = false;
+    std::size_t slots = 16, extended = 0;
+    while (slots < 2 * table.count) slots *= 2;
+    auto* heads = static_cast<HeadEntry*>(std::calloc(slots, sizeof(HeadEntry)));
+    // At most one set of followers per record.
+    auto* followers = static_cast<std::uint64_t(*)[4]>(std::calloc(table.count + 1, sizeof(std::uint64_t[4])));
+    if (!heads || !followers) {
+        std::free(heads);
+        std::free(followers);
+        return false;
+    }
+    for (std::size_t i = 0; i < table.count; ++i) {
+        const char* key = table.records[i].key;
+        std::size_t letters = 0;
+        while (IsLetter(static_cast<unsigned char>(key[letters]))) ++letters;
+        if (letters == 0) continue;
+        if (letters > 8) {
+            index.longHeads = true;
+            continue;
+        }
+        const std::uint64_t head = HeadWord(key, letters);
+        std::size_t slot = (head * 0x9E3779B97F4A7C15u) >> 40 & (slots - 1);
+        while (heads[slot].head != 0 && heads[slot].head != head) slot = (slot + 1) & (slots - 1);
+        HeadEntry& entry = heads[slot];
+        entry.head = head;
+        const auto after = static_cast<unsigned char>(key[letters]);
+        if (after == '\0') {
+            // Sorted records: the last key equal to the head is the one a lookup picks.
+            entry.exact = static_cast<std::uint32_t>(i + 1);
+        } else {
+            if (!entry.followers) entry.followers = static_cast<std::uint32_t>(++extended);
+            // The walk compares bytes folded; a follower is never a letter.
+            followers[entry.followers - 1][after / 64] |= std::uint64_t{1} << (after % 64);
+        }
+    }
+    // Where a walk resumes for a head that longer keys extend: the tree
+    // holds its path down to the head, or to a node with a single key left.
+    for (std::size_t slot = 0; slot < slots; ++slot) {
+        HeadEntry& entry = heads[slot];
+        if (!entry.followers) continue;
+        std::uint32_t node = index.root[entry.head & 0xFF], depth = 1;
+        for (unsigned k = 1; k < 8 && (entry.head >> (8 * k) & 0xFF) && !index.nodes[node].tail; ++k) {
+            const unsigned bit = (entry.head >> (8 * k) & 0xFF) - 'a';
+            const IndexNode& parent = index.nodes[node];
+            node = parent.firstChild + parent.lowCount + std::popcount(parent.letters & ((1u << bit) - 1));
+            ++depth;
+        }
+        entry.node = node;
+        entry.depth = depth;
+    }
+    index.heads = heads;
+    index.followers = followers;
+    index.headMask = slots - 1;
+    return true;
+}
 
 }  // namespace
 
@@ -104,6 +176,7 @@ bool BuildLookupIndex(ConversionTable& table) {
     }
     std::free(pending);
     index->nodes = nodes;
+    BuildHeads(table, *index);  // without them, lookups walk the tree
     table.index = index;
     return true;
 }
@@ -121,6 +194,8 @@ void ReleaseLookupIndex(ConversionTable& table) {
     if (!table.index) return;
     std::free(table.index->nodes);
     std::free(table.index->runLengths);
+    std::free(table.index->heads);
+    std::free(table.index->followers);
     std::free(table.index);
     table.index = nullptr;
 }

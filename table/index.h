@@ -44,6 +44,24 @@ struct IndexNode {
     unsigned char byte;        // the prefix's last byte, folded
 };
 
+// A key matches only where the letters from the cursor to the end of their
+// run are its head, the letters it begins with (fewer would leave it
+// followed by a letter, more would not fit the input). The heads of up to
+// eight letters are kept as folded eight-byte words, so that a lookup in a
+// short run finds its head with one load and one compare: the key that is
+// the head alone matches then, unless the byte after the run is one that
+// some longer key with this head goes on with ("ch" of "ch'ing", "pei" of
+// "pei-ching"), and only then is the tree walked.
+struct HeadEntry {
+    std::uint64_t head;       // the folded letters, zero past them; 0 for an empty slot
+    std::uint32_t exact;      // 1 + the record whose key is the head alone (the last of equals), or 0
+    std::uint32_t followers;  // 1 + the set in LookupIndex::followers of bytes longer keys go on with, or 0
+    // With followers: the deepest node of the tree along the head, and its
+    // depth, where a walk for a longer key resumes.
+    std::uint32_t node;
+    std::uint32_t depth;
+};
+
 struct LookupIndex {
     IndexNode* nodes;
     std::uint32_t root[256];  // the node for each folded first letter, or 0
@@ -56,6 +74,13 @@ struct LookupIndex {
     // and b (b is 0 for a key of one byte). Most positions inside English
     // words begin no key: this settles them before any lookup.
     std::uint64_t pairs[256 * 256 / 64];
+    // The heads of up to eight letters in open addressing over headMask + 1
+    // slots, and the sets of bytes that follow them in longer keys (256 bits
+    // each). Null when memory could not be had: lookups walk the tree.
+    HeadEntry* heads;
+    std::uint64_t (*followers)[4];
+    std::size_t headMask;
+    bool longHeads;  // some key begins with more than eight letters
 };
 
 // Whether a key can match at text[0], judged by its first two bytes;

@@ -17,6 +17,9 @@
 // on the length of the run of letters at the cursor, so a pass that retries
 // at every letter of a long run stays linear in its input.
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <tuple>
 
 #include "table/index.h"
@@ -66,15 +69,18 @@ unsigned CountBits(std::uint32_t x) {
 
 // The longest acceptable key down the index's tree: the same rules as the
 // search below, one child step per input byte. Returns 1 + its record, or 0.
+// `from` and `depth` resume a walk at a node whose prefix, `depth` letters,
+// the input is known to begin with; by default the walk begins at the root.
 std::uint32_t IndexedLookup(const LookupIndex& index, const TableRecord* records, const char* text,
-                            std::size_t size, std::size_t& length) {
+                            std::size_t size, std::size_t& length, std::uint32_t from = 0,
+                            std::size_t depth = 1) {
     auto inputAt = [&](std::size_t m) -> unsigned char {
         return m < size ? static_cast<unsigned char>(text[m]) : 0;
     };
-    const IndexNode* node = index.nodes + index.root[FoldCase(inputAt(0))];
+    const IndexNode* node = index.nodes + (from ? from : index.root[FoldCase(inputAt(0))]);
     std::uint32_t best = 0;
     bool allLetters = true;  // input bytes [0, m) are all letters
-    for (std::size_t m = 1; node != index.nodes; ++m) {
+    for (std::size_t m = depth; node != index.nodes; ++m) {
         // The node is the input's first m bytes, folded.
         const unsigned char next = inputAt(m);
         if (node->record && AcceptedBefore(next, allLetters)) {
@@ -103,6 +109,44 @@ std::uint32_t IndexedLookup(const LookupIndex& index, const TableRecord* records
     return best;
 }
 
+// The lookup through the index's heads at text[0], a letter with at
+// least nine input bytes from it, in a table whose keys run to seven bytes
+// or more: 1 when it settles a match, 0 when it
+// settles that there is none, -1 when the tree must be walked (a run of
+// eight letters or more, or a byte after the run that a longer key with
+// this head goes on with).
+int LookupByHead(const ConversionTable& table, const char* text, MatchResult& match, const HeadEntry*& resume) {
+    const LookupIndex& index = *table.index;
+    std::uint64_t word = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&word, text, 8);
+    } else {
+        for (int i = 0; i < 8; ++i) word |= std::uint64_t{static_cast<unsigned char>(text[i])} << (8 * i);
+    }
+    // 0x80 in each byte that is a letter: below 0x80, and between 'a' and
+    // 'z' once bit 5 is set. Seven-bit sums cannot carry into the next byte.
+    constexpr std::uint64_t every = 0x0101010101010101u;
+    const std::uint64_t low7 = (word | 0x20 * every) & (0x7F * every);
+    const std::uint64_t letters = (low7 + 0x1F * every) & ~(low7 + 0x05 * every) & ~word & (0x80 * every);
+    const std::uint64_t others = ~letters & (0x80 * every);
+    if (others == 0) return -1;  // eight letters or more
+    const unsigned run = static_cast<unsigned>(std::countr_zero(others)) / 8;
+    const std::uint64_t head = (word | letters >> 2) & ((std::uint64_t{1} << (8 * run)) - 1);
+    const auto after = static_cast<unsigned char>(text[run]);
+    for (std::size_t slot = (head * 0x9E3779B97F4A7C15u) >> 40 & index.headMask;;
+         slot = (slot + 1) & index.headMask) {
+        const HeadEntry& entry = index.heads[slot];
+        if (entry.head == 0) return 0;  // no key begins with exactly these letters
+        if (entry.head != head) continue;
+        if (entry.followers && (index.followers[entry.followers - 1][after / 64] >> (after % 64) & 1)) {
+            resume = &entry;
+            return -1;
+        }
+        // The key of the run alone, followed by a byte that is no letter.
+        return entry.exact ? Matched(table.records[entry.exact - 1], text, run, match) : 0;
+    }
+}
+
 }  // namespace
 
 bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t size,
@@ -114,8 +158,16 @@ bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t 
     if (!IsLetter(first)) return false;
 
     if (table.index) {
+        // It reads eight bytes, which a lookup may when keys are that long.
+        const HeadEntry* resume = nullptr;
+        if (table.index->heads && size > 8 && table.maxKeyLength >= 7) {
+            const int settled = LookupByHead(table, text, match, resume);
+            if (settled >= 0) return settled == 1;
+        }
         std::size_t length = 0;
-        const std::uint32_t found = IndexedLookup(*table.index, table.records, text, size, length);
+        const std::uint32_t found =
+            resume ? IndexedLookup(*table.index, table.records, text, size, length, resume->node, resume->depth)
+                   : IndexedLookup(*table.index, table.records, text, size, length);
         if (!found) return false;
         return Matched(table.records[found - 1], text, length, match);
     }

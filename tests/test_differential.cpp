@@ -67,6 +67,37 @@ TEST(Differential, RealCodeAgreesWithTheNaiveReference) {
     }
 }
 
+// Keys as real tables hold them, runs of letters joined by apostrophes,
+// hyphens, spaces and ü, with keys of seven bytes or more: the index then
+// looks up a run of up to seven letters by its head in one step and walks
+// the tree only where a longer key goes on past the run. Runs of one to
+// nine letters, in any case, before every kind of byte.
+TEST(Differential, LookupsByHeadAgreeWithTheNaiveReference) {
+    std::mt19937 rng(777);
+    const std::string letters = "aAbBcC";
+    const std::string joins = "'- \xFC";
+    for (int round = 0; round < 2000; ++round) {
+        std::string file = "abcabca\tSEVEN\n";  // keys of seven bytes: lookups by head
+        const int lines = 1 + static_cast<int>(rng() % 25);
+        for (int l = 0; l < lines; ++l) {
+            std::string key = Random(rng, letters, 1 + rng() % 8);
+            if (key.empty()) key = "a";
+            while (rng() % 3 == 0) key += joins[rng() % joins.size()] + Random(rng, letters, 1 + rng() % 4);
+            file += key + "\t" + Random(rng, "xyzXYZ", 3) + (rng() % 2 ? "\r\n" : "\n");
+        }
+        test::TestTable plain(file), indexed(file);
+        ASSERT_TRUE(BuildLookupIndex(indexed.table));
+        const std::vector<NaiveRecord> naive = NaiveSplit(file);
+        for (int k = 0; k < 8; ++k) {
+            const std::string input = Random(rng, letters + joins + ".,\t", 9 + rng() % 32);
+            const std::string expected = NaiveConvert(naive, input);
+            ASSERT_EQ(test::Convert(indexed.table, input), expected)
+                << "round " << round << "\ntable:\n" << file << "\ninput: " << input;
+            ASSERT_EQ(test::Convert(plain.table, input), expected) << "round " << round;
+        }
+    }
+}
+
 // The splitter reads its text in blocks of 64 bytes: tabs, breaks and pairs
 // of breaks on every side of a block's edge, among control bytes and high
 // bytes that it must pass over (0x89, 0x8A and 0x8D differ from a tab or a
