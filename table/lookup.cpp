@@ -111,10 +111,10 @@ std::uint32_t IndexedLookup(const LookupIndex& index, const TableRecord* records
 
 // The lookup through the index's heads at text[0], a letter with at
 // least nine input bytes from it, in a table whose keys run to seven bytes
-// or more: 1 when it settles a match, 0 when it
-// settles that there is none, -1 when the tree must be walked (a run of
-// eight letters or more, or a byte after the run that a longer key with
-// this head goes on with).
+// or more: 1 when it settles a match, 0 when it settles that there is none,
+// -1 when the tree must be walked (a run of nine letters or more with keys
+// that begin with that many, or a byte after the run that a longer key
+// with this head goes on with; `resume` then says where the walk may begin).
 int LookupByHead(const ConversionTable& table, const char* text, MatchResult& match, const HeadEntry*& resume) {
     const LookupIndex& index = *table.index;
     std::uint64_t word = 0;
@@ -129,9 +129,18 @@ int LookupByHead(const ConversionTable& table, const char* text, MatchResult& ma
     const std::uint64_t low7 = (word | 0x20 * every) & (0x7F * every);
     const std::uint64_t letters = (low7 + 0x1F * every) & ~(low7 + 0x05 * every) & ~word & (0x80 * every);
     const std::uint64_t others = ~letters & (0x80 * every);
-    if (others == 0) return -1;  // eight letters or more
-    const unsigned run = static_cast<unsigned>(std::countr_zero(others)) / 8;
-    const std::uint64_t head = (word | letters >> 2) & ((std::uint64_t{1} << (8 * run)) - 1);
+    unsigned run = 8;
+    std::uint64_t head = word | letters >> 2;
+    if (others != 0) {
+        run = static_cast<unsigned>(std::countr_zero(others)) / 8;
+        head &= (std::uint64_t{1} << (8 * run)) - 1;
+    } else {
+        // Eight letters or more: no key is that long, or the ninth byte
+        // (which a lookup may read then) tells a run of eight from a longer
+        // one, which only a key beginning with more letters could match.
+        if (table.maxKeyLength < 8) return 0;
+        if (IsLetter(static_cast<unsigned char>(text[8]))) return index.longHeads ? -1 : 0;
+    }
     const auto after = static_cast<unsigned char>(text[run]);
     for (std::size_t slot = (head * 0x9E3779B97F4A7C15u) >> 40 & index.headMask;;
          slot = (slot + 1) & index.headMask) {

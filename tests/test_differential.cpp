@@ -71,7 +71,8 @@ TEST(Differential, RealCodeAgreesWithTheNaiveReference) {
 // hyphens, spaces and ü, with keys of seven bytes or more: the index then
 // looks up a run of up to seven letters by its head in one step and walks
 // the tree only where a longer key goes on past the run. Runs of one to
-// nine letters, in any case, before every kind of byte.
+// a dozen letters, in any case, before every kind of byte, and keys that
+// begin with more than eight.
 TEST(Differential, LookupsByHeadAgreeWithTheNaiveReference) {
     std::mt19937 rng(777);
     const std::string letters = "aAbBcC";
@@ -85,11 +86,17 @@ TEST(Differential, LookupsByHeadAgreeWithTheNaiveReference) {
             while (rng() % 3 == 0) key += joins[rng() % joins.size()] + Random(rng, letters, 1 + rng() % 4);
             file += key + "\t" + Random(rng, "xyzXYZ", 3) + (rng() % 2 ? "\r\n" : "\n");
         }
+        // Now and then a key that begins with eight letters or more, which
+        // the input then holds too.
+        const std::string longKey = rng() % 3 == 0 ? Random(rng, letters, 8 + rng() % 4) : "";
+        if (!longKey.empty()) file += longKey + "\tLONG\n";
         test::TestTable plain(file), indexed(file);
         ASSERT_TRUE(BuildLookupIndex(indexed.table));
         const std::vector<NaiveRecord> naive = NaiveSplit(file);
         for (int k = 0; k < 8; ++k) {
-            const std::string input = Random(rng, letters + joins + ".,\t", 9 + rng() % 32);
+            std::string input = Random(rng, letters + joins + ".,\t", 9 + rng() % 32);
+            if (k % 2) input.insert(rng() % (input.size() + 1), Random(rng, letters, 7 + rng() % 6));
+            if (!longKey.empty() && k % 4 == 0) input.insert(rng() % (input.size() + 1), " " + longKey + ". ");
             const std::string expected = NaiveConvert(naive, input);
             ASSERT_EQ(test::Convert(indexed.table, input), expected)
                 << "round " << round << "\ntable:\n" << file << "\ninput: " << input;
