@@ -73,10 +73,7 @@ std::uint64_t OrderHead(const char* key) {
     std::uint64_t word = LoadWord(key);
     const std::uint64_t ends = ZeroBytes(word);
     if (ends) word &= (ends & (0 - ends)) - 1;
-    // 0x20 added to each byte from 'A' to 'Z', for all eight at once:
-    // seven-bit sums cannot carry into the next byte.
-    const std::uint64_t low7 = word & (0x7F * kEveryByte);
-    word |= ((low7 + 0x3F * kEveryByte) & ~(low7 + 0x25 * kEveryByte) & ~word & (0x80 * kEveryByte)) >> 2;
+    word = LowerCapitals(word);
     word = (word & 0x00FF00FF00FF00FFu) << 8 | (word >> 8 & 0x00FF00FF00FF00FFu);
     word = (word & 0x0000FFFF0000FFFFu) << 16 | (word >> 16 & 0x0000FFFF0000FFFFu);
     return word << 32 | word >> 32;

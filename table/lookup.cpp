@@ -19,9 +19,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <cstring>
 #include <tuple>
 
+#include "table/bits.h"
 #include "table/index.h"
 #include "table/table.h"
 #include "text/text_rules.h"
@@ -56,15 +56,6 @@ bool RestMatches(const char* key, std::size_t m, const char* text, std::size_t s
     if (!AcceptedBefore(after, allLetters)) return false;
     length = k;
     return true;
-}
-
-// The number of set bits, without a library call where the processor's own
-// instruction cannot be assumed.
-unsigned CountBits(std::uint32_t x) {
-    x = x - ((x >> 1) & 0x55555555u);
-    x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
-    x = (x + (x >> 4)) & 0x0F0F0F0Fu;
-    return (x * 0x01010101u) >> 24;
 }
 
 // The longest acceptable key down the index's tree: the same rules as the
@@ -117,18 +108,13 @@ std::uint32_t IndexedLookup(const LookupIndex& index, const TableRecord* records
 // with this head goes on with; `resume` then says where the walk may begin).
 int LookupByHead(const ConversionTable& table, const char* text, MatchResult& match, const HeadEntry*& resume) {
     const LookupIndex& index = *table.index;
-    std::uint64_t word = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(&word, text, 8);
-    } else {
-        for (int i = 0; i < 8; ++i) word |= std::uint64_t{static_cast<unsigned char>(text[i])} << (8 * i);
-    }
+    const std::uint64_t word = LoadWord(text);
     // 0x80 in each byte that is a letter: below 0x80, and between 'a' and
     // 'z' once bit 5 is set. Seven-bit sums cannot carry into the next byte.
-    constexpr std::uint64_t every = 0x0101010101010101u;
-    const std::uint64_t low7 = (word | 0x20 * every) & (0x7F * every);
-    const std::uint64_t letters = (low7 + 0x1F * every) & ~(low7 + 0x05 * every) & ~word & (0x80 * every);
-    const std::uint64_t others = ~letters & (0x80 * every);
+    const std::uint64_t low7 = (word | 0x20 * kEveryByte) & (0x7F * kEveryByte);
+    const std::uint64_t letters =
+        (low7 + 0x1F * kEveryByte) & ~(low7 + 0x05 * kEveryByte) & ~word & (0x80 * kEveryByte);
+    const std::uint64_t others = ~letters & (0x80 * kEveryByte);
     unsigned run = 8;
     std::uint64_t head = word | letters >> 2;
     if (others != 0) {

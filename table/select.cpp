@@ -40,12 +40,9 @@ std::uint32_t KeyPrefix(unsigned char first, unsigned char second, unsigned char
 }
 
 // The prefix of the key at the start of `line`, as KeyPrefix makes it; its
-// four bytes are in the text or its padding. Folded four bytes at once, as
-// OrderHead folds eight.
+// eight bytes are in the text or its padding.
 std::uint32_t LinePrefix(const char* line) {
-    std::uint32_t word = static_cast<std::uint32_t>(LoadWord(line));
-    const std::uint32_t low7 = word & 0x7F7F7F7Fu;
-    word |= ((low7 + 0x3F3F3F3Fu) & ~(low7 + 0x25252525u) & ~word & 0x80808080u) >> 2;
+    const auto word = static_cast<std::uint32_t>(LowerCapitals(LoadWord(line)));
     // A tab in the second byte ends a key of one byte.
     return word & ((word >> 8 & 0xFF) == '\t' ? 0xFFFFu : 0xFFFFFFu);
 }
@@ -85,15 +82,6 @@ struct Kept {
         return true;
     }
 };
-
-// The number of set bits, inline where the processor's own instruction
-// cannot be assumed (a library call otherwise).
-int CountBits(std::uint64_t x) {
-    x = x - ((x >> 1) & 0x5555555555555555u);
-    x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
-    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
-    return static_cast<int>((x * 0x0101010101010101u) >> 56);
-}
 
 // Bit i for a CR or LF at byte i of the 64 at `p`.
 std::uint64_t BreaksAt(const char* p) {
@@ -140,7 +128,7 @@ bool ScanPortable(char* text, const char* end, const WantedKeys& wanted, Kept& k
         for (; gathered < kBatch && block < end; block += 64) {
             std::uint64_t starts = LineStarts(BreaksAt(block), carry, block, end);
             const auto offset = static_cast<std::uint32_t>(block - batchBase);
-            const int lines = CountBits(starts);
+            const auto lines = static_cast<int>(CountBits(starts));
             std::uint32_t* const out = batch + gathered;
             for (int i = 0; i < 8; ++i) {
                 out[i] = offset + static_cast<std::uint32_t>(std::countr_zero(starts));

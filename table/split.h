@@ -2,36 +2,15 @@
 // and the split for one input (select.cpp) share.
 #pragma once
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
+#include "table/bits.h"
 #include "table/table.h"
 
 namespace kesti {
 
 inline bool IsBreak(char c) { return c == '\r' || c == '\n'; }
-
-inline constexpr std::uint64_t kEveryByte = 0x0101010101010101u;
-
-// 0x80 in each byte of `x` that is zero, and nothing elsewhere.
-inline std::uint64_t ZeroBytes(std::uint64_t x) {
-    constexpr std::uint64_t low7 = 0x7F * kEveryByte;
-    return ~(((x & low7) + low7) | x | low7);
-}
-
-// The eight bytes at `p`, the first in the lowest byte whatever the machine.
-inline std::uint64_t LoadWord(const char* p) {
-    std::uint64_t word;
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(&word, p, 8);
-    } else {
-        word = 0;
-        for (int i = 0; i < 8; ++i) word |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
-    }
-    return word;
-}
 
 // A key's first eight bytes folded to lower case, the first byte most
 // significant and zero from the key's end on: two heads compare as numbers

@@ -1,0 +1,47 @@
+// Eight bytes at a time: the word tricks the table code uses to test and
+// fold bytes in bulk, kept in one place.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+namespace kesti {
+
+inline constexpr std::uint64_t kEveryByte = 0x0101010101010101u;
+
+// 0x80 in each byte of `x` that is zero, and nothing elsewhere.
+inline std::uint64_t ZeroBytes(std::uint64_t x) {
+    constexpr std::uint64_t low7 = 0x7F * kEveryByte;
+    return ~(((x & low7) + low7) | x | low7);
+}
+
+// The eight bytes at `p`, the first in the lowest byte whatever the machine.
+inline std::uint64_t LoadWord(const char* p) {
+    std::uint64_t word;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&word, p, 8);
+    } else {
+        word = 0;
+        for (int i = 0; i < 8; ++i) word |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+    }
+    return word;
+}
+
+// `word` with 0x20 added to each byte from 'A' to 'Z', for all eight at
+// once: seven-bit sums cannot carry into the next byte.
+inline std::uint64_t LowerCapitals(std::uint64_t word) {
+    const std::uint64_t low7 = word & (0x7F * kEveryByte);
+    return word | ((low7 + 0x3F * kEveryByte) & ~(low7 + 0x25 * kEveryByte) & ~word & (0x80 * kEveryByte)) >> 2;
+}
+
+// The number of set bits, inline where the processor's own instruction
+// cannot be assumed (std::popcount would be a library call).
+inline unsigned CountBits(std::uint64_t x) {
+    x = x - ((x >> 1) & 0x5555555555555555u);
+    x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return static_cast<unsigned>((x * 0x0101010101010101u) >> 56);
+}
+
+}  // namespace kesti
