@@ -1,11 +1,232 @@
 #include "api/pass.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
+#include "table/bits.h"
 #include "table/index.h"
 #include "text/text_rules.h"
 
 namespace kesti {
+namespace {
+
+// What the indexed pass gathers before it copies to the output: it writes
+// a short value as sixteen bytes and a gap as eight, whatever their length,
+// which the caller's output may have no room for past its end.
+constexpr std::size_t kStaging = 8192;
+constexpr std::size_t kStagingSlack = 64;
+
+// What the letters inside a run of up to seven letters came to, for a run
+// whose first letter begins no key: the lookups there depend on nothing
+// but the run's letters and the byte after it, unless one of them went on
+// past that byte. Words recur in real text, and most of these runs are
+// ordinary words in which nothing matches: one probe then settles the run
+// instead of a lookup at each of its letters.
+struct RunMemo {
+    std::uint64_t run;         // the run's folded letters, zero past them; 0 for an empty slot
+    std::uint32_t value;       // as IndexStep::value, of the key matched inside the run; 0 for none
+    std::uint16_t valueLength;
+    unsigned char next;        // the byte after the run
+    unsigned char offset;      // where in the run the key begins
+};
+constexpr std::size_t kMemoSlots = 4096;
+
+std::size_t MemoSlot(std::uint64_t run, unsigned char next) {
+    return static_cast<std::size_t>(((run ^ next) * 0x9E3779B97F4A7C15u) >> 52);
+}
+
+// The pass with the lookup index, over all but the input's last sixteen
+// bytes: it leaves `cursor` and `written` where the byte-at-a-time loop
+// below is to go on (near the end of the input, or where the output is
+// nearly full). It converts exactly as that loop does, a run of letters at
+// a time: the bytes between runs are copied eight at a time, a run's first
+// letter is looked up at once through the index's first step, and the
+// letters inside a run that did not match at its start are looked up one
+// by one where a key could end with the run, or settled by the memo.
+void IndexedPass(const ConversionTable& table, const char* input, std::size_t size, std::size_t stop,
+                 char* output, std::size_t capacity, std::size_t& cursor, std::size_t& written) {
+    const LookupIndex& index = *table.index;
+    // The most output one piece commits: a value after up to seven letters,
+    // or eight bytes of a gap.
+    const std::size_t piece = table.maxValueLength + 8;
+    if (piece > kStaging / 2 || size < 16 || cursor >= stop) return;
+    const std::size_t end = std::min(stop, size - 16);
+    char stage[kStaging + kStagingSlack];
+    char* st = stage;
+    char* stLimit = stage;  // another piece may be staged while st <= stLimit
+    std::size_t pos = cursor;
+    // Without memory for it, runs are looked up letter by letter.
+    auto* memo = static_cast<RunMemo*>(std::calloc(kMemoSlots, sizeof(RunMemo)));
+
+    // Copies what is staged to the output; false when the output has no
+    // room left for another piece.
+    auto flush = [&]() -> bool {
+        const auto staged = static_cast<std::size_t>(st - stage);
+        std::memcpy(output + written, stage, staged);
+        written += staged;
+        st = stage;
+        const std::size_t room = std::min(kStaging, capacity - written);
+        if (room < piece) return false;
+        stLimit = stage + (room - piece);
+        return true;
+    };
+
+    // Stages `value` in the case of the `consumed` input bytes at `p`.
+    auto emit = [&](const char* value, std::size_t valueLength, const char* p, std::size_t consumed) {
+        // The table's text is padded, so sixteen bytes of any value can be read.
+        if (valueLength <= 16) {
+            std::memcpy(st, value, 16);
+        } else {
+            std::memcpy(st, value, valueLength);
+        }
+        if (IsUpper(static_cast<unsigned char>(p[consumed - 1]))) {
+            for (std::size_t i = 0; i < valueLength; ++i)
+                st[i] = static_cast<char>(ToUpper(static_cast<unsigned char>(st[i])));
+        } else {
+            const auto f = static_cast<unsigned char>(value[0]);
+            const bool raise = IsUpper(static_cast<unsigned char>(p[0])) && f >= 'a' && f <= 'z';
+            st[0] = static_cast<char>(f - (raise ? 0x20 : 0));
+        }
+        st += valueLength;
+    };
+
+    // The longest acceptable key at `at`, a letter with sixteen bytes
+    // readable from it, whose first eight are `word` (`letters` marks the
+    // letters among them): stages its value and moves past it, or returns
+    // false. Where the run alone settles it, the next cursor follows from
+    // the run's length without waiting for the table. `walked` is set when
+    // the lookup read past the byte after the run; `found` receives the
+    // value's entry otherwise.
+    bool walked = false;
+    std::uint32_t foundValue = 0, foundLength = 0;
+    auto matchAt = [&](std::size_t at, std::uint64_t word, std::uint64_t letters) -> bool {
+        const char* p = input + at;
+        const std::uint64_t others = ~letters & (0x80 * kEveryByte);
+        std::uint64_t step = word | letters >> 2;
+        std::size_t length = 8;
+        std::uint32_t from = 0;
+        if (others != 0) {
+            length = static_cast<std::size_t>(std::countr_zero(others)) / 8;
+            step &= (std::uint64_t{1} << (8 * length)) - 1;
+        } else {
+            from = IsLetter(static_cast<unsigned char>(p[8])) ? 1 : 0;
+        }
+        const IndexStep* first = FindStep(index, step, from);
+        if (!first) return false;  // no key begins with the run
+        const char* value;
+        std::size_t valueLength, consumed = length;
+        if (!(first->next & NextBit(static_cast<unsigned char>(p[length])))) {
+            // The run alone: no longer key goes on past it here.
+            if (!first->value) return false;
+            value = table.text + first->value - 1;
+            valueLength = first->valueLength;
+            foundValue = first->value;
+            foundLength = first->valueLength;
+        } else {
+            walked = true;
+            StepMatch best;
+            if (first->value) best = {first->value, first->valueLength, length};
+            WalkSteps(table, p, size - at, length, StepsAfter(index, first), true, best);
+            if (!best.value) return false;
+            value = table.text + best.value - 1;
+            valueLength = best.valueLength;
+            consumed = best.length;
+        }
+        emit(value, valueLength, p, consumed);
+        pos = at + consumed;
+        return true;
+    };
+
+    if (flush()) {
+        while (pos < end) {
+            if (st > stLimit && !flush()) break;
+            const std::uint64_t word = LoadWord(input + pos);
+            std::uint64_t letters = LetterBytes(word);
+            if (!(letters & 0x80)) {
+                // Bytes that are no letters, up to the next letter.
+                std::memcpy(st, input + pos, 8);
+                const std::size_t n = std::min<std::size_t>(
+                    letters ? static_cast<std::size_t>(std::countr_zero(letters)) / 8 : 8, end - pos);
+                st += n;
+                pos += n;
+                continue;
+            }
+            if (matchAt(pos, word, letters)) continue;
+
+            // No key at the run's start: the letters inside it.
+            const std::size_t start = pos;
+            std::size_t runEnd = pos;
+            for (;;) {
+                const std::uint64_t others = ~letters & (0x80 * kEveryByte);
+                if (others != 0) {
+                    runEnd += static_cast<std::size_t>(std::countr_zero(others)) / 8;
+                    break;
+                }
+                runEnd += 8;
+                if (runEnd + 8 > size) {
+                    while (runEnd < size && IsLetter(static_cast<unsigned char>(input[runEnd]))) ++runEnd;
+                    break;
+                }
+                letters = LetterBytes(LoadWord(input + runEnd));
+            }
+            RunMemo* slot = nullptr;
+            std::uint64_t run = 0;
+            const std::size_t runLength = runEnd - start;
+            const auto next = static_cast<unsigned char>(input[runEnd]);
+            if (memo && runLength < 8) {
+                run = (word | 0x20 * kEveryByte) & ((std::uint64_t{1} << (8 * runLength)) - 1);
+                slot = memo + MemoSlot(run, next);
+                if (slot->run == run && slot->next == next) {
+                    std::memcpy(st, input + start, 8);
+                    if (slot->offset) {
+                        st += slot->offset;
+                        emit(table.text + slot->value - 1, slot->valueLength, input + start + slot->offset,
+                             runLength - slot->offset);
+                    } else {
+                        st += runLength;
+                    }
+                    pos = runEnd;
+                    continue;
+                }
+            }
+            walked = false;
+            foundValue = 0;
+            *st++ = input[pos++];
+            bool settled = true;  // the run was converted to its end in this loop
+            while (pos < runEnd) {
+                if (pos >= end || (st > stLimit && !flush())) {
+                    settled = false;
+                    break;
+                }
+                if (MatchPossible(table, runEnd - pos) && MayBeginKey(index, input + pos, size - pos)) {
+                    const std::uint64_t inner = LoadWord(input + pos);
+                    const std::size_t at = pos;
+                    if (matchAt(pos, inner, LetterBytes(inner))) {
+                        if (!walked && slot)
+                            *slot = {run, foundValue, static_cast<std::uint16_t>(foundLength), next,
+                                     static_cast<unsigned char>(at - start)};
+                        slot = nullptr;
+                        break;
+                    }
+                }
+                *st++ = input[pos++];
+            }
+            if (slot && settled && !walked)
+                *slot = {run, 0, 0, next, 0};
+            if (!settled) break;
+        }
+        const auto staged = static_cast<std::size_t>(st - stage);
+        std::memcpy(output + written, stage, staged);
+        written += staged;
+    }
+    std::free(memo);
+    cursor = pos;
+}
+
+}  // namespace
 
 std::size_t EmitValue(const char* value, std::size_t length, CaseMode mode, char* output) {
     if (length == 0) return 0;
@@ -30,6 +251,8 @@ PassProgress RunConversionPass(const ConversionTable& table, const char* input, 
     std::size_t stop = size;
     if (!final) stop = size > table.maxKeyLength ? size - table.maxKeyLength : 0;
     std::size_t cursor = 0, written = 0;
+    if (table.index && table.maxKeyLength <= kLongKeyLength)
+        IndexedPass(table, input, size, stop, output, capacity, cursor, written);
     LookupScan scan;
     while (cursor < stop) {
         MatchResult match;
@@ -37,7 +260,7 @@ PassProgress RunConversionPass(const ConversionTable& table, const char* input, 
                              (!table.index || MayBeginKey(*table.index, input + cursor, size - cursor)) &&
                              LookupInScan(table, input, size, cursor, scan, match);
         if (matched) {
-            const std::size_t length = std::strlen(match.value);
+            const std::size_t length = match.valueLength;
             if (capacity - written < length) break;
             written += EmitValue(match.value, length, match.caseMode, output + written);
             cursor += match.consumed;

@@ -35,6 +35,13 @@ inline std::uint64_t LowerCapitals(std::uint64_t word) {
     return word | ((low7 + 0x3F * kEveryByte) & ~(low7 + 0x25 * kEveryByte) & ~word & (0x80 * kEveryByte)) >> 2;
 }
 
+// 0x80 in each byte of `word` that is an ASCII letter, and nothing
+// elsewhere: below 0x80, and between 'a' and 'z' once bit 5 is set.
+inline std::uint64_t LetterBytes(std::uint64_t word) {
+    const std::uint64_t low7 = (word | 0x20 * kEveryByte) & (0x7F * kEveryByte);
+    return (low7 + 0x1F * kEveryByte) & ~(low7 + 0x05 * kEveryByte) & ~word & (0x80 * kEveryByte);
+}
+
 // The number of set bits, inline where the processor's own instruction
 // cannot be assumed (std::popcount would be a library call).
 inline unsigned CountBits(std::uint64_t x) {

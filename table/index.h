@@ -26,45 +26,47 @@ inline bool AcceptedBefore(unsigned char next, bool allLetters) {
 // the pass and the index take extra care with them.
 inline constexpr std::size_t kLongKeyLength = 256;
 
-// One distinct folded prefix of the keys. Node 0 stands for "none".
+// A key is read in steps: each maximal run of letters is one step, with
+// the byte before it when that is no letter, and any other byte is a step
+// of its own; a step longer than eight bytes is cut after every eight.
+// "Mao Tse-tung" is the steps mao, " tse", "-tung"; "ch'ang" is ch, "'ang".
+// Since a key is never followed by a letter, its runs of letters match the
+// input only where they are the input's own runs of letters, whole, so the
+// input is cut into steps the same way and a lookup follows it a step at a
+// time: one probe of a hash table per step, where a walk byte by byte
+// would wait on a load per byte.
 //
-// A node's children are sorted by byte, so they fall into three groups: the
-// bytes below 'a' (apostrophes, hyphens, spaces), the letters, and the bytes
-// above 'z' (ü, ê, typographic quotes). A letter's child, the common case, is
-// found without a search: bit i of `letters` says whether letter 'a' + i has
-// one, and the bits below it count the letters before it.
-struct IndexNode {
-    std::uint32_t firstChild;  // the children are nodes [firstChild, firstChild + childCount)
-    std::uint32_t record;      // 1 + the record whose key is exactly this prefix, or 0
-    std::uint32_t tail;        // 1 + the only record whose key runs past this prefix, or 0;
-                               // such a node has no children: the key's rest is compared directly
-    std::uint32_t letters;     // bit i: a child for the letter 'a' + i
-    std::uint16_t childCount;
-    unsigned char lowCount;    // children whose byte is below 'a'
-    unsigned char byte;        // the prefix's last byte, folded
-};
-
-// A key matches only where the letters from the cursor to the end of their
-// run are its head, the letters it begins with (fewer would leave it
-// followed by a letter, more would not fit the input). The heads of up to
-// eight letters are kept as folded eight-byte words, so that a lookup in a
-// short run finds its head with one load and one compare: the key that is
-// the head alone matches then, unless the byte after the run is one that
-// some longer key with this head goes on with ("ch" of "ch'ing", "pei" of
-// "pei-ching"), and only then is the tree walked.
-struct HeadEntry {
-    std::uint64_t head;       // the folded letters, zero past them; 0 for an empty slot
-    std::uint32_t exact;      // 1 + the record whose key is the head alone (the last of equals), or 0
-    std::uint32_t followers;  // 1 + the set in LookupIndex::followers of bytes longer keys go on with, or 0
-    // With followers: the deepest node of the tree along the head, and its
-    // depth, where a walk for a longer key resumes.
-    std::uint32_t node;
-    std::uint32_t depth;
+// Each distinct sequence of steps that begins some key beginning with a
+// letter is one entry of the table, keyed by its last step and the entry of
+// the steps before it. An entry's number is its slot, which never changes
+// once it is filled (the table is only ever added to).
+struct IndexStep {
+    // The step's bytes, letters folded, as a little-endian word, zero past
+    // them; 0 marks an empty slot.
+    std::uint64_t step;
+    // 2 * (1 + the slot of the steps before this one, or 0 for the first
+    // step) + 1 when the step is eight bytes that the key's run of letters
+    // goes on past, which must be told apart from a run ending there.
+    std::uint32_t from;
+    // Of the record whose key is these steps (the last of equal keys): 1 +
+    // where its value begins in the table's text, and its length; 0 and 0
+    // when no key is these steps.
+    std::uint32_t value;
+    std::uint32_t valueLength;
+    // What some key does after these steps, a bit for each kind of step
+    // that follows (see NextBit). 0 when every key ends here.
+    std::uint32_t next;
 };
 
 struct LookupIndex {
-    IndexNode* nodes;
-    std::uint32_t root[256];  // the node for each folded first letter, or 0
+    IndexStep* steps;
+    std::size_t stepMask;  // the slots are stepMask + 1, a power of two
+    std::uint64_t seed;    // mixed into the slots' hash, different for every index
+    // A filter of the steps, small enough to stay in the cache where the
+    // slots do not: each step sets two bits of one word, so most searches
+    // for a step that is not there end without touching the slots.
+    std::uint64_t* filter;
+    std::size_t filterMask;  // the words are filterMask + 1, a power of two
     // Bit n is set when some key begins with exactly n letters. A key that
     // matches where n letters follow the cursor begins with exactly those n
     // letters: a shorter run would leave it followed by a letter, a longer
@@ -74,14 +76,67 @@ struct LookupIndex {
     // and b (b is 0 for a key of one byte). Most positions inside English
     // words begin no key: this settles them before any lookup.
     std::uint64_t pairs[256 * 256 / 64];
-    // The heads of up to eight letters in open addressing over headMask + 1
-    // slots, and the sets of bytes that follow them in longer keys (256 bits
-    // each). Null when memory could not be had: lookups walk the tree.
-    HeadEntry* heads;
-    std::uint64_t (*followers)[4];
-    std::size_t headMask;
-    bool longHeads;  // some key begins with more than eight letters
 };
+
+// The hash of the step `step` after `from`.
+inline std::uint64_t StepHash(const LookupIndex& index, std::uint64_t step, std::uint32_t from) {
+    std::uint64_t x = (step ^ index.seed) + from * 0xFF51AFD7ED558CCDu;
+    x ^= x >> 29;
+    return x * 0x9E3779B97F4A7C15u;
+}
+
+// The slot where the search for a step with hash `hash` begins.
+inline std::size_t StepSlot(const LookupIndex& index, std::uint64_t hash) {
+    return static_cast<std::size_t>(hash >> 32) & index.stepMask;
+}
+
+// The word of LookupIndex::filter for a step with hash `hash`, and the two
+// bits of it that every step with that hash sets.
+inline std::size_t FilterWord(const LookupIndex& index, std::uint64_t hash) {
+    return static_cast<std::size_t>(hash >> 8) & index.filterMask;
+}
+inline std::uint64_t FilterBits(std::uint64_t hash) {
+    return std::uint64_t{1} << (hash >> 52 & 63) | std::uint64_t{1} << (hash >> 58);
+}
+
+// The entry of the step `step` after `from`, or null.
+inline const IndexStep* FindStep(const LookupIndex& index, std::uint64_t step, std::uint32_t from) {
+    const std::uint64_t hash = StepHash(index, step, from);
+    const std::uint64_t bits = FilterBits(hash);
+    if ((index.filter[FilterWord(index, hash)] & bits) != bits) return nullptr;
+    for (std::size_t slot = StepSlot(index, hash);; slot = (slot + 1) & index.stepMask) {
+        const IndexStep& entry = index.steps[slot];
+        if (entry.step == step && entry.from == from) return &entry;
+        if (entry.step == 0) return nullptr;
+    }
+}
+
+// IndexStep::from for the step after `entry`.
+inline std::uint32_t StepsAfter(const LookupIndex& index, const IndexStep* entry) {
+    return 2 * static_cast<std::uint32_t>(entry - index.steps + 1);
+}
+
+// The longest acceptable key found so far by WalkSteps.
+struct StepMatch {
+    std::uint32_t value = 0;  // as IndexStep::value; 0 for none
+    std::uint32_t valueLength = 0;
+    std::size_t length = 0;   // the input bytes the key covers
+};
+
+// Follows the input's steps from text[pos] on, after the steps that led to
+// `from` (0 at the cursor, where text[0] must be a letter), updating `best`
+// with every longer key that matches. `allLetters` says whether the bytes
+// before pos are all letters. Reads at most table.maxKeyLength + 1 bytes
+// from text[0], and none past text[size - 1].
+void WalkSteps(const ConversionTable& table, const char* text, std::size_t size, std::size_t pos,
+               std::uint32_t from, bool allLetters, StepMatch& best);
+
+// The bit of IndexStep::next for the byte `b` coming next: bit 31 for a
+// letter, else the byte's low five bits (bytes that share them share a bit,
+// which costs a probe now and then but never a match).
+inline std::uint32_t NextBit(unsigned char b) {
+    return std::uint32_t{1} << (IsLetter(b) ? 31 : b & 31);
+}
 
 // Whether a key can match at text[0], judged by its first two bytes;
 // false means LookupAtCursor finds nothing there.

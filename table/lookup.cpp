@@ -10,8 +10,9 @@
 // {ch, ch'a, ch'ang} after "ch", to {ch'a, ch'ang} after "ch'", and ends with
 // "ch'ang" followed by '.', which is accepted.
 //
-// A table with an index (see BuildLookupIndex) is walked down its tree of
-// prefixes instead, which gives the same match with far fewer steps.
+// A table with an index (see BuildLookupIndex) is read a run of letters or
+// another byte at a time through a hash table instead, which gives the same
+// match with far fewer steps.
 //
 // Either way the cost depends on the longest key and the table's size, never
 // on the length of the run of letters at the cursor, so a pass that retries
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <tuple>
 
 #include "table/bits.h"
@@ -29,14 +31,12 @@
 namespace kesti {
 namespace {
 
-// Fills `match` for `record`'s key covering the first `length` input bytes.
-bool Matched(const TableRecord& record, const char* text, std::size_t length, MatchResult& match) {
-    match.value = record.value;
+// Fills `match`'s length and case for a key covering the first `length` input bytes.
+void SetCase(const char* text, std::size_t length, MatchResult& match) {
     match.consumed = length;
     match.caseMode = CaseMode::AsIs;
     if (IsUpper(static_cast<unsigned char>(text[0]))) match.caseMode = CaseMode::Capitalized;
     if (IsUpper(static_cast<unsigned char>(text[length - 1]))) match.caseMode = CaseMode::AllCaps;
-    return true;
 }
 
 // Whether `key`, which agrees with the input over [0, m), matches it whole
@@ -58,91 +58,74 @@ bool RestMatches(const char* key, std::size_t m, const char* text, std::size_t s
     return true;
 }
 
-// The longest acceptable key down the index's tree: the same rules as the
-// search below, one child step per input byte. Returns 1 + its record, or 0.
-// `from` and `depth` resume a walk at a node whose prefix, `depth` letters,
-// the input is known to begin with; by default the walk begins at the root.
-std::uint32_t IndexedLookup(const LookupIndex& index, const TableRecord* records, const char* text,
-                            std::size_t size, std::size_t& length, std::uint32_t from = 0,
-                            std::size_t depth = 1) {
-    auto inputAt = [&](std::size_t m) -> unsigned char {
-        return m < size ? static_cast<unsigned char>(text[m]) : 0;
-    };
-    const IndexNode* node = index.nodes + (from ? from : index.root[FoldCase(inputAt(0))]);
-    std::uint32_t best = 0;
-    bool allLetters = true;  // input bytes [0, m) are all letters
-    for (std::size_t m = depth; node != index.nodes; ++m) {
-        // The node is the input's first m bytes, folded.
-        const unsigned char next = inputAt(m);
-        if (node->record && AcceptedBefore(next, allLetters)) {
-            best = node->record;
-            length = m;
-        }
-        if (node->tail) {
-            // A single key runs on from here.
-            if (RestMatches(records[node->tail - 1].key, m, text, size, allLetters, length)) best = node->tail;
-            break;
-        }
-        if (next == 0) break;
-        if (!IsLetter(next)) allLetters = false;
-        const unsigned char want = FoldCase(next);
-        if (want >= 'a' && want <= 'z') {
-            const unsigned bit = want - 'a';
-            if (!(node->letters >> bit & 1)) break;
-            node = index.nodes + node->firstChild + node->lowCount + CountBits(node->letters & ((1u << bit) - 1));
-        } else {
-            const IndexNode* child = index.nodes + node->firstChild;
-            const IndexNode* const last = child + node->childCount;
-            while (child != last && child->byte < want) ++child;
-            node = child != last && child->byte == want ? child : index.nodes;
-        }
-    }
-    return best;
-}
-
-// The lookup through the index's heads at text[0], a letter with at
-// least nine input bytes from it, in a table whose keys run to seven bytes
-// or more: 1 when it settles a match, 0 when it settles that there is none,
-// -1 when the tree must be walked (a run of nine letters or more with keys
-// that begin with that many, or a byte after the run that a longer key
-// with this head goes on with; `resume` then says where the walk may begin).
-int LookupByHead(const ConversionTable& table, const char* text, MatchResult& match, const HeadEntry*& resume) {
-    const LookupIndex& index = *table.index;
-    const std::uint64_t word = LoadWord(text);
-    // 0x80 in each byte that is a letter: below 0x80, and between 'a' and
-    // 'z' once bit 5 is set. Seven-bit sums cannot carry into the next byte.
-    const std::uint64_t low7 = (word | 0x20 * kEveryByte) & (0x7F * kEveryByte);
-    const std::uint64_t letters =
-        (low7 + 0x1F * kEveryByte) & ~(low7 + 0x05 * kEveryByte) & ~word & (0x80 * kEveryByte);
-    const std::uint64_t others = ~letters & (0x80 * kEveryByte);
-    unsigned run = 8;
-    std::uint64_t head = word | letters >> 2;
-    if (others != 0) {
-        run = static_cast<unsigned>(std::countr_zero(others)) / 8;
-        head &= (std::uint64_t{1} << (8 * run)) - 1;
-    } else {
-        // Eight letters or more: no key is that long, or the ninth byte
-        // (which a lookup may read then) tells a run of eight from a longer
-        // one, which only a key beginning with more letters could match.
-        if (table.maxKeyLength < 8) return 0;
-        if (IsLetter(static_cast<unsigned char>(text[8]))) return index.longHeads ? -1 : 0;
-    }
-    const auto after = static_cast<unsigned char>(text[run]);
-    for (std::size_t slot = (head * 0x9E3779B97F4A7C15u) >> 40 & index.headMask;;
-         slot = (slot + 1) & index.headMask) {
-        const HeadEntry& entry = index.heads[slot];
-        if (entry.head == 0) return 0;  // no key begins with exactly these letters
-        if (entry.head != head) continue;
-        if (entry.followers && (index.followers[entry.followers - 1][after / 64] >> (after % 64) & 1)) {
-            resume = &entry;
-            return -1;
-        }
-        // The key of the run alone, followed by a byte that is no letter.
-        return entry.exact ? Matched(table.records[entry.exact - 1], text, run, match) : 0;
-    }
+// The longest acceptable key at text[0], a letter, through the index's
+// steps (see table/index.h): the input is cut into steps as the keys are,
+// and each step is one probe.
+bool LookupBySteps(const ConversionTable& table, const char* text, std::size_t size, MatchResult& match) {
+    StepMatch best;
+    WalkSteps(table, text, size, 0, 0, true, best);
+    if (!best.value) return false;
+    SetCase(text, best.length, match);
+    match.value = table.text + best.value - 1;
+    match.valueLength = best.valueLength;
+    return true;
 }
 
 }  // namespace
+
+// No key is longer than table.maxKeyLength, so nothing past that and the
+// one byte after it is read: a run of letters is read eight bytes at a
+// time where that many may be read, and otherwise up to that limit, with
+// zeros past it. A step that reaches the limit belongs to no key, so the
+// zeros never decide a match.
+void WalkSteps(const ConversionTable& table, const char* text, std::size_t size, std::size_t pos,
+               std::uint32_t from, bool allLetters, StepMatch& best) {
+    const LookupIndex& index = *table.index;
+    const std::size_t limit = std::min(size, table.maxKeyLength + 1);
+    if (pos >= limit) return;
+    auto c = static_cast<unsigned char>(text[pos]);
+    for (;;) {
+        std::uint64_t step = c;
+        std::uint32_t key = from;
+        std::size_t length = 1;
+        const bool letter = IsLetter(c);
+        if (!letter) allLetters = false;
+        // A byte that is no letter is a step of its own unless letters
+        // follow it, which then join it.
+        if (letter || (pos + 1 < limit && IsLetter(static_cast<unsigned char>(text[pos + 1])))) {
+            std::uint64_t word = 0;
+            if (limit - pos >= 8) {
+                word = LoadWord(text + pos);
+            } else {
+                for (std::size_t k = 0; k < limit - pos; ++k)
+                    word |= std::uint64_t{static_cast<unsigned char>(text[pos + k])} << (8 * k);
+            }
+            const std::uint64_t letters = LetterBytes(word);
+            // The first byte is in the step whatever it is.
+            const std::uint64_t others = ~letters & (0x80 * kEveryByte) & ~std::uint64_t{0x80};
+            step = word | letters >> 2;
+            if (others != 0) {
+                length = static_cast<std::size_t>(std::countr_zero(others)) / 8;
+                step &= (std::uint64_t{1} << (8 * length)) - 1;
+            } else {
+                length = 8;
+                if (limit - pos > 8 && IsLetter(static_cast<unsigned char>(text[pos + 8]))) key |= 1;
+            }
+        }
+        const IndexStep* entry = FindStep(index, step, key);
+        if (!entry) return;
+        // Some key holds these steps, so pos is within the longest key.
+        pos += length;
+        c = pos < size ? static_cast<unsigned char>(text[pos]) : 0;
+        if (entry->value && AcceptedBefore(c, allLetters)) {
+            best.value = entry->value;
+            best.valueLength = entry->valueLength;
+            best.length = pos;
+        }
+        if (c == 0 || !(entry->next & NextBit(c))) return;  // keys never hold a NUL
+        from = StepsAfter(index, entry);
+    }
+}
 
 bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t size,
                     MatchResult& match) {
@@ -152,20 +135,7 @@ bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t 
     const unsigned char first = inputAt(0);
     if (!IsLetter(first)) return false;
 
-    if (table.index) {
-        // It reads eight bytes, which a lookup may when keys are that long.
-        const HeadEntry* resume = nullptr;
-        if (table.index->heads && size > 8 && table.maxKeyLength >= 7) {
-            const int settled = LookupByHead(table, text, match, resume);
-            if (settled >= 0) return settled == 1;
-        }
-        std::size_t length = 0;
-        const std::uint32_t found =
-            resume ? IndexedLookup(*table.index, table.records, text, size, length, resume->node, resume->depth)
-                   : IndexedLookup(*table.index, table.records, text, size, length);
-        if (!found) return false;
-        return Matched(table.records[found - 1], text, length, match);
-    }
+    if (table.index) return LookupBySteps(table, text, size, match);
 
     const unsigned char folded = FoldCase(first);
     const TableRecord* lo = table.records + table.firstByteEnd[folded - 1];
@@ -204,7 +174,10 @@ bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t 
         std::tie(lo, hi) = std::equal_range(lo, hi, want, ByteAt{m});
     }
     if (!best) return false;
-    return Matched(*best, text, bestLength, match);
+    SetCase(text, bestLength, match);
+    match.value = best->value;
+    match.valueLength = std::strlen(best->value);
+    return true;
 }
 
 bool LookupInScan(const ConversionTable& table, const char* input, std::size_t size, std::size_t cursor,

@@ -86,13 +86,13 @@ LoadStatus BuildTableForInput(char* text, std::size_t size, bool cutAtLimit, con
 // afterwards.
 void ReleaseTable(ConversionTable& table);
 
-// Builds table.index, a tree with one node per distinct folded prefix of the
-// keys that begin with a letter, each node's children side by side in byte
-// order. A lookup then follows the input down the tree instead of narrowing
-// the record array with binary searches, which is several times faster;
-// building it costs about as much as converting a few times the table's own
-// size, so it pays off only on long inputs (see IndexPaysOff). Returns false,
-// leaving the table without an index, when memory for it cannot be had.
+// Builds table.index, a hash table of the keys that begin with a letter,
+// read a run of letters or another byte at a time (see table/index.h). A
+// lookup then follows the input a step at a time instead of narrowing the
+// record array with binary searches, which is many times faster; building
+// it costs about as much as converting a few times the table's own size, so
+// it pays off only on long inputs (see IndexPaysOff). Returns false, leaving
+// the table without an index, when memory for it cannot be had.
 bool BuildLookupIndex(ConversionTable& table);
 
 // Whether converting `inputSize` bytes with `table` is worth building its index.
@@ -106,6 +106,7 @@ enum class CaseMode {
 
 struct MatchResult {
     const char* value = nullptr;  // inside the table's text buffer
+    std::size_t valueLength = 0;  // strlen(value)
     std::size_t consumed = 0;     // input bytes covered by the key
     CaseMode caseMode = CaseMode::AsIs;
 };
