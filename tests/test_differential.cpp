@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "api/pass.h"
 #include "tests/naive_reference.h"
 #include "tests/test_support.h"
 #include "text/text_rules.h"
@@ -68,12 +69,11 @@ TEST(Differential, RealCodeAgreesWithTheNaiveReference) {
 }
 
 // Keys as real tables hold them, runs of letters joined by apostrophes,
-// hyphens, spaces and ü, with keys of seven bytes or more: the index then
-// looks up a run of up to seven letters by its head in one step and walks
-// the tree only where a longer key goes on past the run. Runs of one to
-// a dozen letters, in any case, before every kind of byte, and keys that
-// begin with more than eight.
-TEST(Differential, LookupsByHeadAgreeWithTheNaiveReference) {
+// hyphens, spaces and ü, which the index reads a run (with the byte before
+// it) at a time, cutting runs after eight bytes. Runs of one to a dozen
+// letters, in any case, before every kind of byte, and keys that begin with
+// more than eight.
+TEST(Differential, LookupsByStepsAgreeWithTheNaiveReference) {
     std::mt19937 rng(777);
     const std::string letters = "aAbBcC";
     const std::string joins = "'- \xFC";
@@ -102,6 +102,68 @@ TEST(Differential, LookupsByHeadAgreeWithTheNaiveReference) {
                 << "round " << round << "\ntable:\n" << file << "\ninput: " << input;
             ASSERT_EQ(test::Convert(plain.table, input), expected) << "round " << round;
         }
+    }
+}
+
+// Long inputs take the indexed pass, which stages its output, settles a
+// run's first letter through the index's first step and remembers the
+// runs in which nothing matched. Words from a small vocabulary, so that
+// runs recur: keys in any case, keys inside longer runs, runs of eight
+// letters or more, between bytes that keys go on with; values of every
+// length up to well past sixteen bytes. Whole, and in pieces into an
+// output barely longer than the longest value.
+TEST(Differential, LongInputsThroughTheIndexAgreeWithTheNaiveReference) {
+    std::mt19937 rng(4242);
+    const std::string letters = "aAbBcCdD";
+    const std::string joins = "'- \xFC";
+    for (int round = 0; round < 150; ++round) {
+        std::string file;
+        std::vector<std::string> keys;
+        const int lines = 1 + static_cast<int>(rng() % 30);
+        for (int l = 0; l < lines; ++l) {
+            std::string key = Random(rng, letters, 1 + rng() % 6);
+            if (key.empty()) key = "a";
+            while (rng() % 3 == 0) key += joins[rng() % joins.size()] + Random(rng, letters, 1 + rng() % 9);
+            keys.push_back(key);
+            file += key + "\t" + Random(rng, "xyzXYZ\xFC", rng() % 4 == 0 ? 40 : 6) + "\n";
+        }
+        std::vector<std::string> words = keys;
+        for (int w = 0; w < 12; ++w) words.push_back(Random(rng, letters, 1 + rng() % 11));
+        for (int w = 0; w < 6; ++w) {
+            // Keys inside runs, whole or up to where they go on past the
+            // run, so that the same run comes before different bytes.
+            const std::string& key = keys[rng() % keys.size()];
+            const std::string inside = Random(rng, letters, 1 + rng() % 4) + key;
+            words.push_back(inside);
+            words.push_back(inside.substr(0, inside.find_first_of(joins)));
+        }
+        const std::string separators = joins + ".,\t";
+        std::string input;
+        const std::size_t length = 2000 + rng() % 20000;
+        while (input.size() < length) {
+            std::string word = words[rng() % words.size()];
+            if (rng() % 3 == 0) word[0] = static_cast<char>(ToUpper(static_cast<unsigned char>(word[0])));
+            input += word;
+            input += separators[rng() % separators.size()];
+            if (rng() % 5 == 0) input += separators[rng() % separators.size()];
+        }
+        test::TestTable indexed(file);
+        ASSERT_TRUE(BuildLookupIndex(indexed.table));
+        const std::string expected = NaiveConvert(NaiveSplit(file), input);
+        ASSERT_EQ(test::Convert(indexed.table, input), expected) << "round " << round << "\ntable:\n" << file;
+
+        std::string pieces;
+        std::vector<char> out(indexed.table.maxValueLength + 1 + rng() % 40);
+        for (std::size_t fed = 0, consumed = 0; consumed < input.size() || fed < input.size();) {
+            fed = std::min(input.size(), fed + 1 + rng() % 5000);
+            const bool final = fed == input.size();
+            const PassProgress p =
+                RunConversionPass(indexed.table, input.data() + consumed, fed - consumed, final, out.data(), out.size());
+            pieces.append(out.data(), p.written);
+            consumed += p.consumed;
+            if (final && p.consumed == 0 && p.written == 0) break;
+        }
+        ASSERT_EQ(pieces, expected) << "in pieces, round " << round << "\ntable:\n" << file;
     }
 }
 

@@ -80,6 +80,20 @@ TEST(Pass, InPiecesEqualsWhole) {
     }
 }
 
+// Over a long input with the index, the letters inside a run that did not
+// match at its start are remembered with the byte after the run, which may
+// let a longer key go on: "cd" alone before a space, "cd-ef" before a hyphen.
+TEST(Pass, RunsAreRememberedWithTheByteAfterThem) {
+    TestTable t("cd\tY\ncd-ef\tX\n");
+    ASSERT_TRUE(BuildLookupIndex(t.table));
+    std::string input, expected;
+    for (int i = 0; i < 200; ++i) {
+        input += i % 2 ? "abcd-ef abcd " : "abcd abcd-ef ";
+        expected += i % 2 ? "abX abY " : "abY abX ";
+    }
+    EXPECT_EQ(Convert(t.table, input), expected);
+}
+
 TEST(Pass, StopsBeforeAValueThatDoesNotFit) {
     TestTable t("a\tlong\n");
     char out[3];
