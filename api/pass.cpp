@@ -93,32 +93,27 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
         st += valueLength;
     };
 
-    // The longest acceptable key at `at`, a letter with sixteen bytes
-    // readable from it, whose first eight are `word` (`letters` marks the
-    // letters among them): stages its value and moves past it, or returns
-    // false. Where the run alone settles it, the next cursor follows from
-    // the run's length without waiting for the table. `walked` is set when
-    // the lookup read past the byte after the run; `found` receives the
-    // value's entry otherwise.
+    // The longest acceptable key at `at`, where a run of `run` letters
+    // begins with sixteen bytes readable from it: stages its value and
+    // moves past it, or returns false. Where the run alone settles it, the
+    // next cursor follows from the run's length without waiting for the
+    // table. `walked` is set when the lookup read past the byte after the
+    // run; `foundValue` and `foundLength` receive the value's otherwise.
     bool walked = false;
     std::uint32_t foundValue = 0, foundLength = 0;
-    auto matchAt = [&](std::size_t at, std::uint64_t word, std::uint64_t letters) -> bool {
+    auto matchAt = [&](std::size_t at, std::size_t run) -> bool {
         const char* p = input + at;
-        const std::uint64_t others = ~letters & (0x80 * kEveryByte);
-        std::uint64_t step = word | letters >> 2;
-        std::size_t length = 8;
-        std::uint32_t from = 0;
-        if (others != 0) {
-            length = static_cast<std::size_t>(std::countr_zero(others)) / 8;
-            step &= (std::uint64_t{1} << (8 * length)) - 1;
-        } else {
-            from = IsLetter(static_cast<unsigned char>(p[8])) ? 1 : 0;
-        }
-        const IndexStep* first = FindStep(index, step, from);
+        // Letters only: setting bit 5 folds them.
+        std::uint64_t step = LoadWord(p) | 0x20 * kEveryByte;
+        const std::size_t length = run < 8 ? run : 8;
+        if (run < 8) step &= (std::uint64_t{1} << (8 * run)) - 1;
+        const IndexStep* first = FindStep(index, step, run > 8 ? 1 : 0);
         if (!first) return false;  // no key begins with the run
         const char* value;
         std::size_t valueLength, consumed = length;
-        if (!(first->next & NextBit(static_cast<unsigned char>(p[length])))) {
+        // After a run of up to eight letters comes a byte that is no letter
+        // (a longer run always goes on, with a letter).
+        if (run <= 8 && !(first->next >> (static_cast<unsigned char>(p[length]) & 31) & 1)) {
             // The run alone: no longer key goes on past it here.
             if (!first->value) return false;
             value = table.text + first->value - 1;
@@ -143,41 +138,44 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
     if (flush()) {
         while (pos < end) {
             if (st > stLimit && !flush()) break;
-            const std::uint64_t word = LoadWord(input + pos);
-            std::uint64_t letters = LetterBytes(word);
-            if (!(letters & 0x80)) {
+            // Bit i: input[pos + i] is a letter.
+            unsigned letters = LetterMask(input + pos);
+            std::size_t window = 16;  // the bits of `letters` that say something
+            if (!(letters & 1)) {
                 // Bytes that are no letters, up to the next letter.
-                std::memcpy(st, input + pos, 8);
-                const std::size_t n = std::min<std::size_t>(
-                    letters ? static_cast<std::size_t>(std::countr_zero(letters)) / 8 : 8, end - pos);
+                std::memcpy(st, input + pos, 16);
+                const std::size_t n =
+                    std::min<std::size_t>(static_cast<std::size_t>(std::countr_zero(letters | 0x10000u)), end - pos);
                 st += n;
                 pos += n;
-                continue;
+                if (n == 16 || pos >= end) continue;
+                letters >>= n;
+                window -= n;
             }
-            if (matchAt(pos, word, letters)) continue;
+            // The run of letters at pos, measured further where it fills the window.
+            std::size_t runLength = static_cast<std::size_t>(std::countr_one(letters));
+            if (runLength >= window) {
+                runLength = 0;
+                for (;;) {
+                    if (pos + runLength + 16 > size) {
+                        while (pos + runLength < size && IsLetter(static_cast<unsigned char>(input[pos + runLength])))
+                            ++runLength;
+                        break;
+                    }
+                    const auto more = static_cast<std::size_t>(std::countr_one(LetterMask(input + pos + runLength)));
+                    runLength += more;
+                    if (more < 16) break;
+                }
+            }
+            if (matchAt(pos, runLength)) continue;
 
             // No key at the run's start: the letters inside it.
-            const std::size_t start = pos;
-            std::size_t runEnd = pos;
-            for (;;) {
-                const std::uint64_t others = ~letters & (0x80 * kEveryByte);
-                if (others != 0) {
-                    runEnd += static_cast<std::size_t>(std::countr_zero(others)) / 8;
-                    break;
-                }
-                runEnd += 8;
-                if (runEnd + 8 > size) {
-                    while (runEnd < size && IsLetter(static_cast<unsigned char>(input[runEnd]))) ++runEnd;
-                    break;
-                }
-                letters = LetterBytes(LoadWord(input + runEnd));
-            }
+            const std::size_t start = pos, runEnd = pos + runLength;
             RunMemo* slot = nullptr;
             std::uint64_t run = 0;
-            const std::size_t runLength = runEnd - start;
             const auto next = static_cast<unsigned char>(input[runEnd]);
             if (memo && runLength < 8) {
-                run = (word | 0x20 * kEveryByte) & ((std::uint64_t{1} << (8 * runLength)) - 1);
+                run = (LoadWord(input + start) | 0x20 * kEveryByte) & ((std::uint64_t{1} << (8 * runLength)) - 1);
                 slot = memo + MemoSlot(run, next);
                 if (slot->run == run && slot->next == next) {
                     std::memcpy(st, input + start, 8);
@@ -201,21 +199,18 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
                     settled = false;
                     break;
                 }
-                if (MatchPossible(table, runEnd - pos) && MayBeginKey(index, input + pos, size - pos)) {
-                    const std::uint64_t inner = LoadWord(input + pos);
-                    const std::size_t at = pos;
-                    if (matchAt(pos, inner, LetterBytes(inner))) {
-                        if (!walked && slot)
-                            *slot = {run, foundValue, static_cast<std::uint16_t>(foundLength), next,
-                                     static_cast<unsigned char>(at - start)};
-                        slot = nullptr;
-                        break;
-                    }
+                const std::size_t at = pos;
+                if (MatchPossible(table, runEnd - at) && MayBeginKey(index, input + at, size - at) &&
+                    matchAt(at, runEnd - at)) {
+                    if (!walked && slot)
+                        *slot = {run, foundValue, static_cast<std::uint16_t>(foundLength), next,
+                                 static_cast<unsigned char>(at - start)};
+                    slot = nullptr;
+                    break;
                 }
                 *st++ = input[pos++];
             }
-            if (slot && settled && !walked)
-                *slot = {run, 0, 0, next, 0};
+            if (slot && settled && !walked) *slot = {run, 0, 0, next, 0};
             if (!settled) break;
         }
         const auto staged = static_cast<std::size_t>(st - stage);

@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kesti {
 
 inline constexpr std::uint64_t kEveryByte = 0x0101010101010101u;
@@ -40,6 +44,27 @@ inline std::uint64_t LowerCapitals(std::uint64_t word) {
 inline std::uint64_t LetterBytes(std::uint64_t word) {
     const std::uint64_t low7 = (word | 0x20 * kEveryByte) & (0x7F * kEveryByte);
     return (low7 + 0x1F * kEveryByte) & ~(low7 + 0x05 * kEveryByte) & ~word & (0x80 * kEveryByte);
+}
+
+// Bit i set when p[i] is an ASCII letter, for the sixteen bytes at p: with
+// 64-bit words, for every processor.
+inline unsigned LetterMaskByWords(const char* p) {
+    // The 0x80 of each byte gathered into the top byte.
+    auto gather = [](std::uint64_t x) { return static_cast<unsigned>(((x >> 7) * 0x0102040810204080u) >> 56); };
+    return gather(LetterBytes(LoadWord(p))) | gather(LetterBytes(LoadWord(p + 8))) << 8;
+}
+
+// The same, with one SSE2 compare where the processor has it: a letter is
+// a byte whose value with bit 5 set is from 'a' to 'z', which after taking
+// 'a' + 128 away is one of the 26 lowest signed bytes.
+inline unsigned LetterMask(const char* p) {
+#if defined(__SSE2__)
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i shifted = _mm_sub_epi8(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), _mm_set1_epi8(static_cast<char>(0xE1)));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(shifted, _mm_set1_epi8(-128 + 26))));
+#else
+    return LetterMaskByWords(p);
+#endif
 }
 
 // The number of set bits, inline where the processor's own instruction

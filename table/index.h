@@ -64,7 +64,8 @@ struct LookupIndex {
     std::uint64_t seed;    // mixed into the slots' hash, different for every index
     // A filter of the steps, small enough to stay in the cache where the
     // slots do not: each step sets two bits of one word, so most searches
-    // for a step that is not there end without touching the slots.
+    // for a step that is not there end without touching the slots, and
+    // most without a second probe.
     std::uint64_t* filter;
     std::size_t filterMask;  // the words are filterMask + 1, a power of two
     // Bit n is set when some key begins with exactly n letters. A key that
