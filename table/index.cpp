@@ -7,9 +7,11 @@
 // probe per distinct sequence of steps, however long a key is.
 #include "table/index.h"
 
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
+#include "table/bits.h"
 #include "text/text_rules.h"
 
 namespace kesti {
@@ -23,18 +25,20 @@ struct KeyStep {
     bool goesOn;
 };
 
+// Eight bytes at a time: the table's text is padded past its last key.
 KeyStep StepAt(const char* key) {
-    std::uint64_t word = 0;
-    std::size_t n = 0;
-    const auto first = static_cast<unsigned char>(key[0]);
-    if (!IsLetter(first)) {
-        word = first;
-        n = 1;
-        if (!IsLetter(static_cast<unsigned char>(key[1]))) return {word, 1, false};
+    const std::uint64_t word = LoadWord(key);
+    const std::uint64_t letters = LetterBytes(word);  // a key's NUL is no letter
+    std::uint64_t others = ~letters & (0x80 * kEveryByte);
+    if (!(letters & 0x80)) {
+        // A byte that is no letter, on its own unless letters follow it.
+        if (!(letters & 0x8000)) return {static_cast<unsigned char>(key[0]), 1, false};
+        others &= ~std::uint64_t{0x80};
     }
-    for (; n < 8 && IsLetter(static_cast<unsigned char>(key[n])); ++n)
-        word |= std::uint64_t{FoldCase(static_cast<unsigned char>(key[n]))} << (8 * n);
-    return {word, n, n == 8 && IsLetter(static_cast<unsigned char>(key[8]))};
+    const std::uint64_t step = word | letters >> 2;
+    if (others == 0) return {step, 8, IsLetter(static_cast<unsigned char>(key[8]))};
+    const std::size_t n = static_cast<std::size_t>(std::countr_zero(others)) / 8;
+    return {step & ((std::uint64_t{1} << (8 * n)) - 1), n, false};
 }
 
 // The last key byte a step at `at` depends on is the one after it, which
@@ -42,12 +46,20 @@ KeyStep StepAt(const char* key) {
 // letter, says whether a run joins it.
 std::size_t LastByteOfStep(const KeyStep& s, std::size_t at) { return at + s.length; }
 
-// The length of the longest common prefix of two keys, folded.
+// The length of the longest common prefix of two keys, folded, read eight
+// bytes at a time like the steps.
 std::size_t SharedPrefix(const char* a, const char* b) {
-    std::size_t n = 0;
-    while (a[n] != '\0' && FoldCase(static_cast<unsigned char>(a[n])) == FoldCase(static_cast<unsigned char>(b[n]))) ++n;
-    return n;
+    for (std::size_t n = 0;; n += 8) {
+        const std::uint64_t x = LowerCapitals(LoadWord(a + n));
+        const std::uint64_t y = LowerCapitals(LoadWord(b + n));
+        // 0x80 where the keys differ or `a` has ended.
+        const std::uint64_t ends = (~ZeroBytes(x ^ y) & (0x80 * kEveryByte)) | ZeroBytes(x);
+        if (ends != 0) return n + static_cast<std::size_t>(std::countr_zero(ends)) / 8;
+    }
 }
+
+// What the first key is compared with: no key at all, and room to read.
+constexpr char kNoKey[16] = {};
 
 IndexStep& FindOrAdd(LookupIndex& index, std::uint64_t step, std::uint32_t from) {
     const std::uint64_t hash = StepHash(index, step, from);
@@ -78,7 +90,7 @@ bool BuildLookupIndex(ConversionTable& table) {
     // A bound on the distinct sequences of steps: the steps of each key
     // that the key before it does not share.
     std::size_t bound = 0;
-    const char* previous = "";
+    const char* previous = kNoKey;
     for (std::size_t i = 0; i < table.count; ++i) {
         const char* key = table.records[i].key;
         const unsigned pair = KeyByte(table.records[i], 0) * 256u + (key[0] ? KeyByte(table.records[i], 1) : 0u);
@@ -121,7 +133,7 @@ bool BuildLookupIndex(ConversionTable& table) {
         std::free(index);
         return false;
     }
-    previous = "";
+    previous = kNoKey;
     for (std::size_t i = 0; i < table.count; ++i) {
         const char* key = table.records[i].key;
         if (!IsLetter(static_cast<unsigned char>(key[0]))) continue;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "table/bits.h"
 #include "text/text_rules.h"
 
 namespace kesti {
@@ -34,6 +37,31 @@ TEST(TextRules, CaseIsIgnoredForAsciiOnlyAndHighBytesCompareUnsigned) {
     EXPECT_GT(CompareIgnoreCase("hs\xFC", "hsz"), 0);     // 0xFC is above every ASCII byte
     EXPECT_LT(CompareIgnoreCase("ch", "cha"), 0);         // a proper prefix is lower
     EXPECT_EQ(CompareIgnoreCase("", ""), 0);
+}
+
+}  // namespace
+}  // namespace kesti
+
+namespace kesti {
+namespace {
+
+// The word tricks that find letters eight and sixteen bytes at a time say
+// what IsLetter says of every byte value, wherever it stands among others.
+TEST(TextRules, LettersFoundInBulkAreTheLetters) {
+    std::mt19937 rng(16);
+    for (int round = 0; round < 4096; ++round) {
+        unsigned char bytes[16];
+        for (unsigned char& b : bytes) b = static_cast<unsigned char>(rng());
+        bytes[round % 16] = static_cast<unsigned char>(round / 16);  // every value at every place
+        const char* p = reinterpret_cast<const char*>(bytes);
+        unsigned expected = 0;
+        for (int i = 0; i < 16; ++i) expected |= (IsLetter(bytes[i]) ? 1u : 0u) << i;
+        ASSERT_EQ(LetterMask(p), expected) << "round " << round;
+        ASSERT_EQ(LetterMaskByWords(p), expected) << "round " << round;
+        std::uint64_t folded = 0;
+        for (int i = 0; i < 8; ++i) folded |= std::uint64_t{FoldCase(bytes[i])} << (8 * i);
+        ASSERT_EQ(LowerCapitals(LoadWord(p)), folded) << "round " << round;
+    }
 }
 
 }  // namespace
