@@ -39,7 +39,7 @@ struct ConversionTable {
     // firstByteEnd[c] is one past the last record whose folded first key byte
     // is <= c, so the records starting with c are [firstByteEnd[c-1], firstByteEnd[c]).
     std::uint32_t firstByteEnd[256] = {};
-    // A tree of the keys' folded bytes for long inputs, or null; see
+    // The keys' steps in a hash table for long inputs, or null; see
     // BuildLookupIndex. Lookups give the same results with or without it.
     LookupIndex* index = nullptr;
 };
