@@ -108,7 +108,11 @@ bool BuildLookupIndex(ConversionTable& table) {
         previous = key;
     }
     std::size_t slots = 16;
-    while (slots < 3 * bound) slots *= 2;
+    // Slots three times the steps, so that most searches end at the first
+    // slot; a table with more steps than any real one (a hostile file of
+    // a megabyte of separate bytes) gets a fuller table instead.
+    const std::size_t wanted = 3 * bound <= (std::size_t{1} << 20) ? 3 * bound : bound + bound / 4;
+    while (slots < wanted) slots *= 2;
     index->steps = static_cast<IndexStep*>(std::calloc(slots, sizeof(IndexStep)));
     index->filter = static_cast<std::uint64_t*>(std::calloc(slots / 16, sizeof(std::uint64_t)));
     if (!index->steps || !index->filter) {
