@@ -124,7 +124,7 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
             walked = true;
             StepMatch best;
             if (first->value) best = {first->value, first->valueLength, length};
-            WalkSteps(table, p, size - at, length, StepsAfter(index, first), true, best);
+            WalkSteps(table, p, size - at, length, first, true, best);
             if (!best.value) return false;
             value = table.text + best.value - 1;
             valueLength = best.valueLength;

@@ -7,6 +7,7 @@
 // probe per distinct sequence of steps, however long a key is.
 #include "table/index.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
@@ -61,35 +62,70 @@ std::size_t SharedPrefix(const char* a, const char* b) {
 // What the first key is compared with: no key at all, and room to read.
 constexpr char kNoKey[16] = {};
 
-IndexStep& FindOrAdd(LookupIndex& index, std::uint64_t step, std::uint32_t from) {
+// The entry of `step` after `from`, made if it is not there yet (`made`
+// says which).
+IndexStep& FindOrAdd(LookupIndex& index, std::uint64_t step, std::uint32_t from, bool& made) {
     const std::uint64_t hash = StepHash(index, step, from);
     std::size_t slot = StepSlot(index, hash);
     while (index.steps[slot].step != 0 && (index.steps[slot].step != step || index.steps[slot].from != from))
         slot = (slot + 1) & index.stepMask;
     IndexStep& entry = index.steps[slot];
-    entry.step = step;
-    entry.from = from;
-    index.filter[FilterWord(index, hash)] |= FilterBits(hash);
+    made = entry.step == 0;
+    if (made) {
+        entry.step = step;
+        entry.from = from;
+        index.filter[FilterWord(index, hash)] |= FilterBits(hash);
+    }
     return entry;
+}
+
+void SetValue(const ConversionTable& table, std::size_t record, IndexStep& entry) {
+    entry.value = static_cast<std::uint32_t>(table.records[record].value - table.text + 1);
+    entry.valueLength = static_cast<std::uint32_t>(std::strlen(table.records[record].value));
+}
+
+// Another key goes on past `entry`, which held the rest of one key as its
+// tail: that key gets the entry of its next step, which holds the rest of
+// it in turn (or its value, where it ends). `at` is where the step begins.
+void SplitTail(const ConversionTable& table, LookupIndex& index, IndexStep& entry, std::size_t at) {
+    const std::size_t record = entry.tail - 1;
+    entry.tail = 0;
+    const char* key = table.records[record].key;
+    const KeyStep s = StepAt(key + at);
+    bool made;
+    IndexStep& next = FindOrAdd(index, s.step, StepsAfter(index, &entry) + (s.goesOn ? 1 : 0), made);
+    const auto after = static_cast<unsigned char>(key[at + s.length]);
+    if (after == '\0') {
+        SetValue(table, record, next);
+    } else {
+        next.next |= NextBit(after);
+        next.tail = static_cast<std::uint32_t>(record + 1);
+    }
 }
 
 }  // namespace
 
 bool BuildLookupIndex(ConversionTable& table) {
     if (table.index) return true;
-    const std::size_t words = table.maxKeyLength / 64 + 1;
-    auto* runLengths = static_cast<std::uint64_t*>(std::calloc(words, sizeof(std::uint64_t)));
-    auto* index = static_cast<LookupIndex*>(std::malloc(sizeof(LookupIndex)));
-    if (!runLengths || !index) {
-        std::free(runLengths);
-        std::free(index);
+    auto* index = static_cast<LookupIndex*>(std::calloc(1, sizeof(LookupIndex)));
+    if (!index) return false;
+    // Per record, the length of the prefix its key shares with the key before
+    // it (both beginning with a letter; those keys are side by side); and the
+    // entries of the previous key's steps, in order.
+    auto* shared = static_cast<std::uint32_t*>(std::calloc(table.count + 1, sizeof(std::uint32_t)));
+    auto* path = static_cast<std::uint32_t*>(std::malloc((table.maxKeyLength + 1) * sizeof(std::uint32_t)));
+    auto fail = [&] {
+        std::free(shared);
+        std::free(path);
+        table.index = index;
+        ReleaseLookupIndex(table);
         return false;
-    }
-    index->runLengths = runLengths;
-    std::memset(index->pairs, 0, sizeof index->pairs);
-    // A bound on the distinct sequences of steps: the steps of each key
-    // that the key before it does not share.
-    std::size_t bound = 0;
+    };
+    index->runLengths = static_cast<std::uint64_t*>(std::calloc(table.maxKeyLength / 64 + 1, sizeof(std::uint64_t)));
+    if (!shared || !path || !index->runLengths) return fail();
+    auto beginsWithLetter = [&](std::size_t i) {
+        return i < table.count && IsLetter(static_cast<unsigned char>(table.records[i].key[0]));
+    };
     const char* previous = kNoKey;
     for (std::size_t i = 0; i < table.count; ++i) {
         const char* key = table.records[i].key;
@@ -98,71 +134,77 @@ bool BuildLookupIndex(ConversionTable& table) {
         if (!IsLetter(static_cast<unsigned char>(key[0]))) continue;
         std::size_t letters = 1;
         while (IsLetter(static_cast<unsigned char>(key[letters]))) ++letters;
-        runLengths[letters / 64] |= std::uint64_t{1} << (letters % 64);
-        const std::size_t shared = SharedPrefix(key, previous);
-        for (std::size_t at = 0; key[at] != '\0';) {
-            const KeyStep s = StepAt(key + at);
-            if (LastByteOfStep(s, at) >= shared) ++bound;
-            at += s.length;
-        }
+        index->runLengths[letters / 64] |= std::uint64_t{1} << (letters % 64);
+        shared[i] = static_cast<std::uint32_t>(SharedPrefix(key, previous));
         previous = key;
     }
+    // A key's steps get entries up to the first that no neighbour shares;
+    // past it the rest of the key is that entry's tail, compared directly
+    // with the input. Of those, the steps within the prefix shared with the
+    // key before are that key's entries already. A key splits at most one
+    // tail: an earlier key's steps that it shares end within that prefix
+    // too (the keys between them share it), so only the step ending exactly
+    // there can hold such a tail, and the key goes on differently after it.
+    std::size_t bound = 0;
+    for (std::size_t i = 0; i < table.count; ++i) {
+        if (!beginsWithLetter(i)) continue;
+        const char* key = table.records[i].key;
+        const std::size_t own = std::max<std::size_t>(shared[i], beginsWithLetter(i + 1) ? shared[i + 1] : 0);
+        std::size_t steps = 1;
+        for (std::size_t at = 0; key[at] != '\0';) {
+            const KeyStep s = StepAt(key + at);
+            const std::size_t last = LastByteOfStep(s, at);
+            if (last > own) break;
+            if (last >= shared[i]) ++steps;
+            at += s.length;
+        }
+        bound += steps + 1;
+    }
     std::size_t slots = 16;
-    // Slots three times the steps, so that most searches end at the first
-    // slot; a table with more steps than any real one (a hostile file of
-    // a megabyte of separate bytes) gets a fuller table instead.
-    const std::size_t wanted = 3 * bound <= (std::size_t{1} << 20) ? 3 * bound : bound + bound / 4;
-    while (slots < wanted) slots *= 2;
+    // Half as many slots again as the bound, which real tables stay well
+    // below: most searches end at the first slot.
+    while (slots < bound + bound / 2) slots *= 2;
     index->steps = static_cast<IndexStep*>(std::calloc(slots, sizeof(IndexStep)));
     index->filter = static_cast<std::uint64_t*>(std::calloc(slots / 16, sizeof(std::uint64_t)));
-    if (!index->steps || !index->filter) {
-        std::free(index->steps);
-        std::free(index->filter);
-        std::free(runLengths);
-        std::free(index);
-        return false;
-    }
+    if (!index->steps || !index->filter) return fail();
     index->stepMask = slots - 1;
     index->filterMask = slots / 16 - 1;
     // Where the entries fall differs from one index to the next, so that no
     // table can be made to crowd them into one run of slots everywhere.
     index->seed = reinterpret_cast<std::uintptr_t>(index->steps) * 0x9E3779B97F4A7C15u;
 
-    // The entries of the previous key's steps, in order.
-    auto* path = static_cast<std::uint32_t*>(std::malloc((table.maxKeyLength + 1) * sizeof(std::uint32_t)));
-    if (!path) {
-        std::free(index->steps);
-        std::free(index->filter);
-        std::free(runLengths);
-        std::free(index);
-        return false;
-    }
-    previous = kNoKey;
     for (std::size_t i = 0; i < table.count; ++i) {
+        if (!beginsWithLetter(i)) continue;
         const char* key = table.records[i].key;
-        if (!IsLetter(static_cast<unsigned char>(key[0]))) continue;
-        const std::size_t shared = SharedPrefix(key, previous);
+        const std::size_t own = std::max<std::size_t>(shared[i], beginsWithLetter(i + 1) ? shared[i + 1] : 0);
         std::uint32_t from = 0;
         IndexStep* entry = nullptr;
-        for (std::size_t at = 0, k = 0;; ++k) {
+        std::size_t at = 0;
+        for (std::size_t k = 0;; ++k) {
             const KeyStep s = StepAt(key + at);
-            const std::uint32_t slotFrom = from + (s.goesOn ? 1 : 0);
-            if (LastByteOfStep(s, at) < shared) {
+            const std::size_t last = LastByteOfStep(s, at);
+            bool made = false;
+            if (last < shared[i]) {
                 entry = index->steps + path[k];  // the previous key's step
             } else {
-                entry = &FindOrAdd(*index, s.step, slotFrom);
+                entry = &FindOrAdd(*index, s.step, from + (s.goesOn ? 1 : 0), made);
                 path[k] = static_cast<std::uint32_t>(entry - index->steps);
             }
             at += s.length;
             if (key[at] == '\0') break;
             entry->next |= NextBit(static_cast<unsigned char>(key[at]));
-            from = 2 * (path[k] + 1);
+            if (entry->tail) {
+                SplitTail(table, *index, *entry, at);
+            } else if (made && last >= own) {
+                entry->tail = static_cast<std::uint32_t>(i + 1);
+                break;
+            }
+            from = StepsAfter(*index, entry);
         }
         // Sorted records: the last key equal to these steps is the one a lookup picks.
-        entry->value = static_cast<std::uint32_t>(table.records[i].value - table.text + 1);
-        entry->valueLength = static_cast<std::uint32_t>(std::strlen(table.records[i].value));
-        previous = key;
+        if (key[at] == '\0') SetValue(table, i, *entry);
     }
+    std::free(shared);
     std::free(path);
     table.index = index;
     return true;

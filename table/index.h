@@ -56,6 +56,11 @@ struct IndexStep {
     // What some key does after these steps, a bit for each kind of step
     // that follows (see NextBit). 0 when every key ends here.
     std::uint32_t next;
+    // 1 + the record whose key alone goes on past these steps, when no
+    // other key does: its rest has no entries and is compared with the
+    // input directly. 0 otherwise.
+    std::uint32_t tail;
+    std::uint32_t unused;
 };
 
 struct LookupIndex {
@@ -124,13 +129,13 @@ struct StepMatch {
     std::size_t length = 0;   // the input bytes the key covers
 };
 
-// Follows the input's steps from text[pos] on, after the steps that led to
-// `from` (0 at the cursor, where text[0] must be a letter), updating `best`
-// with every longer key that matches. `allLetters` says whether the bytes
-// before pos are all letters. Reads at most table.maxKeyLength + 1 bytes
-// from text[0], and none past text[size - 1].
+// Follows the input's steps from text[pos] on, after `entry`, the entry of
+// the steps of text[0, pos) (null at the cursor, where text[0] must be a
+// letter), updating `best` with every longer key that matches. `allLetters`
+// says whether the bytes before pos are all letters. Reads at most
+// table.maxKeyLength + 1 bytes from text[0], and none past text[size - 1].
 void WalkSteps(const ConversionTable& table, const char* text, std::size_t size, std::size_t pos,
-               std::uint32_t from, bool allLetters, StepMatch& best);
+               const IndexStep* entry, bool allLetters, StepMatch& best);
 
 // The bit of IndexStep::next for the byte `b` coming next: bit 31 for a
 // letter, else the byte's low five bits (bytes that share them share a bit,

@@ -63,7 +63,7 @@ bool RestMatches(const char* key, std::size_t m, const char* text, std::size_t s
 // and each step is one probe.
 bool LookupBySteps(const ConversionTable& table, const char* text, std::size_t size, MatchResult& match) {
     StepMatch best;
-    WalkSteps(table, text, size, 0, 0, true, best);
+    WalkSteps(table, text, size, 0, nullptr, true, best);
     if (!best.value) return false;
     SetCase(text, best.length, match);
     match.value = table.text + best.value - 1;
@@ -79,14 +79,23 @@ bool LookupBySteps(const ConversionTable& table, const char* text, std::size_t s
 // zeros past it. A step that reaches the limit belongs to no key, so the
 // zeros never decide a match.
 void WalkSteps(const ConversionTable& table, const char* text, std::size_t size, std::size_t pos,
-               std::uint32_t from, bool allLetters, StepMatch& best) {
+               const IndexStep* entry, bool allLetters, StepMatch& best) {
     const LookupIndex& index = *table.index;
     const std::size_t limit = std::min(size, table.maxKeyLength + 1);
-    if (pos >= limit) return;
-    auto c = static_cast<unsigned char>(text[pos]);
     for (;;) {
+        if (entry && entry->tail) {
+            // One key alone goes on from here: the rest of it, compared directly.
+            const TableRecord& record = table.records[entry->tail - 1];
+            std::size_t length;
+            if (RestMatches(record.key, pos, text, size, allLetters, length))
+                best = {static_cast<std::uint32_t>(record.value - table.text + 1),
+                        static_cast<std::uint32_t>(std::strlen(record.value)), length};
+            return;
+        }
+        if (pos >= limit) return;
+        const auto c = static_cast<unsigned char>(text[pos]);
         std::uint64_t step = c;
-        std::uint32_t key = from;
+        std::uint32_t key = entry ? StepsAfter(index, entry) : 0;
         std::size_t length = 1;
         const bool letter = IsLetter(c);
         if (!letter) allLetters = false;
@@ -112,18 +121,14 @@ void WalkSteps(const ConversionTable& table, const char* text, std::size_t size,
                 if (limit - pos > 8 && IsLetter(static_cast<unsigned char>(text[pos + 8]))) key |= 1;
             }
         }
-        const IndexStep* entry = FindStep(index, step, key);
-        if (!entry) return;
+        const IndexStep* found = FindStep(index, step, key);
+        if (!found) return;
         // Some key holds these steps, so pos is within the longest key.
         pos += length;
-        c = pos < size ? static_cast<unsigned char>(text[pos]) : 0;
-        if (entry->value && AcceptedBefore(c, allLetters)) {
-            best.value = entry->value;
-            best.valueLength = entry->valueLength;
-            best.length = pos;
-        }
-        if (c == 0 || !(entry->next & NextBit(c))) return;  // keys never hold a NUL
-        from = StepsAfter(index, entry);
+        const auto after = pos < size ? static_cast<unsigned char>(text[pos]) : 0;
+        if (found->value && AcceptedBefore(after, allLetters)) best = {found->value, found->valueLength, pos};
+        if (after == 0 || !(found->next & NextBit(after))) return;  // keys never hold a NUL
+        entry = found;
     }
 }
 
