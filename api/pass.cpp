@@ -14,8 +14,9 @@ namespace kesti {
 namespace {
 
 // What the indexed pass gathers before it copies to the output: it writes
-// a short value as sixteen bytes and a gap as eight, whatever their length,
-// which the caller's output may have no room for past its end.
+// a short value, and the bytes between runs of letters, sixteen bytes at a
+// time whatever their length, which the caller's output may have no room
+// for past its end.
 constexpr std::size_t kStaging = 8192;
 constexpr std::size_t kStagingSlack = 64;
 
@@ -42,16 +43,17 @@ std::size_t MemoSlot(std::uint64_t run, unsigned char next) {
 // bytes: it leaves `cursor` and `written` where the byte-at-a-time loop
 // below is to go on (near the end of the input, or where the output is
 // nearly full). It converts exactly as that loop does, a run of letters at
-// a time: the bytes between runs are copied eight at a time, a run's first
+// a time: the bytes between runs are copied sixteen at a time, a run's first
 // letter is looked up at once through the index's first step, and the
 // letters inside a run that did not match at its start are looked up one
 // by one where a key could end with the run, or settled by the memo.
 void IndexedPass(const ConversionTable& table, const char* input, std::size_t size, std::size_t stop,
                  char* output, std::size_t capacity, std::size_t& cursor, std::size_t& written) {
     const LookupIndex& index = *table.index;
-    // The most output one piece commits: a value after up to seven letters,
-    // or eight bytes of a gap.
-    const std::size_t piece = table.maxValueLength + 8;
+    // The most output one turn of the loop below commits before it looks
+    // at the room left again: up to sixteen bytes between runs, then a value
+    // after up to seven letters.
+    const std::size_t piece = table.maxValueLength + 24;
     if (piece > kStaging / 2 || size < 16 || cursor >= stop) return;
     const std::size_t end = std::min(stop, size - 16);
     char stage[kStaging + kStagingSlack];
@@ -173,7 +175,7 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
             const std::size_t start = pos, runEnd = pos + runLength;
             RunMemo* slot = nullptr;
             std::uint64_t run = 0;
-            const auto next = static_cast<unsigned char>(input[runEnd]);
+            const unsigned char next = runEnd < size ? static_cast<unsigned char>(input[runEnd]) : 0;
             if (memo && runLength < 8) {
                 run = (LoadWord(input + start) | 0x20 * kEveryByte) & ((std::uint64_t{1} << (8 * runLength)) - 1);
                 slot = memo + MemoSlot(run, next);

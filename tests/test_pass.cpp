@@ -3,6 +3,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "api/pass.h"
 #include "tests/test_support.h"
@@ -92,6 +93,27 @@ TEST(Pass, RunsAreRememberedWithTheByteAfterThem) {
         expected += i % 2 ? "abX abY " : "abY abX ";
     }
     EXPECT_EQ(Convert(t.table, input), expected);
+}
+
+// A long input that ends inside a run of letters: the pass measures the run
+// to the input's last byte and reads nothing past it (the sanitizer build
+// checks that), converting as it would any run too long for a key.
+TEST(Pass, ALongInputMayEndInARunOfLetters) {
+    TestTable t("ab\tX\nabc\tY\n");
+    ASSERT_TRUE(BuildLookupIndex(t.table));
+    for (std::size_t tail = 1; tail < 40; ++tail) {
+        std::string input;
+        for (int i = 0; i < 10; ++i) input += "ab abc, ";
+        input += std::string(tail, 'c');
+        const std::vector<char> exact(input.begin(), input.end());  // no NUL after the last byte
+        std::string expected;
+        for (int i = 0; i < 10; ++i) expected += "X Y, ";
+        expected += std::string(tail, 'c');
+        std::string output(input.size(), '\0');
+        const PassProgress p = RunConversionPass(t.table, exact.data(), exact.size(), true, output.data(), output.size());
+        output.resize(p.written);
+        EXPECT_EQ(output, expected) << tail;
+    }
 }
 
 TEST(Pass, StopsBeforeAValueThatDoesNotFit) {
