@@ -35,8 +35,8 @@ struct RunMemo {
 };
 constexpr std::size_t kMemoSlots = 4096;
 
-std::size_t MemoSlot(std::uint64_t run, unsigned char next) {
-    return static_cast<std::size_t>(((run ^ next) * 0x9E3779B97F4A7C15u) >> 52);
+std::size_t MemoSlot(std::uint64_t run, unsigned char next, std::size_t slots) {
+    return static_cast<std::size_t>(((run ^ next) * 0x9E3779B97F4A7C15u) >> 40) & (slots - 1);
 }
 
 // The pass with the lookup index, over all but the input's last sixteen
@@ -60,8 +60,12 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
     char* st = stage;
     char* stLimit = stage;  // another piece may be staged while st <= stLimit
     std::size_t pos = cursor;
-    // Without memory for it, runs are looked up letter by letter.
-    auto* memo = static_cast<RunMemo*>(std::calloc(kMemoSlots, sizeof(RunMemo)));
+    // A slot for every 16 input bytes, up to kMemoSlots, so that a short
+    // input does not pay for clearing a large memo. Without memory for it,
+    // runs are looked up letter by letter.
+    std::size_t memoSlots = 64;
+    while (memoSlots < kMemoSlots && memoSlots * 16 < end - pos) memoSlots *= 2;
+    auto* memo = static_cast<RunMemo*>(std::calloc(memoSlots, sizeof(RunMemo)));
 
     // Copies what is staged to the output; false when the output has no
     // room left for another piece.
@@ -178,7 +182,7 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
             const unsigned char next = runEnd < size ? static_cast<unsigned char>(input[runEnd]) : 0;
             if (memo && runLength < 8) {
                 run = (LoadWord(input + start) | 0x20 * kEveryByte) & ((std::uint64_t{1} << (8 * runLength)) - 1);
-                slot = memo + MemoSlot(run, next);
+                slot = memo + MemoSlot(run, next, memoSlots);
                 if (slot->run == run && slot->next == next) {
                     std::memcpy(st, input + start, 8);
                     if (slot->offset) {

@@ -145,12 +145,13 @@ bool BuildLookupIndex(ConversionTable& table) {
     // tail: an earlier key's steps that it shares end within that prefix
     // too (the keys between them share it), so only the step ending exactly
     // there can hold such a tail, and the key goes on differently after it.
-    std::size_t bound = 0;
+    std::size_t bound = 0, keys = 0;
     for (std::size_t i = 0; i < table.count; ++i) {
         if (!beginsWithLetter(i)) continue;
+        ++keys;
         const char* key = table.records[i].key;
         const std::size_t own = std::max<std::size_t>(shared[i], beginsWithLetter(i + 1) ? shared[i + 1] : 0);
-        std::size_t steps = 1;
+        std::size_t steps = 1;  // the step past `own`, or the last
         for (std::size_t at = 0; key[at] != '\0';) {
             const KeyStep s = StepAt(key + at);
             const std::size_t last = LastByteOfStep(s, at);
@@ -158,12 +159,16 @@ bool BuildLookupIndex(ConversionTable& table) {
             if (last >= shared[i]) ++steps;
             at += s.length;
         }
-        bound += steps + 1;
+        bound += steps;
     }
+
+    // Slots three times the bound, so that most searches end at the first
+    // slot. A key splits at most one tail, so the entries are at most the
+    // bound and one per key: a table with more steps than any real one (a
+    // hostile file of a megabyte of separate bytes) gets a quarter more
+    // slots than that.
     std::size_t slots = 16;
-    // Half as many slots again as the bound, which real tables stay well
-    // below: most searches end at the first slot.
-    while (slots < bound + bound / 2) slots *= 2;
+    while (slots < (3 * bound <= (std::size_t{1} << 20) ? 3 * bound : (bound + keys) / 4 * 5 + 16)) slots *= 2;
     index->steps = static_cast<IndexStep*>(std::calloc(slots, sizeof(IndexStep)));
     index->filter = static_cast<std::uint64_t*>(std::calloc(slots / 16, sizeof(std::uint64_t)));
     if (!index->steps || !index->filter) return fail();
