@@ -20,16 +20,15 @@ namespace {
 constexpr std::size_t kStaging = 8192;
 constexpr std::size_t kStagingSlack = 64;
 
-// What the letters inside a run of up to seven letters came to, for a run
-// whose first letter begins no key: the lookups there depend on nothing
-// but the run's letters and the byte after it, unless one of them went on
-// past that byte. Words recur in real text, and most of these runs are
-// ordinary words in which nothing matches: one probe then settles the run
-// instead of a lookup at each of its letters.
+// What the lookups in a run of up to seven letters came to: they depend on
+// nothing but the run's letters and the byte after it, unless one of them
+// went on past that byte. Words recur in real text: one probe then settles
+// a run met before, all its letters included, where an ordinary word would
+// take a lookup at each of its letters.
 struct RunMemo {
     std::uint64_t run;         // the run's folded letters, zero past them; 0 for an empty slot
-    std::uint32_t value;       // as IndexStep::value, of the key matched inside the run; 0 for none
-    std::uint16_t valueLength;
+    std::uint32_t value;       // as IndexStep::value, of the key matched in the run; 0 for none
+    std::uint16_t valueLength; // at most sixteen
     unsigned char next;        // the byte after the run
     unsigned char offset;      // where in the run the key begins
 };
@@ -97,6 +96,30 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
             st[0] = static_cast<char>(f - (raise ? 0x20 : 0));
         }
         st += valueLength;
+    };
+
+    // Stages what the memo says of the run of `runLength` letters at pos
+    // and moves past it: the letters before `offset` as they are, then the
+    // value (of sixteen bytes at most) of the key matched from there to the
+    // run's end, or with no value the rest of the run as it is. Nothing here
+    // branches on which, nor on the case but for a run that ends in a
+    // capital.
+    auto apply = [&](const RunMemo& known, std::size_t runLength) {
+        const char* p = input + pos;
+        std::memcpy(st, p, 8);
+        st += known.offset;
+        const char* from = known.value ? table.text + known.value - 1 : p + known.offset;
+        const std::size_t length = known.value ? known.valueLength : runLength - known.offset;
+        std::memcpy(st, from, 16);
+        const auto f = static_cast<unsigned char>(from[0]);
+        const bool raise = known.value && IsUpper(static_cast<unsigned char>(p[known.offset])) && f >= 'a' && f <= 'z';
+        st[0] = static_cast<char>(f - (raise ? 0x20 : 0));
+        if (known.value && IsUpper(static_cast<unsigned char>(p[runLength - 1]))) {
+            for (std::size_t i = 0; i < length; ++i)
+                st[i] = static_cast<char>(ToUpper(static_cast<unsigned char>(st[i])));
+        }
+        st += length;
+        pos += runLength;
     };
 
     // The longest acceptable key at `at`, where a run of `run` letters
@@ -173,31 +196,36 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
                     if (more < 16) break;
                 }
             }
-            if (matchAt(pos, runLength)) continue;
-
-            // No key at the run's start: the letters inside it.
+            // The memo, asked first where runs mostly settle lookups alone
+            // and otherwise only for runs whose first letter begins no key.
             const std::size_t start = pos, runEnd = pos + runLength;
+            const unsigned char next = runEnd < size ? static_cast<unsigned char>(input[runEnd]) : 0;
             RunMemo* slot = nullptr;
             std::uint64_t run = 0;
-            const unsigned char next = runEnd < size ? static_cast<unsigned char>(input[runEnd]) : 0;
-            if (memo && runLength < 8) {
+            auto recall = [&] {
+                if (!memo || runLength >= 8) return false;
                 run = (LoadWord(input + start) | 0x20 * kEveryByte) & ((std::uint64_t{1} << (8 * runLength)) - 1);
                 slot = memo + MemoSlot(run, next, memoSlots);
-                if (slot->run == run && slot->next == next) {
-                    std::memcpy(st, input + start, 8);
-                    if (slot->offset) {
-                        st += slot->offset;
-                        emit(table.text + slot->value - 1, slot->valueLength, input + start + slot->offset,
-                             runLength - slot->offset);
-                    } else {
-                        st += runLength;
-                    }
-                    pos = runEnd;
-                    continue;
-                }
+                return slot->run == run && slot->next == next;
+            };
+            if (index.runsAlone && recall()) {
+                apply(*slot, runLength);
+                continue;
             }
             walked = false;
             foundValue = 0;
+            if (matchAt(pos, runLength)) {
+                if (slot && !walked && foundLength <= 16)
+                    *slot = {run, foundValue, static_cast<std::uint16_t>(foundLength), next, 0};
+                continue;
+            }
+            // No key at the run's start: the letters inside it.
+            if (walked) {
+                slot = nullptr;  // the lookup went on past the run
+            } else if (!index.runsAlone && recall()) {
+                apply(*slot, runLength);
+                continue;
+            }
             *st++ = input[pos++];
             bool settled = true;  // the run was converted to its end in this loop
             while (pos < runEnd) {
@@ -208,7 +236,7 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
                 const std::size_t at = pos;
                 if (MatchPossible(table, runEnd - at) && MayBeginKey(index, input + at, size - at) &&
                     matchAt(at, runEnd - at)) {
-                    if (!walked && slot)
+                    if (!walked && slot && foundLength <= 16)
                         *slot = {run, foundValue, static_cast<std::uint16_t>(foundLength), next,
                                  static_cast<unsigned char>(at - start)};
                     slot = nullptr;

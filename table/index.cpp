@@ -178,6 +178,7 @@ bool BuildLookupIndex(ConversionTable& table) {
     // table can be made to crowd them into one run of slots everywhere.
     index->seed = reinterpret_cast<std::uintptr_t>(index->steps) * 0x9E3779B97F4A7C15u;
 
+    std::size_t heads = 0, headsGoingOn = 0;  // first steps, and those that longer keys go on past
     for (std::size_t i = 0; i < table.count; ++i) {
         if (!beginsWithLetter(i)) continue;
         const char* key = table.records[i].key;
@@ -195,8 +196,10 @@ bool BuildLookupIndex(ConversionTable& table) {
                 entry = &FindOrAdd(*index, s.step, from + (s.goesOn ? 1 : 0), made);
                 path[k] = static_cast<std::uint32_t>(entry - index->steps);
             }
+            if (k == 0 && made) ++heads;
             at += s.length;
             if (key[at] == '\0') break;
+            if (k == 0 && entry->next == 0 && !entry->tail) ++headsGoingOn;
             entry->next |= NextBit(static_cast<unsigned char>(key[at]));
             if (entry->tail) {
                 SplitTail(table, *index, *entry, at);
@@ -209,6 +212,7 @@ bool BuildLookupIndex(ConversionTable& table) {
         // Sorted records: the last key equal to these steps is the one a lookup picks.
         if (key[at] == '\0') SetValue(table, i, *entry);
     }
+    index->runsAlone = 2 * headsGoingOn < heads;
     std::free(shared);
     std::free(path);
     table.index = index;

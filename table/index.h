@@ -82,6 +82,10 @@ struct LookupIndex {
     // and b (b is 0 for a key of one byte). Most positions inside English
     // words begin no key: this settles them before any lookup.
     std::uint64_t pairs[256 * 256 / 64];
+    // Most runs of letters that begin a key begin no longer one either, so
+    // that the run alone settles a lookup there (the syllables; not the
+    // words, which go on into names).
+    bool runsAlone;
 };
 
 // The hash of the step `step` after `from`.
