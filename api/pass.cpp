@@ -33,6 +33,7 @@ struct RunMemo {
     unsigned char offset;      // where in the run the key begins
 };
 constexpr std::size_t kMemoSlots = 4096;
+constexpr std::size_t kMemoFirstFrom = 64 * 1024;
 
 std::size_t MemoSlot(std::uint64_t run, unsigned char next, std::size_t slots) {
     return static_cast<std::size_t>(((run ^ next) * 0x9E3779B97F4A7C15u) >> 40) & (slots - 1);
@@ -65,6 +66,11 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
     std::size_t memoSlots = 64;
     while (memoSlots < kMemoSlots && memoSlots * 16 < end - pos) memoSlots *= 2;
     auto* memo = static_cast<RunMemo*>(std::calloc(memoSlots, sizeof(RunMemo)));
+    // The memo is asked before the index where runs mostly settle lookups
+    // alone, once the input is long enough for words to recur: in a short
+    // one most runs are met for the first time, and asking first would only
+    // add a probe to each.
+    const bool memoFirst = index.runsAlone && pos + kMemoFirstFrom <= end;
 
     // Copies what is staged to the output; false when the output has no
     // room left for another piece.
@@ -196,8 +202,8 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
                     if (more < 16) break;
                 }
             }
-            // The memo, asked first where runs mostly settle lookups alone
-            // and otherwise only for runs whose first letter begins no key.
+            // The memo, asked first or only for runs whose first letter
+            // begins no key.
             const std::size_t start = pos, runEnd = pos + runLength;
             const unsigned char next = runEnd < size ? static_cast<unsigned char>(input[runEnd]) : 0;
             RunMemo* slot = nullptr;
@@ -208,7 +214,7 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
                 slot = memo + MemoSlot(run, next, memoSlots);
                 return slot->run == run && slot->next == next;
             };
-            if (index.runsAlone && recall()) {
+            if (memoFirst && recall()) {
                 apply(*slot, runLength);
                 continue;
             }
@@ -222,7 +228,7 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
             // No key at the run's start: the letters inside it.
             if (walked) {
                 slot = nullptr;  // the lookup went on past the run
-            } else if (!index.runsAlone && recall()) {
+            } else if (!memoFirst && recall()) {
                 apply(*slot, runLength);
                 continue;
             }
