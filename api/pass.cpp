@@ -152,13 +152,13 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
             // The run alone: no longer key goes on past it here.
             if (!first->value) return false;
             value = table.text + first->value - 1;
-            valueLength = first->valueLength;
+            valueLength = ValueLength(table, *first);
             foundValue = first->value;
-            foundLength = first->valueLength;
+            foundLength = static_cast<std::uint32_t>(valueLength);
         } else {
             walked = true;
             StepMatch best;
-            if (first->value) best = {first->value, first->valueLength, length};
+            if (first->value) best = {first->value, ValueLength(table, *first), length};
             WalkSteps(table, p, size - at, length, first, true, best);
             if (!best.value) return false;
             value = table.text + best.value - 1;

@@ -81,7 +81,7 @@ IndexStep& FindOrAdd(LookupIndex& index, std::uint64_t step, std::uint32_t from,
 
 void SetValue(const ConversionTable& table, std::size_t record, IndexStep& entry) {
     entry.value = static_cast<std::uint32_t>(table.records[record].value - table.text + 1);
-    entry.valueLength = static_cast<std::uint32_t>(std::strlen(table.records[record].value));
+    entry.valueLength = static_cast<std::uint32_t>(std::min<std::size_t>(std::strlen(table.records[record].value), kLongValue));
 }
 
 // Another key goes on past `entry`, which held the rest of one key as its
@@ -162,13 +162,16 @@ bool BuildLookupIndex(ConversionTable& table) {
         bound += steps;
     }
 
-    // Slots three times the bound, so that most searches end at the first
-    // slot. A key splits at most one tail, so the entries are at most the
-    // bound and one per key: a table with more steps than any real one (a
-    // hostile file of a megabyte of separate bytes) gets a quarter more
-    // slots than that.
+    // Slots three times the bound for a small table, so that most searches
+    // end at the first slot; a large one, which real tables fill to a
+    // third at most that way, gets half as many again as its bound, to
+    // keep the memory it touches down. A key splits at most one tail, so
+    // the entries are at most the bound and one per key: never all slots.
+    const std::size_t wanted = 3 * bound <= (std::size_t{1} << 16)
+                                   ? 3 * bound
+                                   : std::max(bound + bound / 2, bound + keys + 16);
     std::size_t slots = 16;
-    while (slots < (3 * bound <= (std::size_t{1} << 20) ? 3 * bound : (bound + keys) / 4 * 5 + 16)) slots *= 2;
+    while (slots < wanted) slots *= 2;
     index->steps = static_cast<IndexStep*>(std::calloc(slots, sizeof(IndexStep)));
     index->filter = static_cast<std::uint64_t*>(std::calloc(slots / 16, sizeof(std::uint64_t)));
     if (!index->steps || !index->filter) return fail();

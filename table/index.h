@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "table/table.h"
 #include "text/text_rules.h"
@@ -49,19 +50,28 @@ struct IndexStep {
     // goes on past, which must be told apart from a run ending there.
     std::uint32_t from;
     // Of the record whose key is these steps (the last of equal keys): 1 +
-    // where its value begins in the table's text, and its length; 0 and 0
-    // when no key is these steps.
+    // where its value begins in the table's text, or 0 when no key is these
+    // steps; and its length (see ValueLength).
     std::uint32_t value;
-    std::uint32_t valueLength;
     // What some key does after these steps, a bit for each kind of step
     // that follows (see NextBit). 0 when every key ends here.
     std::uint32_t next;
     // 1 + the record whose key alone goes on past these steps, when no
     // other key does: its rest has no entries and is compared with the
-    // input directly. 0 otherwise.
-    std::uint32_t tail;
-    std::uint32_t unused;
+    // input directly. 0 otherwise. (Records are fewer than 2^19.)
+    std::uint32_t tail : 19;
+    std::uint32_t valueLength : 13;
 };
+static_assert(sizeof(IndexStep) == 24, "an entry is three words");
+
+// IndexStep::valueLength for a value at least this long, whose length is
+// measured when it is matched (only tables made to be hostile hold one).
+inline constexpr std::uint32_t kLongValue = (1u << 13) - 1;
+
+inline std::uint32_t ValueLength(const ConversionTable& table, const IndexStep& entry) {
+    if (entry.valueLength != kLongValue) return entry.valueLength;
+    return static_cast<std::uint32_t>(std::strlen(table.text + entry.value - 1));
+}
 
 struct LookupIndex {
     IndexStep* steps;

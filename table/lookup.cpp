@@ -126,7 +126,7 @@ void WalkSteps(const ConversionTable& table, const char* text, std::size_t size,
         // Some key holds these steps, so pos is within the longest key.
         pos += length;
         const auto after = pos < size ? static_cast<unsigned char>(text[pos]) : 0;
-        if (found->value && AcceptedBefore(after, allLetters)) best = {found->value, found->valueLength, pos};
+        if (found->value && AcceptedBefore(after, allLetters)) best = {found->value, ValueLength(table, *found), pos};
         if (after == 0 || !(found->next & NextBit(after))) return;  // keys never hold a NUL
         entry = found;
     }

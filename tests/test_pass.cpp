@@ -116,6 +116,22 @@ TEST(Pass, ALongInputMayEndInARunOfLetters) {
     }
 }
 
+// The index keeps a value's length in thirteen bits: a longer value (only
+// hostile tables hold one) is measured when it matches, whole.
+TEST(Pass, ValuesOfEveryLengthComeOutWhole) {
+    for (const std::size_t length : {16, 17, 8190, 8191, 8192, 20000}) {
+        const std::string value(length, 'v');
+        TestTable t("ab\t" + value + "\nb\ty\n");
+        ASSERT_TRUE(BuildLookupIndex(t.table));
+        std::string input, expected;
+        for (int i = 0; i < 50; ++i) {
+            input += "Ab b ab-b. ";
+            expected += "V" + value.substr(1) + " y " + value + "-y. ";
+        }
+        EXPECT_TRUE(Convert(t.table, input) == expected) << length;
+    }
+}
+
 TEST(Pass, StopsBeforeAValueThatDoesNotFit) {
     TestTable t("a\tlong\n");
     char out[3];
