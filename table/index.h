@@ -39,8 +39,9 @@ inline constexpr std::size_t kLongKeyLength = 256;
 //
 // Each distinct sequence of steps that begins some key beginning with a
 // letter is one entry of the table, keyed by its last step and the entry of
-// the steps before it. An entry's number is its slot, which never changes
-// once it is filled (the table is only ever added to).
+// the steps before it, up to where a single key goes on: the rest of that
+// key is the entry's tail. An entry's number is its slot, which never
+// changes once it is filled (the table is only ever added to).
 struct IndexStep {
     // The step's bytes, letters folded, as a little-endian word, zero past
     // them; 0 marks an empty slot.
