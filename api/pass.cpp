@@ -43,10 +43,10 @@ std::size_t MemoSlot(std::uint64_t run, unsigned char next, std::size_t slots) {
 // bytes: it leaves `cursor` and `written` where the byte-at-a-time loop
 // below is to go on (near the end of the input, or where the output is
 // nearly full). It converts exactly as that loop does, a run of letters at
-// a time: the bytes between runs are copied sixteen at a time, a run's first
-// letter is looked up at once through the index's first step, and the
-// letters inside a run that did not match at its start are looked up one
-// by one where a key could end with the run, or settled by the memo.
+// a time: the bytes between runs are copied sixteen at a time; a run met
+// before is settled by the memo; otherwise its first letter is looked up
+// at once through the index's first step, and, when nothing matches there,
+// the letters inside it one by one where a key could end with the run.
 void IndexedPass(const ConversionTable& table, const char* input, std::size_t size, std::size_t stop,
                  char* output, std::size_t capacity, std::size_t& cursor, std::size_t& written) {
     const LookupIndex& index = *table.index;
