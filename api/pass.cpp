@@ -32,11 +32,53 @@ struct RunMemo {
     unsigned char next;        // the byte after the run
     unsigned char offset;      // where in the run the key begins
 };
+// A RunMemo whose key goes on past the byte after the run: the lookup at
+// the run's first letter read the next step as well, and what it came to is
+// in the StepMemo.
+constexpr unsigned char kGoesOn = 0xFF;
+
+// What the lookups in a run came to where the one at its first letter read
+// the run, the next step (the byte after the run with the letters that join
+// it) and the byte after that, and no more: an aspirated syllable (ch'ang)
+// or one with ü (hsüeh), or those before a hyphen, which they do not match.
+struct StepMemo {
+    std::uint64_t run;
+    std::uint64_t second;       // the next step, as IndexStep::step
+    std::uint32_t value;        // as IndexStep::value
+    unsigned char valueLength;  // at most sixteen
+    unsigned char after;        // the byte after the next step
+    unsigned char consumed;     // the input bytes the key covers; 0 when no key matches there
+    unsigned char offset;       // then: as RunMemo::offset, with value and valueLength as in a RunMemo
+};
+
 constexpr std::size_t kMemoSlots = 4096;
 constexpr std::size_t kMemoFirstFrom = 64 * 1024;
 
 std::size_t MemoSlot(std::uint64_t run, unsigned char next, std::size_t slots) {
     return static_cast<std::size_t>(((run ^ next) * 0x9E3779B97F4A7C15u) >> 40) & (slots - 1);
+}
+
+std::size_t MemoSlot(std::uint64_t run, std::uint64_t second, unsigned char after, std::size_t slots) {
+    return static_cast<std::size_t>(((run * 0xBF58476D1CE4E5B9u + second) ^ after) * 0x9E3779B97F4A7C15u >> 40) &
+           (slots - 1);
+}
+
+// The step after a run, read from the input at `q` as WalkSteps reads it:
+// the byte there, with the letters that join it. `length` is 0 when it is
+// eight bytes whose run goes on.
+std::uint64_t SecondStep(const char* q, std::size_t& length) {
+    length = 1;
+    if (!IsLetter(static_cast<unsigned char>(q[1]))) return static_cast<unsigned char>(q[0]);
+    const std::uint64_t word = LoadWord(q);
+    const std::uint64_t letters = LetterBytes(word);
+    const std::uint64_t others = ~letters & (0x80 * kEveryByte) & ~std::uint64_t{0x80};
+    const std::uint64_t step = word | letters >> 2;
+    if (others == 0) {
+        length = IsLetter(static_cast<unsigned char>(q[8])) ? 0 : 8;
+        return step;
+    }
+    length = static_cast<std::size_t>(std::countr_zero(others)) / 8;
+    return step & ((std::uint64_t{1} << (8 * length)) - 1);
 }
 
 // The pass with the lookup index, over all but the input's last sixteen
@@ -66,11 +108,12 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
     std::size_t memoSlots = 64;
     while (memoSlots < kMemoSlots && memoSlots * 16 < end - pos) memoSlots *= 2;
     auto* memo = static_cast<RunMemo*>(std::calloc(memoSlots, sizeof(RunMemo)));
+    auto* stepMemo = static_cast<StepMemo*>(std::calloc(memoSlots, sizeof(StepMemo)));
     // The memo is asked before the index where runs mostly settle lookups
     // alone, once the input is long enough for words to recur: in a short
     // one most runs are met for the first time, and asking first would only
     // add a probe to each.
-    const bool memoFirst = index.runsAlone && pos + kMemoFirstFrom <= end;
+    const bool memoFirst = memo && stepMemo && index.runsAlone && pos + kMemoFirstFrom <= end;
 
     // Copies what is staged to the output; false when the output has no
     // room left for another piece.
@@ -136,6 +179,12 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
     // run; `foundValue` and `foundLength` receive the value's otherwise.
     bool walked = false;
     std::uint32_t foundValue = 0, foundLength = 0;
+    // Where the lookup at a run's first letter went on to read exactly the
+    // next step and the byte after it: that step, and where it ends.
+    bool secondRead = false;
+    std::uint64_t second = 0;
+    std::size_t secondEnd = 0;
+    unsigned char secondAfter = 0;
     auto matchAt = [&](std::size_t at, std::size_t run) -> bool {
         const char* p = input + at;
         // Letters only: setting bit 5 folds them.
@@ -157,10 +206,30 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
             foundLength = static_cast<std::uint32_t>(valueLength);
         } else {
             walked = true;
+            secondRead = false;
             StepMatch best;
             if (first->value) best = {first->value, ValueLength(table, *first), length};
-            WalkSteps(table, p, size - at, length, first, true, best);
+            std::size_t secondLength = 0;
+            second = run < 8 && !first->tail ? SecondStep(p + length, secondLength) : 0;
+            if (secondLength == 0) {
+                WalkSteps(table, p, size - at, length, first, true, best);
+            } else {
+                // The next step at once; further only where a key goes on.
+                const IndexStep* two = FindStep(index, second, StepsAfter(index, first));
+                const std::size_t twoEnd = length + secondLength;
+                secondAfter = static_cast<unsigned char>(p[twoEnd]);
+                if (two && two->value && AcceptedBefore(secondAfter, false))
+                    best = {two->value, ValueLength(table, *two), twoEnd};
+                if (two && secondAfter != 0 && (two->next & NextBit(secondAfter))) {
+                    WalkSteps(table, p, size - at, twoEnd, two, false, best);
+                } else {
+                    secondRead = true;
+                    secondEnd = twoEnd;
+                }
+            }
             if (!best.value) return false;
+            foundValue = best.value;
+            foundLength = best.valueLength;
             value = table.text + best.value - 1;
             valueLength = best.valueLength;
             consumed = best.length;
@@ -215,25 +284,72 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
                 return slot->run == run && slot->next == next;
             };
             if (memoFirst && recall()) {
-                apply(*slot, runLength);
-                continue;
+                if (slot->offset != kGoesOn) {
+                    apply(*slot, runLength);
+                    continue;
+                }
+                std::size_t secondLength;
+                const std::uint64_t step = SecondStep(input + runEnd, secondLength);
+                const auto after = static_cast<unsigned char>(input[runEnd + secondLength]);
+                const StepMemo& known = stepMemo[MemoSlot(run, step, after, memoSlots)];
+                if (secondLength != 0 && known.run == run && known.second == step && known.after == after) {
+                    if (known.consumed != 0) {
+                        emit(table.text + known.value - 1, known.valueLength, input + pos, known.consumed);
+                        pos += known.consumed;
+                    } else {
+                        apply({run, known.value, known.valueLength, next, known.offset}, runLength);
+                    }
+                    continue;
+                }
             }
             walked = false;
+            secondRead = false;
             foundValue = 0;
-            if (matchAt(pos, runLength)) {
-                if (slot && !walked && foundLength <= 16)
-                    *slot = {run, foundValue, static_cast<std::uint16_t>(foundLength), next, 0};
+            if (matchAt(start, runLength)) {
+                if (slot && foundLength <= 16) {
+                    if (!walked) {
+                        *slot = {run, foundValue, static_cast<std::uint16_t>(foundLength), next, 0};
+                    } else if (memoFirst && secondRead && pos - start <= 255) {
+                        *slot = {run, 0, 0, next, kGoesOn};
+                        stepMemo[MemoSlot(run, second, secondAfter, memoSlots)] = {
+                            run, second, foundValue, static_cast<unsigned char>(foundLength), secondAfter,
+                            static_cast<unsigned char>(pos - start), 0};
+                    }
+                }
                 continue;
             }
-            // No key at the run's start: the letters inside it.
+            // No key at the run's start: the letters inside it. Where the
+            // lookup there read the next step too, what they come to goes
+            // into the StepMemo, for runs with that step after them.
+            StepMemo* stepSlot = nullptr;
+            RunMemo* goesOn = nullptr;
             if (walked) {
-                slot = nullptr;  // the lookup went on past the run
+                if (memoFirst && secondRead && slot) {
+                    stepSlot = stepMemo + MemoSlot(run, second, secondAfter, memoSlots);
+                    goesOn = slot;
+                }
+                slot = nullptr;
+                walked = false;
             } else if (!memoFirst && recall()) {
                 apply(*slot, runLength);
                 continue;
             }
+            const std::uint64_t stepAfter = second;
+            const unsigned char byteAfterStep = secondAfter;
+            // Stores what the letters inside the run came to, unless a
+            // lookup there went on past the run.
+            auto remember = [&](std::uint32_t value, std::uint32_t valueLength, std::size_t offset) {
+                if (walked || valueLength > 16) return;
+                const auto o = static_cast<unsigned char>(offset);
+                if (slot) *slot = {run, value, static_cast<std::uint16_t>(valueLength), next, o};
+                if (stepSlot) {
+                    *goesOn = {run, 0, 0, next, kGoesOn};
+                    *stepSlot = {run, stepAfter, value, static_cast<unsigned char>(valueLength), byteAfterStep, 0, o};
+                }
+            };
             *st++ = input[pos++];
             bool settled = true;  // the run was converted to its end in this loop
+            bool matchedInside = false;
             while (pos < runEnd) {
                 if (pos >= end || (st > stLimit && !flush())) {
                     settled = false;
@@ -242,15 +358,13 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
                 const std::size_t at = pos;
                 if (MatchPossible(table, runEnd - at) && MayBeginKey(index, input + at, size - at) &&
                     matchAt(at, runEnd - at)) {
-                    if (!walked && slot && foundLength <= 16)
-                        *slot = {run, foundValue, static_cast<std::uint16_t>(foundLength), next,
-                                 static_cast<unsigned char>(at - start)};
-                    slot = nullptr;
+                    remember(foundValue, foundLength, at - start);
+                    matchedInside = true;
                     break;
                 }
                 *st++ = input[pos++];
             }
-            if (slot && settled && !walked) *slot = {run, 0, 0, next, 0};
+            if (settled && !matchedInside) remember(0, 0, 0);
             if (!settled) break;
         }
         const auto staged = static_cast<std::size_t>(st - stage);
@@ -258,6 +372,7 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
         written += staged;
     }
     std::free(memo);
+    std::free(stepMemo);
     cursor = pos;
 }
 

@@ -132,6 +132,24 @@ TEST(Pass, ValuesOfEveryLengthComeOutWhole) {
     }
 }
 
+// In a long input with a table whose runs mostly settle lookups alone (so
+// that the pass asks its memo first), a run that begins a longer key is
+// remembered with the step after it and the byte after that, and only when
+// the lookup read no further: "ab'cd" before a hyphen goes on to the third
+// step, which may match ("ab'cd-ef") or not ("ab'cd-eg", where nothing does).
+TEST(Pass, RunsThatBeginLongerKeysAreRememberedWithWhatFollows) {
+    std::string file = "ab'cd-ef\tX\nab'cd\tY\n";
+    for (const char* plain : {"ba", "ca", "da", "fa", "ga", "ha"}) file += std::string(plain) + "\tp\n";
+    TestTable t(file);
+    ASSERT_TRUE(BuildLookupIndex(t.table));
+    std::string input, expected;
+    for (int i = 0; input.size() < 100000; ++i) {
+        input += i % 3 == 0 ? "ab'cd-eg ab'cd-ef ab'cd, " : "ab'cd-ef ab'cd-eg ab'cd. ";
+        expected += i % 3 == 0 ? "ab'cd-eg X Y, " : "X ab'cd-eg Y. ";
+    }
+    EXPECT_TRUE(Convert(t.table, input) == expected);
+}
+
 TEST(Pass, StopsBeforeAValueThatDoesNotFit) {
     TestTable t("a\tlong\n");
     char out[3];
