@@ -63,24 +63,6 @@ std::size_t MemoSlot(std::uint64_t run, std::uint64_t second, unsigned char afte
            (slots - 1);
 }
 
-// The step after a run, read from the input at `q` as WalkSteps reads it:
-// the byte there, with the letters that join it. `length` is 0 when it is
-// eight bytes whose run goes on.
-std::uint64_t SecondStep(const char* q, std::size_t& length) {
-    length = 1;
-    if (!IsLetter(static_cast<unsigned char>(q[1]))) return static_cast<unsigned char>(q[0]);
-    const std::uint64_t word = LoadWord(q);
-    const std::uint64_t letters = LetterBytes(word);
-    const std::uint64_t others = ~letters & (0x80 * kEveryByte) & ~std::uint64_t{0x80};
-    const std::uint64_t step = word | letters >> 2;
-    if (others == 0) {
-        length = IsLetter(static_cast<unsigned char>(q[8])) ? 0 : 8;
-        return step;
-    }
-    length = static_cast<std::size_t>(std::countr_zero(others)) / 8;
-    return step & ((std::uint64_t{1} << (8 * length)) - 1);
-}
-
 // The pass with the lookup index, over all but the input's last sixteen
 // bytes: it leaves `cursor` and `written` where the byte-at-a-time loop
 // below is to go on (near the end of the input, or where the output is
@@ -209,8 +191,10 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
             secondRead = false;
             StepMatch best;
             if (first->value) best = {first->value, ValueLength(table, *first), length};
-            std::size_t secondLength = 0;
-            second = run < 8 && !first->tail ? SecondStep(p + length, secondLength) : 0;
+            // The next step, read from the input as WalkSteps reads it.
+            const Step next = ReadStep(p + length);
+            const std::size_t secondLength = run < 8 && !first->tail && !next.goesOn ? next.length : 0;
+            second = next.step;
             if (secondLength == 0) {
                 WalkSteps(table, p, size - at, length, first, true, best);
             } else {
@@ -288,11 +272,10 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
                     apply(*slot, runLength);
                     continue;
                 }
-                std::size_t secondLength;
-                const std::uint64_t step = SecondStep(input + runEnd, secondLength);
-                const auto after = static_cast<unsigned char>(input[runEnd + secondLength]);
-                const StepMemo& known = stepMemo[MemoSlot(run, step, after, memoSlots)];
-                if (secondLength != 0 && known.run == run && known.second == step && known.after == after) {
+                const Step step = ReadStep(input + runEnd);
+                const auto after = static_cast<unsigned char>(input[runEnd + step.length]);
+                const StepMemo& known = stepMemo[MemoSlot(run, step.step, after, memoSlots)];
+                if (!step.goesOn && known.run == run && known.second == step.step && known.after == after) {
                     if (known.consumed != 0) {
                         emit(table.text + known.value - 1, known.valueLength, input + pos, known.consumed);
                         pos += known.consumed;

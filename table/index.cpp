@@ -4,7 +4,9 @@
 // with the key before it: the steps that both keys hold, down to the byte
 // that ends each of them, are the same entries, and only the rest are
 // looked up or added. The work is one read of every key byte and about one
-// probe per distinct sequence of steps, however long a key is.
+// probe per distinct sequence of steps, however long a key is. Keys are
+// read nine bytes at a time (ReadStep): the table's text is padded past
+// its last key.
 #include "table/index.h"
 
 #include <algorithm>
@@ -18,34 +20,10 @@
 namespace kesti {
 namespace {
 
-// One step of a key (see IndexStep): its word, its length, and whether it
-// ends in eight bytes that a run of letters goes on past.
-struct KeyStep {
-    std::uint64_t step;
-    std::size_t length;
-    bool goesOn;
-};
-
-// Eight bytes at a time: the table's text is padded past its last key.
-KeyStep StepAt(const char* key) {
-    const std::uint64_t word = LoadWord(key);
-    const std::uint64_t letters = LetterBytes(word);  // a key's NUL is no letter
-    std::uint64_t others = ~letters & (0x80 * kEveryByte);
-    if (!(letters & 0x80)) {
-        // A byte that is no letter, on its own unless letters follow it.
-        if (!(letters & 0x8000)) return {static_cast<unsigned char>(key[0]), 1, false};
-        others &= ~std::uint64_t{0x80};
-    }
-    const std::uint64_t step = word | letters >> 2;
-    if (others == 0) return {step, 8, IsLetter(static_cast<unsigned char>(key[8]))};
-    const std::size_t n = static_cast<std::size_t>(std::countr_zero(others)) / 8;
-    return {step & ((std::uint64_t{1} << (8 * n)) - 1), n, false};
-}
-
 // The last key byte a step at `at` depends on is the one after it, which
 // ends its run of letters or carries it on, or, after a byte that is no
 // letter, says whether a run joins it.
-std::size_t LastByteOfStep(const KeyStep& s, std::size_t at) { return at + s.length; }
+std::size_t LastByteOfStep(const Step& s, std::size_t at) { return at + s.length; }
 
 // The length of the longest common prefix of two keys, folded, read eight
 // bytes at a time like the steps.
@@ -91,7 +69,7 @@ void SplitTail(const ConversionTable& table, LookupIndex& index, IndexStep& entr
     const std::size_t record = entry.tail - 1;
     entry.tail = 0;
     const char* key = table.records[record].key;
-    const KeyStep s = StepAt(key + at);
+    const Step s = ReadStep(key + at);
     bool made;
     IndexStep& next = FindOrAdd(index, s.step, StepsAfter(index, &entry) + (s.goesOn ? 1 : 0), made);
     const auto after = static_cast<unsigned char>(key[at + s.length]);
@@ -153,7 +131,7 @@ bool BuildLookupIndex(ConversionTable& table) {
         const std::size_t own = std::max<std::size_t>(shared[i], beginsWithLetter(i + 1) ? shared[i + 1] : 0);
         std::size_t steps = 1;  // the step past `own`, or the last
         for (std::size_t at = 0; key[at] != '\0';) {
-            const KeyStep s = StepAt(key + at);
+            const Step s = ReadStep(key + at);
             const std::size_t last = LastByteOfStep(s, at);
             if (last > own) break;
             if (last >= shared[i]) ++steps;
@@ -190,7 +168,7 @@ bool BuildLookupIndex(ConversionTable& table) {
         IndexStep* entry = nullptr;
         std::size_t at = 0;
         for (std::size_t k = 0;; ++k) {
-            const KeyStep s = StepAt(key + at);
+            const Step s = ReadStep(key + at);
             const std::size_t last = LastByteOfStep(s, at);
             bool made = false;
             if (last < shared[i]) {

@@ -93,34 +93,20 @@ void WalkSteps(const ConversionTable& table, const char* text, std::size_t size,
             return;
         }
         if (pos >= limit) return;
-        const auto c = static_cast<unsigned char>(text[pos]);
-        std::uint64_t step = c;
-        std::uint32_t key = entry ? StepsAfter(index, entry) : 0;
-        std::size_t length = 1;
-        const bool letter = IsLetter(c);
-        if (!letter) allLetters = false;
-        // A byte that is no letter is a step of its own unless letters
-        // follow it, which then join it.
-        if (letter || (pos + 1 < limit && IsLetter(static_cast<unsigned char>(text[pos + 1])))) {
-            std::uint64_t word = 0;
-            if (limit - pos >= 8) {
-                word = LoadWord(text + pos);
-            } else {
-                for (std::size_t k = 0; k < limit - pos; ++k)
-                    word |= std::uint64_t{static_cast<unsigned char>(text[pos + k])} << (8 * k);
-            }
-            const std::uint64_t letters = LetterBytes(word);
-            // The first byte is in the step whatever it is.
-            const std::uint64_t others = ~letters & (0x80 * kEveryByte) & ~std::uint64_t{0x80};
-            step = word | letters >> 2;
-            if (others != 0) {
-                length = static_cast<std::size_t>(std::countr_zero(others)) / 8;
-                step &= (std::uint64_t{1} << (8 * length)) - 1;
-            } else {
-                length = 8;
-                if (limit - pos > 8 && IsLetter(static_cast<unsigned char>(text[pos + 8]))) key |= 1;
-            }
+        // The step at pos, read as the keys are, from a copy padded with
+        // zeros where fewer than nine bytes may be read.
+        Step s;
+        if (limit - pos > 8) {
+            s = ReadStep(text + pos);
+        } else {
+            char padded[16] = {};
+            std::memcpy(padded, text + pos, limit - pos);
+            s = ReadStep(padded);
         }
+        if (!IsLetter(static_cast<unsigned char>(text[pos]))) allLetters = false;
+        const std::uint64_t step = s.step;
+        const std::size_t length = s.length;
+        const std::uint32_t key = (entry ? StepsAfter(index, entry) : 0) + (s.goesOn ? 1 : 0);
         const IndexStep* found = FindStep(index, step, key);
         if (!found) return;
         // Some key holds these steps, so pos is within the longest key.
