@@ -63,6 +63,41 @@ std::size_t MemoSlot(std::uint64_t run, std::uint64_t second, unsigned char afte
            (slots - 1);
 }
 
+// `f`, a value's first byte, as it is written after the input byte
+// `input`: a capital letter there makes a small letter capital. Without a
+// branch, since capitals and small letters come in any order in text.
+inline char RaisedAfter(unsigned char input, unsigned char f) {
+    const unsigned raise = static_cast<unsigned>(IsUpper(input)) & static_cast<unsigned>(f - unsigned{'a'} < 26u);
+    return static_cast<char>(f - (raise << 5));
+}
+
+// Stages at `st` what the memo says of the run of `runLength` letters at
+// `p`, and returns where staging goes on: the letters before `offset` as
+// they are, then the value (of sixteen bytes at most, in `text`) of the key
+// matched from there to the run's end, or with no value the rest of the run
+// as it is. Nothing here branches on which, nor on the case but for a run
+// that ends in a capital. Sixteen bytes can be read at p and written at st.
+inline char* StageKnownRun(const RunMemo& known, const char* p, std::size_t runLength, const char* text, char* st) {
+    std::memcpy(st, p, 8);
+    st += known.offset;
+    // Where the rest comes from and its length, chosen by masks: whether
+    // a run is a syllable or an English word is as likely as not, and a
+    // branch on it would often be mispredicted.
+    const std::uintptr_t matched = std::uintptr_t{0} - (known.value != 0);
+    const auto from = reinterpret_cast<const char*>(
+        ((reinterpret_cast<std::uintptr_t>(text) + known.value - 1) & matched) |
+        (reinterpret_cast<std::uintptr_t>(p + known.offset) & ~matched));
+    const std::size_t length = (known.valueLength & matched) | ((runLength - known.offset) & ~matched);
+    std::memcpy(st, from, 16);
+    // A run copied as it is begins with its own letter, which RaisedAfter
+    // then leaves alone.
+    st[0] = RaisedAfter(static_cast<unsigned char>(p[known.offset]), static_cast<unsigned char>(from[0]));
+    if (IsUpper(static_cast<unsigned char>(p[runLength - 1])) && known.value) {
+        for (std::size_t i = 0; i < length; ++i) st[i] = static_cast<char>(ToUpper(static_cast<unsigned char>(st[i])));
+    }
+    return st + length;
+}
+
 // The pass with the lookup index, over all but the input's last sixteen
 // bytes: it leaves `cursor` and `written` where the byte-at-a-time loop
 // below is to go on (near the end of the input, or where the output is
@@ -122,34 +157,13 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
             for (std::size_t i = 0; i < valueLength; ++i)
                 st[i] = static_cast<char>(ToUpper(static_cast<unsigned char>(st[i])));
         } else {
-            const auto f = static_cast<unsigned char>(value[0]);
-            const bool raise = IsUpper(static_cast<unsigned char>(p[0])) && f >= 'a' && f <= 'z';
-            st[0] = static_cast<char>(f - (raise ? 0x20 : 0));
+            st[0] = RaisedAfter(static_cast<unsigned char>(p[0]), static_cast<unsigned char>(value[0]));
         }
         st += valueLength;
     };
 
-    // Stages what the memo says of the run of `runLength` letters at pos
-    // and moves past it: the letters before `offset` as they are, then the
-    // value (of sixteen bytes at most) of the key matched from there to the
-    // run's end, or with no value the rest of the run as it is. Nothing here
-    // branches on which, nor on the case but for a run that ends in a
-    // capital.
     auto apply = [&](const RunMemo& known, std::size_t runLength) {
-        const char* p = input + pos;
-        std::memcpy(st, p, 8);
-        st += known.offset;
-        const char* from = known.value ? table.text + known.value - 1 : p + known.offset;
-        const std::size_t length = known.value ? known.valueLength : runLength - known.offset;
-        std::memcpy(st, from, 16);
-        const auto f = static_cast<unsigned char>(from[0]);
-        const bool raise = known.value && IsUpper(static_cast<unsigned char>(p[known.offset])) && f >= 'a' && f <= 'z';
-        st[0] = static_cast<char>(f - (raise ? 0x20 : 0));
-        if (known.value && IsUpper(static_cast<unsigned char>(p[runLength - 1]))) {
-            for (std::size_t i = 0; i < length; ++i)
-                st[i] = static_cast<char>(ToUpper(static_cast<unsigned char>(st[i])));
-        }
-        st += length;
+        st = StageKnownRun(known, input + pos, runLength, table.text, st);
         pos += runLength;
     };
 
