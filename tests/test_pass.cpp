@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "api/pass.h"
+#include "table/index.h"
+#include "tests/naive_reference.h"
 #include "tests/test_support.h"
 
 namespace kesti {
@@ -148,6 +150,32 @@ TEST(Pass, RunsThatBeginLongerKeysAreRememberedWithWhatFollows) {
         expected += i % 3 == 0 ? "ab'cd-eg X Y, " : "X ab'cd-eg Y. ";
     }
     EXPECT_TRUE(Convert(t.table, input) == expected);
+}
+
+// In a long input where the memo is asked first, a run met again is staged
+// from what the memo says, in whatever case it comes: its value or its own
+// letters, capitalized, in capitals or mixed, whole or from a key inside
+// it, whatever its value begins with (a letter, a capital, a hyphen, ü) or
+// when the value is empty.
+TEST(Pass, RunsTheMemoKnowsComeOutInTheirOwnCase) {
+    const std::string file = "chang\tzhang\nan\t\xDCn\nerh\t-er\nhsi\tXi\nwu\t\nyu\t\xFCu\n";
+    TestTable t(file);
+    ASSERT_TRUE(BuildLookupIndex(t.table));
+    ASSERT_TRUE(t.table.index->runsAlone);
+    const std::vector<std::string> words = {"chang", "an", "erh", "hsi", "wu", "yu", "the", "xchang", "ban", "yuyu"};
+    std::mt19937 rng(11);
+    std::string input;
+    while (input.size() < 20000) {
+        std::string w = words[rng() % words.size()];
+        const unsigned form = rng() % 4;  // as it is, capitalized, in capitals, mixed
+        for (std::size_t i = 0; i < w.size(); ++i) {
+            const bool up = form == 2 || (form == 1 && i == 0) || (form == 3 && rng() % 2);
+            if (up) w[i] = static_cast<char>(w[i] - 0x20);
+        }
+        input += w;
+        input += " ,.-"[rng() % 4];
+    }
+    EXPECT_TRUE(Convert(t.table, input) == test::NaiveConvert(test::NaiveSplit(file), input));
 }
 
 TEST(Pass, StopsBeforeAValueThatDoesNotFit) {
