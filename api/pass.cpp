@@ -240,26 +240,43 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
         return true;
     };
 
+    // Bit i: input[pos + i] is a letter, for the first `window` bits. A run
+    // the memo settles leaves the bits after it for the next turn, which
+    // then reads the input again only when fewer than eight are left (most
+    // words are shorter); any other way past a run forgets them.
+    unsigned letters = 0;
+    std::size_t window = 0;
     if (flush()) {
         while (pos < end) {
             if (st > stLimit && !flush()) break;
-            // Bit i: input[pos + i] is a letter.
-            unsigned letters = LetterMask(input + pos);
-            std::size_t window = 16;  // the bits of `letters` that say something
+            if (window < 8) {
+                letters = LetterMask(input + pos);
+                window = 16;
+            }
             if (!(letters & 1)) {
                 // Bytes that are no letters, up to the next letter.
                 std::memcpy(st, input + pos, 16);
-                const std::size_t n =
-                    std::min<std::size_t>(static_cast<std::size_t>(std::countr_zero(letters | 0x10000u)), end - pos);
+                const std::size_t n = std::min<std::size_t>(
+                    static_cast<std::size_t>(std::countr_zero(letters | 1u << window)), end - pos);
                 st += n;
                 pos += n;
-                if (n == 16 || pos >= end) continue;
                 letters >>= n;
                 window -= n;
+                if (window == 0 || pos >= end) continue;
             }
-            // The run of letters at pos, measured further where it fills the window.
+            // The run of letters at pos: from sixteen bits read afresh where
+            // it reaches past those known, and further where it fills them.
             std::size_t runLength = static_cast<std::size_t>(std::countr_one(letters));
-            if (runLength >= window) {
+            if (runLength >= window && window < 16) {
+                letters = LetterMask(input + pos);
+                window = 16;
+                runLength = static_cast<std::size_t>(std::countr_one(letters));
+            }
+            // (No bits are known after a run that fills them: no shift then.)
+            const unsigned lettersAfter = letters >> (runLength < 16 ? runLength : 0);
+            const std::size_t windowAfter = runLength < window ? window - runLength : 0;
+            window = 0;
+            if (runLength >= 16) {
                 runLength = 0;
                 for (;;) {
                     if (pos + runLength + 16 > size) {
@@ -287,6 +304,8 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
             if (memoFirst && recall()) {
                 if (slot->offset != kGoesOn) {
                     apply(*slot, runLength);
+                    letters = lettersAfter;
+                    window = windowAfter;
                     continue;
                 }
                 const Step step = ReadStep(input + runEnd);
@@ -332,6 +351,8 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
                 walked = false;
             } else if (!memoFirst && recall()) {
                 apply(*slot, runLength);
+                letters = lettersAfter;
+                window = windowAfter;
                 continue;
             }
             const std::uint64_t stepAfter = second;
