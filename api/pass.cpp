@@ -74,6 +74,12 @@ inline char RaisedAfter(unsigned char input, unsigned char f) {
     return static_cast<char>(f - (raise << 5));
 }
 
+// The `length` staged bytes at `s` in capitals, for a key the input wrote in
+// capitals.
+inline void RaiseAll(char* s, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) s[i] = static_cast<char>(ToUpper(static_cast<unsigned char>(s[i])));
+}
+
 // Stages at `st` what the memo says of the run of `runLength` letters at
 // `p`, and returns where staging goes on: the letters before `offset` as
 // they are, then the value (of sixteen bytes at most, in `text`) of the key
@@ -95,9 +101,7 @@ inline char* StageKnownRun(const RunMemo& known, const char* p, std::size_t runL
     // A run copied as it is begins with its own letter, which RaisedAfter
     // then leaves alone.
     st[0] = RaisedAfter(static_cast<unsigned char>(p[known.offset]), static_cast<unsigned char>(from[0]));
-    if (IsUpper(static_cast<unsigned char>(p[runLength - 1])) && known.value) {
-        for (std::size_t i = 0; i < length; ++i) st[i] = static_cast<char>(ToUpper(static_cast<unsigned char>(st[i])));
-    }
+    if (IsUpper(static_cast<unsigned char>(p[runLength - 1])) && known.value) RaiseAll(st, length);
     return st + length;
 }
 
@@ -157,8 +161,7 @@ void IndexedPass(const ConversionTable& table, const char* input, std::size_t si
             std::memcpy(st, value, valueLength);
         }
         if (IsUpper(static_cast<unsigned char>(p[consumed - 1]))) {
-            for (std::size_t i = 0; i < valueLength; ++i)
-                st[i] = static_cast<char>(ToUpper(static_cast<unsigned char>(st[i])));
+            RaiseAll(st, valueLength);
         } else {
             st[0] = RaisedAfter(static_cast<unsigned char>(p[0]), static_cast<unsigned char>(value[0]));
         }
