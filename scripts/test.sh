@@ -41,7 +41,15 @@ if wants main; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTI_BUILD_WINDOWS=ON -DKESTI_WERROR=ON \
     -DKESTI_BUILD_BENCH=ON
   cmake --build "$build" -j"$jobs"
-  ctest --test-dir "$build" --output-on-failure -j"$jobs"
+  rm -f "$build/tests/windows-hosts.txt"
+  status=0
+  ctest --test-dir "$build" --output-on-failure -j"$jobs" || status=$?
+  # Which Windows hosts ran under wine, and why one did not.
+  if [ -f "$build/tests/windows-hosts.txt" ]; then
+    echo "Windows hosts:"
+    sed 's/^/  /' "$build/tests/windows-hosts.txt"
+  fi
+  [ "$status" -eq 0 ] || exit "$status"
 fi
 
 if wants python; then
