@@ -15,6 +15,7 @@ std::string gText;
 std::string gReport;
 std::vector<unsigned char> gDecisions;
 std::size_t gOffset = 0;
+std::size_t gOpen = 0;  // converters open now, for the worker's tests
 
 // A report field as the command writes it: tabs, line breaks and
 // backslashes escaped, so that a record stays one line of the TSV.
@@ -48,10 +49,17 @@ kesti_converter* kesti_web_open(const char* tableDir, int hyphens, int tones, in
     options.conventional = conventional;
     kesti_converter* converter = nullptr;
     *status = kesti_open(&options, &converter, nullptr);
+    gOpen += converter != nullptr;
     return converter;
 }
 
-void kesti_web_close(kesti_converter* converter) noexcept { kesti_close(converter); }
+void kesti_web_close(kesti_converter* converter) noexcept {
+    gOpen -= converter != nullptr;
+    kesti_close(converter);
+}
+
+// How many converters are open: each holds its tables and their index.
+std::size_t kesti_web_open_count() noexcept { return gOpen; }
 
 // Converts `size` bytes of UTF-8, the piece of a longer text whose first
 // line is `firstLine`. Returns the status. On KESTI_OK the converted text,

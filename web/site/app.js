@@ -104,7 +104,7 @@ worker.onmessage = (event) => {
     // trip as the page sees it, and the rendering of the marked result.
     result = {source: source(), text: decoder.decode(message.text), report,
               records: parseReport(report, message.decisions), milliseconds: message.milliseconds,
-              roundTrip};
+              roundTrip, converters: message.converters};
     const renderStarted = performance.now();
     render(message.id).then((finished) => {
       if (!finished) return;

@@ -1,6 +1,6 @@
 // The converter, in a worker so that the page never waits on it: the
 // library compiled to WebAssembly, its tables written into its memory file
-// system, one converter kept open per set of options.
+// system, one converter open at a time: for the options last asked for.
 //
 // Messages in:  {type: "prepare", options}, to open a converter and warm it
 //               up before any text comes, and {id, bytes, options}: the
@@ -8,9 +8,10 @@
 //               {hyphens, tones, english, conventional}.
 // Messages out: {type: "ready", fetched} once the tables are loaded;
 //               {id, type: "progress", done}; {id, type: "result", text,
-//               report, decisions, milliseconds}, the converted text and
-//               the report (the command's TSV without its header) as UTF-8
-//               ArrayBuffers and a decision number per record;
+//               report, decisions, milliseconds, converters}, the
+//               converted text and the report (the command's TSV without
+//               its header) as UTF-8 ArrayBuffers, a decision number per
+//               record, and how many converters are open;
 //               {id, type: "error", message}.
 /* global importScripts, createKesti */
 "use strict";
@@ -33,7 +34,11 @@ const CR = 13, LF = 10;
 
 let latest = 0;  // the newest request: older ones stop at their next piece
 const ready = load();
-const converters = new Map();
+// The converter for the options last asked for, and how many conversions
+// use it. Each holds its tables and their index, megabytes of the
+// WebAssembly memory: one that other options replaced is closed as soon
+// as no conversion uses it any more.
+let current = null;  // {key, converter, users}
 
 async function load() {
   const kesti = await createKesti();
@@ -46,22 +51,35 @@ async function load() {
   return kesti;
 }
 
-function converterFor(kesti, options) {
+function open(kesti, options) {
+  const status = kesti._malloc(4);
+  const dir = kesti._malloc(16);
+  kesti.HEAPU8.set(new TextEncoder().encode("/tables\0"), dir);
+  const converter = kesti._kesti_web_open(dir, VALUES.hyphens[options.hyphens], VALUES.tones[options.tones],
+                                          VALUES.english[options.english],
+                                          VALUES.conventional[options.conventional], status);
+  const code = kesti.HEAP32[status >> 2];
+  kesti._free(status);
+  kesti._free(dir);
+  if (!converter) throw new Error(kesti.UTF8ToString(kesti._kesti_web_status_message(code)));
+  return converter;
+}
+
+// The converter for `options`, held until `release`.
+function acquire(kesti, options) {
   const key = JSON.stringify(options);
-  if (!converters.has(key)) {
-    const status = kesti._malloc(4);
-    const dir = kesti._malloc(16);
-    kesti.HEAPU8.set(new TextEncoder().encode("/tables\0"), dir);
-    const converter = kesti._kesti_web_open(dir, VALUES.hyphens[options.hyphens], VALUES.tones[options.tones],
-                                            VALUES.english[options.english],
-                                            VALUES.conventional[options.conventional], status);
-    const code = kesti.HEAP32[status >> 2];
-    kesti._free(status);
-    kesti._free(dir);
-    if (!converter) throw new Error(kesti.UTF8ToString(kesti._kesti_web_status_message(code)));
-    converters.set(key, converter);
+  if (!current || current.key !== key) {
+    const replaced = current;
+    current = {key, converter: open(kesti, options), users: 0};
+    if (replaced && replaced.users === 0) kesti._kesti_web_close(replaced.converter);
   }
-  return converters.get(key);
+  ++current.users;
+  return current;
+}
+
+function release(kesti, held) {
+  --held.users;
+  if (held !== current && held.users === 0) kesti._kesti_web_close(held.converter);
 }
 
 // The length of the line break at bytes[i] (CR LF, LF or CR), or 0.
@@ -125,8 +143,15 @@ function join(arrays) {
 async function convert({id, bytes, options}) {
   const started = performance.now();
   const kesti = await ready;
-  const converter = converterFor(kesti, options);
-  const text = new Uint8Array(bytes);
+  const held = acquire(kesti, options);
+  try {
+    await convertWith(kesti, held.converter, id, new Uint8Array(bytes), started);
+  } finally {
+    release(kesti, held);
+  }
+}
+
+async function convertWith(kesti, converter, id, text, started) {
   const parts = {text: [], report: [], decisions: []};
   let line = 1;
   for (let start = 0; start < text.length || start === 0;) {
@@ -142,7 +167,8 @@ async function convert({id, bytes, options}) {
   }
   const result = {text: join(parts.text), report: join(parts.report), decisions: join(parts.decisions)};
   postMessage({id, type: "result", text: result.text.buffer, report: result.report.buffer,
-               decisions: result.decisions, milliseconds: performance.now() - started},
+               decisions: result.decisions, milliseconds: performance.now() - started,
+               converters: kesti._kesti_web_open_count()},
               [result.text.buffer, result.report.buffer]);
 }
 
@@ -155,7 +181,12 @@ const WARM_UP = new TextEncoder().encode(
 
 async function prepare(options) {
   const kesti = await ready;
-  convertPiece(kesti, converterFor(kesti, options), WARM_UP, 1);
+  const held = acquire(kesti, options);
+  try {
+    convertPiece(kesti, held.converter, WARM_UP, 1);
+  } finally {
+    release(kesti, held);
+  }
 }
 
 onmessage = (event) => {

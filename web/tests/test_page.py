@@ -142,6 +142,19 @@ def test_the_url_keeps_the_options_chosen(page):
     assert again.driver.find_element(By.ID, "english").get_attribute("value") == "guard"
 
 
+def test_options_changed_many_times_keep_one_converter_open(page):
+    # Each converter holds its tables and their index in the page's memory;
+    # one per set of options ever chosen was kept before.
+    page.paste("Mao Tse-tung ma1")
+    for option, value in [("tones", "numbers"), ("hyphens", "keep"), ("tones", "none"), ("hyphens", "join"),
+                          ("tones", "marks"), ("hyphens", "keep"), ("tones", "numbers"), ("hyphens", "join")]:
+        before = page.result_id()
+        Select(page.driver.find_element(By.ID, option)).select_by_value(value)
+        page.wait_for_result(before)
+    assert page.output() == run_command("Mao Tse-tung ma1", "--tones", "numbers")
+    assert page.driver.execute_script("return result.converters") == 1
+
+
 def wait_for_file(folder, name, timeout=30):
     path = folder / name
     deadline = time.monotonic() + timeout
