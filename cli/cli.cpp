@@ -116,7 +116,7 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& options,
         } else if (name == "--exact" && !hasValue) {
             options.exact = true;
         } else if (name == "--report") {
-            if (!takeValue()) return usage("option '--report' needs a file");
+            if (!takeValue() || value.empty()) return usage("option '--report' needs a file");
             options.report = value;
         } else if (name == "--hyphens") {
             if (!takeValue()) return usage("option '--hyphens' needs join or keep");
@@ -161,7 +161,7 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& options,
             }
             options.textOptionGiven = true;
         } else if (name == "-o" || name == "--output") {
-            if (!takeValue()) return usage("option '" + name + "' needs a file");
+            if (!takeValue() || value.empty()) return usage("option '" + name + "' needs a file");
             if (options.output) return usage("only one output file can be given");
             options.output = value;
         } else if (name == "--text") {
@@ -272,22 +272,84 @@ int ConvertAll(const Options& options, const Engine& engine, std::istream& in, s
 }
 
 // The inputs are the files named, and standard input when none is named or
-// one is "-". The output of -o is always a path ("-o -" is a file named
-// "-"). A regular file that is an input cannot be the output: it would be
-// replaced while it is read.
-bool OutputIsAnInput(const Options& options) {
-    FileIdentity target;
-    int error = 0;
-    if (!IdentifyPath(*options.output, target, error) || !target.regular) return false;
+// one is "-". Returns the input that is the file `target` (a regular file),
+// as messages name it, or nothing.
+std::optional<std::string> InputThatIs(const Options& options, const FileIdentity& target) {
+    if (!target.regular || options.text) return std::nullopt;
     const bool readsStandardInput =
         options.files.empty() || std::find(options.files.begin(), options.files.end(), "-") != options.files.end();
     FileIdentity input;
-    if (!options.text && readsStandardInput && IdentifyStandardInput(input, error) && SameFile(input, target))
-        return true;
+    int error = 0;
+    if (readsStandardInput && IdentifyStandardInput(input, error) && SameFile(input, target)) return "standard input";
     for (const std::string& file : options.files)
-        if (file != "-" && IdentifyPath(file, input, error) && SameFile(input, target)) return true;
-    return false;
+        if (file != "-" && IdentifyPath(file, input, error) && SameFile(input, target)) return file;
+    return std::nullopt;
 }
+
+// Paths the command must not write: an input, as -o or --report (it would
+// be replaced while it is read); one file as both -o and --report; and, as
+// cat refuses, standard output appended to an input ("kesti f >> f" would
+// read what it writes until the disk is full). Returns the exit status
+// when the run ends here.
+std::optional<int> RefuseUnsafePaths(const Options& options, std::ostream& out, std::ostream& err) {
+    for (const std::optional<std::string>* written : {&options.output, &options.report}) {
+        FileIdentity target;
+        int error = 0;
+        if (*written && IdentifyPath(**written, target, error) && InputThatIs(options, target)) {
+            err << "kesti: " << **written << ": refusing to overwrite an input\n";
+            return kExitUsage;
+        }
+    }
+    if (options.output && options.report && SamePath(*options.output, *options.report)) {
+        err << "kesti: " << *options.report << ": the report and the output cannot be the same file\n";
+        return kExitUsage;
+    }
+    if (!options.output) {
+        FileIdentity standardOutput;
+        int error = 0;
+        auto* buffer = dynamic_cast<DescriptorBuffer*>(out.rdbuf());
+        if (buffer && IdentifyDescriptor(buffer->fd(), standardOutput, error) && standardOutput.size > 0) {
+            if (const std::optional<std::string> input = InputThatIs(options, standardOutput)) {
+                err << "kesti: " << *input << ": input file is output file\n";
+                return kExitUsage;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// A file the command writes whole or not at all (-o, --report): through a
+// temporary file renamed over the path at the end, with the reason of a
+// failed write kept for the message.
+struct WrittenFile {
+    OutputFile file;
+    std::optional<DescriptorBuffer> buffer;
+    std::optional<std::ostream> stream;
+
+    bool Open(const std::string& path, std::ostream& err) {
+        int error = 0;
+        if (!file.Open(path, error)) {
+            err << "kesti: " << path << ": " << Reason(error) << "\n";
+            return false;
+        }
+        buffer.emplace(file.fd);
+        stream.emplace(&*buffer);
+        return true;
+    }
+    // Flushes and renames into place; names the reason when that fails.
+    bool Commit(std::ostream& err) {
+        int error = 0;
+        if (!stream->flush()) {
+            err << "kesti: " << file.path << ": " << StreamReason(*stream, "write error") << "\n";
+            return false;
+        }
+        if (!file.Commit(error)) {
+            err << "kesti: " << file.path << ": " << Reason(error) << "\n";
+            return false;
+        }
+        return true;
+    }
+};
 
 }  // namespace
 
@@ -295,10 +357,7 @@ int RunKesti(const std::vector<std::string>& args, std::istream& in, std::ostrea
     Options options;
     if (std::optional<int> done = Parse(args, options, out, err)) return *done;
 
-    if (options.output && OutputIsAnInput(options)) {
-        err << "kesti: " << *options.output << ": refusing to overwrite an input\n";
-        return kExitUsage;
-    }
+    if (std::optional<int> refused = RefuseUnsafePaths(options, out, err)) return *refused;
 
     std::string directory = options.tables.empty() ? ProgramTableDirectory() : options.tables;
     if (directory.empty()) {
@@ -318,6 +377,9 @@ int RunKesti(const std::vector<std::string>& args, std::istream& in, std::ostrea
             case LoadStatus::OutOfMemory:
                 err << "kesti: " << path << ": " << Reason(ENOMEM) << "\n";
                 return kExitFailure;
+            case LoadStatus::NotRegularFile:
+                err << "kesti: " << path << ": not a regular file\n";
+                return kExitFailure;
             default:
                 err << "kesti: " << path << ": " << Reason(error) << "\n";
                 return kExitFailure;
@@ -330,58 +392,32 @@ int RunKesti(const std::vector<std::string>& args, std::istream& in, std::ostrea
     } else {
         TablesError failure;
         if (!LoadTextTables(directory, textTables, failure)) {
-            err << "kesti: " << failure.path << ": " << Reason(failure.systemError) << "\n";
+            err << "kesti: " << failure.path << ": " << TablesErrorReason(failure) << "\n";
             return kExitFailure;
         }
         engine.text = &textTables;
     }
-    std::ofstream report;
+    // The report, like the output, replaces its file only once everything
+    // has been converted: an old report survives a failed run.
+    WrittenFile report;
     if (options.report) {
-        report.open(*options.report, std::ios::binary | std::ios::trunc);
-        if (!report) {
-            err << "kesti: " << *options.report << ": " << Reason(errno) << "\n";
-            return kExitFailure;
-        }
-        report << kReportHeader;
-        engine.report = &report;
+        if (!report.Open(*options.report, err)) return kExitFailure;
+        *report.stream << kReportHeader;
+        engine.report = &*report.stream;
     }
-    auto reportWritten = [&]() {
-        if (!options.report) return true;
-        report.close();
-        if (report) return true;
-        err << "kesti: " << *options.report << ": write error\n";
-        return false;
-    };
+    WrittenFile output;
+    if (options.output && !output.Open(*options.output, err)) return kExitFailure;
 
-    if (!options.output) {
-        const int status = ConvertAll(options, engine, in, out, "standard output", err);
-        if (status != kExitOk) return status;
-        if (!out.flush()) {
-            err << "kesti: standard output: " << StreamReason(out, "write error") << "\n";
-            return kExitFailure;
-        }
-        return reportWritten() ? kExitOk : kExitFailure;
-    }
-
-    OutputFile file;
-    int error = 0;
-    if (!file.Open(*options.output, error)) {
-        err << "kesti: " << *options.output << ": " << Reason(error) << "\n";
-        return kExitFailure;
-    }
-    DescriptorBuffer buffer(file.fd);
-    std::ostream written(&buffer);
-    const int status = ConvertAll(options, engine, in, written, *options.output, err);
+    std::ostream& target = options.output ? *output.stream : out;
+    const int status = ConvertAll(options, engine, in, target, options.output ? *options.output : "standard output", err);
     if (status != kExitOk) return status;
-    if (!written.flush()) {
-        err << "kesti: " << *options.output << ": " << StreamReason(written, "write error") << "\n";
+    if (options.output) {
+        if (!output.Commit(err)) return kExitFailure;
+    } else if (!out.flush()) {
+        err << "kesti: standard output: " << StreamReason(out, "write error") << "\n";
         return kExitFailure;
     }
-    if (!reportWritten()) return kExitFailure;
-    if (!file.Commit(error)) {
-        err << "kesti: " << *options.output << ": " << Reason(error) << "\n";
-        return kExitFailure;
-    }
+    if (options.report && !report.Commit(err)) return kExitFailure;
     return kExitOk;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <random>
 
 #include <fcntl.h>
@@ -33,6 +34,7 @@ namespace {
 void Fill(const struct stat& info, FileIdentity& identity) {
     identity.device = static_cast<std::uint64_t>(info.st_dev);
     identity.inode = static_cast<std::uint64_t>(info.st_ino);
+    identity.size = static_cast<std::uint64_t>(info.st_size);
     identity.directory = S_ISDIR(info.st_mode);
     identity.regular = S_ISREG(info.st_mode);
 }
@@ -70,14 +72,40 @@ bool IdentifyPath(const std::string& path, FileIdentity& identity, int& error) {
     return true;
 }
 
-bool IdentifyStandardInput(FileIdentity& identity, int& error) {
+bool IdentifyStandardInput(FileIdentity& identity, int& error) { return IdentifyDescriptor(STDIN_FILENO, identity, error); }
+
+bool IdentifyDescriptor(int fd, FileIdentity& identity, int& error) {
     struct stat info {};
-    if (fstat(STDIN_FILENO, &info) != 0) {
+    if (fstat(fd, &info) != 0) {
         error = errno;
         return false;
     }
     Fill(info, identity);
     return true;
+}
+
+namespace {
+
+// A path with links and "." and ".." resolved, also for a file not made
+// yet (its directory is resolved, its name kept); the path itself when its
+// directory cannot be resolved either.
+std::string Canonical(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved)) return resolved;
+    const std::string target = Resolve(path);
+    const std::size_t slash = target.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    if (!realpath(directory.c_str(), resolved)) return target;
+    return std::string(resolved) + "/" + target.substr(slash == std::string::npos ? 0 : slash + 1);
+}
+
+}  // namespace
+
+bool SamePath(const std::string& a, const std::string& b) {
+    FileIdentity first, second;
+    int error = 0;
+    if (IdentifyPath(a, first, error) && IdentifyPath(b, second, error)) return SameFile(first, second);
+    return Canonical(a) == Canonical(b);
 }
 
 bool DescriptorBuffer::Flush() {
@@ -153,14 +181,26 @@ bool OutputFile::Open(const std::string& given, int& error) {
         return fd >= 0;
     }
     // A name of our own beside the target, created exclusively with mode
-    // 0666 so that the process's umask applies as to any new file.
+    // 0666 so that the process's umask applies as to any new file. The
+    // target's own name is cut so that the whole stays within the file
+    // system's limit: a legal name of 250 bytes must not fail for ours.
+    const std::size_t slash = target.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    long nameMax = pathconf(directory.c_str(), _PC_NAME_MAX);
+    if (nameMax <= 0) nameMax = 255;
+    constexpr std::size_t kSuffix = 19;  // ".kesti-" and twelve hex digits
+    const std::size_t keep = static_cast<std::size_t>(nameMax) > kSuffix + 1
+                                 ? std::min(target.size() - nameStart, static_cast<std::size_t>(nameMax) - kSuffix)
+                                 : 1;
+    const std::string stem = target.substr(0, nameStart + keep);
     std::random_device device;
     std::mt19937_64 random((static_cast<std::uint64_t>(device()) << 32) ^ static_cast<std::uint64_t>(getpid()));
     for (int attempt = 0; attempt < 100; ++attempt) {
-        char suffix[24];
+        char suffix[kSuffix + 1];
         std::snprintf(suffix, sizeof suffix, ".kesti-%012llx",
                       static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
-        const std::string name = target + suffix;
+        const std::string name = stem + suffix;
         fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             temporary = name;

@@ -18,6 +18,7 @@ std::string ProgramTableDirectory();
 struct FileIdentity {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    std::uint64_t size = 0;
     bool directory = false;
     bool regular = false;
 };
@@ -26,10 +27,17 @@ struct FileIdentity {
 // False with errno in `error` when it cannot be examined.
 bool IdentifyPath(const std::string& path, FileIdentity& identity, int& error);
 bool IdentifyStandardInput(FileIdentity& identity, int& error);
+// The file behind an open descriptor (standard output, say).
+bool IdentifyDescriptor(int fd, FileIdentity& identity, int& error);
 
 inline bool SameFile(const FileIdentity& a, const FileIdentity& b) {
     return a.device == b.device && a.inode == b.inode;
 }
+
+// Whether two paths name the same file: the same device and inode when both
+// exist; otherwise the same canonical path (links and "." resolved), so that
+// two names of a file not made yet ("out.txt", "./out.txt") are one file.
+bool SamePath(const std::string& a, const std::string& b);
 
 // A stream buffer over a file descriptor that remembers why a read or a
 // write failed (errno), so that the command can name the reason: "Broken
@@ -38,6 +46,7 @@ class DescriptorBuffer : public std::streambuf {
 public:
     explicit DescriptorBuffer(int fd) : fd_(fd) {}
     int error() const { return error_; }
+    int fd() const { return fd_; }
 
 protected:
     int_type overflow(int_type c) override;
@@ -60,7 +69,9 @@ private:
 // directly. A regular file, or a new one, is written through a temporary
 // file beside it, created with the process's umask (and the old file's
 // permissions when it replaces one), and renamed over it by Commit: the old
-// file is untouched until everything has been written.
+// file is untouched until everything has been written. The temporary name
+// is the target's with a random suffix, the target's part cut short where
+// the whole would pass the file system's limit on a name.
 struct OutputFile {
     std::string path;       // as given
     std::string target;     // what is written in the end

@@ -77,5 +77,61 @@ check "-o f < f is refused" test $? -eq 2
 check "-o f - < f is refused" test $? -eq 2
 check "the input is untouched" grep -qx Pei-ching in.txt
 
+# A table that is a FIFO is refused at once, in both modes; without the
+# check, opening it waited for a writer forever.
+mkdir fifo-tables && cp "$KESTI_TABLE_DIR"/*.txt fifo-tables/ && rm fifo-tables/kestisyl.txt
+mkfifo fifo-tables/kestisyl.txt
+for mode in --exact ""; do
+  timeout 20 "$kesti" $mode --tables fifo-tables --text Pei 2> err.txt
+  check "fifo table exits 1 ($mode)" test $? -eq 1
+  check "fifo table named with the reason ($mode)" grep -q "fifo-tables/kestisyl.txt: not a regular file" err.txt
+done
+
+# The report is written as -o is: never over an input, never over the
+# output, and an old report survives a run that fails.
+printf 'Pei-ching\n' > keep.txt
+"$kesti" --report keep.txt keep.txt > /dev/null 2> err.txt
+check "--report over an input exits 2" test $? -eq 2
+check "--report over an input leaves it" grep -qx Pei-ching keep.txt
+"$kesti" --report same.txt -o ./same.txt in.txt 2> err.txt
+check "--report and -o as one file exit 2" test $? -eq 2
+printf 'old report\n' > report.tsv
+"$kesti" --report report.tsv in.txt missing.txt > /dev/null 2> err.txt
+check "a failed run exits 1" test $? -eq 1
+check "a failed run keeps the old report" grep -qx 'old report' report.tsv
+"$kesti" --report report.tsv in.txt > /dev/null
+check "a run that succeeds writes the report" grep -q '^line' report.tsv
+check "no temporary file is left" test -z "$(ls -a | grep kesti-)"
+if [ -w /dev/full ]; then
+  "$kesti" --report /dev/full in.txt > /dev/null 2> err.txt
+  check "a report that cannot be written exits 1" test $? -eq 1
+  check "a report that cannot be written names the reason" grep -q "/dev/full: No space left on device" err.txt
+fi
+
+# Standard output appended to an input is refused, as cat refuses it.
+printf 'Pei-ching\n' > grow.txt
+timeout 20 "$kesti" grow.txt >> grow.txt 2> err.txt
+check "kesti f >> f exits 2" test $? -eq 2
+check "kesti f >> f names the file" grep -q "grow.txt: input file is output file" err.txt
+check "kesti f >> f leaves f" test "$(cat grow.txt)" = Pei-ching
+timeout 20 "$kesti" < grow.txt >> grow.txt 2> err.txt
+check "kesti < f >> f exits 2" test $? -eq 2
+"$kesti" grow.txt >> other.txt
+check "appending to another file works" grep -qx Beijing other.txt
+
+# A legal name close to the file system's limit: the temporary file beside
+# it must not pass that limit.
+long=$(printf 'n%.0s' $(seq 1 250)).txt
+"$kesti" -o "$long" in.txt 2> err.txt
+check "-o with a 254-byte name" grep -qx Beijing "$long"
+"$kesti" -o "$long" in.txt 2> err.txt
+check "-o replacing a 254-byte name" grep -qx Beijing "$long"
+
+# An empty file name is a usage error, not a failed open.
+"$kesti" --output= in.txt 2> err.txt
+check "--output= exits 2" test $? -eq 2
+"$kesti" --report= in.txt > /dev/null 2> err.txt
+check "--report= exits 2" test $? -eq 2
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
