@@ -5,6 +5,7 @@
 #include "kesti/kesti.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -32,6 +33,10 @@ struct kesti_report {
 
 namespace {
 
+// The size of kesti_options in the first header, which ended with
+// alternatives_table; conventional and conventional_table came later.
+constexpr std::size_t kOldestOptionsSize = offsetof(kesti_options, conventional);
+
 void Fail(kesti_error* error, kesti_status status, int systemError, const std::string& path) {
     if (!error) return;
     error->status = status;
@@ -47,6 +52,7 @@ kesti_status StatusOf(kesti::TablesStatus status) {
         case kesti::TablesStatus::Missing: return KESTI_ERROR_TABLE_MISSING;
         case kesti::TablesStatus::Unreadable: return KESTI_ERROR_TABLE_UNREADABLE;
         case kesti::TablesStatus::OutOfMemory: return KESTI_ERROR_NO_MEMORY;
+        case kesti::TablesStatus::NotRegularFile: return KESTI_ERROR_TABLE_NOT_REGULAR;
     }
     return KESTI_ERROR_TABLE_UNREADABLE;
 }
@@ -77,9 +83,11 @@ kesti_status Open(const kesti_options& o, kesti_converter*& made, kesti_error* e
         Fail(error, KESTI_ERROR_ARGUMENT, 0, "");
         return KESTI_ERROR_ARGUMENT;
     }
+    // An empty table_dir means the default, as NULL does (and as an empty
+    // KESTI_TABLE_DIR or an empty --tables of the command).
     std::string directory = o.table_dir ? o.table_dir : "";
     const bool needsDirectory =
-        !o.table_dir && (o.mode == KESTI_MODE_TEXT
+        directory.empty() && (o.mode == KESTI_MODE_TEXT
                              ? !(o.syllable_table && o.word_table && o.english_table && o.alternatives_table &&
                                  o.conventional_table)
                              : !(o.mode == KESTI_MODE_EXACT_SYLLABLES ? o.syllable_table : o.word_table));
@@ -123,6 +131,9 @@ kesti_status Open(const kesti_options& o, kesti_converter*& made, kesti_error* e
             case kesti::LoadStatus::OutOfMemory:
                 Fail(error, KESTI_ERROR_NO_MEMORY, ENOMEM, path);
                 return KESTI_ERROR_NO_MEMORY;
+            case kesti::LoadStatus::NotRegularFile:
+                Fail(error, KESTI_ERROR_TABLE_NOT_REGULAR, 0, path);
+                return KESTI_ERROR_TABLE_NOT_REGULAR;
         }
         // A converter lives for many conversions: the index pays off.
         kesti::BuildLookupIndex(converter->exact.table);
@@ -153,10 +164,21 @@ KESTI_API kesti_status kesti_open(const kesti_options* options, kesti_converter*
         return KESTI_ERROR_ARGUMENT;
     }
     *converter = nullptr;
-    kesti_options defaults;
-    kesti_options_init(&defaults);
+    kesti_options chosen;
+    kesti_options_init(&chosen);
+    if (options) {
+        // A caller built against an older header passes a shorter struct:
+        // the fields it knows are taken, the rest keep their defaults. An
+        // unset size, or a struct from a newer header than this library's,
+        // is refused rather than read past or half understood.
+        if (options->size < kOldestOptionsSize || options->size > sizeof(kesti_options)) {
+            Fail(error, KESTI_ERROR_ARGUMENT, 0, "");
+            return KESTI_ERROR_ARGUMENT;
+        }
+        std::memcpy(&chosen, options, options->size);
+    }
     try {
-        return Open(options ? *options : defaults, *converter, error);
+        return Open(chosen, *converter, error);
     } catch (const std::bad_alloc&) {
         Fail(error, KESTI_ERROR_NO_MEMORY, ENOMEM, "");
         return KESTI_ERROR_NO_MEMORY;
@@ -233,6 +255,7 @@ KESTI_API const char* kesti_status_message(kesti_status status) noexcept {
         case KESTI_ERROR_NO_MEMORY: return "out of memory";
         case KESTI_ERROR_INVALID_UTF8: return "the input is not valid UTF-8";
         case KESTI_ERROR_OUTPUT_TOO_SMALL: return "the output buffer is too small";
+        case KESTI_ERROR_TABLE_NOT_REGULAR: return "not a regular file";
     }
     return "unknown status";
 }

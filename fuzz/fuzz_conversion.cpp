@@ -3,10 +3,17 @@
 // when mode bit 0 is set) and by the reference, which must agree. Mode bit 1
 // also streams the input through the command's converter in chunks of 1 to
 // 16 bytes (mode bits 2 to 5), as raw Windows-1252 and, with bit 6, as UTF-8,
-// whose output must equal converting the string whole. With bit 7 set, the
-// input goes through the running-text engine with the shipped tables
-// instead: it must not fail on valid text, and fed in chunks of 1 to 16
-// bytes it must give the output and the report of the whole text.
+// whose output must equal converting the string whole. With the index and
+// without streaming (bits 0 and 1 as 1 and 0), the text is repeated to more
+// than 4 KiB, where the indexed pass asks its memo first.
+//
+// With bit 7 set, the text goes through the running-text engine instead:
+// with the shipped tables when the table part is empty, else with tables
+// made of it (cut at 0x1E bytes into the syllables, words, English words,
+// other readings and established spellings; missing ones empty), whose
+// values it must not trust. It must not fail on valid text, and fed in
+// chunks of 1 to 16 bytes it must give the output and the report of the
+// whole text.
 #include <sstream>
 #include <string>
 #include <vector>
@@ -32,8 +39,22 @@ const TextTables& ShippedTables() {
     return tables;
 }
 
+// Tables made of the fuzzer's bytes: up to five pieces cut at 0x1E.
+TextTables FuzzedTables(std::string_view bytes) {
+    std::string_view pieces[5];
+    for (std::string_view& piece : pieces) {
+        const std::size_t cut = bytes.find('\x1E');
+        piece = bytes.substr(0, cut);
+        bytes = cut == std::string_view::npos ? std::string_view() : bytes.substr(cut + 1);
+    }
+    TextTables tables;
+    TablesError error;
+    FUZZ_CHECK(BuildTextTables({pieces[0], pieces[1], pieces[2], pieces[3], pieces[4]}, tables, error));
+    return tables;
+}
+
 // The running-text engine: whole and in chunks alike.
-void FuzzRunningText(unsigned mode, const std::string& text) {
+void FuzzRunningText(unsigned mode, const TextTables& tables, const std::string& text) {
     TextOptions options;
     options.encoding = mode & 64 ? TextEncoding::Utf8 : TextEncoding::Cp1252;
     options.hyphens = mode & 1 ? HyphenStyle::Keep : HyphenStyle::Join;
@@ -41,10 +62,10 @@ void FuzzRunningText(unsigned mode, const std::string& text) {
     options.englishGuard = !(mode & 32);
     std::string whole, error;
     std::vector<ReportRecord> wholeReport;
-    const bool ok = ConvertRunningText(ShippedTables(), options, text, whole, &wholeReport, error);
+    const bool ok = ConvertRunningText(tables, options, text, whole, &wholeReport, error);
     if (options.encoding == TextEncoding::Cp1252) FUZZ_CHECK(ok);
     const std::size_t chunk = 1 + (mode >> 2 & 7) * 2;
-    TextStream stream(ShippedTables(), options);
+    TextStream stream(tables, options);
     std::string pieces;
     std::vector<ReportRecord> report;
     bool fine = true;
@@ -64,10 +85,18 @@ void FuzzRunningText(unsigned mode, const std::string& text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const fuzz::FuzzInput in = fuzz::Split(data, size);
+    fuzz::FuzzInput in = fuzz::Split(data, size);
     if (in.mode & 128) {
-        FuzzRunningText(in.mode, in.table + in.text);
+        if (in.table.empty()) {
+            FuzzRunningText(in.mode, ShippedTables(), in.text);
+        } else {
+            FuzzRunningText(in.mode, FuzzedTables(in.table), in.text);
+        }
         return 0;
+    }
+    if ((in.mode & 3) == 1 && !in.text.empty()) {
+        const std::string once = in.text;
+        while (in.text.size() <= 4096) in.text += once;
     }
 
     char* text = static_cast<char*>(std::malloc(in.table.size() + kTextPadding));

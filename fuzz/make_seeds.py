@@ -68,6 +68,12 @@ TEXT_SEEDS = {
     "prose-utf8-keep-numbers": (128 | 64 | 3 | (5 << 2), b"", PROSE.encode("utf-8")),
     "prose-cp1252-no-guard": (128 | 32 | (1 << 2), b"", PROSE.encode("cp1252", "replace")),
     "prose-malformed": (128 | 64, b"", b"Pei-ching \xc3( Hsi-an \xed\xa0\x80"),
+    # Tables of its own, cut at 0x1E: syllables whose values begin with no
+    # letter, a word, an English word, a reading, an established spelling.
+    "prose-own-tables": (128 | 64 | (1 << 2),
+                         b"pei\t-bei\r\nching\tjing\r\nmen\t\x01en\r\nao\tm-n\r\n\x1e"
+                         b"Pei-ching\t\xfc\r\n\x1eto\tfunction\r\n\x1epei\tbai\r\n\x1ePeking\tBeijing\r\n",
+                         "Ao-men Pei-ching, PEI-CHING; Men-men to Peking.".encode("utf-8")),
 }
 
 

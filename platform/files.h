@@ -12,13 +12,21 @@ namespace kesti {
 // stdio; elsewhere a stdio stream without a buffer of its own.
 class InputFile {
 public:
+    // Opens without blocking, so that a FIFO with no writer cannot hang the
+    // caller; only a regular file stays open (see NotRegular).
     explicit InputFile(const char* path) noexcept;
     ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    // False when the file could not be opened; errno says why.
+    // False when the file could not be opened; errno says why, unless
+    // NotRegular says it.
     bool IsOpen() const noexcept;
+    // True when the path opened but names a FIFO, a device or a socket,
+    // which a table is never read from: reading one may block forever or
+    // never end. The file is closed again. A directory is reported by errno
+    // (EISDIR) instead.
+    bool NotRegular() const noexcept { return notRegular_; }
     // The size of a regular file. False for a pipe, a device or anything
     // else whose size says nothing about what reading will give.
     bool RegularSize(std::size_t& size) const noexcept;
@@ -28,6 +36,7 @@ public:
     std::ptrdiff_t Read(char* buffer, std::size_t capacity) noexcept;
 
 private:
+    bool notRegular_ = false;
 #ifdef _WIN32
     std::FILE* file_ = nullptr;
 #else

@@ -44,13 +44,74 @@ bool Load(const std::string& path, ConversionTable& table, TablesError& error) {
         case LoadStatus::OutOfMemory:
             error = {TablesStatus::OutOfMemory, path, ENOMEM};
             return false;
+        case LoadStatus::NotRegularFile:
+            error = {TablesStatus::NotRegularFile, path, 0};
+            return false;
     }
     return false;
 }
 
+// The lookups' structures over tables already split: the index of the
+// word table, the spellings, the English words and the other readings.
+void Assemble(Lexicon& lexicon) {
+    // The word table is searched at many places of a long text: the index
+    // pays off at once. Without memory for it the lookups give the same.
+    BuildLookupIndex(lexicon.wordOwner.table);
+    BuildLookupIndex(lexicon.conventionalOwner.table);  // asked at every capitalized word
+    const ConversionTable& syllableTable = lexicon.syllableOwner.table;
+    const ConversionTable& englishTable = lexicon.englishOwner.table;
+    const ConversionTable& alternativeTable = lexicon.alternativeOwner.table;
+
+    for (std::size_t i = 0; i < syllableTable.count; ++i) {
+        const TableRecord& r = syllableTable.records[i];
+        const std::string key = Normalized(r.key);
+        if (lexicon.syllables.Find(key)) continue;
+        // A key no spelling can have (a space, a digit) takes no value: a
+        // table of such lines must not push the real ones' indexes around.
+        if (!lexicon.syllables.Insert(key, static_cast<std::uint32_t>(lexicon.syllableValues.size() + 1))) continue;
+        lexicon.syllableValues.push_back(r.value);
+        lexicon.pinyin.Insert(Normalized(r.value), 1);
+    }
+    for (std::size_t i = 0; i < englishTable.count; ++i) {
+        const TableRecord& r = englishTable.records[i];
+        const std::string_view kind = r.value;
+        const EnglishKind k = kind == "function" ? EnglishKind::Function
+                              : kind == "rare"   ? EnglishKind::Rare
+                              : kind == "name"   ? EnglishKind::Name
+                              : kind == "chinese" ? EnglishKind::Chinese
+                                                 : EnglishKind::Word;
+        lexicon.english.Insert(Normalized(r.key), static_cast<std::uint32_t>(static_cast<int>(k) + 1));
+    }
+    for (std::size_t i = 0; i < alternativeTable.count; ++i) {
+        const TableRecord& r = alternativeTable.records[i];
+        const std::string key = Normalized(r.key);
+        std::string& readings = lexicon.alternatives[key];
+        if (readings.empty()) readings = std::string(lexicon.Syllable(key));
+        readings += '/';
+        readings += r.value;
+    }
+    auto mostWords = [](const ConversionTable& table) {
+        std::size_t most = 1;
+        for (std::size_t i = 0; i < table.count; ++i) {
+            const char* key = table.records[i].key;
+            const std::size_t words = 1 + static_cast<std::size_t>(std::count(key, key + std::strlen(key), ' '));
+            most = std::max(most, std::min<std::size_t>(words, 16));
+        }
+        return most;
+    };
+    lexicon.maxKeyWords = mostWords(lexicon.wordTable);
+    lexicon.maxConventionalWords = mostWords(lexicon.conventionalTable);
+}
+
+
 }  // namespace
 
-bool SpellingTrie::Insert(std::string_view key, std::uint16_t value) {
+std::string TablesErrorReason(const TablesError& error) {
+    if (error.status == TablesStatus::NotRegularFile) return "not a regular file";
+    return std::strerror(error.systemError);
+}
+
+bool SpellingTrie::Insert(std::string_view key, std::uint32_t value) {
     std::size_t node = 0;
     for (char c : key) {
         const int symbol = Symbol(static_cast<unsigned char>(c));
@@ -67,11 +128,11 @@ bool SpellingTrie::Insert(std::string_view key, std::uint16_t value) {
 }
 
 std::string_view Lexicon::Syllable(std::string_view spelling) const {
-    if (const std::uint16_t found = syllables.Find(spelling)) return syllableValues[found - 1];
+    if (const std::uint32_t found = syllables.Find(spelling)) return syllableValues[found - 1];
     if (spelling.find('\xEA') == std::string_view::npos || spelling.size() > 16) return {};
     char plain[16];
     for (std::size_t i = 0; i < spelling.size(); ++i) plain[i] = spelling[i] == '\xEA' ? 'e' : spelling[i];
-    if (const std::uint16_t found = syllables.Find(std::string_view(plain, spelling.size())))
+    if (const std::uint32_t found = syllables.Find(std::string_view(plain, spelling.size())))
         return syllableValues[found - 1];
     return {};
 }
@@ -88,7 +149,7 @@ unsigned Lexicon::PinyinPrefixes(std::string_view text) const {
 }
 
 EnglishKind Lexicon::English(std::string_view spelling) const {
-    const std::uint16_t found = english.Find(spelling);
+    const std::uint32_t found = english.Find(spelling);
     return found ? static_cast<EnglishKind>(found - 1) : EnglishKind::None;
 }
 
@@ -140,50 +201,28 @@ bool LoadTextTables(const TablePaths& paths, TextTables& tables, TablesError& er
         !Load(paths.alternatives, lexicon->alternativeOwner.table, error) ||
         !Load(paths.conventional, lexicon->conventionalOwner.table, error))
         return false;
-    // The word table is searched at many places of a long text: the index
-    // pays off at once. Without memory for it the lookups give the same.
-    BuildLookupIndex(lexicon->wordOwner.table);
-    BuildLookupIndex(lexicon->conventionalOwner.table);  // asked at every capitalized word
-    const ConversionTable& syllableTable = lexicon->syllableOwner.table;
-    const ConversionTable& englishTable = lexicon->englishOwner.table;
-    const ConversionTable& alternativeTable = lexicon->alternativeOwner.table;
+    Assemble(*lexicon);
+    tables.lexicon = std::move(lexicon);
+    return true;
+}
 
-    for (std::size_t i = 0; i < syllableTable.count; ++i) {
-        const TableRecord& r = syllableTable.records[i];
-        if (lexicon->syllables.Find(Normalized(r.key))) continue;
-        lexicon->syllableValues.push_back(r.value);
-        lexicon->syllables.Insert(Normalized(r.key), static_cast<std::uint16_t>(lexicon->syllableValues.size()));
-        lexicon->pinyin.Insert(Normalized(r.value), 1);
-    }
-    for (std::size_t i = 0; i < englishTable.count; ++i) {
-        const TableRecord& r = englishTable.records[i];
-        const std::string_view kind = r.value;
-        const EnglishKind k = kind == "function" ? EnglishKind::Function
-                              : kind == "rare"   ? EnglishKind::Rare
-                              : kind == "name"   ? EnglishKind::Name
-                              : kind == "chinese" ? EnglishKind::Chinese
-                                                 : EnglishKind::Word;
-        lexicon->english.Insert(Normalized(r.key), static_cast<std::uint16_t>(static_cast<int>(k) + 1));
-    }
-    for (std::size_t i = 0; i < alternativeTable.count; ++i) {
-        const TableRecord& r = alternativeTable.records[i];
-        const std::string key = Normalized(r.key);
-        std::string& readings = lexicon->alternatives[key];
-        if (readings.empty()) readings = std::string(lexicon->Syllable(key));
-        readings += '/';
-        readings += r.value;
-    }
-    auto mostWords = [](const ConversionTable& table) {
-        std::size_t most = 1;
-        for (std::size_t i = 0; i < table.count; ++i) {
-            const char* key = table.records[i].key;
-            const std::size_t words = 1 + static_cast<std::size_t>(std::count(key, key + std::strlen(key), ' '));
-            most = std::max(most, std::min<std::size_t>(words, 16));
+bool BuildTextTables(const TableTexts& texts, TextTables& tables, TablesError& error) {
+    auto lexicon = std::make_shared<Lexicon>();
+    auto build = [&](std::string_view bytes, ConversionTable& table) {
+        char* text = static_cast<char*>(std::malloc(bytes.size() + kTextPadding));
+        if (!text || (std::memcpy(text, bytes.data(), bytes.size()), BuildTable(text, bytes.size(), false, table)) !=
+                         LoadStatus::Ok) {
+            error = {TablesStatus::OutOfMemory, "", ENOMEM};
+            return false;
         }
-        return most;
+        return true;
     };
-    lexicon->maxKeyWords = mostWords(lexicon->wordTable);
-    lexicon->maxConventionalWords = mostWords(lexicon->conventionalTable);
+    if (!build(texts.syllables, lexicon->syllableOwner.table) || !build(texts.words, lexicon->wordOwner.table) ||
+        !build(texts.english, lexicon->englishOwner.table) ||
+        !build(texts.alternatives, lexicon->alternativeOwner.table) ||
+        !build(texts.conventional, lexicon->conventionalOwner.table))
+        return false;
+    Assemble(*lexicon);
     tables.lexicon = std::move(lexicon);
     return true;
 }

@@ -37,7 +37,7 @@ struct SpellingTrie {
     static constexpr int kSymbols = 30;
     struct Node {
         std::uint16_t next[kSymbols] = {};  // 0: no child (the root is no one's child)
-        std::uint16_t value = 0;            // 1 + the index of its value, or 0
+        std::uint32_t value = 0;            // 1 + the index of its value, or 0
     };
     std::vector<Node> nodes = std::vector<Node>(1);
 
@@ -50,9 +50,9 @@ struct SpellingTrie {
         return -1;
     }
     // False when the trie is full or the key holds another byte.
-    bool Insert(std::string_view key, std::uint16_t value);
+    bool Insert(std::string_view key, std::uint32_t value);
     // 1 + the index of the value stored for `key`, or 0.
-    std::uint16_t Find(std::string_view key) const {
+    std::uint32_t Find(std::string_view key) const {
         std::uint16_t node = 0;
         for (char c : key) {
             const int symbol = Symbol(static_cast<unsigned char>(c));

@@ -86,13 +86,17 @@ struct TextTables {
     std::shared_ptr<const Lexicon> lexicon;
 };
 
-enum class TablesStatus { Ok, Missing, Unreadable, OutOfMemory };
+enum class TablesStatus { Ok, Missing, Unreadable, OutOfMemory, NotRegularFile };
 
 struct TablesError {
     TablesStatus status = TablesStatus::Ok;
     std::string path;     // the file that failed
     int systemError = 0;  // errno, for Missing and Unreadable
 };
+
+// Why a table could not be loaded, for a message: "not a regular file", or
+// the system's text for its errno.
+std::string TablesErrorReason(const TablesError& error);
 
 // Loads the five tables from `directory`. On failure `tables` is unchanged
 // and `error` names the file and the reason.
@@ -103,6 +107,13 @@ struct TablePaths {
     std::string syllables, words, english, alternatives, conventional;
 };
 bool LoadTextTables(const TablePaths& paths, TextTables& tables, TablesError& error);
+
+// The same from the five tables' bytes already in memory (a test's or a
+// fuzzer's), split as the files would be. Fails only for want of memory.
+struct TableTexts {
+    std::string_view syllables, words, english, alternatives, conventional;
+};
+bool BuildTextTables(const TableTexts& texts, TextTables& tables, TablesError& error);
 
 // Bounds that keep memory flat on any input.
 inline constexpr std::size_t kScopeBytes = 64 * 1024;

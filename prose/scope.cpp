@@ -928,7 +928,13 @@ void ScopeConverter::BuildWord(const Run& run, std::string_view value, std::stri
     const bool raiseAll = run.caseStyle == CaseStyle::AllCaps;
     auto letter = [&](char32_t c) {
         if (raise) {
-            c = c < 0x80 ? c - 0x20 : static_cast<char32_t>(utf8proc_toupper(static_cast<utf8proc_int32_t>(c)));
+            // Only letters have capitals: a table's value may begin with a
+            // hyphen, a digit or a control byte, which stay as they are.
+            if (c >= 'a' && c <= 'z') {
+                c -= 0x20;
+            } else if (c >= 0x80) {
+                c = static_cast<char32_t>(utf8proc_toupper(static_cast<utf8proc_int32_t>(c)));
+            }
             raise = raiseAll;
         }
         if (c < 0x80) {

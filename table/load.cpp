@@ -175,8 +175,11 @@ namespace {
 LoadStatus ReadTableText(const char* path, char*& text, std::size_t& size, bool& cut, int* systemError) {
     InputFile file(path);
     if (!file.IsOpen()) {
-        if (systemError) *systemError = errno;
-        return LoadStatus::OpenFailed;
+        if (file.NotRegular()) return LoadStatus::NotRegularFile;
+        // A directory opens but cannot be read, as before the type was checked.
+        const int error = errno;
+        if (systemError) *systemError = error;
+        return error == EISDIR ? LoadStatus::ReadFailed : LoadStatus::OpenFailed;
     }
     // One byte past the limit tells a line cut by the limit from a line whose
     // break is the first byte not used.

@@ -49,11 +49,13 @@ enum class LoadStatus {
     OpenFailed,   // the file is missing or cannot be opened
     ReadFailed,   // the file opened but reading it failed (a directory, an I/O error)
     OutOfMemory,  // the text buffer or the record array could not be obtained
+    NotRegularFile,  // the path names a FIFO, a device or a socket, which is never read
 };
 
 // Reads, splits and sorts the table file at `path` into `table`, which must be
 // empty. On any status but Ok the table stays empty and nothing is held.
 // When `systemError` is given, it receives errno for OpenFailed and ReadFailed.
+// A FIFO is refused without waiting for a writer: the call never blocks.
 LoadStatus LoadTable(const char* path, ConversionTable& table, int* systemError = nullptr);
 
 // Bytes a table's text buffer holds past its data: the NUL that ends the

@@ -1,6 +1,10 @@
 // The C interface for many conversions: results, sizes on both sides, the
 // report, errors, and one converter shared by many threads.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <cstdlib>
 
 #include <string>
 #include <thread>
@@ -99,6 +103,40 @@ TEST(CApi, RefusesMissingArgumentsAndBadText) {
     for (int s = 0; s <= 7; ++s) EXPECT_NE(kesti_status_message(static_cast<kesti_status>(s)), nullptr);
 }
 
+TEST(CApi, ReadsOnlyTheOptionsItsCallerKnows) {
+    kesti_options o;
+    kesti_options_init(&o);
+    o.table_dir = KESTI_DATA_DIR;
+    kesti_converter* c = nullptr;
+    for (const uint32_t size : {0u, 8u, static_cast<uint32_t>(sizeof o + 8)}) {
+        o.size = size;
+        EXPECT_EQ(kesti_open(&o, &c, nullptr), KESTI_ERROR_ARGUMENT) << size;
+        EXPECT_EQ(c, nullptr);
+    }
+    // A caller of the first header knew nothing after alternatives_table:
+    // what lies there is not read, and the defaults hold.
+    o.size = offsetof(kesti_options, conventional);
+    o.conventional = 99;
+    ASSERT_EQ(kesti_open(&o, &c, nullptr), KESTI_OK);
+    char out[32];
+    size_t length = 0;
+    ASSERT_EQ(kesti_convert(c, "Peking", 6, out, sizeof out, &length, nullptr), KESTI_OK);
+    EXPECT_EQ(std::string(out, length), "Peking");
+    kesti_close(c);
+}
+
+TEST(CApi, AnEmptyTableDirectoryMeansTheDefaultOne) {
+    setenv("KESTI_TABLE_DIR", KESTI_DATA_DIR, 1);
+    kesti_options o;
+    kesti_options_init(&o);
+    o.table_dir = "";
+    kesti_converter* c = nullptr;
+    kesti_error error{};
+    EXPECT_EQ(kesti_open(&o, &c, &error), KESTI_OK) << error.path;
+    kesti_close(c);
+    unsetenv("KESTI_TABLE_DIR");
+}
+
 TEST(CApi, NamesTheTableThatFailed) {
     test::TempDir dir;
     Converter missing(KESTI_MODE_TEXT, dir.path.c_str());
@@ -110,6 +148,12 @@ TEST(CApi, NamesTheTableThatFailed) {
     Converter directory(KESTI_MODE_EXACT_WORDS, dir.path.c_str());
     EXPECT_EQ(directory.status, KESTI_ERROR_TABLE_UNREADABLE);
     EXPECT_EQ(std::string(directory.error.path), dir.File("kestiwrd.txt"));
+    // A FIFO is refused at once, not read.
+    ASSERT_EQ(mkfifo(dir.File("kestisyl.txt").c_str(), 0600), 0);
+    kesti_status fifoStatus = KESTI_OK;
+    EXPECT_TRUE(test::ReturnsWithoutBlocking(dir.File("kestisyl.txt"),
+                                             [&] { fifoStatus = Converter(KESTI_MODE_TEXT, dir.path.c_str()).status; }));
+    EXPECT_EQ(fifoStatus, KESTI_ERROR_TABLE_NOT_REGULAR);
     // Tables named one by one need no directory.
     test::WriteFile(dir.File("mine.txt"), "pei\tbei\r\n");
     kesti_options o;

@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -129,6 +130,18 @@ TEST_F(Exports, UnreadableTableIsAFailureNotAnEmptyTable) {
     std::filesystem::create_directory(dir.File("kestisyl.txt"));
     char out[8] = "keep";
     EXPECT_EQ(lib.syllable("a", out), 0);
+    EXPECT_STREQ(out, "keep");
+}
+
+TEST_F(Exports, AFifoTableFailsAtOnce) {
+    // Before tables were opened without blocking, both calls waited forever
+    // for a writer.
+    const std::string fifo = dir.File("kestisyl.txt");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    char out[8] = "keep";
+    int32_t result = 1;
+    EXPECT_TRUE(kesti::test::ReturnsWithoutBlocking(fifo, [&] { result = lib.syllable("Pei", out); }));
+    EXPECT_EQ(result, 0);
     EXPECT_STREQ(out, "keep");
 }
 

@@ -253,6 +253,23 @@ TEST(ProseTables, MissingTablesAreNamed) {
     EXPECT_FALSE(tables.lexicon);
 }
 
+// Tables are data a user may write: the engine must not trust their values.
+TEST(ProseTables, ValuesAreRaisedOnlyWhereTheyHoldLetters) {
+    // A syllable table of more than 65,536 lines whose first ones are keys no
+    // spelling has: a 16-bit index of values gave "pei" the first line's value.
+    std::string syllables;
+    for (int i = 0; i < 70000; ++i) syllables += "0\tzero\r\n";
+    syllables += "pei\t-bei\r\nching\tjing\r\nmen\t\x01" "en\r\n";
+    TextTables tables;
+    TablesError error;
+    ASSERT_TRUE(BuildTextTables({syllables, "", "", "", ""}, tables, error));
+    std::string out, failure;
+    // Capitals are raised on letters only: subtracting 0x20 from any byte
+    // made "-" a carriage return and 0x01 no character at all.
+    ASSERT_TRUE(ConvertRunningText(tables, {}, "Pei-ching, PEI-CHING; Men-men", out, nullptr, failure));
+    EXPECT_EQ(out, "-beijing, -BEIJING; \x01" "en\x01" "en");
+}
+
 // English prose Debian ships with every system: the licence texts of
 // base-files hold no Chinese, so not a word may change.
 TEST(ProseRealText, EnglishLicencesComeOutUnchanged) {

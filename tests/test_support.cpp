@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
+#include <future>
+#include <thread>
 
 #include "api/pass.h"
 
@@ -14,6 +20,19 @@ std::string Convert(const ConversionTable& table, std::string_view input) {
         RunConversionPass(table, input.data(), input.size(), true, output.data(), output.size());
     output.resize(progress.written);
     return output;
+}
+
+bool ReturnsWithoutBlocking(const std::string& fifo, const std::function<void()>& call, int seconds) {
+    std::packaged_task<void()> task(call);
+    std::future<void> done = task.get_future();
+    std::thread runner(std::move(task));
+    const bool returned = done.wait_for(std::chrono::seconds(seconds)) == std::future_status::ready;
+    while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (writer >= 0) close(writer);
+    }
+    runner.join();
+    return returned;
 }
 
 const TextTables& ShippedTextTables() {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,12 @@ inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+// Runs `call` on a thread and says whether it returned within `seconds`.
+// A call still blocked in opening or reading the FIFO at `fifo` is then
+// released by opening and closing the FIFO's writing end, so that a test of
+// code that must not block fails instead of hanging.
+bool ReturnsWithoutBlocking(const std::string& fifo, const std::function<void()>& call, int seconds = 10);
 
 // Converts `input` whole with `table`, through the bounded pass.
 std::string Convert(const ConversionTable& table, std::string_view input);

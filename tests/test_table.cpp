@@ -1,5 +1,6 @@
 // Splitting table files into records, the limits, and loading from disk.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <utility>
@@ -170,6 +171,18 @@ TEST(Load, MissingFileAndDirectoryFail) {
     // A directory opens on Linux but cannot be read: that is no empty table.
     EXPECT_EQ(LoadTable(dir.path.c_str(), table, &error), LoadStatus::ReadFailed);
     EXPECT_EQ(table.records, nullptr);
+}
+
+TEST(Load, AFifoIsRefusedWithoutWaitingForAWriter) {
+    TempDir dir;
+    const std::string fifo = dir.File("kestisyl.txt");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ConversionTable table;
+    LoadStatus status = LoadStatus::Ok;
+    EXPECT_TRUE(test::ReturnsWithoutBlocking(fifo, [&] { status = LoadTable(fifo.c_str(), table); }));
+    EXPECT_EQ(status, LoadStatus::NotRegularFile);
+    EXPECT_EQ(table.text, nullptr);
+    ReleaseTable(table);
 }
 
 TEST(Load, EmptyFileIsAnEmptyTable) {

@@ -59,7 +59,9 @@ typedef enum kesti_status {
     KESTI_ERROR_TABLE_UNREADABLE = 3, /* a table file cannot be read: a directory, no permission, an I/O error */
     KESTI_ERROR_NO_MEMORY = 4,       /* memory could not be had */
     KESTI_ERROR_INVALID_UTF8 = 5,    /* the input is not UTF-8; *length gives the byte offset */
-    KESTI_ERROR_OUTPUT_TOO_SMALL = 6 /* nothing written; *length gives the bytes needed */
+    KESTI_ERROR_OUTPUT_TOO_SMALL = 6, /* nothing written; *length gives the bytes needed */
+    KESTI_ERROR_TABLE_NOT_REGULAR = 7 /* a table path names a FIFO, a device or a socket, which is
+                                         refused rather than read (it could block forever) */
 } kesti_status;
 
 /* The conversion a converter makes. */
@@ -83,12 +85,17 @@ typedef enum kesti_conventional { KESTI_CONVENTIONAL_LEAVE = 0, KESTI_CONVENTION
  *
  * Tables: each *_table path names that file; a NULL path means the file of
  * the fixed name in table_dir ("kestisyl.txt", "kestiwrd.txt",
- * "kestieng.txt", "kestialt.txt", "kesticnv.txt"); a NULL table_dir means the tables
- * installed beside the library (or KESTI_TABLE_DIR when it is set), where
- * ConvertWGToPinyin looks. The strings are read during kesti_open only.
+ * "kestieng.txt", "kestialt.txt", "kesticnv.txt"); a NULL or empty
+ * table_dir means the tables installed beside the library (or
+ * KESTI_TABLE_DIR when it is set and not empty), where ConvertWGToPinyin
+ * looks. The strings are read during kesti_open only.
  */
 typedef struct kesti_options {
-    uint32_t size; /* sizeof(kesti_options), set by kesti_options_init */
+    /* sizeof(kesti_options), set by kesti_options_init. kesti_open reads
+     * only the first `size` bytes: a program built against an older header
+     * (without the conventional fields) gets their defaults. A size below
+     * that older struct's, or above this header's, is KESTI_ERROR_ARGUMENT. */
+    uint32_t size;
     /* The choices are ints holding the enumerators above, so that any value
      * a caller stores is well defined; kesti_open refuses one out of range. */
     int mode;         /* a kesti_mode */
@@ -149,9 +156,10 @@ KESTI_API void kesti_options_init(kesti_options* options) KESTI_API_NOEXCEPT;
  *   converter: receives the converter, or NULL on failure.
  *   error:     may be NULL; on failure it receives the status, errno and
  *              the path of the table that failed.
- * Returns KESTI_OK, KESTI_ERROR_ARGUMENT (converter is NULL, or an option
- * out of range), KESTI_ERROR_TABLE_MISSING, KESTI_ERROR_TABLE_UNREADABLE or
- * KESTI_ERROR_NO_MEMORY.
+ * Returns KESTI_OK, KESTI_ERROR_ARGUMENT (converter is NULL, options->size
+ * is not one kesti_options_init gives, or an option is out of range), KESTI_ERROR_TABLE_MISSING, KESTI_ERROR_TABLE_UNREADABLE,
+ * KESTI_ERROR_TABLE_NOT_REGULAR or KESTI_ERROR_NO_MEMORY. It never blocks
+ * on a table path that names a FIFO.
  */
 KESTI_API kesti_status kesti_open(const kesti_options* options, kesti_converter** converter,
                                   kesti_error* error) KESTI_API_NOEXCEPT;

@@ -39,7 +39,7 @@ _TONES = {"marks": 0, "numbers": 1, "none": 2}
 _ENGLISH = {"guard": 0, "convert": 1}
 _CONVENTIONAL = {"leave": 0, "convert": 1}
 # kesti_status values of the C interface.
-_TABLE_MISSING, _TABLE_UNREADABLE, _NO_MEMORY = 2, 3, 4
+_TABLE_MISSING, _TABLE_UNREADABLE, _NO_MEMORY, _TABLE_NOT_REGULAR = 2, 3, 4, 7
 
 PathLike = Union[str, "os.PathLike[str]"]
 
@@ -151,6 +151,9 @@ class Converter:
         if handle is None:
             if status == _NO_MEMORY:
                 raise MemoryError(message)
+            if status == _TABLE_NOT_REGULAR:
+                # A FIFO or a device is refused rather than read.
+                raise OSError(errno.EINVAL, "not a regular file", path)
             if status in (_TABLE_MISSING, _TABLE_UNREADABLE):
                 # OSError picks the subclass from errno: FileNotFoundError,
                 # PermissionError, IsADirectoryError...

@@ -147,3 +147,9 @@ def test_missing_or_unreadable_tables_name_the_path(tmp_path):
         kesti.Converter(tables=tmp_path)
     assert raised.value.filename == str(tmp_path / "kestieng.txt")
     assert kesti.Converter(tables=tmp_path, exact=True).convert("Pei") == "Bei"
+    # A FIFO is refused at once, not waited on for a writer.
+    (tmp_path / "kestieng.txt").rmdir()
+    os.mkfifo(tmp_path / "kestieng.txt")
+    with pytest.raises(OSError, match="not a regular file") as raised:
+        kesti.Converter(tables=tmp_path)
+    assert raised.value.filename == str(tmp_path / "kestieng.txt")
