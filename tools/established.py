@@ -40,7 +40,7 @@ CITIES = {
     "Tatung": "Datong", "Tsingyuan": "Qingyuan", "Hwaiyang": "Huaiyang",
     "Wusih": "Wuxi", "Changchow": "Changzhou", "Kaoping": "Gaoping", "Tunhwang": "Dunhuang",
     "Chuanchow": "Quanzhou", "Shiuchow": "Shaoguan", "Chaochow": "Chaozhou", "Tsungming": "Chongming",
-    "Wuhsing": "Wuxing", "Kashing": "Jiaxing", "Huchow": "Huzhou", "Shaohing": "Shaoxing",
+    "Wuhsing": "Wuxing", "Huchow": "Huzhou", "Shaohing": "Shaoxing",
     "Taichow": "Taizhou", "Hwangpu": "Huangpu", "Whampoa": "Huangpu", "Macao": "Aomen", "Kowloon": "Jiulong",
 }
 
@@ -52,6 +52,24 @@ GEOGRAPHY = {
     "Hwai": "Huai", "Sungari": "Songhua", "Kialing": "Jialing", "Tungting": "Dongting",
     "Whangpoo": "Huangpu", "Peiho": "Bai He", "Minkiang": "Min Jiang",
     "Kinsha": "Jinsha", "Omei": "Emei", "Kwenlun": "Kunlun", "Tsinling": "Qinling",
+}
+
+# The postal map's smaller places in the same spellings: hill and seaside
+# resorts, river mouths and the forts at them, offshore islands, border and
+# frontier towns, and the rivers named with Kiang (Postal Atlas of China,
+# 1919 and 1933; the islands and river mouths as the Chinese Maritime
+# Customs' charts and lists of lights named them).
+SMALLER_PLACES = {
+    "Peitaiho": "Beidaihe", "Kuling": "Guling", "Mokanshan": "Moganshan", "Pootoo": "Putuo",
+    "Putoshan": "Putuoshan", "Chusan": "Zhoushan", "Quemoy": "Jinmen", "Matsu": "Mazu", "Pescadores": "Penghu",
+    "Formosa": "Taiwan", "Kulangsu": "Gulangyu", "Namoa": "Nan'ao", "Lintin": "Lingding", "Tachen": "Dachen",
+    "Woosung": "Wusong", "Taku": "Dagu", "Shanhaikwan": "Shanhaiguan", "Shanhaikuan": "Shanhaiguan",
+    "Hokow": "Hekou", "Manchouli": "Manzhouli", "Aigun": "Aihui", "Suifenho": "Suifenhe", "Siakwan": "Xiaguan",
+    "Kiating": "Jiading", "Suifu": "Xufu", "Luchow": "Luzhou", "Tungchow": "Tongzhou", "Paotingfu": "Baodingfu",
+    "Hengchow": "Hengzhou", "Hwangshan": "Huangshan", "Tsientang": "Qiantang", "Ussuri": "Wusuli",
+    "Lungkow": "Longkou", "Chingwangtao": "Qinhuangdao", "Kirin-ula": "Jilin Wula", "Tsitsikar": "Qiqihar",
+    "Kahsing": "Jiaxing", "Han Kiang": "Han Jiang", "Min Kiang": "Min Jiang", "Kan Kiang": "Gan Jiang",
+    "Siang Kiang": "Xiang Jiang", "Yuen Kiang": "Yuan Jiang", "Tung Kiang": "Dong Jiang", "Pei Kiang": "Bei Jiang",
 }
 
 # People and parties known in English by forms of their own (mostly
@@ -71,6 +89,7 @@ GROUPS = [
     ("provinces and regions", PROVINCES),
     ("cities and treaty ports", CITIES),
     ("rivers, lakes and mountains", GEOGRAPHY),
+    ("resorts, islands, river mouths and border towns", SMALLER_PLACES),
     ("people and parties", NAMES),
 ]
 

@@ -2,30 +2,33 @@
 """Generates data/kestieng.txt: the English words the running-text converter knows.
 
 The converter leaves English alone. Where an English word is also a
-Wade-Giles word ("to", "an", "men", "sun", "Chin up") it converts it only
-where a Chinese name or term holds it; where an English word is spelled
-like Pinyin ("die", "bang", "women") it does not take it as a sign that a
-sentence is written in Pinyin; and function words ("When", "After") are
-never taken for a Western given name beside a Chinese surname. The words
-come from Debian's English word lists (wamerican, wbritish and their -large
-variants). SCOWL, from which they are made, ranks words by commonness: the
-plain lists hold sizes up to 50, the large ones up to 70.
+Wade-Giles word ("to", "an", "men", "sun", "Chin up") it weighs how common
+the word is in English against the evidence for romanized Chinese around
+it; where an English word is spelled like Pinyin ("die", "bang", "women")
+it does not take it as a sign that a sentence is written in Pinyin; and
+function words ("When", "After") are never taken for a Western given name
+beside a Chinese surname. The words and how common they are come from
+SCOWL (Debian's package scowl), whose lists rank words in size classes from
+10 (the commonest: "the", "sun") to 95 (the rarest: "kan").
 
-    sudo apt-get install wamerican wbritish wamerican-large wbritish-large
+    sudo apt-get install scowl
     python3 tools/make_english.py
 
 A word is listed when it is a function word, or when every hyphen-separated
 part of it is a syllable of the syllable table (data/kestisyl.txt), or it
 splits into several such syllables (as a place written without hyphens
-would: Hopi, Seta), or it splits into Pinyin syllables (the table's values). Its value says how it
-is used:
+would: Hopi, Seta), or it splits into Pinyin syllables (the table's values).
+Its value says how it is used:
 
     function   a function word: pronoun, article, preposition, conjunction,
                common adverb ("a", "in", "to", "I", "she", "when", "after")
-    word       a common word (size 50), listed in lower case ("sun", "men")
-    rare       a word only the size-70 lists hold ("chou", "ching")
-    name       listed only with a capital: a proper name ("Jung", "Ken")
-               that the converter weighs by its context
+    10 ... 95  a word written in lower case, with the smallest SCOWL size
+               that lists it: 10, 20, 35, 50 (sizes 40 and 50), 70 (55 to 70)
+               or 95 (80 and 95): "sun" 10, "chin" 35, "kan" 95
+    name50     listed only with a capital, up to size 50: a proper name
+               ("Jung", "Ken"); name95 beyond it
+    surname    listed only with a capital, and one of the commonest Chinese
+               surnames in Wade-Giles ("Liang", "Teng")
     chinese    a name the lists carry that the word table holds as a Chinese
                name or place in Pinyin ("Beijing", "Deng", "Mao"): not
                English evidence, and Pinyin evidence when Wade-Giles does
@@ -35,12 +38,16 @@ The file is Windows-1252 with CR LF line breaks, sorted in the library's
 order, in the table format every other table uses.
 """
 import argparse
+import glob
 import os
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-COMMON = ["american-english", "british-english"]
-LARGE = ["american-english-large", "british-english-large"]
+sys.path.insert(0, HERE)
+import wadegiles  # noqa: E402
+# SCOWL's size classes, and the class each counts in.
+SIZES = {10: "10", 20: "20", 35: "35", 40: "50", 50: "50", 55: "70", 60: "70", 70: "70", 80: "95", 95: "95"}
+SPELLINGS = ["english", "american", "british", "variant_1", "variant_2", "variant_3"]
 
 # English function words; only those that are also Wade-Giles syllables
 # end up in the file.
@@ -60,6 +67,15 @@ neither all any each every many most much more some several few other another su
 three own same very too
 o oh ah ha lo hi ho hey eh yo ya ye
 """.split())
+
+
+# The commonest Chinese surnames (in Pinyin, by frequency, as the Ministry
+# of Public Security's surveys of household registers rank them), which
+# the English lists carry as names of people: in Wade-Giles.
+SURNAMES = """wang li zhang liu chen yang huang zhao wu zhou xu sun ma zhu hu guo he lin gao luo zheng liang xie
+song tang han feng deng cao peng zeng xiao tian dong pan yuan cai jiang yu du ye cheng wei su lü ding ren lu yao
+shen zhong cui tan fan liao shi jin jia xia fu fang zou xiong bai meng qin qiu hou yin xue yan duan lei long tao
+mao hao gu gong shao wan qian dai ou mo kong xiang chang kang""".split()
 
 
 def splits_into(word, syllables, least=1):
@@ -115,15 +131,48 @@ def chinese_names(path):
 def read_list(directory, name):
     path = os.path.join(directory, name)
     if not os.path.exists(path):
-        sys.exit(f"{path} is missing: install wamerican, wbritish, wamerican-large and wbritish-large")
-    with open(path, encoding="utf-8") as f:
+        return []
+    with open(path, encoding="utf-8", errors="replace") as f:
         return [w for w in f.read().split("\n")
                 if w and w.isascii() and w.replace("-", "").isalpha()]
 
 
+def scowl(directory):
+    """{word as listed: its smallest size class} for words written in lower
+    case, and the same for names (capitalized words, abbreviations), from
+    SCOWL's lists: every spelling variant, contractions and the special
+    lists (hacker jargon, Roman numerals) included."""
+    if not os.path.isdir(directory):
+        sys.exit(f"{directory} is missing: install scowl")
+    words, names = {}, {}
+    for size in sorted(SIZES):
+        for spelling in SPELLINGS:
+            for kind in ("words", "contractions"):
+                for w in read_list(directory, f"{spelling}-{kind}.{size}"):
+                    words.setdefault(w, size)
+            for kind in ("upper", "proper-names", "abbreviations"):
+                for w in read_list(directory, f"{spelling}-{kind}.{size}"):
+                    names.setdefault(w, size)
+        for path in sorted(glob.glob(os.path.join(directory, f"special-*.{size}"))):
+            for w in read_list(directory, os.path.basename(path)):
+                (words if w == w.lower() else names).setdefault(w, size)
+    return words, names
+
+
+def english_kinds(directory="/usr/share/dict/scowl", largest=70):
+    """{lower-case spelling: "word" or "name"} for the words SCOWL lists up
+    to size `largest`: what the table generator counts as English."""
+    words, names = scowl(directory)
+    out = {w.lower(): "word" for w, size in words.items() if size <= largest}
+    for w, size in names.items():
+        if size <= largest:
+            out.setdefault(w.lower(), "name")
+    return out
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--dict", default="/usr/share/dict")
+    parser.add_argument("--scowl", default="/usr/share/dict/scowl")
     parser.add_argument("--out", default=os.path.join(HERE, "..", "data", "kestieng.txt"))
     parser.add_argument("--syllables", default=os.path.join(HERE, "..", "data", "kestisyl.txt"))
     parser.add_argument("--words", default=os.path.join(HERE, "..", "data", "kestiwrd.txt"))
@@ -136,28 +185,37 @@ def main():
         lower = word.lower()
         return is_wade_giles(lower, known) or ("-" not in lower and splits_into(lower, pinyin))
 
-    common = {w for name in COMMON for w in read_list(args.dict, name)}
-    large = {w for name in LARGE for w in read_list(args.dict, name)}
+    words, names = scowl(args.scowl)
+    surnames = {wadegiles.to_wade_giles(p) for p in SURNAMES}
+    surnames |= {w.replace("'", "").replace("ü", "u") for w in surnames}
     records = {}
-    for word in sorted(common | large):
+    # A name more common than the word written in lower case is listed as
+    # the name: "Jan" (a name at size 50, "jan" at 95), "Jung".
+    name_sizes = {}
+    for word, size in names.items():
+        name_sizes[word.lower()] = min(size, name_sizes.get(word.lower(), 100))
+    for word, size in sorted(words.items()):
         lower = word.lower()
-        if word != lower or not wanted(word):
+        if word != lower or not wanted(word) or name_sizes.get(lower, 100) < size:
             continue
-        records[lower] = "function" if lower in FUNCTION_WORDS else ("word" if word in common else "rare")
+        records[lower] = "function" if lower in FUNCTION_WORDS else SIZES[size]
     for word in FUNCTION_WORDS:
         records[word] = "function"
     # Keys are matched ignoring case: one record per word, the capitalized
     # spelling rather than an acronym's capitals ("Po" before "PO").
-    for word in sorted(common | large, key=lambda w: (w.isupper(), w)):
+    for word, size in sorted(names.items(), key=lambda w: (w[0].isupper(), w[0])):
         if word != word.lower() and word.lower() not in records and wanted(word):
             records[word.lower()] = None
-            records[word] = "chinese" if word.lower() in chinese else "name"
+            records[word] = ("chinese" if word.lower() in chinese else "surname" if word.lower() in surnames
+                             else "name50" if size <= 50 else "name95")
     records = {k: v for k, v in records.items() if v is not None}
     with open(args.out, "wb") as out:
         for key in sorted(records, key=fold):
             out.write(key.encode("cp1252") + b"\t" + records[key].encode("cp1252") + b"\r\n")
-    counts = {kind: sum(1 for v in records.values() if v == kind) for kind in ("function", "word", "rare", "name", "chinese")}
-    print(f"{len(records)} English words: {counts}", file=sys.stderr)
+    counts = {}
+    for v in records.values():
+        counts[v] = counts.get(v, 0) + 1
+    print(f"{len(records)} English words: {dict(sorted(counts.items()))}", file=sys.stderr)
 
 
 if __name__ == "__main__":

