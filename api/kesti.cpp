@@ -79,7 +79,8 @@ kesti_status Open(const kesti_options& o, kesti_converter*& made, kesti_error* e
     if (o.mode < KESTI_MODE_TEXT || o.mode > KESTI_MODE_EXACT_WORDS || o.hyphens < KESTI_HYPHENS_JOIN ||
         o.hyphens > KESTI_HYPHENS_KEEP || o.tones < KESTI_TONES_MARKS || o.tones > KESTI_TONES_NONE ||
         o.english < KESTI_ENGLISH_GUARD || o.english > KESTI_ENGLISH_CONVERT ||
-        o.conventional < KESTI_CONVENTIONAL_LEAVE || o.conventional > KESTI_CONVENTIONAL_CONVERT) {
+        o.conventional < KESTI_CONVENTIONAL_LEAVE || o.conventional > KESTI_CONVENTIONAL_CONVERT || o.lines < 0 ||
+        o.lines > 1) {
         Fail(error, KESTI_ERROR_ARGUMENT, 0, "");
         return KESTI_ERROR_ARGUMENT;
     }
@@ -102,6 +103,7 @@ kesti_status Open(const kesti_options& o, kesti_converter*& made, kesti_error* e
                                                                : kesti::ToneStyle::Marks;
         converter->text.englishGuard = o.english == KESTI_ENGLISH_GUARD;
         converter->text.convertConventional = o.conventional == KESTI_CONVENTIONAL_CONVERT;
+        converter->text.lines = o.lines == 1;
         kesti::TablePaths paths;
         paths.syllables = PathOf(directory, o.syllable_table, kesti::kSyllableTableName);
         paths.words = PathOf(directory, o.word_table, kesti::kWordTableName);

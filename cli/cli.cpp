@@ -41,6 +41,9 @@ constexpr char kUsage[] =
     "                      default: M\xC3\xA1o), numbers (Mao2) or none (Mao)\n"
     "      --english HOW   guard (the default: English words that are also\n"
     "                      syllables convert only in Chinese names) or convert\n"
+    "      --lines         each line is one item (a name, a place, a title): no\n"
+    "                      evidence crosses lines, and a line of romanized Chinese\n"
+    "                      converts even as one word (Ho, Sung)\n"
     "      --conventional HOW  leave (the default) or convert the established\n"
     "                      spellings English texts use (Peking, Canton,\n"
     "                      Chiang Kai-shek); the report lists them either way\n"
@@ -115,6 +118,9 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& options,
             options.word = true;
         } else if (name == "--exact" && !hasValue) {
             options.exact = true;
+        } else if (name == "--lines" && !hasValue) {
+            options.text_options.lines = true;
+            options.textOptionGiven = true;
         } else if (name == "--report") {
             if (!takeValue() || value.empty()) return usage("option '--report' needs a file");
             options.report = value;
@@ -186,7 +192,7 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& options,
     if (options.text && !options.files.empty()) return usage("--text cannot be combined with files");
     if (options.word && !options.exact) return usage("--word chooses the table of --exact; add --exact");
     if (options.exact && (options.textOptionGiven || options.report))
-        return usage("--hyphens, --tones, --english, --conventional and --report apply to the text mode, not to --exact");
+        return usage("--hyphens, --tones, --english, --conventional, --lines and --report apply to the text mode, not to --exact");
     return std::nullopt;
 }
 

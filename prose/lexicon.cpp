@@ -13,6 +13,18 @@
 namespace kesti {
 namespace {
 
+// A normalized spelling without aspiration apostrophes, ü and ê: as a
+// text that dropped them writes it.
+std::string Stripped(std::string_view normalized) {
+    std::string out;
+    for (char c : normalized) {
+        if (c == '\'') continue;
+        out += c == '\xFC' ? 'u' : c == '\xEA' ? 'e' : c;
+    }
+    return out;
+}
+
+
 // A key or value as the engine compares it: lower case, every apostrophe
 // the tables use (' and the typographic 0x91, 0x92) written '.
 std::string Normalized(const char* s) {
@@ -28,6 +40,24 @@ std::string Normalized(const char* s) {
         }
     }
     return out;
+}
+
+// A value of the English words' table. The first tables said "word",
+// "rare" and "name", which stand for sizes 50 and 70 and a name.
+EnglishClass ClassOf(std::string_view value) {
+    static constexpr struct {
+        std::string_view name;
+        EnglishClass value;
+    } kNames[] = {{"function", EnglishClass::Function}, {"10", EnglishClass::Size10}, {"20", EnglishClass::Size20},
+                  {"35", EnglishClass::Size35},         {"50", EnglishClass::Size50}, {"70", EnglishClass::Size70},
+                  {"95", EnglishClass::Size95},         {"name50", EnglishClass::Name50},
+                  {"name95", EnglishClass::Name95},     {"chinese", EnglishClass::Chinese},
+                  {"surname", EnglishClass::Surname},
+                  {"word", EnglishClass::Size50},       {"rare", EnglishClass::Size70},
+                  {"name", EnglishClass::Name50}};
+    for (const auto& n : kNames)
+        if (n.name == value) return n.value;
+    return EnglishClass::Size50;
 }
 
 bool Load(const std::string& path, ConversionTable& table, TablesError& error) {
@@ -74,12 +104,7 @@ void Assemble(Lexicon& lexicon) {
     }
     for (std::size_t i = 0; i < englishTable.count; ++i) {
         const TableRecord& r = englishTable.records[i];
-        const std::string_view kind = r.value;
-        const EnglishKind k = kind == "function" ? EnglishKind::Function
-                              : kind == "rare"   ? EnglishKind::Rare
-                              : kind == "name"   ? EnglishKind::Name
-                              : kind == "chinese" ? EnglishKind::Chinese
-                                                 : EnglishKind::Word;
+        const EnglishClass k = ClassOf(r.value);
         lexicon.english.Insert(Normalized(r.key), static_cast<std::uint32_t>(static_cast<int>(k) + 1));
     }
     for (std::size_t i = 0; i < alternativeTable.count; ++i) {
@@ -89,6 +114,13 @@ void Assemble(Lexicon& lexicon) {
         if (readings.empty()) readings = std::string(lexicon.Syllable(key));
         readings += '/';
         readings += r.value;
+    }
+    const ConversionTable& words = lexicon.wordTable;
+    for (std::size_t i = 0; i < words.count; ++i) {
+        const TableRecord& r = words.records[i];
+        const std::string key = Normalized(r.key);
+        if (key.find_first_of("'\xFC\xEA") == std::string::npos) continue;
+        lexicon.degraded.emplace(Stripped(key), Lexicon::Degraded{r.key, r.value});
     }
     auto mostWords = [](const ConversionTable& table) {
         std::size_t most = 1;
@@ -148,9 +180,34 @@ unsigned Lexicon::PinyinPrefixes(std::string_view text) const {
     return lengths;
 }
 
-EnglishKind Lexicon::English(std::string_view spelling) const {
+EnglishClass Lexicon::English(std::string_view spelling) const {
     const std::uint32_t found = english.Find(spelling);
-    return found ? static_cast<EnglishKind>(found - 1) : EnglishKind::None;
+    return found ? static_cast<EnglishClass>(found - 1) : EnglishClass::None;
+}
+
+unsigned Lexicon::WadeGilesPrefixes(std::string_view text) const {
+    unsigned lengths = 0;
+    std::uint16_t node = 0;
+    for (std::size_t n = 0; n < text.size() && n < 8; ++n) {
+        const int symbol = SpellingTrie::Symbol(static_cast<unsigned char>(text[n]));
+        if (symbol < 0 || symbol == 29 || !(node = syllables.nodes[node].next[symbol])) break;
+        if (syllables.nodes[node].value) lengths |= 1u << (n + 1);
+    }
+    return lengths;
+}
+
+bool WadeGilesMarked(std::string_view s) {
+    auto has = [&](std::string_view part) { return s.find(part) != std::string_view::npos; };
+    auto ends = [&](std::string_view part) { return s.size() >= part.size() && s.substr(s.size() - part.size()) == part; };
+    auto starts = [&](std::string_view part) { return s.substr(0, part.size()) == part; };
+    // ts and tz begin Wade-Giles syllables only, but tsu is also Japanese ("Tatsuo").
+    if (has("hs") || (starts("ts") && s != "tsu") || starts("tz") || has("'") || has("\xFC") || has("\xEA"))
+        return true;
+    if (ends("ih") || ends("ung") || ends("ien") || ends("ieh") || ends("ueh") || ends("uei")) return true;
+    if (s == "ssu" || s == "szu") return true;
+    // ch before i or ü: ching, chiang, chü (Pinyin's chi alone is also a
+    // syllable of its own).
+    return (starts("chi") && s != "chi") || starts("ch\xFC");
 }
 
 bool Lexicon::IsPinyin(std::string_view text) const {
@@ -186,6 +243,11 @@ std::string_view Lexicon::WordKey(std::string_view key) const {
     return match.value;
 }
 
+const Lexicon::Degraded* Lexicon::DegradedKey(std::string_view key) const {
+    auto it = degraded.find(Stripped(key));
+    return it == degraded.end() ? nullptr : &it->second;
+}
+
 bool LoadTextTables(const std::string& directory, TextTables& tables, TablesError& error) {
     auto in = [&](const char* name) { return directory + kPathSeparator + name; };
     return LoadTextTables(TablePaths{in(kSyllableTableName), in(kWordTableName), in(kEnglishTableName),
@@ -210,8 +272,12 @@ bool BuildTextTables(const TableTexts& texts, TextTables& tables, TablesError& e
     auto lexicon = std::make_shared<Lexicon>();
     auto build = [&](std::string_view bytes, ConversionTable& table) {
         char* text = static_cast<char*>(std::malloc(bytes.size() + kTextPadding));
-        if (!text || (std::memcpy(text, bytes.data(), bytes.size()), BuildTable(text, bytes.size(), false, table)) !=
-                         LoadStatus::Ok) {
+        if (!text) {
+            error = {TablesStatus::OutOfMemory, "", ENOMEM};
+            return false;
+        }
+        if (!bytes.empty()) std::memcpy(text, bytes.data(), bytes.size());  // an empty view may have no data
+        if (BuildTable(text, bytes.size(), false, table) != LoadStatus::Ok) {
             error = {TablesStatus::OutOfMemory, "", ENOMEM};
             return false;
         }

@@ -19,10 +19,33 @@
 
 namespace kesti {
 
-// How English uses a word (see tools/make_english.py): a function word, a
-// common word, a rare one, a proper name, or a Chinese name the English
-// lists carry.
-enum class EnglishKind : unsigned char { None, Function, Word, Rare, Name, Chinese };
+// How English uses a word (see tools/make_english.py), on the scale of
+// SCOWL's size classes, from "the" to "Chin": a function word; a word in
+// lower case first listed at size 10, 20, 35, 50 (40-50), 70 (55-70) or 95
+// (80-95); a name the lists carry only with a capital, up to size 50 or
+// beyond; or a Chinese name the English lists carry in Pinyin.
+enum class EnglishClass : unsigned char {
+    None, Function, Size10, Size20, Size35, Size50, Size70, Size95, Name50, Name95, Chinese,
+    Surname,  // a name the lists carry that is one of the commonest Chinese surnames ("Liang", "Teng")
+};
+inline constexpr int kEnglishClasses = 12;
+
+// Whether English uses the word at all (a Chinese name in Pinyin is not English).
+inline bool IsEnglish(EnglishClass c) { return c != EnglishClass::None && c != EnglishClass::Chinese; }
+// A word English writes in lower case, on the scale from function words to size 95.
+inline bool IsEnglishWord(EnglishClass c) { return c >= EnglishClass::Function && c <= EnglishClass::Size95; }
+// A word English uses commonly: up to SCOWL's size 50, or a common name.
+// Beyond it the lists hold rare and foreign words, Wade-Giles ones among them.
+inline bool IsCommonEnglish(EnglishClass c) {
+    return (c >= EnglishClass::Function && c <= EnglishClass::Size50) || c == EnglishClass::Name50;
+}
+
+// Whether a normalized Wade-Giles syllable is spelled as only Wade-Giles
+// spells: hs-, ts- or tz-, an aspiration apostrophe, -ih, ü, ŭ or ê, -ung,
+// -ien, -ieh, -üeh, -uei, ch before i or ü, ssu or szu. Neither Pinyin nor
+// English, nor the Japanese and Korean romanizations, spell syllables so
+// ("Sato" and "Kato" are made of Wade-Giles syllables, but none of these).
+bool WadeGilesMarked(std::string_view syllable);
 
 struct StringHash {
     using is_transparent = void;
@@ -69,8 +92,16 @@ struct Lexicon {
     SpellingTrie syllables;                 // spelling -> 1 + index into syllableValues
     std::vector<std::string_view> syllableValues;  // Pinyin, inside the syllable table
     SpellingTrie pinyin;                    // every Pinyin syllable the syllable table yields
-    SpellingTrie english;                   // lower-case spelling -> 1 + an EnglishKind
+    SpellingTrie english;                   // lower-case spelling -> 1 + an EnglishClass
     StringMap<std::string> alternatives;    // spelling -> "luo/le": its reading, then the others
+    // The word table's keys that hold an aspiration apostrophe, ü or ê, by
+    // their spelling without them, for texts that dropped them: "ts'ai
+    // yüan-p'ei" under "tsai yuan-pei".
+    struct Degraded {
+        const char* key;    // inside the word table
+        const char* value;
+    };
+    StringMap<Degraded> degraded;
     std::size_t maxKeyWords = 1;            // words in the word table's longest key
     std::size_t maxConventionalWords = 1;   // and in the established spellings' longest
 
@@ -81,7 +112,10 @@ struct Lexicon {
     // The Pinyin of a normalized syllable, or empty. A spelling with ê that
     // the table lacks is tried with e, as typed texts write it.
     std::string_view Syllable(std::string_view spelling) const;
-    EnglishKind English(std::string_view spelling) const;
+    EnglishClass English(std::string_view spelling) const;
+    // The lengths of the Wade-Giles syllables that begin text[0], apostrophe
+    // included: bit n for n bytes.
+    unsigned WadeGilesPrefixes(std::string_view text) const;
     // Whether `text` (normalized, syllables split by ' or -) is written
     // entirely in Pinyin syllables.
     bool IsPinyin(std::string_view text) const;
@@ -89,6 +123,9 @@ struct Lexicon {
     unsigned PinyinPrefixes(std::string_view text) const;
     // The word table's value for exactly `key` (normalized), or empty.
     std::string_view WordKey(std::string_view key) const;
+    // The word-table key that `key` (normalized) is with its aspiration
+    // apostrophes and ü or ê dropped, or null.
+    const Degraded* DegradedKey(std::string_view key) const;
 };
 
 // File names of the tables the engine reads beside the two exact tables.

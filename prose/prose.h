@@ -47,6 +47,10 @@ struct TextOptions {
     ToneStyle tones = ToneStyle::Marks;
     bool englishGuard = true;  // false: English words that are syllables convert too
     bool convertConventional = false;  // true: established spellings (Peking) convert too
+    // true: each line is one item (a name, a place, a title) that lends no
+    // evidence to another, and converts when it is romanized Chinese even
+    // as one word ("Ho", "Sung").
+    bool lines = false;
     TextEncoding encoding = TextEncoding::Utf8;
 };
 

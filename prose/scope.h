@@ -39,4 +39,11 @@ void ConvertScope(const Lexicon& lexicon, const TextOptions& options, std::strin
                   bool startsInsideRun, TextPosition& position, ScopeWork& work, std::string& out,
                   std::vector<ReportRecord>* report);
 
+struct WordEvidence;
+
+// For the tool that sets the decision's weights (tools/): what the decision
+// weighs in `text`, one scope, sentence by sentence (see prose/decide.h).
+void DescribeScope(const Lexicon& lexicon, const TextOptions& options, std::string_view text, ScopeWork& work,
+                   std::vector<std::vector<WordEvidence>>& sentences);
+
 }  // namespace kesti

@@ -93,7 +93,7 @@ typedef enum kesti_conventional { KESTI_CONVENTIONAL_LEAVE = 0, KESTI_CONVENTION
 typedef struct kesti_options {
     /* sizeof(kesti_options), set by kesti_options_init. kesti_open reads
      * only the first `size` bytes: a program built against an older header
-     * (without the conventional fields) gets their defaults. A size below
+     * (without the conventional fields or lines) gets their defaults. A size below
      * that older struct's, or above this header's, is KESTI_ERROR_ARGUMENT. */
     uint32_t size;
     /* The choices are ints holding the enumerators above, so that any value
@@ -109,6 +109,11 @@ typedef struct kesti_options {
     const char* alternatives_table;
     int conventional; /* a kesti_conventional */
     const char* conventional_table;
+    /* 1: each line is one item (a name, a place, a title): no evidence
+     * crosses a line, and a line that is romanized Chinese converts even as
+     * one word ("Ho", "Sung"). 0 (the default): running text, decided a
+     * sentence at a time with its paragraph. */
+    int lines;
 } kesti_options;
 
 /* What went wrong in kesti_open. */

@@ -106,6 +106,9 @@ class Converter:
     * ``conventional``: ``"leave"`` the established spellings English texts
       use (``Peking``, ``Chiang Kai-shek``; reported either way) or
       ``"convert"`` them (``Beijing``, ``Jiang Jieshi``).
+    * ``lines`` (bool): each line is one item (a name, a place, a title):
+      no evidence crosses lines, and a line that is romanized Chinese
+      converts even as one word (``Ho``, ``Sung``).
     * ``tables``: a directory holding the tables; the package's own by
       default.
 
@@ -127,9 +130,10 @@ class Converter:
         tones: str = "marks",
         english: str = "guard",
         conventional: str = "leave",
+        lines: bool = False,
         tables: Optional[PathLike] = None,
     ) -> None:
-        exact, word = _flag("exact", exact), _flag("word", word)
+        exact, word, lines = _flag("exact", exact), _flag("word", word), _flag("lines", lines)
         if word and not exact:
             raise ValueError("word=True chooses the table of the exact mode: add exact=True")
         mode = _MODES[(exact, word)]
@@ -147,7 +151,7 @@ class Converter:
             raise FileNotFoundError(errno.ENOENT, "the tables directory does not exist", directory)
         if not os.path.isdir(directory):
             raise NotADirectoryError(errno.ENOTDIR, "the tables directory is not a directory", directory)
-        handle, status, system_error, path, message = _kesti.open(mode, *codes, directory)
+        handle, status, system_error, path, message = _kesti.open(mode, *codes, int(lines), directory)
         if handle is None:
             if status == _NO_MEMORY:
                 raise MemoryError(message)
@@ -161,7 +165,7 @@ class Converter:
             raise ValueError(message)
         self._handle = handle
         self._options = dict(exact=exact, word=word, hyphens=hyphens, tones=tones, english=english,
-                             conventional=conventional, tables=directory)
+                             conventional=conventional, lines=lines, tables=directory)
 
     def __repr__(self) -> str:
         options = ", ".join(f"{k}={v!r}" for k, v in self._options.items())

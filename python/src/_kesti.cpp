@@ -63,7 +63,8 @@ PYBIND11_MODULE(_kesti, m) {
     py::class_<ConverterHandle, std::shared_ptr<ConverterHandle>>(m, "Handle");
 
     // Returns (handle or None, status, errno, path, message).
-    m.def("open", [](int mode, int hyphens, int tones, int english, int conventional, const std::string& tables) {
+    m.def("open", [](int mode, int hyphens, int tones, int english, int conventional, int lines,
+                     const std::string& tables) {
         kesti_options options;
         kesti_options_init(&options);
         options.mode = mode;
@@ -71,6 +72,7 @@ PYBIND11_MODULE(_kesti, m) {
         options.tones = tones;
         options.english = english;
         options.conventional = conventional;
+        options.lines = lines;
         options.table_dir = tables.c_str();
         auto handle = std::make_shared<ConverterHandle>();
         kesti_error error;

@@ -41,6 +41,8 @@ def test_options_have_the_commands_names_and_values():
     assert kesti.convert(sentence, exact=True) == "He went duo Bei-jing, alsuo induo Xi-an."
     assert kesti.convert(sentence, exact=True, word=True) == "He went duo Beijing, alsuo induo Xi'an."
     assert kesti.convert("Pei-ching", tables=kesti.TABLES) == "Beijing"
+    # A list, a line an item: a surname alone converts.
+    assert kesti.convert("Sung\nHo Ping-ti", lines=True) == "Song\nHe Bingdi"
 
 
 def test_a_converter_converts_many_in_order():

@@ -1,0 +1,407 @@
+// The scored decision over a sentence's words.
+#include "prose/decide.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "prose/chars.h"
+#include "prose/weights.h"
+
+static_assert(sizeof kesti::kWeights / sizeof *kesti::kWeights == kesti::kFeatureCount,
+              "one weight for every feature");
+
+namespace kesti {
+namespace {
+
+enum Feature : int {
+    kBias = 0,
+    kEnglishByCase = 1,  // + English class * 3 + case (lower, capitalized, capitals)
+    kOneSyllable = kEnglishByCase + kEnglishClasses * 3,
+    kTwoSyllables,
+    kMoreSyllables,
+    kMarked,             // a spelling only Wade-Giles has
+    kNotPinyin,          // no Pinyin reading: "to", "chung"
+    kWordKey,            // a word-table key ("Pei-ching", "Honan")
+    kUnit,               // a word-table key across words ("Mao Tse-tung")
+    kTones,              // tone numbers, with others beside them
+    kSentenceStartCapital,
+    kAfterDeterminer,    // "the Sun"
+    kAfterWestern,       // a Western name before it in its group: "Carl Jung"
+    kBeforeNumber,       // a date or an abbreviation after it: "Jan. 20", "Kan."
+    kAloneCapital,       // alone on its line, capitalized: a list's "Sung"
+    kAloneLower,
+    kAfterTitle,         // "Emperor", "Mount" before it
+    kHeading,            // a heading with the surname first: "Sung, Lien"
+    kCapsAbbreviation,   // one syllable in capitals with no other beside it: "NO", "KU"
+    kSolid,              // a place written without hyphens, split by rule
+    kMaster,             // "Tzu" after a name
+    kMarkedNearby,       // another word of the sentence (or the paragraph) is spelled only as Wade-Giles spells
+    kEnglishAround,      // a third or more of the sentence's words cannot be Chinese
+    kAloneInList,        // alone on its line in lines mode, capitalized: an item of a list
+    kAfterDeterminerEnglish,  // a common English word after a determiner: "the Chin family"
+    kSentenceStartCommon,     // a common English word capitalized at a sentence's start: "Chin up!"
+    kWordEnd,
+    // A step between neighbours: + gap * 2 + both capitalized.
+    kStep = kWordEnd,
+};
+static_assert(kWordEnd == kWordFeatures);
+
+enum Gap : int { kSpace, kComma, kStop, kLineBreak };
+
+constexpr const char* kCaseNames[] = {"lower", "capitalized", "capitals"};
+constexpr const char* kClassNames[] = {"not English", "function word", "size 10",      "size 20",
+                                       "size 35",     "size 50",       "size 70",      "size 95",
+                                       "name 50",     "name 95",       "Chinese name", "Chinese surname"};
+static_assert(sizeof kClassNames / sizeof *kClassNames == kEnglishClasses);
+constexpr const char* kWordNames[] = {
+    "one syllable", "two syllables", "three or more syllables", "Wade-Giles spelling", "no Pinyin reading",
+    "word-table key", "key across words", "tone numbers", "capitalized at a sentence's start", "after a determiner",
+    "after a Western name", "before a number or abbreviation", "alone on its line, capitalized",
+    "alone on its line, lower case", "after a title", "surname-first heading", "one syllable in capitals",
+    "place without hyphens", "Tzu after a name", "Wade-Giles nearby", "English around",
+    "alone on its line in a list, capitalized", "after a determiner, a common English word",
+    "a common English word capitalized at a sentence's start"};
+static_assert(sizeof kWordNames / sizeof *kWordNames == kWordEnd - kOneSyllable);
+constexpr const char* kStepNames[] = {"step over a space",      "step over a space, both capitalized",
+                                      "step over a comma",      "step over a comma, both capitalized",
+                                      "step over punctuation",  "step over punctuation, both capitalized",
+                                      "step over a line break", "step over a line break, both capitalized"};
+static_assert(sizeof kStepNames / sizeof *kStepNames == kStepFeatures);
+
+int CaseIndex(CaseStyle style) {
+    return style == CaseStyle::AllCaps ? 2 : style == CaseStyle::Capitalized ? 1 : 0;
+}
+bool Capital(const Run& run) { return run.caseStyle == CaseStyle::Capitalized || run.caseStyle == CaseStyle::AllCaps; }
+// Capitalized as a name is: a function word's capital says nothing of the
+// word after it ("From Honan", "In Hsi-an").
+bool NameCapital(const Run& run) { return Capital(run) && run.english != EnglishClass::Function; }
+
+// One word of a sentence as the decision sees it: a run, or the runs of a
+// key across words.
+struct Token {
+    std::uint32_t first = 0, last = 0;  // runs
+    bool open = false;                  // weighed; otherwise English by rule
+    bool pinyin = false;                // left as Pinyin text, by rule
+    bool western = false;               // after a Western given name, by rule
+    bool toned = false;                 // tone numbers with others beside them: Chinese, by rule
+    float score = 0;                    // for Chinese, against English's 0
+    float step = 0;                     // for a change of label from the token before
+    std::uint16_t features[24];
+    std::uint8_t featureCount = 0;
+    std::uint16_t stepFeature = 0;
+    void Add(int feature) {
+        if (featureCount < sizeof features / sizeof *features) features[featureCount++] = static_cast<std::uint16_t>(feature);
+    }
+};
+
+bool HasWadeGiles(Scope& scope, Sentence& sentence) {
+    if (sentence.wadeGiles < 0) {
+        sentence.wadeGiles = 0;
+        for (std::uint32_t i = sentence.firstRun; i < sentence.endRun && !sentence.wadeGiles; ++i)
+            sentence.wadeGiles = WadeGilesOnly(scope, scope.w.runs[i]);
+    }
+    return sentence.wadeGiles > 0;
+}
+
+bool ParagraphHasWadeGiles(Scope& scope) {
+    if (scope.paragraph.wadeGiles < 0) {
+        scope.paragraph.wadeGiles = 0;
+        for (std::size_t i = 0; i < scope.w.sentences.size() && !scope.paragraph.wadeGiles; ++i)
+            scope.paragraph.wadeGiles = HasWadeGiles(scope, scope.w.sentences[i]);
+    }
+    return scope.paragraph.wadeGiles > 0;
+}
+
+// Whether the sentence, or the paragraph where the sentence says nothing,
+// is written in Pinyin: spellings only Pinyin has, none only Wade-Giles has.
+// In lines mode a line is all there is.
+bool PinyinScope(Scope& scope, const Run& run) {
+    Sentence& s = scope.w.sentences[run.sentence];
+    const bool lines = scope.options.lines;
+    if (s.pinyin == 0 && (lines || scope.paragraph.pinyin == 0)) return false;
+    if (s.pinyin > 0) return !HasWadeGiles(scope, s);
+    if (HasWadeGiles(scope, s)) return false;
+    return !ParagraphHasWadeGiles(scope);
+}
+
+// Whether another word of the run's name is spelled so only in Wade-Giles:
+// "Mao" in "Mao Tse-tung" is Wade-Giles even in a sentence about Zhou Enlai.
+bool GroupHasWadeGiles(Scope& scope, const Run& run) {
+    if (run.group == kNone) return false;
+    const Group& g = scope.w.groups[run.group];
+    for (std::uint32_t i = g.firstRun; i < g.endRun; ++i)
+        if (&scope.w.runs[i] != &run && WadeGilesOnly(scope, scope.w.runs[i])) return true;
+    return g.pronounRule;
+}
+
+Gap GapBetween(std::string_view gap) {
+    if (gap.find_first_of("\r\n") != std::string_view::npos) return kLineBreak;
+    if (gap.find_first_not_of(" \t") == std::string_view::npos) return kSpace;
+    std::size_t from = gap.find_first_not_of(" \t"), to = gap.find_last_not_of(" \t");
+    return gap.substr(from, to - from + 1) == "," ? kComma : kStop;
+}
+
+// A date or an abbreviation's full stop after the word: "Jan. 20", "Jan
+// 20", "Lawrence, Kan. and".
+bool BeforeNumber(const Scope& scope, const Run& run) {
+    std::string_view after = scope.text.substr(run.end);
+    if (!after.empty() && after[0] == '.') after.remove_prefix(1);
+    if (after.empty() || after[0] != ' ') return false;
+    after.remove_prefix(1);
+    if (!after.empty() && after[0] >= '0' && after[0] <= '9') return true;
+    return scope.text[run.end] == '.' && !after.empty() && after[0] >= 'a' && after[0] <= 'z';
+}
+
+// The words of one sentence, with their evidence.
+void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tokens) {
+    ScopeWork& w = scope.w;
+    const Lexicon& lex = scope.lex;
+    tokens.clear();
+    for (std::uint32_t i = sentence.firstRun; i < sentence.endRun; ++i) {
+        Run& run = w.runs[i];
+        Token t;
+        t.first = i;
+        t.last = run.unitEnd > i ? run.unitEnd - 1 : i;
+        if (run.inUnit && run.unitEnd <= i) continue;  // inside a unit: its first run stands for it
+        if (!tokens.empty()) {
+            const Run& before = w.runs[tokens.back().last];
+            const std::string_view gap = scope.text.substr(before.end, run.begin - before.end);
+            t.stepFeature =
+                static_cast<std::uint16_t>(kStep + GapBetween(gap) * 2 + (NameCapital(before) && NameCapital(run)));
+        }
+        i = t.last;
+        const bool unit = t.last > t.first;
+        if (run.established || !run.candidate) {
+            tokens.push_back(t);
+            continue;
+        }
+        t.open = true;
+        // Rules first: a sentence in Pinyin, a Western given name before a
+        // one-syllable name.
+        t.pinyin = ((run.group != kNone && w.groups[run.group].pinyin) || PinyinScope(scope, run)) &&
+                   !WadeGilesOnly(scope, run) && !GroupHasWadeGiles(scope, run);
+        const std::size_t index = t.first;
+        t.western = !unit && run.syllableCount == 1 && index > 0 && run.group != kNone &&
+                    w.runs[index - 1].group == run.group && IsWestern(scope, w.runs[index - 1]);
+        if (t.pinyin || t.western) t.open = false;
+        // Tone numbers, where others stand beside them (see ReadRuns), are romanization.
+        t.toned = run.tones && t.open;
+        // A common English word in a Pinyin sentence is English all the same ("the Sun").
+        if (t.pinyin && run.english >= EnglishClass::Function && run.english <= EnglishClass::Size35) t.pinyin = false;
+
+        // The unit's English class: that of its least English word.
+        EnglishClass english = run.english;
+        std::uint32_t syllables = 0;
+        bool marked = false, notPinyin = false, evidence = false;
+        for (std::uint32_t k = t.first; k <= t.last; ++k) {
+            const Run& part = w.runs[k];
+            if (k > t.first && (!IsEnglish(part.english) || part.english > english)) english = part.english;
+            // A place written without hyphens that the word table knows
+            // (Honan) has syllables, though the text does not show them.
+            syllables += part.syllableCount == 1 && !part.allSyllables ? 2 : part.syllableCount;
+            marked = marked || part.marked;
+            evidence = evidence || part.evidence;
+            notPinyin = notPinyin || !lex.IsPinyin(scope.Lower(part));
+        }
+        // A capital that begins a sentence tells nothing: the word is
+        // weighed as if in lower case ("Chin up!", "... then? No, ..."),
+        // unless it is alone on its line (a list's item) or a capitalized
+        // word of its name follows ("Ho Ping-ti was born").
+        const Run* after = t.last + 1 < w.runs.size() ? &w.runs[t.last + 1] : nullptr;
+        const bool alone = run.lineStart && (!after || after->line != run.line);
+        const bool nameFollows = after && after->group == run.group && run.group != kNone;
+        const bool startsSentence =
+            run.sentenceStart && run.caseStyle == CaseStyle::Capitalized && !alone && !nameFollows && !unit;
+        const int caseIndex = startsSentence ? 0 : CaseIndex(run.caseStyle);
+        t.Add(kBias);
+        t.Add(kEnglishByCase + static_cast<int>(english) * 3 + caseIndex);
+        t.Add(syllables == 1 ? kOneSyllable : syllables == 2 ? kTwoSyllables : kMoreSyllables);
+        // A spelling only Wade-Giles has is evidence unless English writes
+        // the word so itself ("Chin", "hung", "lung").
+        if (evidence) t.Add(kMarked);
+        if (notPinyin) t.Add(kNotPinyin);
+        if (unit) {
+            t.Add(kUnit);
+        } else if (!run.wordValue.empty() && (run.syllableCount > 1 || !run.allSyllables)) {
+            t.Add(kWordKey);
+        }
+        if (run.tones) t.Add(kTones);
+        if (run.sentenceStart && Capital(run))
+            t.Add(IsCommonEnglish(english) ? kSentenceStartCommon : kSentenceStartCapital);
+        const Run* before = index > sentence.firstRun ? &w.runs[index - 1] : nullptr;
+        const std::string_view gapBefore = index > 0 ? scope.Gap(index) : std::string_view();
+        const bool spaceBefore = before && !gapBefore.empty() && gapBefore.find_first_not_of(" \t") == std::string_view::npos;
+        // "the Sun", "the Chin family" against "the Ming", "the T'ang court".
+        if (spaceBefore && Capital(run) && IsDeterminer(scope.Lower(*before)))
+            t.Add(english >= EnglishClass::Function && english <= EnglishClass::Size35 ? kAfterDeterminerEnglish
+                                                                                       : kAfterDeterminer);
+        // A Western name beside it: "Carl Jung", "Regards, Juan".
+        if (before && ((run.group != kNone && before->group == run.group) || gapBefore == ", ") &&
+            IsWestern(scope, *before))
+            t.Add(kAfterWestern);
+        if (before && run.group != kNone && before->group == run.group && IsTitle(scope.Lower(*before)) &&
+            !IsDeterminer(scope.Lower(*before)))
+            t.Add(kAfterTitle);
+        if (BeforeNumber(scope, w.runs[t.last])) t.Add(kBeforeNumber);
+        if (alone) {
+            t.Add(Capital(run) ? kAloneCapital : kAloneLower);
+            if (scope.options.lines && Capital(run)) t.Add(kAloneInList);
+        }
+        // A heading with the surname first: "Sung, Lien", "Wang, Ta-nien".
+        if (Capital(run)) {
+            const auto comma = [&](const Run& a, const Run& b) {
+                const std::string_view gap = scope.text.substr(a.end, b.begin - a.end);
+                return (gap == ", " || gap == ",") && a.line == b.line && a.lineStart && a.candidate && b.candidate &&
+                       Capital(a) && Capital(b);
+            };
+            if ((after && comma(run, *after)) || (before && comma(*before, run))) t.Add(kHeading);
+        }
+        if (run.caseStyle == CaseStyle::AllCaps && syllables == 1) {
+            bool beside = false;
+            if (run.group != kNone) {
+                const Group& g = w.groups[run.group];
+                for (std::uint32_t k = g.firstRun; k < g.endRun; ++k) beside = beside || (k != index && w.runs[k].candidate);
+            }
+            if (!beside) t.Add(kCapsAbbreviation);
+        }
+        if (run.solid) t.Add(kSolid);
+        if (run.master) t.Add(kMaster);
+        const std::uint32_t own = evidence ? 1 : 0;
+        if (sentence.marked > own || (!scope.options.lines && scope.paragraph.marked > own)) t.Add(kMarkedNearby);
+        if (sentence.words > 0 && 3 * sentence.english >= sentence.words) t.Add(kEnglishAround);
+        tokens.push_back(t);
+    }
+}
+
+void Score(std::vector<Token>& tokens) {
+    for (Token& t : tokens) {
+        t.score = 0;
+        for (std::uint8_t k = 0; k < t.featureCount; ++k) t.score += kWeights[t.features[k]];
+        t.step = t.stepFeature ? kWeights[t.stepFeature] : 0;
+    }
+}
+
+// Marks "Tzu" after a capitalized name as a master's title: it joins the
+// name when both convert ("Meng Tzu" -> "Mengzi").
+void FindMasters(Scope& scope) {
+    ScopeWork& w = scope.w;
+    for (std::size_t i = 1; i < w.runs.size(); ++i) {
+        Run& run = w.runs[i];
+        const Run& name = w.runs[i - 1];
+        // Only a capitalized Tzu: in a title romanized as catalogues do it
+        // the first word is capitalized too ("San tzu ching").
+        if (run.candidate && run.syllableCount == 1 && scope.Lower(run) == "tzu" && Capital(run) && name.candidate &&
+            Capital(name) && name.sentence == run.sentence && scope.Gap(i) == " " && name.baseEnd == name.end &&
+            !run.inUnit)
+            run.master = true;
+    }
+}
+
+}  // namespace
+
+const char* FeatureName(int feature) {
+    static std::string names[kFeatureCount];
+    if (feature < 0 || feature >= kFeatureCount) return "";
+    std::string& name = names[feature];
+    if (name.empty()) {
+        if (feature == kBias) {
+            name = "bias";
+        } else if (feature < kOneSyllable) {
+            const int k = feature - kEnglishByCase;
+            name = std::string(kClassNames[k / 3]) + ", " + kCaseNames[k % 3];
+        } else if (feature < kWordEnd) {
+            name = kWordNames[feature - kOneSyllable];
+        } else {
+            name = kStepNames[feature - kStep];
+        }
+    }
+    return name.c_str();
+}
+
+void Decide(Scope& scope) {
+    ScopeWork& w = scope.w;
+    FindMasters(scope);
+    std::vector<Token> tokens;
+    for (Sentence& sentence : w.sentences) {
+        BuildTokens(scope, sentence, tokens);
+        if (tokens.empty()) continue;
+        Score(tokens);
+        const std::size_t n = tokens.size();
+        // Viterbi over two labels, 1 Chinese and 0 English, and the best
+        // score with each label at each word from both ends (max-marginals)
+        // for how close the call was.
+        constexpr float kNo = -1e30f;
+        w.scores.assign(4 * n, 0);
+        float* forwardC = w.scores.data();
+        float* forwardE = forwardC + n;
+        float* backwardC = forwardE + n;
+        float* backwardE = backwardC + n;
+        w.path.assign(2 * n, 0);
+        constexpr float kSure = 1e4f;
+        auto emit = [&](std::size_t i) { return !tokens[i].open ? kNo : tokens[i].toned ? kSure : tokens[i].score; };
+        for (std::size_t i = 0; i < n; ++i) {
+            const float prevC = i ? forwardC[i - 1] : 0, prevE = i ? forwardE[i - 1] : 0;
+            const float step = i ? tokens[i].step : 0;
+            const float stayC = prevC, fromE = prevE + step;
+            forwardC[i] = emit(i) + std::max(stayC, fromE);
+            w.path[2 * i + 1] = stayC >= fromE ? 1 : 0;
+            const float stayE = prevE, fromC = prevC + step;
+            forwardE[i] = std::max(stayE, fromC);
+            w.path[2 * i] = fromC > stayE ? 1 : 0;
+        }
+        for (std::size_t i = n; i-- > 0;) {
+            if (i + 1 == n) {
+                backwardC[i] = backwardE[i] = 0;
+                continue;
+            }
+            const float step = tokens[i + 1].step;
+            const float nextC = emit(i + 1) + backwardC[i + 1], nextE = backwardE[i + 1];
+            backwardC[i] = std::max(nextC, nextE + step);
+            backwardE[i] = std::max(nextE, nextC + step);
+        }
+        int label = forwardC[n - 1] > forwardE[n - 1] ? 1 : 0;
+        for (std::size_t i = n; i-- > 0;) {
+            Token& t = tokens[i];
+            Run& run = w.runs[t.first];
+            const bool chinese = label == 1 && t.open;
+            const float margin = (forwardC[i] + backwardC[i]) - (forwardE[i] + backwardE[i]);
+            label = w.path[2 * i + label];
+            if (!run.candidate || run.established) continue;
+            const bool unit = t.last > t.first;
+            if (!scope.options.englishGuard) {
+                run.chinese = true;
+            } else {
+                run.chinese = chinese;
+            }
+            if (run.chinese) {
+                run.decision = unit || (!run.wordValue.empty() && run.syllableCount > 1) ? Decision::WordTable
+                                                                                         : Decision::Syllables;
+            } else {
+                run.decision = t.pinyin ? Decision::Pinyin : Decision::English;
+            }
+            run.ambiguous = scope.options.englishGuard && !t.pinyin &&
+                            (t.western || (IsEnglish(run.english) && std::fabs(margin) < kAmbiguousMargin));
+        }
+    }
+}
+
+void DescribeEvidence(Scope& scope, std::vector<std::vector<WordEvidence>>& sentences) {
+    FindMasters(scope);
+    std::vector<Token> tokens;
+    sentences.clear();
+    for (Sentence& sentence : scope.w.sentences) {
+        BuildTokens(scope, sentence, tokens);
+        if (tokens.empty()) continue;
+        std::vector<WordEvidence>& out = sentences.emplace_back();
+        for (const Token& t : tokens) {
+            WordEvidence& e = out.emplace_back();
+            e.begin = scope.w.runs[t.first].begin;
+            e.end = scope.w.runs[t.last].end;
+            e.open = t.open;
+            e.features.assign(t.features, t.features + t.featureCount);
+            if (t.stepFeature) e.step.push_back(t.stepFeature);
+        }
+    }
+}
+
+}  // namespace kesti

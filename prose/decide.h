@@ -1,0 +1,58 @@
+// The decision: which words of a scope are romanized Chinese, chosen for
+// each sentence (in lines mode, each line) as a whole.
+//
+// Every word that could convert gets graded evidence for being romanized
+// Chinese rather than English (or another language): how common it is in
+// English, on SCOWL's scale from "the" to "Chin"; whether it has a spelling
+// only Wade-Giles has (hs-, ts'-, -ih, an aspiration apostrophe, ü, a tone
+// number); its syllables, its case, its place in the sentence and on its
+// line, and the words beside it. Words that cannot convert are English.
+// Going from English to Chinese and back between two neighbours costs
+// something that depends on what stands between them (a space, a comma,
+// other punctuation, a line break) and on whether both are capitalized.
+// The labelling of the whole sentence with the best score is found with
+// the Viterbi algorithm over its words, so that a run of syllables with
+// distinctive Wade-Giles carries its English-looking members ("chin tai"
+// in "Chung-kuo chin tai shih", "Ho" before "Ping-ti") while "so long to"
+// in an English sentence stays English.
+//
+// The weights are in prose/weights.h, set on the development data by
+// tools/fit_weights.py, which tells how.
+//
+// A few things are decided by rule before any weighing, since evidence
+// cannot outweigh them: words that cannot convert; a sentence written in
+// Pinyin ("Deng Xiaoping met Li Peng"), whose words are left as Pinyin;
+// a Western given name before a one-syllable name ("Howard Chu"); tone
+// numbers on several words ("Mao2 Tse2-tung1"), which are romanization; and
+// --english convert, which converts every word that can.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "prose/words.h"
+
+namespace kesti {
+
+// The evidence the decision weighs, by number: the words' features first,
+// then the steps' between neighbours.
+inline constexpr int kWordFeatures = 61;
+inline constexpr int kStepFeatures = 8;
+inline constexpr int kFeatureCount = kWordFeatures + kStepFeatures;
+// The name of a feature, as tools/fit_weights.py and prose/weights.h write it.
+const char* FeatureName(int feature);
+
+// Decides every word of the scope: its `chinese`, `decision` and `ambiguous`.
+void Decide(Scope& scope);
+
+// What the decision weighs, for the tool that sets the weights: for each
+// sentence, its words in order.
+struct WordEvidence {
+    std::uint32_t begin = 0, end = 0;  // the word's bytes in the scope (a unit's, across words)
+    bool open = false;                 // could be romanized Chinese: neither a rule nor its form decides it
+    std::vector<std::uint16_t> features;  // the features it has (each counts 1)
+    std::vector<std::uint16_t> step;      // the features of the step from the word before it
+};
+void DescribeEvidence(Scope& scope, std::vector<std::vector<WordEvidence>>& sentences);
+
+}  // namespace kesti

@@ -1,0 +1,223 @@
+// Spelling converted words in Pinyin.
+#include "prose/spell.h"
+
+#include <algorithm>
+
+#include <utf8proc.h>
+
+#include "text/encoding.h"
+#include "text/text_rules.h"
+
+namespace kesti {
+namespace {
+
+// Pinyin vowels with their tone marks, tones 1 to 4.
+char32_t MarkedVowel(char vowel, int tone) {
+    static constexpr char32_t kA[] = {0x101, 0xE1, 0x1CE, 0xE0}, kE[] = {0x113, 0xE9, 0x11B, 0xE8},
+                              kI[] = {0x12B, 0xED, 0x1D0, 0xEC}, kO[] = {0x14D, 0xF3, 0x1D2, 0xF2},
+                              kU[] = {0x16B, 0xFA, 0x1D4, 0xF9}, kV[] = {0x1D6, 0x1D8, 0x1DA, 0x1DC};
+    switch (vowel) {
+        case 'a': return kA[tone - 1];
+        case 'e': return kE[tone - 1];
+        case 'i': return kI[tone - 1];
+        case 'o': return kO[tone - 1];
+        case 'u': return kU[tone - 1];
+        case '\xFC': return kV[tone - 1];
+        default: return 0;
+    }
+}
+
+// Where the tone mark goes: on a or e; on the o of ou; else on the last vowel.
+std::size_t MarkPosition(std::string_view syllable) {
+    if (std::size_t a = syllable.find('a'); a != std::string_view::npos) return a;
+    if (std::size_t e = syllable.find('e'); e != std::string_view::npos) return e;
+    if (std::size_t ou = syllable.find("ou"); ou != std::string_view::npos) return ou;
+    return syllable.find_last_of("iou\xFC");
+}
+
+// Splits a Pinyin word into exactly `count` syllables, apostrophes as forced
+// boundaries; false when it cannot.
+bool SplitPinyin(const Lexicon& lex, std::string_view word, std::size_t count, std::vector<std::string_view>& parts) {
+    parts.clear();
+    constexpr std::size_t kLongest = 6, kMost = 16;
+    if (count == 0 || count > kMost || word.size() > 96) return false;
+    // can[i][n]: word[i..] splits into n syllables.
+    bool can[97][kMost + 1] = {};
+    can[word.size()][0] = true;
+    for (std::size_t i = word.size(); i-- > 0;) {
+        if (word[i] == '\'') continue;
+        for (unsigned lengths = lex.PinyinPrefixes(word.substr(i)); lengths; lengths &= lengths - 1) {
+            std::size_t next = i + static_cast<std::size_t>(__builtin_ctz(lengths));
+            if (next < word.size() && word[next] == '\'') ++next;
+            for (std::size_t n = 0; n < kMost; ++n) can[i][n + 1] = can[i][n + 1] || can[next][n];
+        }
+    }
+    if (!can[0][count]) return false;
+    std::size_t i = 0;
+    for (std::size_t n = count; n > 0; --n) {
+        const unsigned lengths = lex.PinyinPrefixes(word.substr(i));
+        for (std::size_t len = kLongest; len >= 1; --len) {
+            if (!(lengths >> len & 1)) continue;
+            std::size_t next = i + len;
+            if (next < word.size() && word[next] == '\'') ++next;
+            if (can[next][n - 1]) {
+                parts.push_back(word.substr(i, len));
+                i = next;
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+// A value of the word table in lower case (names are stored capitalized).
+std::string_view LowerValue(Scope& scope, std::string_view value) {
+    std::string& lower = scope.w.value;
+    lower.assign(value);
+    for (char& c : lower) {
+        const auto b = static_cast<unsigned char>(c);
+        c = static_cast<char>(b == 0xDC || b == 0xCA ? b + 0x20 : FoldCase(b));
+    }
+    return lower;
+}
+
+void AppendSpelling(std::string& out, std::string_view spelling) {
+    for (char ch : spelling) AppendUtf8(out, CodePointOf(ch));
+}
+
+}  // namespace
+
+char32_t CodePointOf(char byte) {
+    const auto b = static_cast<unsigned char>(byte);
+    if (b == 0x91 || b == 0x92) return '\'';
+    return b;  // ASCII, and ü (0xFC), ê (0xEA) as Latin-1
+}
+
+void SpellWord(Scope& scope, const Run& run, std::string_view value, std::string& out, bool lower) {
+    const TextOptions& options = scope.options;
+    const bool keep = options.hyphens == HyphenStyle::Keep;
+    std::vector<std::string_view>& parts = scope.w.parts;
+    parts.clear();
+    bool split = true;
+    if (value.empty()) {
+        for (std::uint32_t k = 0; k < run.syllableCount; ++k) parts.push_back(scope.w.syllables[run.firstSyllable + k].pinyin);
+    } else if ((run.tones || keep) && SplitPinyin(scope.lex, LowerValue(scope, value), run.syllableCount, parts)) {
+    } else {
+        parts.assign(1, LowerValue(scope, value));
+        split = run.syllableCount == 1;
+    }
+    // Written straight out, raised as the word's case says: every letter,
+    // or the first only.
+    const CaseStyle style = lower ? CaseStyle::Lower : run.caseStyle;
+    bool raise = style != CaseStyle::Lower;
+    const bool raiseAll = style == CaseStyle::AllCaps;
+    auto letter = [&](char32_t c) {
+        if (raise) {
+            // Only letters have capitals: a table's value may begin with a
+            // hyphen, a digit or a control byte, which stay as they are.
+            if (c >= 'a' && c <= 'z') {
+                c -= 0x20;
+            } else if (c >= 0x80) {
+                c = static_cast<char32_t>(utf8proc_toupper(static_cast<utf8proc_int32_t>(c)));
+            }
+            raise = raiseAll;
+        }
+        AppendUtf8(out, c);
+    };
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        const Syllable& s = scope.w.syllables[run.firstSyllable + (split ? k : 0)];
+        const std::string_view part = parts[k];
+        if (k > 0 && split) {
+            if (keep && s.separator) {
+                AppendUtf8(out, s.separator);
+            } else if (!part.empty() && (part[0] == 'a' || part[0] == 'o' || part[0] == 'e')) {
+                out += '\'';
+            }
+        }
+        const int tone = split ? s.tone : 0;
+        std::size_t mark = std::string_view::npos;
+        bool number = tone != 0 && options.tones == ToneStyle::Numbers;
+        if (tone >= 1 && tone <= 4 && options.tones == ToneStyle::Marks) {
+            mark = MarkPosition(part);
+            const char32_t marked = mark == std::string_view::npos ? 0 : MarkedVowel(part[mark], tone);
+            // Windows-1252 holds only the rising and falling marks (á, à).
+            if (!marked || (options.encoding == TextEncoding::Cp1252 && marked > 0xFF)) {
+                mark = std::string_view::npos;
+                number = true;
+            }
+        }
+        for (std::size_t i = 0; i < part.size(); ++i) {
+            const char32_t c = i == mark ? MarkedVowel(part[i], tone) : CodePointOf(part[i]);
+            if (c == '\'') {
+                out += '\'';
+            } else if (c == ' ') {
+                // A value of several words for one ("Hwangho" is "Huang He"):
+                // each word takes the case the first one does.
+                out += ' ';
+                raise = style != CaseStyle::Lower;
+            } else {
+                letter(c);
+            }
+        }
+        if (number) AppendUtf8(out, options.tones == ToneStyle::Numbers ? s.toneChar : char32_t('0' + tone));
+    }
+    out.append(scope.text.substr(run.baseEnd, run.end - run.baseEnd));
+}
+
+std::string Alternatives(const Scope& scope, std::size_t first, std::size_t last, bool known, bool& dropped) {
+    const Lexicon& lex = scope.lex;
+    std::string out;
+    for (std::size_t r = first; r <= last; ++r) {
+        const Run& run = scope.w.runs[r];
+        for (std::uint32_t k = 0; k < run.syllableCount; ++k) {
+            const std::string_view spelling = scope.Spelling(scope.w.syllables[run.firstSyllable + k]);
+            const std::string_view reading = lex.Syllable(spelling);
+            std::string readings;
+            if (auto it = lex.alternatives.find(spelling); it != lex.alternatives.end()) readings = it->second;
+            auto add = [&](std::string_view other) {
+                if (other.empty() || other == reading) return;
+                if (readings.empty()) readings.assign(reading);
+                const std::string_view listed = readings;
+                for (std::size_t at = 0; at <= listed.size();) {
+                    const std::size_t slash = std::min(listed.find('/', at), listed.size());
+                    if (listed.substr(at, slash - at) == other) return;
+                    at = slash + 1;
+                }
+                readings += '/';
+                readings += other;
+                dropped = true;
+            };
+            // An aspiration apostrophe the text may have dropped: ts -> ts'.
+            if (!known && !scope.apostrophes && spelling.find('\'') == std::string_view::npos) {
+                for (std::string_view initial : {"ch", "ts", "tz", "k", "p", "t"}) {
+                    if (spelling.size() > initial.size() && spelling.substr(0, initial.size()) == initial &&
+                        spelling[initial.size()] != 'h' && spelling[initial.size()] != 's' &&
+                        spelling[initial.size()] != 'z') {
+                        std::string aspirated(spelling.substr(0, initial.size()));
+                        aspirated += '\'';
+                        aspirated += spelling.substr(initial.size());
+                        add(lex.Syllable(aspirated));
+                        break;
+                    }
+                }
+            }
+            // A ü written as u: yu -> yü.
+            if (!known && !scope.umlauts && spelling.find('u') != std::string_view::npos) {
+                std::string umlaut(spelling);
+                umlaut[umlaut.find('u')] = '\xFC';
+                add(lex.Syllable(umlaut));
+            }
+            if (readings.empty()) continue;
+            std::string entry;
+            AppendSpelling(entry, spelling);
+            entry += ": ";
+            AppendSpelling(entry, readings);
+            if (out.find(entry) != std::string::npos) continue;
+            if (!out.empty()) out += "; ";
+            out += entry;
+        }
+    }
+    return out;
+}
+
+}  // namespace kesti

@@ -1,0 +1,158 @@
+// The words of one scope as the engine's stages see them, and the first
+// stage, which finds and reads them: runs of word characters, the
+// syllables each is made of, its case and tones, the sentences and lines
+// they stand in, the name groups capitalized neighbours form, and the word
+// table's keys across words ("Mao Tse-tung").
+//
+// The later stages fill in the rest of a Run: decide.h what it is
+// (romanized Chinese or not), spell.h its Pinyin, and scope.cpp writes it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "prose/lexicon.h"
+#include "prose/prose.h"
+#include "prose/scope.h"
+
+namespace kesti {
+
+enum class CaseStyle : unsigned char {
+    Lower,        // "pei-ching"
+    Capitalized,  // "Pei-ching", "Pei-Ching"
+    AllCaps,      // "PEI-CHING"
+    Mixed,        // a capital after a small letter: "NaN", "iPod", "McDonald"; no romanization
+};
+
+struct Syllable {
+    std::uint32_t norm = 0, normLength = 0;  // its spelling inside ScopeWork::norm
+    char32_t separator = 0;                  // the hyphen (or en dash) before it, 0 for none
+    char32_t toneChar = 0;                   // the tone as written, 0 for none
+    int tone = 0;
+    std::string_view pinyin;                 // its reading, empty when it is no syllable
+};
+
+inline constexpr std::uint32_t kNone = UINT32_MAX;
+
+struct Run {
+    std::uint32_t begin = 0, end = 0;        // bytes of the scope
+    std::uint32_t baseEnd = 0;               // before a possessive 's
+    std::uint32_t norm = 0, normLength = 0;  // the whole word normalized, syllables joined by -
+    std::uint32_t firstSyllable = 0, syllableCount = 0;
+    std::uint32_t sentence = 0;              // in lines mode a sentence is a line
+    std::uint32_t line = 0;                  // the scope's line it begins on, from 0
+    std::uint32_t group = kNone;             // the name group of capitalized neighbours
+    std::uint32_t unitEnd = 0;               // for the first run of a key across words: one past its last
+    std::string_view wordValue;              // the word table's value for this run alone, or its unit's
+    // The word-table key this run (or unit) is with aspiration apostrophes
+    // and ü dropped, and its value: a unit is read by it, a single word
+    // only lists it as another reading.
+    std::string_view degradedKey, degradedValue;
+    CaseStyle caseStyle = CaseStyle::Lower;
+    EnglishClass english = EnglishClass::None;
+    bool shaped = false;        // letters, apostrophes, hyphens and tones as a romanized word has them
+    bool pinyinShaped = false;  // letters (tone marks allowed), apostrophes and hyphens
+    bool pinyinMarks = false;   // a vowel with a Pinyin tone mark
+    bool glued = false;         // part of an address, a path or an identifier
+    bool allSyllables = false;  // every syllable a Wade-Giles syllable
+    bool solid = false;         // a place written without hyphens, split into its syllables (Hsinchuang)
+    bool tones = false;
+    bool candidate = false;     // could convert: its syllables, a word-table key, a solid place
+    bool marked = false;        // a syllable spelled as only Wade-Giles spells (see WadeGilesMarked)
+    bool evidence = false;      // marked and no common English word ("Chin", "Jung" are not)
+    // Spelled so only in Wade-Giles (no Pinyin reading): worked out when
+    // asked (0 not yet, 1 no, 2 yes).
+    unsigned char wadeGilesOnly = 0;
+    bool pinyinOnly = false;    // spelled so only in Pinyin
+    bool sentenceStart = false;
+    bool lineStart = false;
+    bool isPronounI = false;
+    bool inUnit = false;        // covered by a key across words
+    bool established = false;   // the unit it begins is an established spelling
+    bool master = false;        // "Tzu" after a name: joined to it ("Meng Tzu" -> "Mengzi")
+    // What the decision made of it.
+    bool chinese = false;       // converted
+    bool ambiguous = false;
+    Decision decision = Decision::English;
+};
+
+struct Sentence {
+    std::uint32_t firstRun = 0, endRun = 0;
+    std::uint32_t pinyin = 0;   // words spelled so only in Pinyin
+    std::uint32_t toned = 0;    // romanized words with tone numbers
+    std::uint32_t tonedLonger = 0;  // of them, those of more than one letter
+    std::uint32_t marked = 0;   // words with a spelling only Wade-Giles has
+    std::uint32_t english = 0;  // words that could not be romanized Chinese (English, or other)
+    std::uint32_t words = 0;
+    int wadeGiles = -1;         // holds a word spelled so only in Wade-Giles: -1 not known yet, 0 no, 1 yes
+};
+
+struct Group {
+    std::uint32_t firstRun = 0, endRun = 0;
+    bool pinyin = false, western = false, pronounRule = false;
+};
+
+struct ScopeWork {
+    std::vector<Run> runs;
+    std::vector<Syllable> syllables;
+    std::vector<Sentence> sentences;
+    std::vector<Group> groups;
+    std::string norm;
+    std::string key;
+    std::string value;
+    std::vector<std::int32_t> composed;
+    std::vector<std::string_view> parts;
+    std::vector<float> scores;       // the decision's per-word and per-step scores
+    std::vector<unsigned char> path;
+};
+
+// One scope being converted: the text, its words, and where it stands.
+struct Scope {
+    const Lexicon& lex;
+    const TextOptions& options;
+    std::string_view text;
+    ScopeWork& w;
+    Sentence paragraph;            // the scope as a whole, for evidence a sentence lacks
+    bool apostrophes = false;      // an aspiration apostrophe anywhere in the scope
+    bool umlauts = false;          // a ü (or ŭ) anywhere in the scope
+    TextPosition* position;        // where the scope starts; null when no report is made
+    std::size_t positionOffset = 0;
+
+    std::string_view Lower(const Run& run) const { return std::string_view(w.norm).substr(run.norm, run.normLength); }
+    std::string_view Spelling(const Syllable& s) const { return std::string_view(w.norm).substr(s.norm, s.normLength); }
+    // The text between run `index` and the one before it.
+    std::string_view Gap(std::size_t index) const {
+        const std::uint32_t from = index == 0 ? 0 : w.runs[index - 1].end;
+        return text.substr(from, w.runs[index].begin - from);
+    }
+};
+
+// Finds the runs of word characters and the sentences (in lines mode, the
+// lines) they stand in. `startsInsideRun`: the text begins inside a run cut
+// for length, which is no word.
+void FindRuns(Scope& scope, bool startsInsideRun);
+// Reads each run: syllables, case, tones, English class, and whether it
+// could be romanized Chinese.
+void ReadRuns(Scope& scope);
+// Gathers capitalized neighbours into name groups ("Mao Tse-tung", "Carl Jung").
+void FormGroups(Scope& scope);
+// Finds established spellings and the word table's keys across the words
+// of a name group, and marks the words each covers as one unit.
+void MatchKeysAcrossWords(Scope& scope);
+// Moves the report's position forward to byte `offset` of the scope.
+void Advance(Scope& scope, std::size_t offset);
+
+// A capitalized word that is neither Chinese nor an English function word
+// nor a title: a Western name ("Carl", "Theodore", "Rękorajski").
+bool IsWestern(const Scope& scope, const Run& run);
+// Words that stand before a name as before a common noun ("Emperor", "Mount").
+bool IsTitle(std::string_view lower);
+// Words after which a capitalized word is a common noun: "the Sun".
+bool IsDeterminer(std::string_view lower);
+// Whether the run is spelled so only in Wade-Giles: a Chinese word no Pinyin reading has.
+bool WadeGilesOnly(Scope& scope, Run& run);
+
+}  // namespace kesti
