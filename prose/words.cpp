@@ -432,7 +432,12 @@ void ReadRuns(Scope& scope) {
     w.syllables.clear();
     w.syllables.reserve(w.runs.size() * 2);
     for (Run& run : w.runs) {
-        if (!run.shaped) continue;
+        if (!run.shaped) {
+            // No word (a run cut for length): nothing of it is normalized.
+            run.norm = static_cast<std::uint32_t>(w.norm.size());
+            run.normLength = 0;
+            continue;
+        }
         ReadRun(scope, run);
         const std::string_view word = scope.Lower(run);
         const bool capital = run.caseStyle == CaseStyle::Capitalized || run.caseStyle == CaseStyle::AllCaps;

@@ -272,6 +272,12 @@ TEST(ProseStream, LongLinesWordsAndChainsStayBoundedAndUnchanged) {
     std::string chain = "Pei";
     while (chain.size() < 200000) chain += "-pei";
     EXPECT_TRUE(Streamed(chain + " Pei-ching", 333) == chain + " Beijing");
+    // A run cut for length in a later paragraph, before a capitalized word:
+    // the earlier paragraph's words must not be read for it (that threw).
+    std::string words;
+    for (int i = 0; i < 200; ++i) words += "Pei-ching ta-hsueh ";
+    const std::string later = std::string(300, 'a') + " Chin";
+    EXPECT_TRUE(Streamed(words + "\n\n" + later, 1 << 20) == Streamed(words, 1 << 20) + "\n\n" + Streamed(later, 999));
 }
 
 TEST(ProseStream, RefusesMalformedUtf8WithItsOffset) {
