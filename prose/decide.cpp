@@ -155,7 +155,6 @@ bool BeforeNumber(const Scope& scope, const Run& run) {
 // The words of one sentence, with their evidence.
 void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tokens) {
     ScopeWork& w = scope.w;
-    const Lexicon& lex = scope.lex;
     tokens.clear();
     for (std::uint32_t i = sentence.firstRun; i < sentence.endRun; ++i) {
         Run& run = w.runs[i];
@@ -201,7 +200,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
             syllables += part.syllableCount == 1 && !part.allSyllables ? 2 : part.syllableCount;
             marked = marked || part.marked;
             evidence = evidence || part.evidence;
-            notPinyin = notPinyin || !lex.IsPinyin(scope.Lower(part));
+            notPinyin = notPinyin || !PinyinReads(scope, w.runs[k]);
         }
         // A capital that begins a sentence tells nothing: the word is
         // weighed as if in lower case ("Chin up!", "... then? No, ..."),

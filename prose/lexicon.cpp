@@ -26,9 +26,10 @@ std::string Stripped(std::string_view normalized) {
 
 
 // A key or value as the engine compares it: lower case, every apostrophe
-// the tables use (' and the typographic 0x91, 0x92) written '.
-std::string Normalized(const char* s) {
-    std::string out;
+// the tables use (' and the typographic 0x91, 0x92) written '. Written into
+// `out`, which is reused from one key to the next.
+std::string_view Normalized(const char* s, std::string& out) {
+    out.clear();
     for (; *s; ++s) {
         const auto b = static_cast<unsigned char>(*s);
         if (b == 0x91 || b == 0x92) {
@@ -40,6 +41,19 @@ std::string Normalized(const char* s) {
         }
     }
     return out;
+}
+
+// Whether a table's key holds an aspiration apostrophe, ü or ê, in any case.
+bool HoldsMarks(const char* s) {
+    for (; *s; ++s) {
+        switch (static_cast<unsigned char>(*s)) {
+            case '\'': case 0x91: case 0x92: case 0xFC: case 0xDC: case 0xEA: case 0xCA:
+                return true;
+            default:
+                break;
+        }
+    }
+    return false;
 }
 
 // A value of the English words' table. The first tables said "word",
@@ -92,24 +106,26 @@ void Assemble(Lexicon& lexicon) {
     const ConversionTable& englishTable = lexicon.englishOwner.table;
     const ConversionTable& alternativeTable = lexicon.alternativeOwner.table;
 
+    std::string buffer;
     for (std::size_t i = 0; i < syllableTable.count; ++i) {
         const TableRecord& r = syllableTable.records[i];
-        const std::string key = Normalized(r.key);
+        const std::string_view key = Normalized(r.key, buffer);
         if (lexicon.syllables.Find(key)) continue;
         // A key no spelling can have (a space, a digit) takes no value: a
         // table of such lines must not push the real ones' indexes around.
         if (!lexicon.syllables.Insert(key, static_cast<std::uint32_t>(lexicon.syllableValues.size() + 1))) continue;
         lexicon.syllableValues.push_back(r.value);
-        lexicon.pinyin.Insert(Normalized(r.value), 1);
+        lexicon.syllableMarked.push_back(WadeGilesMarked(key));
+        lexicon.pinyin.Insert(Normalized(r.value, buffer), 1);
     }
     for (std::size_t i = 0; i < englishTable.count; ++i) {
         const TableRecord& r = englishTable.records[i];
         const EnglishClass k = ClassOf(r.value);
-        lexicon.english.Insert(Normalized(r.key), static_cast<std::uint32_t>(static_cast<int>(k) + 1));
+        lexicon.english.Insert(Normalized(r.key, buffer), static_cast<std::uint32_t>(static_cast<int>(k) + 1));
     }
     for (std::size_t i = 0; i < alternativeTable.count; ++i) {
         const TableRecord& r = alternativeTable.records[i];
-        const std::string key = Normalized(r.key);
+        const std::string key(Normalized(r.key, buffer));
         std::string& readings = lexicon.alternatives[key];
         if (readings.empty()) readings = std::string(lexicon.Syllable(key));
         readings += '/';
@@ -118,9 +134,8 @@ void Assemble(Lexicon& lexicon) {
     const ConversionTable& words = lexicon.wordTable;
     for (std::size_t i = 0; i < words.count; ++i) {
         const TableRecord& r = words.records[i];
-        const std::string key = Normalized(r.key);
-        if (key.find_first_of("'\xFC\xEA") == std::string::npos) continue;
-        lexicon.degraded.emplace(Stripped(key), Lexicon::Degraded{r.key, r.value});
+        if (!HoldsMarks(r.key)) continue;
+        lexicon.degraded.emplace(Stripped(Normalized(r.key, buffer)), Lexicon::Degraded{r.key, r.value});
     }
     auto mostWords = [](const ConversionTable& table) {
         std::size_t most = 1;
@@ -160,12 +175,22 @@ bool SpellingTrie::Insert(std::string_view key, std::uint32_t value) {
 }
 
 std::string_view Lexicon::Syllable(std::string_view spelling) const {
-    if (const std::uint32_t found = syllables.Find(spelling)) return syllableValues[found - 1];
+    bool marked = false;
+    return Syllable(spelling, marked);
+}
+
+std::string_view Lexicon::Syllable(std::string_view spelling, bool& marked) const {
+    if (const std::uint32_t found = syllables.Find(spelling)) {
+        marked = syllableMarked[found - 1];
+        return syllableValues[found - 1];
+    }
     if (spelling.find('\xEA') == std::string_view::npos || spelling.size() > 16) return {};
     char plain[16];
     for (std::size_t i = 0; i < spelling.size(); ++i) plain[i] = spelling[i] == '\xEA' ? 'e' : spelling[i];
-    if (const std::uint32_t found = syllables.Find(std::string_view(plain, spelling.size())))
+    if (const std::uint32_t found = syllables.Find(std::string_view(plain, spelling.size()))) {
+        marked = true;  // written with ê
         return syllableValues[found - 1];
+    }
     return {};
 }
 

@@ -91,6 +91,7 @@ struct Lexicon {
     const ConversionTable& conventionalTable = conventionalOwner.table;  // established spellings
     SpellingTrie syllables;                 // spelling -> 1 + index into syllableValues
     std::vector<std::string_view> syllableValues;  // Pinyin, inside the syllable table
+    std::vector<bool> syllableMarked;       // beside each: its spelling is one only Wade-Giles has
     SpellingTrie pinyin;                    // every Pinyin syllable the syllable table yields
     SpellingTrie english;                   // lower-case spelling -> 1 + an EnglishClass
     StringMap<std::string> alternatives;    // spelling -> "luo/le": its reading, then the others
@@ -112,6 +113,8 @@ struct Lexicon {
     // The Pinyin of a normalized syllable, or empty. A spelling with ê that
     // the table lacks is tried with e, as typed texts write it.
     std::string_view Syllable(std::string_view spelling) const;
+    // The same, and whether the spelling is one only Wade-Giles has.
+    std::string_view Syllable(std::string_view spelling, bool& marked) const;
     EnglishClass English(std::string_view spelling) const;
     // The lengths of the Wade-Giles syllables that begin text[0], apostrophe
     // included: bit n for n bytes.

@@ -28,6 +28,12 @@ bool InList(std::string_view word, std::initializer_list<std::string_view> list)
     return std::find(list.begin(), list.end(), word) != list.end();
 }
 
+// A sorted list, searched by halves: asked of many words.
+template <std::size_t N>
+bool InSorted(std::string_view word, const std::string_view (&list)[N]) {
+    return std::binary_search(std::begin(list), std::end(list), word);
+}
+
 // Words after which a full stop ends no sentence.
 bool IsAbbreviation(std::string_view lower) {
     return InList(lower, {"mr",  "mrs", "ms",   "dr",   "st",   "gen",  "col",  "lt",   "capt", "prof", "rev",
@@ -254,7 +260,7 @@ bool SplitSolid(Scope& scope, Run& run) {
         Syllable s;
         s.norm = static_cast<std::uint32_t>(run.norm + i);
         s.normLength = best[i].next;
-        s.pinyin = scope.lex.Syllable(scope.Spelling(s));
+        s.pinyin = scope.lex.Syllable(scope.Spelling(s), s.marked);
         w.syllables.push_back(s);
         ++run.syllableCount;
     }
@@ -264,22 +270,26 @@ bool SplitSolid(Scope& scope, Run& run) {
 }  // namespace
 
 bool IsTitle(std::string_view lower) {
-    return InList(lower, {"mr", "mrs", "ms", "miss", "dr", "sir", "madame", "madam", "general", "president",
-                          "emperor", "empress", "chairman", "premier", "marshal", "prince", "princess", "king",
-                          "queen", "lord", "lady", "professor", "prof", "master", "saint", "st", "duke", "governor",
-                          "minister", "admiral", "colonel", "captain", "lieutenant", "bishop", "father", "brother",
-                          "sister", "uncle", "aunt", "mount", "lake", "river", "dynasty", "province", "city",
-                          "county", "comrade", "consort", "abbot", "monk", "marquis", "count", "baron", "judge",
-                          "magistrate", "prefect", "viceroy", "commissioner", "secretary", "the",
-                          // Qualifiers of dynasties and states: "Western Chou", "Southern Sung".
-                          "northern", "southern", "eastern", "western", "later", "former", "early", "late", "great",
-                          "old", "young", "little", "upper", "lower", "inner", "outer", "new", "first", "second",
-                          "third"});
+    // Qualifiers of dynasties and states count too: "Western Chou", "Southern Sung".
+    static constexpr std::string_view kTitles[] = {
+        "abbot", "admiral", "aunt", "baron", "bishop", "brother", "captain", "chairman", "city", "colonel",
+        "commissioner", "comrade", "consort", "count", "county", "dr", "duke", "dynasty", "early", "eastern",
+        "emperor", "empress", "father", "first", "former", "general", "governor", "great", "inner", "judge",
+        "king", "lady", "lake", "late", "later", "lieutenant", "little", "lord", "lower", "madam", "madame",
+        "magistrate", "marquis", "marshal", "master", "minister", "miss", "monk", "mount", "mr", "mrs", "ms",
+        "new", "northern", "old", "outer", "prefect", "premier", "president", "prince", "princess", "prof",
+        "professor", "province", "queen", "river", "saint", "second", "secretary", "sir", "sister", "southern",
+        "st", "the", "third", "uncle", "upper", "viceroy", "western", "young",
+    };
+    return InSorted(lower, kTitles);
 }
 
 bool IsDeterminer(std::string_view lower) {
-    return InList(lower, {"the", "a", "an", "this", "that", "these", "those", "his", "her", "its", "their", "our",
-                          "my", "your", "every", "each"});
+    static constexpr std::string_view kDeterminers[] = {
+        "a", "an", "each", "every", "her", "his", "its", "my", "our", "that", "the", "their", "these", "this",
+        "those", "your",
+    };
+    return InSorted(lower, kDeterminers);
 }
 
 bool IsWestern(const Scope& scope, const Run& run) {
@@ -290,8 +300,13 @@ bool IsWestern(const Scope& scope, const Run& run) {
 
 bool WadeGilesOnly(Scope& scope, Run& run) {
     if (!run.wadeGilesOnly)
-        run.wadeGilesOnly = run.candidate && !IsEnglish(run.english) && !scope.lex.IsPinyin(scope.Lower(run)) ? 2 : 1;
+        run.wadeGilesOnly = run.candidate && !IsEnglish(run.english) && !PinyinReads(scope, run) ? 2 : 1;
     return run.wadeGilesOnly == 2;
+}
+
+bool PinyinReads(Scope& scope, Run& run) {
+    if (!run.pinyinReading) run.pinyinReading = scope.lex.IsPinyin(scope.Lower(run)) ? 2 : 1;
+    return run.pinyinReading == 2;
 }
 
 void FindRuns(Scope& scope, bool startsInsideRun) {
@@ -450,7 +465,7 @@ void ReadRuns(Scope& scope) {
             run.allSyllables = true;
             for (std::uint32_t k = 0; k < run.syllableCount && run.allSyllables; ++k) {
                 Syllable& s = w.syllables[run.firstSyllable + k];
-                s.pinyin = lex.Syllable(scope.Spelling(s));
+                s.pinyin = lex.Syllable(scope.Spelling(s), s.marked);
                 run.allSyllables = !s.pinyin.empty();
             }
             // Hyphenated words, and capitalized ones the syllables do not
@@ -461,7 +476,7 @@ void ReadRuns(Scope& scope) {
         }
         // English matters where a word could convert, and for capitalized
         // words beside a name; plain lower-case English is never looked up.
-        if (run.shaped || capital || run.pinyinMarks) run.english = lex.English(word);
+        if (run.candidate || capital || run.pinyinMarks) run.english = lex.English(word);
         // A letter alone is a letter ("e", "ê") unless the lists say more.
         if (run.normLength == 1 && run.english == EnglishClass::None) run.english = EnglishClass::Function;
         // A place written without hyphens that no table knows: split into
@@ -471,7 +486,7 @@ void ReadRuns(Scope& scope) {
             run.english == EnglishClass::None && SplitSolid(scope, run)) {
             bool marked = false;
             for (std::uint32_t k = 0; k < run.syllableCount; ++k)
-                marked = marked || WadeGilesMarked(scope.Spelling(w.syllables[run.firstSyllable + k]));
+                marked = marked || w.syllables[run.firstSyllable + k].marked;
             if (marked) {
                 run.solid = run.candidate = run.allSyllables = true;
             } else {
@@ -493,7 +508,7 @@ void ReadRuns(Scope& scope) {
             run.english = rarest;
         }
         for (std::uint32_t k = 0; k < run.syllableCount && run.candidate && !run.marked; ++k)
-            run.marked = WadeGilesMarked(scope.Spelling(w.syllables[run.firstSyllable + k]));
+            run.marked = w.syllables[run.firstSyllable + k].marked;
         // Evidence: a spelling only Pinyin has.
         if (!run.candidate && run.pinyinShaped && !run.glued &&
             (run.english == EnglishClass::None || run.english == EnglishClass::Chinese) &&

@@ -33,6 +33,7 @@ struct Syllable {
     char32_t toneChar = 0;                   // the tone as written, 0 for none
     int tone = 0;
     std::string_view pinyin;                 // its reading, empty when it is no syllable
+    bool marked = false;                     // spelled as only Wade-Giles spells (see WadeGilesMarked)
 };
 
 inline constexpr std::uint32_t kNone = UINT32_MAX;
@@ -66,6 +67,7 @@ struct Run {
     // Spelled so only in Wade-Giles (no Pinyin reading): worked out when
     // asked (0 not yet, 1 no, 2 yes).
     unsigned char wadeGilesOnly = 0;
+    unsigned char pinyinReading = 0;  // whether Pinyin can read it: 0 not asked yet, 1 no, 2 yes
     bool pinyinOnly = false;    // spelled so only in Pinyin
     bool sentenceStart = false;
     bool lineStart = false;
@@ -154,5 +156,7 @@ bool IsTitle(std::string_view lower);
 bool IsDeterminer(std::string_view lower);
 // Whether the run is spelled so only in Wade-Giles: a Chinese word no Pinyin reading has.
 bool WadeGilesOnly(Scope& scope, Run& run);
+// Whether the run is written entirely in Pinyin syllables (asked once).
+bool PinyinReads(Scope& scope, Run& run);
 
 }  // namespace kesti
