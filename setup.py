@@ -12,15 +12,23 @@ from setuptools.command.build_py import build_py
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-
 def sources(pattern):
     return sorted(os.path.relpath(p, HERE) for p in glob.glob(os.path.join(HERE, pattern)))
 
 
-# The library's conversions (not its two exports, nor the command) and the binding.
-SOURCES = (["python/src/_kesti.cpp", "api/kesti.cpp", "api/stream.cpp", "api/pass.cpp",
-            "platform/files.cpp", "platform/table_dir.cpp"]
-           + sources("prose/*.cpp") + sources("table/*.cpp"))
+# The library's conversions (not its two exports, nor the command) and the
+# binding; or, where KESTI_LINK_LIBRARY names the directory of a built
+# libkesti.so (as a distribution's package builds it), the binding alone,
+# linked against that library.
+LINK_LIBRARY = os.environ.get("KESTI_LINK_LIBRARY")
+if LINK_LIBRARY:
+    SOURCES = ["python/src/_kesti.cpp"]
+    LIBRARIES = ["kesti"]
+else:
+    SOURCES = (["python/src/_kesti.cpp", "api/kesti.cpp", "api/stream.cpp", "api/pass.cpp",
+                "platform/files.cpp", "platform/table_dir.cpp"]
+               + sources("prose/*.cpp") + sources("table/*.cpp"))
+    LIBRARIES = ["utf8proc", "dl"]
 
 
 class BuildWithTables(build_py):
@@ -42,7 +50,8 @@ ParallelCompile("KESTI_BUILD_JOBS", default=0).install()
 setup(
     ext_modules=[Pybind11Extension(
         "kesti._kesti", SOURCES, include_dirs=[HERE, os.path.join(HERE, "include")],
-        libraries=["utf8proc", "dl"], cxx_std=20, define_macros=[("KESTI_LIB_TO_TABLES", '"../share/kesti"')])],
+        libraries=LIBRARIES, library_dirs=[LINK_LIBRARY] if LINK_LIBRARY else [], cxx_std=20,
+        define_macros=[("KESTI_LIB_TO_TABLES", '"../share/kesti"')])],
     cmdclass={"build_py": BuildWithTables},
     # Beside the CMake build trees, never inside them.
     options={"build": {"build_base": "build-python/setuptools"}},

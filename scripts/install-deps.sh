@@ -37,6 +37,7 @@ if ! $minimal; then
     python3-pybind11 pybind11-dev python3-pytest               # built without a package index
     emscripten                           # the page: the library compiled to WebAssembly
     chromium chromium-driver python3-selenium  # the page's tests in headless Chromium
+    debhelper dh-python python3-all-dev lintian  # the Debian packages, built and checked
   )
   $runs32 && packages+=(wine32:i386)     # the Windows host test (32-bit)
 fi

@@ -9,19 +9,21 @@
 #   5. the Python package, installed with pip into a fresh virtual
 #      environment from Debian's packages alone, and its pytest suite;
 #   6. the page: the library compiled to WebAssembly, served on localhost
-#      and driven in headless Chromium, compared with the command.
+#      and driven in headless Chromium, compared with the command;
+#   7. the Debian packages: built, checked with lintian, installed, used and
+#      removed (scripts/packages.sh).
 # Any failure, sanitizer report or fuzzer finding fails the run.
-# KESTI_STAGES="main python web asan tsan fuzz" picks stages (default: all of them);
+# KESTI_STAGES="main python web packages asan tsan fuzz" picks stages (default: all of them);
 # an unknown stage name is refused. Warnings are errors in our own code.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-stages=${KESTI_STAGES:-main python web asan tsan fuzz}
+stages=${KESTI_STAGES:-main python web packages asan tsan fuzz}
 # A run that names no known stage would test nothing and still pass.
 for name in $stages; do
   case $name in
-    main|python|web|asan|tsan|fuzz) ;;
-    *) echo "unknown stage '$name' in KESTI_STAGES (known: main python web asan tsan fuzz)" >&2; exit 2 ;;
+    main|python|web|packages|asan|tsan|fuzz) ;;
+    *) echo "unknown stage '$name' in KESTI_STAGES (known: main python web packages asan tsan fuzz)" >&2; exit 2 ;;
   esac
 done
 [ -n "${stages// /}" ] || { echo "KESTI_STAGES names no stage" >&2; exit 2; }
@@ -76,6 +78,11 @@ if wants web; then
   KESTI_COMMAND="$PWD/$build/bin/kesti" KESTI_SITE="$PWD/build-web/site" \
     KESTI_WEB_ARTIFACTS="$PWD/build-web/artifacts" \
     /usr/bin/python3 -m pytest -q -p no:cacheprovider web/tests
+fi
+
+if wants packages; then
+  stage "the Debian packages: built, checked, installed, used and removed"
+  bash scripts/packages.sh build-packages
 fi
 
 # Sanitizer builds leave out what cannot run under them: the Windows
