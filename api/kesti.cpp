@@ -53,6 +53,7 @@ kesti_status StatusOf(kesti::TablesStatus status) {
         case kesti::TablesStatus::Unreadable: return KESTI_ERROR_TABLE_UNREADABLE;
         case kesti::TablesStatus::OutOfMemory: return KESTI_ERROR_NO_MEMORY;
         case kesti::TablesStatus::NotRegularFile: return KESTI_ERROR_TABLE_NOT_REGULAR;
+        case kesti::TablesStatus::BadLine: return KESTI_ERROR_TABLE_LINE;
     }
     return KESTI_ERROR_TABLE_UNREADABLE;
 }
@@ -80,7 +81,7 @@ kesti_status Open(const kesti_options& o, kesti_converter*& made, kesti_error* e
         o.hyphens > KESTI_HYPHENS_KEEP || o.tones < KESTI_TONES_MARKS || o.tones > KESTI_TONES_NONE ||
         o.english < KESTI_ENGLISH_GUARD || o.english > KESTI_ENGLISH_CONVERT ||
         o.conventional < KESTI_CONVENTIONAL_LEAVE || o.conventional > KESTI_CONVENTIONAL_CONVERT || o.lines < 0 ||
-        o.lines > 1) {
+        o.lines > 1 || (o.add_table_count > 0 && !o.add_tables)) {
         Fail(error, KESTI_ERROR_ARGUMENT, 0, "");
         return KESTI_ERROR_ARGUMENT;
     }
@@ -110,10 +111,12 @@ kesti_status Open(const kesti_options& o, kesti_converter*& made, kesti_error* e
         paths.english = PathOf(directory, o.english_table, kesti::kEnglishTableName);
         paths.alternatives = PathOf(directory, o.alternatives_table, kesti::kAlternativesTableName);
         paths.conventional = PathOf(directory, o.conventional_table, kesti::kConventionalTableName);
+        for (std::size_t i = 0; i < o.add_table_count; ++i) paths.added.emplace_back(o.add_tables[i]);
         kesti::TablesError failure;
         if (!kesti::LoadTextTables(paths, converter->tables, failure)) {
             const kesti_status status = StatusOf(failure.status);
-            Fail(error, status, failure.systemError, failure.path);
+            Fail(error, status, status == KESTI_ERROR_TABLE_LINE ? static_cast<int>(failure.line) : failure.systemError,
+                 failure.path);
             return status;
         }
     } else {
@@ -258,6 +261,7 @@ KESTI_API const char* kesti_status_message(kesti_status status) noexcept {
         case KESTI_ERROR_INVALID_UTF8: return "the input is not valid UTF-8";
         case KESTI_ERROR_OUTPUT_TOO_SMALL: return "the output buffer is too small";
         case KESTI_ERROR_TABLE_NOT_REGULAR: return "not a regular file";
+        case KESTI_ERROR_TABLE_LINE: return "a line of a table of one's own is wrong";
     }
     return "unknown status";
 }

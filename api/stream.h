@@ -21,11 +21,10 @@
 #include <string>
 
 #include "prose/prose.h"
+#include "text/transcode.h"
 #include "table/table.h"
 
 namespace kesti {
-
-enum class Encoding { Utf8, Cp1252 };
 
 struct StreamResult {
     bool ok = true;

@@ -208,7 +208,7 @@ void BM_Text10MB(benchmark::State& s) {
         kesti::TextTables tables;
         kesti::TablesError failure;
         kesti::TextOptions options;
-        options.encoding = kesti::TextEncoding::Cp1252;
+        options.encoding = kesti::Encoding::Cp1252;
         out.clear();
         if (!kesti::LoadTextTables(kDataDir, tables, failure) ||
             !kesti::ConvertRunningText(tables, options, text, out, nullptr, error))

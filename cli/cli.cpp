@@ -216,7 +216,7 @@ StreamResult ConvertOne(const Options& options, const Engine& engine, std::istre
         r = ConvertStream(*engine.table, options.encoding, in, out);
     } else {
         TextOptions textOptions = options.text_options;
-        textOptions.encoding = options.encoding == Encoding::Cp1252 ? TextEncoding::Cp1252 : TextEncoding::Utf8;
+        textOptions.encoding = options.encoding;
         r = ConvertRunningStream(*engine.text, textOptions, in, out, engine.report);
     }
     // A read that failed looks like the end of the input to the stream;

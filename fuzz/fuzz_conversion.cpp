@@ -56,14 +56,14 @@ TextTables FuzzedTables(std::string_view bytes) {
 // The running-text engine: whole and in chunks alike.
 void FuzzRunningText(unsigned mode, const TextTables& tables, const std::string& text) {
     TextOptions options;
-    options.encoding = mode & 64 ? TextEncoding::Utf8 : TextEncoding::Cp1252;
+    options.encoding = mode & 64 ? Encoding::Utf8 : Encoding::Cp1252;
     options.hyphens = mode & 1 ? HyphenStyle::Keep : HyphenStyle::Join;
     options.tones = mode & 2 ? ToneStyle::Numbers : ToneStyle::Marks;
     options.englishGuard = !(mode & 32);
     std::string whole, error;
     std::vector<ReportRecord> wholeReport;
     const bool ok = ConvertRunningText(tables, options, text, whole, &wholeReport, error);
-    if (options.encoding == TextEncoding::Cp1252) FUZZ_CHECK(ok);
+    if (options.encoding == Encoding::Cp1252) FUZZ_CHECK(ok);
     const std::size_t chunk = 1 + (mode >> 2 & 7) * 2;
     TextStream stream(tables, options);
     std::string pieces;

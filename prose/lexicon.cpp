@@ -6,12 +6,27 @@
 #include <cstring>
 
 #include "api/pass.h"
+#include "platform/files.h"
 #include "platform/table_dir.h"
+#include "prose/chars.h"
 #include "prose/prose.h"
+#include "text/encoding.h"
 #include "text/text_rules.h"
+#include "text/transcode.h"
 
 namespace kesti {
 namespace {
+
+TablesError Failure(TablesStatus status, std::string path, int systemError, std::uint64_t line = 0,
+                    std::string reason = {}) {
+    TablesError error;
+    error.status = status;
+    error.path = std::move(path);
+    error.systemError = systemError;
+    error.line = line;
+    error.reason = std::move(reason);
+    return error;
+}
 
 // A normalized spelling without aspiration apostrophes, ü and ê: as a
 // text that dropped them writes it.
@@ -80,16 +95,16 @@ bool Load(const std::string& path, ConversionTable& table, TablesError& error) {
         case LoadStatus::Ok:
             return true;
         case LoadStatus::OpenFailed:
-            error = {TablesStatus::Missing, path, systemError};
+            error = Failure(TablesStatus::Missing, path, systemError);
             return false;
         case LoadStatus::ReadFailed:
-            error = {TablesStatus::Unreadable, path, systemError};
+            error = Failure(TablesStatus::Unreadable, path, systemError);
             return false;
         case LoadStatus::OutOfMemory:
-            error = {TablesStatus::OutOfMemory, path, ENOMEM};
+            error = Failure(TablesStatus::OutOfMemory, path, ENOMEM);
             return false;
         case LoadStatus::NotRegularFile:
-            error = {TablesStatus::NotRegularFile, path, 0};
+            error = Failure(TablesStatus::NotRegularFile, path, 0);
             return false;
     }
     return false;
@@ -128,8 +143,18 @@ void Assemble(Lexicon& lexicon) {
         const std::string key(Normalized(r.key, buffer));
         std::string& readings = lexicon.alternatives[key];
         if (readings.empty()) readings = std::string(lexicon.Syllable(key));
+        // Each reading once: the table lists a spelling with each of its
+        // apostrophes (ch'u, ch‘u, ch’u), all normalized alike.
+        const std::string_view value = r.value;
+        bool listed = false;
+        for (std::size_t at = 0; at <= readings.size() && !listed;) {
+            const std::size_t slash = std::min(readings.find('/', at), readings.size());
+            listed = std::string_view(readings).substr(at, slash - at) == value;
+            at = slash + 1;
+        }
+        if (listed) continue;
         readings += '/';
-        readings += r.value;
+        readings += value;
     }
     const ConversionTable& words = lexicon.wordTable;
     for (std::size_t i = 0; i < words.count; ++i) {
@@ -148,13 +173,102 @@ void Assemble(Lexicon& lexicon) {
     };
     lexicon.maxKeyWords = mostWords(lexicon.wordTable);
     lexicon.maxConventionalWords = mostWords(lexicon.conventionalTable);
+    lexicon.maxAddedWords = lexicon.addedTable.count ? mostWords(lexicon.addedTable) : 0;
 }
 
+
+// Reads one table of one's own names (see TablePaths::added) and appends
+// its records to `text` as Windows-1252, the tables' own bytes.
+bool ReadAdded(const std::string& path, std::string& text, TablesError& error) {
+    InputFile file(path.c_str());
+    if (!file.IsOpen()) {
+        const int e = errno;
+        error = Failure(file.NotRegular() ? TablesStatus::NotRegularFile
+                        : e == ENOENT     ? TablesStatus::Missing
+                                          : TablesStatus::Unreadable,
+                        path, file.NotRegular() ? 0 : e);
+        return false;
+    }
+    std::string bytes;
+    char buffer[64 * 1024];
+    for (std::ptrdiff_t got; (got = file.Read(buffer, sizeof buffer)) != 0;) {
+        if (got < 0) {
+            error = Failure(TablesStatus::Unreadable, path, errno);
+            return false;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(got));
+        if (bytes.size() > kMaxTableBytes) {
+            error = Failure(TablesStatus::BadLine, path, 0, 0, "longer than 1,000,000 bytes");
+            return false;
+        }
+    }
+    std::string utf8, decodeError;
+    Utf8Decoder decoder(Encoding::Utf8);
+    std::uint64_t line = 1;
+    auto bad = [&](std::uint64_t at, const std::string& reason) {
+        error = Failure(TablesStatus::BadLine, path, 0, at, reason);
+        return false;
+    };
+    if (!decoder.Feed(bytes, utf8, decodeError) || !decoder.Finish(decodeError)) {
+        for (std::size_t i = 0; i < decoder.ErrorOffset(); ++i) line += bytes[i] == '\n';
+        return bad(line, decodeError);
+    }
+    std::size_t start = utf8.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;  // a byte order mark
+    for (; start < utf8.size(); ++line) {
+        std::size_t end = utf8.find('\n', start);
+        if (end == std::string::npos) end = utf8.size();
+        std::string_view record = std::string_view(utf8).substr(start, end - start);
+        start = end + 1;
+        if (!record.empty() && record.back() == '\r') record.remove_suffix(1);
+        if (record.empty() || record[0] == '#') continue;
+        const std::size_t tab = record.find('\t');
+        if (tab == std::string_view::npos) return bad(line, "no tab between the key and the value");
+        if (record.find('\t', tab + 1) != std::string_view::npos) return bad(line, "more than one tab");
+        if (tab == 0 || !IsLetter(static_cast<unsigned char>(record[0])))
+            return bad(line, "the key does not begin with a letter a-z or A-Z");
+        std::string converted;
+        for (std::size_t i = 0, length = 0; i < record.size(); i += length) {
+            const char32_t c = DecodeAt(record, i, length);
+            const int byte = ToCp1252(c);
+            if (byte < 0) return bad(line, "a character Windows-1252 cannot hold");
+            if (byte < 0x20 && byte != '\t') return bad(line, "a control character");
+            converted += static_cast<char>(byte);
+        }
+        text += converted;
+        text += "\r\n";
+    }
+    return true;
+}
+
+bool LoadAdded(const std::vector<std::string>& paths, ConversionTable& table, TablesError& error) {
+    if (paths.empty()) return true;
+    std::string text;
+    for (const std::string& path : paths)
+        if (!ReadAdded(path, text, error)) return false;
+    if (text.size() > kMaxTableBytes) {
+        error = Failure(TablesStatus::BadLine, paths.back(), 0, 0, "the tables of one's own hold more than 1,000,000 bytes");
+        return false;
+    }
+    char* bytes = static_cast<char*>(std::malloc(text.size() + kTextPadding));
+    if (!bytes) {
+        error = Failure(TablesStatus::OutOfMemory, paths.front(), ENOMEM);
+        return false;
+    }
+    if (!text.empty()) std::memcpy(bytes, text.data(), text.size());
+    if (BuildTable(bytes, text.size(), false, table) != LoadStatus::Ok) {
+        error = Failure(TablesStatus::OutOfMemory, paths.front(), ENOMEM);
+        return false;
+    }
+    BuildLookupIndex(table);
+    return true;
+}
 
 }  // namespace
 
 std::string TablesErrorReason(const TablesError& error) {
     if (error.status == TablesStatus::NotRegularFile) return "not a regular file";
+    if (error.status == TablesStatus::BadLine)
+        return error.line ? "line " + std::to_string(error.line) + ": " + error.reason : error.reason;
     return std::strerror(error.systemError);
 }
 
@@ -262,10 +376,12 @@ bool Lexicon::IsPinyin(std::string_view text) const {
 }
 
 std::string_view Lexicon::WordKey(std::string_view key) const {
-    if (key.empty() || key.size() > wordTable.maxKeyLength) return {};
-    MatchResult match;
-    if (!LookupAtCursor(wordTable, key.data(), key.size(), match) || match.consumed != key.size()) return {};
-    return match.value;
+    for (const ConversionTable* table : {&addedTable, &wordTable}) {
+        if (key.empty() || key.size() > table->maxKeyLength) continue;
+        MatchResult match;
+        if (LookupAtCursor(*table, key.data(), key.size(), match) && match.consumed == key.size()) return match.value;
+    }
+    return {};
 }
 
 const Lexicon::Degraded* Lexicon::DegradedKey(std::string_view key) const {
@@ -275,9 +391,13 @@ const Lexicon::Degraded* Lexicon::DegradedKey(std::string_view key) const {
 
 bool LoadTextTables(const std::string& directory, TextTables& tables, TablesError& error) {
     auto in = [&](const char* name) { return directory + kPathSeparator + name; };
-    return LoadTextTables(TablePaths{in(kSyllableTableName), in(kWordTableName), in(kEnglishTableName),
-                                     in(kAlternativesTableName), in(kConventionalTableName)},
-                          tables, error);
+    TablePaths paths;
+    paths.syllables = in(kSyllableTableName);
+    paths.words = in(kWordTableName);
+    paths.english = in(kEnglishTableName);
+    paths.alternatives = in(kAlternativesTableName);
+    paths.conventional = in(kConventionalTableName);
+    return LoadTextTables(paths, tables, error);
 }
 
 bool LoadTextTables(const TablePaths& paths, TextTables& tables, TablesError& error) {
@@ -286,7 +406,8 @@ bool LoadTextTables(const TablePaths& paths, TextTables& tables, TablesError& er
         !Load(paths.words, lexicon->wordOwner.table, error) ||
         !Load(paths.english, lexicon->englishOwner.table, error) ||
         !Load(paths.alternatives, lexicon->alternativeOwner.table, error) ||
-        !Load(paths.conventional, lexicon->conventionalOwner.table, error))
+        !Load(paths.conventional, lexicon->conventionalOwner.table, error) ||
+        !LoadAdded(paths.added, lexicon->addedOwner.table, error))
         return false;
     Assemble(*lexicon);
     tables.lexicon = std::move(lexicon);
@@ -298,12 +419,12 @@ bool BuildTextTables(const TableTexts& texts, TextTables& tables, TablesError& e
     auto build = [&](std::string_view bytes, ConversionTable& table) {
         char* text = static_cast<char*>(std::malloc(bytes.size() + kTextPadding));
         if (!text) {
-            error = {TablesStatus::OutOfMemory, "", ENOMEM};
+            error = Failure(TablesStatus::OutOfMemory, "", ENOMEM);
             return false;
         }
         if (!bytes.empty()) std::memcpy(text, bytes.data(), bytes.size());  // an empty view may have no data
         if (BuildTable(text, bytes.size(), false, table) != LoadStatus::Ok) {
-            error = {TablesStatus::OutOfMemory, "", ENOMEM};
+            error = Failure(TablesStatus::OutOfMemory, "", ENOMEM);
             return false;
         }
         return true;

@@ -86,8 +86,9 @@ struct SpellingTrie {
 };
 
 struct Lexicon {
-    TableOwner syllableOwner, wordOwner, englishOwner, alternativeOwner, conventionalOwner;
+    TableOwner syllableOwner, wordOwner, englishOwner, alternativeOwner, conventionalOwner, addedOwner;
     const ConversionTable& wordTable = wordOwner.table;
+    const ConversionTable& addedTable = addedOwner.table;  // one's own names, before all the others
     const ConversionTable& conventionalTable = conventionalOwner.table;  // established spellings
     SpellingTrie syllables;                 // spelling -> 1 + index into syllableValues
     std::vector<std::string_view> syllableValues;  // Pinyin, inside the syllable table
@@ -105,6 +106,7 @@ struct Lexicon {
     StringMap<Degraded> degraded;
     std::size_t maxKeyWords = 1;            // words in the word table's longest key
     std::size_t maxConventionalWords = 1;   // and in the established spellings' longest
+    std::size_t maxAddedWords = 0;          // and in one's own names' longest; 0 without any
 
     Lexicon() = default;
     Lexicon(const Lexicon&) = delete;
@@ -124,7 +126,8 @@ struct Lexicon {
     bool IsPinyin(std::string_view text) const;
     // The lengths of the Pinyin syllables that begin text[0]: bit n for n bytes.
     unsigned PinyinPrefixes(std::string_view text) const;
-    // The word table's value for exactly `key` (normalized), or empty.
+    // The value for exactly `key` (normalized) in one's own names, else in
+    // the word table, or empty.
     std::string_view WordKey(std::string_view key) const;
     // The word-table key that `key` (normalized) is with its aspiration
     // apostrophes and ü or ê dropped, or null.

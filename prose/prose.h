@@ -36,11 +36,12 @@
 #include <string_view>
 #include <vector>
 
+#include "text/transcode.h"
+
 namespace kesti {
 
 enum class HyphenStyle { Join, Keep };          // "Zuolin" or "Zuo-lin"
 enum class ToneStyle { Marks, Numbers, None };  // "Máo", "Mao2" or "Mao"
-enum class TextEncoding { Utf8, Cp1252 };
 
 struct TextOptions {
     HyphenStyle hyphens = HyphenStyle::Join;
@@ -51,7 +52,7 @@ struct TextOptions {
     // evidence to another, and converts when it is romanized Chinese even
     // as one word ("Ho", "Sung").
     bool lines = false;
-    TextEncoding encoding = TextEncoding::Utf8;
+    Encoding encoding = Encoding::Utf8;
 };
 
 // What decided a romanized word.
@@ -90,16 +91,18 @@ struct TextTables {
     std::shared_ptr<const Lexicon> lexicon;
 };
 
-enum class TablesStatus { Ok, Missing, Unreadable, OutOfMemory, NotRegularFile };
+enum class TablesStatus { Ok, Missing, Unreadable, OutOfMemory, NotRegularFile, BadLine };
 
 struct TablesError {
     TablesStatus status = TablesStatus::Ok;
     std::string path;     // the file that failed
     int systemError = 0;  // errno, for Missing and Unreadable
+    std::uint64_t line = 0;  // for BadLine: the 1-based line of a table of one's own
+    std::string reason;      // for BadLine: what is wrong with it
 };
 
-// Why a table could not be loaded, for a message: "not a regular file", or
-// the system's text for its errno.
+// Why a table could not be loaded, for a message: "not a regular file",
+// "line 3: no tab", or the system's text for its errno.
 std::string TablesErrorReason(const TablesError& error);
 
 // Loads the five tables from `directory`. On failure `tables` is unchanged
@@ -109,6 +112,12 @@ bool LoadTextTables(const std::string& directory, TextTables& tables, TablesErro
 // The same with each table's file named on its own.
 struct TablePaths {
     std::string syllables, words, english, alternatives, conventional;
+    // Tables of one's own names (local names, house spellings), consulted
+    // before all the others: UTF-8, one Wade-Giles key, a tab and the Pinyin
+    // wanted a line (blank lines and lines that begin with # are skipped),
+    // every character one Windows-1252 holds. A key listed again, here or in
+    // a later table, takes the later value.
+    std::vector<std::string> added;
 };
 bool LoadTextTables(const TablePaths& paths, TextTables& tables, TablesError& error);
 

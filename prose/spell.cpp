@@ -141,7 +141,7 @@ void SpellWord(Scope& scope, const Run& run, std::string_view value, std::string
             mark = MarkPosition(part);
             const char32_t marked = mark == std::string_view::npos ? 0 : MarkedVowel(part[mark], tone);
             // Windows-1252 holds only the rising and falling marks (á, à).
-            if (!marked || (options.encoding == TextEncoding::Cp1252 && marked > 0xFF)) {
+            if (!marked || (options.encoding == Encoding::Cp1252 && marked > 0xFF)) {
                 mark = std::string_view::npos;
                 number = true;
             }

@@ -1,10 +1,8 @@
-// Streaming: strict UTF-8 (or Windows-1252) decoding, and cutting the text
+// Streaming: the text decoded at the one edge (text/transcode.h), then cut
 // into scopes at places that depend on the text alone, never on how it
 // arrives, so that any chunking gives the same output.
 #include <algorithm>
 #include <cstring>
-
-#include <utf8proc.h>
 
 #include "prose/chars.h"
 #include "prose/lexicon.h"
@@ -28,9 +26,7 @@ struct TextStream::State {
     std::shared_ptr<const Lexicon> lexicon;
     TextOptions options;
     std::string pending;    // valid UTF-8 not yet converted
-    std::string partial;    // a sequence begun at the end of the last chunk
-    std::uint64_t received = 0;  // input bytes taken so far
-    std::uint64_t errorOffset = 0;  // where malformed UTF-8 was found
+    Utf8Decoder decoder{Encoding::Utf8};
     std::size_t scanned = 0;   // the search for a blank line resumes here
     bool insideRun = false;    // `pending` begins inside a run cut for length
     bool failed = false;
@@ -45,10 +41,10 @@ struct TextStream::State {
 
     void Scope(std::size_t size, bool nextInsideRun, std::string& out, std::vector<ReportRecord>* report) {
         const std::string_view text = Rest().substr(0, size);
-        std::string& target = options.encoding == TextEncoding::Cp1252 ? converted : out;
+        std::string& target = options.encoding == Encoding::Cp1252 ? converted : out;
         converted.clear();
         ConvertScope(*lexicon, options, text, insideRun, position, *work.work, target, report);
-        if (options.encoding == TextEncoding::Cp1252) {
+        if (options.encoding == Encoding::Cp1252) {
             for (std::size_t i = 0, length = 0; i < converted.size(); i += length) {
                 if (static_cast<unsigned char>(converted[i]) < 0x80) {
                     std::size_t ascii = i;
@@ -130,81 +126,17 @@ struct TextStream::State {
         }
     }
 
-    bool Decode(std::string_view chunk, std::string& error) {
-        const std::uint64_t base = received;  // the input offset of chunk[0]
-        received += chunk.size();
-        if (options.encoding == TextEncoding::Cp1252) {
-            // Runs of ASCII are copied whole; other bytes become characters.
-            for (std::size_t i = 0; i < chunk.size();) {
-                std::size_t ascii = i;
-                while (ascii < chunk.size() && static_cast<unsigned char>(chunk[ascii]) < 0x80) ++ascii;
-                pending.append(chunk.substr(i, ascii - i));
-                if (ascii < chunk.size()) AppendUtf8(pending, FromCp1252(static_cast<unsigned char>(chunk[ascii++])));
-                i = ascii;
-            }
-            return true;
-        }
-        std::size_t i = 0;
-        if (!partial.empty()) {
-            const std::uint64_t at = base - partial.size();
-            const auto need = static_cast<std::size_t>(Utf8SequenceLength(static_cast<unsigned char>(partial[0])));
-            while (partial.size() < need && i < chunk.size() && (static_cast<unsigned char>(chunk[i]) & 0xC0) == 0x80)
-                partial += chunk[i++];
-            if (partial.size() < need && i == chunk.size()) return true;
-            if (partial.size() < need || !Valid(partial, 0, need)) {
-                errorOffset = at;
-                error = "invalid UTF-8 at byte offset " + std::to_string(at);
-                return false;
-            }
-            pending += partial;
-            partial.clear();
-        }
-        const std::size_t start = i;
-        while (i < chunk.size()) {
-            const auto b = static_cast<unsigned char>(chunk[i]);
-            if (b < 0x80) {
-                ++i;
-                continue;
-            }
-            const auto need = static_cast<std::size_t>(Utf8SequenceLength(b));
-            if (need != 0 && i + need > chunk.size()) {
-                // Complete it with the next chunk, unless it is wrong already.
-                bool continuing = true;
-                for (std::size_t k = i + 1; k < chunk.size(); ++k)
-                    continuing = continuing && (static_cast<unsigned char>(chunk[k]) & 0xC0) == 0x80;
-                if (continuing) {
-                    pending.append(chunk.substr(start, i - start));
-                    partial.assign(chunk.substr(i));
-                    return true;
-                }
-            }
-            if (need == 0 || i + need > chunk.size() || !Valid(chunk, i, need)) {
-                errorOffset = base + i;
-                error = "invalid UTF-8 at byte offset " + std::to_string(base + i);
-                return false;
-            }
-            i += need;
-        }
-        pending.append(chunk.substr(start));
-        return true;
-    }
-
-    static bool Valid(std::string_view s, std::size_t at, std::size_t length) {
-        utf8proc_int32_t cp = 0;
-        const utf8proc_ssize_t n = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(s.data() + at),
-                                                    static_cast<utf8proc_ssize_t>(length), &cp);
-        return n == static_cast<utf8proc_ssize_t>(length) && utf8proc_codepoint_valid(cp);
-    }
 };
 
 TextStream::TextStream(const TextTables& tables, const TextOptions& options) : state(new State) {
     state->lexicon = tables.lexicon;
     state->options = options;
+    state->decoder.encoding = options.encoding;
 }
 
 TextStream::~TextStream() = default;
 
-std::uint64_t TextStream::ErrorOffset() const { return state->errorOffset; }
+std::uint64_t TextStream::ErrorOffset() const { return state->decoder.ErrorOffset(); }
 
 bool TextStream::Feed(std::string_view chunk, std::string& out, std::vector<ReportRecord>* report,
                       std::string& error) {
@@ -212,7 +144,7 @@ bool TextStream::Feed(std::string_view chunk, std::string& out, std::vector<Repo
         error = "the stream stopped at an earlier error";
         return false;
     }
-    if (!state->Decode(chunk, error)) {
+    if (!state->decoder.Feed(chunk, state->pending, error)) {
         state->failed = true;
         return false;
     }
@@ -225,10 +157,7 @@ bool TextStream::Finish(std::string& out, std::vector<ReportRecord>* report, std
         error = "the stream stopped at an earlier error";
         return false;
     }
-    if (!state->partial.empty()) {
-        state->errorOffset = state->received - state->partial.size();
-        error = "invalid UTF-8 at byte offset " + std::to_string(state->errorOffset) +
-                ": the input ends inside a character";
+    if (!state->decoder.Finish(error)) {
         state->failed = true;
         return false;
     }

@@ -433,7 +433,9 @@ void Advance(Scope& scope, std::size_t offset) {
             ++p.line, p.column = 1;
             p.afterCarriageReturn = true;
         } else {
-            ++p.column;
+            // Columns are counted from the first character after a byte
+            // order mark.
+            if (!(c == 0xFEFF && p.line == 1 && p.column == 1)) ++p.column;
             p.afterCarriageReturn = false;
         }
     }
@@ -676,8 +678,10 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
 }  // namespace
 
 void MatchKeysAcrossWords(Scope& scope) {
-    // Established spellings first ("Chiang Kai-shek"), then the word
-    // table's names across words ("Mao Tse-tung").
+    // One's own names first, a word or more; then established spellings
+    // ("Chiang Kai-shek"); then the word table's names across words ("Mao
+    // Tse-tung").
+    if (scope.lex.maxAddedWords) MatchAcrossWords(scope, scope.lex.addedTable, scope.lex.maxAddedWords, 1, false);
     MatchAcrossWords(scope, scope.lex.conventionalTable, scope.lex.maxConventionalWords, 1, true);
     if (scope.lex.maxKeyWords >= 2) MatchAcrossWords(scope, scope.lex.wordTable, scope.lex.maxKeyWords, 2, false);
     // A hyphenated word no key holds, in a text that writes no apostrophe

@@ -181,7 +181,7 @@ TEST(Prose, ReadsTheFormsWadeGilesIsWrittenIn) {
     });
     std::string out, error;
     TextOptions cp1252;
-    cp1252.encoding = TextEncoding::Cp1252;
+    cp1252.encoding = Encoding::Cp1252;
     ASSERT_TRUE(ConvertRunningText(Shipped(), cp1252, "Ta-hs\xFC" "eh Mao2 Tse4 \x91" "x", out, nullptr, error));
     EXPECT_EQ(out, "Daxue M\xE1o Z\xE8 \x91x");
     out.clear();
@@ -225,6 +225,12 @@ TEST(Prose, ReportsWhatItFoundAndWhy) {
     EXPECT_EQ(report[5].line, 4u);
     EXPECT_EQ(report[6].decision, Decision::English);  // "the Sun"
     EXPECT_EQ(FormatReportRecord(report[0]), "1\t4\tYung-lo\tYongle\tword table\tno\tlo: luo/le\n");
+    // Each other reading once, though the table lists each apostrophe; and
+    // columns counted from the first character after a byte order mark.
+    const std::vector<ReportRecord> marked = Report("\xEF\xBB\xBF" "Ch'u Hsi");
+    ASSERT_EQ(marked.size(), 2u);
+    EXPECT_EQ(marked[0].column, 1u);
+    EXPECT_EQ(marked[0].alternatives, "ch'u: chu/qu");
     ReportRecord odd;
     odd.original = "a\tb\\";
     EXPECT_EQ(FormatReportRecord(odd), "0\t0\ta\\tb\\\\\t\tsyllables\tno\t\n");
@@ -324,6 +330,38 @@ TEST(ProseTables, ValuesAreRaisedOnlyWhereTheyHoldLetters) {
     // made "-" a carriage return and 0x01 no character at all.
     ASSERT_TRUE(ConvertRunningText(tables, {}, "Pei-ching, PEI-CHING; Men-men", out, nullptr, failure));
     EXPECT_EQ(out, "-beijing, -BEIJING; \x01" "en\x01" "en");
+}
+
+// Tables of one's own names come before the shipped ones; a bad line is
+// named by file and line.
+TEST(ProseTables, OwnNamesComeFirstAndBadLinesAreNamed) {
+    test::TempDir dir;
+    test::WriteFile(dir.File("mine.tsv"), "# house spellings\nMao Tse-tung\tMao Tsetung\n\nTs'ao Hs\xC3\xBC" "eh-ch'in\tCao Xueqin\r\nHo\tHe\n");
+    TablePaths paths;
+    const std::string data = KESTI_DATA_DIR;
+    paths = {data + "/kestisyl.txt", data + "/kestiwrd.txt", data + "/kestieng.txt", data + "/kestialt.txt",
+             data + "/kesticnv.txt", {dir.File("mine.tsv")}};
+    TextTables tables;
+    TablesError error;
+    ASSERT_TRUE(LoadTextTables(paths, tables, error)) << TablesErrorReason(error);
+    std::string out, failure;
+    ASSERT_TRUE(ConvertRunningText(tables, {}, "Mao Tse-tung met Ho.", out, nullptr, failure));
+    EXPECT_EQ(out, "Mao Tsetung met He.");
+    const std::pair<std::string, std::string> bad[] = {
+        {"Pei-ching\tBeijing\nno tab here\n", "line 2: no tab between the key and the value"},
+        {"\tBeijing\n", "line 1: the key does not begin with a letter a-z or A-Z"},
+        {"a\tb\nPei\xE5\x8C\x97\tBei\n", "line 2: a character Windows-1252 cannot hold"},
+        {"a\tb\tc\n", "line 1: more than one tab"},
+        {"ok\tfine\nbad\t\xFF\n", "line 2: invalid UTF-8 at byte offset 12"},
+    };
+    for (const auto& [text, reason] : bad) {
+        test::WriteFile(dir.File("bad.tsv"), text);
+        paths.added = {dir.File("mine.tsv"), dir.File("bad.tsv")};
+        EXPECT_FALSE(LoadTextTables(paths, tables, error));
+        EXPECT_EQ(error.status, TablesStatus::BadLine);
+        EXPECT_EQ(error.path, dir.File("bad.tsv"));
+        EXPECT_EQ(TablesErrorReason(error), reason);
+    }
 }
 
 // English prose Debian ships with every system: the licence texts of

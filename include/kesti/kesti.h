@@ -60,8 +60,10 @@ typedef enum kesti_status {
     KESTI_ERROR_NO_MEMORY = 4,       /* memory could not be had */
     KESTI_ERROR_INVALID_UTF8 = 5,    /* the input is not UTF-8; *length gives the byte offset */
     KESTI_ERROR_OUTPUT_TOO_SMALL = 6, /* nothing written; *length gives the bytes needed */
-    KESTI_ERROR_TABLE_NOT_REGULAR = 7 /* a table path names a FIFO, a device or a socket, which is
-                                         refused rather than read (it could block forever) */
+    KESTI_ERROR_TABLE_NOT_REGULAR = 7, /* a table path names a FIFO, a device or a socket, which is
+                                          refused rather than read (it could block forever) */
+    KESTI_ERROR_TABLE_LINE = 8 /* a line of a table of one's own (add_tables) is wrong: kesti_error
+                                  names the file, its line (system_error) and what is wrong */
 } kesti_status;
 
 /* The conversion a converter makes. */
@@ -114,12 +116,20 @@ typedef struct kesti_options {
      * one word ("Ho", "Sung"). 0 (the default): running text, decided a
      * sentence at a time with its paragraph. */
     int lines;
+    /* Tables of one's own names (local names, house spellings), for the
+     * text mode, consulted before all the others: add_table_count paths,
+     * each a UTF-8 file of lines "Wade-Giles key<TAB>Pinyin" (blank lines
+     * and lines that begin with # are skipped; every character one
+     * Windows-1252 holds). A key listed again takes the later value. */
+    const char* const* add_tables;
+    size_t add_table_count;
 } kesti_options;
 
 /* What went wrong in kesti_open. */
 typedef struct kesti_error {
     kesti_status status;
-    int system_error; /* errno of the failed file operation, or 0 */
+    int system_error; /* errno of the failed file operation, or 0; for
+                         KESTI_ERROR_TABLE_LINE the 1-based line */
     char path[4096];  /* the file that failed, NUL-terminated (cut if longer), or "" */
 } kesti_error;
 
@@ -163,8 +173,8 @@ KESTI_API void kesti_options_init(kesti_options* options) KESTI_API_NOEXCEPT;
  *              the path of the table that failed.
  * Returns KESTI_OK, KESTI_ERROR_ARGUMENT (converter is NULL, options->size
  * is not one kesti_options_init gives, or an option is out of range), KESTI_ERROR_TABLE_MISSING, KESTI_ERROR_TABLE_UNREADABLE,
- * KESTI_ERROR_TABLE_NOT_REGULAR or KESTI_ERROR_NO_MEMORY. It never blocks
- * on a table path that names a FIFO.
+ * KESTI_ERROR_TABLE_NOT_REGULAR, KESTI_ERROR_TABLE_LINE or
+ * KESTI_ERROR_NO_MEMORY. It never blocks on a table path that names a FIFO.
  */
 KESTI_API kesti_status kesti_open(const kesti_options* options, kesti_converter** converter,
                                   kesti_error* error) KESTI_API_NOEXCEPT;
