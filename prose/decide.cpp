@@ -181,7 +181,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
                    !WadeGilesOnly(scope, run) && !GroupHasWadeGiles(scope, run);
         const std::size_t index = t.first;
         t.western = !unit && run.syllableCount == 1 && index > 0 && run.group != kNone &&
-                    w.runs[index - 1].group == run.group && IsWestern(scope, w.runs[index - 1]);
+                    w.runs[index - 1].group == run.group && w.runs[index - 1].western;
         if (t.pinyin || t.western) t.open = false;
         // Tone numbers, where others stand beside them (see ReadRuns), are romanization.
         t.toned = run.tones && t.open;
@@ -236,7 +236,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
                                                                                        : kAfterDeterminer);
         // A Western name beside it: "Carl Jung", "Regards, Juan".
         if (before && ((run.group != kNone && before->group == run.group) || gapBefore == ", ") &&
-            IsWestern(scope, *before))
+            before->western)
             t.Add(kAfterWestern);
         if (before && run.group != kNone && before->group == run.group && IsTitle(scope.Lower(*before)) &&
             !IsDeterminer(scope.Lower(*before)))
@@ -322,6 +322,7 @@ void Decide(Scope& scope) {
     FindMasters(scope);
     std::vector<Token> tokens;
     for (Sentence& sentence : w.sentences) {
+        if (sentence.candidates == 0) continue;  // nothing could convert: nothing to decide
         BuildTokens(scope, sentence, tokens);
         if (tokens.empty()) continue;
         Score(tokens);

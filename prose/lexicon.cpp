@@ -358,10 +358,11 @@ bool Lexicon::IsPinyin(std::string_view text) const {
         std::size_t end = text.find_first_of("'-", start);
         if (end == std::string_view::npos) end = text.size();
         const std::string_view piece = text.substr(start, end - start);
-        if (piece.empty()) return false;
-        // reachable[i]: piece[0, i) splits into syllables.
-        bool reachable[kMaxWordBytes + 1] = {};
-        if (piece.size() > kMaxWordBytes) return false;
+        if (piece.empty() || piece.size() > kMaxWordBytes) return false;
+        // reachable[i]: piece[0, i) splits into syllables. Only what the
+        // piece needs is cleared: most are a syllable or two.
+        bool reachable[kMaxWordBytes + 1];
+        std::fill(reachable, reachable + piece.size() + 1, false);
         reachable[0] = true;
         for (std::size_t i = 0; i < piece.size(); ++i) {
             if (!reachable[i]) continue;
@@ -385,7 +386,15 @@ std::string_view Lexicon::WordKey(std::string_view key) const {
 }
 
 const Lexicon::Degraded* Lexicon::DegradedKey(std::string_view key) const {
-    auto it = degraded.find(Stripped(key));
+    // Most keys asked are short: stripped on the stack, not in a new string.
+    char stripped[256] = {};
+    std::size_t n = 0;
+    if (key.size() > sizeof stripped) return nullptr;
+    for (char c : key) {
+        if (c == '\'') continue;
+        stripped[n++] = c == '\xFC' ? 'u' : c == '\xEA' ? 'e' : c;
+    }
+    auto it = degraded.find(std::string_view(stripped, n));
     return it == degraded.end() ? nullptr : &it->second;
 }
 

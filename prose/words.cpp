@@ -123,8 +123,7 @@ void ReadRun(Scope& scope, Run& run) {
     run.syllableCount = 0;
     run.pinyinShaped = true;
     // Most words of a text are lower-case ASCII letters: read at once.
-    bool plain = true;
-    for (char ch : base) plain = plain && ch >= 'a' && ch <= 'z';
+    const bool plain = std::all_of(base.begin(), base.end(), [](char ch) { return ch >= 'a' && ch <= 'z'; });
     if (plain) {
         w.norm.append(base);
         AddSyllable(scope, run, run.norm, 0, 0, 0);
@@ -227,9 +226,19 @@ void ReadRun(Scope& scope, Run& run) {
 // hyphen), then the one that takes the longest syllables first. Replaces
 // the run's one syllable by them and says whether it could.
 bool SplitSolid(Scope& scope, Run& run) {
-    const std::string word(scope.Lower(run));
+    const std::string_view lower = scope.Lower(run);
     constexpr std::size_t kMost = 8;
-    if (word.size() < 4 || word.size() > 40 || word.find('-') != std::string::npos) return false;
+    if (lower.size() < 4 || lower.size() > 40 || lower.find('-') != std::string_view::npos) return false;
+    // A marked syllable holds one of these; most capitalized words hold none.
+    bool hint = false;
+    for (std::size_t i = 0; i + 1 < lower.size() && !hint; ++i) {
+        const char a = lower[i], b = lower[i + 1];
+        hint = (a == 'h' && b == 's') || (a == 't' && (b == 's' || b == 'z')) || a == '\'' || (a == 'i' && b == 'h') ||
+               (a == 'u' && b == 'n') || (a == 'i' && b == 'e') || (a == 'u' && b == 'e') || (a == 'c' && b == 'h') ||
+               a == '\xFC' || a == '\xEA' || (a == 's' && (b == 's' || b == 'z'));
+    }
+    if (!hint && lower.back() != '\xFC' && lower.back() != '\xEA') return false;
+    const std::string word(lower);
     // best[i]: the fewest syllables, then the fewest vowel starts, for word[i..].
     struct Best {
         std::uint8_t count = 255, vowels = 255, next = 0;
@@ -270,6 +279,7 @@ bool SplitSolid(Scope& scope, Run& run) {
 }  // namespace
 
 bool IsTitle(std::string_view lower) {
+    if (lower.size() < 2 || lower.size() > 12) return false;
     // Qualifiers of dynasties and states count too: "Western Chou", "Southern Sung".
     static constexpr std::string_view kTitles[] = {
         "abbot", "admiral", "aunt", "baron", "bishop", "brother", "captain", "chairman", "city", "colonel",
@@ -285,6 +295,7 @@ bool IsTitle(std::string_view lower) {
 }
 
 bool IsDeterminer(std::string_view lower) {
+    if (lower.empty() || lower.size() > 5) return false;
     static constexpr std::string_view kDeterminers[] = {
         "a", "an", "each", "every", "her", "his", "its", "my", "our", "that", "the", "their", "these", "this",
         "those", "your",
@@ -546,6 +557,7 @@ void ReadRuns(Scope& scope) {
         // Words that could not be romanized Chinese: the sentence's English.
         Sentence& sentence = w.sentences[run.sentence];
         ++sentence.words;
+        sentence.candidates += run.candidate;
         if (!run.candidate && run.normLength > 0 && !run.pinyinOnly) ++sentence.english;
     }
     // The scope's own way of writing Wade-Giles: aspiration apostrophes
@@ -602,7 +614,8 @@ void FormGroups(Scope& scope) {
             run.caseStyle = CaseStyle::AllCaps;
         Group& g = w.groups[run.group];
         g.pinyin = g.pinyin || run.pinyinOnly;
-        if (IsWestern(scope, run)) g.western = true;
+        run.western = IsWestern(scope, run);
+        if (run.western) g.western = true;
         // "I Ching": the pronoun is never followed by a capitalized word in
         // English prose, so the two are a Chinese title or name.
         if (run.isPronounI && i + 1 < w.runs.size() && w.runs[i + 1].group == run.group && w.runs[i + 1].candidate)
@@ -653,9 +666,13 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         std::string_view degraded;
         // A text that writes no aspiration apostrophe and no ü may have
         // dropped them: "Tsai Yuan-pei" is the word table's "Ts'ai Yüan-p'ei".
-        if (words < fewest && !established && !scope.apostrophes && !scope.umlauts) {
+        // Only words that are Wade-Giles syllables as written could be a
+        // name that dropped its marks.
+        std::size_t syllabic = 0;
+        while (i + syllabic <= last && w.runs[i + syllabic].allSyllables) ++syllabic;
+        if (words < fewest && !established && !scope.apostrophes && !scope.umlauts && syllabic >= fewest) {
             words = 0;
-            for (std::size_t k = last - i + 1; k-- > fewest - 1 && !words;) {
+            for (std::size_t k = syllabic; k-- > fewest - 1 && !words;) {
                 const Lexicon::Degraded* found = scope.lex.DegradedKey(std::string_view(w.key).substr(0, ends[k]));
                 if (found) {
                     words = k + 1;

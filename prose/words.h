@@ -75,6 +75,7 @@ struct Run {
     bool inUnit = false;        // covered by a key across words
     bool established = false;   // the unit it begins is an established spelling
     bool master = false;        // "Tzu" after a name: joined to it ("Meng Tzu" -> "Mengzi")
+    bool western = false;       // a Western name (see IsWestern), asked once when groups form
     // What the decision made of it.
     bool chinese = false;       // converted
     bool ambiguous = false;
@@ -89,6 +90,7 @@ struct Sentence {
     std::uint32_t marked = 0;   // words with a spelling only Wade-Giles has
     std::uint32_t english = 0;  // words that could not be romanized Chinese (English, or other)
     std::uint32_t words = 0;
+    std::uint32_t candidates = 0;  // words that could convert: the decision has work only where there are some
     int wadeGiles = -1;         // holds a word spelled so only in Wade-Giles: -1 not known yet, 0 no, 1 yes
 };
 
