@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "api/options.h"
 #include "api/pass.h"
 #include "api/stream.h"
+#include "api/vocabulary.h"
 #include "platform/table_dir.h"
 #include "prose/lexicon.h"
 #include "prose/prose.h"
@@ -77,11 +79,21 @@ std::string PathOf(const std::string& directory, const char* given, const char* 
 }
 
 kesti_status Open(const kesti_options& o, kesti_converter*& made, kesti_error* error) {
-    if (o.mode < KESTI_MODE_TEXT || o.mode > KESTI_MODE_EXACT_WORDS || o.hyphens < KESTI_HYPHENS_JOIN ||
-        o.hyphens > KESTI_HYPHENS_KEEP || o.tones < KESTI_TONES_MARKS || o.tones > KESTI_TONES_NONE ||
-        o.english < KESTI_ENGLISH_GUARD || o.english > KESTI_ENGLISH_CONVERT ||
-        o.conventional < KESTI_CONVENTIONAL_LEAVE || o.conventional > KESTI_CONVENTIONAL_CONVERT || o.lines < 0 ||
-        o.lines > 1 || (o.add_table_count > 0 && !o.add_tables)) {
+    // Every choice one of its words' values (api/vocabulary.h).
+    bool known = o.mode >= KESTI_MODE_TEXT && o.mode <= KESTI_MODE_EXACT_WORDS && (o.lines == 0 || o.lines == 1) &&
+                 !(o.add_table_count > 0 && !o.add_tables);
+    for (const kesti::Choice& choice : kesti::kChoices) {
+        const int value = kesti::ChoiceOf(o, choice);
+        bool listed = false;
+        for (std::size_t i = 0; i < choice.count; ++i) listed = listed || choice.words[i].value == value;
+        known = known && listed;
+    }
+    if (!known) {
+        Fail(error, KESTI_ERROR_ARGUMENT, 0, "");
+        return KESTI_ERROR_ARGUMENT;
+    }
+    for (std::size_t i = 0; i < o.add_table_count; ++i) {
+        if (o.add_tables[i]) continue;
         Fail(error, KESTI_ERROR_ARGUMENT, 0, "");
         return KESTI_ERROR_ARGUMENT;
     }
@@ -98,13 +110,7 @@ kesti_status Open(const kesti_options& o, kesti_converter*& made, kesti_error* e
     auto converter = std::make_unique<kesti_converter>();
     converter->mode = static_cast<kesti_mode>(o.mode);
     if (o.mode == KESTI_MODE_TEXT) {
-        converter->text.hyphens = o.hyphens == KESTI_HYPHENS_KEEP ? kesti::HyphenStyle::Keep : kesti::HyphenStyle::Join;
-        converter->text.tones = o.tones == KESTI_TONES_NUMBERS ? kesti::ToneStyle::Numbers
-                                : o.tones == KESTI_TONES_NONE  ? kesti::ToneStyle::None
-                                                               : kesti::ToneStyle::Marks;
-        converter->text.englishGuard = o.english == KESTI_ENGLISH_GUARD;
-        converter->text.convertConventional = o.conventional == KESTI_CONVENTIONAL_CONVERT;
-        converter->text.lines = o.lines == 1;
+        converter->text = kesti::TextOptionsOf(o);
         kesti::TablePaths paths;
         paths.syllables = PathOf(directory, o.syllable_table, kesti::kSyllableTableName);
         paths.words = PathOf(directory, o.word_table, kesti::kWordTableName);
@@ -148,6 +154,22 @@ kesti_status Open(const kesti_options& o, kesti_converter*& made, kesti_error* e
 }
 
 }  // namespace
+
+namespace kesti {
+
+TextOptions TextOptionsOf(const kesti_options& o) {
+    TextOptions text;
+    text.hyphens = o.hyphens == KESTI_HYPHENS_KEEP ? HyphenStyle::Keep : HyphenStyle::Join;
+    text.tones = o.tones == KESTI_TONES_NUMBERS ? ToneStyle::Numbers
+                 : o.tones == KESTI_TONES_NONE  ? ToneStyle::None
+                                                : ToneStyle::Marks;
+    text.englishGuard = o.english == KESTI_ENGLISH_GUARD;
+    text.convertConventional = o.conventional == KESTI_CONVENTIONAL_CONVERT;
+    text.lines = o.lines == 1;
+    return text;
+}
+
+}  // namespace kesti
 
 extern "C" {
 

@@ -224,15 +224,15 @@ StreamResult ConvertString(const ConversionTable& table, Encoding encoding, cons
 }
 
 StreamResult ConvertRunningStream(const TextTables& tables, const TextOptions& options, std::istream& in,
-                                  std::ostream& out, std::ostream* report, std::size_t chunkSize) {
+                                  std::ostream& out, const RecordSink& sink, std::size_t chunkSize) {
     TextStream stream(tables, options);
     std::string converted;
     std::vector<ReportRecord> records;
-    std::vector<ReportRecord>* wanted = report ? &records : nullptr;
+    std::vector<ReportRecord>* wanted = sink ? &records : nullptr;
     auto drain = [&]() {
         out.write(converted.data(), static_cast<std::streamsize>(converted.size()));
         converted.clear();
-        for (const ReportRecord& r : records) *report << FormatReportRecord(r);
+        for (const ReportRecord& r : records) sink(r);
         records.clear();
     };
     return Pump(

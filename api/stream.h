@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -42,10 +43,13 @@ StreamResult ConvertStream(const ConversionTable& table, Encoding encoding, std:
 StreamResult ConvertString(const ConversionTable& table, Encoding encoding, const std::string& in,
                            std::string& out);
 
+// What a report is handed, record by record, as the text is converted.
+using RecordSink = std::function<void(const ReportRecord&)>;
+
 // Converts all of `in` to `out` with the running-text engine, in chunks of
-// `chunkSize` bytes; when `report` is not null, one TSV line per romanized
-// word goes to it as the text is converted.
+// `chunkSize` bytes; when `sink` is set, each romanized word found goes to
+// it as the text is converted.
 StreamResult ConvertRunningStream(const TextTables& tables, const TextOptions& options, std::istream& in,
-                                  std::ostream& out, std::ostream* report, std::size_t chunkSize = 64 * 1024);
+                                  std::ostream& out, const RecordSink& sink, std::size_t chunkSize = 64 * 1024);
 
 }  // namespace kesti

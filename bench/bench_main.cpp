@@ -21,6 +21,7 @@
 
 #include "kesti/convert.h"
 #include "api/pass.h"
+#include "cli/fields.h"
 #include "prose/prose.h"
 #include "table/table.h"
 
@@ -254,6 +255,63 @@ void BM_TextProse10MB(benchmark::State& s) {
 }
 BENCHMARK(BM_SyllableProse10MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TextProse10MB)->Unit(benchmark::kMillisecond);
+
+// A catalogue as CSV, 10 MB of records with a number, a name and a title
+// in Wade-Giles, and an English note: the text mode over all of it, and
+// --columns over the name and the title, each field an item.
+const std::string& CatalogueCsv() {
+    static const std::string text = [] {
+        const char* const rows[] = {
+            "\"Ho, Ping-ti\",\"Chung-kuo chin tai shih\",first edition\r\n",
+            "Lo Chen-y\xC3\xBC,\"Hsi-yu chi; San kuo chih yen i\",\"Shanghai, reprinted\"\r\n",
+            "\"Sung, Lien\",Yüan shih,the official history of the dynasty\r\n",
+            "Liang Ch'i-ch'ao,\"Yin-ping-shih ho-chi\",collected works in forty volumes\r\n",
+            "\"Ch'ien, Mu\",Kuo shih ta kang,an outline of the nation's history\r\n",
+        };
+        std::string all = "id,name,title,note\r\n";
+        for (std::size_t i = 0; all.size() < 10'000'000; ++i) all += std::to_string(i) + "," + rows[i % 5];
+        return all;
+    }();
+    return text;
+}
+
+void BM_TextCsv10MB(benchmark::State& s) {
+    const std::string& text = CatalogueCsv();
+    std::string out, error;
+    for (auto _ : s) {
+        kesti::TextTables tables;
+        kesti::TablesError failure;
+        out.clear();
+        if (!kesti::LoadTextTables(kDataDir, tables, failure) ||
+            !kesti::ConvertRunningText(tables, {}, text, out, nullptr, error))
+            s.SkipWithError("conversion failed");
+        benchmark::DoNotOptimize(out.data());
+    }
+    s.SetBytesProcessed(static_cast<int64_t>(s.iterations() * text.size()));
+}
+void BM_Columns10MB(benchmark::State& s) {
+    const std::string& text = CatalogueCsv();
+    std::string out, error;
+    kesti::ColumnChoice columns;
+    kesti::ParseColumns("name,title", columns, error);
+    for (auto _ : s) {
+        kesti::TextTables tables;
+        kesti::TablesError failure;
+        out.clear();
+        if (!kesti::LoadTextTables(kDataDir, tables, failure)) s.SkipWithError("no tables");
+        kesti::ItemConverter items(tables, {});
+        kesti::FieldConverter fields(items, kesti::FieldFormat::Csv, columns, true);
+        // In the command's 64 KiB pieces.
+        for (std::size_t at = 0; at < text.size(); at += 64 * 1024)
+            if (!fields.Feed(std::string_view(text).substr(at, 64 * 1024), out, nullptr, error))
+                s.SkipWithError("conversion failed");
+        if (!fields.Finish(out, nullptr, error)) s.SkipWithError("conversion failed");
+        benchmark::DoNotOptimize(out.data());
+    }
+    s.SetBytesProcessed(static_cast<int64_t>(s.iterations() * text.size()));
+}
+BENCHMARK(BM_TextCsv10MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Columns10MB)->Unit(benchmark::kMillisecond);
 
 // Loading the text mode's tables alone.
 void BM_TextTables(benchmark::State& s) {

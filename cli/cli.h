@@ -1,4 +1,4 @@
-// The kesti command: argument handling around ConvertStream, kept apart
+// The kesti command: its whole run (options, inputs, outputs, reports), kept apart
 // from main() so that tests can run it with their own streams.
 #pragma once
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "platform/command_files.h"
+#include "cli/files.h"
 
 int main(int argc, char** argv) {
     // Standard input and output through buffers that know why a read or a

@@ -11,27 +11,6 @@
 
 namespace kesti {
 
-// Decodes the code point at text[i] of text already known to be valid
-// UTF-8; sets `length` to its bytes.
-inline char32_t DecodeAt(std::string_view text, std::size_t i, std::size_t& length) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if (b < 0x80) {
-        length = 1;
-        return b;
-    }
-    auto at = [&](std::size_t k) { return static_cast<char32_t>(static_cast<unsigned char>(text[i + k]) & 0x3F); };
-    if (b < 0xE0) {
-        length = 2;
-        return (static_cast<char32_t>(b & 0x1F) << 6) | at(1);
-    }
-    if (b < 0xF0) {
-        length = 3;
-        return (static_cast<char32_t>(b & 0x0F) << 12) | (at(1) << 6) | at(2);
-    }
-    length = 4;
-    return (static_cast<char32_t>(b & 0x07) << 18) | (at(1) << 12) | (at(2) << 6) | at(3);
-}
-
 inline bool IsAsciiLetter(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 // The aspiration apostrophes texts use: ' ‘ ’ ʻ ʼ ʽ and the grave accent.

@@ -377,10 +377,12 @@ void Decide(Scope& scope) {
                 run.decision = unit || (!run.wordValue.empty() && run.syllableCount > 1) ? Decision::WordTable
                                                                                          : Decision::Syllables;
             } else {
-                run.decision = t.pinyin ? Decision::Pinyin : Decision::English;
+                // After a Western given name ("Carl Jung") a surname is
+                // the Western name's, in a Pinyin text too.
+                run.decision = t.pinyin && !t.western ? Decision::Pinyin : Decision::English;
             }
-            run.ambiguous = scope.options.englishGuard && !t.pinyin &&
-                            (t.western || (IsEnglish(run.english) && std::fabs(margin) < kAmbiguousMargin));
+            run.ambiguous = scope.options.englishGuard &&
+                            (t.western || (!t.pinyin && IsEnglish(run.english) && std::fabs(margin) < kAmbiguousMargin));
         }
     }
 }

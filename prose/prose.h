@@ -156,10 +156,34 @@ struct TextStream {
 bool ConvertRunningText(const TextTables& tables, const TextOptions& options, std::string_view text,
                         std::string& out, std::vector<ReportRecord>* report, std::string& error);
 
-// One report record as a line of tab-separated values, with the header the
-// report file starts with. Tabs, line breaks and backslashes inside a field
-// are written as \t, \n, \r and \\.
+// Converts items one at a time, each on its own as lines mode converts a
+// line: a field of a table, an entry of a list. Cheaper than a TextStream
+// per item: its buffers serve one item after the other. The item must be
+// valid UTF-8, and so is what it appends, whatever options.encoding says
+// (the encoding only chooses the tone marks it may write).
+struct ItemConverter {
+    ItemConverter(const TextTables& tables, const TextOptions& options);
+    ~ItemConverter();
+    ItemConverter(const ItemConverter&) = delete;
+    ItemConverter& operator=(const ItemConverter&) = delete;
+
+    // Appends `item` converted to `out`, and its report records to `report`
+    // when it is not null, their positions counted from `line` and `column`
+    // (where the item begins in its file).
+    void Convert(std::string_view item, std::uint64_t line, std::uint64_t column, std::string& out,
+                 std::vector<ReportRecord>* report);
+
+    struct State;
+    std::unique_ptr<State> state;
+};
+
+// One report record of a word found in `file` as a line of tab-separated
+// values, with the header the report starts with: file, line, column,
+// original, result, decision, ambiguous, alternatives. Tabs, line breaks and
+// backslashes inside a field are written as \t, \n, \r and \\.
 extern const char kReportHeader[];
-std::string FormatReportRecord(const ReportRecord& record);
+std::string FormatReportRecord(std::string_view file, const ReportRecord& record);
+// A field of such a line, escaped.
+void AppendReportField(std::string& line, std::string_view value);
 
 }  // namespace kesti

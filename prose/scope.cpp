@@ -31,10 +31,19 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 // Yüan-p'ei"), for the report: the key's, and the one as written.
 std::string BothReadings(Scope& scope, std::size_t first, std::size_t last) {
     const Run& run = scope.w.runs[first];
+    // A key found for a capitalized word is shown capitalized: "Pingdi as
+    // P'ing-ti" for "Ping-ti".
+    const bool capital = IsUpper(static_cast<unsigned char>(scope.text[run.begin]));
     std::string out;
-    for (char c : run.degradedValue) AppendUtf8(out, CodePointOf(c));
+    auto append = [&](std::string_view cp1252) {
+        for (std::size_t i = 0; i < cp1252.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(cp1252[i]);
+            AppendUtf8(out, CodePointOf(static_cast<char>(i == 0 && capital ? ToUpper(c) : c)));
+        }
+    };
+    append(run.degradedValue);
     out += " as ";
-    for (char c : run.degradedKey) AppendUtf8(out, CodePointOf(c));
+    append(run.degradedKey);
     out += "; ";
     for (std::size_t k = first; k <= last; ++k) {
         if (k > first) out.append(scope.Gap(k));

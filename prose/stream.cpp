@@ -12,11 +12,6 @@
 namespace kesti {
 namespace {
 
-char ToCp1252Or(char32_t c) {
-    const int byte = ToCp1252(c);
-    return byte < 0 ? '?' : static_cast<char>(byte);
-}
-
 // Where a cut for length may fall: not inside a run of word characters.
 bool EndsRuns(char32_t c) { return !IsWordChar(c) && !IsApostrophe(c) && !IsHyphen(c); }
 
@@ -44,18 +39,7 @@ struct TextStream::State {
         std::string& target = options.encoding == Encoding::Cp1252 ? converted : out;
         converted.clear();
         ConvertScope(*lexicon, options, text, insideRun, position, *work.work, target, report);
-        if (options.encoding == Encoding::Cp1252) {
-            for (std::size_t i = 0, length = 0; i < converted.size(); i += length) {
-                if (static_cast<unsigned char>(converted[i]) < 0x80) {
-                    std::size_t ascii = i;
-                    while (ascii < converted.size() && static_cast<unsigned char>(converted[ascii]) < 0x80) ++ascii;
-                    out.append(converted, i, ascii - i);
-                    length = ascii - i;
-                } else {
-                    out += ToCp1252Or(DecodeAt(converted, i, length));
-                }
-            }
-        }
+        if (options.encoding == Encoding::Cp1252) AppendCp1252(converted, out);
         // Converted text is dropped in bulk, so that a long input fed at
         // once costs one move of each byte, not one per scope.
         head += size;
@@ -165,6 +149,55 @@ bool TextStream::Finish(std::string& out, std::vector<ReportRecord>* report, std
     return true;
 }
 
+struct ItemConverter::State {
+    std::shared_ptr<const Lexicon> lexicon;
+    TextOptions options;
+    ScopeWorkOwner work;
+};
+
+ItemConverter::ItemConverter(const TextTables& tables, const TextOptions& options) : state(new State) {
+    state->lexicon = tables.lexicon;
+    state->options = options;
+    state->options.lines = true;
+}
+
+ItemConverter::~ItemConverter() = default;
+
+void ItemConverter::Convert(std::string_view item, std::uint64_t line, std::uint64_t column, std::string& out,
+                            std::vector<ReportRecord>* report) {
+    TextPosition position;
+    position.line = line;
+    position.column = column;
+    // A long item is cut into scopes as a stream cuts text: after a line
+    // break (no evidence crosses one in lines mode), else at the first
+    // character past the scope's size that no word holds.
+    bool insideRun = false;
+    while (!item.empty()) {
+        std::size_t size = item.size();
+        bool nextInsideRun = false;
+        if (size > kScopeBytes) {
+            const std::size_t lastBreak = item.substr(0, kScopeBytes).rfind('\n');
+            if (lastBreak != std::string_view::npos) {
+                size = lastBreak + 1;
+            } else {
+                size = kScopeBytes;
+                while (size < item.size() && (static_cast<unsigned char>(item[size]) & 0xC0) == 0x80) ++size;
+                for (std::size_t length = 0; size < item.size(); size += length) {
+                    if (EndsRuns(DecodeAt(item, size, length))) break;
+                    if (size >= kScopeBytes + 4 * kMaxWordBytes) {
+                        nextInsideRun = true;  // inside a run too long to be a word
+                        break;
+                    }
+                }
+            }
+        }
+        ConvertScope(*state->lexicon, state->options, item.substr(0, size), insideRun, position, *state->work.work,
+                     out, report);
+        item.remove_prefix(size);
+        insideRun = nextInsideRun;
+    }
+}
+
 bool ConvertRunningText(const TextTables& tables, const TextOptions& options, std::string_view text,
                         std::string& out, std::vector<ReportRecord>* report, std::string& error) {
     TextStream stream(tables, options);
@@ -183,30 +216,33 @@ const char* DecisionName(Decision decision) {
     return "";
 }
 
-const char kReportHeader[] = "line\tcolumn\toriginal\tresult\tdecision\tambiguous\talternatives\n";
+const char kReportHeader[] = "file\tline\tcolumn\toriginal\tresult\tdecision\tambiguous\talternatives\n";
 
-std::string FormatReportRecord(const ReportRecord& r) {
-    auto field = [](std::string& line, std::string_view value) {
-        for (char c : value) {
-            switch (c) {
-                case '\t': line += "\\t"; break;
-                case '\n': line += "\\n"; break;
-                case '\r': line += "\\r"; break;
-                case '\\': line += "\\\\"; break;
-                default: line += c;
-            }
+void AppendReportField(std::string& line, std::string_view value) {
+    for (char c : value) {
+        switch (c) {
+            case '\t': line += "\\t"; break;
+            case '\n': line += "\\n"; break;
+            case '\r': line += "\\r"; break;
+            case '\\': line += "\\\\"; break;
+            default: line += c;
         }
-    };
-    std::string line = std::to_string(r.line) + '\t' + std::to_string(r.column) + '\t';
-    field(line, r.original);
+    }
+}
+
+std::string FormatReportRecord(std::string_view file, const ReportRecord& r) {
+    std::string line;
+    AppendReportField(line, file);
+    line += '\t' + std::to_string(r.line) + '\t' + std::to_string(r.column) + '\t';
+    AppendReportField(line, r.original);
     line += '\t';
-    field(line, r.result);
+    AppendReportField(line, r.result);
     line += '\t';
     line += DecisionName(r.decision);
     line += '\t';
     line += r.ambiguous ? "yes" : "no";
     line += '\t';
-    field(line, r.alternatives);
+    AppendReportField(line, r.alternatives);
     line += '\n';
     return line;
 }

@@ -670,7 +670,10 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         // name that dropped its marks.
         std::size_t syllabic = 0;
         while (i + syllabic <= last && w.runs[i + syllabic].allSyllables) ++syllabic;
-        if (words < fewest && !established && !scope.apostrophes && !scope.umlauts && syllabic >= fewest) {
+        // The dropped marks are the word table's keys': one's own table and
+        // the established spellings are matched as written.
+        if (words < fewest && &table == &scope.lex.wordTable && !scope.apostrophes && !scope.umlauts &&
+            syllabic >= fewest) {
             words = 0;
             for (std::size_t k = syllabic; k-- > fewest - 1 && !words;) {
                 const Lexicon::Degraded* found = scope.lex.DegradedKey(std::string_view(w.key).substr(0, ends[k]));

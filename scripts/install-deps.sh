@@ -35,6 +35,8 @@ if ! $minimal; then
     valgrind                             # the memcheck run
     python3-venv python3-dev python3-setuptools python3-wheel  # the Python package,
     python3-pybind11 pybind11-dev python3-pytest               # built without a package index
+    python3-pandas                       # the Python README's pandas example, run by its tests
+    patch man-db bash-completion         # --diff applied by patch, the manual page, completion
     emscripten                           # the page: the library compiled to WebAssembly
     chromium chromium-driver python3-selenium  # the page's tests in headless Chromium
     debhelper dh-python python3-all-dev lintian  # the Debian packages, built and checked

@@ -118,10 +118,10 @@ if wants fuzz; then
   CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKESTI_BUILD_FUZZ=ON -DKESTI_SANITIZE=address,undefined \
     -DKESTI_BUILD_TESTS=OFF -DKESTI_BUILD_WINDOWS=OFF
-  cmake --build build-fuzz -j"$jobs" --target kesti_fuzz_table_lookup kesti_fuzz_conversion
+  cmake --build build-fuzz -j"$jobs" --target kesti_fuzz_table_lookup kesti_fuzz_conversion kesti_fuzz_fields
   findings=build-fuzz/findings
   mkdir -p "$findings"
-  for target in table_lookup conversion; do
+  for target in table_lookup conversion fields; do
     # New inputs go to a scratch copy; the committed corpus only seeds it.
     corpus=build-fuzz/corpus-$target
     rm -rf "$corpus" && mkdir -p "$corpus"

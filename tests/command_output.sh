@@ -67,10 +67,15 @@ check "closed pipe names the reason" grep -q "standard output: Broken pipe" err.
 check "unreadable standard input exits 1" test $? -eq 1
 check "unreadable standard input names the reason" grep -q "standard input: Is a directory" err.txt
 
-# One rule for inputs: -o names a path ("-o -" is a file called "-"); an
-# input is a file named, or standard input when none is or one is "-".
-"$kesti" -o - in.txt < in.txt
-check "-o - writes a file called -" grep -qx Beijing ./-
+# One rule for "-": standard input as an input, standard output as -o or
+# --report; an input is a file named, or standard input when none is.
+"$kesti" -o - in.txt < in.txt > out.txt
+check "-o - writes to standard output" grep -qx Beijing out.txt
+check "-o - makes no file called -" test ! -e ./-
+"$kesti" --report - -o text.txt in.txt > report-out.txt
+check "--report - writes the report to standard output" grep -q "^in.txt	1	1	Pei-ching	Beijing" report-out.txt
+"$kesti" --report - in.txt > /dev/null 2> err.txt
+check "the text and the report both to standard output exit 2" test $? -eq 2
 "$kesti" -o in.txt < in.txt 2> err.txt
 check "-o f < f is refused" test $? -eq 2
 "$kesti" -o in.txt - < in.txt 2> err.txt
@@ -100,7 +105,7 @@ printf 'old report\n' > report.tsv
 check "a failed run exits 1" test $? -eq 1
 check "a failed run keeps the old report" grep -qx 'old report' report.tsv
 "$kesti" --report report.tsv in.txt > /dev/null
-check "a run that succeeds writes the report" grep -q '^line' report.tsv
+check "a run that succeeds writes the report" grep -q '^file	line' report.tsv
 check "no temporary file is left" test -z "$(ls -a | grep kesti-)"
 if [ -w /dev/full ]; then
   "$kesti" --report /dev/full in.txt > /dev/null 2> err.txt

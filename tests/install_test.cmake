@@ -8,7 +8,8 @@ include(${CMAKE_CURRENT_LIST_DIR}/run_step.cmake)
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 foreach(file include/kesti/convert.h include/kesti/kesti.h share/kesti/kestisyl.txt share/kesti/kestiwrd.txt
-             share/kesti/kestieng.txt share/kesti/kestialt.txt)
+             share/kesti/kestieng.txt share/kesti/kestialt.txt bin/kesti share/man/man1/kesti.1
+             share/bash-completion/completions/kesti)
   if(NOT EXISTS ${prefix}/${file})
     message(FATAL_ERROR "not installed: ${file}")
   endif()

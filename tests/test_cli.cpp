@@ -1,12 +1,14 @@
 // The kesti command: encodings, streaming in pieces, options and failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/fields.h"
 #include "api/stream.h"
 #include "tests/test_support.h"
 
@@ -237,9 +239,14 @@ TEST_F(TextCommand, RefusesOptionsThatDoNotApply) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--word", "--text", "x"}, {"--exact", "--tones", "none"}, {"--exact", "--report", "r.tsv"},
              {"--tones", "sung"}, {"--hyphens", "drop"}, {"--english", "maybe"}, {"--report"},
-             {"--conventional", "sometimes"}, {"--exact", "--conventional=convert"}}) {
+             {"--conventional", "sometimes"}, {"--exact", "--conventional=convert"},
+             // Standard output takes one thing; --in-place needs files; --diff writes nothing else.
+             {"-o", "-", "--report", "-"}, {"--report", "-", "--summary", "-", "-o", "x"},
+             {"--in-place"}, {"-i", "-"}, {"-i", "--text", "x"}, {"--diff", "-o", "x", "f"},
+             {"--header", "f"}, {"--columns", "0", "f"}, {"--columns", "name", "f"}, {"--columns", "3-1", "f"},
+             {"--progress", "--quiet"}, {"--report-format", "xlsx"}}) {
         const CommandRun r = Kesti(args);
-        EXPECT_EQ(r.status, kExitUsage) << args[0] << " " << args[1];
+        EXPECT_EQ(r.status, kExitUsage) << args[0] << " " << (args.size() > 1 ? args[1] : "");
         EXPECT_NE(r.err.find("kesti: "), std::string::npos);
     }
 }
@@ -252,15 +259,69 @@ TEST_F(TextCommand, WritesTheReportBesideTheText) {
     // written without it: the word table's reading, reported ambiguous.
     EXPECT_EQ(r.out, "Yongle met Li Peng.\n\nDeng Xiaoping met Li Peng.\n");
     const std::string tsv = test::ReadFile(report);
-    EXPECT_EQ(tsv.rfind("line\tcolumn\toriginal\tresult\tdecision\tambiguous\talternatives\n", 0), 0u);
-    EXPECT_NE(tsv.find("1\t1\tYung-lo\tYongle\tword table\tno\tlo: luo/le\n"), std::string::npos) << tsv;
-    EXPECT_NE(tsv.find("1\t13\tLi Peng\tLi Peng\tword table\tyes\tLi Peng as Li P'eng; Li Beng as written\n"),
+    EXPECT_EQ(tsv.rfind("file\tline\tcolumn\toriginal\tresult\tdecision\tambiguous\talternatives\n", 0), 0u);
+    EXPECT_NE(tsv.find("-\t1\t1\tYung-lo\tYongle\tword table\tno\tlo: luo/le\n"), std::string::npos) << tsv;
+    EXPECT_NE(tsv.find("-\t1\t13\tLi Peng\tLi Peng\tword table\tyes\tLi Peng as Li P'eng; Li Beng as written\n"),
               std::string::npos) << tsv;
-    EXPECT_NE(tsv.find("3\t19\tLi Peng\tLi Peng\tleft as Pinyin text"), std::string::npos) << tsv;
+    EXPECT_NE(tsv.find("-\t3\t19\tLi Peng\tLi Peng\tleft as Pinyin text"), std::string::npos) << tsv;
     // A report that cannot be written stops the run before anything converts.
     const CommandRun bad = Kesti({Tables(), "--report", dir.File("no/such/dir.tsv"), "--text", "x"});
     EXPECT_EQ(bad.status, kExitFailure);
     EXPECT_NE(bad.err.find("No such file or directory"), std::string::npos);
+}
+
+// A CSV with what RFC 4180 allows: quoted fields holding the separator,
+// doubled quotes and line breaks, CRLF records, a byte order mark, and a
+// last record without a break.
+const char kCatalogue[] =
+    "\xEF\xBB\xBFid,name,title,note\r\n"
+    "1,\"Ho, Ping-ti\",\"Chung-kuo chin tai shih\",\"said \"\"Hsi-an\"\"\"\r\n"
+    "2,Lo Chen-y\xC3\xBC,\"Hsi-yu chi\r\nSan kuo chih yen i\",Mao Tse-tung\r\n"
+    "3,,\"\",Pei-ching";
+const char kCatalogueConverted[] =
+    "\xEF\xBB\xBFid,name,title,note\r\n"
+    "1,\"He, Bingdi\",\"Zhongguo jin dai shi\",\"said \"\"Hsi-an\"\"\"\r\n"
+    "2,Luo Zhenyu,\"Xiyou ji\r\nSan guo zhi yan yi\",Mao Tse-tung\r\n"
+    "3,,\"\",Pei-ching";
+
+TEST(Fields, ChosenFieldsConvertAsItemsAndEverythingElsePassesThrough) {
+    ItemConverter items(test::ShippedTextTables(), {});
+    ColumnChoice columns;
+    std::string error;
+    ASSERT_TRUE(ParseColumns("name,3", columns, error)) << error;
+    // The same bytes however the input is cut: inside a quote, between
+    // the two quotes of "", between CR and LF, inside the mark and ü.
+    const std::string_view text = kCatalogue;
+    for (std::size_t chunk = 1; chunk <= text.size(); ++chunk) {
+        FieldConverter fields(items, FieldFormat::Csv, columns, true);
+        std::string out;
+        std::vector<ReportRecord> report;
+        for (std::size_t at = 0; at < text.size(); at += chunk)
+            ASSERT_TRUE(fields.Feed(text.substr(at, chunk), out, &report, error)) << error;
+        ASSERT_TRUE(fields.Finish(out, &report, error)) << error;
+        ASSERT_EQ(out, kCatalogueConverted) << "chunk " << chunk;
+        // Positions are the file's: "San" begins line 4 inside a quoted field.
+        ASSERT_GE(report.size(), 3u);
+        EXPECT_EQ(report[0].original, "Ho");
+        EXPECT_EQ(report[0].column, 4u);
+        const auto san = std::find_if(report.begin(), report.end(), [](auto& r) { return r.original == "San"; });
+        ASSERT_NE(san, report.end());
+        EXPECT_EQ(san->line, 4u);
+        EXPECT_EQ(san->column, 1u);
+    }
+    // TSV: no quoting rules, a quote is a character.
+    ASSERT_TRUE(ParseColumns("2", columns, error));
+    FieldConverter tsv(items, FieldFormat::Tsv, columns, false);
+    std::string out;
+    ASSERT_TRUE(tsv.Feed("Hsi-an\t\"Hsi-an\"\tHsi-an\n", out, nullptr, error));
+    ASSERT_TRUE(tsv.Finish(out, nullptr, error));
+    EXPECT_EQ(out, "Hsi-an\t\"Xi'an\"\tHsi-an\n");
+    // A column the header does not name stops the run with its name.
+    ASSERT_TRUE(ParseColumns("title,author", columns, error));
+    FieldConverter named(items, FieldFormat::Csv, columns, true);
+    out.clear();
+    EXPECT_FALSE(named.Feed("title,writer\n", out, nullptr, error));
+    EXPECT_NE(error.find("'author'"), std::string::npos) << error;
 }
 
 TEST_F(TextCommand, NamesAMissingTable) {

@@ -224,7 +224,7 @@ TEST(Prose, ReportsWhatItFoundAndWhy) {
     EXPECT_EQ(report[5].decision, Decision::Pinyin);
     EXPECT_EQ(report[5].line, 4u);
     EXPECT_EQ(report[6].decision, Decision::English);  // "the Sun"
-    EXPECT_EQ(FormatReportRecord(report[0]), "1\t4\tYung-lo\tYongle\tword table\tno\tlo: luo/le\n");
+    EXPECT_EQ(FormatReportRecord("a.txt", report[0]), "a.txt\t1\t4\tYung-lo\tYongle\tword table\tno\tlo: luo/le\n");
     // Each other reading once, though the table lists each apostrophe; and
     // columns counted from the first character after a byte order mark.
     const std::vector<ReportRecord> marked = Report("\xEF\xBB\xBF" "Ch'u Hsi");
@@ -233,7 +233,7 @@ TEST(Prose, ReportsWhatItFoundAndWhy) {
     EXPECT_EQ(marked[0].alternatives, "ch'u: chu/qu");
     ReportRecord odd;
     odd.original = "a\tb\\";
-    EXPECT_EQ(FormatReportRecord(odd), "0\t0\ta\\tb\\\\\t\tsyllables\tno\t\n");
+    EXPECT_EQ(FormatReportRecord("-", odd), "-\t0\t0\ta\\tb\\\\\t\tsyllables\tno\t\n");
 }
 
 std::string Streamed(const std::string& text, std::size_t chunk, std::vector<ReportRecord>* report = nullptr) {

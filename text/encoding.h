@@ -4,8 +4,10 @@
 // converters of both modes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kesti {
 
@@ -33,6 +35,27 @@ inline int Utf8SequenceLength(unsigned char lead) {
     if (lead >= 0xE0 && lead <= 0xEF) return 3;
     if (lead >= 0xF0 && lead <= 0xF4) return 4;
     return 0;
+}
+
+// Decodes the code point at text[i] of text already known to be valid
+// UTF-8; sets `length` to its bytes.
+inline char32_t DecodeAt(std::string_view text, std::size_t i, std::size_t& length) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+        length = 1;
+        return b;
+    }
+    auto at = [&](std::size_t k) { return static_cast<char32_t>(static_cast<unsigned char>(text[i + k]) & 0x3F); };
+    if (b < 0xE0) {
+        length = 2;
+        return (static_cast<char32_t>(b & 0x1F) << 6) | at(1);
+    }
+    if (b < 0xF0) {
+        length = 3;
+        return (static_cast<char32_t>(b & 0x0F) << 12) | (at(1) << 6) | at(2);
+    }
+    length = 4;
+    return (static_cast<char32_t>(b & 0x07) << 18) | (at(1) << 12) | (at(2) << 6) | at(3);
 }
 
 inline void AppendUtf8(std::string& out, char32_t cp) {

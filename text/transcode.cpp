@@ -25,6 +25,20 @@ std::string InvalidUtf8Message(std::uint64_t offset, bool truncated) {
     return message;
 }
 
+void AppendCp1252(std::string_view utf8, std::string& out) {
+    for (std::size_t i = 0, length = 0; i < utf8.size(); i += length) {
+        if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+            std::size_t ascii = i;
+            while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80) ++ascii;
+            out.append(utf8, i, ascii - i);
+            length = ascii - i;
+        } else {
+            const int byte = ToCp1252(DecodeAt(utf8, i, length));
+            out += byte < 0 ? '?' : static_cast<char>(byte);
+        }
+    }
+}
+
 bool ReadsAsCp1252(std::string_view bytes) {
     for (char c : bytes) {
         switch (static_cast<unsigned char>(c)) {

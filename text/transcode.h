@@ -24,6 +24,11 @@ std::string InvalidUtf8Message(std::uint64_t offset, bool truncated = false);
 // failed UTF-8 decoding gives.
 bool ReadsAsCp1252(std::string_view bytes);
 
+// Appends valid UTF-8 to `out` as Windows-1252, each character the code
+// page lacks (a tone mark's vowel, say) as '?': how output goes back to a
+// Windows-1252 file.
+void AppendCp1252(std::string_view utf8, std::string& out);
+
 // A stream's decoder. Feed it chunks, then Finish. Valid input is appended
 // to `out` as UTF-8; a sequence cut by a chunk's end waits for the next.
 // Malformed UTF-8 (a stray continuation byte, an overlong form, a

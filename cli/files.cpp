@@ -1,4 +1,4 @@
-#include "platform/command_files.h"
+#include "cli/files.h"
 
 #include <cerrno>
 #include <cstdio>
