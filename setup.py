@@ -3,6 +3,7 @@ own sources (pyproject.toml holds the metadata), and puts the shipped
 tables and the CC-CEDICT licence inside the package."""
 import glob
 import os
+import re
 import shutil
 
 from pybind11.setup_helpers import Pybind11Extension, ParallelCompile
@@ -12,8 +13,16 @@ from setuptools.command.build_py import build_py
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-def sources(pattern):
-    return sorted(os.path.relpath(p, HERE) for p in glob.glob(os.path.join(HERE, pattern)))
+def library_sources():
+    """The library's sources as CMakeLists.txt lists them for kesti_objects
+    (one list for every build), without the two exports' own file."""
+    with open(os.path.join(HERE, "CMakeLists.txt"), encoding="utf-8") as cmake:
+        text = cmake.read()
+    found = []
+    for opening in re.finditer(r"(add_library|target_sources)\(kesti_objects\b", text):
+        body = text[opening.end():text.index(")", opening.end())]
+        found += [word for word in body.split() if word.endswith(".cpp")]
+    return [source for source in found if source != "api/convert.cpp"]
 
 
 # The library's conversions (not its two exports, nor the command) and the
@@ -25,9 +34,7 @@ if LINK_LIBRARY:
     SOURCES = ["python/src/_kesti.cpp"]
     LIBRARIES = ["kesti"]
 else:
-    SOURCES = (["python/src/_kesti.cpp", "api/kesti.cpp", "api/stream.cpp", "api/pass.cpp",
-                "platform/files.cpp", "platform/table_dir.cpp"]
-               + sources("prose/*.cpp") + sources("table/*.cpp"))
+    SOURCES = ["python/src/_kesti.cpp"] + library_sources()
     LIBRARIES = ["utf8proc", "dl"]
 
 

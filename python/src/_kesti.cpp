@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "api/vocabulary.h"
 #include "kesti/kesti.h"
 
 namespace py = pybind11;
@@ -62,18 +63,31 @@ PYBIND11_MODULE(_kesti, m) {
 
     py::class_<ConverterHandle, std::shared_ptr<ConverterHandle>>(m, "Handle");
 
-    // Returns (handle or None, status, errno, path, message).
-    m.def("open", [](int mode, int hyphens, int tones, int english, int conventional, int lines,
-                     const std::string& tables) {
+    // The options' words and the values the C interface gives them, from
+    // the library's one table: {"tones": {"marks": 0, ...}, ...}, the
+    // first word of each the default.
+    py::dict choices;
+    for (const kesti::Choice& choice : kesti::kChoices) {
+        py::dict words;
+        for (std::size_t i = 0; i < choice.count; ++i) words[choice.words[i].word] = choice.words[i].value;
+        choices[choice.option] = words;
+    }
+    m.attr("CHOICES") = choices;
+
+    // Returns (handle or None, status, errno or line, path, message).
+    m.def("open", [](int mode, const py::dict& chosen, int lines, const std::string& tables,
+                     const std::vector<std::string>& added) {
         kesti_options options;
         kesti_options_init(&options);
         options.mode = mode;
-        options.hyphens = hyphens;
-        options.tones = tones;
-        options.english = english;
-        options.conventional = conventional;
+        for (const kesti::Choice& choice : kesti::kChoices)
+            if (chosen.contains(choice.option)) *kesti::ChoiceField(options, choice) = chosen[choice.option].cast<int>();
         options.lines = lines;
         options.table_dir = tables.c_str();
+        std::vector<const char*> paths;
+        for (const std::string& path : added) paths.push_back(path.c_str());
+        options.add_tables = paths.data();
+        options.add_table_count = paths.size();
         auto handle = std::make_shared<ConverterHandle>();
         kesti_error error;
         kesti_status status;

@@ -1,7 +1,12 @@
 """The Python package as a user installs it: conversions, options, the
 report, and clear exceptions for everything that can go wrong."""
 import os
+import pathlib
+import pickle
+import subprocess
+import sys
 import threading
+import typing
 
 import pytest
 
@@ -59,9 +64,9 @@ def test_report_says_what_decided_each_word():
     assert records[-1] == kesti.ReportRecord(3, 41, "Peking", "Peking", "established spelling", False, "Beijing")
     records.pop()
     assert records[0] == kesti.ReportRecord(1, 1, "Yung-lo", "Yongle", "word table", False, "lo: luo/le")
-    assert [r.reason for r in records[3:5]] == ["left as Pinyin text"] * 2
-    assert records[3].line == 3 and records[3].column == 19
-    assert records[-1].original == "Jung" and records[-1].reason == "left as English" and records[-1].ambiguous
+    assert records[2][:6] == (3, 19, "Li Peng", "Li Peng", "left as Pinyin text", False)
+    assert records[-1].original == "Jung" and records[-1].decision == "left as English" and records[-1].ambiguous
+    assert records[-1].reason == records[-1].decision  # the field's earlier name
     assert kesti.Converter(exact=True).report("Pei-ching") == []
 
 
@@ -155,3 +160,97 @@ def test_missing_or_unreadable_tables_name_the_path(tmp_path):
     with pytest.raises(OSError, match="not a regular file") as raised:
         kesti.Converter(tables=tmp_path)
     assert raised.value.filename == str(tmp_path / "kestieng.txt")
+
+
+def test_convert_keeps_one_converter_per_set_of_options(monkeypatch):
+    opened = []
+    real_open = kesti._kesti.open
+    monkeypatch.setattr(kesti._kesti, "open", lambda *a: opened.append(a) or real_open(*a))
+    monkeypatch.setattr(kesti, "_converters", {})
+    for _ in range(3):
+        assert kesti.convert("Mao2 Tse2-tung1", tones="numbers") == "Mao2 Ze2dong1"
+        assert kesti.convert("Mao2 Tse2-tung1", tones="none") == "Mao Zedong"
+    assert kesti.convert("Mao2", tables=pathlib.Path(kesti.TABLES), tones="numbers") == "Mao2"
+    assert len(opened) == 3  # numbers, none, and another tables directory
+    # Only a few sets are kept: a program that tries many does not grow.
+    for hyphens in ("join", "keep"):
+        for tones in ("marks", "numbers", "none"):
+            for english in ("guard", "convert"):
+                kesti.convert("x", hyphens=hyphens, tones=tones, english=english)
+    assert len(kesti._converters) <= kesti._KEPT
+
+
+def test_a_converter_pickles_by_its_options(tmp_path):
+    own = tmp_path / "own.tsv"
+    own.write_text("Hsi-an\tSian\n", encoding="utf-8")
+    conv = kesti.Converter(hyphens="keep", lines=True, add_tables=[own])
+    copy = pickle.loads(pickle.dumps(conv))
+    assert copy.options == conv.options
+    assert copy.options["tables"] is None  # the package's own, wherever it is installed
+    text = "Hsi-an\nChang Tso-lin"
+    assert copy.convert(text) == conv.convert(text) == "Si-an\nZhang Zuo-lin"  # own table, hyphens kept
+
+
+def test_own_tables_come_first_and_bad_lines_are_named(tmp_path):
+    own = tmp_path / "own.tsv"
+    own.write_text("# house spellings\nLo Chen-y\u00fc\tLuo Zhen-yu\n", encoding="utf-8")
+    assert kesti.convert("Lo Chen-y\u00fc and Hsi-an", add_tables=[str(own)]) == "Luo Zhen-yu and Xi'an"
+    bad = tmp_path / "bad.tsv"
+    bad.write_text("Hsi-an\tXian\nno tab here\n", encoding="utf-8")
+    with pytest.raises(ValueError, match=r"bad\.tsv: line 2"):
+        kesti.Converter(add_tables=[bad])
+    with pytest.raises(FileNotFoundError):
+        kesti.Converter(add_tables=[tmp_path / "missing.tsv"])
+    with pytest.raises(TypeError):
+        kesti.Converter(add_tables=str(own))
+
+
+def test_choices_are_literals_of_the_librarys_words():
+    hints = typing.get_type_hints(kesti.Converter.__init__)
+    for name in ("hyphens", "tones", "english", "conventional"):
+        assert typing.get_origin(hints[name]) is typing.Literal
+        assert list(typing.get_args(hints[name])) == list(kesti._kesti.CHOICES[name])
+
+
+def test_report_frame_is_the_reports_of_many_texts(monkeypatch):
+    pandas = pytest.importorskip("pandas")
+    frame = kesti.Converter().report_frame(["Yung-lo met Li Peng.", "", "Hsi-an"])
+    assert list(frame.columns) == list(kesti.REPORT_COLUMNS)
+    assert frame["item"].tolist() == [0, 0, 2]
+    assert frame.iloc[2]["result"] == "Xi'an"
+    assert frame["ambiguous"].dtype == bool
+    empty = kesti.Converter().report_frame([])
+    assert isinstance(empty, pandas.DataFrame) and list(empty.columns) == list(kesti.REPORT_COLUMNS)
+    monkeypatch.setitem(sys.modules, "pandas", None)
+    with pytest.raises(ImportError, match="needs pandas"):
+        kesti.Converter().report_frame(["Hsi-an"])
+
+
+def readme_example(heading):
+    """The first Python block after `heading` in python/README.md."""
+    readme = pathlib.Path(__file__).resolve().parents[1] / "README.md"
+    text = readme.read_text(encoding="utf-8")
+    after = text[text.index(heading):]
+    return after.split("```python\n", 1)[1].split("```", 1)[0]
+
+
+def run_example(code, directory):
+    script = directory / "example.py"
+    script.write_text(code, encoding="utf-8")
+    done = subprocess.run([sys.executable, str(script)], cwd=directory, capture_output=True, text=True, timeout=120)
+    assert done.returncode == 0, done.stderr
+    return done.stdout
+
+
+def test_readme_pandas_example_runs(tmp_path):
+    pytest.importorskip("pandas")
+    (tmp_path / "catalogue.csv").write_text(
+        'id,title\n1,"Chung-kuo chin tai shih"\n2,\n3,"Hsi-yu chi"\n', encoding="utf-8")
+    out = run_example(readme_example("### A CSV column with pandas"), tmp_path)
+    written = (tmp_path / "catalogue-pinyin.csv").read_text(encoding="utf-8")
+    assert "Zhongguo jin dai shi" in written and "Xiyou ji" in written
+    assert "chin" in out  # the ambiguous words were printed for review
+
+
+def test_readme_multiprocessing_example_runs(tmp_path):
+    run_example(readme_example("### Many processes"), tmp_path)
