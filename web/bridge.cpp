@@ -62,13 +62,14 @@ void kesti_web_close(kesti_converter* converter) noexcept {
 std::size_t kesti_web_open_count() noexcept { return gOpen; }
 
 // Converts `size` bytes of UTF-8, the piece of a longer text whose first
-// line is `firstLine`. Returns the status. On KESTI_OK the converted text,
-// the report as the command writes it (without its header, lines counted
-// from firstLine) and one decision number per record can be read with the
+// line is `firstLine`, from the file called `file` ("-" for typed text).
+// Returns the status. On KESTI_OK the converted text, the report as the
+// command writes it (without its header, lines counted from firstLine) and
+// one decision number per record can be read with the
 // functions below; on KESTI_ERROR_INVALID_UTF8 kesti_web_offset gives the
 // byte offset.
 int kesti_web_convert(const kesti_converter* converter, const char* input, std::size_t size,
-                      std::size_t firstLine) noexcept {
+                      std::size_t firstLine, const char* file) noexcept {
     try {
         gText.clear();
         gReport.clear();
@@ -94,6 +95,8 @@ int kesti_web_convert(const kesti_converter* converter, const char* input, std::
         for (std::size_t i = 0; i < records; ++i) {
             kesti_record r;
             kesti_report_record(report, i, &r);
+            AppendField(gReport, file);
+            gReport += '\t';
             gReport += std::to_string(firstLine - 1 + r.line) + '\t' + std::to_string(r.column) + '\t';
             AppendField(gReport, r.original);
             gReport += '\t';

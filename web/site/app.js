@@ -10,7 +10,7 @@ const OPTIONS = {
 };
 // The report's decisions, as kesti.h numbers them.
 const WORD_TABLE = 0, SYLLABLES = 1, ESTABLISHED = 5;
-const REPORT_HEADER = "line\tcolumn\toriginal\tresult\tdecision\tambiguous\talternatives\n";
+const REPORT_HEADER = "file\tline\tcolumn\toriginal\tresult\tdecision\tambiguous\talternatives\n";
 const DEBOUNCE_MS = 250;
 
 const $ = (id) => document.getElementById(id);
@@ -21,9 +21,11 @@ let nextId = 0;
 let pending = 0;       // the request whose answer is awaited
 let result = null;     // {text, records, milliseconds} of the text shown
 let sourceName = "";   // the file the text came from, for the download's name
-// The text of the file opened, as its bytes decode: the text area shows it,
-// but would turn its CR LF and CR line breaks into LF. Dropped at the
-// first edit.
+let fileName = "";     // its whole name, for the report's file column
+// The file opened, its bytes (decoded again when its encoding is changed)
+// and its text as they decode: the text area shows it, but would turn its
+// CR LF and CR line breaks into LF. Dropped at the first edit.
+let fileBytes = null;
 let fileText = null;
 let timer = 0;
 let requestedAt = 0;   // when the awaited request was sent
@@ -70,7 +72,8 @@ function convertNow() {
   requestedAt = performance.now();
   document.body.dataset.state = "converting";
   const bytes = new TextEncoder().encode(source());
-  worker.postMessage({id: pending, bytes: bytes.buffer, options: options()}, [bytes.buffer]);
+  worker.postMessage({id: pending, bytes: bytes.buffer, options: options(), file: fileText !== null ? fileName : "-"},
+                     [bytes.buffer]);
 }
 
 function source() {
@@ -130,7 +133,7 @@ function parseReport(report, decisions) {
   let at = 0;
   for (let i = 0; at < report.length; ++i) {
     const end = report.indexOf("\n", at);
-    const [line, column, original, converted, reason, ambiguous, alternatives] = report.slice(at, end).split("\t");
+    const [, line, column, original, converted, reason, ambiguous, alternatives] = report.slice(at, end).split("\t");
     records.push([Number(line), Number(column), unescape(original), unescape(converted), decisions[i], reason,
                   ambiguous === "yes", unescape(alternatives)]);
     at = end + 1;
@@ -276,27 +279,50 @@ function malformedAt(bytes) {
   return -1;
 }
 
+// Whether bytes that are not UTF-8 read as Windows-1252: every byte is one
+// of its characters (it leaves 0x81, 0x8D, 0x8F, 0x90 and 0x9D unused).
+function readsAsCp1252(bytes) {
+  return !bytes.some((b) => b === 0x81 || b === 0x8D || b === 0x8F || b === 0x90 || b === 0x9D);
+}
+
 async function openFile(file) {
-  const bytes = new Uint8Array(await file.arrayBuffer());
+  openBytes(file.name, new Uint8Array(await file.arrayBuffer()));
+}
+
+function openBytes(name, bytes) {
   if (bytes.includes(0)) {
-    setStatus(`“${file.name}” looks like a binary file, not text: it holds NUL bytes. Nothing was converted; ` +
-              "open a plain text file saved as UTF-8.", true);
+    setStatus(`“${name}” looks like a binary file, not text: it holds NUL bytes. Nothing was converted; ` +
+              "open a plain text file.", true);
     return;
   }
-  const bad = malformedAt(bytes);
-  if (bad >= 0) {
-    setStatus(`“${file.name}” is not UTF-8 text: the byte at offset ${bad} is not valid UTF-8. Nothing was ` +
-              "converted; save the file as UTF-8 and open it again.", true);
-    return;
+  const encoding = $("encoding").value;
+  if (encoding === "utf-8") {
+    const bad = malformedAt(bytes);
+    if (bad >= 0) {
+      const hint = readsAsCp1252(bytes)
+        ? " It reads as Windows-1252: choose Windows-1252 under “File encoding” and it opens again."
+        : " Save the file as UTF-8 and open it again.";
+      setStatus(`“${name}” is not UTF-8 text: the byte at offset ${bad} is not valid UTF-8. Nothing was ` +
+                "converted." + hint, true);
+      // Kept, so that choosing the encoding opens it without asking again.
+      fileBytes = {name, bytes};
+      return;
+    }
   }
-  sourceName = file.name.replace(/\.[^.]*$/, "");
-  fileText = new TextDecoder("utf-8", {ignoreBOM: true}).decode(bytes);
-  setStatus(`Opened “${file.name}”.`);
+  fileBytes = {name, bytes};
+  fileName = name;
+  sourceName = name.replace(/\.[^.]*$/, "");
+  fileText = new TextDecoder(encoding, {ignoreBOM: encoding === "utf-8"}).decode(bytes);
+  setStatus(`Opened “${name}”` + (encoding === "utf-8" ? "." : " as Windows-1252."));
   // The worker starts first: laying out a long text in the text area takes
   // the page a while, which the conversion need not wait for.
   convertNow();
   input.value = fileText;
 }
+
+$("encoding").addEventListener("change", () => {
+  if (fileBytes) openBytes(fileBytes.name, fileBytes.bytes);
+});
 
 $("file").addEventListener("change", (event) => {
   const [file] = event.target.files;
@@ -360,6 +386,8 @@ $("show-left").addEventListener("change", () => {
 });
 input.addEventListener("input", () => {
   sourceName = "";
+  fileName = "";
+  fileBytes = null;
   fileText = null;
   convertSoon();
 });

@@ -117,10 +117,10 @@ function copyOut(kesti, at, size) {
   return kesti.HEAPU8.slice(at, at + size);
 }
 
-function convertPiece(kesti, converter, bytes, firstLine) {
+function convertPiece(kesti, converter, bytes, firstLine, name) {
   const input = kesti._malloc(bytes.length + 1);
   kesti.HEAPU8.set(bytes, input);
-  const status = kesti._kesti_web_convert(converter, input, bytes.length, firstLine);
+  const status = kesti._kesti_web_convert(converter, input, bytes.length, firstLine, name);
   kesti._free(input);
   if (status !== 0) throw new Error(kesti.UTF8ToString(kesti._kesti_web_status_message(status)));
   return {
@@ -140,24 +140,30 @@ function join(arrays) {
   return whole;
 }
 
-async function convert({id, bytes, options}) {
+async function convert({id, bytes, options, file}) {
   const started = performance.now();
   const kesti = await ready;
   const held = acquire(kesti, options);
+  // The report's file column: the name of the file opened, or "-".
+  const nameBytes = new TextEncoder().encode(file || "-");
+  const name = kesti._malloc(nameBytes.length + 1);
+  kesti.HEAPU8.set(nameBytes, name);
+  kesti.HEAPU8[name + nameBytes.length] = 0;
   try {
-    await convertWith(kesti, held.converter, id, new Uint8Array(bytes), started);
+    await convertWith(kesti, held.converter, id, new Uint8Array(bytes), started, name);
   } finally {
+    kesti._free(name);
     release(kesti, held);
   }
 }
 
-async function convertWith(kesti, converter, id, text, started) {
+async function convertWith(kesti, converter, id, text, started, name) {
   const parts = {text: [], report: [], decisions: []};
   let line = 1;
   for (let start = 0; start < text.length || start === 0;) {
     if (id !== latest) return;  // a newer request replaced this one
     const end = pieceEnd(text, start);
-    const piece = convertPiece(kesti, converter, text.subarray(start, end), line);
+    const piece = convertPiece(kesti, converter, text.subarray(start, end), line, name);
     for (const key of Object.keys(parts)) parts[key].push(piece[key]);
     line += countLines(text, start, end);
     start = end;

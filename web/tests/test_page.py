@@ -198,6 +198,26 @@ def test_bad_files_get_a_clear_message_and_the_page_keeps_working(page, tmp_path
     assert page.paste("Hu-nan") == "Hunan"
 
 
+def test_a_windows_1252_file_opens_when_chosen_and_reports_its_name(page, downloads, tmp_path):
+    text = "Lo Chen-y\u00fc met Mao Tse-tung at the caf\u00e9.\r\n"
+    legacy = tmp_path / "legacy.txt"
+    legacy.write_bytes(text.encode("cp1252"))
+    page.open_file(legacy, expect_result=False)
+    page.wait(lambda: "not UTF-8" in page.status())
+    assert "reads as Windows-1252" in page.status()
+    # Choosing the encoding opens the file held, without asking again.
+    before = page.result_id()
+    Select(page.driver.find_element(By.ID, "encoding")).select_by_value("windows-1252")
+    page.wait_for_result(before)
+    assert page.output() == run_command(text)
+    for old in downloads.iterdir():
+        old.unlink()
+    page.driver.find_element(By.ID, "download-report").click()
+    rows = wait_for_file(downloads, "legacy.report.tsv").read_text(encoding="utf-8").splitlines()
+    assert rows[0].startswith("file\tline\t")
+    assert rows[1:] and all(row.startswith("legacy.txt\t1\t") for row in rows[1:])
+
+
 def test_everything_is_labelled_and_reachable_by_keyboard(page):
     driver = page.driver
     for control in driver.find_elements(By.CSS_SELECTOR, "select, input, textarea"):
