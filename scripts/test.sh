@@ -94,7 +94,7 @@ sanitized() {
   CC=gcc CXX=g++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKESTI_SANITIZE="$sanitizers" -DKESTI_BUILD_WINDOWS=OFF -DKESTI_WERROR=ON
   cmake --build "$dir" -j"$jobs" --target kesti kesti_tests kesti_command \
-    kesti_replay_table_lookup kesti_replay_conversion
+    kesti_replay_table_lookup kesti_replay_conversion kesti_replay_fields
 }
 
 if wants asan; then
