@@ -39,8 +39,4 @@ PassProgress RunConversionPass(const ConversionTable& table, const char* input, 
 // `output` must have room for the value's length.
 std::size_t EmitValue(const char* value, std::size_t length, CaseMode mode, char* output);
 
-// The table file names and the directory the exported functions read them from.
-inline constexpr char kSyllableTableName[] = "kestisyl.txt";
-inline constexpr char kWordTableName[] = "kestiwrd.txt";
-
 }  // namespace kesti

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "api/pass.h"
 #include "platform/files.h"
 #include "platform/table_dir.h"
 #include "prose/chars.h"

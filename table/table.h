@@ -19,6 +19,10 @@
 
 namespace kesti {
 
+// The file names of the two shipped tables, in whatever directory holds them.
+inline constexpr char kSyllableTableName[] = "kestisyl.txt";
+inline constexpr char kWordTableName[] = "kestiwrd.txt";
+
 inline constexpr std::size_t kMaxTableBytes = 1000000;
 // The record array holds 500,000 entries, the end marker included.
 inline constexpr std::size_t kMaxRecords = 499999;
