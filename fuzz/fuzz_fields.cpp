@@ -2,8 +2,10 @@
 // byte picks CSV or TSV (bit 0), a header (bit 1) and a chunk size of 1 to
 // 32 bytes (bits 2 to 6); the table part is the --columns list. Whatever
 // the text, it must not fail on valid UTF-8; fed in chunks it must give
-// the output and report of the whole text; and with no column that any
-// record has, every byte must pass through as it is.
+// the output and report of the whole text; a converter that has met other
+// words (and keeps what it read of them) must give what a new one gives;
+// and with no column that any record has, every byte must pass through as
+// it is.
 #include <string>
 #include <vector>
 
@@ -16,14 +18,19 @@ using namespace kesti;
 
 namespace {
 
-ItemConverter& Items() {
+const TextTables& Tables() {
     static const TextTables tables = [] {
         TextTables t;
         TablesError error;
         FUZZ_CHECK(LoadTextTables(KESTI_DATA_DIR, t, error));
         return t;
     }();
-    static ItemConverter items(tables, {});
+    return tables;
+}
+
+// One converter for every input the fuzzer tries: it keeps what it read.
+ItemConverter& Items() {
+    static ItemConverter items(Tables(), {});
     return items;
 }
 
@@ -34,9 +41,9 @@ struct Converted {
 };
 
 Converted Run(const std::string& text, FieldFormat format, const ColumnChoice& columns, bool header,
-              std::size_t chunk) {
+              std::size_t chunk, ItemConverter& items = Items()) {
     Converted c;
-    FieldConverter fields(Items(), format, columns, header);
+    FieldConverter fields(items, format, columns, header);
     for (std::size_t at = 0; at < text.size(); at += chunk)
         if (!fields.Feed(std::string_view(text).substr(at, chunk), c.out, &c.report, c.error)) return c;
     c.ok = fields.Finish(c.out, &c.report, c.error);
@@ -71,6 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     FUZZ_CHECK(whole.out == pieces.out);
+    ItemConverter fresh(Tables(), {});
+    const Converted anew = Run(text, format, columns, header, text.size() + 1, fresh);
+    FUZZ_CHECK(anew.ok && anew.out == whole.out && anew.report.size() == whole.report.size());
     FUZZ_CHECK(whole.report.size() == pieces.report.size());
     for (std::size_t i = 0; i < whole.report.size(); ++i) {
         FUZZ_CHECK(whole.report[i].line == pieces.report[i].line);

@@ -231,15 +231,14 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         const std::string_view gapBefore = index > 0 ? scope.Gap(index) : std::string_view();
         const bool spaceBefore = before && !gapBefore.empty() && gapBefore.find_first_not_of(" \t") == std::string_view::npos;
         // "the Sun", "the Chin family" against "the Ming", "the T'ang court".
-        if (spaceBefore && Capital(run) && IsDeterminer(scope.Lower(*before)))
+        if (spaceBefore && Capital(run) && before->determiner)
             t.Add(english >= EnglishClass::Function && english <= EnglishClass::Size35 ? kAfterDeterminerEnglish
                                                                                        : kAfterDeterminer);
         // A Western name beside it: "Carl Jung", "Regards, Juan".
         if (before && ((run.group != kNone && before->group == run.group) || gapBefore == ", ") &&
             before->western)
             t.Add(kAfterWestern);
-        if (before && run.group != kNone && before->group == run.group && IsTitle(scope.Lower(*before)) &&
-            !IsDeterminer(scope.Lower(*before)))
+        if (before && run.group != kNone && before->group == run.group && before->title && !before->determiner)
             t.Add(kAfterTitle);
         if (BeforeNumber(scope, w.runs[t.last])) t.Add(kBeforeNumber);
         if (alone) {

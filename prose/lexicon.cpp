@@ -27,6 +27,13 @@ TablesError Failure(TablesStatus status, std::string path, int systemError, std:
     return error;
 }
 
+// The slot of Lexicon::keyStarts a word's bits are kept in (FNV-1a).
+std::size_t KeyStartSlot(std::string_view word) {
+    std::uint32_t h = 2166136261u;
+    for (char c : word) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    return (h ^ (h >> 15)) & ((1u << 17) - 1);
+}
+
 // A normalized spelling without aspiration apostrophes, ü and ê: as a
 // text that dropped them writes it.
 std::string Stripped(std::string_view normalized) {
@@ -161,6 +168,22 @@ void Assemble(Lexicon& lexicon) {
         if (!HoldsMarks(r.key)) continue;
         lexicon.degraded.emplace(Stripped(Normalized(r.key, buffer)), Lexicon::Degraded{r.key, r.value});
     }
+    // The first word of every key across words, and every key of the
+    // tables matched over single words too.
+    auto starts = [&](const ConversionTable& table, unsigned bit, bool single) {
+        for (std::size_t i = 0; i < table.count; ++i) {
+            const std::string_view key = Normalized(table.records[i].key, buffer);
+            const std::size_t space = key.find(' ');
+            if (space == std::string_view::npos && !single) continue;
+            lexicon.keyStarts[KeyStartSlot(key.substr(0, space))] |= static_cast<unsigned char>(bit);
+            if (bit == kStartsUnit && HoldsMarks(table.records[i].key))
+                lexicon.keyStarts[KeyStartSlot(Stripped(key.substr(0, space)))] |=
+                    static_cast<unsigned char>(kStartsDegradedUnit);
+        }
+    };
+    starts(lexicon.addedTable, kStartsAdded, true);
+    starts(lexicon.conventionalTable, kStartsConventional, true);
+    starts(words, kStartsUnit, false);
     auto mostWords = [](const ConversionTable& table) {
         std::size_t most = 1;
         for (std::size_t i = 0; i < table.count; ++i) {
@@ -382,6 +405,21 @@ std::string_view Lexicon::WordKey(std::string_view key) const {
         if (LookupAtCursor(*table, key.data(), key.size(), match) && match.consumed == key.size()) return match.value;
     }
     return {};
+}
+
+unsigned Lexicon::KeyStarts(std::string_view lower) const {
+    unsigned bits = keyStarts[KeyStartSlot(lower)];
+    // A word written without marks may begin a key that has them.
+    char stripped[64];
+    std::size_t n = 0;
+    bool marks = false;
+    for (char c : lower) {
+        if (n == sizeof stripped) return bits | kStartsDegradedUnit;  // too long to tell: asked where it stands
+        marks = marks || c == '\'' || c == '\xFC' || c == '\xEA';
+        if (c != '\'') stripped[n++] = c == '\xFC' ? 'u' : c == '\xEA' ? 'e' : c;
+    }
+    if (marks) bits |= keyStarts[KeyStartSlot(std::string_view(stripped, n))] & kStartsDegradedUnit;
+    return bits;
 }
 
 const Lexicon::Degraded* Lexicon::DegradedKey(std::string_view key) const {

@@ -104,6 +104,11 @@ struct Lexicon {
         const char* value;
     };
     StringMap<Degraded> degraded;
+    // The words keys begin with, for the keys across words: a word that
+    // begins none needs no lookup there. Bits of KeyStart, by a hash of the
+    // word: words that share a slot share their bits, which costs a lookup
+    // and never a match. Small enough to stay in the cache.
+    std::vector<unsigned char> keyStarts = std::vector<unsigned char>(1 << 17);
     std::size_t maxKeyWords = 1;            // words in the word table's longest key
     std::size_t maxConventionalWords = 1;   // and in the established spellings' longest
     std::size_t maxAddedWords = 0;          // and in one's own names' longest; 0 without any
@@ -132,6 +137,16 @@ struct Lexicon {
     // The word-table key that `key` (normalized) is with its aspiration
     // apostrophes and ü or ê dropped, or null.
     const Degraded* DegradedKey(std::string_view key) const;
+    // Which tables have a key that begins with the word `lower` (normalized)
+    // as a whole word: bits of KeyStart.
+    unsigned KeyStarts(std::string_view lower) const;
+};
+
+enum KeyStart : unsigned {
+    kStartsAdded = 1,         // a key of one's own names (of one word or more)
+    kStartsConventional = 2,  // an established spelling
+    kStartsUnit = 4,          // a word-table key of two words or more
+    kStartsDegradedUnit = 8,  // one, as a text that dropped its marks writes it
 };
 
 // File names of the tables the engine reads beside the two exact tables.

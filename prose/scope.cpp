@@ -85,8 +85,30 @@ void Write(Scope& scope, std::string& out, std::vector<ReportRecord>* report) {
         std::string_view value = run.wordValue;
         const std::size_t from = out.size();
         if (last == first) {
+            // A word met before is written as it was then, unless a key
+            // across words gave it another value here, or its name group
+            // its case ("I" among capitals).
+            WordCache& cache = w.words;
+            WordCache::Entry* known = run.reading != kNone ? &cache.entries[run.reading] : nullptr;
+            if (known && (known->run.wordValue.data() != value.data() || known->run.caseStyle != run.caseStyle))
+                known = nullptr;
+            if (known && known->spelled != UINT32_MAX) {
+                out.append(cache.bytes, known->spelled, known->spelledLength);
+                return;
+            }
             // A place written without hyphens (Honan) is not syllables: its value.
             SpellWord(scope, run, run.syllableCount > 1 || !run.allSyllables ? value : std::string_view(), out);
+            const std::string_view original = text.substr(run.begin, run.end - run.begin);
+            if (SameIgnoringCase(std::string_view(out).substr(from), original)) {
+                out.resize(from);
+                out.append(original);
+            }
+            if (known) {
+                known->spelled = static_cast<std::uint32_t>(cache.bytes.size());
+                known->spelledLength = static_cast<std::uint32_t>(out.size() - from);
+                cache.bytes.append(out, from, out.size() - from);
+            }
+            return;
         } else if (static_cast<std::size_t>(std::count(value.begin(), value.end(), ' ')) != last - first) {
             // "Port Arthur" is "Lüshun": the whole value for the whole name.
             SpellWord(scope, run, value, out);
@@ -129,7 +151,7 @@ void Write(Scope& scope, std::string& out, std::vector<ReportRecord>* report) {
         }
         if (!run.candidate) {
             // Half Wade-Giles: reported so that a reviewer sees it was left.
-            if (run.shaped && !run.glued && run.syllableCount > 1) {
+            if (report && run.shaped && !run.glued && run.syllableCount > 1) {
                 bool chinese = false;
                 for (std::uint32_t k = 0; k < run.syllableCount; ++k) {
                     const std::string_view spelling = scope.Spelling(w.syllables[run.firstSyllable + k]);

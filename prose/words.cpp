@@ -106,7 +106,6 @@ void AddSyllable(Scope& scope, Run& run, std::size_t start, char32_t separator, 
 void ReadRun(Scope& scope, Run& run) {
     ScopeWork& w = scope.w;
     const std::string_view text = scope.text;
-    run.glued = Glued(scope, run);
     // A possessive ending stays as written: "Tse-tung's".
     if (run.end - run.begin >= 3 && (text[run.end - 1] == 's' || text[run.end - 1] == 'S')) {
         const std::uint32_t last = run.end - 1;
@@ -276,6 +275,169 @@ bool SplitSolid(Scope& scope, Run& run) {
     return true;
 }
 
+// Reads a run's letters: its syllables, case and tones, its English
+// class, its table values, and whether it could be romanized Chinese. What
+// depends on where it stands comes after, in ReadRuns; only an address's
+// part (glued) and an initial ("I.") are read differently here.
+void ReadWord(Scope& scope, Run& run) {
+    ScopeWork& w = scope.w;
+    const Lexicon& lex = scope.lex;
+    ReadRun(scope, run);
+    const std::string_view word = scope.Lower(run);
+    const bool capital = run.caseStyle == CaseStyle::Capitalized || run.caseStyle == CaseStyle::AllCaps;
+    if (run.caseStyle == CaseStyle::Mixed) run.shaped = run.pinyinShaped = false;
+    // A capital letter and a full stop is an initial: "Sir I. Newton".
+    if (run.normLength == 1 && run.caseStyle == CaseStyle::Capitalized && run.end < scope.text.size() &&
+        scope.text[run.end] == '.')
+        run.shaped = run.pinyinShaped = false;
+    if (run.shaped && !run.glued) {
+        run.allSyllables = true;
+        for (std::uint32_t k = 0; k < run.syllableCount && run.allSyllables; ++k) {
+            Syllable& s = w.syllables[run.firstSyllable + k];
+            s.pinyin = lex.Syllable(scope.Spelling(s), s.marked);
+            run.allSyllables = !s.pinyin.empty();
+        }
+        // Hyphenated words, and capitalized ones the syllables do not
+        // make (a place written without hyphens), may be word-table keys.
+        if ((run.syllableCount > 1 && run.allSyllables) || (run.syllableCount == 1 && !run.allSyllables && capital))
+            run.wordValue = lex.WordKey(word);
+        run.candidate = run.allSyllables || !run.wordValue.empty();
+    }
+    // English matters where a word could convert, and for capitalized
+    // words beside a name; plain lower-case English is never looked up.
+    if (run.candidate || capital || run.pinyinMarks) run.english = lex.English(word);
+    // A letter alone is a letter ("e", "ê") unless the lists say more.
+    if (run.normLength == 1 && run.english == EnglishClass::None) run.english = EnglishClass::Function;
+    // A place written without hyphens that no table knows: split into
+    // syllables when it carries a spelling only Wade-Giles has and is
+    // no English word ("Hsinchuang", "Sanhsia"; not "Sato").
+    if (run.shaped && !run.glued && !run.candidate && capital && run.syllableCount == 1 && !run.tones &&
+        run.english == EnglishClass::None && SplitSolid(scope, run)) {
+        bool marked = false;
+        for (std::uint32_t k = 0; k < run.syllableCount; ++k)
+            marked = marked || w.syllables[run.firstSyllable + k].marked;
+        if (marked) {
+            run.solid = run.candidate = run.allSyllables = true;
+        } else {
+            // Put the one syllable back.
+            w.syllables.resize(run.firstSyllable);
+            run.syllableCount = 0;
+            AddSyllable(scope, run, run.norm, 0, 0, 0);
+            w.syllables.back().normLength = run.normLength;
+        }
+    }
+    // A hyphenated word of English parts ("so-so", "yo-yo") is English.
+    if (run.candidate && run.english == EnglishClass::None && run.syllableCount > 1 && run.wordValue.empty() &&
+        !run.solid) {
+        EnglishClass rarest = EnglishClass::Function;
+        for (std::uint32_t k = 0; k < run.syllableCount && rarest != EnglishClass::None; ++k) {
+            const EnglishClass part = lex.English(scope.Spelling(w.syllables[run.firstSyllable + k]));
+            rarest = IsEnglishWord(part) ? std::max(rarest, part) : EnglishClass::None;
+        }
+        run.english = rarest;
+    }
+    for (std::uint32_t k = 0; k < run.syllableCount && run.candidate && !run.marked; ++k)
+        run.marked = w.syllables[run.firstSyllable + k].marked;
+    run.evidence = run.marked && !IsCommonEnglish(run.english);
+    run.title = IsTitle(word);
+    run.determiner = IsDeterminer(word);
+    // Keys across words begin at a capitalized word of a name group.
+    if (capital && run.shaped) run.keyStarts = static_cast<unsigned char>(lex.KeyStarts(word));
+}
+
+std::uint64_t HashOf(std::string_view bytes) {
+    // Eight bytes at a time, each step a multiply and a shift: words are short.
+    std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ bytes.size();
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t chunk;
+        std::memcpy(&chunk, bytes.data() + i, 8);
+        h = (h ^ chunk) * 0xFF51AFD7ED558CCDULL;
+        h ^= h >> 32;
+    }
+    std::uint64_t rest = 0;
+    std::memcpy(&rest, bytes.data() + i, bytes.size() - i);
+    h = (h ^ rest) * 0xC4CEB9FE1A85EC53ULL;
+    return h ^ (h >> 29);
+}
+
+// The reading of a word met before in this stream, or false.
+bool Recall(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash) {
+    const WordCache& cache = scope.w.words;
+    const WordCache::Entry* e = cache.Find(bytes, hash);
+    if (!e) return false;
+    run.reading = static_cast<std::uint32_t>(e - cache.entries.data());
+    ScopeWork& w = scope.w;
+    const Run& known = e->run;
+    run.norm = static_cast<std::uint32_t>(w.norm.size());
+    run.normLength = known.normLength;
+    w.norm.append(cache.bytes, e->norm, known.normLength);
+    run.firstSyllable = static_cast<std::uint32_t>(w.syllables.size());
+    run.syllableCount = known.syllableCount;
+    for (std::uint32_t k = 0; k < known.syllableCount; ++k) {
+        Syllable s = cache.syllables[e->firstSyllable + k];
+        s.norm += run.norm;
+        w.syllables.push_back(s);
+    }
+    run.baseEnd = run.begin + known.baseEnd;
+    run.wordValue = known.wordValue;
+    run.caseStyle = known.caseStyle;
+    run.english = known.english;
+    run.shaped = known.shaped;
+    run.pinyinShaped = known.pinyinShaped;
+    run.pinyinMarks = known.pinyinMarks;
+    run.allSyllables = known.allSyllables;
+    run.solid = known.solid;
+    run.tones = known.tones;
+    run.candidate = known.candidate;
+    run.marked = known.marked;
+    run.evidence = known.evidence;
+    run.wadeGilesOnly = known.wadeGilesOnly;
+    run.pinyinReading = known.pinyinReading;
+    run.isPronounI = known.isPronounI;
+    run.keyStarts = known.keyStarts;
+    run.title = known.title;
+    run.determiner = known.determiner;
+    return true;
+}
+
+// Keeps a word's reading; what the decision will ask of a word that could
+// convert is asked now, once.
+void Remember(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash) {
+    WordCache& cache = scope.w.words;
+    // Full: the rest of the scope goes without; the next scope starts it
+    // again (entries stay where they are while a scope uses them).
+    if (cache.entries.size() >= WordCache::kMost) return;
+    const bool capital = run.caseStyle == CaseStyle::Capitalized || run.caseStyle == CaseStyle::AllCaps;
+    const bool pinyinOnlyAsked = run.pinyinShaped &&
+                                 (run.english == EnglishClass::None || run.english == EnglishClass::Chinese) &&
+                                 (run.pinyinMarks || capital) && run.normLength >= 2;
+    if (run.candidate) WadeGilesOnly(scope, run);
+    if (run.candidate || pinyinOnlyAsked) PinyinReads(scope, run);
+    WordCache::Entry& e = cache.entries.emplace_back();
+    e.key = static_cast<std::uint32_t>(cache.bytes.size());
+    e.keyLength = static_cast<std::uint32_t>(bytes.size());
+    cache.bytes.append(bytes);
+    e.norm = static_cast<std::uint32_t>(cache.bytes.size());
+    cache.bytes.append(scope.Lower(run));
+    e.firstSyllable = static_cast<std::uint32_t>(cache.syllables.size());
+    for (std::uint32_t k = 0; k < run.syllableCount; ++k) {
+        Syllable s = scope.w.syllables[run.firstSyllable + k];
+        s.norm -= run.norm;
+        cache.syllables.push_back(s);
+    }
+    e.run = run;
+    e.run.baseEnd = run.baseEnd - run.begin;
+    run.reading = static_cast<std::uint32_t>(cache.entries.size() - 1);
+    const std::size_t mask = cache.slots.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        if (!cache.slots[i]) {
+            cache.slots[i] = static_cast<std::uint32_t>(cache.entries.size());
+            break;
+        }
+    }
+}
+
 }  // namespace
 
 bool IsTitle(std::string_view lower) {
@@ -303,10 +465,10 @@ bool IsDeterminer(std::string_view lower) {
     return InSorted(lower, kDeterminers);
 }
 
-bool IsWestern(const Scope& scope, const Run& run) {
+bool IsWestern(const Run& run) {
     return (run.caseStyle == CaseStyle::Capitalized || run.caseStyle == CaseStyle::AllCaps) && !run.candidate &&
            !run.pinyinOnly && !run.glued && run.english != EnglishClass::Function &&
-           run.english != EnglishClass::Chinese && run.normLength > 0 && !IsTitle(scope.Lower(run));
+           run.english != EnglishClass::Chinese && run.normLength > 0 && !run.title;
 }
 
 bool WadeGilesOnly(Scope& scope, Run& run) {
@@ -342,6 +504,11 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
     std::size_t i = 0;
     std::size_t length = 0;
     while (i < text.size()) {
+        // Most of what stands between words is a plain space.
+        if (text[i] == ' ' && !pendingStop && breaks < 2) {
+            ++i;
+            continue;
+        }
         char32_t c = DecodeAt(text, i, length);
         if (!IsWordChar(c)) {
             if (c == '.' || c == '!' || c == '?' || c == 0x2026) {
@@ -452,9 +619,42 @@ void Advance(Scope& scope, std::size_t offset) {
     }
 }
 
+const WordCache::Entry* WordCache::Find(std::string_view key, std::uint64_t hash) const {
+    if (slots.empty()) return nullptr;
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t i = hash & mask; slots[i]; i = (i + 1) & mask) {
+        const Entry& e = entries[slots[i] - 1];
+        if (e.keyLength == key.size() && std::memcmp(bytes.data() + e.key, key.data(), key.size()) == 0) return &e;
+    }
+    return nullptr;
+}
+
+void WordCache::Clear(const Lexicon* reader, unsigned spelled) {
+    lexicon = reader;
+    spelling = spelled;
+    bytes.clear();
+    syllables.clear();
+    entries.clear();
+    // Twice the slots of the most words: probes stay short.
+    slots.assign(2 * std::size_t{kMost}, 0);
+}
+
+namespace {
+
+// The options a word's spelling depends on, as one number (never 0).
+unsigned SpellingOptions(const TextOptions& options) {
+    return static_cast<unsigned>(options.hyphens) | static_cast<unsigned>(options.tones) << 2 |
+           static_cast<unsigned>(options.encoding) << 4 | 1u << 6;
+}
+
+}  // namespace
+
 void ReadRuns(Scope& scope) {
     ScopeWork& w = scope.w;
-    const Lexicon& lex = scope.lex;
+    WordCache& cache = w.words;
+    const unsigned spelling = SpellingOptions(scope.options);
+    if (cache.lexicon != &scope.lex || cache.spelling != spelling || cache.entries.size() >= WordCache::kMost)
+        cache.Clear(&scope.lex, spelling);
     w.norm.clear();
     w.norm.reserve(scope.text.size());
     w.syllables.clear();
@@ -466,67 +666,23 @@ void ReadRuns(Scope& scope) {
             run.normLength = 0;
             continue;
         }
-        ReadRun(scope, run);
-        const std::string_view word = scope.Lower(run);
+        run.glued = Glued(scope, run);
+        // A word before a full stop may be an initial ("I."), which depends
+        // on that stop: read where it stands, as a glued word is.
+        const std::string_view bytes = scope.text.substr(run.begin, run.end - run.begin);
+        const bool beforeStop = run.end < scope.text.size() && scope.text[run.end] == '.';
+        const bool cacheable = !run.glued && !beforeStop && bytes.size() <= WordCache::kLongest;
+        const std::uint64_t hash = cacheable ? HashOf(bytes) : 0;
+        if (!cacheable || !Recall(scope, run, bytes, hash)) {
+            ReadWord(scope, run);
+            if (cacheable) Remember(scope, run, bytes, hash);
+        }
         const bool capital = run.caseStyle == CaseStyle::Capitalized || run.caseStyle == CaseStyle::AllCaps;
-        if (run.caseStyle == CaseStyle::Mixed) run.shaped = run.pinyinShaped = false;
-        // A capital letter and a full stop is an initial: "Sir I. Newton".
-        if (run.normLength == 1 && run.caseStyle == CaseStyle::Capitalized && run.end < scope.text.size() &&
-            scope.text[run.end] == '.')
-            run.shaped = run.pinyinShaped = false;
-        if (run.shaped && !run.glued) {
-            run.allSyllables = true;
-            for (std::uint32_t k = 0; k < run.syllableCount && run.allSyllables; ++k) {
-                Syllable& s = w.syllables[run.firstSyllable + k];
-                s.pinyin = lex.Syllable(scope.Spelling(s), s.marked);
-                run.allSyllables = !s.pinyin.empty();
-            }
-            // Hyphenated words, and capitalized ones the syllables do not
-            // make (a place written without hyphens), may be word-table keys.
-            if ((run.syllableCount > 1 && run.allSyllables) || (run.syllableCount == 1 && !run.allSyllables && capital))
-                run.wordValue = lex.WordKey(word);
-            run.candidate = run.allSyllables || !run.wordValue.empty();
-        }
-        // English matters where a word could convert, and for capitalized
-        // words beside a name; plain lower-case English is never looked up.
-        if (run.candidate || capital || run.pinyinMarks) run.english = lex.English(word);
-        // A letter alone is a letter ("e", "ê") unless the lists say more.
-        if (run.normLength == 1 && run.english == EnglishClass::None) run.english = EnglishClass::Function;
-        // A place written without hyphens that no table knows: split into
-        // syllables when it carries a spelling only Wade-Giles has and is
-        // no English word ("Hsinchuang", "Sanhsia"; not "Sato").
-        if (run.shaped && !run.glued && !run.candidate && capital && run.syllableCount == 1 && !run.tones &&
-            run.english == EnglishClass::None && SplitSolid(scope, run)) {
-            bool marked = false;
-            for (std::uint32_t k = 0; k < run.syllableCount; ++k)
-                marked = marked || w.syllables[run.firstSyllable + k].marked;
-            if (marked) {
-                run.solid = run.candidate = run.allSyllables = true;
-            } else {
-                // Put the one syllable back.
-                w.syllables.resize(run.firstSyllable);
-                run.syllableCount = 0;
-                AddSyllable(scope, run, run.norm, 0, 0, 0);
-                w.syllables.back().normLength = run.normLength;
-            }
-        }
-        // A hyphenated word of English parts ("so-so", "yo-yo") is English.
-        if (run.candidate && run.english == EnglishClass::None && run.syllableCount > 1 && run.wordValue.empty() &&
-            !run.solid) {
-            EnglishClass rarest = EnglishClass::Function;
-            for (std::uint32_t k = 0; k < run.syllableCount && rarest != EnglishClass::None; ++k) {
-                const EnglishClass part = lex.English(scope.Spelling(w.syllables[run.firstSyllable + k]));
-                rarest = IsEnglishWord(part) ? std::max(rarest, part) : EnglishClass::None;
-            }
-            run.english = rarest;
-        }
-        for (std::uint32_t k = 0; k < run.syllableCount && run.candidate && !run.marked; ++k)
-            run.marked = w.syllables[run.firstSyllable + k].marked;
         // Evidence: a spelling only Pinyin has.
         if (!run.candidate && run.pinyinShaped && !run.glued &&
             (run.english == EnglishClass::None || run.english == EnglishClass::Chinese) &&
             (run.pinyinMarks || (capital && (!run.sentenceStart || run.english == EnglishClass::Chinese))) &&
-            run.normLength >= 2 && lex.IsPinyin(word)) {
+            run.normLength >= 2 && PinyinReads(scope, run)) {
             run.pinyinOnly = true;
         }
         Sentence& sentence = w.sentences[run.sentence];
@@ -535,7 +691,6 @@ void ReadRuns(Scope& scope) {
             ++sentence.toned, ++scope.paragraph.toned;
             if (run.normLength > 1) ++sentence.tonedLonger, ++scope.paragraph.tonedLonger;
         }
-        run.evidence = run.marked && !IsCommonEnglish(run.english);
         if (run.evidence) ++sentence.marked, ++scope.paragraph.marked;
     }
     for (Run& run : w.runs) {
@@ -614,7 +769,7 @@ void FormGroups(Scope& scope) {
             run.caseStyle = CaseStyle::AllCaps;
         Group& g = w.groups[run.group];
         g.pinyin = g.pinyin || run.pinyinOnly;
-        run.western = IsWestern(scope, run);
+        run.western = IsWestern(run);
         if (run.western) g.western = true;
         // "I Ching": the pronoun is never followed by a capitalized word in
         // English prose, so the two are a Chinese title or name.
@@ -629,14 +784,14 @@ namespace {
 // word, the longest key over the following words of its group, if it has
 // at least `fewest` words. Marks the words it covers as one unit.
 void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t most, std::size_t fewest,
-                      bool established) {
+                      bool established, unsigned starts) {
     ScopeWork& w = scope.w;
     auto exact = [&](std::string_view key, MatchResult& match) {
         return LookupAtCursor(table, key.data(), key.size(), match) && match.consumed == key.size();
     };
     for (std::size_t i = 0; i < w.runs.size(); ++i) {
         Run& first = w.runs[i];
-        if (first.group == kNone || first.inUnit || !first.shaped) continue;
+        if (first.group == kNone || first.inUnit || !first.shaped || !(first.keyStarts & starts)) continue;
         // The words of the group that a key could cover, joined as keys
         // write them, with where each word ends. Only the last may have a
         // possessive ending.
@@ -701,9 +856,11 @@ void MatchKeysAcrossWords(Scope& scope) {
     // One's own names first, a word or more; then established spellings
     // ("Chiang Kai-shek"); then the word table's names across words ("Mao
     // Tse-tung").
-    if (scope.lex.maxAddedWords) MatchAcrossWords(scope, scope.lex.addedTable, scope.lex.maxAddedWords, 1, false);
-    MatchAcrossWords(scope, scope.lex.conventionalTable, scope.lex.maxConventionalWords, 1, true);
-    if (scope.lex.maxKeyWords >= 2) MatchAcrossWords(scope, scope.lex.wordTable, scope.lex.maxKeyWords, 2, false);
+    const Lexicon& lex = scope.lex;
+    if (lex.maxAddedWords) MatchAcrossWords(scope, lex.addedTable, lex.maxAddedWords, 1, false, kStartsAdded);
+    MatchAcrossWords(scope, lex.conventionalTable, lex.maxConventionalWords, 1, true, kStartsConventional);
+    const unsigned units = kStartsUnit | (scope.apostrophes || scope.umlauts ? 0u : unsigned{kStartsDegradedUnit});
+    if (lex.maxKeyWords >= 2) MatchAcrossWords(scope, lex.wordTable, lex.maxKeyWords, 2, false, units);
     // A hyphenated word no key holds, in a text that writes no apostrophe
     // and no ü: the key it is with them dropped ("Chang-an", Ch'ang-an).
     if (scope.apostrophes || scope.umlauts) return;

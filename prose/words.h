@@ -76,6 +76,10 @@ struct Run {
     bool established = false;   // the unit it begins is an established spelling
     bool master = false;        // "Tzu" after a name: joined to it ("Meng Tzu" -> "Mengzi")
     bool western = false;       // a Western name (see IsWestern), asked once when groups form
+    unsigned char keyStarts = 0;  // which tables' keys across words it could begin (Lexicon::KeyStarts)
+    bool title = false;         // a word that stands before a name as before a noun (IsTitle)
+    bool determiner = false;    // a word after which a capital makes a common noun (IsDeterminer)
+    std::uint32_t reading = kNone;  // its entry in the scope's WordCache, when it has one
     // What the decision made of it.
     bool chinese = false;       // converted
     bool ambiguous = false;
@@ -99,7 +103,36 @@ struct Group {
     bool pinyin = false, western = false, pronounRule = false;
 };
 
+// What reading a word found that depends on its letters alone (its
+// syllables, case, English class, table values; not where it stands), kept
+// for the words a stream meets again: most words of a text are ones it has
+// met before. Held in a few flat arrays, without an allocation per word,
+// and bounded: emptied when full.
+struct WordCache {
+    static constexpr std::uint32_t kMost = 1 << 13;  // words kept
+    static constexpr std::size_t kLongest = 48;      // bytes of a word kept
+
+    struct Entry {
+        std::uint32_t key = 0, keyLength = 0;        // in bytes: the run as written
+        std::uint32_t norm = 0;                      // in bytes, after the key
+        std::uint32_t firstSyllable = 0;             // in syllables (norm offsets from the word's)
+        // The word converted on its own, in bytes, once it has been.
+        std::uint32_t spelled = UINT32_MAX, spelledLength = 0;
+        Run run;                                     // the fields a run takes from its letters
+    };
+    const Lexicon* lexicon = nullptr;  // what the readings were read with
+    unsigned spelling = 0;             // and the options words were spelled with (SpellingOptions)
+    std::string bytes;
+    std::vector<Syllable> syllables;
+    std::vector<Entry> entries;
+    std::vector<std::uint32_t> slots;  // open addressing: entry index + 1, 0 for none
+
+    const Entry* Find(std::string_view key, std::uint64_t hash) const;
+    void Clear(const Lexicon* lexicon, unsigned spelling);
+};
+
 struct ScopeWork {
+    WordCache words;
     std::vector<Run> runs;
     std::vector<Syllable> syllables;
     std::vector<Sentence> sentences;
@@ -151,7 +184,7 @@ void Advance(Scope& scope, std::size_t offset);
 
 // A capitalized word that is neither Chinese nor an English function word
 // nor a title: a Western name ("Carl", "Theodore", "Rękorajski").
-bool IsWestern(const Scope& scope, const Run& run);
+bool IsWestern(const Run& run);
 // Words that stand before a name as before a common noun ("Emperor", "Mount").
 bool IsTitle(std::string_view lower);
 // Words after which a capitalized word is a common noun: "the Sun".

@@ -264,6 +264,26 @@ TEST(ProseStream, AnyChunkingGivesTheWholeResult) {
     }
 }
 
+TEST(ProseStream, AParagraphComesOutAsItWouldAlone) {
+    // The stream remembers how it read words from one paragraph to the
+    // next; what it remembers must not carry a paragraph's context (case of
+    // a heading, a name around the word) into another.
+    const std::vector<std::string> paragraphs = {
+        "MAO TSE-TUNG AND I", "I met Mao Tse-tung in Yen-an.", "I", "A Pei-ching I knew",
+        "PEI-CHING TA-HSUEH", "Pei-ching ta-hsueh", "Sun I-hsien, Ch'ing", "CH'ING AND MING",
+        "the Ming and the Ch'ing", "Chang, Ai-ling. Ch'ing-ch'eng chih lien", "Li Po. Li Po wrote."};
+    std::mt19937 rng(11);
+    for (int round = 0; round < 20; ++round) {
+        std::string text, expected;
+        for (int i = 0; i < 40; ++i) {
+            const std::string& p = paragraphs[rng() % paragraphs.size()];
+            text += p + "\n\n";
+            expected += Convert(p) + "\n\n";
+        }
+        ASSERT_EQ(Streamed(text, text.size() + 1), expected);
+    }
+}
+
 TEST(ProseStream, LongLinesWordsAndChainsStayBoundedAndUnchanged) {
     // Longer than a scope, without a blank line: cut at a space, converted.
     std::string line, expected;
