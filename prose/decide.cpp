@@ -182,7 +182,12 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         const std::size_t index = t.first;
         t.western = !unit && run.syllableCount == 1 && index > 0 && run.group != kNone &&
                     w.runs[index - 1].group == run.group && w.runs[index - 1].western;
-        if (t.pinyin || t.western) t.open = false;
+        // "I" right after a word of several syllables of its name is the
+        // pronoun ("In Pei-ching I met"): a given name follows a surname,
+        // and the names of two syllables before "I" are keys across words.
+        const bool pronoun = !unit && run.isPronounI && run.group != kNone && !w.groups[run.group].pronounRule &&
+                             index > 0 && w.runs[index - 1].group == run.group && w.runs[index - 1].syllableCount > 1;
+        if (t.pinyin || t.western || pronoun) t.open = false;
         // Tone numbers, where others stand beside them (see ReadRuns), are romanization.
         t.toned = run.tones && t.open;
         // A common English word in a Pinyin sentence is English all the same ("the Sun").

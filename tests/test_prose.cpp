@@ -130,6 +130,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"He said so long to them.", "He said so long to them."},
         {"Chin up, said Carl Jung.", "Chin up, said Carl Jung."},
         {"Ê-mei-shan", "Emeishan"},
+        // "I" after a surname is a given name, after a place the pronoun.
+        {"Chou I; Ssu-ma I; in Pei-ching I met Chou En-lai.", "Zhou Yi; Sima Yi; in Beijing I met Zhou Enlai."},
     });
     // A line lends no evidence to the next: "Ho" converts alike either way.
     EXPECT_EQ(Convert("Ho Hua-yung"), "He Huayong");
