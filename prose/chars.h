@@ -11,7 +11,9 @@
 
 namespace kesti {
 
-inline bool IsAsciiLetter(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+inline bool IsAsciiUpper(char32_t c) { return c >= 'A' && c <= 'Z'; }
+inline bool IsAsciiLower(char32_t c) { return c >= 'a' && c <= 'z'; }
+inline bool IsAsciiLetter(char32_t c) { return IsAsciiUpper(c) || IsAsciiLower(c); }
 
 // The aspiration apostrophes texts use: ' ‘ ’ ʻ ʼ ʽ and the grave accent.
 inline bool IsApostrophe(char32_t c) {

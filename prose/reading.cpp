@@ -1,0 +1,556 @@
+// Reading a word: its syllables, marks and tones, its English class, its
+// values in the tables, and the cache of words already read.
+#include "prose/words.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <utf8proc.h>
+
+#include "prose/chars.h"
+#include "text/text_rules.h"
+
+namespace kesti {
+
+namespace {
+
+// A sorted list, searched by halves: asked of many words.
+template <std::size_t N>
+bool InSorted(std::string_view word, const std::string_view (&list)[N]) {
+    return std::binary_search(std::begin(list), std::end(list), word);
+}
+
+// Pinyin vowels with a tone mark, as the base vowel (ü as 0xFC), or 0.
+char PinyinToneVowel(char32_t c, bool& upper) {
+    static constexpr struct {
+        char32_t lower, upperCase;
+        char base;
+    } kMarked[] = {
+        {0x101, 0x100, 'a'}, {0xE1, 0xC1, 'a'}, {0x1CE, 0x1CD, 'a'}, {0xE0, 0xC0, 'a'},
+        {0x113, 0x112, 'e'}, {0xE9, 0xC9, 'e'}, {0x11B, 0x11A, 'e'}, {0xE8, 0xC8, 'e'},
+        {0x12B, 0x12A, 'i'}, {0xED, 0xCD, 'i'}, {0x1D0, 0x1CF, 'i'}, {0xEC, 0xCC, 'i'},
+        {0x14D, 0x14C, 'o'}, {0xF3, 0xD3, 'o'}, {0x1D2, 0x1D1, 'o'}, {0xF2, 0xD2, 'o'},
+        {0x16B, 0x16A, 'u'}, {0xFA, 0xDA, 'u'}, {0x1D4, 0x1D3, 'u'}, {0xF9, 0xD9, 'u'},
+        {0x1D6, 0x1D5, '\xFC'}, {0x1D8, 0x1D7, '\xFC'}, {0x1DA, 0x1D9, '\xFC'}, {0x1DC, 0x1DB, '\xFC'}};
+    for (const auto& m : kMarked) {
+        if (c == m.lower || c == m.upperCase) {
+            upper = c == m.upperCase;
+            return m.base;
+        }
+    }
+    return 0;
+}
+
+// Part of an address, a path or an identifier: "www.chang.com", "a/b", "x_y".
+bool Glued(const Scope& scope, const Run& run) {
+    const std::string_view text = scope.text;
+    if (run.begin > 0) {
+        switch (text[run.begin - 1]) {
+            case '/': case '@': case '_': case '\\': case '.': case ':': case '=': case '#': case '&':
+            case '%': case '+': case '~':
+                return true;
+            default:
+                break;
+        }
+    }
+    if (run.end < text.size()) {
+        const char after = text[run.end];
+        if (after == '@' || after == '/' || after == '_' || after == '\\') return true;
+        if (after == '.' && run.end + 1 < text.size()) {
+            std::size_t length = 0;
+            if (IsWordChar(DecodeAt(text, run.end + 1, length))) return true;
+        }
+    }
+    return false;
+}
+
+void AddSyllable(Scope& scope, Run& run, std::size_t start, char32_t separator, int tone, char32_t toneChar) {
+    Syllable s;
+    s.norm = static_cast<std::uint32_t>(start);
+    s.normLength = static_cast<std::uint32_t>(scope.w.norm.size() - start);
+    s.separator = separator;
+    s.tone = tone;
+    s.toneChar = toneChar;
+    scope.w.syllables.push_back(s);
+    ++run.syllableCount;
+}
+
+// Reads one run into its syllables, normalized: lower case, every
+// apostrophe written ', ü as 0xFC, ê as 0xEA, ŭ as u.
+void ReadRun(Scope& scope, Run& run) {
+    ScopeWork& w = scope.w;
+    const std::string_view text = scope.text;
+    // A possessive ending stays as written: "Tse-tung's".
+    if (run.end - run.begin >= 3 && (text[run.end - 1] == 's' || text[run.end - 1] == 'S')) {
+        const std::uint32_t last = run.end - 1;
+        for (std::uint32_t at = last - 1; at > run.begin && last - at <= 3; --at) {
+            if ((static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) continue;
+            std::size_t length = 0;
+            if (IsApostrophe(DecodeAt(text, at, length)) && at + length == last) run.baseEnd = at;
+            break;
+        }
+    }
+    const std::string_view base = text.substr(run.begin, run.baseEnd - run.begin);
+    run.norm = static_cast<std::uint32_t>(w.norm.size());
+    run.firstSyllable = static_cast<std::uint32_t>(w.syllables.size());
+    run.syllableCount = 0;
+    run.pinyinShaped = true;
+    // Most words of a text are lower-case ASCII letters: read at once.
+    const bool plain = std::all_of(base.begin(), base.end(), [](char ch) { return ch >= 'a' && ch <= 'z'; });
+    if (plain) {
+        w.norm.append(base);
+        AddSyllable(scope, run, run.norm, 0, 0, 0);
+        run.normLength = static_cast<std::uint32_t>(base.size());
+        run.caseStyle = CaseStyle::Lower;
+        return;
+    }
+    std::size_t syllableStart = w.norm.size();
+    char32_t separator = 0, toneChar = 0;
+    int tone = 0;
+    bool letterSeen = false, mixed = false, previousLower = false;
+    std::uint32_t letters = 0, uppers = 0;
+    bool firstUpper = false;
+    auto take = [&](char32_t c) {
+        bool upper = false;
+        char letter = 0;
+        if (c < 0x80 && (IsAsciiUpper(c) || IsAsciiLower(c))) {
+            upper = IsAsciiUpper(c);
+            letter = static_cast<char>(upper ? c + 0x20 : c);
+        } else if (c == 0xFC || c == 0xDC) {
+            upper = c == 0xDC, letter = '\xFC';
+        } else if (c == 0xEA || c == 0xCA) {
+            upper = c == 0xCA, letter = '\xEA';
+        } else if (c == 0x16D || c == 0x16C) {
+            upper = c == 0x16C, letter = 'u';
+            run.pinyinShaped = false;
+        } else if (const char bare = c >= 0xC0 ? PinyinToneVowel(c, upper) : 0) {
+            letter = bare;
+            run.pinyinMarks = true;
+            run.shaped = false;
+        }
+        if (letter) {
+            if (tone) run.shaped = run.pinyinShaped = false;  // a tone ends its syllable
+            if (letters == 0) firstUpper = upper;
+            // A capital after a small letter in one syllable: "NaN", "iPod".
+            mixed = mixed || (upper && previousLower);
+            previousLower = !upper;
+            ++letters;
+            uppers += upper;
+            letterSeen = true;
+            w.norm += letter;
+        } else if (IsApostrophe(c)) {
+            if (tone) run.shaped = run.pinyinShaped = false;
+            w.norm += '\'';
+        } else if (IsHyphen(c) || c == 0x2013) {
+            if (!letterSeen) run.shaped = run.pinyinShaped = false;
+            AddSyllable(scope, run, syllableStart, separator, tone, toneChar);
+            w.norm += '-';
+            syllableStart = w.norm.size();
+            separator = c;
+            tone = 0;
+            toneChar = 0;
+            letterSeen = false;
+            previousLower = false;
+        } else if (const int t = ToneOf(c); t && letterSeen && !tone) {
+            tone = t;
+            toneChar = c;
+            run.tones = true;
+            run.pinyinShaped = false;
+        } else {
+            run.shaped = run.pinyinShaped = false;
+            previousLower = false;
+        }
+    };
+    // Only combining marks (U+0300-U+036F, lead bytes 0xCC and 0xCD) need
+    // composing (u followed by U+0308 is ü); other text is read as it stands.
+    bool ascii = true, combining = false;
+    for (char ch : base) {
+        ascii = ascii && static_cast<unsigned char>(ch) < 0x80;
+        combining = combining || ch == '\xCC' || ch == '\xCD';
+    }
+    if (ascii) {
+        for (char ch : base) take(static_cast<unsigned char>(ch));
+    } else if (!combining) {
+        for (std::size_t k = 0, length = 0; k < base.size(); k += length) take(DecodeAt(base, k, length));
+    } else {
+        w.composed.resize(base.size() * 4 + 8);
+        auto* composed = reinterpret_cast<utf8proc_int32_t*>(w.composed.data());
+        const auto options = static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE);
+        utf8proc_ssize_t n = utf8proc_decompose(reinterpret_cast<const utf8proc_uint8_t*>(base.data()),
+                                                static_cast<utf8proc_ssize_t>(base.size()), composed,
+                                                static_cast<utf8proc_ssize_t>(w.composed.size()), options);
+        if (n > 0) n = utf8proc_normalize_utf32(composed, n, options);
+        for (utf8proc_ssize_t k = 0; k < n; ++k) take(static_cast<char32_t>(composed[k]));
+    }
+    if (!letterSeen) run.shaped = run.pinyinShaped = false;
+    AddSyllable(scope, run, syllableStart, separator, tone, toneChar);
+    run.normLength = static_cast<std::uint32_t>(w.norm.size() - run.norm);
+    run.caseStyle = mixed                                 ? CaseStyle::Mixed
+                    : !firstUpper                         ? CaseStyle::Lower
+                    : (letters >= 2 && uppers == letters) ? CaseStyle::AllCaps
+                                                          : CaseStyle::Capitalized;
+    run.isPronounI = letters == 1 && uppers == 1 && run.syllableCount == 1 && scope.Lower(run) == "i";
+}
+
+// Splits a capitalized word written without hyphens into Wade-Giles
+// syllables, as English texts write places (Hsinchuang, Sanhsia): the split
+// with the fewest syllables, and among those the one whose syllables after
+// the first begin with no vowel (a text writes a vowel there after a
+// hyphen), then the one that takes the longest syllables first. Replaces
+// the run's one syllable by them and says whether it could.
+bool SplitSolid(Scope& scope, Run& run) {
+    const std::string_view lower = scope.Lower(run);
+    constexpr std::size_t kMost = 8;
+    if (lower.size() < 4 || lower.size() > 40 || lower.find('-') != std::string_view::npos) return false;
+    // A marked syllable holds one of these; most capitalized words hold none.
+    bool hint = false;
+    for (std::size_t i = 0; i + 1 < lower.size() && !hint; ++i) {
+        const char a = lower[i], b = lower[i + 1];
+        hint = (a == 'h' && b == 's') || (a == 't' && (b == 's' || b == 'z')) || a == '\'' || (a == 'i' && b == 'h') ||
+               (a == 'u' && b == 'n') || (a == 'i' && b == 'e') || (a == 'u' && b == 'e') || (a == 'c' && b == 'h') ||
+               a == '\xFC' || a == '\xEA' || (a == 's' && (b == 's' || b == 'z'));
+    }
+    if (!hint && lower.back() != '\xFC' && lower.back() != '\xEA') return false;
+    const std::string word(lower);
+    // best[i]: the fewest syllables, then the fewest vowel starts, for word[i..].
+    struct Best {
+        std::uint8_t count = 255, vowels = 255, next = 0;
+    };
+    Best best[41];
+    best[word.size()] = {0, 0, 0};
+    auto vowel = [](char c) { return c == 'a' || c == 'e' || c == 'i' || c == 'o' || c == 'u' || c == '\xEA'; };
+    for (std::size_t i = word.size(); i-- > 0;) {
+        for (unsigned lengths = scope.lex.WadeGilesPrefixes(std::string_view(word).substr(i)); lengths;
+             lengths &= lengths - 1) {
+            const auto length = static_cast<std::size_t>(__builtin_ctz(lengths));
+            const Best& rest = best[i + length];
+            if (rest.count == 255 || std::size_t{rest.count} + 1 > kMost) continue;
+            const auto count = static_cast<std::uint8_t>(rest.count + 1);
+            const auto vowels = static_cast<std::uint8_t>(rest.vowels + (i > 0 && vowel(word[i])));
+            Best& here = best[i];
+            if (count < here.count || (count == here.count && vowels < here.vowels) ||
+                (count == here.count && vowels == here.vowels && length > std::size_t{here.next})) {
+                here = {count, vowels, static_cast<std::uint8_t>(length)};
+            }
+        }
+    }
+    if (best[0].count == 255 || best[0].count < 2) return false;
+    ScopeWork& w = scope.w;
+    w.syllables.resize(run.firstSyllable);
+    run.syllableCount = 0;
+    for (std::size_t i = 0; i < word.size(); i += best[i].next) {
+        Syllable s;
+        s.norm = static_cast<std::uint32_t>(run.norm + i);
+        s.normLength = best[i].next;
+        s.pinyin = scope.lex.Syllable(scope.Spelling(s), s.marked);
+        w.syllables.push_back(s);
+        ++run.syllableCount;
+    }
+    return true;
+}
+
+// Reads a run's letters: its syllables, case and tones, its English
+// class, its table values, and whether it could be romanized Chinese. What
+// depends on where it stands comes after, in ReadRuns; only an address's
+// part (glued) and an initial ("I.") are read differently here.
+void ReadWord(Scope& scope, Run& run) {
+    ScopeWork& w = scope.w;
+    const Lexicon& lex = scope.lex;
+    ReadRun(scope, run);
+    const std::string_view word = scope.Lower(run);
+    const bool capital = run.caseStyle == CaseStyle::Capitalized || run.caseStyle == CaseStyle::AllCaps;
+    if (run.caseStyle == CaseStyle::Mixed) run.shaped = run.pinyinShaped = false;
+    // A capital letter and a full stop is an initial: "Sir I. Newton".
+    if (run.normLength == 1 && run.caseStyle == CaseStyle::Capitalized && run.end < scope.text.size() &&
+        scope.text[run.end] == '.')
+        run.shaped = run.pinyinShaped = false;
+    if (run.shaped && !run.glued) {
+        run.allSyllables = true;
+        for (std::uint32_t k = 0; k < run.syllableCount && run.allSyllables; ++k) {
+            Syllable& s = w.syllables[run.firstSyllable + k];
+            s.pinyin = lex.Syllable(scope.Spelling(s), s.marked);
+            run.allSyllables = !s.pinyin.empty();
+        }
+        // Hyphenated words, and capitalized ones the syllables do not
+        // make (a place written without hyphens), may be word-table keys.
+        if ((run.syllableCount > 1 && run.allSyllables) || (run.syllableCount == 1 && !run.allSyllables && capital))
+            run.wordValue = lex.WordKey(word);
+        run.candidate = run.allSyllables || !run.wordValue.empty();
+    }
+    // English matters where a word could convert, and for capitalized
+    // words beside a name; plain lower-case English is never looked up.
+    if (run.candidate || capital || run.pinyinMarks) run.english = lex.English(word);
+    // A letter alone is a letter ("e", "ê") unless the lists say more.
+    if (run.normLength == 1 && run.english == EnglishClass::None) run.english = EnglishClass::Function;
+    // A place written without hyphens that no table knows: split into
+    // syllables when it carries a spelling only Wade-Giles has and is
+    // no English word ("Hsinchuang", "Sanhsia"; not "Sato").
+    if (run.shaped && !run.glued && !run.candidate && capital && run.syllableCount == 1 && !run.tones &&
+        run.english == EnglishClass::None && SplitSolid(scope, run)) {
+        bool marked = false;
+        for (std::uint32_t k = 0; k < run.syllableCount; ++k)
+            marked = marked || w.syllables[run.firstSyllable + k].marked;
+        if (marked) {
+            run.solid = run.candidate = run.allSyllables = true;
+        } else {
+            // Put the one syllable back.
+            w.syllables.resize(run.firstSyllable);
+            run.syllableCount = 0;
+            AddSyllable(scope, run, run.norm, 0, 0, 0);
+            w.syllables.back().normLength = run.normLength;
+        }
+    }
+    // A hyphenated word of English parts ("so-so", "yo-yo") is English.
+    if (run.candidate && run.english == EnglishClass::None && run.syllableCount > 1 && run.wordValue.empty() &&
+        !run.solid) {
+        EnglishClass rarest = EnglishClass::Function;
+        for (std::uint32_t k = 0; k < run.syllableCount && rarest != EnglishClass::None; ++k) {
+            const EnglishClass part = lex.English(scope.Spelling(w.syllables[run.firstSyllable + k]));
+            rarest = IsEnglishWord(part) ? std::max(rarest, part) : EnglishClass::None;
+        }
+        run.english = rarest;
+    }
+    for (std::uint32_t k = 0; k < run.syllableCount && run.candidate && !run.marked; ++k)
+        run.marked = w.syllables[run.firstSyllable + k].marked;
+    run.evidence = run.marked && !IsCommonEnglish(run.english);
+    run.title = IsTitle(word);
+    run.determiner = IsDeterminer(word);
+    // Keys across words begin at a capitalized word of a name group.
+    if (capital && run.shaped) run.keyStarts = static_cast<unsigned char>(lex.KeyStarts(word));
+}
+
+std::uint64_t HashOf(std::string_view bytes) {
+    // Eight bytes at a time, each step a multiply and a shift: words are short.
+    std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ bytes.size();
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t chunk;
+        std::memcpy(&chunk, bytes.data() + i, 8);
+        h = (h ^ chunk) * 0xFF51AFD7ED558CCDULL;
+        h ^= h >> 32;
+    }
+    std::uint64_t rest = 0;
+    std::memcpy(&rest, bytes.data() + i, bytes.size() - i);
+    h = (h ^ rest) * 0xC4CEB9FE1A85EC53ULL;
+    return h ^ (h >> 29);
+}
+
+// The reading of a word met before in this stream, or false.
+bool Recall(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash) {
+    const WordCache& cache = scope.w.words;
+    const WordCache::Entry* e = cache.Find(bytes, hash);
+    if (!e) return false;
+    run.reading = static_cast<std::uint32_t>(e - cache.entries.data());
+    ScopeWork& w = scope.w;
+    const Run& known = e->run;
+    run.norm = static_cast<std::uint32_t>(w.norm.size());
+    run.normLength = known.normLength;
+    w.norm.append(cache.bytes, e->norm, known.normLength);
+    run.firstSyllable = static_cast<std::uint32_t>(w.syllables.size());
+    run.syllableCount = known.syllableCount;
+    for (std::uint32_t k = 0; k < known.syllableCount; ++k) {
+        Syllable s = cache.syllables[e->firstSyllable + k];
+        s.norm += run.norm;
+        w.syllables.push_back(s);
+    }
+    run.baseEnd = run.begin + known.baseEnd;
+    run.wordValue = known.wordValue;
+    run.caseStyle = known.caseStyle;
+    run.english = known.english;
+    run.shaped = known.shaped;
+    run.pinyinShaped = known.pinyinShaped;
+    run.pinyinMarks = known.pinyinMarks;
+    run.allSyllables = known.allSyllables;
+    run.solid = known.solid;
+    run.tones = known.tones;
+    run.candidate = known.candidate;
+    run.marked = known.marked;
+    run.evidence = known.evidence;
+    run.wadeGilesOnly = known.wadeGilesOnly;
+    run.pinyinReading = known.pinyinReading;
+    run.isPronounI = known.isPronounI;
+    run.keyStarts = known.keyStarts;
+    run.title = known.title;
+    run.determiner = known.determiner;
+    return true;
+}
+
+// Keeps a word's reading; what the decision will ask of a word that could
+// convert is asked now, once.
+void Remember(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash) {
+    WordCache& cache = scope.w.words;
+    // Full: the rest of the scope goes without; the next scope starts it
+    // again (entries stay where they are while a scope uses them).
+    if (cache.entries.size() >= WordCache::kMost) return;
+    const bool capital = run.caseStyle == CaseStyle::Capitalized || run.caseStyle == CaseStyle::AllCaps;
+    const bool pinyinOnlyAsked = run.pinyinShaped &&
+                                 (run.english == EnglishClass::None || run.english == EnglishClass::Chinese) &&
+                                 (run.pinyinMarks || capital) && run.normLength >= 2;
+    if (run.candidate) WadeGilesOnly(scope, run);
+    if (run.candidate || pinyinOnlyAsked) PinyinReads(scope, run);
+    WordCache::Entry& e = cache.entries.emplace_back();
+    e.key = static_cast<std::uint32_t>(cache.bytes.size());
+    e.keyLength = static_cast<std::uint32_t>(bytes.size());
+    cache.bytes.append(bytes);
+    e.norm = static_cast<std::uint32_t>(cache.bytes.size());
+    cache.bytes.append(scope.Lower(run));
+    e.firstSyllable = static_cast<std::uint32_t>(cache.syllables.size());
+    for (std::uint32_t k = 0; k < run.syllableCount; ++k) {
+        Syllable s = scope.w.syllables[run.firstSyllable + k];
+        s.norm -= run.norm;
+        cache.syllables.push_back(s);
+    }
+    e.run = run;
+    e.run.baseEnd = run.baseEnd - run.begin;
+    run.reading = static_cast<std::uint32_t>(cache.entries.size() - 1);
+    const std::size_t mask = cache.slots.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        if (!cache.slots[i]) {
+            cache.slots[i] = static_cast<std::uint32_t>(cache.entries.size());
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+bool IsTitle(std::string_view lower) {
+    if (lower.size() < 2 || lower.size() > 12) return false;
+    // Qualifiers of dynasties and states count too: "Western Chou", "Southern Sung".
+    static constexpr std::string_view kTitles[] = {
+        "abbot", "admiral", "aunt", "baron", "bishop", "brother", "captain", "chairman", "city", "colonel",
+        "commissioner", "comrade", "consort", "count", "county", "dr", "duke", "dynasty", "early", "eastern",
+        "emperor", "empress", "father", "first", "former", "general", "governor", "great", "inner", "judge",
+        "king", "lady", "lake", "late", "later", "lieutenant", "little", "lord", "lower", "madam", "madame",
+        "magistrate", "marquis", "marshal", "master", "minister", "miss", "monk", "mount", "mr", "mrs", "ms",
+        "new", "northern", "old", "outer", "prefect", "premier", "president", "prince", "princess", "prof",
+        "professor", "province", "queen", "river", "saint", "second", "secretary", "sir", "sister", "southern",
+        "st", "the", "third", "uncle", "upper", "viceroy", "western", "young",
+    };
+    return InSorted(lower, kTitles);
+}
+
+bool IsDeterminer(std::string_view lower) {
+    if (lower.empty() || lower.size() > 5) return false;
+    static constexpr std::string_view kDeterminers[] = {
+        "a", "an", "each", "every", "her", "his", "its", "my", "our", "that", "the", "their", "these", "this",
+        "those", "your",
+    };
+    return InSorted(lower, kDeterminers);
+}
+
+const WordCache::Entry* WordCache::Find(std::string_view key, std::uint64_t hash) const {
+    if (slots.empty()) return nullptr;
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t i = hash & mask; slots[i]; i = (i + 1) & mask) {
+        const Entry& e = entries[slots[i] - 1];
+        if (e.keyLength == key.size() && std::memcmp(bytes.data() + e.key, key.data(), key.size()) == 0) return &e;
+    }
+    return nullptr;
+}
+
+void WordCache::Clear(const Lexicon* reader, unsigned spelled) {
+    lexicon = reader;
+    spelling = spelled;
+    bytes.clear();
+    syllables.clear();
+    entries.clear();
+    // Twice the slots of the most words: probes stay short.
+    slots.assign(2 * std::size_t{kMost}, 0);
+}
+
+namespace {
+
+// The options a word's spelling depends on, as one number (never 0).
+unsigned SpellingOptions(const TextOptions& options) {
+    return static_cast<unsigned>(options.hyphens) | static_cast<unsigned>(options.tones) << 2 |
+           static_cast<unsigned>(options.encoding) << 4 | 1u << 6;
+}
+
+}  // namespace
+
+void ReadRuns(Scope& scope) {
+    ScopeWork& w = scope.w;
+    WordCache& cache = w.words;
+    const unsigned spelling = SpellingOptions(scope.options);
+    if (cache.lexicon != &scope.lex || cache.spelling != spelling || cache.entries.size() >= WordCache::kMost)
+        cache.Clear(&scope.lex, spelling);
+    w.norm.clear();
+    w.norm.reserve(scope.text.size());
+    w.syllables.clear();
+    w.syllables.reserve(w.runs.size() * 2);
+    for (Run& run : w.runs) {
+        if (!run.shaped) {
+            // No word (a run cut for length): nothing of it is normalized.
+            run.norm = static_cast<std::uint32_t>(w.norm.size());
+            run.normLength = 0;
+            continue;
+        }
+        run.glued = Glued(scope, run);
+        // A word before a full stop may be an initial ("I."), which depends
+        // on that stop: read where it stands, as a glued word is.
+        const std::string_view bytes = scope.text.substr(run.begin, run.end - run.begin);
+        const bool beforeStop = run.end < scope.text.size() && scope.text[run.end] == '.';
+        const bool cacheable = !run.glued && !beforeStop && bytes.size() <= WordCache::kLongest;
+        const std::uint64_t hash = cacheable ? HashOf(bytes) : 0;
+        if (!cacheable || !Recall(scope, run, bytes, hash)) {
+            ReadWord(scope, run);
+            if (cacheable) Remember(scope, run, bytes, hash);
+        }
+        const bool capital = run.caseStyle == CaseStyle::Capitalized || run.caseStyle == CaseStyle::AllCaps;
+        // Evidence: a spelling only Pinyin has.
+        if (!run.candidate && run.pinyinShaped && !run.glued &&
+            (run.english == EnglishClass::None || run.english == EnglishClass::Chinese) &&
+            (run.pinyinMarks || (capital && (!run.sentenceStart || run.english == EnglishClass::Chinese))) &&
+            run.normLength >= 2 && PinyinReads(scope, run)) {
+            run.pinyinOnly = true;
+        }
+        Sentence& sentence = w.sentences[run.sentence];
+        if (run.pinyinOnly) ++sentence.pinyin, ++scope.paragraph.pinyin;
+        if (run.candidate && run.tones && run.caseStyle != CaseStyle::AllCaps) {
+            ++sentence.toned, ++scope.paragraph.toned;
+            if (run.normLength > 1) ++sentence.tonedLonger, ++scope.paragraph.tonedLonger;
+        }
+        if (run.evidence) ++sentence.marked, ++scope.paragraph.marked;
+    }
+    for (Run& run : w.runs) {
+        // Tone numbers mark romanized text where they come in numbers: a
+        // hyphenated word, or several toned words together ("Mao2
+        // Tse2-tung1"). A lone syllable with a digit is a name or a code
+        // ("SHA1", "sha1").
+        if (run.candidate && run.tones) {
+            const Sentence& sentence = w.sentences[run.sentence];
+            const bool lines = scope.options.lines;
+            const bool supported = run.caseStyle != CaseStyle::AllCaps &&
+                                   (run.syllableCount > 1 || sentence.toned > 1 || (!lines && scope.paragraph.toned > 1));
+            // A letter with a digit ("A1", "o2") is a name or a code unless a
+            // longer syllable with a tone stands beside it ("Ch'ü2 O5").
+            const bool letter = run.normLength == 1 &&
+                                (sentence.tonedLonger == 0 && (lines || scope.paragraph.tonedLonger == 0));
+            if (!supported || letter) run.candidate = false;
+        }
+        // Words that could not be romanized Chinese: the sentence's English.
+        Sentence& sentence = w.sentences[run.sentence];
+        ++sentence.words;
+        sentence.candidates += run.candidate;
+        if (!run.candidate && run.normLength > 0 && !run.pinyinOnly) ++sentence.english;
+    }
+    // The scope's own way of writing Wade-Giles: aspiration apostrophes
+    // and ü, or neither (a text that dropped them). An apostrophe counts
+    // after an initial Wade-Giles aspirates ("Ch'ing-dynasty" too), not in
+    // English ("don't").
+    for (const Run& run : w.runs) {
+        if (!run.shaped) continue;
+        for (std::uint32_t k = 0; k < run.syllableCount; ++k) {
+            const std::string_view s = scope.Spelling(w.syllables[run.firstSyllable + k]);
+            const std::size_t at = s.find('\'');
+            if (at != std::string_view::npos && at > 0 && at <= 2 &&
+                (s.substr(0, at) == "ch" || s.substr(0, at) == "ts" || s.substr(0, at) == "tz" ||
+                 (at == 1 && (s[0] == 'k' || s[0] == 'p' || s[0] == 't'))))
+                scope.apostrophes = true;
+            if (s.find('\xFC') != std::string_view::npos) scope.umlauts = true;
+        }
+    }
+}
+
+}  // namespace kesti
