@@ -152,6 +152,24 @@ bool BeforeNumber(const Scope& scope, const Run& run) {
     return scope.text[run.end] == '.' && !after.empty() && after[0] >= 'a' && after[0] <= 'z';
 }
 
+// Rules before weighing: a sentence in Pinyin, a Western given name before
+// a one-syllable name, the pronoun "I". A token a rule settles is closed.
+void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
+    ScopeWork& w = scope.w;
+    t.pinyin = ((run.group != kNone && w.groups[run.group].pinyin) || PinyinScope(scope, run)) &&
+               !WadeGilesOnly(scope, run) && !GroupHasWadeGiles(scope, run);
+    const std::size_t index = t.first;
+    const Run* before = index > 0 && run.group != kNone && w.runs[index - 1].group == run.group ? &w.runs[index - 1]
+                                                                                               : nullptr;
+    t.western = !unit && run.syllableCount == 1 && before && before->western;
+    // "I" right after a word of several syllables of its name is the
+    // pronoun ("In Pei-ching I met"): a given name follows a surname, and
+    // the names of two syllables before "I" are keys across words.
+    const bool pronoun =
+        !unit && run.isPronounI && before && !w.groups[run.group].pronounRule && before->syllableCount > 1;
+    if (t.pinyin || t.western || pronoun) t.open = false;
+}
+
 // The words of one sentence, with their evidence.
 void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tokens) {
     ScopeWork& w = scope.w;
@@ -175,19 +193,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
             continue;
         }
         t.open = true;
-        // Rules first: a sentence in Pinyin, a Western given name before a
-        // one-syllable name.
-        t.pinyin = ((run.group != kNone && w.groups[run.group].pinyin) || PinyinScope(scope, run)) &&
-                   !WadeGilesOnly(scope, run) && !GroupHasWadeGiles(scope, run);
+        ApplyRules(scope, run, unit, t);
         const std::size_t index = t.first;
-        t.western = !unit && run.syllableCount == 1 && index > 0 && run.group != kNone &&
-                    w.runs[index - 1].group == run.group && w.runs[index - 1].western;
-        // "I" right after a word of several syllables of its name is the
-        // pronoun ("In Pei-ching I met"): a given name follows a surname,
-        // and the names of two syllables before "I" are keys across words.
-        const bool pronoun = !unit && run.isPronounI && run.group != kNone && !w.groups[run.group].pronounRule &&
-                             index > 0 && w.runs[index - 1].group == run.group && w.runs[index - 1].syllableCount > 1;
-        if (t.pinyin || t.western || pronoun) t.open = false;
         // Tone numbers, where others stand beside them (see ReadRuns), are romanization.
         t.toned = run.tones && t.open;
         // A common English word in a Pinyin sentence is English all the same ("the Sun").

@@ -53,81 +53,110 @@ std::string BothReadings(Scope& scope, std::size_t first, std::size_t last) {
     return out;
 }
 
+// Reports runs first..last, as converted from `resultFrom` of `out`, or
+// left as they stand (npos).
+void Record(Scope& scope, const std::string& out, std::vector<ReportRecord>* report, std::size_t first,
+            std::size_t last, Decision decision, bool ambiguous, std::size_t resultFrom) {
+    if (!report) return;
+    ScopeWork& w = scope.w;
+    ReportRecord r;
+    Advance(scope, w.runs[first].begin);
+    r.line = scope.position->line;
+    r.column = scope.position->column;
+    r.original.assign(scope.text.substr(w.runs[first].begin, w.runs[last].end - w.runs[first].begin));
+    r.result = resultFrom == std::string::npos ? r.original : out.substr(resultFrom);
+    r.decision = decision;
+    r.ambiguous = ambiguous;
+    if (decision == Decision::WordTable || decision == Decision::Syllables) {
+        if (!w.runs[first].degradedKey.empty()) {
+            r.alternatives = BothReadings(scope, first, last);
+            r.ambiguous = true;
+        } else {
+            bool dropped = false;
+            r.alternatives = Alternatives(scope, first, last, decision == Decision::WordTable, dropped);
+            r.ambiguous = r.ambiguous || dropped;
+        }
+    }
+    report->push_back(std::move(r));
+}
+
+// A conversion that is the same letters as `original` is undone: the word
+// stays as written.
+void KeepIfSameLetters(std::string& out, std::size_t from, std::string_view original) {
+    if (SameIgnoringCase(std::string_view(out).substr(from), original)) {
+        out.resize(from);
+        out.append(original);
+    }
+}
+
+// Writes one word converted. A word met before is written as it was then,
+// unless a key across words gave it another value here, or its name group
+// its case ("I" among capitals).
+void WriteWord(Scope& scope, const Run& run, std::string& out) {
+    const std::size_t from = out.size();
+    const std::string_view value = run.wordValue;
+    WordCache& cache = scope.w.words;
+    WordCache::Entry* known = run.reading != kNone ? &cache.entries[run.reading] : nullptr;
+    if (known && (known->run.wordValue.data() != value.data() || known->run.caseStyle != run.caseStyle))
+        known = nullptr;
+    if (known && known->spelled != UINT32_MAX) {
+        out.append(cache.bytes, known->spelled, known->spelledLength);
+        return;
+    }
+    // A place written without hyphens (Honan) is not syllables: its value.
+    SpellWord(scope, run, run.syllableCount > 1 || !run.allSyllables ? value : std::string_view(), out);
+    KeepIfSameLetters(out, from, scope.text.substr(run.begin, run.end - run.begin));
+    if (known) {
+        known->spelled = static_cast<std::uint32_t>(cache.bytes.size());
+        known->spelledLength = static_cast<std::uint32_t>(out.size() - from);
+        cache.bytes.append(out, from, out.size() - from);
+    }
+}
+
+// Writes runs first..last converted, the gaps between them as they stand.
+void WriteConverted(Scope& scope, std::size_t first, std::size_t last, std::string& out) {
+    ScopeWork& w = scope.w;
+    const Run& run = w.runs[first];
+    if (last == first) {
+        WriteWord(scope, run, out);
+        return;
+    }
+    std::string_view value = run.wordValue;
+    const std::size_t from = out.size();
+    if (static_cast<std::size_t>(std::count(value.begin(), value.end(), ' ')) != last - first) {
+        // "Port Arthur" is "Lüshun": the whole value for the whole name.
+        SpellWord(scope, run, value, out);
+        const Run& end = w.runs[last];
+        out.append(scope.text.substr(end.baseEnd, end.end - end.baseEnd));
+    } else {
+        for (std::size_t k = first; k <= last; ++k) {
+            const std::size_t space = value.find(' ');
+            if (k > first) out.append(scope.Gap(k));
+            SpellWord(scope, w.runs[k], value.substr(0, space), out);
+            value = space == std::string_view::npos ? std::string_view() : value.substr(space + 1);
+        }
+    }
+    KeepIfSameLetters(out, from, scope.text.substr(run.begin, w.runs[last].end - run.begin));
+}
+
+// Whether a word that is no candidate is half Wade-Giles (a syllable of it
+// is Chinese and no English word): reported, so that a reviewer sees it was
+// left.
+bool HalfWadeGiles(Scope& scope, const Run& run) {
+    if (!run.shaped || run.glued || run.syllableCount <= 1) return false;
+    for (std::uint32_t k = 0; k < run.syllableCount; ++k) {
+        const std::string_view spelling = scope.Spelling(scope.w.syllables[run.firstSyllable + k]);
+        if (!scope.lex.Syllable(spelling).empty() && !IsEnglish(scope.lex.English(spelling))) return true;
+    }
+    return false;
+}
+
 void Write(Scope& scope, std::string& out, std::vector<ReportRecord>* report) {
     ScopeWork& w = scope.w;
     const std::string_view text = scope.text;
     std::uint32_t copied = 0;
     auto record = [&](std::size_t first, std::size_t last, Decision decision, bool ambiguous, std::size_t resultFrom) {
-        if (!report) return;
-        ReportRecord r;
-        Advance(scope, w.runs[first].begin);
-        r.line = scope.position->line;
-        r.column = scope.position->column;
-        r.original.assign(text.substr(w.runs[first].begin, w.runs[last].end - w.runs[first].begin));
-        r.result = resultFrom == std::string::npos ? r.original : out.substr(resultFrom);
-        r.decision = decision;
-        r.ambiguous = ambiguous;
-        if (decision == Decision::WordTable || decision == Decision::Syllables) {
-            if (!w.runs[first].degradedKey.empty()) {
-                r.alternatives = BothReadings(scope, first, last);
-                r.ambiguous = true;
-            } else {
-                bool dropped = false;
-                r.alternatives = Alternatives(scope, first, last, decision == Decision::WordTable, dropped);
-                r.ambiguous = r.ambiguous || dropped;
-            }
-        }
-        report->push_back(std::move(r));
-    };
-    // Writes runs first..last converted, the gaps between them as they stand.
-    auto convert = [&](std::size_t first, std::size_t last) {
-        const Run& run = w.runs[first];
-        std::string_view value = run.wordValue;
-        const std::size_t from = out.size();
-        if (last == first) {
-            // A word met before is written as it was then, unless a key
-            // across words gave it another value here, or its name group
-            // its case ("I" among capitals).
-            WordCache& cache = w.words;
-            WordCache::Entry* known = run.reading != kNone ? &cache.entries[run.reading] : nullptr;
-            if (known && (known->run.wordValue.data() != value.data() || known->run.caseStyle != run.caseStyle))
-                known = nullptr;
-            if (known && known->spelled != UINT32_MAX) {
-                out.append(cache.bytes, known->spelled, known->spelledLength);
-                return;
-            }
-            // A place written without hyphens (Honan) is not syllables: its value.
-            SpellWord(scope, run, run.syllableCount > 1 || !run.allSyllables ? value : std::string_view(), out);
-            const std::string_view original = text.substr(run.begin, run.end - run.begin);
-            if (SameIgnoringCase(std::string_view(out).substr(from), original)) {
-                out.resize(from);
-                out.append(original);
-            }
-            if (known) {
-                known->spelled = static_cast<std::uint32_t>(cache.bytes.size());
-                known->spelledLength = static_cast<std::uint32_t>(out.size() - from);
-                cache.bytes.append(out, from, out.size() - from);
-            }
-            return;
-        } else if (static_cast<std::size_t>(std::count(value.begin(), value.end(), ' ')) != last - first) {
-            // "Port Arthur" is "Lüshun": the whole value for the whole name.
-            SpellWord(scope, run, value, out);
-            const Run& end = w.runs[last];
-            out.append(text.substr(end.baseEnd, end.end - end.baseEnd));
-        } else {
-            for (std::size_t k = first; k <= last; ++k) {
-                const std::size_t space = value.find(' ');
-                if (k > first) out.append(scope.Gap(k));
-                SpellWord(scope, w.runs[k], value.substr(0, space), out);
-                value = space == std::string_view::npos ? std::string_view() : value.substr(space + 1);
-            }
-        }
-        // A word whose conversion is the same letters stays as written.
-        const std::string_view original = text.substr(run.begin, w.runs[last].end - run.begin);
-        if (SameIgnoringCase(std::string_view(out).substr(from), original)) {
-            out.resize(from);
-            out.append(original);
-        }
+        Record(scope, out, report, first, last, decision, ambiguous, resultFrom);
     };
     for (std::size_t i = 0; i < w.runs.size(); ++i) {
         const Run& run = w.runs[i];
@@ -143,22 +172,14 @@ void Write(Scope& scope, std::string& out, std::vector<ReportRecord>* report) {
             }
             out.append(text.substr(copied, run.begin - copied));
             const std::size_t from = out.size();
-            convert(i, last);
+            WriteConverted(scope, i, last, out);
             copied = w.runs[last].end;
             record(i, last, Decision::Established, false, from);
             i = last;
             continue;
         }
         if (!run.candidate) {
-            // Half Wade-Giles: reported so that a reviewer sees it was left.
-            if (report && run.shaped && !run.glued && run.syllableCount > 1) {
-                bool chinese = false;
-                for (std::uint32_t k = 0; k < run.syllableCount; ++k) {
-                    const std::string_view spelling = scope.Spelling(w.syllables[run.firstSyllable + k]);
-                    chinese = chinese || (!scope.lex.Syllable(spelling).empty() && !IsEnglish(scope.lex.English(spelling)));
-                }
-                if (chinese) record(i, i, Decision::NotWadeGiles, false, std::string::npos);
-            }
+            if (report && HalfWadeGiles(scope, run)) record(i, i, Decision::NotWadeGiles, false, std::string::npos);
             continue;
         }
         if (!run.chinese) {
@@ -170,7 +191,7 @@ void Write(Scope& scope, std::string& out, std::vector<ReportRecord>* report) {
         }
         out.append(text.substr(copied, run.begin - copied));
         const std::size_t from = out.size();
-        convert(i, last);
+        WriteConverted(scope, i, last, out);
         copied = w.runs[last].end;
         // A master's title joins the name before it: "Meng Tzu" -> "Mengzi".
         std::size_t end = last;
