@@ -84,7 +84,6 @@ bool FieldConverter::Finish(std::string& out, std::vector<ReportRecord>* report,
 }
 
 bool FieldConverter::Records(bool final, std::string& out, std::vector<ReportRecord>* report, std::string& error) {
-    const char separator = format == FieldFormat::Csv ? ',' : '\t';
     // A byte order mark that opens the file passes through, and is neither
     // part of the first field (or the header's first name) nor a column.
     if (!started) {
@@ -96,147 +95,151 @@ bool FieldConverter::Records(bool final, std::string& out, std::vector<ReportRec
             pending.erase(0, kMark.size());
         }
     }
-    const std::size_t size = pending.size();
     std::size_t at = 0;
-    while (at < size) {
-        // One record from `at`: its fields, and where it ends.
-        fields.clear();
-        std::size_t i = at;
-        std::uint64_t l = line, c = column;
-        bool afterReturn = false;
-        auto step = [&](std::size_t k) {  // moves the position over pending[k]
-            const auto b = static_cast<unsigned char>(pending[k]);
-            if (b == '\n') {
-                if (!afterReturn) ++l;
-                c = 1;
-            } else if (b == '\r') {
-                ++l, c = 1;
-            } else if ((b & 0xC0) != 0x80) {
-                ++c;  // a character, counted at its first byte
-            }
-            afterReturn = b == '\r';
-        };
-        bool complete = false, incomplete = false, insideQuotes = false, quoteAtEnd = false;
-        std::size_t end = 0;
-        while (!complete && !incomplete) {
-            Field f;
-            f.begin = i;
-            if (separator == ',' && i < size && pending[i] == '"') {
-                f.quoted = true;
-                step(i++);
-                f.line = l, f.column = c;
-                bool closed = false;
-                while (i < size && !closed) {
-                    if (pending[i] == '"') {
-                        if (i + 1 == size && !final) {
-                            quoteAtEnd = true;  // "" or the end: the next chunk tells
-                            break;
-                        }
-                        step(i++);
-                        if (i < size && pending[i] == '"') {
-                            step(i++);
-                        } else {
-                            closed = true;
-                        }
-                    } else {
-                        step(i++);
-                    }
-                }
-                if (!closed && !final) {
-                    incomplete = insideQuotes = true;
-                    break;
-                }
-                // Text after the closing quote: not RFC 4180, kept as it is.
-                f.wellFormed = closed;
-                while (i < size && pending[i] != separator && pending[i] != '\r' && pending[i] != '\n') {
-                    f.wellFormed = false;
-                    step(i++);
-                }
-            } else {
-                f.line = l, f.column = c;
-                while (i < size && pending[i] != separator && pending[i] != '\r' && pending[i] != '\n') step(i++);
-            }
-            f.end = i;
-            fields.push_back(f);
-            if (i == size) {
-                if (!final) incomplete = true;
-                complete = !incomplete;
-                end = size;
-            } else if (pending[i] == separator) {
-                step(i++);
-            } else {
-                if (pending[i] == '\r' && i + 1 == size && !final) {
-                    incomplete = true;  // CR LF may be cut between chunks
-                    break;
-                }
-                const bool pair = pending[i] == '\r' && i + 1 < size && pending[i + 1] == '\n';
-                step(i++);
-                if (pair) step(i++);
-                complete = true;
-                end = i;
-            }
-        }
-        if (incomplete) {
-            waiting = quoteAtEnd ? 0 : insideQuotes ? '"' : '\n';
-            break;
-        }
-        waiting = 0;
-
+    while (at < pending.size()) {
+        Position after{line, column, false};
+        const std::size_t end = ScanRecord(at, final, after);
+        if (end == 0) break;  // incomplete: `waiting` says for what
         if (header && !headerSeen) {
             // The header names the columns and passes through unchanged.
             headerSeen = true;
-            for (const std::string& name : columns.names) {
-                std::size_t index = fields.size();
-                for (std::size_t k = 0; k < fields.size(); ++k) {
-                    const Field& f = fields[k];
-                    std::string_view text(pending.data() + f.begin, f.end - f.begin);
-                    if (f.quoted && text.size() >= 2) text = text.substr(1, text.size() - 2);
-                    if (text == name) index = k;
-                }
-                if (index == fields.size()) {
-                    error = "no column named '" + name + "' in the header";
-                    return false;
-                }
-                named.push_back(index);
-            }
+            if (!NameColumns(error)) return false;
             out.append(pending, at, end - at);
         } else {
-            std::size_t copied = at;
-            for (std::size_t k = 0; k < fields.size(); ++k) {
-                const Field& f = fields[k];
-                if (!Chosen(k) || !f.wellFormed || f.end == f.begin) continue;
-                out.append(pending, copied, f.begin - copied);
-                content.clear();
-                if (f.quoted) {
-                    for (std::size_t p = f.begin + 1; p + 1 < f.end; ++p) {
-                        content += pending[p];
-                        if (pending[p] == '"') ++p;  // "" is one quote
-                    }
-                } else {
-                    content.assign(pending, f.begin, f.end - f.begin);
-                }
-                converted.clear();
-                items.Convert(content, f.line, f.column, converted, report);
-                const bool mustQuote = converted.find_first_of(separator == ',' ? ",\"\r\n" : "\t\r\n") != std::string::npos;
-                if (f.quoted || (mustQuote && separator == ',')) {
-                    out += '"';
-                    for (char ch : converted) {
-                        if (ch == '"') out += '"';
-                        out += ch;
-                    }
-                    out += '"';
-                } else {
-                    out += converted;
-                }
-                copied = f.end;
-            }
-            out.append(pending, copied, end - copied);
+            WriteFields(at, end, out, report);
         }
-        line = l, column = c;
+        line = after.line, column = after.column;
         at = end;
     }
     pending.erase(0, at);
     return true;
+}
+
+void FieldConverter::Position::Step(unsigned char b) {
+    if (b == '\n') {
+        if (!afterReturn) ++line;
+        column = 1;
+    } else if (b == '\r') {
+        ++line, column = 1;
+    } else if ((b & 0xC0) != 0x80) {
+        ++column;  // a character, counted at its first byte
+    }
+    afterReturn = b == '\r';
+}
+
+std::size_t FieldConverter::ScanRecord(std::size_t at, bool final, Position& position) {
+    const char separator = format == FieldFormat::Csv ? ',' : '\t';
+    const std::size_t size = pending.size();
+    fields.clear();
+    std::size_t i = at;
+    auto step = [&](std::size_t k) { position.Step(static_cast<unsigned char>(pending[k])); };
+    auto incomplete = [&](char awaited) {
+        waiting = awaited;
+        return std::size_t{0};
+    };
+    for (;;) {
+        Field f;
+        f.begin = i;
+        if (separator == ',' && i < size && pending[i] == '"') {
+            f.quoted = true;
+            step(i++);
+            f.line = position.line, f.column = position.column;
+            bool closed = false;
+            while (i < size && !closed) {
+                if (pending[i] == '"') {
+                    if (i + 1 == size && !final) return incomplete(0);  // "" or the end: the next chunk tells
+                    step(i++);
+                    if (i < size && pending[i] == '"') {
+                        step(i++);
+                    } else {
+                        closed = true;
+                    }
+                } else {
+                    step(i++);
+                }
+            }
+            if (!closed && !final) return incomplete('"');
+            // Text after the closing quote: not RFC 4180, kept as it is.
+            f.wellFormed = closed;
+            while (i < size && pending[i] != separator && pending[i] != '\r' && pending[i] != '\n') {
+                f.wellFormed = false;
+                step(i++);
+            }
+        } else {
+            f.line = position.line, f.column = position.column;
+            while (i < size && pending[i] != separator && pending[i] != '\r' && pending[i] != '\n') step(i++);
+        }
+        f.end = i;
+        fields.push_back(f);
+        if (i == size) {
+            if (!final) return incomplete('\n');
+            waiting = 0;
+            return size;
+        }
+        if (pending[i] == separator) {
+            step(i++);
+            continue;
+        }
+        if (pending[i] == '\r' && i + 1 == size && !final) return incomplete('\n');  // CR LF may be cut between chunks
+        const bool pair = pending[i] == '\r' && i + 1 < size && pending[i + 1] == '\n';
+        step(i++);
+        if (pair) step(i++);
+        waiting = 0;
+        return i;
+    }
+}
+
+bool FieldConverter::NameColumns(std::string& error) {
+    for (const std::string& name : columns.names) {
+        std::size_t index = fields.size();
+        for (std::size_t k = 0; k < fields.size(); ++k) {
+            const Field& f = fields[k];
+            std::string_view text(pending.data() + f.begin, f.end - f.begin);
+            if (f.quoted && text.size() >= 2) text = text.substr(1, text.size() - 2);
+            if (text == name) index = k;
+        }
+        if (index == fields.size()) {
+            error = "no column named '" + name + "' in the header";
+            return false;
+        }
+        named.push_back(index);
+    }
+    return true;
+}
+
+void FieldConverter::WriteFields(std::size_t at, std::size_t end, std::string& out,
+                                 std::vector<ReportRecord>* report) {
+    const char separator = format == FieldFormat::Csv ? ',' : '\t';
+    std::size_t copied = at;
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        const Field& f = fields[k];
+        if (!Chosen(k) || !f.wellFormed || f.end == f.begin) continue;
+        out.append(pending, copied, f.begin - copied);
+        content.clear();
+        if (f.quoted) {
+            for (std::size_t p = f.begin + 1; p + 1 < f.end; ++p) {
+                content += pending[p];
+                if (pending[p] == '"') ++p;  // "" is one quote
+            }
+        } else {
+            content.assign(pending, f.begin, f.end - f.begin);
+        }
+        converted.clear();
+        items.Convert(content, f.line, f.column, converted, report);
+        const bool mustQuote = converted.find_first_of(separator == ',' ? ",\"\r\n" : "\t\r\n") != std::string::npos;
+        if (f.quoted || (mustQuote && separator == ',')) {
+            out += '"';
+            for (char ch : converted) {
+                if (ch == '"') out += '"';
+                out += ch;
+            }
+            out += '"';
+        } else {
+            out += converted;
+        }
+        copied = f.end;
+    }
+    out.append(pending, copied, end - copied);
 }
 
 StreamResult ConvertFieldStream(FieldConverter& fields, Encoding encoding, std::istream& in, std::ostream& out,

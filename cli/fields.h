@@ -53,8 +53,20 @@ private:
         bool quoted = false, wellFormed = true;
         std::uint64_t line = 0, column = 0;  // where its content begins
     };
+    struct Position {
+        std::uint64_t line, column;
+        bool afterReturn;
+        void Step(unsigned char b);  // moves over one byte
+    };
     // Converts the records complete in `pending`, or all when `final`.
     bool Records(bool final, std::string& out, std::vector<ReportRecord>* report, std::string& error);
+    // Splits the record at `at` into `fields` and returns where it ends, with
+    // `position` moved there; 0 when it is incomplete, with `waiting` set.
+    std::size_t ScanRecord(std::size_t at, bool final, Position& position);
+    // With a header in `fields`: the indexes of the columns named.
+    bool NameColumns(std::string& error);
+    // Writes the record [at, end) of `fields` with its chosen fields converted.
+    void WriteFields(std::size_t at, std::size_t end, std::string& out, std::vector<ReportRecord>* report);
     bool Chosen(std::size_t index) const;
 
     std::string pending;
