@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "table/bits.h"
+#include "text/bits.h"
 #include "text/text_rules.h"
 
 namespace kesti {
@@ -207,6 +207,69 @@ bool IndexPaysOff(const ConversionTable& table, std::size_t inputSize) {
     // most such lookups outright, so such a table gets it for any input
     // longer than a line.
     return inputSize >= 4 * table.count || (table.maxKeyLength > kLongKeyLength && inputSize > kLongKeyLength);
+}
+
+bool IndexedByRuns(const ConversionTable& table) {
+    return table.index && table.maxKeyLength <= kLongKeyLength;
+}
+
+bool RunsSettleAlone(const ConversionTable& table) { return table.index && table.index->runsAlone; }
+
+bool KeyMayBeginAt(const ConversionTable& table, const char* p, std::size_t available) {
+    return !table.index || MayBeginKey(*table.index, p, available);
+}
+
+bool KeyMayMatchAt(const ConversionTable& table, const char* p, std::size_t available, std::size_t letters) {
+    return MatchPossible(table, letters) && (!table.index || MayBeginKey(*table.index, p, available));
+}
+
+bool MatchRun(const ConversionTable& table, const char* p, std::size_t available, std::size_t run,
+              RunMatch& match) {
+    const LookupIndex& index = *table.index;
+    match = {};
+    // The run's first step (letters only: setting bit 5 folds them).
+    std::uint64_t step = LoadWord(p) | 0x20 * kEveryByte;
+    const std::size_t length = run < 8 ? run : 8;
+    if (run < 8) step &= (std::uint64_t{1} << (8 * run)) - 1;
+    const IndexStep* first = FindStep(index, step, run > 8 ? 1 : 0);
+    if (!first) return false;  // no key begins with the run
+    // After a run of up to eight letters comes a byte that is no letter (a
+    // longer run always goes on, with a letter).
+    if (run <= 8 && !(first->next >> (static_cast<unsigned char>(p[length]) & 31) & 1)) {
+        // The run alone: no longer key goes on past it here.
+        if (!first->value) return false;
+        match.value = first->value;
+        match.valueLength = ValueLength(table, *first);
+        match.consumed = length;
+        return true;
+    }
+    match.walked = true;
+    StepMatch best;
+    if (first->value) best = {first->value, ValueLength(table, *first), length};
+    // The next step, read from the input as WalkSteps reads it.
+    const Step next = ReadStep(p + length);
+    const std::size_t secondLength = run < 8 && !first->tail && !next.goesOn ? next.length : 0;
+    match.second = next.step;
+    if (secondLength == 0) {
+        WalkSteps(table, p, available, length, first, true, best);
+    } else {
+        // The next step at once; further only where a key goes on.
+        const IndexStep* two = FindStep(index, next.step, StepsAfter(index, first));
+        const std::size_t twoEnd = length + secondLength;
+        match.secondAfter = static_cast<unsigned char>(p[twoEnd]);
+        if (two && two->value && AcceptedBefore(match.secondAfter, false))
+            best = {two->value, ValueLength(table, *two), twoEnd};
+        if (two && match.secondAfter != 0 && (two->next & NextBit(match.secondAfter))) {
+            WalkSteps(table, p, available, twoEnd, two, false, best);
+        } else {
+            match.secondRead = true;
+        }
+    }
+    if (!best.value) return false;
+    match.value = best.value;
+    match.valueLength = best.valueLength;
+    match.consumed = best.length;
+    return true;
 }
 
 void ReleaseLookupIndex(ConversionTable& table) {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "table/bits.h"
+#include "text/bits.h"
 #include "table/table.h"
 #include "text/text_rules.h"
 
@@ -100,30 +100,6 @@ struct LookupIndex {
     // words, which go on into names).
     bool runsAlone;
 };
-
-// One step read from bytes that are a key or the input (see IndexStep):
-// its bytes as IndexStep::step, its length, and whether it is eight bytes
-// that a run of letters goes on past. It reads nine bytes at `p`; a NUL
-// counts as no letter, so the end of a key ends its steps.
-struct Step {
-    std::uint64_t step;
-    std::size_t length;
-    bool goesOn;
-};
-inline Step ReadStep(const char* p) {
-    const auto first = static_cast<unsigned char>(p[0]);
-    const bool letterFirst = IsLetter(first);
-    // A byte that is no letter, on its own unless letters follow it.
-    if (!letterFirst && !IsLetter(static_cast<unsigned char>(p[1]))) return {first, 1, false};
-    const std::uint64_t word = LoadWord(p);
-    const std::uint64_t letters = LetterBytes(word);
-    std::uint64_t others = ~letters & (0x80 * kEveryByte);
-    if (!letterFirst) others &= ~std::uint64_t{0x80};
-    const std::uint64_t step = word | letters >> 2;
-    if (others == 0) return {step, 8, IsLetter(static_cast<unsigned char>(p[8]))};
-    const std::size_t n = static_cast<std::size_t>(std::countr_zero(others)) / 8;
-    return {step & ((std::uint64_t{1} << (8 * n)) - 1), n, false};
-}
 
 // The hash of the step `step` after `from`.
 inline std::uint64_t StepHash(const LookupIndex& index, std::uint64_t step, std::uint32_t from) {

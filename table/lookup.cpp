@@ -23,7 +23,7 @@
 #include <cstring>
 #include <tuple>
 
-#include "table/bits.h"
+#include "text/bits.h"
 #include "table/index.h"
 #include "table/table.h"
 #include "text/text_rules.h"

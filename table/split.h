@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "table/bits.h"
+#include "text/bits.h"
 #include "table/table.h"
 
 namespace kesti {

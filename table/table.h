@@ -17,6 +17,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "text/bits.h"
+#include "text/text_rules.h"
+
 namespace kesti {
 
 // The file names of the two shipped tables, in whatever directory holds them.
@@ -103,6 +106,68 @@ bool BuildLookupIndex(ConversionTable& table);
 
 // Whether converting `inputSize` bytes with `table` is worth building its index.
 bool IndexPaysOff(const ConversionTable& table, std::size_t inputSize);
+
+// A key is read in steps: each maximal run of letters is one step, with the
+// byte before it when that is no letter, and any other byte is a step of its
+// own; a step longer than eight bytes is cut after every eight (see
+// table/index.h, whose entries are steps).
+// One step read from bytes that are a key or the input (see table/index.h):
+// its bytes as IndexStep::step, its length, and whether it is eight bytes
+// that a run of letters goes on past. It reads nine bytes at `p`; a NUL
+// counts as no letter, so the end of a key ends its steps.
+struct Step {
+    std::uint64_t step;
+    std::size_t length;
+    bool goesOn;
+};
+inline Step ReadStep(const char* p) {
+    const auto first = static_cast<unsigned char>(p[0]);
+    const bool letterFirst = IsLetter(first);
+    // A byte that is no letter, on its own unless letters follow it.
+    if (!letterFirst && !IsLetter(static_cast<unsigned char>(p[1]))) return {first, 1, false};
+    const std::uint64_t word = LoadWord(p);
+    const std::uint64_t letters = LetterBytes(word);
+    std::uint64_t others = ~letters & (0x80 * kEveryByte);
+    if (!letterFirst) others &= ~std::uint64_t{0x80};
+    const std::uint64_t step = word | letters >> 2;
+    if (others == 0) return {step, 8, IsLetter(static_cast<unsigned char>(p[8]))};
+    const std::size_t n = static_cast<std::size_t>(std::countr_zero(others)) / 8;
+    return {step & ((std::uint64_t{1} << (8 * n)) - 1), n, false};
+}
+
+// A pass that converts a run of letters at a time asks the table's index
+// through these. What a lookup at a run's first letter came to:
+struct RunMatch {
+    std::uint32_t value = 0;        // the value's offset in the table's text plus one; 0 for none
+    std::uint32_t valueLength = 0;
+    std::size_t consumed = 0;       // the input bytes the key covers
+    bool walked = false;            // the lookup read past the byte after the run
+    bool secondRead = false;        // it read exactly the next step and the byte after that
+    std::uint64_t second = 0;       // then: that step, as Step::step
+    unsigned char secondAfter = 0;  // and that byte
+};
+
+// Whether the table has an index a pass can ask by runs (its keys are not
+// too long for it).
+bool IndexedByRuns(const ConversionTable& table);
+
+// Whether lookups at the first letters of runs mostly settle the runs
+// alone: a pass then does well to remember what runs came to.
+bool RunsSettleAlone(const ConversionTable& table);
+
+// The longest acceptable key at p[0], where a run of `run` letters begins,
+// `available` bytes are input from p, and at least sixteen can be read.
+// False when no key matches; `match` then still says what was read.
+bool MatchRun(const ConversionTable& table, const char* p, std::size_t available, std::size_t run,
+              RunMatch& match);
+
+// Whether a key may begin at p[0], judged by its first two bytes (always
+// true without an index); false means LookupAtCursor finds nothing there.
+bool KeyMayBeginAt(const ConversionTable& table, const char* p, std::size_t available);
+
+// Whether a key may match at p[0], followed by exactly `letters` letters up
+// to the end of its run; false means none does.
+bool KeyMayMatchAt(const ConversionTable& table, const char* p, std::size_t available, std::size_t letters);
 
 enum class CaseMode {
     AsIs = 0,         // the value as stored

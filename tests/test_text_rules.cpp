@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "table/bits.h"
+#include "text/bits.h"
 #include "text/text_rules.h"
 
 namespace kesti {
