@@ -46,8 +46,9 @@ std::int32_t ConvertText(const char* input, char* output, const char* fileName) 
         size <= kShortInput ? LoadTableForInput(path, input, size, table) : LoadTable(path, table);
     if (loaded != LoadStatus::Ok) return 0;
 
-    // The output is touched only once the table is loaded.
-    // Without memory for the index the search without it gives the same output.
+    // The output is touched only once the table is loaded. An index that
+    // cannot be had for want of memory changes nothing but the speed: the
+    // pass without it gives the same output.
     if (IndexPaysOff(table, size)) BuildLookupIndex(table);
     const PassProgress progress = RunConversionPass(table, input, size, true, output, SIZE_MAX);
     output[progress.written] = '\0';

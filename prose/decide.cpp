@@ -115,7 +115,7 @@ bool ParagraphHasWadeGiles(Scope& scope) {
 // Whether the sentence, or the paragraph where the sentence says nothing,
 // is written in Pinyin: spellings only Pinyin has, none only Wade-Giles has.
 // In lines mode a line is all there is.
-bool PinyinScope(Scope& scope, const Run& run) {
+bool InPinyinScope(Scope& scope, const Run& run) {
     Sentence& s = scope.w.sentences[run.sentence];
     const bool lines = scope.options.lines;
     if (s.pinyin == 0 && (lines || scope.paragraph.pinyin == 0)) return false;
@@ -156,7 +156,7 @@ bool BeforeNumber(const Scope& scope, const Run& run) {
 // a one-syllable name, the pronoun "I". A token a rule settles is closed.
 void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     ScopeWork& w = scope.w;
-    t.pinyin = ((run.group != kNone && w.groups[run.group].pinyin) || PinyinScope(scope, run)) &&
+    t.pinyin = ((run.group != kNone && w.groups[run.group].pinyin) || InPinyinScope(scope, run)) &&
                !WadeGilesOnly(scope, run) && !GroupHasWadeGiles(scope, run);
     const std::size_t index = t.first;
     const Run* before = index > 0 && run.group != kNone && w.runs[index - 1].group == run.group ? &w.runs[index - 1]

@@ -42,7 +42,7 @@ char PinyinToneVowel(char32_t c, bool& upper) {
 }
 
 // Part of an address, a path or an identifier: "www.chang.com", "a/b", "x_y".
-bool Glued(const Scope& scope, const Run& run) {
+bool IsGlued(const Scope& scope, const Run& run) {
     const std::string_view text = scope.text;
     if (run.begin > 0) {
         switch (text[run.begin - 1]) {
@@ -486,7 +486,7 @@ void ReadRuns(Scope& scope) {
             run.normLength = 0;
             continue;
         }
-        run.glued = Glued(scope, run);
+        run.glued = IsGlued(scope, run);
         // A word before a full stop may be an initial ("I."), which depends
         // on that stop: read where it stands, as a glued word is.
         const std::string_view bytes = scope.text.substr(run.begin, run.end - run.begin);
