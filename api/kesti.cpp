@@ -9,7 +9,6 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -235,14 +234,12 @@ KESTI_API kesti_status kesti_convert(const kesti_converter* converter, const cha
                 return KESTI_ERROR_INVALID_UTF8;
             }
         } else {
-            std::istringstream in{std::string(text)};
-            std::ostringstream out;
-            const kesti::StreamResult r = kesti::ConvertStream(converter->exact.table, kesti::Encoding::Utf8, in, out);
+            const kesti::StreamResult r =
+                kesti::ConvertString(converter->exact.table, kesti::Encoding::Utf8, text, converted);
             if (!r.ok) {
                 *length = static_cast<size_t>(r.errorOffset);
                 return KESTI_ERROR_INVALID_UTF8;
             }
-            converted = std::move(out).str();
         }
         *length = converted.size();
         if (converted.size() > capacity) return KESTI_ERROR_OUTPUT_TOO_SMALL;

@@ -11,35 +11,23 @@
 namespace kesti {
 namespace {
 
-constexpr std::uint32_t kCombiningDiaeresis = 0x0308;
-
-// Decodes one complete sequence of `length` bytes; -1 when it is malformed
-// (a bad continuation byte, an overlong form, a surrogate, past U+10FFFF).
-long Decode(const unsigned char* s, int length) {
-    if (length == 1) return s[0];
-    std::uint32_t cp = s[0] & (0x7F >> length);
-    for (int i = 1; i < length; ++i) {
-        if ((s[i] & 0xC0) != 0x80) return -1;
-        cp = (cp << 6) | (s[i] & 0x3F);
-    }
-    static constexpr std::uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMinimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return -1;
-    return static_cast<long>(cp);
-}
+constexpr char32_t kCombiningDiaeresis = 0x0308;
 
 // The conversion state of one stream.
 struct Converter {
     const ConversionTable& table;
     Encoding encoding;
     std::ostream& out;
-    std::string pending;          // decoded Windows-1252 bytes not yet converted
+    Utf8Decoder decoder;
+    std::string decoded;          // a chunk's valid UTF-8
+    std::string pending;          // Windows-1252 bytes not yet converted
     std::vector<char> converted;  // the pass's output buffer
     std::string encoded;          // output on its way out
-    std::string partial;          // an incomplete UTF-8 sequence carried between chunks
     bool lastWasU = false;        // pending ends in a 'u' or 'U' read as such
+    std::uint64_t errorOffset = 0;  // where malformed UTF-8 was found
 
     Converter(const ConversionTable& t, Encoding e, std::ostream& o)
-        : table(t), encoding(e), out(o),
+        : table(t), encoding(e), out(o), decoder(e),
           converted(std::max<std::size_t>(64 * 1024, t.maxValueLength)) {}
 
     void Emit(const char* bytes, std::size_t size) {
@@ -69,89 +57,57 @@ struct Converter {
         if (pending.empty()) lastWasU = false;
     }
 
-    void Take(int byte) {
-        pending += static_cast<char>(byte);
-        lastWasU = byte == 'u' || byte == 'U';
+    // Takes valid UTF-8 into the pending bytes: runs of ASCII whole, u and
+    // U+0308 as ü, other characters as their Windows-1252 bytes. A
+    // character the code page lacks cannot be inside a key: everything
+    // before it converts as a whole input of its own, then it is copied.
+    void Take(std::string_view text) {
+        for (std::size_t i = 0, length = 0; i < text.size(); i += length) {
+            std::size_t ascii = i;
+            while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80) ++ascii;
+            if (ascii > i) {
+                pending.append(text, i, ascii - i);
+                lastWasU = pending.back() == 'u' || pending.back() == 'U';
+                length = ascii - i;
+                continue;
+            }
+            const char32_t c = DecodeAt(text, i, length);
+            if (c == kCombiningDiaeresis && lastWasU) {
+                pending.back() = pending.back() == 'u' ? static_cast<char>(0xFC) : static_cast<char>(0xDC);
+                lastWasU = false;
+                continue;
+            }
+            const int byte = ToCp1252(c);
+            if (byte >= 0) {
+                pending += static_cast<char>(byte);
+                lastWasU = false;
+                continue;
+            }
+            Convert(true);
+            out.write(text.data() + i, static_cast<std::streamsize>(length));
+        }
     }
 
     // Feeds raw input bytes; false on malformed UTF-8, with `error` set.
     bool Feed(const char* data, std::size_t size, std::string& error) {
         if (encoding == Encoding::Cp1252) {
             pending.append(data, size);
-        } else if (!FeedUtf8(data, size, error)) {
-            return false;
+        } else {
+            decoded.clear();
+            const bool ok = decoder.Feed(std::string_view(data, size), decoded, error);
+            Take(decoded);
+            if (!ok) {
+                errorOffset = decoder.ErrorOffset();
+                return false;
+            }
         }
         if (pending.size() > 64 * 1024 + table.maxKeyLength) Convert(false);
         return true;
     }
 
-    bool FeedUtf8(const char* data, std::size_t size, std::string& error) {
-        const auto* s = reinterpret_cast<const unsigned char*>(data);
-        std::size_t i = 0;
-        if (!partial.empty()) {
-            // Complete a sequence begun at the end of the previous chunk.
-            const std::uint64_t at = chunkBase - partial.size();
-            const auto length = static_cast<std::size_t>(Utf8SequenceLength(static_cast<unsigned char>(partial[0])));
-            while (partial.size() < length && i < size && (s[i] & 0xC0) == 0x80) partial += data[i++];
-            if (partial.size() < length && i == size) {
-                chunkBase += size;
-                return true;
-            }
-            if (!Character(reinterpret_cast<const unsigned char*>(partial.data()),
-                           static_cast<int>(partial.size()), static_cast<int>(length), at, error))
-                return false;
-            partial.clear();
-        }
-        while (i < size) {
-            const int length = Utf8SequenceLength(s[i]);
-            if (length == 1) {
-                Take(s[i++]);
-                continue;
-            }
-            if (length != 0 && i + length > size) {
-                partial.assign(data + i, size - i);
-                break;
-            }
-            if (!Character(s + i, length == 0 ? 1 : length, length, chunkBase + i, error)) return false;
-            i += static_cast<std::size_t>(length);
-        }
-        chunkBase += size;
-        return true;
-    }
-
-    std::uint64_t chunkBase = 0;    // input offset of the current chunk's first byte
-    std::uint64_t errorOffset = 0;  // where malformed UTF-8 was found
-
-    // Handles one sequence starting at input offset `at`.
-    bool Character(const unsigned char* s, int have, int length, std::uint64_t at, std::string& error) {
-        const long cp = (length == 0 || have != length) ? -1 : Decode(s, length);
-        if (cp < 0) {
-            errorOffset = at;
-            error = "invalid UTF-8 at byte offset " + std::to_string(at);
-            return false;
-        }
-        if (cp == kCombiningDiaeresis && lastWasU) {
-            pending.back() = pending.back() == 'u' ? static_cast<char>(0xFC) : static_cast<char>(0xDC);
-            lastWasU = false;
-            return true;
-        }
-        const int byte = ToCp1252(static_cast<char32_t>(cp));
-        if (byte >= 0) {
-            Take(byte);
-            return true;
-        }
-        // Not in Windows-1252: no key can reach across it, so everything
-        // before it converts as a whole input of its own, then it is copied.
-        Convert(true);
-        out.write(reinterpret_cast<const char*>(s), length);
-        return true;
-    }
-
     bool Finish(std::string& error) {
-        if (!partial.empty()) {
-            errorOffset = chunkBase - partial.size();
-            error = "invalid UTF-8 at byte offset " + std::to_string(errorOffset) +
-                    ": the input ends inside a character";
+        if (!decoder.Finish(error)) {
+            errorOffset = decoder.ErrorOffset();
             return false;
         }
         Convert(true);
@@ -214,12 +170,13 @@ StreamResult ConvertStream(const ConversionTable& table, Encoding encoding, std:
         });
 }
 
-StreamResult ConvertString(const ConversionTable& table, Encoding encoding, const std::string& in,
-                           std::string& out) {
-    std::istringstream input(in);
+StreamResult ConvertString(const ConversionTable& table, Encoding encoding, std::string_view in, std::string& out) {
     std::ostringstream output;
-    StreamResult result = ConvertStream(table, encoding, input, output);
-    out = output.str();
+    Converter converter(table, encoding, output);
+    StreamResult result;
+    result.ok = converter.Feed(in.data(), in.size(), result.error) && converter.Finish(result.error);
+    result.errorOffset = converter.errorOffset;
+    out = std::move(output).str();
     return result;
 }
 

@@ -20,6 +20,7 @@
 #include <istream>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "prose/prose.h"
 #include "text/transcode.h"
@@ -40,8 +41,7 @@ StreamResult ConvertStream(const ConversionTable& table, Encoding encoding, std:
                            std::ostream& out, std::size_t chunkSize = 64 * 1024);
 
 // Converts one whole string; the same rules as ConvertStream.
-StreamResult ConvertString(const ConversionTable& table, Encoding encoding, const std::string& in,
-                           std::string& out);
+StreamResult ConvertString(const ConversionTable& table, Encoding encoding, std::string_view in, std::string& out);
 
 // What a report is handed, record by record, as the text is converted.
 using RecordSink = std::function<void(const ReportRecord&)>;
