@@ -40,8 +40,7 @@ if wants main; then
   stage "release build and the whole suite"
   # Warnings fail the build of our own code here; the benchmarks are
   # compiled (not run) so that they cannot rot.
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTI_BUILD_WINDOWS=ON -DKESTI_WERROR=ON \
-    -DKESTI_BUILD_BENCH=ON
+  cmake --preset release -B "$build"
   cmake --build "$build" -j"$jobs"
   rm -f "$build/tests/windows-hosts.txt"
   status=0
@@ -70,7 +69,7 @@ if wants web; then
   stage "the page in headless Chromium"
   # The command the page is compared with comes from the release build.
   if [ ! -x "$build/bin/kesti" ]; then
-    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTI_WERROR=ON >/dev/null
+    cmake --preset release -B "$build" -DKESTI_BUILD_WINDOWS=OFF >/dev/null
     cmake --build "$build" -j"$jobs" --target kesti_command kesti_tables
   fi
   rm -rf build-web/site build-web/artifacts
@@ -89,17 +88,17 @@ fi
 # cross-builds, the install and subproject tests (their C consumer would
 # need the sanitizer runtime), the export-table check (the runtime adds its
 # own symbols) and the throwing allocator (the runtime owns operator new).
+# The configurations are the presets of CMakePresets.json.
 sanitized() {
-  local dir=$1 sanitizers=$2
-  CC=gcc CXX=g++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKESTI_SANITIZE="$sanitizers" -DKESTI_BUILD_WINDOWS=OFF -DKESTI_WERROR=ON
-  cmake --build "$dir" -j"$jobs" --target kesti kesti_tests kesti_command \
+  local preset=$1
+  cmake --preset "$preset"
+  cmake --build "build-$preset" -j"$jobs" --target kesti kesti_tests kesti_command \
     kesti_replay_table_lookup kesti_replay_conversion kesti_replay_fields
 }
 
 if wants asan; then
   stage "the suite under AddressSanitizer and UndefinedBehaviorSanitizer"
-  sanitized build-asan address,undefined
+  sanitized asan
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs" \
@@ -108,16 +107,14 @@ fi
 
 if wants tsan; then
   stage "concurrent calls under ThreadSanitizer"
-  sanitized build-tsan thread
+  sanitized tsan
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     build-tsan/bin/kesti_tests --gtest_filter='Concurrency.*:Exports.*:CApi.*'
 fi
 
 if wants fuzz; then
   stage "fuzzing under AddressSanitizer and UndefinedBehaviorSanitizer"
-  CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKESTI_BUILD_FUZZ=ON -DKESTI_SANITIZE=address,undefined \
-    -DKESTI_BUILD_TESTS=OFF -DKESTI_BUILD_WINDOWS=OFF
+  cmake --preset fuzz
   cmake --build build-fuzz -j"$jobs" --target kesti_fuzz_table_lookup kesti_fuzz_conversion kesti_fuzz_fields
   findings=build-fuzz/findings
   mkdir -p "$findings"

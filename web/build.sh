@@ -11,7 +11,7 @@ bash web/fetch-utf8proc.sh "$work/utf8proc"
 # emscripten's JavaScript helpers need acorn, which Debian keeps in its own
 # Node.js module folder (a Node.js from elsewhere does not look there).
 export NODE_PATH=${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs
-emcmake cmake -S . -B "$work/wasm" -DCMAKE_BUILD_TYPE=Release -DKESTI_WERROR=ON \
-  -DKESTI_UTF8PROC_SOURCE="$PWD/$work/utf8proc" -DKESTI_SITE_DIR="$site" >/dev/null
+emcmake cmake --preset web -B "$work/wasm" \
+  -DKESTI_UTF8PROC_SOURCE="$(realpath -m "$work/utf8proc")" -DKESTI_SITE_DIR="$site" >/dev/null
 cmake --build "$work/wasm" -j"$(nproc)" --target kesti_site
 echo "the page is in $site"
