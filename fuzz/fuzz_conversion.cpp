@@ -23,7 +23,7 @@
 #include "fuzz/fuzz_input.h"
 #include "prose/prose.h"
 #include "table/table.h"
-#include "tests/naive_reference.h"
+#include "tests/support/naive_reference.h"
 
 using namespace kesti;
 

@@ -10,7 +10,7 @@
 #include "cli/cli.h"
 #include "cli/fields.h"
 #include "api/stream.h"
-#include "tests/test_support.h"
+#include "tests/support/support.h"
 
 namespace kesti {
 namespace {
@@ -208,11 +208,6 @@ TEST_F(Command, RefusesToOverwriteAnInput) {
     EXPECT_EQ(test::ReadFile(dir.File("in.txt")), "pei");
 }
 
-}  // namespace
-}  // namespace kesti
-
-namespace kesti {
-namespace {
 
 // The text mode with the shipped tables.
 class TextCommand : public ::testing::Test {

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "tests/library_fixture.h"
-#include "tests/test_support.h"
+#include "tests/support/library_fixture.h"
+#include "tests/support/support.h"
 
 namespace kesti {
 namespace {

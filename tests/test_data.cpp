@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "prose/prose.h"
-#include "tests/test_support.h"
+#include "tests/support/support.h"
 #include "text/text_rules.h"
 
 namespace kesti {
@@ -269,14 +269,9 @@ TEST(Data, RealSentencesConvertWithEachTable) {
     }
 }
 
-}  // namespace
-}  // namespace kesti
-
 // What the text mode makes of the tables' words: every spelling of the
 // chart, the compound surnames, the places without hyphens and the
 // established spellings.
-namespace kesti {
-namespace {
 
 const TextTables& TextModeTables() { return test::ShippedTextTables(); }
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "api/pass.h"
-#include "tests/naive_reference.h"
-#include "tests/test_support.h"
+#include "tests/support/naive_reference.h"
+#include "tests/support/support.h"
 #include "text/text_rules.h"
 
 namespace kesti {

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/library_fixture.h"
-#include "tests/test_support.h"
+#include "tests/support/library_fixture.h"
+#include "tests/support/support.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <sstream>
 
 #include "cli/cli.h"
-#include "tests/golden.h"
-#include "tests/library_fixture.h"
-#include "tests/test_support.h"
+#include "tests/support/golden.h"
+#include "tests/support/library_fixture.h"
+#include "tests/support/support.h"
 
 namespace kesti {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "table/index.h"
-#include "tests/library_fixture.h"
-#include "tests/test_support.h"
+#include "tests/support/library_fixture.h"
+#include "tests/support/support.h"
 
 namespace kesti {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "table/index.h"
-#include "tests/test_support.h"
+#include "tests/support/support.h"
 
 namespace kesti {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "api/pass.h"
 #include "table/index.h"
-#include "tests/naive_reference.h"
-#include "tests/test_support.h"
+#include "tests/support/naive_reference.h"
+#include "tests/support/support.h"
 
 namespace kesti {
 namespace {

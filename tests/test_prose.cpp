@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "prose/prose.h"
-#include "tests/test_support.h"
+#include "tests/support/support.h"
 
 namespace kesti {
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/test_support.h"
+#include "tests/support/support.h"
 
 namespace kesti {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/golden.h"
+#include "tests/support/golden.h"
 
 #include <gtest/gtest.h>
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/test_support.h"
+#include "tests/support/support.h"
 
 namespace kesti::test {
 

@@ -1,4 +1,4 @@
-#include "tests/naive_reference.h"
+#include "tests/support/naive_reference.h"
 
 namespace kesti::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/test_support.h"
+#include "tests/support/support.h"
 
 #include <gtest/gtest.h>
 
