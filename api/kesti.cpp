@@ -49,12 +49,18 @@ void Fail(kesti_error* error, kesti_status status, int systemError, const std::s
 
 kesti_status StatusOf(kesti::TablesStatus status) {
     switch (status) {
-        case kesti::TablesStatus::Ok: return KESTI_OK;
-        case kesti::TablesStatus::Missing: return KESTI_ERROR_TABLE_MISSING;
-        case kesti::TablesStatus::Unreadable: return KESTI_ERROR_TABLE_UNREADABLE;
-        case kesti::TablesStatus::OutOfMemory: return KESTI_ERROR_NO_MEMORY;
-        case kesti::TablesStatus::NotRegularFile: return KESTI_ERROR_TABLE_NOT_REGULAR;
-        case kesti::TablesStatus::BadLine: return KESTI_ERROR_TABLE_LINE;
+        case kesti::TablesStatus::Ok:
+            return KESTI_OK;
+        case kesti::TablesStatus::Missing:
+            return KESTI_ERROR_TABLE_MISSING;
+        case kesti::TablesStatus::Unreadable:
+            return KESTI_ERROR_TABLE_UNREADABLE;
+        case kesti::TablesStatus::OutOfMemory:
+            return KESTI_ERROR_NO_MEMORY;
+        case kesti::TablesStatus::NotRegularFile:
+            return KESTI_ERROR_TABLE_NOT_REGULAR;
+        case kesti::TablesStatus::BadLine:
+            return KESTI_ERROR_TABLE_LINE;
     }
     return KESTI_ERROR_TABLE_UNREADABLE;
 }
@@ -100,10 +106,10 @@ kesti_status Open(const kesti_options& o, kesti_converter*& made, kesti_error* e
     // KESTI_TABLE_DIR or an empty --tables of the command).
     std::string directory = o.table_dir ? o.table_dir : "";
     const bool needsDirectory =
-        directory.empty() && (o.mode == KESTI_MODE_TEXT
-                             ? !(o.syllable_table && o.word_table && o.english_table && o.alternatives_table &&
-                                 o.conventional_table)
-                             : !(o.mode == KESTI_MODE_EXACT_SYLLABLES ? o.syllable_table : o.word_table));
+        directory.empty() &&
+        (o.mode == KESTI_MODE_TEXT
+             ? !(o.syllable_table && o.word_table && o.english_table && o.alternatives_table && o.conventional_table)
+             : !(o.mode == KESTI_MODE_EXACT_SYLLABLES ? o.syllable_table : o.word_table));
     if (needsDirectory && !DefaultDirectory(directory, error)) return KESTI_ERROR_TABLE_MISSING;
 
     auto converter = std::make_unique<kesti_converter>();
@@ -272,15 +278,24 @@ KESTI_API void kesti_report_free(kesti_report* report) noexcept { delete report;
 
 KESTI_API const char* kesti_status_message(kesti_status status) noexcept {
     switch (status) {
-        case KESTI_OK: return "success";
-        case KESTI_ERROR_ARGUMENT: return "an argument is missing or out of range";
-        case KESTI_ERROR_TABLE_MISSING: return "a table file does not exist";
-        case KESTI_ERROR_TABLE_UNREADABLE: return "a table file cannot be read";
-        case KESTI_ERROR_NO_MEMORY: return "out of memory";
-        case KESTI_ERROR_INVALID_UTF8: return "the input is not valid UTF-8";
-        case KESTI_ERROR_OUTPUT_TOO_SMALL: return "the output buffer is too small";
-        case KESTI_ERROR_TABLE_NOT_REGULAR: return "not a regular file";
-        case KESTI_ERROR_TABLE_LINE: return "a line of a table of one's own is wrong";
+        case KESTI_OK:
+            return "success";
+        case KESTI_ERROR_ARGUMENT:
+            return "an argument is missing or out of range";
+        case KESTI_ERROR_TABLE_MISSING:
+            return "a table file does not exist";
+        case KESTI_ERROR_TABLE_UNREADABLE:
+            return "a table file cannot be read";
+        case KESTI_ERROR_NO_MEMORY:
+            return "out of memory";
+        case KESTI_ERROR_INVALID_UTF8:
+            return "the input is not valid UTF-8";
+        case KESTI_ERROR_OUTPUT_TOO_SMALL:
+            return "the output buffer is too small";
+        case KESTI_ERROR_TABLE_NOT_REGULAR:
+            return "not a regular file";
+        case KESTI_ERROR_TABLE_LINE:
+            return "a line of a table of one's own is wrong";
     }
     return "unknown status";
 }

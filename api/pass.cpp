@@ -25,11 +25,11 @@ constexpr std::size_t kStagingSlack = 64;
 // a run met before, all its letters included, where an ordinary word would
 // take a lookup at each of its letters.
 struct RunMemo {
-    std::uint64_t run;         // the run's folded letters, zero past them; 0 for an empty slot
-    std::uint32_t value;       // as IndexStep::value, of the key matched in the run; 0 for none
-    std::uint16_t valueLength; // at most sixteen
-    unsigned char next;        // the byte after the run
-    unsigned char offset;      // where in the run the key begins
+    std::uint64_t run;          // the run's folded letters, zero past them; 0 for an empty slot
+    std::uint32_t value;        // as IndexStep::value, of the key matched in the run; 0 for none
+    std::uint16_t valueLength;  // at most sixteen
+    unsigned char next;         // the byte after the run
+    unsigned char offset;       // where in the run the key begins
 };
 // A RunMemo whose key goes on past the byte after the run: the lookup at
 // the run's first letter read the next step as well, and what it came to is
@@ -92,9 +92,9 @@ inline char* StageKnownRun(const RunMemo& known, const char* p, std::size_t runL
     // a run is a syllable or an English word is as likely as not, and a
     // branch on it would often be mispredicted.
     const std::uintptr_t matched = std::uintptr_t{0} - (known.value != 0);
-    const auto from = reinterpret_cast<const char*>(
-        ((reinterpret_cast<std::uintptr_t>(text) + known.value - 1) & matched) |
-        (reinterpret_cast<std::uintptr_t>(p + known.offset) & ~matched));
+    const auto from =
+        reinterpret_cast<const char*>(((reinterpret_cast<std::uintptr_t>(text) + known.value - 1) & matched) |
+                                      (reinterpret_cast<std::uintptr_t>(p + known.offset) & ~matched));
     const std::size_t length = (known.valueLength & matched) | ((runLength - known.offset) & ~matched);
     std::memcpy(st, from, 16);
     // A run copied as it is begins with its own letter, which RaiseAfterCapital
@@ -182,7 +182,13 @@ private:
 
 IndexedPass::IndexedPass(const ConversionTable& table, const char* input, std::size_t size, std::size_t stop,
                          char* output, std::size_t capacity, std::size_t cursor, std::size_t written)
-    : table(table), input(input), size(size), output(output), capacity(capacity), written(written), pos(cursor),
+    : table(table),
+      input(input),
+      size(size),
+      output(output),
+      capacity(capacity),
+      written(written),
+      pos(cursor),
       piece(table.maxValueLength + 24) {
     if (piece > kStaging / 2 || size < 16 || cursor >= stop) return;
     end = std::min(stop, size - 16);
@@ -284,8 +290,7 @@ inline IndexedPass::LetterRun IndexedPass::MeasureRun() {
 // Whether the memo knows the run (of up to seven letters); sets its slot.
 inline bool IndexedPass::Recall(LetterRun& run) {
     if (!memo || run.length >= 8) return false;
-    run.folded =
-        (LoadWord(input + run.start) | 0x20 * kEveryByte) & ((std::uint64_t{1} << (8 * run.length)) - 1);
+    run.folded = (LoadWord(input + run.start) | 0x20 * kEveryByte) & ((std::uint64_t{1} << (8 * run.length)) - 1);
     run.slot = memo + MemoSlot(run.folded, run.next, memoSlots);
     return run.slot->run == run.folded && run.slot->next == run.next;
 }
@@ -341,8 +346,8 @@ bool IndexedPass::Inside(LetterRun& run, const RunMatch& atStart) {
         if (run.slot) *run.slot = {run.folded, value, static_cast<std::uint16_t>(valueLength), run.next, o};
         if (stepSlot) {
             *goesOn = {run.folded, 0, 0, run.next, kGoesOn};
-            *stepSlot = {run.folded, atStart.second, value, static_cast<unsigned char>(valueLength),
-                         atStart.secondAfter, 0, o};
+            *stepSlot = {
+                run.folded, atStart.second, value, static_cast<unsigned char>(valueLength), atStart.secondAfter, 0, o};
         }
     };
     *st++ = input[pos++];
@@ -385,8 +390,13 @@ void IndexedPass::Run() {
                 } else if (memoFirst && match.secondRead && pos - run.start <= 255) {
                     *run.slot = {run.folded, 0, 0, run.next, kGoesOn};
                     stepMemo[MemoSlot(run.folded, match.second, match.secondAfter, memoSlots)] = {
-                        run.folded, match.second, match.value, static_cast<unsigned char>(match.valueLength),
-                        match.secondAfter, static_cast<unsigned char>(pos - run.start), 0};
+                        run.folded,
+                        match.second,
+                        match.value,
+                        static_cast<unsigned char>(match.valueLength),
+                        match.secondAfter,
+                        static_cast<unsigned char>(pos - run.start),
+                        0};
                 }
             }
             continue;
@@ -424,8 +434,8 @@ std::size_t EmitValue(const char* value, std::size_t length, CaseMode mode, char
     return length;
 }
 
-PassProgress RunConversionPass(const ConversionTable& table, const char* input, std::size_t size,
-                               bool final, char* output, std::size_t capacity) {
+PassProgress RunConversionPass(const ConversionTable& table, const char* input, std::size_t size, bool final,
+                               char* output, std::size_t capacity) {
     std::size_t stop = size;
     if (!final) stop = size > table.maxKeyLength ? size - table.maxKeyLength : 0;
     std::size_t cursor = 0, written = 0;

@@ -32,8 +32,8 @@ struct PassProgress {
 // whole input at once. An output of at least table.maxValueLength bytes, and
 // at least one, always makes progress. NUL bytes in the input are ordinary
 // non-letters and are copied.
-PassProgress RunConversionPass(const ConversionTable& table, const char* input, std::size_t size,
-                               bool final, char* output, std::size_t capacity);
+PassProgress RunConversionPass(const ConversionTable& table, const char* input, std::size_t size, bool final,
+                               char* output, std::size_t capacity);
 
 // Appends `value` to `output` in the given case; returns the bytes written.
 // `output` must have room for the value's length.

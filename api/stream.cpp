@@ -19,16 +19,15 @@ struct Converter {
     Encoding encoding;
     std::ostream& out;
     Utf8Decoder decoder;
-    std::string decoded;          // a chunk's valid UTF-8
-    std::string pending;          // Windows-1252 bytes not yet converted
-    std::vector<char> converted;  // the pass's output buffer
-    std::string encoded;          // output on its way out
-    bool lastWasU = false;        // pending ends in a 'u' or 'U' read as such
+    std::string decoded;            // a chunk's valid UTF-8
+    std::string pending;            // Windows-1252 bytes not yet converted
+    std::vector<char> converted;    // the pass's output buffer
+    std::string encoded;            // output on its way out
+    bool lastWasU = false;          // pending ends in a 'u' or 'U' read as such
     std::uint64_t errorOffset = 0;  // where malformed UTF-8 was found
 
     Converter(const ConversionTable& t, Encoding e, std::ostream& o)
-        : table(t), encoding(e), out(o), decoder(e),
-          converted(std::max<std::size_t>(64 * 1024, t.maxValueLength)) {}
+        : table(t), encoding(e), out(o), decoder(e), converted(std::max<std::size_t>(64 * 1024, t.maxValueLength)) {}
 
     void Emit(const char* bytes, std::size_t size) {
         if (encoding == Encoding::Cp1252) {
@@ -153,8 +152,8 @@ StreamResult Pump(std::istream& in, std::ostream& out, std::size_t chunkSize, Fe
 
 }  // namespace
 
-StreamResult ConvertStream(const ConversionTable& table, Encoding encoding, std::istream& in,
-                           std::ostream& out, std::size_t chunkSize) {
+StreamResult ConvertStream(const ConversionTable& table, Encoding encoding, std::istream& in, std::ostream& out,
+                           std::size_t chunkSize) {
     Converter converter(table, encoding, out);
     return Pump(
         in, out, chunkSize,

@@ -30,15 +30,15 @@ namespace kesti {
 
 struct StreamResult {
     bool ok = true;
-    std::string error;          // what went wrong, when !ok
-    bool inputFailed = false;   // reading failed (the stream knows why)
-    bool outputFailed = false;  // writing failed: the conversion stopped there
+    std::string error;              // what went wrong, when !ok
+    bool inputFailed = false;       // reading failed (the stream knows why)
+    bool outputFailed = false;      // writing failed: the conversion stopped there
     std::uint64_t errorOffset = 0;  // for malformed UTF-8: the byte offset of the sequence
 };
 
 // Converts all of `in` to `out`. Reads in chunks of `chunkSize` bytes.
-StreamResult ConvertStream(const ConversionTable& table, Encoding encoding, std::istream& in,
-                           std::ostream& out, std::size_t chunkSize = 64 * 1024);
+StreamResult ConvertStream(const ConversionTable& table, Encoding encoding, std::istream& in, std::ostream& out,
+                           std::size_t chunkSize = 64 * 1024);
 
 // Converts one whole string; the same rules as ConvertStream.
 StreamResult ConvertString(const ConversionTable& table, Encoding encoding, std::string_view in, std::string& out);

@@ -48,8 +48,8 @@ inline int ChoiceValue(const Choice& choice, std::string_view word) {
 // one struct, and kesti_open reads it.
 inline int* ChoiceField(kesti_options& options, const Choice& choice) {
     const std::string_view name = choice.option;
-    return name == "hyphens" ? &options.hyphens
-           : name == "tones" ? &options.tones
+    return name == "hyphens"   ? &options.hyphens
+           : name == "tones"   ? &options.tones
            : name == "english" ? &options.english
                                : &options.conventional;
 }

@@ -42,12 +42,44 @@ std::string ReadWhole(const std::string& path) {
 // Wade-Giles text as a catalogue or history holds it: names and syllables
 // with hyphens, capitals, apostrophes and punctuation, between English words.
 std::string GeneratedText(std::size_t size, unsigned seed = 1) {
-    static const char* syllables[] = {"pei", "ching", "hs\xFC" "eh", "ch'ang", "an", "mao", "tse", "tung",
-                                      "ssu", "ch'uan", "shang", "hai", "kuang", "chou", "t'ien", "men",
-                                      "chung", "kuo", "hsi", "nan", "ta", "shih", "y\xFC" "an", "hua", "jen",
-                                      "min", "k'ung", "fu", "tzu", "ming", "ch'ing", "sung", "t'ang", "wen"};
-    static const char* english[] = {"the", "of", "and", "history", "in", "was", "born", "province",
-                                    "dynasty", "edited", "by", "vol.", "press", "1936", "pp."};
+    static const char* syllables[] = {"pei",
+                                      "ching",
+                                      "hs\xFC"
+                                      "eh",
+                                      "ch'ang",
+                                      "an",
+                                      "mao",
+                                      "tse",
+                                      "tung",
+                                      "ssu",
+                                      "ch'uan",
+                                      "shang",
+                                      "hai",
+                                      "kuang",
+                                      "chou",
+                                      "t'ien",
+                                      "men",
+                                      "chung",
+                                      "kuo",
+                                      "hsi",
+                                      "nan",
+                                      "ta",
+                                      "shih",
+                                      "y\xFC"
+                                      "an",
+                                      "hua",
+                                      "jen",
+                                      "min",
+                                      "k'ung",
+                                      "fu",
+                                      "tzu",
+                                      "ming",
+                                      "ch'ing",
+                                      "sung",
+                                      "t'ang",
+                                      "wen"};
+    static const char* english[] = {"the",     "of",     "and", "history", "in",    "was",  "born", "province",
+                                    "dynasty", "edited", "by",  "vol.",    "press", "1936", "pp."};
     std::mt19937 rng(seed);
     std::string text;
     while (text.size() < size) {
@@ -224,8 +256,8 @@ BENCHMARK(BM_Text10MB)->Unit(benchmark::kMillisecond);
 // what the text mode mostly reads in real documents. Skipped without them.
 const std::string& EnglishProse() {
     static const std::string text = [] {
-        const std::string one = ReadWhole("/usr/share/common-licenses/GPL-3") +
-                                ReadWhole("/usr/share/common-licenses/Apache-2.0");
+        const std::string one =
+            ReadWhole("/usr/share/common-licenses/GPL-3") + ReadWhole("/usr/share/common-licenses/Apache-2.0");
         std::string all;
         while (!one.empty() && all.size() < 10'000'000) all += one;
         all.resize(std::min<std::size_t>(all.size(), 10'000'000));

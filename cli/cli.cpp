@@ -170,9 +170,9 @@ struct Run {
     const ConversionTable* table = nullptr;  // --exact
     const TextTables* text = nullptr;        // the text mode
     TextOptions textOptions;
-    std::unique_ptr<ItemConverter> items;    // --columns
+    std::unique_ptr<ItemConverter> items;  // --columns
     ColumnChoice columns;
-    std::vector<ReportWriter*> reports;      // --report, --summary
+    std::vector<ReportWriter*> reports;  // --report, --summary
 
     // Converts `in`, named `name` in messages and the report, to `out`.
     // False after naming what failed.
@@ -275,10 +275,17 @@ std::optional<int> LoadEngine(const Options& options, Run& run, TableOwner& owne
         const std::string path = directory + kPathSeparator + (options.word ? kWordTableName : kSyllableTableName);
         int error = 0;
         switch (LoadTable(path.c_str(), owner.table, &error)) {
-            case LoadStatus::Ok: break;
-            case LoadStatus::OutOfMemory: run.err << "kesti: " << path << ": " << Reason(ENOMEM) << "\n"; return kExitFailure;
-            case LoadStatus::NotRegularFile: run.err << "kesti: " << path << ": not a regular file\n"; return kExitFailure;
-            default: run.err << "kesti: " << path << ": " << Reason(error) << "\n"; return kExitFailure;
+            case LoadStatus::Ok:
+                break;
+            case LoadStatus::OutOfMemory:
+                run.err << "kesti: " << path << ": " << Reason(ENOMEM) << "\n";
+                return kExitFailure;
+            case LoadStatus::NotRegularFile:
+                run.err << "kesti: " << path << ": not a regular file\n";
+                return kExitFailure;
+            default:
+                run.err << "kesti: " << path << ": " << Reason(error) << "\n";
+                return kExitFailure;
         }
         // Files and standard input are usually long enough for the index
         // to pay off. Without memory for it the output is the same.
@@ -394,7 +401,8 @@ int RunKesti(const std::vector<std::string>& args, std::istream& in, std::ostrea
 
     if (options.text) {
         std::istringstream input(*options.text);
-        if (!run.Convert(input, "--text", "-", *output.stream, *output.stream, output.name, nullptr)) return kExitFailure;
+        if (!run.Convert(input, "--text", "-", *output.stream, *output.stream, output.name, nullptr))
+            return kExitFailure;
         *output.stream << "\n";
     }
     for (const std::string& file : files) {

@@ -50,7 +50,8 @@ void LineDiff::Pair() {
         // Past twice the context unchanged, the hunk is done: what follows
         // belongs to the next one.
         if (trailing == 2 * kContext + 1) {
-            std::vector<std::pair<std::string, std::string>> rest(hunk.end() - static_cast<long>(kContext + 1), hunk.end());
+            std::vector<std::pair<std::string, std::string>> rest(hunk.end() - static_cast<long>(kContext + 1),
+                                                                  hunk.end());
             hunk.resize(hunk.size() - kContext - 1);
             trailing = kContext;
             Flush();

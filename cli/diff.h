@@ -34,12 +34,12 @@ private:
     void Flush();
 
     std::string oldPartial, newPartial;
-    std::deque<std::string> oldLines, newLines;  // whole lines (with their break) not yet paired
-    std::deque<std::string> before;              // the last unchanged lines, for a hunk's leading context
+    std::deque<std::string> oldLines, newLines;             // whole lines (with their break) not yet paired
+    std::deque<std::string> before;                         // the last unchanged lines, for a hunk's leading context
     std::vector<std::pair<std::string, std::string>> hunk;  // paired lines from the first change
-    std::size_t trailing = 0;    // unchanged lines at the hunk's end
-    std::uint64_t paired = 0;    // lines paired so far
-    std::uint64_t hunkStart = 0; // the 1-based line the hunk begins at
+    std::size_t trailing = 0;                               // unchanged lines at the hunk's end
+    std::uint64_t paired = 0;                               // lines paired so far
+    std::uint64_t hunkStart = 0;                            // the 1-based line the hunk begins at
     bool changed = false, headerWritten = false;
 };
 

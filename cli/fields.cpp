@@ -70,7 +70,7 @@ bool FieldConverter::Feed(std::string_view text, std::string& out, std::vector<R
     // scanned again for every chunk of a long one would cost its length
     // squared.
     const bool awaited = waiting == 0 || (waiting == '"' ? text.find('"') != std::string_view::npos
-                                                          : text.find_first_of("\r\n") != std::string_view::npos);
+                                                         : text.find_first_of("\r\n") != std::string_view::npos);
     if (awaited && !Records(false, out, report, error)) return false;
     if (pending.size() > kMaxRecordBytes) {
         error = "a record (at line " + std::to_string(line) + ") longer than 16 MiB: a quoted field left open?";
@@ -207,8 +207,7 @@ bool FieldConverter::NameColumns(std::string& error) {
     return true;
 }
 
-void FieldConverter::WriteFields(std::size_t at, std::size_t end, std::string& out,
-                                 std::vector<ReportRecord>* report) {
+void FieldConverter::WriteFields(std::size_t at, std::size_t end, std::string& out, std::vector<ReportRecord>* report) {
     const char separator = format == FieldFormat::Csv ? ',' : '\t';
     std::size_t copied = at;
     for (std::size_t k = 0; k < fields.size(); ++k) {

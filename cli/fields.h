@@ -49,7 +49,7 @@ struct FieldConverter {
 
 private:
     struct Field {
-        std::size_t begin = 0, end = 0;     // raw bytes of the record, quotes included
+        std::size_t begin = 0, end = 0;  // raw bytes of the record, quotes included
         bool quoted = false, wellFormed = true;
         std::uint64_t line = 0, column = 0;  // where its content begins
     };
@@ -74,7 +74,7 @@ private:
     std::vector<std::size_t> named;  // with a header: the 0-based indexes of the names
     std::string content, converted;
     bool headerSeen = false, started = false;
-    char waiting = 0;  // what an incomplete record waits for: '"' or '\n' (or a CR), or 0
+    char waiting = 0;                    // what an incomplete record waits for: '"' or '\n' (or a CR), or 0
     std::uint64_t line = 1, column = 1;  // where pending begins
 };
 

@@ -72,7 +72,9 @@ bool IdentifyPath(const std::string& path, FileIdentity& identity, int& error) {
     return true;
 }
 
-bool IdentifyStandardInput(FileIdentity& identity, int& error) { return IdentifyDescriptor(STDIN_FILENO, identity, error); }
+bool IdentifyStandardInput(FileIdentity& identity, int& error) {
+    return IdentifyDescriptor(STDIN_FILENO, identity, error);
+}
 
 bool IdentifyDescriptor(int fd, FileIdentity& identity, int& error) {
     struct stat info {};

@@ -9,8 +9,12 @@ namespace kesti {
 bool ErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 InputTap::InputTap(std::streambuf& source, std::string name, std::uint64_t size, bool progress)
-    : source(source), name(std::move(name)), size(size), progress(progress),
-      started(std::chrono::steady_clock::now()), lastDrawn(started) {}
+    : source(source),
+      name(std::move(name)),
+      size(size),
+      progress(progress),
+      started(std::chrono::steady_clock::now()),
+      lastDrawn(started) {}
 
 InputTap::~InputTap() { Done(); }
 

@@ -22,7 +22,8 @@ const OptionSpec kOptions[] = {
      "print a unified diff of what would change (patch -p1 applies it)\nand write nothing else"},
     {"--text", 0, OptionSpec::Value, "TEXT", "convert TEXT and print it with a line break"},
     {"--report", 0, OptionSpec::Value, "FILE",
-     "write what was found and decided to FILE (- for standard output):\nfile, line, column, original, result, decision, ambiguous,\nalternatives"},
+     "write what was found and decided to FILE (- for standard output):\nfile, line, column, original, result, "
+     "decision, ambiguous,\nalternatives"},
     {"--summary", 0, OptionSpec::Value, "FILE",
      "write one row per distinct original, result and decision, with its\ncount, most frequent first"},
     {"--report-format", 0, OptionSpec::Value, "FMT",
@@ -31,18 +32,23 @@ const OptionSpec kOptions[] = {
     {"--tones", 0, OptionSpec::Value, "HOW",
      "for tone numbers written after syllables: marks (the default:\nM\xC3\xA1o), numbers (Mao2) or none (Mao)"},
     {"--english", 0, OptionSpec::Value, "HOW",
-     "guard (the default: English words that are also syllables convert\nonly where the sentence shows them Chinese) or convert"},
+     "guard (the default: English words that are also syllables convert\nonly where the sentence shows them Chinese) "
+     "or convert"},
     {"--conventional", 0, OptionSpec::Value, "HOW",
-     "leave (the default) or convert the established spellings English\ntexts use (Peking, Canton, Chiang Kai-shek); the report lists them\neither way"},
+     "leave (the default) or convert the established spellings English\ntexts use (Peking, Canton, Chiang Kai-shek); "
+     "the report lists them\neither way"},
     {"--lines", 0, OptionSpec::Flag, nullptr,
-     "each line is one item (a name, a place, a title): no evidence\ncrosses lines, and a line of romanized Chinese converts even as one\nword (Ho, Sung)"},
+     "each line is one item (a name, a place, a title): no evidence\ncrosses lines, and a line of romanized Chinese "
+     "converts even as one\nword (Ho, Sung)"},
     {"--columns", 0, OptionSpec::Value, "LIST",
-     "convert only these fields of a CSV or TSV file, each on its own:\n1-based numbers, ranges (2-4) or, with --header, names, separated\nby commas"},
+     "convert only these fields of a CSV or TSV file, each on its own:\n1-based numbers, ranges (2-4) or, with "
+     "--header, names, separated\nby commas"},
     {"--header", 0, OptionSpec::Flag, nullptr, "the first row names the columns (and passes through unchanged)"},
     {"--format", 0, OptionSpec::Value, "FMT",
      "csv or tsv, for --columns (the default: from the file's extension,\nelse tsv)"},
     {"--add-table", 0, OptionSpec::Value, "FILE",
-     "also read FILE, a UTF-8 list of Wade-Giles<TAB>Pinyin of one's own\n(local names, house spellings), before the shipped tables; may be\ngiven again"},
+     "also read FILE, a UTF-8 list of Wade-Giles<TAB>Pinyin of one's own\n(local names, house spellings), before the "
+     "shipped tables; may be\ngiven again"},
     {"--progress", 0, OptionSpec::Flag, nullptr,
      "show progress on a terminal whatever the input's size (without it,\nonly inputs over 50 MB show it)"},
     {"--quiet", 0, OptionSpec::Flag, nullptr, "show no progress"},
@@ -58,9 +64,9 @@ const OptionSpec kOptions[] = {
 const std::size_t kOptionCount = sizeof kOptions / sizeof *kOptions;
 
 // The options that only the text mode reads.
-constexpr const char* kTextOnly[] = {"--hyphens", "--tones", "--english", "--conventional", "--lines", "--report",
-                                     "--summary", "--report-format", "--columns", "--header", "--format",
-                                     "--add-table"};
+constexpr const char* kTextOnly[] = {"--hyphens", "--tones",  "--english", "--conventional",
+                                     "--lines",   "--report", "--summary", "--report-format",
+                                     "--columns", "--header", "--format",  "--add-table"};
 
 Options::Options() { kesti_options_init(&library); }
 
@@ -112,8 +118,7 @@ namespace {
 
 const OptionSpec* FindOption(std::string_view name) {
     for (const OptionSpec& o : kOptions)
-        if (name == o.name || (name.size() == 2 && name[0] == '-' && name[1] == o.shortName && o.shortName))
-            return &o;
+        if (name == o.name || (name.size() == 2 && name[0] == '-' && name[1] == o.shortName && o.shortName)) return &o;
     return nullptr;
 }
 
@@ -171,7 +176,8 @@ std::optional<int> ParseOptions(const std::vector<std::string>& args, Options& o
         }
         const OptionSpec* spec = FindOption(name);
         if (!spec) return usage("unknown option '" + arg + "'");
-        if (spec->kind == OptionSpec::Flag && hasValue) return usage("option '" + std::string(spec->name) + "' takes no value");
+        if (spec->kind == OptionSpec::Flag && hasValue)
+            return usage("option '" + std::string(spec->name) + "' takes no value");
         if (spec->kind == OptionSpec::Value && !hasValue) {
             if (i + 1 >= args.size()) return usage("option '" + std::string(spec->name) + "' needs " + spec->value);
             value = args[++i];
@@ -180,8 +186,8 @@ std::optional<int> ParseOptions(const std::vector<std::string>& args, Options& o
         if (std::find_if(std::begin(kTextOnly), std::end(kTextOnly), [&](const char* t) { return option == t; }) !=
             std::end(kTextOnly))
             options.textOnly.emplace_back(option);
-        const bool file = option == "--output" || option == "--report" || option == "--summary" ||
-                          option == "--add-table";
+        const bool file =
+            option == "--output" || option == "--report" || option == "--summary" || option == "--add-table";
         if (file && value.empty()) return usage("option '" + std::string(option) + "' needs a file");
         auto oneOf = [&](std::initializer_list<const char*> words) {
             std::string list;
@@ -192,7 +198,8 @@ std::optional<int> ParseOptions(const std::vector<std::string>& args, Options& o
             const int v = ChoiceValue(*choice, value);
             if (v < 0) {
                 std::string list;
-                for (std::size_t k = 0; k < choice->count; ++k) list += (k ? ", " : "") + std::string(choice->words[k].word);
+                for (std::size_t k = 0; k < choice->count; ++k)
+                    list += (k ? ", " : "") + std::string(choice->words[k].word);
                 return usage("unknown value '" + value + "' for " + std::string(option) + " (use " + list + ")");
             }
             *ChoiceField(options.library, *choice) = v;

@@ -21,7 +21,7 @@ enum class ProgressShown { Auto, Always, Never };
 
 struct Options {
     bool exact = false, word = false;
-    kesti_options library{};  // the text mode's choices and lines, as the C interface takes them
+    kesti_options library{};            // the text mode's choices and lines, as the C interface takes them
     std::vector<std::string> textOnly;  // text-mode options given, for the message with --exact
     std::optional<std::string> output, text, report, summary, columns;
     bool inPlace = false;
@@ -41,11 +41,11 @@ struct Options {
 };
 
 struct OptionSpec {
-    const char* name;     // "--tones"
-    char shortName;       // 'o', or 0
+    const char* name;  // "--tones"
+    char shortName;    // 'o', or 0
     enum Kind { Flag, Value, OptionalValue } kind;
-    const char* value;    // what the value is, for the help ("FILE", "HOW")
-    const char* help;     // what it does, lines joined by \n
+    const char* value;  // what the value is, for the help ("FILE", "HOW")
+    const char* help;   // what it does, lines joined by \n
 };
 
 extern const OptionSpec kOptions[];

@@ -40,8 +40,8 @@ struct Converted {
     std::vector<ReportRecord> report;
 };
 
-Converted Run(const std::string& text, FieldFormat format, const ColumnChoice& columns, bool header,
-              std::size_t chunk, ItemConverter& items = Items()) {
+Converted Run(const std::string& text, FieldFormat format, const ColumnChoice& columns, bool header, std::size_t chunk,
+              ItemConverter& items = Items()) {
     Converted c;
     FieldConverter fields(items, format, columns, header);
     for (std::size_t at = 0; at < text.size(); at += chunk)

@@ -29,12 +29,12 @@ inline FuzzInput Split(const std::uint8_t* data, std::size_t size) {
 }
 
 // A failed check: say what and stop, so that the fuzzer keeps the input.
-#define FUZZ_CHECK(condition)                                                          \
-    do {                                                                              \
-        if (!(condition)) {                                                           \
+#define FUZZ_CHECK(condition)                                                                  \
+    do {                                                                                       \
+        if (!(condition)) {                                                                    \
             std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                             \
-        }                                                                             \
+            std::abort();                                                                      \
+        }                                                                                      \
     } while (0)
 
 }  // namespace kesti::fuzz

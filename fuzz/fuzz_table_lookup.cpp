@@ -93,8 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(chosen != nullptr);
     std::memcpy(chosen, in.table.data(), in.table.size());
     ConversionTable selective;
-    FUZZ_CHECK(BuildTableForInput(chosen, in.table.size(), in.mode & 1, input.get(), n, selective) ==
-               LoadStatus::Ok);
+    FUZZ_CHECK(BuildTableForInput(chosen, in.table.size(), in.mode & 1, input.get(), n, selective) == LoadStatus::Ok);
     CheckTable(selective, in.table.size());
     FUZZ_CHECK(selective.count <= plain.count);
     std::vector<char> fromSelective(roomy.size());

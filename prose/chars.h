@@ -28,12 +28,18 @@ inline bool IsHyphen(char32_t c) { return c == '-' || c == 0x2010 || c == 0x2011
 inline int ToneOf(char32_t c) {
     if (c >= '1' && c <= '5') return static_cast<int>(c - '0');
     switch (c) {
-        case 0xB9: return 1;
-        case 0xB2: return 2;
-        case 0xB3: return 3;
-        case 0x2074: return 4;
-        case 0x2075: return 5;
-        default: return 0;
+        case 0xB9:
+            return 1;
+        case 0xB2:
+            return 2;
+        case 0xB3:
+            return 3;
+        case 0x2074:
+            return 4;
+        case 0x2075:
+            return 5;
+        default:
+            return 0;
     }
 }
 

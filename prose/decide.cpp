@@ -7,8 +7,7 @@
 #include "prose/chars.h"
 #include "prose/weights.h"
 
-static_assert(sizeof kesti::kWeights / sizeof *kesti::kWeights == kesti::kFeatureCount,
-              "one weight for every feature");
+static_assert(sizeof kesti::kWeights / sizeof *kesti::kWeights == kesti::kFeatureCount, "one weight for every feature");
 
 namespace kesti {
 namespace {
@@ -19,25 +18,25 @@ enum Feature : int {
     kOneSyllable = kEnglishByCase + kEnglishClasses * 3,
     kTwoSyllables,
     kMoreSyllables,
-    kMarked,             // a spelling only Wade-Giles has
-    kNotPinyin,          // no Pinyin reading: "to", "chung"
-    kWordKey,            // a word-table key ("Pei-ching", "Honan")
-    kUnit,               // a word-table key across words ("Mao Tse-tung")
-    kTones,              // tone numbers, with others beside them
+    kMarked,     // a spelling only Wade-Giles has
+    kNotPinyin,  // no Pinyin reading: "to", "chung"
+    kWordKey,    // a word-table key ("Pei-ching", "Honan")
+    kUnit,       // a word-table key across words ("Mao Tse-tung")
+    kTones,      // tone numbers, with others beside them
     kSentenceStartCapital,
-    kAfterDeterminer,    // "the Sun"
-    kAfterWestern,       // a Western name before it in its group: "Carl Jung"
-    kBeforeNumber,       // a date or an abbreviation after it: "Jan. 20", "Kan."
-    kAloneCapital,       // alone on its line, capitalized: a list's "Sung"
+    kAfterDeterminer,  // "the Sun"
+    kAfterWestern,     // a Western name before it in its group: "Carl Jung"
+    kBeforeNumber,     // a date or an abbreviation after it: "Jan. 20", "Kan."
+    kAloneCapital,     // alone on its line, capitalized: a list's "Sung"
     kAloneLower,
-    kAfterTitle,         // "Emperor", "Mount" before it
-    kHeading,            // a heading with the surname first: "Sung, Lien"
-    kCapsAbbreviation,   // one syllable in capitals with no other beside it: "NO", "KU"
-    kSolid,              // a place written without hyphens, split by rule
-    kMaster,             // "Tzu" after a name
-    kMarkedNearby,       // another word of the sentence (or the paragraph) is spelled only as Wade-Giles spells
-    kEnglishAround,      // a third or more of the sentence's words cannot be Chinese
-    kAloneInList,        // alone on its line in lines mode, capitalized: an item of a list
+    kAfterTitle,              // "Emperor", "Mount" before it
+    kHeading,                 // a heading with the surname first: "Sung, Lien"
+    kCapsAbbreviation,        // one syllable in capitals with no other beside it: "NO", "KU"
+    kSolid,                   // a place written without hyphens, split by rule
+    kMaster,                  // "Tzu" after a name
+    kMarkedNearby,            // another word of the sentence (or the paragraph) is spelled only as Wade-Giles spells
+    kEnglishAround,           // a third or more of the sentence's words cannot be Chinese
+    kAloneInList,             // alone on its line in lines mode, capitalized: an item of a list
     kAfterDeterminerEnglish,  // a common English word after a determiner: "the Chin family"
     kSentenceStartCommon,     // a common English word capitalized at a sentence's start: "Chin up!"
     kWordEnd,
@@ -53,14 +52,30 @@ constexpr const char* kClassNames[] = {"not English", "function word", "size 10"
                                        "size 35",     "size 50",       "size 70",      "size 95",
                                        "name 50",     "name 95",       "Chinese name", "Chinese surname"};
 static_assert(sizeof kClassNames / sizeof *kClassNames == kEnglishClasses);
-constexpr const char* kWordNames[] = {
-    "one syllable", "two syllables", "three or more syllables", "Wade-Giles spelling", "no Pinyin reading",
-    "word-table key", "key across words", "tone numbers", "capitalized at a sentence's start", "after a determiner",
-    "after a Western name", "before a number or abbreviation", "alone on its line, capitalized",
-    "alone on its line, lower case", "after a title", "surname-first heading", "one syllable in capitals",
-    "place without hyphens", "Tzu after a name", "Wade-Giles nearby", "English around",
-    "alone on its line in a list, capitalized", "after a determiner, a common English word",
-    "a common English word capitalized at a sentence's start"};
+constexpr const char* kWordNames[] = {"one syllable",
+                                      "two syllables",
+                                      "three or more syllables",
+                                      "Wade-Giles spelling",
+                                      "no Pinyin reading",
+                                      "word-table key",
+                                      "key across words",
+                                      "tone numbers",
+                                      "capitalized at a sentence's start",
+                                      "after a determiner",
+                                      "after a Western name",
+                                      "before a number or abbreviation",
+                                      "alone on its line, capitalized",
+                                      "alone on its line, lower case",
+                                      "after a title",
+                                      "surname-first heading",
+                                      "one syllable in capitals",
+                                      "place without hyphens",
+                                      "Tzu after a name",
+                                      "Wade-Giles nearby",
+                                      "English around",
+                                      "alone on its line in a list, capitalized",
+                                      "after a determiner, a common English word",
+                                      "a common English word capitalized at a sentence's start"};
 static_assert(sizeof kWordNames / sizeof *kWordNames == kWordEnd - kOneSyllable);
 constexpr const char* kStepNames[] = {"step over a space",      "step over a space, both capitalized",
                                       "step over a comma",      "step over a comma, both capitalized",
@@ -68,9 +83,7 @@ constexpr const char* kStepNames[] = {"step over a space",      "step over a spa
                                       "step over a line break", "step over a line break, both capitalized"};
 static_assert(sizeof kStepNames / sizeof *kStepNames == kStepFeatures);
 
-int CaseIndex(CaseStyle style) {
-    return style == CaseStyle::AllCaps ? 2 : style == CaseStyle::Capitalized ? 1 : 0;
-}
+int CaseIndex(CaseStyle style) { return style == CaseStyle::AllCaps ? 2 : style == CaseStyle::Capitalized ? 1 : 0; }
 bool Capital(const Run& run) { return run.caseStyle == CaseStyle::Capitalized || run.caseStyle == CaseStyle::AllCaps; }
 // Capitalized as a name is: a function word's capital says nothing of the
 // word after it ("From Honan", "In Hsi-an").
@@ -90,7 +103,8 @@ struct Token {
     std::uint8_t featureCount = 0;
     std::uint16_t stepFeature = 0;
     void Add(int feature) {
-        if (featureCount < sizeof features / sizeof *features) features[featureCount++] = static_cast<std::uint16_t>(feature);
+        if (featureCount < sizeof features / sizeof *features)
+            features[featureCount++] = static_cast<std::uint16_t>(feature);
     }
 };
 
@@ -159,8 +173,8 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     t.pinyin = ((run.group != kNone && w.groups[run.group].pinyin) || InPinyinScope(scope, run)) &&
                !WadeGilesOnly(scope, run) && !GroupHasWadeGiles(scope, run);
     const std::size_t index = t.first;
-    const Run* before = index > 0 && run.group != kNone && w.runs[index - 1].group == run.group ? &w.runs[index - 1]
-                                                                                               : nullptr;
+    const Run* before =
+        index > 0 && run.group != kNone && w.runs[index - 1].group == run.group ? &w.runs[index - 1] : nullptr;
     t.western = !unit && run.syllableCount == 1 && before && before->western;
     // "I" right after a word of several syllables of its name is the
     // pronoun ("In Pei-ching I met"): a given name follows a surname, and
@@ -241,14 +255,14 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
             t.Add(IsCommonEnglish(english) ? kSentenceStartCommon : kSentenceStartCapital);
         const Run* before = index > sentence.firstRun ? &w.runs[index - 1] : nullptr;
         const std::string_view gapBefore = index > 0 ? scope.Gap(index) : std::string_view();
-        const bool spaceBefore = before && !gapBefore.empty() && gapBefore.find_first_not_of(" \t") == std::string_view::npos;
+        const bool spaceBefore =
+            before && !gapBefore.empty() && gapBefore.find_first_not_of(" \t") == std::string_view::npos;
         // "the Sun", "the Chin family" against "the Ming", "the T'ang court".
         if (spaceBefore && Capital(run) && before->determiner)
             t.Add(english >= EnglishClass::Function && english <= EnglishClass::Size35 ? kAfterDeterminerEnglish
                                                                                        : kAfterDeterminer);
         // A Western name beside it: "Carl Jung", "Regards, Juan".
-        if (before && ((run.group != kNone && before->group == run.group) || gapBefore == ", ") &&
-            before->western)
+        if (before && ((run.group != kNone && before->group == run.group) || gapBefore == ", ") && before->western)
             t.Add(kAfterWestern);
         if (before && run.group != kNone && before->group == run.group && before->title && !before->determiner)
             t.Add(kAfterTitle);
@@ -270,7 +284,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
             bool beside = false;
             if (run.group != kNone) {
                 const Group& g = w.groups[run.group];
-                for (std::uint32_t k = g.firstRun; k < g.endRun; ++k) beside = beside || (k != index && w.runs[k].candidate);
+                for (std::uint32_t k = g.firstRun; k < g.endRun; ++k)
+                    beside = beside || (k != index && w.runs[k].candidate);
             }
             if (!beside) t.Add(kCapsAbbreviation);
         }
@@ -392,8 +407,9 @@ void Decide(Scope& scope) {
                 // the Western name's, in a Pinyin text too.
                 run.decision = t.pinyin && !t.western ? Decision::Pinyin : Decision::English;
             }
-            run.ambiguous = scope.options.englishGuard &&
-                            (t.western || (!t.pinyin && IsEnglish(run.english) && std::fabs(margin) < kAmbiguousMargin));
+            run.ambiguous =
+                scope.options.englishGuard &&
+                (t.western || (!t.pinyin && IsEnglish(run.english) && std::fabs(margin) < kAmbiguousMargin));
         }
     }
 }

@@ -48,8 +48,8 @@ void Decide(Scope& scope);
 // What the decision weighs, for the tool that sets the weights: for each
 // sentence, its words in order.
 struct WordEvidence {
-    std::uint32_t begin = 0, end = 0;  // the word's bytes in the scope (a unit's, across words)
-    bool open = false;                 // could be romanized Chinese: neither a rule nor its form decides it
+    std::uint32_t begin = 0, end = 0;     // the word's bytes in the scope (a unit's, across words)
+    bool open = false;                    // could be romanized Chinese: neither a rule nor its form decides it
     std::vector<std::uint16_t> features;  // the features it has (each counts 1)
     std::vector<std::uint16_t> step;      // the features of the step from the word before it
 };

@@ -45,7 +45,6 @@ std::string Stripped(std::string_view normalized) {
     return out;
 }
 
-
 // A key or value as the engine compares it: lower case, every apostrophe
 // the tables use (' and the typographic 0x91, 0x92) written '. Written into
 // `out`, which is reused from one key to the next.
@@ -68,7 +67,13 @@ std::string_view Normalized(const char* s, std::string& out) {
 bool HoldsMarks(const char* s) {
     for (; *s; ++s) {
         switch (static_cast<unsigned char>(*s)) {
-            case '\'': case 0x91: case 0x92: case 0xFC: case 0xDC: case 0xEA: case 0xCA:
+            case '\'':
+            case 0x91:
+            case 0x92:
+            case 0xFC:
+            case 0xDC:
+            case 0xEA:
+            case 0xCA:
                 return true;
             default:
                 break;
@@ -83,13 +88,12 @@ EnglishClass ClassOf(std::string_view value) {
     static constexpr struct {
         std::string_view name;
         EnglishClass value;
-    } kNames[] = {{"function", EnglishClass::Function}, {"10", EnglishClass::Size10}, {"20", EnglishClass::Size20},
-                  {"35", EnglishClass::Size35},         {"50", EnglishClass::Size50}, {"70", EnglishClass::Size70},
-                  {"95", EnglishClass::Size95},         {"name50", EnglishClass::Name50},
-                  {"name95", EnglishClass::Name95},     {"chinese", EnglishClass::Chinese},
-                  {"surname", EnglishClass::Surname},
-                  {"word", EnglishClass::Size50},       {"rare", EnglishClass::Size70},
-                  {"name", EnglishClass::Name50}};
+    } kNames[] = {
+        {"function", EnglishClass::Function}, {"10", EnglishClass::Size10},       {"20", EnglishClass::Size20},
+        {"35", EnglishClass::Size35},         {"50", EnglishClass::Size50},       {"70", EnglishClass::Size70},
+        {"95", EnglishClass::Size95},         {"name50", EnglishClass::Name50},   {"name95", EnglishClass::Name95},
+        {"chinese", EnglishClass::Chinese},   {"surname", EnglishClass::Surname}, {"word", EnglishClass::Size50},
+        {"rare", EnglishClass::Size70},       {"name", EnglishClass::Name50}};
     for (const auto& n : kNames)
         if (n.name == value) return n.value;
     return EnglishClass::Size50;
@@ -198,7 +202,6 @@ void Assemble(Lexicon& lexicon) {
     lexicon.maxAddedWords = lexicon.addedTable.count ? mostWords(lexicon.addedTable) : 0;
 }
 
-
 // Reads one table of one's own names (see TablePaths::added) and appends
 // its records to `text` as Windows-1252, the tables' own bytes.
 bool ReadAdded(const std::string& path, std::string& text, TablesError& error) {
@@ -268,7 +271,8 @@ bool LoadAdded(const std::vector<std::string>& paths, ConversionTable& table, Ta
     for (const std::string& path : paths)
         if (!ReadAdded(path, text, error)) return false;
     if (text.size() > kMaxTableBytes) {
-        error = Failure(TablesStatus::BadLine, paths.back(), 0, 0, "the tables of one's own hold more than 1,000,000 bytes");
+        error = Failure(TablesStatus::BadLine, paths.back(), 0, 0,
+                        "the tables of one's own hold more than 1,000,000 bytes");
         return false;
     }
     char* bytes = static_cast<char*>(std::malloc(text.size() + kTextPadding));
@@ -359,7 +363,9 @@ unsigned Lexicon::WadeGilesPrefixes(std::string_view text) const {
 
 bool WadeGilesMarked(std::string_view s) {
     auto has = [&](std::string_view part) { return s.find(part) != std::string_view::npos; };
-    auto ends = [&](std::string_view part) { return s.size() >= part.size() && s.substr(s.size() - part.size()) == part; };
+    auto ends = [&](std::string_view part) {
+        return s.size() >= part.size() && s.substr(s.size() - part.size()) == part;
+    };
     auto starts = [&](std::string_view part) { return s.substr(0, part.size()) == part; };
     // ts and tz begin Wade-Giles syllables only, but tsu is also Japanese ("Tatsuo").
     if (has("hs") || (starts("ts") && s != "tsu") || starts("tz") || has("'") || has("\xFC") || has("\xEA"))

@@ -25,7 +25,17 @@ namespace kesti {
 // (80-95); a name the lists carry only with a capital, up to size 50 or
 // beyond; or a Chinese name the English lists carry in Pinyin.
 enum class EnglishClass : unsigned char {
-    None, Function, Size10, Size20, Size35, Size50, Size70, Size95, Name50, Name95, Chinese,
+    None,
+    Function,
+    Size10,
+    Size20,
+    Size35,
+    Size50,
+    Size70,
+    Size95,
+    Name50,
+    Name95,
+    Chinese,
     Surname,  // a name the lists carry that is one of the commonest Chinese surnames ("Liang", "Teng")
 };
 inline constexpr int kEnglishClasses = 12;
@@ -88,19 +98,19 @@ struct SpellingTrie {
 struct Lexicon {
     TableOwner syllableOwner, wordOwner, englishOwner, alternativeOwner, conventionalOwner, addedOwner;
     const ConversionTable& wordTable = wordOwner.table;
-    const ConversionTable& addedTable = addedOwner.table;  // one's own names, before all the others
+    const ConversionTable& addedTable = addedOwner.table;                // one's own names, before all the others
     const ConversionTable& conventionalTable = conventionalOwner.table;  // established spellings
-    SpellingTrie syllables;                 // spelling -> 1 + index into syllableValues
-    std::vector<std::string_view> syllableValues;  // Pinyin, inside the syllable table
-    std::vector<bool> syllableMarked;       // beside each: its spelling is one only Wade-Giles has
-    SpellingTrie pinyin;                    // every Pinyin syllable the syllable table yields
-    SpellingTrie english;                   // lower-case spelling -> 1 + an EnglishClass
-    StringMap<std::string> alternatives;    // spelling -> "luo/le": its reading, then the others
+    SpellingTrie syllables;                                              // spelling -> 1 + index into syllableValues
+    std::vector<std::string_view> syllableValues;                        // Pinyin, inside the syllable table
+    std::vector<bool> syllableMarked;     // beside each: its spelling is one only Wade-Giles has
+    SpellingTrie pinyin;                  // every Pinyin syllable the syllable table yields
+    SpellingTrie english;                 // lower-case spelling -> 1 + an EnglishClass
+    StringMap<std::string> alternatives;  // spelling -> "luo/le": its reading, then the others
     // The word table's keys that hold an aspiration apostrophe, ü or ê, by
     // their spelling without them, for texts that dropped them: "ts'ai
     // yüan-p'ei" under "tsai yuan-pei".
     struct Degraded {
-        const char* key;    // inside the word table
+        const char* key;  // inside the word table
         const char* value;
     };
     StringMap<Degraded> degraded;
@@ -109,9 +119,9 @@ struct Lexicon {
     // word: words that share a slot share their bits, which costs a lookup
     // and never a match. Small enough to stay in the cache.
     std::vector<unsigned char> keyStarts = std::vector<unsigned char>(1 << 17);
-    std::size_t maxKeyWords = 1;            // words in the word table's longest key
-    std::size_t maxConventionalWords = 1;   // and in the established spellings' longest
-    std::size_t maxAddedWords = 0;          // and in one's own names' longest; 0 without any
+    std::size_t maxKeyWords = 1;           // words in the word table's longest key
+    std::size_t maxConventionalWords = 1;  // and in the established spellings' longest
+    std::size_t maxAddedWords = 0;         // and in one's own names' longest; 0 without any
 
     Lexicon() = default;
     Lexicon(const Lexicon&) = delete;

@@ -46,7 +46,7 @@ enum class ToneStyle { Marks, Numbers, None };  // "Máo", "Mao2" or "Mao"
 struct TextOptions {
     HyphenStyle hyphens = HyphenStyle::Join;
     ToneStyle tones = ToneStyle::Marks;
-    bool englishGuard = true;  // false: English words that are syllables convert too
+    bool englishGuard = true;          // false: English words that are syllables convert too
     bool convertConventional = false;  // true: established spellings (Peking) convert too
     // true: each line is one item (a name, a place, a title) that lends no
     // evidence to another, and converts when it is romanized Chinese even
@@ -57,12 +57,12 @@ struct TextOptions {
 
 // What decided a romanized word.
 enum class Decision {
-    WordTable,    // converted by a word-table key
-    Syllables,    // converted syllable by syllable
-    English,      // left: an English word in an English context
-    NotWadeGiles, // left: some of its syllables are not Wade-Giles
-    Pinyin,       // left: the sentence is written in Pinyin
-    Established,  // an established spelling (Peking, Chiang Kai-shek): left, or converted when asked
+    WordTable,     // converted by a word-table key
+    Syllables,     // converted syllable by syllable
+    English,       // left: an English word in an English context
+    NotWadeGiles,  // left: some of its syllables are not Wade-Giles
+    Pinyin,        // left: the sentence is written in Pinyin
+    Established,   // an established spelling (Peking, Chiang Kai-shek): left, or converted when asked
 };
 
 // The report's name for a decision: "word table", "syllables", "left as
@@ -95,8 +95,8 @@ enum class TablesStatus { Ok, Missing, Unreadable, OutOfMemory, NotRegularFile, 
 
 struct TablesError {
     TablesStatus status = TablesStatus::Ok;
-    std::string path;     // the file that failed
-    int systemError = 0;  // errno, for Missing and Unreadable
+    std::string path;        // the file that failed
+    int systemError = 0;     // errno, for Missing and Unreadable
     std::uint64_t line = 0;  // for BadLine: the 1-based line of a table of one's own
     std::string reason;      // for BadLine: what is wrong with it
 };
@@ -153,8 +153,8 @@ struct TextStream {
 };
 
 // Converts a whole text at once: Feed and Finish in one call.
-bool ConvertRunningText(const TextTables& tables, const TextOptions& options, std::string_view text,
-                        std::string& out, std::vector<ReportRecord>* report, std::string& error);
+bool ConvertRunningText(const TextTables& tables, const TextOptions& options, std::string_view text, std::string& out,
+                        std::vector<ReportRecord>* report, std::string& error);
 
 // Converts items one at a time, each on its own as lines mode converts a
 // line: a field of a table, an entry of a list. Cheaper than a TextStream

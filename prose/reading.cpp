@@ -25,13 +25,12 @@ char PinyinToneVowel(char32_t c, bool& upper) {
     static constexpr struct {
         char32_t lower, upperCase;
         char base;
-    } kMarked[] = {
-        {0x101, 0x100, 'a'}, {0xE1, 0xC1, 'a'}, {0x1CE, 0x1CD, 'a'}, {0xE0, 0xC0, 'a'},
-        {0x113, 0x112, 'e'}, {0xE9, 0xC9, 'e'}, {0x11B, 0x11A, 'e'}, {0xE8, 0xC8, 'e'},
-        {0x12B, 0x12A, 'i'}, {0xED, 0xCD, 'i'}, {0x1D0, 0x1CF, 'i'}, {0xEC, 0xCC, 'i'},
-        {0x14D, 0x14C, 'o'}, {0xF3, 0xD3, 'o'}, {0x1D2, 0x1D1, 'o'}, {0xF2, 0xD2, 'o'},
-        {0x16B, 0x16A, 'u'}, {0xFA, 0xDA, 'u'}, {0x1D4, 0x1D3, 'u'}, {0xF9, 0xD9, 'u'},
-        {0x1D6, 0x1D5, '\xFC'}, {0x1D8, 0x1D7, '\xFC'}, {0x1DA, 0x1D9, '\xFC'}, {0x1DC, 0x1DB, '\xFC'}};
+    } kMarked[] = {{0x101, 0x100, 'a'},    {0xE1, 0xC1, 'a'},      {0x1CE, 0x1CD, 'a'},    {0xE0, 0xC0, 'a'},
+                   {0x113, 0x112, 'e'},    {0xE9, 0xC9, 'e'},      {0x11B, 0x11A, 'e'},    {0xE8, 0xC8, 'e'},
+                   {0x12B, 0x12A, 'i'},    {0xED, 0xCD, 'i'},      {0x1D0, 0x1CF, 'i'},    {0xEC, 0xCC, 'i'},
+                   {0x14D, 0x14C, 'o'},    {0xF3, 0xD3, 'o'},      {0x1D2, 0x1D1, 'o'},    {0xF2, 0xD2, 'o'},
+                   {0x16B, 0x16A, 'u'},    {0xFA, 0xDA, 'u'},      {0x1D4, 0x1D3, 'u'},    {0xF9, 0xD9, 'u'},
+                   {0x1D6, 0x1D5, '\xFC'}, {0x1D8, 0x1D7, '\xFC'}, {0x1DA, 0x1D9, '\xFC'}, {0x1DC, 0x1DB, '\xFC'}};
     for (const auto& m : kMarked) {
         if (c == m.lower || c == m.upperCase) {
             upper = c == m.upperCase;
@@ -46,8 +45,18 @@ bool IsGlued(const Scope& scope, const Run& run) {
     const std::string_view text = scope.text;
     if (run.begin > 0) {
         switch (text[run.begin - 1]) {
-            case '/': case '@': case '_': case '\\': case '.': case ':': case '=': case '#': case '&':
-            case '%': case '+': case '~':
+            case '/':
+            case '@':
+            case '_':
+            case '\\':
+            case '.':
+            case ':':
+            case '=':
+            case '#':
+            case '&':
+            case '%':
+            case '+':
+            case '~':
                 return true;
             default:
                 break;
@@ -418,14 +427,16 @@ bool IsTitle(std::string_view lower) {
     if (lower.size() < 2 || lower.size() > 12) return false;
     // Qualifiers of dynasties and states count too: "Western Chou", "Southern Sung".
     static constexpr std::string_view kTitles[] = {
-        "abbot", "admiral", "aunt", "baron", "bishop", "brother", "captain", "chairman", "city", "colonel",
-        "commissioner", "comrade", "consort", "count", "county", "dr", "duke", "dynasty", "early", "eastern",
-        "emperor", "empress", "father", "first", "former", "general", "governor", "great", "inner", "judge",
-        "king", "lady", "lake", "late", "later", "lieutenant", "little", "lord", "lower", "madam", "madame",
-        "magistrate", "marquis", "marshal", "master", "minister", "miss", "monk", "mount", "mr", "mrs", "ms",
-        "new", "northern", "old", "outer", "prefect", "premier", "president", "prince", "princess", "prof",
-        "professor", "province", "queen", "river", "saint", "second", "secretary", "sir", "sister", "southern",
-        "st", "the", "third", "uncle", "upper", "viceroy", "western", "young",
+        "abbot",   "admiral",    "aunt",         "baron",      "bishop",    "brother",  "captain",   "chairman",
+        "city",    "colonel",    "commissioner", "comrade",    "consort",   "count",    "county",    "dr",
+        "duke",    "dynasty",    "early",        "eastern",    "emperor",   "empress",  "father",    "first",
+        "former",  "general",    "governor",     "great",      "inner",     "judge",    "king",      "lady",
+        "lake",    "late",       "later",        "lieutenant", "little",    "lord",     "lower",     "madam",
+        "madame",  "magistrate", "marquis",      "marshal",    "master",    "minister", "miss",      "monk",
+        "mount",   "mr",         "mrs",          "ms",         "new",       "northern", "old",       "outer",
+        "prefect", "premier",    "president",    "prince",     "princess",  "prof",     "professor", "province",
+        "queen",   "river",      "saint",        "second",     "secretary", "sir",      "sister",    "southern",
+        "st",      "the",        "third",        "uncle",      "upper",     "viceroy",  "western",   "young",
     };
     return InSorted(lower, kTitles);
 }
@@ -433,8 +444,8 @@ bool IsTitle(std::string_view lower) {
 bool IsDeterminer(std::string_view lower) {
     if (lower.empty() || lower.size() > 5) return false;
     static constexpr std::string_view kDeterminers[] = {
-        "a", "an", "each", "every", "her", "his", "its", "my", "our", "that", "the", "their", "these", "this",
-        "those", "your",
+        "a",   "an",   "each", "every", "her",   "his",  "its",   "my",
+        "our", "that", "the",  "their", "these", "this", "those", "your",
     };
     return InSorted(lower, kDeterminers);
 }
@@ -521,12 +532,13 @@ void ReadRuns(Scope& scope) {
         if (run.candidate && run.tones) {
             const Sentence& sentence = w.sentences[run.sentence];
             const bool lines = scope.options.lines;
-            const bool supported = run.caseStyle != CaseStyle::AllCaps &&
-                                   (run.syllableCount > 1 || sentence.toned > 1 || (!lines && scope.paragraph.toned > 1));
+            const bool supported =
+                run.caseStyle != CaseStyle::AllCaps &&
+                (run.syllableCount > 1 || sentence.toned > 1 || (!lines && scope.paragraph.toned > 1));
             // A letter with a digit ("A1", "o2") is a name or a code unless a
             // longer syllable with a tone stands beside it ("Ch'ü2 O5").
-            const bool letter = run.normLength == 1 &&
-                                (sentence.tonedLonger == 0 && (lines || scope.paragraph.tonedLonger == 0));
+            const bool letter =
+                run.normLength == 1 && (sentence.tonedLonger == 0 && (lines || scope.paragraph.tonedLonger == 0));
             if (!supported || letter) run.candidate = false;
         }
         // Words that could not be romanized Chinese: the sentence's English.

@@ -35,9 +35,8 @@ struct ScopeWorkOwner {
 // `startsInsideRun` says the text begins in the middle of a run of word
 // characters that was cut for length, which is therefore no word.
 // `position` is where the text starts and is moved to where it ends.
-void ConvertScope(const Lexicon& lexicon, const TextOptions& options, std::string_view text,
-                  bool startsInsideRun, TextPosition& position, ScopeWork& work, std::string& out,
-                  std::vector<ReportRecord>* report);
+void ConvertScope(const Lexicon& lexicon, const TextOptions& options, std::string_view text, bool startsInsideRun,
+                  TextPosition& position, ScopeWork& work, std::string& out, std::vector<ReportRecord>* report);
 
 struct WordEvidence;
 

@@ -17,13 +17,20 @@ char32_t MarkedVowel(char vowel, int tone) {
                               kI[] = {0x12B, 0xED, 0x1D0, 0xEC}, kO[] = {0x14D, 0xF3, 0x1D2, 0xF2},
                               kU[] = {0x16B, 0xFA, 0x1D4, 0xF9}, kV[] = {0x1D6, 0x1D8, 0x1DA, 0x1DC};
     switch (vowel) {
-        case 'a': return kA[tone - 1];
-        case 'e': return kE[tone - 1];
-        case 'i': return kI[tone - 1];
-        case 'o': return kO[tone - 1];
-        case 'u': return kU[tone - 1];
-        case '\xFC': return kV[tone - 1];
-        default: return 0;
+        case 'a':
+            return kA[tone - 1];
+        case 'e':
+            return kE[tone - 1];
+        case 'i':
+            return kI[tone - 1];
+        case 'o':
+            return kO[tone - 1];
+        case 'u':
+            return kU[tone - 1];
+        case '\xFC':
+            return kV[tone - 1];
+        default:
+            return 0;
     }
 }
 
@@ -100,7 +107,8 @@ void SpellWord(Scope& scope, const Run& run, std::string_view value, std::string
     parts.clear();
     bool split = true;
     if (value.empty()) {
-        for (std::uint32_t k = 0; k < run.syllableCount; ++k) parts.push_back(scope.w.syllables[run.firstSyllable + k].pinyin);
+        for (std::uint32_t k = 0; k < run.syllableCount; ++k)
+            parts.push_back(scope.w.syllables[run.firstSyllable + k].pinyin);
     } else if ((run.tones || keep) && SplitPinyin(scope.lex, LowerValue(scope, value), run.syllableCount, parts)) {
     } else {
         parts.assign(1, LowerValue(scope, value));

@@ -20,10 +20,10 @@ bool EndsRuns(char32_t c) { return !IsWordChar(c) && !IsApostrophe(c) && !IsHyph
 struct TextStream::State {
     std::shared_ptr<const Lexicon> lexicon;
     TextOptions options;
-    std::string pending;    // valid UTF-8 not yet converted
+    std::string pending;  // valid UTF-8 not yet converted
     Utf8Decoder decoder{Encoding::Utf8};
-    std::size_t scanned = 0;   // the search for a blank line resumes here
-    bool insideRun = false;    // `pending` begins inside a run cut for length
+    std::size_t scanned = 0;  // the search for a blank line resumes here
+    bool insideRun = false;   // `pending` begins inside a run cut for length
     bool failed = false;
     TextPosition position;
     ScopeWorkOwner work;
@@ -109,7 +109,6 @@ struct TextStream::State {
             }
         }
     }
-
 };
 
 TextStream::TextStream(const TextTables& tables, const TextOptions& options) : state(new State) {
@@ -122,8 +121,7 @@ TextStream::~TextStream() = default;
 
 std::uint64_t TextStream::ErrorOffset() const { return state->decoder.ErrorOffset(); }
 
-bool TextStream::Feed(std::string_view chunk, std::string& out, std::vector<ReportRecord>* report,
-                      std::string& error) {
+bool TextStream::Feed(std::string_view chunk, std::string& out, std::vector<ReportRecord>* report, std::string& error) {
     if (state->failed) {
         error = "the stream stopped at an earlier error";
         return false;
@@ -191,27 +189,33 @@ void ItemConverter::Convert(std::string_view item, std::uint64_t line, std::uint
                 }
             }
         }
-        ConvertScope(*state->lexicon, state->options, item.substr(0, size), insideRun, position, *state->work.work,
-                     out, report);
+        ConvertScope(*state->lexicon, state->options, item.substr(0, size), insideRun, position, *state->work.work, out,
+                     report);
         item.remove_prefix(size);
         insideRun = nextInsideRun;
     }
 }
 
-bool ConvertRunningText(const TextTables& tables, const TextOptions& options, std::string_view text,
-                        std::string& out, std::vector<ReportRecord>* report, std::string& error) {
+bool ConvertRunningText(const TextTables& tables, const TextOptions& options, std::string_view text, std::string& out,
+                        std::vector<ReportRecord>* report, std::string& error) {
     TextStream stream(tables, options);
     return stream.Feed(text, out, report, error) && stream.Finish(out, report, error);
 }
 
 const char* DecisionName(Decision decision) {
     switch (decision) {
-        case Decision::WordTable: return "word table";
-        case Decision::Syllables: return "syllables";
-        case Decision::English: return "left as English";
-        case Decision::NotWadeGiles: return "left as not Wade-Giles";
-        case Decision::Pinyin: return "left as Pinyin text";
-        case Decision::Established: return "established spelling";
+        case Decision::WordTable:
+            return "word table";
+        case Decision::Syllables:
+            return "syllables";
+        case Decision::English:
+            return "left as English";
+        case Decision::NotWadeGiles:
+            return "left as not Wade-Giles";
+        case Decision::Pinyin:
+            return "left as Pinyin text";
+        case Decision::Established:
+            return "established spelling";
     }
     return "";
 }
@@ -221,11 +225,20 @@ const char kReportHeader[] = "file\tline\tcolumn\toriginal\tresult\tdecision\tam
 void AppendReportField(std::string& line, std::string_view value) {
     for (char c : value) {
         switch (c) {
-            case '\t': line += "\\t"; break;
-            case '\n': line += "\\n"; break;
-            case '\r': line += "\\r"; break;
-            case '\\': line += "\\\\"; break;
-            default: line += c;
+            case '\t':
+                line += "\\t";
+                break;
+            case '\n':
+                line += "\\n";
+                break;
+            case '\r':
+                line += "\\r";
+                break;
+            case '\\':
+                line += "\\\\";
+                break;
+            default:
+                line += c;
         }
     }
 }

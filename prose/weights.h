@@ -9,6 +9,7 @@ namespace kesti {
 
 // Added for romanized Chinese, against English's 0; a step's weight is
 // added where the label changes between neighbours.
+// clang-format off
 inline constexpr float kWeights[] = {
        0.097f,  // bias
        4.074f,  // not English, lower
@@ -80,6 +81,7 @@ inline constexpr float kWeights[] = {
        0.000f,  // step over a line break
        0.000f,  // step over a line break, both capitalized
 };
+// clang-format on
 
 // A word English uses, decided by a margin of log-odds less than this, is
 // reported ambiguous.

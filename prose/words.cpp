@@ -19,11 +19,11 @@ bool InList(std::string_view word, std::initializer_list<std::string_view> list)
 
 // Words after which a full stop ends no sentence.
 bool IsAbbreviation(std::string_view lower) {
-    return InList(lower, {"mr",  "mrs", "ms",   "dr",   "st",   "gen",  "col",  "lt",   "capt", "prof", "rev",
-                          "jr",  "sr",  "mt",   "ft",   "vs",   "etc",  "cf",   "al",   "ed",   "eds",  "vol",
-                          "vols", "no", "nos",  "pp",   "p",    "ch",   "chap", "jan",  "feb",  "mar",  "apr",
-                          "jun", "jul", "aug",  "sep",  "sept", "oct",  "nov",  "dec",  "ca",   "e.g",  "i.e",
-                          "fig", "op",  "cit",  "ibid", "trans", "comp", "repr", "esp", "approx"});
+    return InList(lower, {"mr",   "mrs", "ms",  "dr",   "st",    "gen",  "col",  "lt",  "capt",  "prof", "rev",
+                          "jr",   "sr",  "mt",  "ft",   "vs",    "etc",  "cf",   "al",  "ed",    "eds",  "vol",
+                          "vols", "no",  "nos", "pp",   "p",     "ch",   "chap", "jan", "feb",   "mar",  "apr",
+                          "jun",  "jul", "aug", "sep",  "sept",  "oct",  "nov",  "dec", "ca",    "e.g",  "i.e",
+                          "fig",  "op",  "cit", "ibid", "trans", "comp", "repr", "esp", "approx"});
 }
 
 }  // namespace

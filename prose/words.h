@@ -32,8 +32,8 @@ struct Syllable {
     char32_t separator = 0;                  // the hyphen (or en dash) before it, 0 for none
     char32_t toneChar = 0;                   // the tone as written, 0 for none
     int tone = 0;
-    std::string_view pinyin;                 // its reading, empty when it is no syllable
-    bool marked = false;                     // spelled as only Wade-Giles spells (see WadeGilesMarked)
+    std::string_view pinyin;  // its reading, empty when it is no syllable
+    bool marked = false;      // spelled as only Wade-Giles spells (see WadeGilesMarked)
 };
 
 inline constexpr std::uint32_t kNone = UINT32_MAX;
@@ -43,11 +43,11 @@ struct Run {
     std::uint32_t baseEnd = 0;               // before a possessive 's
     std::uint32_t norm = 0, normLength = 0;  // the whole word normalized, syllables joined by -
     std::uint32_t firstSyllable = 0, syllableCount = 0;
-    std::uint32_t sentence = 0;              // in lines mode a sentence is a line
-    std::uint32_t line = 0;                  // the scope's line it begins on, from 0
-    std::uint32_t group = kNone;             // the name group of capitalized neighbours
-    std::uint32_t unitEnd = 0;               // for the first run of a key across words: one past its last
-    std::string_view wordValue;              // the word table's value for this run alone, or its unit's
+    std::uint32_t sentence = 0;   // in lines mode a sentence is a line
+    std::uint32_t line = 0;       // the scope's line it begins on, from 0
+    std::uint32_t group = kNone;  // the name group of capitalized neighbours
+    std::uint32_t unitEnd = 0;    // for the first run of a key across words: one past its last
+    std::string_view wordValue;   // the word table's value for this run alone, or its unit's
     // The word-table key this run (or unit) is with aspiration apostrophes
     // and ü dropped, and its value: a unit is read by it, a single word
     // only lists it as another reading.
@@ -61,41 +61,41 @@ struct Run {
     bool allSyllables = false;  // every syllable a Wade-Giles syllable
     bool solid = false;         // a place written without hyphens, split into its syllables (Hsinchuang)
     bool tones = false;
-    bool candidate = false;     // could convert: its syllables, a word-table key, a solid place
-    bool marked = false;        // a syllable spelled as only Wade-Giles spells (see WadeGilesMarked)
-    bool evidence = false;      // marked and no common English word ("Chin", "Jung" are not)
+    bool candidate = false;  // could convert: its syllables, a word-table key, a solid place
+    bool marked = false;     // a syllable spelled as only Wade-Giles spells (see WadeGilesMarked)
+    bool evidence = false;   // marked and no common English word ("Chin", "Jung" are not)
     // Spelled so only in Wade-Giles (no Pinyin reading): worked out when
     // asked (0 not yet, 1 no, 2 yes).
     unsigned char wadeGilesOnly = 0;
     unsigned char pinyinReading = 0;  // whether Pinyin can read it: 0 not asked yet, 1 no, 2 yes
-    bool pinyinOnly = false;    // spelled so only in Pinyin
+    bool pinyinOnly = false;          // spelled so only in Pinyin
     bool sentenceStart = false;
     bool lineStart = false;
     bool isPronounI = false;
-    bool inUnit = false;        // covered by a key across words
-    bool established = false;   // the unit it begins is an established spelling
-    bool master = false;        // "Tzu" after a name: joined to it ("Meng Tzu" -> "Mengzi")
-    bool western = false;       // a Western name (see IsWestern), asked once when groups form
-    unsigned char keyStarts = 0;  // which tables' keys across words it could begin (Lexicon::KeyStarts)
-    bool title = false;         // a word that stands before a name as before a noun (IsTitle)
-    bool determiner = false;    // a word after which a capital makes a common noun (IsDeterminer)
+    bool inUnit = false;            // covered by a key across words
+    bool established = false;       // the unit it begins is an established spelling
+    bool master = false;            // "Tzu" after a name: joined to it ("Meng Tzu" -> "Mengzi")
+    bool western = false;           // a Western name (see IsWestern), asked once when groups form
+    unsigned char keyStarts = 0;    // which tables' keys across words it could begin (Lexicon::KeyStarts)
+    bool title = false;             // a word that stands before a name as before a noun (IsTitle)
+    bool determiner = false;        // a word after which a capital makes a common noun (IsDeterminer)
     std::uint32_t reading = kNone;  // its entry in the scope's WordCache, when it has one
     // What the decision made of it.
-    bool chinese = false;       // converted
+    bool chinese = false;  // converted
     bool ambiguous = false;
     Decision decision = Decision::English;
 };
 
 struct Sentence {
     std::uint32_t firstRun = 0, endRun = 0;
-    std::uint32_t pinyin = 0;   // words spelled so only in Pinyin
-    std::uint32_t toned = 0;    // romanized words with tone numbers
+    std::uint32_t pinyin = 0;       // words spelled so only in Pinyin
+    std::uint32_t toned = 0;        // romanized words with tone numbers
     std::uint32_t tonedLonger = 0;  // of them, those of more than one letter
-    std::uint32_t marked = 0;   // words with a spelling only Wade-Giles has
-    std::uint32_t english = 0;  // words that could not be romanized Chinese (English, or other)
+    std::uint32_t marked = 0;       // words with a spelling only Wade-Giles has
+    std::uint32_t english = 0;      // words that could not be romanized Chinese (English, or other)
     std::uint32_t words = 0;
     std::uint32_t candidates = 0;  // words that could convert: the decision has work only where there are some
-    int wadeGiles = -1;         // holds a word spelled so only in Wade-Giles: -1 not known yet, 0 no, 1 yes
+    int wadeGiles = -1;            // holds a word spelled so only in Wade-Giles: -1 not known yet, 0 no, 1 yes
 };
 
 struct Group {
@@ -113,12 +113,12 @@ struct WordCache {
     static constexpr std::size_t kLongest = 48;      // bytes of a word kept
 
     struct Entry {
-        std::uint32_t key = 0, keyLength = 0;        // in bytes: the run as written
-        std::uint32_t norm = 0;                      // in bytes, after the key
-        std::uint32_t firstSyllable = 0;             // in syllables (norm offsets from the word's)
+        std::uint32_t key = 0, keyLength = 0;  // in bytes: the run as written
+        std::uint32_t norm = 0;                // in bytes, after the key
+        std::uint32_t firstSyllable = 0;       // in syllables (norm offsets from the word's)
         // The word converted on its own, in bytes, once it has been.
         std::uint32_t spelled = UINT32_MAX, spelledLength = 0;
-        Run run;                                     // the fields a run takes from its letters
+        Run run;  // the fields a run takes from its letters
     };
     const Lexicon* lexicon = nullptr;  // what the readings were read with
     unsigned spelling = 0;             // and the options words were spelled with (SpellingOptions)
@@ -142,7 +142,7 @@ struct ScopeWork {
     std::string value;
     std::vector<std::int32_t> composed;
     std::vector<std::string_view> parts;
-    std::vector<float> scores;       // the decision's per-word and per-step scores
+    std::vector<float> scores;  // the decision's per-word and per-step scores
     std::vector<unsigned char> path;
 };
 
@@ -152,10 +152,10 @@ struct Scope {
     const TextOptions& options;
     std::string_view text;
     ScopeWork& w;
-    Sentence paragraph;            // the scope as a whole, for evidence a sentence lacks
-    bool apostrophes = false;      // an aspiration apostrophe anywhere in the scope
-    bool umlauts = false;          // a ü (or ŭ) anywhere in the scope
-    TextPosition* position;        // where the scope starts; null when no report is made
+    Sentence paragraph;        // the scope as a whole, for evidence a sentence lacks
+    bool apostrophes = false;  // an aspiration apostrophe anywhere in the scope
+    bool umlauts = false;      // a ü (or ŭ) anywhere in the scope
+    TextPosition* position;    // where the scope starts; null when no report is made
     std::size_t positionOffset = 0;
 
     std::string_view Lower(const Run& run) const { return std::string_view(w.norm).substr(run.norm, run.normLength); }

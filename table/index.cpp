@@ -59,7 +59,8 @@ IndexStep& FindOrAdd(LookupIndex& index, std::uint64_t step, std::uint32_t from,
 
 void SetValue(const ConversionTable& table, std::size_t record, IndexStep& entry) {
     entry.value = static_cast<std::uint32_t>(table.records[record].value - table.text + 1);
-    entry.valueLength = static_cast<std::uint32_t>(std::min<std::size_t>(std::strlen(table.records[record].value), kLongValue));
+    entry.valueLength =
+        static_cast<std::uint32_t>(std::min<std::size_t>(std::strlen(table.records[record].value), kLongValue));
 }
 
 // Another key goes on past `entry`, which held the rest of one key as its
@@ -145,9 +146,8 @@ bool BuildLookupIndex(ConversionTable& table) {
     // third at most that way, gets half as many again as its bound, to
     // keep the memory it touches down. A key splits at most one tail, so
     // the entries are at most the bound and one per key: never all slots.
-    const std::size_t wanted = 3 * bound <= (std::size_t{1} << 16)
-                                   ? 3 * bound
-                                   : std::max(bound + bound / 2, bound + keys + 16);
+    const std::size_t wanted =
+        3 * bound <= (std::size_t{1} << 16) ? 3 * bound : std::max(bound + bound / 2, bound + keys + 16);
     std::size_t slots = 16;
     while (slots < wanted) slots *= 2;
     index->steps = static_cast<IndexStep*>(std::calloc(slots, sizeof(IndexStep)));
@@ -209,9 +209,7 @@ bool IndexPaysOff(const ConversionTable& table, std::size_t inputSize) {
     return inputSize >= 4 * table.count || (table.maxKeyLength > kLongKeyLength && inputSize > kLongKeyLength);
 }
 
-bool IndexedByRuns(const ConversionTable& table) {
-    return table.index && table.maxKeyLength <= kLongKeyLength;
-}
+bool IndexedByRuns(const ConversionTable& table) { return table.index && table.maxKeyLength <= kLongKeyLength; }
 
 bool RunsSettleAlone(const ConversionTable& table) { return table.index && table.index->runsAlone; }
 
@@ -223,8 +221,7 @@ bool KeyMayMatchAt(const ConversionTable& table, const char* p, std::size_t avai
     return MatchPossible(table, letters) && (!table.index || MayBeginKey(*table.index, p, available));
 }
 
-bool MatchRun(const ConversionTable& table, const char* p, std::size_t available, std::size_t run,
-              RunMatch& match) {
+bool MatchRun(const ConversionTable& table, const char* p, std::size_t available, std::size_t run, RunMatch& match) {
     const LookupIndex& index = *table.index;
     match = {};
     // The run's first step (letters only: setting bit 5 folds them).

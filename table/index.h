@@ -143,7 +143,7 @@ inline std::uint32_t StepsAfter(const LookupIndex& index, const IndexStep* entry
 struct StepMatch {
     std::uint32_t value = 0;  // as IndexStep::value; 0 for none
     std::uint32_t valueLength = 0;
-    std::size_t length = 0;   // the input bytes the key covers
+    std::size_t length = 0;  // the input bytes the key covers
 };
 
 // Follows the input's steps from text[pos] on, after `entry`, the entry of
@@ -157,9 +157,7 @@ void WalkSteps(const ConversionTable& table, const char* text, std::size_t size,
 // The bit of IndexStep::next for the byte `b` coming next: bit 31 for a
 // letter, else the byte's low five bits (bytes that share them share a bit,
 // which costs a probe now and then but never a match).
-inline std::uint32_t NextBit(unsigned char b) {
-    return std::uint32_t{1} << (IsLetter(b) ? 31 : b & 31);
-}
+inline std::uint32_t NextBit(unsigned char b) { return std::uint32_t{1} << (IsLetter(b) ? 31 : b & 31); }
 
 // Whether a key can match at text[0], judged by its first two bytes;
 // false means LookupAtCursor finds nothing there.

@@ -95,8 +95,8 @@ void EndText(char* text, std::size_t size, bool cutAtLimit) {
     }
 }
 
-LoadStatus FinishTable(char* text, TableRecord* records, std::size_t count, std::size_t maxKey,
-                       std::size_t maxValue, bool inOrder, ConversionTable& table) {
+LoadStatus FinishTable(char* text, TableRecord* records, std::size_t count, std::size_t maxKey, std::size_t maxValue,
+                       bool inOrder, ConversionTable& table) {
     records[count] = {nullptr, nullptr};
     // Among keys equal ignoring case the file's last record sorts last.
     if (!inOrder && !SortRecords(records, count)) {
@@ -288,8 +288,7 @@ LoadStatus BuildTable(char* text, std::size_t size, bool cutAtLimit, ConversionT
                 }
                 handled = p + 1;
             } else {
-                if (state == InValue && static_cast<std::size_t>(p - valueStart) > maxValue)
-                    maxValue = p - valueStart;
+                if (state == InValue && static_cast<std::size_t>(p - valueStart) > maxValue) maxValue = p - valueStart;
                 handled = p + 1;
                 if (IsBreak(*handled)) *const_cast<char*>(handled++) = '\0';  // a pair of break bytes is one break
                 lineStart = const_cast<char*>(handled);

@@ -118,11 +118,8 @@ void WalkSteps(const ConversionTable& table, const char* text, std::size_t size,
     }
 }
 
-bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t size,
-                    MatchResult& match) {
-    auto inputAt = [&](std::size_t m) -> unsigned char {
-        return m < size ? static_cast<unsigned char>(text[m]) : 0;
-    };
+bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t size, MatchResult& match) {
+    auto inputAt = [&](std::size_t m) -> unsigned char { return m < size ? static_cast<unsigned char>(text[m]) : 0; };
     const unsigned char first = inputAt(0);
     if (!IsLetter(first)) return false;
 

@@ -90,7 +90,8 @@ std::uint64_t BreaksAt(const char* p) {
     const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
     for (int i = 0; i < 4; ++i) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-        const auto b = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
+        const auto b =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
         breaks |= std::uint64_t{b} << (16 * i);
     }
 #else
@@ -245,8 +246,8 @@ bool WideScanAvailable() {
 
 }  // namespace
 
-LoadStatus BuildTableForInput(char* text, std::size_t size, bool cutAtLimit, const char* input,
-                              std::size_t inputSize, ConversionTable& table, [[maybe_unused]] TableScan scan) {
+LoadStatus BuildTableForInput(char* text, std::size_t size, bool cutAtLimit, const char* input, std::size_t inputSize,
+                              ConversionTable& table, [[maybe_unused]] TableScan scan) {
     // Past this size a file could hold as many records as the record array:
     // which ones it keeps then depends on every line before them.
     if (size >= 2 * kMaxRecords - 1) return BuildTable(text, size, cutAtLimit, table);

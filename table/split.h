@@ -30,7 +30,7 @@ void EndText(char* text, std::size_t size, bool cutAtLimit);
 // Sorts the records if they were not in order, and hands the text and the
 // records (room for count + 1) to `table`; both are freed if memory for the
 // sort runs out.
-LoadStatus FinishTable(char* text, TableRecord* records, std::size_t count, std::size_t maxKey,
-                       std::size_t maxValue, bool inOrder, ConversionTable& table);
+LoadStatus FinishTable(char* text, TableRecord* records, std::size_t count, std::size_t maxKey, std::size_t maxValue,
+                       bool inOrder, ConversionTable& table);
 
 }  // namespace kesti

@@ -38,11 +38,11 @@ struct TableRecord {
 struct LookupIndex;
 
 struct ConversionTable {
-    char* text = nullptr;             // the file's bytes, split in place
-    TableRecord* records = nullptr;   // sorted by key; records[count].key == nullptr
+    char* text = nullptr;            // the file's bytes, split in place
+    TableRecord* records = nullptr;  // sorted by key; records[count].key == nullptr
     std::size_t count = 0;
-    std::size_t maxKeyLength = 0;     // no match covers more input bytes than this
-    std::size_t maxValueLength = 0;   // no match emits more bytes than this
+    std::size_t maxKeyLength = 0;    // no match covers more input bytes than this
+    std::size_t maxValueLength = 0;  // no match emits more bytes than this
     // firstByteEnd[c] is one past the last record whose folded first key byte
     // is <= c, so the records starting with c are [firstByteEnd[c-1], firstByteEnd[c]).
     std::uint32_t firstByteEnd[256] = {};
@@ -53,9 +53,9 @@ struct ConversionTable {
 
 enum class LoadStatus {
     Ok,
-    OpenFailed,   // the file is missing or cannot be opened
-    ReadFailed,   // the file opened but reading it failed (a directory, an I/O error)
-    OutOfMemory,  // the text buffer or the record array could not be obtained
+    OpenFailed,      // the file is missing or cannot be opened
+    ReadFailed,      // the file opened but reading it failed (a directory, an I/O error)
+    OutOfMemory,     // the text buffer or the record array could not be obtained
     NotRegularFile,  // the path names a FIFO, a device or a socket, which is never read
 };
 
@@ -88,8 +88,8 @@ LoadStatus LoadTableForInput(const char* path, const char* input, std::size_t in
 // `scan` chooses how lines are found: the fastest way this processor
 // offers, or the way every processor has (for tests of that way).
 enum class TableScan { Best, Portable };
-LoadStatus BuildTableForInput(char* text, std::size_t size, bool cutAtLimit, const char* input,
-                              std::size_t inputSize, ConversionTable& table, TableScan scan = TableScan::Best);
+LoadStatus BuildTableForInput(char* text, std::size_t size, bool cutAtLimit, const char* input, std::size_t inputSize,
+                              ConversionTable& table, TableScan scan = TableScan::Best);
 
 // Frees the text buffer, the record array and the index; the table is empty
 // afterwards.
@@ -138,7 +138,7 @@ inline Step ReadStep(const char* p) {
 // A pass that converts a run of letters at a time asks the table's index
 // through these. What a lookup at a run's first letter came to:
 struct RunMatch {
-    std::uint32_t value = 0;        // the value's offset in the table's text plus one; 0 for none
+    std::uint32_t value = 0;  // the value's offset in the table's text plus one; 0 for none
     std::uint32_t valueLength = 0;
     std::size_t consumed = 0;       // the input bytes the key covers
     bool walked = false;            // the lookup read past the byte after the run
@@ -158,8 +158,7 @@ bool RunsSettleAlone(const ConversionTable& table);
 // The longest acceptable key at p[0], where a run of `run` letters begins,
 // `available` bytes are input from p, and at least sixteen can be read.
 // False when no key matches; `match` then still says what was read.
-bool MatchRun(const ConversionTable& table, const char* p, std::size_t available, std::size_t run,
-              RunMatch& match);
+bool MatchRun(const ConversionTable& table, const char* p, std::size_t available, std::size_t run, RunMatch& match);
 
 // Whether a key may begin at p[0], judged by its first two bytes (always
 // true without an index); false means LookupAtCursor finds nothing there.
@@ -192,8 +191,7 @@ struct MatchResult {
 // or past it reads as the end of the input. The lookup reads at most
 // table.maxKeyLength + 1 bytes. Among keys that are equal ignoring case,
 // the record that stood last in the file wins.
-bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t size,
-                    MatchResult& match);
+bool LookupAtCursor(const ConversionTable& table, const char* text, std::size_t size, MatchResult& match);
 
 // Lookups at successive cursors of one input, as the conversion pass makes
 // them. For a table with keys longer than any real word, it remembers where

@@ -151,8 +151,8 @@ TEST(CApi, NamesTheTableThatFailed) {
     // A FIFO is refused at once, not read.
     ASSERT_EQ(mkfifo(dir.File("kestisyl.txt").c_str(), 0600), 0);
     kesti_status fifoStatus = KESTI_OK;
-    EXPECT_TRUE(test::ReturnsWithoutBlocking(dir.File("kestisyl.txt"),
-                                             [&] { fifoStatus = Converter(KESTI_MODE_TEXT, dir.path.c_str()).status; }));
+    EXPECT_TRUE(test::ReturnsWithoutBlocking(
+        dir.File("kestisyl.txt"), [&] { fifoStatus = Converter(KESTI_MODE_TEXT, dir.path.c_str()).status; }));
     EXPECT_EQ(fifoStatus, KESTI_ERROR_TABLE_NOT_REGULAR);
     // Tables named one by one need no directory.
     test::WriteFile(dir.File("mine.txt"), "pei\tbei\r\n");

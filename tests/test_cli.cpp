@@ -19,8 +19,11 @@ using test::TempDir;
 using test::TestTable;
 using test::WriteFile;
 
-const char kTable[] = "pei\tbei\r\nching\tjing\r\nhs\xFC" "eh\txue\r\nch'ing\tqing\r\nch\x92ing\tqing\r\n"
-                      "j\xEA" "n\tren\r\nPei-ching\tBeijing\r\n";
+const char kTable[] =
+    "pei\tbei\r\nching\tjing\r\nhs\xFC"
+    "eh\txue\r\nch'ing\tqing\r\nch\x92ing\tqing\r\n"
+    "j\xEA"
+    "n\tren\r\nPei-ching\tBeijing\r\n";
 
 std::string Utf8(const TestTable& t, const std::string& in, Encoding e = Encoding::Utf8) {
     std::string out;
@@ -32,7 +35,10 @@ std::string Utf8(const TestTable& t, const std::string& in, Encoding e = Encodin
 TEST(CliEncoding, Utf8ConvertsAsTheTablesBytesDo) {
     TestTable t(kTable);
     EXPECT_EQ(Utf8(t, "Pei ta-hsüeh"), "Bei ta-xue");
-    EXPECT_EQ(Utf8(t, "hsu\xCC\x88" "eh"), "xue");  // u + U+0308 COMBINING DIAERESIS
+    EXPECT_EQ(Utf8(t,
+                   "hsu\xCC\x88"
+                   "eh"),
+              "xue");  // u + U+0308 COMBINING DIAERESIS
     EXPECT_EQ(Utf8(t, "Ch’ing jên"), "Qing ren");
     EXPECT_EQ(Utf8(t, "ch'ing"), "qing");
     // Unmatched ü comes back as ü; the combining form comes back composed.
@@ -57,13 +63,13 @@ TEST(CliEncoding, MalformedUtf8StopsWithItsOffset) {
         std::string offset;
     };
     const Case cases[] = {
-        {"pei \xFF", "offset 4"},           // never a UTF-8 byte
-        {"ab\xC3(", "offset 2"},            // lead byte, then no continuation
-        {"\xC0\xAF", "offset 0"},           // overlong '/'
-        {"x\xED\xA0\x80", "offset 1"},      // surrogate
+        {"pei \xFF", "offset 4"},            // never a UTF-8 byte
+        {"ab\xC3(", "offset 2"},             // lead byte, then no continuation
+        {"\xC0\xAF", "offset 0"},            // overlong '/'
+        {"x\xED\xA0\x80", "offset 1"},       // surrogate
         {"xx\xF4\x90\x80\x80", "offset 2"},  // past U+10FFFF
         {"pei \xE4\xB8", "offset 4"},        // ends inside a character
-        {"\x80", "offset 0"},               // a lone continuation byte
+        {"\x80", "offset 0"},                // a lone continuation byte
     };
     for (const Case& c : cases) {
         std::string out;
@@ -75,7 +81,11 @@ TEST(CliEncoding, MalformedUtf8StopsWithItsOffset) {
 
 TEST(CliEncoding, Cp1252ConvertsRawBytes) {
     TestTable t(kTable);
-    EXPECT_EQ(Utf8(t, "Pei ta-hs\xFC" "eh \xFF", Encoding::Cp1252), "Bei ta-xue \xFF");
+    EXPECT_EQ(Utf8(t,
+                   "Pei ta-hs\xFC"
+                   "eh \xFF",
+                   Encoding::Cp1252),
+              "Bei ta-xue \xFF");
 }
 
 TEST(CliStream, AnyChunkingGivesTheWholeResult) {
@@ -83,16 +93,16 @@ TEST(CliStream, AnyChunkingGivesTheWholeResult) {
     std::string table = kTable;
     table += "a\t" + std::string(70000, 'A') + "\r\n";
     TestTable t(table);
-    const std::vector<std::string> pieces = {"Pei", "-", "ching", " ", "ch'ing", "ch’ing", "hsüeh", "a",
-                                             "北京", "😀", "u\xCC\x88", "\r\n", "x", "jên"};
+    const std::vector<std::string> pieces = {"Pei", "-",    "ching", " ",         "ch'ing", "ch’ing", "hsüeh",
+                                             "a",   "北京", "😀",     "u\xCC\x88", "\r\n",   "x",      "jên"};
     std::mt19937 rng(11);
     for (int round = 0; round < 60; ++round) {
         std::string input;
         const int count = static_cast<int>(rng() % 400);
         for (int i = 0; i < count; ++i) input += pieces[rng() % pieces.size()];
         const std::string whole = Utf8(t, input);
-        for (std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7},
-                                  std::size_t{1 + rng() % 100}}) {
+        for (std::size_t chunk :
+             {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7}, std::size_t{1 + rng() % 100}}) {
             std::istringstream in(input);
             std::ostringstream out;
             const StreamResult r = ConvertStream(t.table, Encoding::Utf8, in, out, chunk);
@@ -151,13 +161,21 @@ TEST_F(Command, ConvertsTextStdinAndFiles) {
     const CommandRun r = Kesti(Exact({dir.File("a.txt"), "-", dir.File("b.txt")}), "hsüeh\n");
     EXPECT_EQ(r.status, kExitOk);
     EXPECT_EQ(r.out, "bei\nxue\njing");
-    EXPECT_EQ(Kesti(Exact({"--encoding", "cp1252", "--text", "hs\xFC" "eh"})).out, "xue\n");
+    EXPECT_EQ(Kesti(Exact({"--encoding", "cp1252", "--text",
+                           "hs\xFC"
+                           "eh"}))
+                  .out,
+              "xue\n");
 }
 
 TEST_F(Command, UsageErrorsExitWith2) {
-    for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{"--bogus"}, {"--text"}, {"-o"}, {"--encoding", "latin9"},
-                                               {"--text", "x", "file"}, {"--word=yes"}, {"-o", "a", "-o", "b"}}) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"--bogus"},
+                                                                                      {"--text"},
+                                                                                      {"-o"},
+                                                                                      {"--encoding", "latin9"},
+                                                                                      {"--text", "x", "file"},
+                                                                                      {"--word=yes"},
+                                                                                      {"-o", "a", "-o", "b"}}) {
         const CommandRun r = Kesti(args);
         EXPECT_EQ(r.status, kExitUsage) << args[0];
         EXPECT_NE(r.err.find("kesti: "), std::string::npos);
@@ -208,7 +226,6 @@ TEST_F(Command, RefusesToOverwriteAnInput) {
     EXPECT_EQ(test::ReadFile(dir.File("in.txt")), "pei");
 }
 
-
 // The text mode with the shipped tables.
 class TextCommand : public ::testing::Test {
 protected:
@@ -224,7 +241,8 @@ TEST_F(TextCommand, IsTheDefaultAndExactIsOneOptionAway) {
               "He went duo Beijing, alsuo induo Xi'an.\n");
     EXPECT_EQ(Kesti({Tables(), "--hyphens", "keep", "--tones=numbers", "--text", "Mao2 Tse2-tung1, Chang Tso-lin"}).out,
               "Mao2 Ze2-dong1, Zhang Zuo-lin\n");
-    EXPECT_EQ(Kesti({Tables(), "--tones", "none", "--english", "convert", "--text", "to Mao2 Tse2-tung1"}).out, "duo Mao Zedong\n");
+    EXPECT_EQ(Kesti({Tables(), "--tones", "none", "--english", "convert", "--text", "to Mao2 Tse2-tung1"}).out,
+              "duo Mao Zedong\n");
     EXPECT_EQ(Kesti({Tables(), "--encoding", "cp1252", "--text", "Hs\xFC-an"}).out, "Xu'an\n");
     EXPECT_EQ(Kesti({Tables(), "--text", "Peking, Hsi-an"}).out, "Peking, Xi'an\n");
     EXPECT_EQ(Kesti({Tables(), "--conventional", "convert", "--text", "Peking, Hsi-an"}).out, "Beijing, Xi'an\n");
@@ -232,14 +250,28 @@ TEST_F(TextCommand, IsTheDefaultAndExactIsOneOptionAway) {
 
 TEST_F(TextCommand, RefusesOptionsThatDoNotApply) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--word", "--text", "x"}, {"--exact", "--tones", "none"}, {"--exact", "--report", "r.tsv"},
-             {"--tones", "sung"}, {"--hyphens", "drop"}, {"--english", "maybe"}, {"--report"},
-             {"--conventional", "sometimes"}, {"--exact", "--conventional=convert"},
+             {"--word", "--text", "x"},
+             {"--exact", "--tones", "none"},
+             {"--exact", "--report", "r.tsv"},
+             {"--tones", "sung"},
+             {"--hyphens", "drop"},
+             {"--english", "maybe"},
+             {"--report"},
+             {"--conventional", "sometimes"},
+             {"--exact", "--conventional=convert"},
              // Standard output takes one thing; --in-place needs files; --diff writes nothing else.
-             {"-o", "-", "--report", "-"}, {"--report", "-", "--summary", "-", "-o", "x"},
-             {"--in-place"}, {"-i", "-"}, {"-i", "--text", "x"}, {"--diff", "-o", "x", "f"},
-             {"--header", "f"}, {"--columns", "0", "f"}, {"--columns", "name", "f"}, {"--columns", "3-1", "f"},
-             {"--progress", "--quiet"}, {"--report-format", "xlsx"}}) {
+             {"-o", "-", "--report", "-"},
+             {"--report", "-", "--summary", "-", "-o", "x"},
+             {"--in-place"},
+             {"-i", "-"},
+             {"-i", "--text", "x"},
+             {"--diff", "-o", "x", "f"},
+             {"--header", "f"},
+             {"--columns", "0", "f"},
+             {"--columns", "name", "f"},
+             {"--columns", "3-1", "f"},
+             {"--progress", "--quiet"},
+             {"--report-format", "xlsx"}}) {
         const CommandRun r = Kesti(args);
         EXPECT_EQ(r.status, kExitUsage) << args[0] << " " << (args.size() > 1 ? args[1] : "");
         EXPECT_NE(r.err.find("kesti: "), std::string::npos);
@@ -257,7 +289,8 @@ TEST_F(TextCommand, WritesTheReportBesideTheText) {
     EXPECT_EQ(tsv.rfind("file\tline\tcolumn\toriginal\tresult\tdecision\tambiguous\talternatives\n", 0), 0u);
     EXPECT_NE(tsv.find("-\t1\t1\tYung-lo\tYongle\tword table\tno\tlo: luo/le\n"), std::string::npos) << tsv;
     EXPECT_NE(tsv.find("-\t1\t13\tLi Peng\tLi Peng\tword table\tyes\tLi Peng as Li P'eng; Li Beng as written\n"),
-              std::string::npos) << tsv;
+              std::string::npos)
+        << tsv;
     EXPECT_NE(tsv.find("-\t3\t19\tLi Peng\tLi Peng\tleft as Pinyin text"), std::string::npos) << tsv;
     // A report that cannot be written stops the run before anything converts.
     const CommandRun bad = Kesti({Tables(), "--report", dir.File("no/such/dir.tsv"), "--text", "x"});

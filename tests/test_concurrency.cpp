@@ -34,16 +34,25 @@ std::string CallInternal(const std::string& path, bool index, const std::string&
 }
 
 TEST_F(Concurrency, EightThreadsGetWhatOneThreadGets) {
-    Tables("pei\tbei\r\nching\tjing\r\nhs\xFC" "eh\txue\r\nta\tda\r\nmao\tmao\r\ntse\tze\r\ntung\tdong\r\n",
-           "Pei-ching\tBeijing\r\nMao Tse-tung\tMao Zedong\r\nHu-nan\tHunan\r\nmao\tmao\r\n");
+    Tables(
+        "pei\tbei\r\nching\tjing\r\nhs\xFC"
+        "eh\txue\r\nta\tda\r\nmao\tmao\r\ntse\tze\r\ntung\tdong\r\n",
+        "Pei-ching\tBeijing\r\nMao Tse-tung\tMao Zedong\r\nHu-nan\tHunan\r\nmao\tmao\r\n");
     test::WriteFile(dir.File("one.txt"), "a\tA\r\nb\tB\r\nab\tAB-\r\n");
     test::WriteFile(dir.File("two.txt"), "ch'ang\tchang\r\nchang\tzhang\r\nan\tan\r\n");
 
     std::string longer;
-    for (int i = 0; i < 200; ++i) longer += "Mao Tse-tung, Pei-ching ta-hs\xFC" "eh; Ch'ang-an a b ab. ";
+    for (int i = 0; i < 200; ++i)
+        longer +=
+            "Mao Tse-tung, Pei-ching ta-hs\xFC"
+            "eh; Ch'ang-an a b ab. ";
     // Each job converts its own input with its own table.
     const std::vector<std::function<std::string()>> jobs = {
-        [&] { return CallExported(lib.syllable, "Mao Tse-tung, Pei-ching ta-hs\xFC" "eh"); },
+        [&] {
+            return CallExported(lib.syllable,
+                                "Mao Tse-tung, Pei-ching ta-hs\xFC"
+                                "eh");
+        },
         [&] { return CallExported(lib.word, "Mao Tse-tung was born in Hu-nan; Pei-ching."); },
         [&] { return CallExported(lib.syllable, longer); },
         [&] { return CallExported(lib.word, longer); },

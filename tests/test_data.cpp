@@ -108,7 +108,9 @@ std::set<std::string> PinyinSyllables() {
         "xiong xiu xu xuan xue xun ya yan yang yao ye yi yin ying yo yong you yu yuan yue yun za zai zan "
         "zang zao ze zei zen zeng zha zhai zhan zhang zhao zhe zhei zhen zheng zhi zhong zhou zhu zhua "
         "zhuai zhuan zhuang zhui zhun zhuo zi zong zou zu zuan zui zun zuo "
-        "l\xFC l\xFC" "e n\xFC n\xFC" "e \xEA tei cei";
+        "l\xFC l\xFC"
+        "e n\xFC n\xFC"
+        "e \xEA tei cei";
     std::set<std::string> out;
     std::istringstream words(list);
     for (std::string w; words >> w;) out.insert(w);
@@ -126,18 +128,88 @@ TEST(Data, SyllableTableCoversTheChartWithValidPinyin) {
         table[key] = value;
     }
     // Spot checks across the chart's distinctions.
-    const std::map<std::string, std::string> expected = {
-        {"ch'a", "cha"}, {"ch\x91" "a", "cha"}, {"ch\x92" "a", "cha"}, {"chih", "zhi"}, {"ch'ih", "chi"},
-        {"shih", "shi"}, {"jih", "ri"}, {"tzu", "zi"}, {"tz'u", "ci"}, {"ssu", "si"}, {"szu", "si"},
-        {"erh", "er"}, {"ko", "ge"}, {"kuo", "guo"}, {"lo", "luo"}, {"yu", "you"}, {"y\xFC", "yu"},
-        {"yung", "yong"}, {"yen", "yan"}, {"i", "yi"}, {"hs\xFC" "eh", "xue"}, {"hsueh", "xue"},
-        {"ch\xFC" "an", "juan"}, {"chuan", "zhuan"}, {"l\xFC", "l\xFC"}, {"lu", "lu"}, {"n\xFC" "eh", "n\xFC" "e"},
-        {"nueh", "n\xFC" "e"}, {"y\xFC" "an", "yuan"}, {"yuan", "yuan"}, {"yun", "yun"}, {"yueh", "yue"},
-        {"hsu", "xu"}, {"hsun", "xun"}, {"hsuan", "xuan"}, {"lueh", "l\xFC" "e"}, {"\xEA" "n", "en"},
-        {"en", "en"}, {"\xEA" "ng", "eng"}, {"eng", "eng"}, {"ch\xEA" "n", "zhen"}, {"chen", "zhen"},
-        {"o", "e"}, {"chu", "zhu"}, {"ch'u", "chu"}, {"p'ing", "ping"}, {"ping", "bing"}, {"t'ien", "tian"},
-        {"kuei", "gui"}, {"k'uei", "kui"}, {"hui", "hui"}, {"cho", "zhuo"}, {"jo", "ruo"}, {"shuo", "shuo"},
-        {"tsung", "zong"}, {"ts'ung", "cong"}, {"hsiung", "xiong"}, {"chiung", "jiong"}, {"yeh", "ye"}};
+    const std::map<std::string, std::string> expected = {{"ch'a", "cha"},
+                                                         {"ch\x91"
+                                                          "a",
+                                                          "cha"},
+                                                         {"ch\x92"
+                                                          "a",
+                                                          "cha"},
+                                                         {"chih", "zhi"},
+                                                         {"ch'ih", "chi"},
+                                                         {"shih", "shi"},
+                                                         {"jih", "ri"},
+                                                         {"tzu", "zi"},
+                                                         {"tz'u", "ci"},
+                                                         {"ssu", "si"},
+                                                         {"szu", "si"},
+                                                         {"erh", "er"},
+                                                         {"ko", "ge"},
+                                                         {"kuo", "guo"},
+                                                         {"lo", "luo"},
+                                                         {"yu", "you"},
+                                                         {"y\xFC", "yu"},
+                                                         {"yung", "yong"},
+                                                         {"yen", "yan"},
+                                                         {"i", "yi"},
+                                                         {"hs\xFC"
+                                                          "eh",
+                                                          "xue"},
+                                                         {"hsueh", "xue"},
+                                                         {"ch\xFC"
+                                                          "an",
+                                                          "juan"},
+                                                         {"chuan", "zhuan"},
+                                                         {"l\xFC", "l\xFC"},
+                                                         {"lu", "lu"},
+                                                         {"n\xFC"
+                                                          "eh",
+                                                          "n\xFC"
+                                                          "e"},
+                                                         {"nueh",
+                                                          "n\xFC"
+                                                          "e"},
+                                                         {"y\xFC"
+                                                          "an",
+                                                          "yuan"},
+                                                         {"yuan", "yuan"},
+                                                         {"yun", "yun"},
+                                                         {"yueh", "yue"},
+                                                         {"hsu", "xu"},
+                                                         {"hsun", "xun"},
+                                                         {"hsuan", "xuan"},
+                                                         {"lueh",
+                                                          "l\xFC"
+                                                          "e"},
+                                                         {"\xEA"
+                                                          "n",
+                                                          "en"},
+                                                         {"en", "en"},
+                                                         {"\xEA"
+                                                          "ng",
+                                                          "eng"},
+                                                         {"eng", "eng"},
+                                                         {"ch\xEA"
+                                                          "n",
+                                                          "zhen"},
+                                                         {"chen", "zhen"},
+                                                         {"o", "e"},
+                                                         {"chu", "zhu"},
+                                                         {"ch'u", "chu"},
+                                                         {"p'ing", "ping"},
+                                                         {"ping", "bing"},
+                                                         {"t'ien", "tian"},
+                                                         {"kuei", "gui"},
+                                                         {"k'uei", "kui"},
+                                                         {"hui", "hui"},
+                                                         {"cho", "zhuo"},
+                                                         {"jo", "ruo"},
+                                                         {"shuo", "shuo"},
+                                                         {"tsung", "zong"},
+                                                         {"ts'ung", "cong"},
+                                                         {"hsiung", "xiong"},
+                                                         {"chiung", "jiong"},
+                                                         {"yeh", "ye"}};
     for (const auto& [key, value] : expected) EXPECT_EQ(table[key], value) << key;
 }
 
@@ -252,7 +324,9 @@ TEST(Data, RealSentencesConvertWithEachTable) {
     const Case cases[] = {
         {"Mao Tse-tung was born in Hu-nan.", "Mao Ze-dong was born in Hu-nan.", "Mao Zedong was born in Hunan."},
         // Peking University is a word of its own.
-        {"Pei-ching ta-hs\xFC" "eh", "Bei-jing da-xue", "Beijing Daxue"},
+        {"Pei-ching ta-hs\xFC"
+         "eh",
+         "Bei-jing da-xue", "Beijing Daxue"},
         {"Hsi-an and Ssu-ch'uan", "Xi-an and Si-chuan", "Xi'an and Sichuan"},
         {"T'ien-an-men", "T'ien-an-men", "Tian'anmen"},
         // A one-letter capital "I" both begins and ends in a capital: all caps.
@@ -404,7 +478,8 @@ TEST(DataText, EstablishedSpellingsAreLeftOrConvertedAndAreNoWadeGiles) {
         EXPECT_FALSE(wordKeys.count(Lower(key))) << key;
         bool allSyllables = true;
         for (const std::string& part : Split(key, ' '))
-            for (const std::string& syllable : Split(part, '-')) allSyllables = allSyllables && readings.of.count(Lower(syllable));
+            for (const std::string& syllable : Split(part, '-'))
+                allSyllables = allSyllables && readings.of.count(Lower(syllable));
         EXPECT_FALSE(allSyllables) << key;
         const std::string text = "in " + Utf8(key) + ".";
         EXPECT_EQ(TextMode(text), text) << key;

@@ -60,10 +60,11 @@ TEST(Differential, RealCodeAgreesWithTheNaiveReference) {
             std::string input = Random(rng, inputBytes, 24);
             if (longKey && k % 2) input.insert(rng() % (input.size() + 1), std::string(299 + rng() % 3, 'a'));
             const std::string expected = NaiveConvert(naive, input);
-            ASSERT_EQ(test::Convert(real.table, input), expected)
-                << "round " << round << "\ntable:\n" << file << "\ninput: " << input;
+            ASSERT_EQ(test::Convert(real.table, input), expected) << "round " << round << "\ntable:\n"
+                                                                  << file << "\ninput: " << input;
             ASSERT_EQ(test::Convert(indexed.table, input), expected)
-                << "with the index, round " << round << "\ntable:\n" << file << "\ninput: " << input;
+                << "with the index, round " << round << "\ntable:\n"
+                << file << "\ninput: " << input;
         }
     }
 }
@@ -98,8 +99,8 @@ TEST(Differential, LookupsByStepsAgreeWithTheNaiveReference) {
             if (k % 2) input.insert(rng() % (input.size() + 1), Random(rng, letters, 7 + rng() % 6));
             if (!longKey.empty() && k % 4 == 0) input.insert(rng() % (input.size() + 1), " " + longKey + ". ");
             const std::string expected = NaiveConvert(naive, input);
-            ASSERT_EQ(test::Convert(indexed.table, input), expected)
-                << "round " << round << "\ntable:\n" << file << "\ninput: " << input;
+            ASSERT_EQ(test::Convert(indexed.table, input), expected) << "round " << round << "\ntable:\n"
+                                                                     << file << "\ninput: " << input;
             ASSERT_EQ(test::Convert(plain.table, input), expected) << "round " << round;
         }
     }
@@ -169,22 +170,24 @@ TEST(Differential, LongInputsThroughTheIndexAgreeWithTheNaiveReference) {
         ASSERT_TRUE(BuildLookupIndex(indexed.table));
         const std::string expected = NaiveConvert(NaiveSplit(file), input);
         const std::string whole = test::Convert(indexed.table, input);
-        ASSERT_TRUE(whole == expected) << "round " << round << ", " << FirstDifference(whole, expected)
-                                       << "\ninput: \"" << input.substr(0, 200) << "\"...\ntable:\n" << file;
+        ASSERT_TRUE(whole == expected) << "round " << round << ", " << FirstDifference(whole, expected) << "\ninput: \""
+                                       << input.substr(0, 200) << "\"...\ntable:\n"
+                                       << file;
 
         std::string pieces;
         std::vector<char> out(indexed.table.maxValueLength + 1 + rng() % 40);
         for (std::size_t fed = 0, consumed = 0; consumed < input.size() || fed < input.size();) {
             fed = std::min(input.size(), fed + 1 + rng() % 5000);
             const bool final = fed == input.size();
-            const PassProgress p =
-                RunConversionPass(indexed.table, input.data() + consumed, fed - consumed, final, out.data(), out.size());
+            const PassProgress p = RunConversionPass(indexed.table, input.data() + consumed, fed - consumed, final,
+                                                     out.data(), out.size());
             pieces.append(out.data(), p.written);
             consumed += p.consumed;
             if (final && p.consumed == 0 && p.written == 0) break;
         }
         ASSERT_TRUE(pieces == expected) << "in pieces, round " << round << ", " << FirstDifference(pieces, expected)
-                                        << "\ntable:\n" << file;
+                                        << "\ntable:\n"
+                                        << file;
     }
 }
 
@@ -298,9 +301,9 @@ TEST(Differential, TableForOneInputConvertsItAsTheWholeTableDoes) {
         const std::vector<NaiveRecord> naive = NaiveSplit(whole);
         for (int k = 0; k < 6; ++k) {
             // One first byte, two, or any.
-            const std::string alphabet = k < 2 ? std::string(1, letters[rng() % letters.size()]) + "' -."
-                                       : k < 4 ? std::string(letters, 0, 4) + "'\xFC -"
-                                               : letters + "'-\xFC\xC9\x89 .\t";
+            const std::string alphabet = k < 2   ? std::string(1, letters[rng() % letters.size()]) + "' -."
+                                         : k < 4 ? std::string(letters, 0, 4) + "'\xFC -"
+                                                 : letters + "'-\xFC\xC9\x89 .\t";
             const std::string input = Random(rng, alphabet, 16);
             const std::string expected = NaiveConvert(naive, input);
             // The scan this processor has, and the one every processor has.

@@ -182,9 +182,15 @@ TEST_F(Exports, TenThousandCallsLeaveMemoryAndDescriptorsFlat) {
     // (a directory in its place), null pointers.
     auto round = [&](int i) {
         switch (i % 5) {
-            case 0: lib.syllable("Pei-ching", out); break;
-            case 1: lib.word("Pei-ching", out); break;
-            case 2: lib.syllable(nullptr, out); break;
+            case 0:
+                lib.syllable("Pei-ching", out);
+                break;
+            case 1:
+                lib.word("Pei-ching", out);
+                break;
+            case 2:
+                lib.syllable(nullptr, out);
+                break;
             case 3:
                 setenv("KESTI_TABLE_DIR", missing.c_str(), 1);
                 lib.word("Pei-ching", out);

@@ -40,13 +40,18 @@ std::optional<Found> Look(ConversionTable& table, const std::string& input) {
     return searched;
 }
 
-const char kSyllables[] = "chang\tzhang\r\nch'ang\tchang\r\nhs\xFC\txu\r\nhs\xFC" "eh\txue\r\n";
+const char kSyllables[] =
+    "chang\tzhang\r\nch'ang\tchang\r\nhs\xFC\txu\r\nhs\xFC"
+    "eh\txue\r\n";
 
 TEST(Lookup, FindsTheLongestKeyThatEndsTheLetterRun) {
     TestTable t(kSyllables);
     EXPECT_EQ(Look(t.table, "chang"), (Found{"zhang", 5, CaseMode::AsIs}));
     EXPECT_EQ(Look(t.table, "ch'ang"), (Found{"chang", 6, CaseMode::AsIs}));
-    EXPECT_EQ(Look(t.table, "hs\xFC" "eh"), (Found{"xue", 5, CaseMode::AsIs}));
+    EXPECT_EQ(Look(t.table,
+                   "hs\xFC"
+                   "eh"),
+              (Found{"xue", 5, CaseMode::AsIs}));
     EXPECT_EQ(Look(t.table, "hs\xFC"), (Found{"xu", 3, CaseMode::AsIs}));
     EXPECT_EQ(Look(t.table, "ch'ang."), (Found{"chang", 6, CaseMode::AsIs}));
     EXPECT_EQ(Look(t.table, "ch'ang an"), (Found{"chang", 6, CaseMode::AsIs}));
@@ -56,9 +61,15 @@ TEST(Lookup, FindsTheLongestKeyThatEndsTheLetterRun) {
 TEST(Lookup, KeysPastTheLetterRunMustNotBeFollowedByAHyphenOrLetter) {
     TestTable t(kSyllables);
     EXPECT_EQ(Look(t.table, "ch'ang-an"), std::nullopt);
-    EXPECT_EQ(Look(t.table, "hs\xFC" "eh-"), std::nullopt);
+    EXPECT_EQ(Look(t.table,
+                   "hs\xFC"
+                   "eh-"),
+              std::nullopt);
     EXPECT_EQ(Look(t.table, "changx"), std::nullopt);
-    EXPECT_EQ(Look(t.table, "hs\xFC" "x"), std::nullopt);
+    EXPECT_EQ(Look(t.table,
+                   "hs\xFC"
+                   "x"),
+              std::nullopt);
     // "hsü-" ends the key exactly past the letters "hs": a hyphen there
     // follows a key longer than the run, so it is refused as well.
     EXPECT_EQ(Look(t.table, "hs\xFC-"), std::nullopt);

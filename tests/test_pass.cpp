@@ -112,7 +112,8 @@ TEST(Pass, ALongInputMayEndInARunOfLetters) {
         for (int i = 0; i < 10; ++i) expected += "X Y, ";
         expected += std::string(tail, 'c');
         std::string output(input.size(), '\0');
-        const PassProgress p = RunConversionPass(t.table, exact.data(), exact.size(), true, output.data(), output.size());
+        const PassProgress p =
+            RunConversionPass(t.table, exact.data(), exact.size(), true, output.data(), output.size());
         output.resize(p.written);
         EXPECT_EQ(output, expected) << tail;
     }

@@ -91,12 +91,14 @@ TEST(Prose, LeavesEnglishAlone) {
         {"an up-to-date, so-called so-so yo-yo", "an up-to-date, so-called so-so yo-yo"},
         {"Carl Jung met Ken on Jan. 20 in Lawrence, Kan.", "Carl Jung met Ken on Jan. 20 in Lawrence, Kan."},
         // A Western given name before a surname: the name is Western.
-        {"Theodore Ts'o, Howard Chu, Jan Rękorajski; Regards, Juan", "Theodore Ts'o, Howard Chu, Jan Rękorajski; Regards, Juan"},
+        {"Theodore Ts'o, Howard Chu, Jan Rękorajski; Regards, Juan",
+         "Theodore Ts'o, Howard Chu, Jan Rękorajski; Regards, Juan"},
         {"In Hsi-an, the Sun rose.", "In Xi'an, the Sun rose."},
         {"NO WARRANTY. IN NO EVENT SHALL", "NO WARRANTY. IN NO EVENT SHALL"},
         // Headings in capitals and abbreviations, as licences and
         // acknowledgements write them.
-        {"NONINFRINGEMENT. IN NO EVENT SHALL\nArnaud LE HORS BE LIABLE", "NONINFRINGEMENT. IN NO EVENT SHALL\nArnaud LE HORS BE LIABLE"},
+        {"NONINFRINGEMENT. IN NO EVENT SHALL\nArnaud LE HORS BE LIABLE",
+         "NONINFRINGEMENT. IN NO EVENT SHALL\nArnaud LE HORS BE LIABLE"},
         {"KU Leuven; 2011 Kwan Ting Chan", "KU Leuven; 2011 Kwan Ting Chan"},
     });
 }
@@ -121,12 +123,12 @@ TEST(Prose, DecidesFromTheWholePhrase) {
     ExpectAll({
         {"Chung-kuo chin tai shih", "Zhongguo jin dai shi"},  // a title romanized as catalogues do it
         {"Hsi-yu chi; San kuo chih yen i", "Xiyou ji; San guo zhi yan yi"},
-        {"Ho Ping-ti; Lo Chen-yü", "He Bingdi; Luo Zhenyu"},  // every syllable of a name group
-        {"Sung, Lien; Wang, Ta-nien", "Song, Lian; Wang, Danian"},  // headings with the surname first
+        {"Ho Ping-ti; Lo Chen-yü", "He Bingdi; Luo Zhenyu"},                 // every syllable of a name group
+        {"Sung, Lien; Wang, Ta-nien", "Song, Lian; Wang, Danian"},           // headings with the surname first
         {"Meng Tzu and Mo Tzu; Han Fei Tzu", "Mengzi and Mozi; Han Feizi"},  // masters
         {"the Yung–cheng emperor, the Peking–Hankow line", "the Yongzheng emperor, the Peking–Hankow line"},
         {"Hsinchuang and Sanhsia", "Xinzhuang and Sanxia"},  // places written solid
-        {"NaN, iPod, McDonald", "NaN, iPod, McDonald"},       // a capital after a small letter
+        {"NaN, iPod, McDonald", "NaN, iPod, McDonald"},      // a capital after a small letter
         {"He said so long to them.", "He said so long to them."},
         {"Chin up, said Carl Jung.", "Chin up, said Carl Jung."},
         {"Ê-mei-shan", "Emeishan"},
@@ -170,7 +172,8 @@ TEST(Prose, LeavesPinyinTextAlone) {
         {"Mao Tse-tung met Zhou Enlai", "Mao Zedong met Zhou Enlai"},
         {"Běijīng and Li Peng", "Běijīng and Li Peng"},
         // The paragraph decides where its sentence cannot.
-        {"Deng Xiaoping was born in Sichuan. Li Peng followed.", "Deng Xiaoping was born in Sichuan. Li Peng followed."},
+        {"Deng Xiaoping was born in Sichuan. Li Peng followed.",
+         "Deng Xiaoping was born in Sichuan. Li Peng followed."},
     });
 }
 
@@ -178,13 +181,19 @@ TEST(Prose, ReadsTheFormsWadeGilesIsWrittenIn) {
     ExpectAll({
         {"Tao Tê Ching; Ssŭ-ma Ch'ien; Pʽin-yin; HSÜEH", "Dao De Jing; Sima Qian; Pinyin; XUE"},
         {"Ch‘ing Ch’ing Chʻing Chʼing Ch`ing", "Qing Qing Qing Qing Qing"},
-        {"hsu\xCC\x88" "eh TZU\xCC\x86 te\xCC\x82", "xue ZI de"},  // combining marks
+        {"hsu\xCC\x88"
+         "eh TZU\xCC\x86 te\xCC\x82",
+         "xue ZI de"},  // combining marks
         {"LÜ HSÜN", "LÜ XUN"},
     });
     std::string out, error;
     TextOptions cp1252;
     cp1252.encoding = Encoding::Cp1252;
-    ASSERT_TRUE(ConvertRunningText(Shipped(), cp1252, "Ta-hs\xFC" "eh Mao2 Tse4 \x91" "x", out, nullptr, error));
+    ASSERT_TRUE(ConvertRunningText(Shipped(), cp1252,
+                                   "Ta-hs\xFC"
+                                   "eh Mao2 Tse4 \x91"
+                                   "x",
+                                   out, nullptr, error));
     EXPECT_EQ(out, "Daxue M\xE1o Z\xE8 \x91x");
     out.clear();
     ASSERT_TRUE(ConvertRunningText(Shipped(), cp1252, "T'ien1-an1", out, nullptr, error));
@@ -192,7 +201,10 @@ TEST(Prose, ReadsTheFormsWadeGilesIsWrittenIn) {
 }
 
 TEST(Prose, WritesTonesAsMarksNumbersOrNothing) {
-    ExpectAll({{"Mao2 Tse2-tung1", "Máo Zédōng"}, {"Lü4 Hsün4", "Lǜ Xùn"}, {"ma3 ma5", "mǎ ma"}, {"T'ien¹-an¹-men²", "Tiān'ānmén"}});
+    ExpectAll({{"Mao2 Tse2-tung1", "Máo Zédōng"},
+               {"Lü4 Hsün4", "Lǜ Xùn"},
+               {"ma3 ma5", "mǎ ma"},
+               {"T'ien¹-an¹-men²", "Tiān'ānmén"}});
     TextOptions numbers;
     numbers.tones = ToneStyle::Numbers;
     ExpectAll({{"Mao2 Tse2-tung1", "Mao2 Ze2dong1"}, {"Hsi¹-an¹", "Xi¹'an¹"}}, numbers);
@@ -229,7 +241,9 @@ TEST(Prose, ReportsWhatItFoundAndWhy) {
     EXPECT_EQ(FormatReportRecord("a.txt", report[0]), "a.txt\t1\t4\tYung-lo\tYongle\tword table\tno\tlo: luo/le\n");
     // Each other reading once, though the table lists each apostrophe; and
     // columns counted from the first character after a byte order mark.
-    const std::vector<ReportRecord> marked = Report("\xEF\xBB\xBF" "Ch'u Hsi");
+    const std::vector<ReportRecord> marked = Report(
+        "\xEF\xBB\xBF"
+        "Ch'u Hsi");
     ASSERT_EQ(marked.size(), 2u);
     EXPECT_EQ(marked[0].column, 1u);
     EXPECT_EQ(marked[0].alternatives, "ch'u: chu/qu");
@@ -248,9 +262,10 @@ std::string Streamed(const std::string& text, std::size_t chunk, std::vector<Rep
 }
 
 TEST(ProseStream, AnyChunkingGivesTheWholeResult) {
-    const std::vector<std::string> pieces = {"Mao", " ", "Tse-tung", "\n", "\n\n", "Pei-ching", ". ", "to", "Li Peng",
-                                             "Deng", "Xiaoping", "hsu\xCC\x88", "eh", "北京", "Ch’ing", "2", "-",
-                                             "Sun", "I", "Ching", ", ", "the", "Jan.", "'s"};
+    const std::vector<std::string> pieces = {"Mao", " ",     "Tse-tung", "\n",   "\n\n",     "Pei-ching",
+                                             ". ",  "to",    "Li Peng",  "Deng", "Xiaoping", "hsu\xCC\x88",
+                                             "eh",  "北京",  "Ch’ing",   "2",    "-",        "Sun",
+                                             "I",   "Ching", ", ",       "the",  "Jan.",     "'s"};
     std::mt19937 rng(7);
     for (int round = 0; round < 30; ++round) {
         std::string text;
@@ -270,10 +285,17 @@ TEST(ProseStream, AParagraphComesOutAsItWouldAlone) {
     // The stream remembers how it read words from one paragraph to the
     // next; what it remembers must not carry a paragraph's context (case of
     // a heading, a name around the word) into another.
-    const std::vector<std::string> paragraphs = {
-        "MAO TSE-TUNG AND I", "I met Mao Tse-tung in Yen-an.", "I", "A Pei-ching I knew",
-        "PEI-CHING TA-HSUEH", "Pei-ching ta-hsueh", "Sun I-hsien, Ch'ing", "CH'ING AND MING",
-        "the Ming and the Ch'ing", "Chang, Ai-ling. Ch'ing-ch'eng chih lien", "Li Po. Li Po wrote."};
+    const std::vector<std::string> paragraphs = {"MAO TSE-TUNG AND I",
+                                                 "I met Mao Tse-tung in Yen-an.",
+                                                 "I",
+                                                 "A Pei-ching I knew",
+                                                 "PEI-CHING TA-HSUEH",
+                                                 "Pei-ching ta-hsueh",
+                                                 "Sun I-hsien, Ch'ing",
+                                                 "CH'ING AND MING",
+                                                 "the Ming and the Ch'ing",
+                                                 "Chang, Ai-ling. Ch'ing-ch'eng chih lien",
+                                                 "Li Po. Li Po wrote."};
     std::mt19937 rng(11);
     for (int round = 0; round < 20; ++round) {
         std::string text, expected;
@@ -310,8 +332,9 @@ TEST(ProseStream, LongLinesWordsAndChainsStayBoundedAndUnchanged) {
 
 TEST(ProseStream, RefusesMalformedUtf8WithItsOffset) {
     const std::pair<std::string, std::string> cases[] = {
-        {"pei \xFF", "offset 4"},  {"ab\xC3(", "offset 2"},       {"\xC0\xAF", "offset 0"},
-        {"x\xED\xA0\x80", "offset 1"}, {"xx\xF4\x90\x80\x80", "offset 2"}, {"pei \xE4\xB8", "offset 4"},
+        {"pei \xFF", "offset 4"},           {"ab\xC3(", "offset 2"},
+        {"\xC0\xAF", "offset 0"},           {"x\xED\xA0\x80", "offset 1"},
+        {"xx\xF4\x90\x80\x80", "offset 2"}, {"pei \xE4\xB8", "offset 4"},
     };
     for (const auto& [input, offset] : cases) {
         for (std::size_t chunk : {std::size_t{1}, input.size()}) {
@@ -343,7 +366,9 @@ TEST(ProseTables, ValuesAreRaisedOnlyWhereTheyHoldLetters) {
     // spelling has: a 16-bit index of values gave "pei" the first line's value.
     std::string syllables;
     for (int i = 0; i < 70000; ++i) syllables += "0\tzero\r\n";
-    syllables += "pei\t-bei\r\nching\tjing\r\nmen\t\x01" "en\r\n";
+    syllables +=
+        "pei\t-bei\r\nching\tjing\r\nmen\t\x01"
+        "en\r\n";
     TextTables tables;
     TablesError error;
     ASSERT_TRUE(BuildTextTables({syllables, "", "", "", ""}, tables, error));
@@ -351,18 +376,23 @@ TEST(ProseTables, ValuesAreRaisedOnlyWhereTheyHoldLetters) {
     // Capitals are raised on letters only: subtracting 0x20 from any byte
     // made "-" a carriage return and 0x01 no character at all.
     ASSERT_TRUE(ConvertRunningText(tables, {}, "Pei-ching, PEI-CHING; Men-men", out, nullptr, failure));
-    EXPECT_EQ(out, "-beijing, -BEIJING; \x01" "en\x01" "en");
+    EXPECT_EQ(out,
+              "-beijing, -BEIJING; \x01"
+              "en\x01"
+              "en");
 }
 
 // Tables of one's own names come before the shipped ones; a bad line is
 // named by file and line.
 TEST(ProseTables, OwnNamesComeFirstAndBadLinesAreNamed) {
     test::TempDir dir;
-    test::WriteFile(dir.File("mine.tsv"), "# house spellings\nMao Tse-tung\tMao Tsetung\n\nTs'ao Hs\xC3\xBC" "eh-ch'in\tCao Xueqin\r\nHo\tHe\n");
+    test::WriteFile(dir.File("mine.tsv"),
+                    "# house spellings\nMao Tse-tung\tMao Tsetung\n\nTs'ao Hs\xC3\xBC"
+                    "eh-ch'in\tCao Xueqin\r\nHo\tHe\n");
     TablePaths paths;
     const std::string data = KESTI_DATA_DIR;
-    paths = {data + "/kestisyl.txt", data + "/kestiwrd.txt", data + "/kestieng.txt", data + "/kestialt.txt",
-             data + "/kesticnv.txt", {dir.File("mine.tsv")}};
+    paths = {data + "/kestisyl.txt", data + "/kestiwrd.txt", data + "/kestieng.txt",
+             data + "/kestialt.txt", data + "/kesticnv.txt", {dir.File("mine.tsv")}};
     TextTables tables;
     TablesError error;
     ASSERT_TRUE(LoadTextTables(paths, tables, error)) << TablesErrorReason(error);
@@ -389,7 +419,8 @@ TEST(ProseTables, OwnNamesComeFirstAndBadLinesAreNamed) {
 // English prose Debian ships with every system: the licence texts of
 // base-files hold no Chinese, so not a word may change.
 TEST(ProseRealText, EnglishLicencesComeOutUnchanged) {
-    const char* names[] = {"GPL-3", "GPL-2", "LGPL-2.1", "Apache-2.0", "Artistic", "BSD", "MPL-2.0", "GFDL-1.3", "CC0-1.0"};
+    const char* names[] = {"GPL-3", "GPL-2",   "LGPL-2.1", "Apache-2.0", "Artistic",
+                           "BSD",   "MPL-2.0", "GFDL-1.3", "CC0-1.0"};
     std::size_t read = 0;
     for (const char* name : names) {
         const std::string text = test::ReadFile(std::string("/usr/share/common-licenses/") + name);

@@ -41,7 +41,6 @@ TEST(TextRules, CaseIsIgnoredForAsciiOnlyAndHighBytesCompareUnsigned) {
     EXPECT_EQ(CompareIgnoreCase("", ""), 0);
 }
 
-
 // The word tricks that find letters eight and sixteen bytes at a time say
 // what IsLetter says of every byte value, wherever it stands among others.
 TEST(TextRules, LettersFoundInBulkAreTheLetters) {

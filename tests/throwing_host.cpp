@@ -83,7 +83,8 @@ int main() {
                 ++passed;
             } else {
                 ++failed;
-                std::printf("%s with %ld allocations allowed: %s\n", f.name, n, threw ? "an exception escaped" : output);
+                std::printf("%s with %ld allocations allowed: %s\n", f.name, n,
+                            threw ? "an exception escaped" : output);
             }
         }
         std::printf("%s: %ld allocations through operator new per call\n", f.name, made.load());

@@ -60,7 +60,8 @@ inline unsigned LetterMaskByWords(const char* p) {
 inline unsigned LetterMask(const char* p) {
 #if defined(__SSE2__)
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i shifted = _mm_sub_epi8(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), _mm_set1_epi8(static_cast<char>(0xE1)));
+    const __m128i shifted =
+        _mm_sub_epi8(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), _mm_set1_epi8(static_cast<char>(0xE1)));
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(shifted, _mm_set1_epi8(-128 + 26))));
 #else
     return LetterMaskByWords(p);

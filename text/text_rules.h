@@ -8,9 +8,7 @@
 
 namespace kesti {
 
-inline bool IsLetter(unsigned char b) {
-    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
-}
+inline bool IsLetter(unsigned char b) { return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'); }
 
 inline bool IsUpper(unsigned char b) { return b >= 'A' && b <= 'Z'; }
 

@@ -42,7 +42,12 @@ void AppendCp1252(std::string_view utf8, std::string& out) {
 bool ReadsAsCp1252(std::string_view bytes) {
     for (char c : bytes) {
         switch (static_cast<unsigned char>(c)) {
-            case 0x00: case 0x81: case 0x8D: case 0x8F: case 0x90: case 0x9D:
+            case 0x00:
+            case 0x81:
+            case 0x8D:
+            case 0x8F:
+            case 0x90:
+            case 0x9D:
                 return false;
             default:
                 break;

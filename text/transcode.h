@@ -44,8 +44,8 @@ struct Utf8Decoder {
     std::uint64_t Received() const { return received; }
 
     Encoding encoding;
-    std::string partial;            // a sequence begun at the end of the last chunk
-    std::uint64_t received = 0;     // input bytes taken so far
+    std::string partial;         // a sequence begun at the end of the last chunk
+    std::uint64_t received = 0;  // input bytes taken so far
     std::uint64_t errorOffset = 0;
     bool failed = false;
 };

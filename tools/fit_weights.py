@@ -164,11 +164,13 @@ def write(path, names, weights, data):
         "",
         "// Added for romanized Chinese, against English's 0; a step's weight is",
         "// added where the label changes between neighbours.",
+        "// clang-format off",
         "inline constexpr float kWeights[] = {",
     ]
     lines += [f"    {w:8.3f}f,  // {name}" for name, w in zip(names, weights)]
     lines += [
         "};",
+        "// clang-format on",
         "",
         "// A word English uses, decided by a margin of log-odds less than this, is",
         "// reported ambiguous.",

@@ -22,11 +22,20 @@ std::size_t gOpen = 0;  // converters open now, for the worker's tests
 void AppendField(std::string& out, const char* text) {
     for (const char* p = text; *p; ++p) {
         switch (*p) {
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\\': out += "\\\\"; break;
-            default: out += *p;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            default:
+                out += *p;
         }
     }
 }
@@ -68,8 +77,8 @@ std::size_t kesti_web_open_count() noexcept { return gOpen; }
 // one decision number per record can be read with the
 // functions below; on KESTI_ERROR_INVALID_UTF8 kesti_web_offset gives the
 // byte offset.
-int kesti_web_convert(const kesti_converter* converter, const char* input, std::size_t size,
-                      std::size_t firstLine, const char* file) noexcept {
+int kesti_web_convert(const kesti_converter* converter, const char* input, std::size_t size, std::size_t firstLine,
+                      const char* file) noexcept {
     try {
         gText.clear();
         gReport.clear();

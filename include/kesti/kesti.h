@@ -54,15 +54,15 @@ extern "C" {
 
 typedef enum kesti_status {
     KESTI_OK = 0,
-    KESTI_ERROR_ARGUMENT = 1,        /* a NULL pointer where one is needed, or an option out of range */
-    KESTI_ERROR_TABLE_MISSING = 2,   /* a table file does not exist (kesti_error names it) */
-    KESTI_ERROR_TABLE_UNREADABLE = 3, /* a table file cannot be read: a directory, no permission, an I/O error */
-    KESTI_ERROR_NO_MEMORY = 4,       /* memory could not be had */
-    KESTI_ERROR_INVALID_UTF8 = 5,    /* the input is not UTF-8; *length gives the byte offset */
-    KESTI_ERROR_OUTPUT_TOO_SMALL = 6, /* nothing written; *length gives the bytes needed */
+    KESTI_ERROR_ARGUMENT = 1,          /* a NULL pointer where one is needed, or an option out of range */
+    KESTI_ERROR_TABLE_MISSING = 2,     /* a table file does not exist (kesti_error names it) */
+    KESTI_ERROR_TABLE_UNREADABLE = 3,  /* a table file cannot be read: a directory, no permission, an I/O error */
+    KESTI_ERROR_NO_MEMORY = 4,         /* memory could not be had */
+    KESTI_ERROR_INVALID_UTF8 = 5,      /* the input is not UTF-8; *length gives the byte offset */
+    KESTI_ERROR_OUTPUT_TOO_SMALL = 6,  /* nothing written; *length gives the bytes needed */
     KESTI_ERROR_TABLE_NOT_REGULAR = 7, /* a table path names a FIFO, a device or a socket, which is
                                           refused rather than read (it could block forever) */
-    KESTI_ERROR_TABLE_LINE = 8 /* a line of a table of one's own (add_tables) is wrong: kesti_error
+    KESTI_ERROR_TABLE_LINE = 8         /* a line of a table of one's own (add_tables) is wrong: kesti_error
                                   names the file, its line (system_error) and what is wrong */
 } kesti_status;
 
@@ -100,10 +100,10 @@ typedef struct kesti_options {
     uint32_t size;
     /* The choices are ints holding the enumerators above, so that any value
      * a caller stores is well defined; kesti_open refuses one out of range. */
-    int mode;         /* a kesti_mode */
-    int hyphens;      /* a kesti_hyphens */
-    int tones;        /* a kesti_tones */
-    int english;      /* a kesti_english */
+    int mode;    /* a kesti_mode */
+    int hyphens; /* a kesti_hyphens */
+    int tones;   /* a kesti_tones */
+    int english; /* a kesti_english */
     const char* table_dir;
     const char* syllable_table;
     const char* word_table;
@@ -138,22 +138,22 @@ typedef struct kesti_report kesti_report;
 
 /* What decided a romanized word, in a report. */
 typedef enum kesti_decision {
-    KESTI_DECISION_WORD_TABLE = 0,      /* converted by a word-table key */
-    KESTI_DECISION_SYLLABLES = 1,       /* converted syllable by syllable */
-    KESTI_DECISION_ENGLISH = 2,         /* left: English here */
-    KESTI_DECISION_NOT_WADE_GILES = 3,  /* left: some syllables are not Wade-Giles */
-    KESTI_DECISION_PINYIN = 4,          /* left: the sentence is in Pinyin */
-    KESTI_DECISION_ESTABLISHED = 5      /* an established spelling: left (alternatives holds its
+    KESTI_DECISION_WORD_TABLE = 0,     /* converted by a word-table key */
+    KESTI_DECISION_SYLLABLES = 1,      /* converted syllable by syllable */
+    KESTI_DECISION_ENGLISH = 2,        /* left: English here */
+    KESTI_DECISION_NOT_WADE_GILES = 3, /* left: some syllables are not Wade-Giles */
+    KESTI_DECISION_PINYIN = 4,         /* left: the sentence is in Pinyin */
+    KESTI_DECISION_ESTABLISHED = 5     /* an established spelling: left (alternatives holds its
                                            Pinyin), or converted with KESTI_CONVENTIONAL_CONVERT */
 } kesti_decision;
 
 /* One romanized word found by the text mode. Strings are UTF-8 and
  * NUL-terminated, owned by the report. */
 typedef struct kesti_record {
-    uint64_t line;             /* 1-based; a line ends at LF, CR or CR LF */
-    uint64_t column;           /* 1-based, in characters */
-    const char* original;      /* as written */
-    const char* result;        /* as converted; the original when left */
+    uint64_t line;        /* 1-based; a line ends at LF, CR or CR LF */
+    uint64_t column;      /* 1-based, in characters */
+    const char* original; /* as written */
+    const char* result;   /* as converted; the original when left */
     kesti_decision decision;
     const char* decision_name; /* "word table", "syllables", "left as English", ... */
     int ambiguous;             /* 1 for an English word or name that could be read either way */

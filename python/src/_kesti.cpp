@@ -81,7 +81,8 @@ PYBIND11_MODULE(_kesti, m) {
         kesti_options_init(&options);
         options.mode = mode;
         for (const kesti::Choice& choice : kesti::kChoices)
-            if (chosen.contains(choice.option)) *kesti::ChoiceField(options, choice) = chosen[choice.option].cast<int>();
+            if (chosen.contains(choice.option))
+                *kesti::ChoiceField(options, choice) = chosen[choice.option].cast<int>();
         options.lines = lines;
         options.table_dir = tables.c_str();
         std::vector<const char*> paths;

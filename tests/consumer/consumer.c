@@ -7,7 +7,10 @@
 
 int main(void) {
     char output[64];
-    int32_t syllable = ConvertWGToPinyin("Pei-ching ta-hs\xFC" "eh", output);
+    int32_t syllable = ConvertWGToPinyin(
+        "Pei-ching ta-hs\xFC"
+        "eh",
+        output);
     if (syllable == 0 || strcmp(output, "Bei-jing da-xue") != 0) {
         fprintf(stderr, "syllable table: result %ld, output \"%s\"\n", (long)syllable, output);
         return 1;

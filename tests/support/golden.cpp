@@ -16,10 +16,18 @@ std::string Unescape(const std::string& text, int line) {
         }
         const char c = i + 1 < text.size() ? text[++i] : '\0';
         switch (c) {
-            case 't': out += '\t'; break;
-            case 'r': out += '\r'; break;
-            case 'n': out += '\n'; break;
-            case '\\': out += '\\'; break;
+            case 't':
+                out += '\t';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case '\\':
+                out += '\\';
+                break;
             case 'x':
                 if (i + 2 < text.size() + 0 && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
                     std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {

@@ -46,14 +46,18 @@ static size_t Unescape(const char* text, char* out, size_t room) {
         char c = *p;
         if (c == '\\' && p[1]) {
             ++p;
-            if (*p == 't') c = '\t';
-            else if (*p == 'r') c = '\r';
-            else if (*p == 'n') c = '\n';
+            if (*p == 't')
+                c = '\t';
+            else if (*p == 'r')
+                c = '\r';
+            else if (*p == 'n')
+                c = '\n';
             else if (*p == 'x' && p[1] && p[2]) {
                 char hex[3] = {p[1], p[2], 0};
                 c = (char)strtol(hex, NULL, 16);
                 p += 2;
-            } else c = *p;
+            } else
+                c = *p;
         }
         out[n++] = c;
     }
@@ -78,8 +82,9 @@ static void Expect(ConvertFn fn, const char* input, const char* expected, const 
     /* On 32-bit the success value is the address of the input's NUL. */
     ok = ok && r == (int32_t)(intptr_t)(input + strlen(input));
 #endif
-    if (!ok) printf("  %s: input \"%s\" gave \"%.*s\" (result %ld), expected \"%s\"\n", what, input,
-                    (int)room, out, (long)r, expected);
+    if (!ok)
+        printf("  %s: input \"%s\" gave \"%.*s\" (result %ld), expected \"%s\"\n", what, input, (int)room, out, (long)r,
+               expected);
     Check(ok, what);
 }
 
