@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "api/vocabulary.h"
 #include "kesti/kesti.h"
 
 namespace {
@@ -134,6 +135,31 @@ std::size_t kesti_web_report_size() noexcept { return gReport.size(); }
 const unsigned char* kesti_web_decisions() noexcept { return gDecisions.data(); }
 std::size_t kesti_web_decision_count() noexcept { return gDecisions.size(); }
 std::size_t kesti_web_offset() noexcept { return gOffset; }
+
+// The text mode's choices and their kesti.h values, as JSON:
+// {"hyphens": {"join": 0, "keep": 1}, ...}, the default first. The worker
+// passes the values from here, and the page checks its menus against it.
+const char* kesti_web_choices() noexcept {
+    static std::string json;
+    if (!json.empty()) return json.c_str();
+    try {
+        json = "{";
+        for (const kesti::Choice& choice : kesti::kChoices) {
+            if (json.size() > 1) json += ", ";
+            json = json + '"' + choice.option + "\": {";
+            for (std::size_t i = 0; i < choice.count; ++i) {
+                if (i > 0) json += ", ";
+                json = json + '"' + choice.words[i].word + "\": " + std::to_string(choice.words[i].value);
+            }
+            json += "}";
+        }
+        json += "}";
+    } catch (...) {
+        json.clear();
+        return "{}";
+    }
+    return json.c_str();
+}
 
 const char* kesti_web_status_message(int status) noexcept {
     return kesti_status_message(static_cast<kesti_status>(status));

@@ -2,12 +2,12 @@
 // shows the result with every converted word marked and explained.
 "use strict";
 
-const OPTIONS = {
-  hyphens: ["join", "keep"],
-  tones: ["marks", "numbers", "none"],
-  english: ["guard", "convert"],
-  conventional: ["leave", "convert"],
-};
+// The options' menus, each named as the command's option and offering its
+// words, the default first: {hyphens: ["join", "keep"], ...}. The library
+// says which words it knows once the worker is ready (libraryChoices).
+const OPTIONS = Object.fromEntries([...document.querySelectorAll(".options select")].map(
+    (menu) => [menu.id, [...menu.options].map((option) => option.value)]));
+let libraryChoices = null;
 // The report's decisions, as kesti.h numbers them.
 const WORD_TABLE = 0, SYLLABLES = 1, ESTABLISHED = 5;
 const REPORT_HEADER = "file\tline\tcolumn\toriginal\tresult\tdecision\tambiguous\talternatives\n";
@@ -89,6 +89,12 @@ worker.onmessage = (event) => {
   const message = event.data;
   if (message.type === "ready") {
     workerFetched = message.fetched;
+    libraryChoices = Object.fromEntries(Object.entries(message.choices).map(([name, words]) => [name, Object.keys(words)]));
+    if (JSON.stringify(libraryChoices) !== JSON.stringify(OPTIONS)) {
+      document.body.dataset.state = "error";
+      setStatus("This page's options do not match its library's: reload it.", true);
+      return;
+    }
     if (document.body.dataset.state === "loading") document.body.dataset.state = "ready";
     if (input.value) convertNow();
     return;

@@ -6,7 +6,8 @@
 //               up before any text comes, and {id, bytes, options}: the
 //               text as UTF-8 (a transferred ArrayBuffer) and the options
 //               {hyphens, tones, english, conventional}.
-// Messages out: {type: "ready", fetched} once the tables are loaded;
+// Messages out: {type: "ready", fetched, choices} once the tables are
+//               loaded, with the library's choices and their values;
 //               {id, type: "progress", done}; {id, type: "result", text,
 //               report, decisions, milliseconds, converters}, the
 //               converted text and the report (the command's TSV without
@@ -19,13 +20,9 @@
 importScripts("kesti.js");
 
 const TABLES = ["kestisyl.txt", "kestiwrd.txt", "kestieng.txt", "kestialt.txt", "kesticnv.txt"];
-// The C interface's values for the command's option words.
-const VALUES = {
-  hyphens: {join: 0, keep: 1},
-  tones: {marks: 0, numbers: 1, none: 2},
-  english: {guard: 0, convert: 1},
-  conventional: {leave: 0, convert: 1},
-};
+// The C interface's values for the command's option words, from the
+// library's own vocabulary once it is loaded: {hyphens: {join: 0, ...}, ...}.
+let VALUES = {};
 // Text is converted a piece at a time, each ending after a blank line:
 // the converter decides nothing across one, so the pieces give the text of
 // the whole, and the page hears how far it has come between them.
@@ -42,6 +39,7 @@ let current = null;  // {key, converter, users}
 
 async function load() {
   const kesti = await createKesti();
+  VALUES = JSON.parse(kesti.UTF8ToString(kesti._kesti_web_choices()));
   kesti.FS.mkdir("/tables");
   await Promise.all(TABLES.map(async (name) => {
     const response = await fetch("tables/" + name);
@@ -207,5 +205,5 @@ onmessage = (event) => {
 // What the worker fetched (its script, the WebAssembly, the tables), for
 // the page to tell how much its first load costs.
 const fetched = () => performance.getEntriesByType("resource").map((e) => [e.name, e.encodedBodySize]);
-ready.then(() => postMessage({type: "ready", fetched: fetched()}),
+ready.then(() => postMessage({type: "ready", fetched: fetched(), choices: VALUES}),
            (error) => postMessage({type: "error", message: String(error.message || error)}));

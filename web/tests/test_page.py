@@ -142,6 +142,16 @@ def test_the_url_keeps_the_options_chosen(page):
     assert again.driver.find_element(By.ID, "english").get_attribute("value") == "guard"
 
 
+def test_the_menus_offer_the_librarys_choices(page):
+    # The worker passes the values the library gives its words; a menu
+    # offering a word the library lacks would convert with a wrong option.
+    menus = page.driver.execute_script(
+        "return Object.fromEntries([...document.querySelectorAll('.options select')].map("
+        "(m) => [m.id, [...m.options].map((o) => o.value)]))")
+    assert page.driver.execute_script("return libraryChoices") == menus
+    assert menus["tones"] == ["marks", "numbers", "none"] and menus["hyphens"][0] == "join"
+
+
 def test_options_changed_many_times_keep_one_converter_open(page):
     # Each converter holds its tables and their index in the page's memory;
     # one per set of options ever chosen was kept before.
