@@ -134,22 +134,11 @@ kesti_status Open(const kesti_options& o, kesti_converter*& made, kesti_error* e
         const bool words = o.mode == KESTI_MODE_EXACT_WORDS;
         const std::string path = words ? PathOf(directory, o.word_table, kesti::kWordTableName)
                                        : PathOf(directory, o.syllable_table, kesti::kSyllableTableName);
-        int systemError = 0;
-        switch (kesti::LoadTable(path.c_str(), converter->exact.table, &systemError)) {
-            case kesti::LoadStatus::Ok:
-                break;
-            case kesti::LoadStatus::OpenFailed:
-                Fail(error, KESTI_ERROR_TABLE_MISSING, systemError, path);
-                return KESTI_ERROR_TABLE_MISSING;
-            case kesti::LoadStatus::ReadFailed:
-                Fail(error, KESTI_ERROR_TABLE_UNREADABLE, systemError, path);
-                return KESTI_ERROR_TABLE_UNREADABLE;
-            case kesti::LoadStatus::OutOfMemory:
-                Fail(error, KESTI_ERROR_NO_MEMORY, ENOMEM, path);
-                return KESTI_ERROR_NO_MEMORY;
-            case kesti::LoadStatus::NotRegularFile:
-                Fail(error, KESTI_ERROR_TABLE_NOT_REGULAR, 0, path);
-                return KESTI_ERROR_TABLE_NOT_REGULAR;
+        kesti::TablesError failure;
+        if (!kesti::LoadNamedTable(path, converter->exact.table, failure)) {
+            const kesti_status status = StatusOf(failure.status);
+            Fail(error, status, failure.systemError, failure.path);
+            return status;
         }
         // A converter lives for many conversions: the index pays off.
         kesti::BuildLookupIndex(converter->exact.table);

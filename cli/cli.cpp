@@ -273,19 +273,10 @@ std::optional<int> LoadEngine(const Options& options, Run& run, TableOwner& owne
     }
     if (options.exact) {
         const std::string path = directory + kPathSeparator + (options.word ? kWordTableName : kSyllableTableName);
-        int error = 0;
-        switch (LoadTable(path.c_str(), owner.table, &error)) {
-            case LoadStatus::Ok:
-                break;
-            case LoadStatus::OutOfMemory:
-                run.err << "kesti: " << path << ": " << Reason(ENOMEM) << "\n";
-                return kExitFailure;
-            case LoadStatus::NotRegularFile:
-                run.err << "kesti: " << path << ": not a regular file\n";
-                return kExitFailure;
-            default:
-                run.err << "kesti: " << path << ": " << Reason(error) << "\n";
-                return kExitFailure;
+        TablesError failure;
+        if (!LoadNamedTable(path, owner.table, failure)) {
+            run.err << "kesti: " << failure.path << ": " << TablesErrorReason(failure) << "\n";
+            return kExitFailure;
         }
         // Files and standard input are usually long enough for the index
         // to pay off. Without memory for it the output is the same.

@@ -99,7 +99,9 @@ EnglishClass ClassOf(std::string_view value) {
     return EnglishClass::Size50;
 }
 
-bool Load(const std::string& path, ConversionTable& table, TablesError& error) {
+}  // namespace
+
+bool LoadNamedTable(const std::string& path, ConversionTable& table, TablesError& error) {
     int systemError = 0;
     switch (LoadTable(path.c_str(), table, &systemError)) {
         case LoadStatus::Ok:
@@ -119,6 +121,8 @@ bool Load(const std::string& path, ConversionTable& table, TablesError& error) {
     }
     return false;
 }
+
+namespace {
 
 // The lookups' structures over tables already split: the index of the
 // word table, the spellings, the English words and the other readings.
@@ -454,11 +458,11 @@ bool LoadTextTables(const std::string& directory, TextTables& tables, TablesErro
 
 bool LoadTextTables(const TablePaths& paths, TextTables& tables, TablesError& error) {
     auto lexicon = std::make_shared<Lexicon>();
-    if (!Load(paths.syllables, lexicon->syllableOwner.table, error) ||
-        !Load(paths.words, lexicon->wordOwner.table, error) ||
-        !Load(paths.english, lexicon->englishOwner.table, error) ||
-        !Load(paths.alternatives, lexicon->alternativeOwner.table, error) ||
-        !Load(paths.conventional, lexicon->conventionalOwner.table, error) ||
+    if (!LoadNamedTable(paths.syllables, lexicon->syllableOwner.table, error) ||
+        !LoadNamedTable(paths.words, lexicon->wordOwner.table, error) ||
+        !LoadNamedTable(paths.english, lexicon->englishOwner.table, error) ||
+        !LoadNamedTable(paths.alternatives, lexicon->alternativeOwner.table, error) ||
+        !LoadNamedTable(paths.conventional, lexicon->conventionalOwner.table, error) ||
         !LoadAdded(paths.added, lexicon->addedOwner.table, error))
         return false;
     Assemble(*lexicon);

@@ -82,6 +82,7 @@ struct ReportRecord {
 };
 
 struct Lexicon;  // the loaded tables; defined in prose/lexicon.h
+struct ConversionTable;  // one table; defined in table/table.h
 
 // The tables the engine reads, loaded once: the syllable table
 // kestisyl.txt, the word table kestiwrd.txt, the English words kestieng.txt,
@@ -100,6 +101,10 @@ struct TablesError {
     std::uint64_t line = 0;  // for BadLine: the 1-based line of a table of one's own
     std::string reason;      // for BadLine: what is wrong with it
 };
+
+// Loads one table file as the exact mode reads it; false with what failed
+// in `error` (Missing, Unreadable, OutOfMemory or NotRegularFile).
+bool LoadNamedTable(const std::string& path, ConversionTable& table, TablesError& error);
 
 // Why a table could not be loaded, for a message: "not a regular file",
 // "line 3: no tab", or the system's text for its errno.
