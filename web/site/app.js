@@ -12,9 +12,13 @@ let libraryChoices = null;
 const WORD_TABLE = 0, SYLLABLES = 1, ESTABLISHED = 5;
 const REPORT_HEADER = "file\tline\tcolumn\toriginal\tresult\tdecision\tambiguous\talternatives\n";
 const DEBOUNCE_MS = 250;
+// Files longer than this (in characters) are converted without being shown
+// in the text area.
+const LARGE_FILE = 1000 * 1000;
 
 const $ = (id) => document.getElementById(id);
 const input = $("input"), output = $("output"), status = $("status"), tip = $("tip");
+const PLACEHOLDER = input.placeholder;
 const worker = new Worker("worker.js");
 
 let nextId = 0;
@@ -29,6 +33,7 @@ let fileBytes = null;
 let fileText = null;
 let timer = 0;
 let requestedAt = 0;   // when the awaited request was sent
+let chosenAt = 0;      // when the text converting was chosen: a file opened, or the request sent
 let workerFetched = [];  // [url, bytes] of what the worker loaded
 
 // --- Options, kept in the URL so that a setting can be shared -------------
@@ -70,6 +75,7 @@ function convertNow() {
   clearTimeout(timer);
   pending = ++nextId;
   requestedAt = performance.now();
+  if (fileText === null) chosenAt = requestedAt;
   document.body.dataset.state = "converting";
   const bytes = new TextEncoder().encode(source());
   worker.postMessage({id: pending, bytes: bytes.buffer, options: options(), file: fileText !== null ? fileName : "-"},
@@ -110,10 +116,10 @@ worker.onmessage = (event) => {
     const decoder = new TextDecoder();
     const report = decoder.decode(message.report);
     // Times for the speed measurement: the worker's conversion, the round
-    // trip as the page sees it, and the rendering of the marked result.
-    result = {source: source(), text: decoder.decode(message.text), report,
-              records: parseReport(report, message.decisions), milliseconds: message.milliseconds,
-              roundTrip, converters: message.converters};
+    // trip as the page sees it, the rendering of the marked result, and
+    // (set once it is shown) all of it from choosing the file or the text.
+    result = {source: source(), text: decoder.decode(message.text), report, decisions: message.decisions,
+              records: [], milliseconds: message.milliseconds, roundTrip, converters: message.converters};
     const renderStarted = performance.now();
     render(message.id).then((finished) => {
       if (!finished) return;
@@ -131,20 +137,28 @@ worker.onerror = (event) => {
   setStatus(`The converter could not start: ${event.message || "unknown error"}`, true);
 };
 
-// The records of the report's lines, each [line, column, original, result,
-// decision, reason, ambiguous, alternatives], fields unescaped.
-function parseReport(report, decisions) {
-  const unescape = (field) => field.replace(/\\[\\tnr]/g, (e) => ({"\\\\": "\\", "\\t": "\t", "\\n": "\n", "\\r": "\r"})[e]);
-  const records = [];
-  let at = 0;
-  for (let i = 0; at < report.length; ++i) {
+// The report's lines read one at a time, each into a record [line,
+// column, original, result, decision, reason, ambiguous, alternatives],
+// fields unescaped: a long text's report is read as it is shown.
+function reportReader(report, decisions) {
+  const escapes = {"\\\\": "\\", "\\t": "\t", "\\n": "\n", "\\r": "\r"};
+  // Most fields hold no escape: they are taken as they are.
+  const unescape = (field) => (field.includes("\\") ? field.replace(/\\[\\tnr]/g, (e) => escapes[e]) : field);
+  const fields = new Array(8);
+  let at = 0, i = 0;
+  return () => {
+    if (at >= report.length) return null;
+    for (let k = 0; k < 7; ++k) {  // the file's field first: found tab by tab
+      const tab = report.indexOf("\t", at);
+      fields[k] = report.slice(at, tab);
+      at = tab + 1;
+    }
     const end = report.indexOf("\n", at);
-    const [, line, column, original, converted, reason, ambiguous, alternatives] = report.slice(at, end).split("\t");
-    records.push([Number(line), Number(column), unescape(original), unescape(converted), decisions[i], reason,
-                  ambiguous === "yes", unescape(alternatives)]);
+    fields[7] = report.slice(at, end);
     at = end + 1;
-  }
-  return records;
+    return [Number(fields[1]), Number(fields[2]), unescape(fields[3]), unescape(fields[4]), decisions[i++], fields[5],
+            fields[6] === "yes", unescape(fields[7])];
+  };
 }
 
 function isConverted(record) {
@@ -154,38 +168,25 @@ function isConverted(record) {
 
 // --- Showing the result ----------------------------------------------------
 
-// Where each record's original stands in the source, in UTF-16 units: its
-// line (lines end at LF, CR or CR LF) and its column in characters.
-function offsetsOf(source, records) {
+// Where each record's original stands in the source, in UTF-16 units,
+// from its line (lines end at LF, CR or CR LF) and its column in
+// characters. Records come in the order of the text: each is found from the
+// one before on its line, so that a long line is walked once, not once a
+// word. -1 for a place the source does not have.
+function locator(source) {
   const lineStarts = [0];
   for (const match of source.matchAll(/\r\n|\n|\r/g)) lineStarts.push(match.index + match[0].length);
-  return records.map(([line, column]) => {
-    let at = lineStarts[line - 1];
-    if (at === undefined) return -1;
-    for (let c = 1; c < column && at < source.length; ++c) at += source.codePointAt(at) > 0xFFFF ? 2 : 1;
+  let line = 0, column = 1, at = 0;
+  return ([l, c]) => {
+    if (l !== line || c < column) {
+      if (lineStarts[l - 1] === undefined) return -1;
+      at = lineStarts[l - 1];
+      line = l;
+      column = 1;
+    }
+    for (; column < c && at < source.length; ++column) at += source.codePointAt(at) > 0xFFFF ? 2 : 1;
     return at;
-  });
-}
-
-// The output as pieces of plain text and marked words, rebuilt from the
-// source and the records; null when they do not give back the converter's
-// output exactly (then the output is shown without marks).
-function segments(source, text, records) {
-  const offsets = offsetsOf(source, records);
-  const parts = [];
-  let at = 0, rebuilt = "";
-  for (let i = 0; i < records.length; ++i) {
-    const [, , original, converted] = records[i];
-    const start = offsets[i];
-    if (start < at || source.substr(start, original.length) !== original) return null;
-    const between = source.slice(at, start);
-    parts.push(between, i);
-    rebuilt += between + converted;
-    at = start + original.length;
-  }
-  parts.push(source.slice(at));
-  rebuilt += source.slice(at);
-  return rebuilt === text ? parts : null;
+  };
 }
 
 function explain(record) {
@@ -197,46 +198,144 @@ function explain(record) {
   return text + ".";
 }
 
-// Renders the result a slice at a time, so that a long text does not hold
-// up the page; a newer result stops an older rendering (false).
+// Renders the result in blocks of a few thousand words or 64 KB, each cut
+// after a line break. A block is first put in as plain text; its words are
+// marked when it comes near the view, so that a long text costs the page
+// its text and the marks of what is read, and the browser lays out only the
+// blocks in view (content-visibility in style.css). The rendering yields
+// every few dozen milliseconds; a newer result stops an older one (false).
 let rendering = 0;
-const RENDER_SLICE = 4000;
+const BLOCK_WORDS = 2000, BLOCK_CHARS = 64 * 1024, YIELD_MS = 40;
+const blockItems = new WeakMap();  // a block not yet marked: its text pieces and record numbers
+const nearView = new IntersectionObserver((entries) => {
+  for (const entry of entries) if (entry.isIntersecting) markBlock(entry.target);
+}, {root: output, rootMargin: "800px 0px"});
 
+function wordElement(record, number, focusable) {
+  const converted = isConverted(record);
+  const word = document.createElement(converted ? "mark" : "span");
+  word.className = converted ? "converted" : "left";
+  word.textContent = record[3];
+  word.dataset.record = String(number);
+  word.setAttribute("aria-describedby", "tip");
+  if (converted || focusable) word.tabIndex = 0;
+  return word;
+}
+
+function markBlock(block) {
+  const items = blockItems.get(block);
+  if (!items) return;
+  blockItems.delete(block);
+  nearView.unobserve(block);
+  const focusable = document.body.classList.contains("show-left");
+  const fragment = document.createDocumentFragment();
+  for (const item of items) fragment.append(typeof item === "string" ? item : wordElement(result.records[item], item, focusable));
+  block.replaceChildren(fragment);
+}
+
+// The output as pieces of plain text and record numbers, rebuilt from the
+// source and the records as the report is read into result.records. It
+// returns false, all records read, when they do not give back the
+// converter's output exactly (then the output is shown without marks).
+function* segments() {
+  const {source, text, records} = result;
+  const next = reportReader(result.report, result.decisions);
+  const place = locator(source);
+  const mismatch = () => {
+    for (let record = next(); record; record = next()) records.push(record);
+    return false;
+  };
+  let at = 0, shown = 0;  // in the source, and in the converter's output
+  for (let record = next(); record; record = next()) {
+    records.push(record);
+    const [, , original, converted] = record;
+    const start = place(record);
+    if (start < at || !source.startsWith(original, start)) return mismatch();
+    const between = source.slice(at, start);
+    if (!text.startsWith(between, shown) || !text.startsWith(converted, shown + between.length)) return mismatch();
+    yield between;
+    yield records.length - 1;
+    shown += between.length + converted.length;
+    at = start + original.length;
+  }
+  const rest = source.slice(at);
+  if (shown + rest.length !== text.length || !text.endsWith(rest)) return false;
+  yield rest;
+  return true;
+}
+
+// Renders the result in blocks (see above); the time from choosing the
+// text to the first block shown is kept for the speed measurement.
 async function render(token = ++rendering) {
   rendering = token;
-  const {source, text, records} = result;
-  const parts = segments(source, text, records);
-  if (!parts) {
-    output.textContent = text;
-    return true;
-  }
+  nearView.disconnect();
   output.textContent = "";
-  const focusable = document.body.classList.contains("show-left");
-  // Built detached, a slice at a time, and shown at once: the page lays
-  // the output out once instead of after every slice.
-  const fragment = document.createDocumentFragment();
-  for (let start = 0; start < parts.length; start += 2 * RENDER_SLICE) {
-    if (start > 0) {
-      await new Promise((resolve) => setTimeout(resolve, 0));
-      if (rendering !== token) return false;
-    }
-    for (const part of parts.slice(start, start + 2 * RENDER_SLICE)) {
-      if (typeof part === "string") {
-        if (part) fragment.append(part);
-        continue;
+  let items = [], pieces = [], words = 0, chars = 0;
+  const close = () => {
+    if (items.length) {
+      const block = document.createElement("div");
+      block.className = "block";
+      block.textContent = pieces.join("");
+      output.append(block);
+      if (words) {
+        blockItems.set(block, items);
+        // The first block at once: a short text is marked when it is shown.
+        if (output.childElementCount === 1) markBlock(block); else nearView.observe(block);
       }
-      const record = records[part];
-      const converted = isConverted(record);
-      const word = document.createElement(converted ? "mark" : "span");
-      word.className = converted ? "converted" : "left";
-      word.textContent = record[3];
-      word.dataset.record = String(part);
-      word.setAttribute("aria-describedby", "tip");
-      if (converted || focusable) word.tabIndex = 0;
-      fragment.append(word);
+      if (output.childElementCount === 1) result.shownMilliseconds = performance.now() - chosenAt;
     }
+    items = [];
+    pieces = [];
+    words = chars = 0;
+  };
+  const take = (part) => {
+    if (typeof part !== "string") {
+      const shown = result.records[part][3];
+      items.push(part);
+      pieces.push(shown);
+      ++words;
+      chars += shown.length;
+      return;
+    }
+    // Text between words: a block full enough ends after a line break in it.
+    let rest = part;
+    while (rest) {
+      const from = words >= BLOCK_WORDS || chars >= BLOCK_CHARS ? 0 : BLOCK_CHARS - chars - 1;
+      const cut = from < rest.length ? rest.indexOf("\n", from) : -1;
+      const piece = cut < 0 ? rest : rest.slice(0, cut + 1);
+      items.push(piece);
+      pieces.push(piece);
+      chars += piece.length;
+      if (cut < 0) break;
+      close();
+      rest = rest.slice(cut + 1);
+    }
+  };
+  let yielded = performance.now();
+  const pause = async () => {
+    if (performance.now() - yielded <= YIELD_MS) return true;
+    await new Promise((resolve) => setTimeout(resolve, 0));
+    yielded = performance.now();
+    return rendering === token;
+  };
+  const parts = segments();
+  for (;;) {
+    const {value, done} = parts.next();
+    if (done) {
+      if (value) break;
+      // Records that do not fit the text: the text without marks.
+      nearView.disconnect();
+      output.textContent = "";
+      items = [];
+      pieces = [];
+      words = chars = 0;
+      take(result.text);
+      break;
+    }
+    take(value);
+    if (!(await pause())) return false;
   }
-  output.append(fragment);
+  close();
   return true;
 }
 
@@ -292,6 +391,7 @@ function readsAsCp1252(bytes) {
 }
 
 async function openFile(file) {
+  chosenAt = performance.now();
   openBytes(file.name, new Uint8Array(await file.arrayBuffer()));
 }
 
@@ -323,7 +423,16 @@ function openBytes(name, bytes) {
   // The worker starts first: laying out a long text in the text area takes
   // the page a while, which the conversion need not wait for.
   convertNow();
-  input.value = fileText;
+  // A long file stays out of the text area, which would take seconds to lay
+  // it out and to answer every key after: the area says it is open.
+  if (fileText.length > LARGE_FILE) {
+    input.value = "";
+    input.placeholder = `“${name}” (${(bytes.length / 1e6).toFixed(1)} MB) is open and converted on the right. ` +
+                        "Type or paste here to convert other text instead.";
+  } else {
+    input.value = fileText;
+    input.placeholder = PLACEHOLDER;
+  }
 }
 
 $("encoding").addEventListener("change", () => {
@@ -391,6 +500,7 @@ $("show-left").addEventListener("change", () => {
   if (result) render();
 });
 input.addEventListener("input", () => {
+  input.placeholder = PLACEHOLDER;
   sourceName = "";
   fileName = "";
   fileBytes = null;

@@ -101,6 +101,25 @@ def test_a_megabyte_file_gives_the_commands_output(page, tmp_path):
          "command_ms": time_command(path)}))
 
 
+def test_a_long_file_stays_out_of_the_text_area_and_is_marked_where_it_is_read(page, tmp_path):
+    text = megabyte_of_text() * 3
+    path = tmp_path / "long.txt"
+    path.write_text(text, encoding="utf-8", newline="")
+    out = page.open_file(path)
+    assert out == run_command(text) and page.shown() == out
+    area = page.driver.find_element(By.ID, "input")
+    assert area.get_attribute("value") == "" and "long.txt" in area.get_attribute("placeholder")
+    # Words are marked near the view only: the last block once scrolled to.
+    marks = "return document.querySelectorAll('#output .block:last-child mark').length"
+    assert page.driver.execute_script(marks) == 0
+    page.driver.execute_script("const o = document.getElementById('output'); o.scrollTop = o.scrollHeight;")
+    page.wait(lambda: page.driver.execute_script(marks) > 0, timeout=10)
+    # Typing replaces the file.
+    page.paste("Pei-ching")
+    assert page.output() == "Beijing" and area.get_attribute("placeholder") != "" and "long.txt" not in \
+        area.get_attribute("placeholder")
+
+
 def test_converted_words_are_marked_with_their_reasons(page):
     page.paste("Mao Tse-tung read the Tao Te Ching in Hu-nan with Chiang Kai-shek.")
     marks = page.driver.find_elements(By.CSS_SELECTOR, "#output mark.converted")
