@@ -4,8 +4,10 @@
 // C++ underneath may throw (std::bad_alloc) and returns it as a status.
 #include "kesti/kesti.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -22,6 +24,7 @@
 #include "table/table.h"
 
 struct kesti_converter {
+    std::uint64_t id = 0;  // never given to another converter
     kesti_mode mode = KESTI_MODE_TEXT;
     kesti::TextOptions text;
     kesti::TextTables tables;  // the text mode's
@@ -33,6 +36,31 @@ struct kesti_report {
 };
 
 namespace {
+
+std::atomic<std::uint64_t> gConverters{0};
+
+// The text stream a thread last converted with, and for which converter:
+// a stream keeps its buffers and the words it has read, which a batch of
+// short texts would otherwise build and read again for every text. The
+// stream shares the converter's tables, so it stays sound after the
+// converter is closed; the next call with another converter replaces it.
+struct ThreadStream {
+    std::uint64_t converter = 0;
+    std::unique_ptr<kesti::TextStream> stream;
+};
+thread_local ThreadStream tStream;
+
+kesti::TextStream& StreamFor(const kesti_converter& converter) {
+    if (tStream.converter != converter.id || !tStream.stream) {
+        tStream.stream.reset();
+        tStream.converter = 0;
+        tStream.stream = std::make_unique<kesti::TextStream>(converter.tables, converter.text);
+        tStream.converter = converter.id;
+    } else {
+        tStream.stream->Reset();
+    }
+    return *tStream.stream;
+}
 
 // The size of kesti_options in the first header, which ended with
 // alternatives_table; conventional and conventional_table came later.
@@ -113,6 +141,7 @@ kesti_status Open(const kesti_options& o, kesti_converter*& made, kesti_error* e
     if (needsDirectory && !DefaultDirectory(directory, error)) return KESTI_ERROR_TABLE_MISSING;
 
     auto converter = std::make_unique<kesti_converter>();
+    converter->id = ++gConverters;
     converter->mode = static_cast<kesti_mode>(o.mode);
     if (o.mode == KESTI_MODE_TEXT) {
         converter->text = kesti::TextOptionsOf(o);
@@ -221,7 +250,7 @@ KESTI_API kesti_status kesti_convert(const kesti_converter* converter, const cha
         std::unique_ptr<kesti_report> made;
         if (converter->mode == KESTI_MODE_TEXT) {
             if (report) made = std::make_unique<kesti_report>();
-            kesti::TextStream stream(converter->tables, converter->text);
+            kesti::TextStream& stream = StreamFor(*converter);
             std::string error;
             std::vector<kesti::ReportRecord>* records = made ? &made->records : nullptr;
             if (!stream.Feed(text, converted, records, error) || !stream.Finish(converted, records, error)) {

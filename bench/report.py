@@ -129,21 +129,22 @@ def main():
     r = syl / copy
     row("10 MB with the syllable table", f"{syl:.1f} MB/s", f"byte-copy loop: {copy:.0f} MB/s",
         f"{100 * r:.1f}%", "≥ 6%", r >= 0.06)
-    r = word / syl
-    row("10 MB with the word table", f"{word:.1f} MB/s", f"syllable table: {syl:.1f} MB/s",
-        f"{100 * r:.0f}%", "≥ 75%", r >= 0.75)
+    r = word / copy
+    row("10 MB with the word table", f"{word:.1f} MB/s", f"byte-copy loop: {copy:.0f} MB/s",
+        f"{100 * r:.1f}%", "≥ 2.5%", r >= 0.025)
     text = m["BM_Text10MB"]["mbps"]
-    r = text / word
-    row("10 MB in the text mode (five tables loaded, Windows-1252 in and out)", f"{text:.1f} MB/s",
-        f"exact mode, word table: {word:.1f} MB/s", f"{100 * r:.0f}%", "≥ 50%", r >= 0.5)
     r = text / syl
-    row("the same, beside the syllable table", f"{text:.1f} MB/s",
-        f"exact mode, syllable table: {syl:.1f} MB/s", f"{100 * r:.0f}%", "≥ 50%", r >= 0.5)
+    row("10 MB in the text mode (five tables loaded, Windows-1252 in and out)", f"{text:.1f} MB/s",
+        f"exact mode, syllable table: {syl:.1f} MB/s", f"{100 * r:.0f}%", "≥ 100 MB/s and ≥ 35%",
+        text >= 100 and r >= 0.35)
+    r = text / word
+    row("the same, beside the word table", f"{text:.1f} MB/s",
+        f"exact mode, word table: {word:.1f} MB/s", f"{100 * r:.0f}%", "(none)", True)
     if "BM_TextProse10MB" in m and "BM_SyllableProse10MB" in m:
         prose, prose_syl = m["BM_TextProse10MB"]["mbps"], m["BM_SyllableProse10MB"]["mbps"]
         r = prose / prose_syl
         row("10 MB of English prose (Debian's licence texts) in the text mode", f"{prose:.1f} MB/s",
-            f"exact mode, syllable table: {prose_syl:.1f} MB/s", f"{100 * r:.0f}%", "≥ 50%", r >= 0.5)
+            f"exact mode, syllable table: {prose_syl:.1f} MB/s", f"{100 * r:.0f}%", "≥ 85%", r >= 0.85)
     if "BM_Columns10MB" in m and "BM_TextCsv10MB" in m:
         columns, whole = m["BM_Columns10MB"]["mbps"], m["BM_TextCsv10MB"]["mbps"]
         r = columns / whole

@@ -152,6 +152,9 @@ struct TextStream {
     bool Finish(std::string& out, std::vector<ReportRecord>* report, std::string& error);
     // After malformed UTF-8: the byte offset of the sequence.
     std::uint64_t ErrorOffset() const;
+    // Makes the stream as new for another text, keeping its buffers and
+    // the words it has read (which depend on the tables and options alone).
+    void Reset();
 
     struct State;
     std::unique_ptr<State> state;

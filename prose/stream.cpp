@@ -119,6 +119,18 @@ TextStream::TextStream(const TextTables& tables, const TextOptions& options) : s
 
 TextStream::~TextStream() = default;
 
+void TextStream::Reset() {
+    State& s = *state;
+    s.pending.clear();
+    s.decoder = Utf8Decoder(s.options.encoding);
+    s.scanned = 0;
+    s.insideRun = false;
+    s.failed = false;
+    s.position = {};
+    s.converted.clear();
+    s.head = 0;
+}
+
 std::uint64_t TextStream::ErrorOffset() const { return state->decoder.ErrorOffset(); }
 
 bool TextStream::Feed(std::string_view chunk, std::string& out, std::vector<ReportRecord>* report, std::string& error) {

@@ -209,6 +209,35 @@ TEST(CApi, ReportsWhatTheTextModeDecided) {
     kesti_close(nullptr);
 }
 
+TEST(CApi, EachCallConvertsAsTheFirstWould) {
+    // A thread's calls share what their converter has read: no text may
+    // carry anything into the next, whatever came before or failed.
+    const std::vector<std::string> texts = {"MAO TSE-TUNG AND I", "In Pei-ching I met Mao Tse-tung.", "I",
+                                            "Mao2 Tse2-tung1", "Hsi-an\r\nYen-an", "CH'ING AND MING"};
+    std::vector<std::string> first;
+    for (const std::string& text : texts) first.push_back(Converter().Convert(text));
+    Converter joined;
+    kesti_options o;
+    kesti_options_init(&o);
+    o.table_dir = KESTI_DATA_DIR;
+    o.hyphens = KESTI_HYPHENS_KEEP;
+    kesti_converter* other = nullptr;
+    ASSERT_EQ(kesti_open(&o, &other, nullptr), KESTI_OK);
+    char out[256];
+    size_t length = 0;
+    for (int round = 0; round < 3; ++round) {
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            EXPECT_EQ(joined.Convert(texts[i]), first[i]) << texts[i];
+            // Another converter between, and a text that fails.
+            ASSERT_EQ(kesti_convert(other, "Pei-ching", 9, out, sizeof out, &length, nullptr), KESTI_OK);
+            EXPECT_EQ(std::string(out, length), "Bei-jing");
+            EXPECT_EQ(kesti_convert(joined.c, "Pei\xFF", 4, out, sizeof out, &length, nullptr),
+                      KESTI_ERROR_INVALID_UTF8);
+        }
+    }
+    kesti_close(other);
+}
+
 TEST(CApi, OneConverterServesManyThreadsAtOnce) {
     for (const int mode : {KESTI_MODE_TEXT, KESTI_MODE_EXACT_WORDS}) {
         Converter conv(mode);
