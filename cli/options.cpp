@@ -174,15 +174,15 @@ std::optional<int> ParseOptions(const std::vector<std::string>& args, Options& o
             value = arg.substr(2);
             hasValue = true;
         }
-        const OptionSpec* spec = FindOption(name);
-        if (!spec) return usage("unknown option '" + arg + "'");
-        if (spec->kind == OptionSpec::Flag && hasValue)
-            return usage("option '" + std::string(spec->name) + "' takes no value");
-        if (spec->kind == OptionSpec::Value && !hasValue) {
-            if (i + 1 >= args.size()) return usage("option '" + std::string(spec->name) + "' needs " + spec->value);
+        const OptionSpec* known = FindOption(name);
+        if (!known) return usage("unknown option '" + arg + "'");
+        if (known->kind == OptionSpec::Flag && hasValue)
+            return usage("option '" + std::string(known->name) + "' takes no value");
+        if (known->kind == OptionSpec::Value && !hasValue) {
+            if (i + 1 >= args.size()) return usage("option '" + std::string(known->name) + "' needs " + known->value);
             value = args[++i];
         }
-        const std::string_view option = spec->name;
+        const std::string_view option = known->name;
         if (std::find_if(std::begin(kTextOnly), std::end(kTextOnly), [&](const char* t) { return option == t; }) !=
             std::end(kTextOnly))
             options.textOnly.emplace_back(option);
