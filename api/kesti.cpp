@@ -49,6 +49,8 @@ struct ThreadStream {
     std::unique_ptr<kesti::TextStream> stream;
 };
 thread_local ThreadStream tStream;
+// Texts up to this long leave the thread's stream for the next call.
+constexpr std::size_t kKeptStreamText = 1 << 20;
 
 kesti::TextStream& StreamFor(const kesti_converter& converter) {
     if (tStream.converter != converter.id || !tStream.stream) {
@@ -253,8 +255,12 @@ KESTI_API kesti_status kesti_convert(const kesti_converter* converter, const cha
             kesti::TextStream& stream = StreamFor(*converter);
             std::string error;
             std::vector<kesti::ReportRecord>* records = made ? &made->records : nullptr;
-            if (!stream.Feed(text, converted, records, error) || !stream.Finish(converted, records, error)) {
-                *length = static_cast<size_t>(stream.ErrorOffset());
+            const bool ok = stream.Feed(text, converted, records, error) && stream.Finish(converted, records, error);
+            const std::uint64_t offset = stream.ErrorOffset();
+            // A long text leaves buffers as long: not kept for the thread.
+            if (text.size() > kKeptStreamText) tStream = {};
+            if (!ok) {
+                *length = static_cast<size_t>(offset);
                 return KESTI_ERROR_INVALID_UTF8;
             }
         } else {

@@ -212,8 +212,9 @@ TEST(CApi, ReportsWhatTheTextModeDecided) {
 TEST(CApi, EachCallConvertsAsTheFirstWould) {
     // A thread's calls share what their converter has read: no text may
     // carry anything into the next, whatever came before or failed.
-    const std::vector<std::string> texts = {"MAO TSE-TUNG AND I", "In Pei-ching I met Mao Tse-tung.", "I",
-                                            "Mao2 Tse2-tung1", "Hsi-an\r\nYen-an", "CH'ING AND MING"};
+    const std::vector<std::string> texts = {
+        "MAO TSE-TUNG AND I", "In Pei-ching I met Mao Tse-tung.", "I", "Mao2 Tse2-tung1", "Hsi-an\r\nYen-an",
+        "CH'ING AND MING"};
     std::vector<std::string> first;
     for (const std::string& text : texts) first.push_back(Converter().Convert(text));
     Converter joined;
@@ -226,6 +227,9 @@ TEST(CApi, EachCallConvertsAsTheFirstWould) {
     char out[256];
     size_t length = 0;
     for (int round = 0; round < 3; ++round) {
+        // A text long enough that the thread does not keep its stream after.
+        const std::string spaces(round == 1 ? 1 << 20 : 0, ' ');
+        EXPECT_EQ(joined.Convert(spaces + "Pei-ching"), spaces + "Beijing");
         for (std::size_t i = 0; i < texts.size(); ++i) {
             EXPECT_EQ(joined.Convert(texts[i]), first[i]) << texts[i];
             // Another converter between, and a text that fails.
