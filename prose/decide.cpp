@@ -343,6 +343,43 @@ const char* FeatureName(int feature) {
     return name.c_str();
 }
 
+// A surname met again on its own after its name converted: "Lo Jui-chih
+// stayed a week. The next day Lo left" is the same man, and the second "Lo"
+// is "Luo" too. Only a capitalized word of one syllable, alone in its name
+// group but for words that cannot convert, not after a determiner ("the Sun") and not the pronoun "I", and in
+// lines mode only on the name's own line. Reported ambiguous where English
+// has the word ("To", "Chin").
+void RepeatSurnames(Scope& scope) {
+    ScopeWork& w = scope.w;
+    const bool lines = scope.options.lines;
+    std::vector<std::pair<std::string_view, std::uint32_t>> surnames;  // the lower-case surname, its line
+    for (std::size_t i = 0; i < w.runs.size(); ++i) {
+        Run& run = w.runs[i];
+        if (run.group == kNone || run.syllableCount != 1 || !run.candidate || run.established) continue;
+        const Group& g = w.groups[run.group];
+        if (run.chinese && g.firstRun == i && g.endRun > i + 1 && w.runs[i + 1].chinese) {
+            surnames.emplace_back(scope.Lower(run), run.line);
+            continue;
+        }
+        // Alone in its group but for words that cannot convert ("When Fang
+        // arrived", "Both Yen and").
+        bool alone = true;
+        for (std::uint32_t k = g.firstRun; k < g.endRun && alone; ++k) alone = k == i || !w.runs[k].candidate;
+        if (!alone) continue;
+        if (run.chinese || run.decision != Decision::English || run.isPronounI ||
+            run.caseStyle != CaseStyle::Capitalized || (i > 0 && w.runs[i - 1].determiner))
+            continue;
+        const std::string_view lower = scope.Lower(run);
+        const bool met = std::any_of(surnames.begin(), surnames.end(), [&](const auto& s) {
+            return s.first == lower && (!lines || s.second == run.line);
+        });
+        if (!met) continue;
+        run.chinese = true;
+        run.decision = Decision::Syllables;
+        run.ambiguous = IsEnglish(run.english);
+    }
+}
+
 void Decide(Scope& scope) {
     ScopeWork& w = scope.w;
     FindMasters(scope);
@@ -412,6 +449,7 @@ void Decide(Scope& scope) {
                 (t.western || (!t.pinyin && IsEnglish(run.english) && std::fabs(margin) < kAmbiguousMargin));
         }
     }
+    if (scope.options.englishGuard) RepeatSurnames(scope);
 }
 
 void DescribeEvidence(Scope& scope, std::vector<std::vector<WordEvidence>>& sentences) {

@@ -134,6 +134,11 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Ê-mei-shan", "Emeishan"},
         // "I" after a surname is a given name, after a place the pronoun.
         {"Chou I; Ssu-ma I; in Pei-ching I met Chou En-lai.", "Zhou Yi; Sima Yi; in Beijing I met Zhou Enlai."},
+        // A surname met again alone is the same name's, but not the
+        // pronoun and not after a determiner.
+        {"Lo Jui-chih stayed. The next day Lo left.", "Luo Ruizhi stayed. The next day Luo left."},
+        {"Chin Sui came; the Chin fell, and Chin left. I Tzu-shih came. I was glad.",
+         "Jin Sui came; the Chin fell, and Jin left. Yi Zishi came. I was glad."},
     });
     // A line lends no evidence to the next: "Ho" converts alike either way.
     EXPECT_EQ(Convert("Ho Hua-yung"), "He Huayong");
