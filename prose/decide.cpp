@@ -351,29 +351,32 @@ const char* FeatureName(int feature) {
 // has the word ("To", "Chin").
 void RepeatSurnames(Scope& scope) {
     ScopeWork& w = scope.w;
-    const bool lines = scope.options.lines;
-    std::vector<std::pair<std::string_view, std::uint32_t>> surnames;  // the lower-case surname, its line
+    // Each surname once: a word of one syllable, so there are a few hundred
+    // at most, however long the paragraph.
+    std::vector<std::string_view> surnames;
+    std::uint32_t line = 0;
     for (std::size_t i = 0; i < w.runs.size(); ++i) {
         Run& run = w.runs[i];
+        if (scope.options.lines && run.line != line) {
+            surnames.clear();
+            line = run.line;
+        }
         if (run.group == kNone || run.syllableCount != 1 || !run.candidate || run.established) continue;
         const Group& g = w.groups[run.group];
+        const std::string_view lower = scope.Lower(run);
+        const bool met = std::find(surnames.begin(), surnames.end(), lower) != surnames.end();
         if (run.chinese && g.firstRun == i && g.endRun > i + 1 && w.runs[i + 1].chinese) {
-            surnames.emplace_back(scope.Lower(run), run.line);
+            if (!met) surnames.push_back(lower);
             continue;
         }
+        if (!met || run.chinese || run.decision != Decision::English || run.isPronounI ||
+            run.caseStyle != CaseStyle::Capitalized || (i > 0 && w.runs[i - 1].determiner))
+            continue;
         // Alone in its group but for words that cannot convert ("When Fang
         // arrived", "Both Yen and").
         bool alone = true;
         for (std::uint32_t k = g.firstRun; k < g.endRun && alone; ++k) alone = k == i || !w.runs[k].candidate;
         if (!alone) continue;
-        if (run.chinese || run.decision != Decision::English || run.isPronounI ||
-            run.caseStyle != CaseStyle::Capitalized || (i > 0 && w.runs[i - 1].determiner))
-            continue;
-        const std::string_view lower = scope.Lower(run);
-        const bool met = std::any_of(surnames.begin(), surnames.end(), [&](const auto& s) {
-            return s.first == lower && (!lines || s.second == run.line);
-        });
-        if (!met) continue;
         run.chinese = true;
         run.decision = Decision::Syllables;
         run.ambiguous = IsEnglish(run.english);
