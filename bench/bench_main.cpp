@@ -234,14 +234,13 @@ BENCHMARK(BM_Word10MB)->Unit(benchmark::kMillisecond);
 // The running-text engine on the same 10 MB, as the command converts a
 // file: its five tables loaded, the text decoded from Windows-1252 (the
 // bytes the exact mode reads), converted and encoded back.
-void BM_Text10MB(benchmark::State& s) {
-    const std::string& text = TenMegabytes();
+// Converts `text` as the command converts a file, its five tables loaded
+// on every iteration.
+void TextThroughput(benchmark::State& s, const std::string& text, const kesti::TextOptions& options = {}) {
     std::string out, error;
     for (auto _ : s) {
         kesti::TextTables tables;
         kesti::TablesError failure;
-        kesti::TextOptions options;
-        options.encoding = kesti::Encoding::Cp1252;
         out.clear();
         if (!kesti::LoadTextTables(kDataDir, tables, failure) ||
             !kesti::ConvertRunningText(tables, options, text, out, nullptr, error))
@@ -249,6 +248,12 @@ void BM_Text10MB(benchmark::State& s) {
         benchmark::DoNotOptimize(out.data());
     }
     s.SetBytesProcessed(static_cast<int64_t>(s.iterations() * text.size()));
+}
+
+void BM_Text10MB(benchmark::State& s) {
+    kesti::TextOptions options;
+    options.encoding = kesti::Encoding::Cp1252;
+    TextThroughput(s, TenMegabytes(), options);
 }
 BENCHMARK(BM_Text10MB)->Unit(benchmark::kMillisecond);
 
@@ -271,19 +276,8 @@ void BM_SyllableProse10MB(benchmark::State& s) {
     Throughput(s, EnglishProse(), ConvertWGToPinyin);
 }
 void BM_TextProse10MB(benchmark::State& s) {
-    const std::string& text = EnglishProse();
-    if (text.empty()) return s.SkipWithError("no licence texts");
-    std::string out, error;
-    for (auto _ : s) {
-        kesti::TextTables tables;
-        kesti::TablesError failure;
-        out.clear();
-        if (!kesti::LoadTextTables(kDataDir, tables, failure) ||
-            !kesti::ConvertRunningText(tables, {}, text, out, nullptr, error))
-            s.SkipWithError("conversion failed");
-        benchmark::DoNotOptimize(out.data());
-    }
-    s.SetBytesProcessed(static_cast<int64_t>(s.iterations() * text.size()));
+    if (EnglishProse().empty()) return s.SkipWithError("no licence texts");
+    TextThroughput(s, EnglishProse());
 }
 BENCHMARK(BM_SyllableProse10MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TextProse10MB)->Unit(benchmark::kMillisecond);
@@ -307,20 +301,7 @@ const std::string& CatalogueCsv() {
     return text;
 }
 
-void BM_TextCsv10MB(benchmark::State& s) {
-    const std::string& text = CatalogueCsv();
-    std::string out, error;
-    for (auto _ : s) {
-        kesti::TextTables tables;
-        kesti::TablesError failure;
-        out.clear();
-        if (!kesti::LoadTextTables(kDataDir, tables, failure) ||
-            !kesti::ConvertRunningText(tables, {}, text, out, nullptr, error))
-            s.SkipWithError("conversion failed");
-        benchmark::DoNotOptimize(out.data());
-    }
-    s.SetBytesProcessed(static_cast<int64_t>(s.iterations() * text.size()));
-}
+void BM_TextCsv10MB(benchmark::State& s) { TextThroughput(s, CatalogueCsv()); }
 void BM_Columns10MB(benchmark::State& s) {
     const std::string& text = CatalogueCsv();
     std::string out, error;

@@ -21,6 +21,7 @@
 #include "api/pass.h"
 #include "api/stream.h"
 #include "fuzz/fuzz_input.h"
+#include "fuzz/shipped_tables.h"
 #include "prose/prose.h"
 #include "table/table.h"
 #include "tests/support/naive_reference.h"
@@ -28,16 +29,6 @@
 using namespace kesti;
 
 namespace {
-
-const TextTables& ShippedTables() {
-    static const TextTables tables = [] {
-        TextTables t;
-        TablesError error;
-        FUZZ_CHECK(LoadTextTables(KESTI_DATA_DIR, t, error));
-        return t;
-    }();
-    return tables;
-}
 
 // Tables made of the fuzzer's bytes: up to five pieces cut at 0x1E.
 TextTables FuzzedTables(std::string_view bytes) {

@@ -11,6 +11,7 @@
 
 #include "cli/fields.h"
 #include "fuzz/fuzz_input.h"
+#include "fuzz/shipped_tables.h"
 #include "prose/prose.h"
 #include "text/transcode.h"
 
@@ -18,19 +19,9 @@ using namespace kesti;
 
 namespace {
 
-const TextTables& Tables() {
-    static const TextTables tables = [] {
-        TextTables t;
-        TablesError error;
-        FUZZ_CHECK(LoadTextTables(KESTI_DATA_DIR, t, error));
-        return t;
-    }();
-    return tables;
-}
-
 // One converter for every input the fuzzer tries: it keeps what it read.
 ItemConverter& Items() {
-    static ItemConverter items(Tables(), {});
+    static ItemConverter items(ShippedTables(), {});
     return items;
 }
 
@@ -78,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     FUZZ_CHECK(whole.out == pieces.out);
-    ItemConverter fresh(Tables(), {});
+    ItemConverter fresh(ShippedTables(), {});
     const Converted anew = Run(text, format, columns, header, text.size() + 1, fresh);
     FUZZ_CHECK(anew.ok && anew.out == whole.out && anew.report.size() == whole.report.size());
     FUZZ_CHECK(whole.report.size() == pieces.report.size());
