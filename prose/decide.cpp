@@ -8,6 +8,7 @@
 #include "prose/weights.h"
 
 static_assert(sizeof kesti::kWeights / sizeof *kesti::kWeights == kesti::kFeatureCount, "one weight for every feature");
+static_assert(kesti::kFeatureCount <= 256, "a token keeps its features in bytes");
 
 namespace kesti {
 namespace {
@@ -99,12 +100,12 @@ struct Token {
     bool toned = false;                 // tone numbers with others beside them: Chinese, by rule
     float score = 0;                    // for Chinese, against English's 0
     float step = 0;                     // for a change of label from the token before
-    std::uint16_t features[24];
+    std::uint8_t features[24];
     std::uint8_t featureCount = 0;
-    std::uint16_t stepFeature = 0;
+    std::uint8_t stepFeature = 0;
     void Add(int feature) {
         if (featureCount < sizeof features / sizeof *features)
-            features[featureCount++] = static_cast<std::uint16_t>(feature);
+            features[featureCount++] = static_cast<std::uint8_t>(feature);
     }
 };
 
@@ -198,7 +199,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
             const Run& before = w.runs[tokens.back().last];
             const std::string_view gap = scope.text.substr(before.end, run.begin - before.end);
             t.stepFeature =
-                static_cast<std::uint16_t>(kStep + GapBetween(gap) * 2 + (NameCapital(before) && NameCapital(run)));
+                static_cast<std::uint8_t>(kStep + GapBetween(gap) * 2 + (NameCapital(before) && NameCapital(run)));
         }
         i = t.last;
         const bool unit = t.last > t.first;

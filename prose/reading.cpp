@@ -324,6 +324,17 @@ void ReadWord(Scope& scope, Run& run) {
     run.evidence = run.marked && !IsCommonEnglish(run.english);
     run.title = IsTitle(word);
     run.determiner = IsDeterminer(word);
+    // How the word writes Wade-Giles: an apostrophe counts after an initial
+    // Wade-Giles aspirates ("Ch'ing-dynasty" too), not in English ("don't").
+    for (std::uint32_t k = 0; k < run.syllableCount; ++k) {
+        const std::string_view s = scope.Spelling(w.syllables[run.firstSyllable + k]);
+        const std::size_t at = s.find('\'');
+        if (at != std::string_view::npos && at > 0 && at <= 2 &&
+            (s.substr(0, at) == "ch" || s.substr(0, at) == "ts" || s.substr(0, at) == "tz" ||
+             (at == 1 && (s[0] == 'k' || s[0] == 'p' || s[0] == 't'))))
+            run.aspirated = true;
+        if (s.find('\xFC') != std::string_view::npos) run.umlaut = true;
+    }
     // Keys across words begin at a capitalized word of a name group.
     if (capital && run.shaped) run.keyStarts = static_cast<unsigned char>(lex.KeyStarts(word));
 }
@@ -342,6 +353,13 @@ std::uint64_t HashOf(std::string_view bytes) {
     std::memcpy(&rest, bytes.data() + i, bytes.size() - i);
     h = (h ^ rest) * 0xC4CEB9FE1A85EC53ULL;
     return h ^ (h >> 29);
+}
+
+void Place(WordCache& cache, std::uint64_t hash, std::size_t entry) {
+    const std::size_t mask = cache.slots.size() - 1;
+    std::size_t i = hash & mask;
+    while (cache.slots[i]) i = (i + 1) & mask;
+    cache.slots[i] = static_cast<std::uint32_t>(entry + 1);
 }
 
 // The reading of a word met before in this stream, or false.
@@ -381,6 +399,8 @@ bool Recall(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash) 
     run.keyStarts = known.keyStarts;
     run.title = known.title;
     run.determiner = known.determiner;
+    run.aspirated = known.aspirated;
+    run.umlaut = known.umlaut;
     return true;
 }
 
@@ -412,12 +432,14 @@ void Remember(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash
     e.run = run;
     e.run.baseEnd = run.baseEnd - run.begin;
     run.reading = static_cast<std::uint32_t>(cache.entries.size() - 1);
-    const std::size_t mask = cache.slots.size() - 1;
-    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-        if (!cache.slots[i]) {
-            cache.slots[i] = static_cast<std::uint32_t>(cache.entries.size());
-            break;
+    if (2 * cache.entries.size() > cache.slots.size()) {
+        cache.slots.assign(2 * cache.slots.size(), 0);
+        for (std::size_t k = 0; k < cache.entries.size(); ++k) {
+            const WordCache::Entry& kept = cache.entries[k];
+            Place(cache, HashOf(std::string_view(cache.bytes).substr(kept.key, kept.keyLength)), k);
         }
+    } else {
+        Place(cache, hash, cache.entries.size() - 1);
     }
 }
 
@@ -466,8 +488,7 @@ void WordCache::Clear(const Lexicon* reader, unsigned spelled) {
     bytes.clear();
     syllables.clear();
     entries.clear();
-    // Twice the slots of the most words: probes stay short.
-    slots.assign(2 * std::size_t{kMost}, 0);
+    slots.assign(kFirstSlots, 0);
 }
 
 namespace {
@@ -548,20 +569,11 @@ void ReadRuns(Scope& scope) {
         if (!run.candidate && run.normLength > 0 && !run.pinyinOnly) ++sentence.english;
     }
     // The scope's own way of writing Wade-Giles: aspiration apostrophes
-    // and ü, or neither (a text that dropped them). An apostrophe counts
-    // after an initial Wade-Giles aspirates ("Ch'ing-dynasty" too), not in
-    // English ("don't").
+    // and ü, or neither (a text that dropped them).
     for (const Run& run : w.runs) {
         if (!run.shaped) continue;
-        for (std::uint32_t k = 0; k < run.syllableCount; ++k) {
-            const std::string_view s = scope.Spelling(w.syllables[run.firstSyllable + k]);
-            const std::size_t at = s.find('\'');
-            if (at != std::string_view::npos && at > 0 && at <= 2 &&
-                (s.substr(0, at) == "ch" || s.substr(0, at) == "ts" || s.substr(0, at) == "tz" ||
-                 (at == 1 && (s[0] == 'k' || s[0] == 'p' || s[0] == 't'))))
-                scope.apostrophes = true;
-            if (s.find('\xFC') != std::string_view::npos) scope.umlauts = true;
-        }
+        scope.apostrophes = scope.apostrophes || run.aspirated;
+        scope.umlauts = scope.umlauts || run.umlaut;
     }
 }
 

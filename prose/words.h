@@ -78,6 +78,8 @@ struct Run {
     bool western = false;           // a Western name (see IsWestern), asked once when groups form
     unsigned char keyStarts = 0;    // which tables' keys across words it could begin (Lexicon::KeyStarts)
     bool title = false;             // a word that stands before a name as before a noun (IsTitle)
+    bool aspirated = false;         // an aspiration apostrophe after a Wade-Giles initial ("Ch'ing")
+    bool umlaut = false;            // a syllable with ü
     bool determiner = false;        // a word after which a capital makes a common noun (IsDeterminer)
     std::uint32_t reading = kNone;  // its entry in the scope's WordCache, when it has one
     // What the decision made of it.
@@ -107,9 +109,12 @@ struct Group {
 // syllables, case, English class, table values; not where it stands), kept
 // for the words a stream meets again: most words of a text are ones it has
 // met before. Held in a few flat arrays, without an allocation per word,
-// and bounded: emptied when full.
+// and bounded: emptied when full (a larger bound reads fewer words again,
+// but its entries no longer stay in the processor's caches, and a text
+// converts more slowly).
 struct WordCache {
     static constexpr std::uint32_t kMost = 1 << 13;  // words kept
+    static constexpr std::uint32_t kFirstSlots = 1 << 10;
     static constexpr std::size_t kLongest = 48;      // bytes of a word kept
 
     struct Entry {
@@ -125,7 +130,9 @@ struct WordCache {
     std::string bytes;
     std::vector<Syllable> syllables;
     std::vector<Entry> entries;
-    std::vector<std::uint32_t> slots;  // open addressing: entry index + 1, 0 for none
+    // Open addressing: entry index + 1, 0 for none; at least twice the
+    // entries, grown with them, so that a short text empties few.
+    std::vector<std::uint32_t> slots;
 
     const Entry* Find(std::string_view key, std::uint64_t hash) const;
     void Clear(const Lexicon* lexicon, unsigned spelling);
