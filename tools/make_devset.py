@@ -444,7 +444,7 @@ def main():
         if "'" in solid or len(parts[0]) < 2:
             item("place", marked(wg), py)
         else:
-            item("solid", marked(solid), py.replace("'", ""))
+            item("solid", marked(solid), py)
     for parts in d.reigns:
         wg, py = place(parts)
         item("reign", marked(wg), py)

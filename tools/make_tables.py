@@ -127,6 +127,12 @@ SURNAME = re.compile(r"\b(two-character|compound) surname\b", re.I)
 # (Honan, Loyang): provinces, regions, capitals and major cities.
 MAJOR_PLACE = re.compile(r"\b(province|autonomous region|municipality|capital|prefecture-level city|"
                          r"sub-provincial city|ancient capital)\b", re.I)
+# Places in Taiwan, where the spellings without hyphens or apostrophes are
+# the places' own (Lukang, Peikang, Taitung), and county-level
+# places everywhere: they get keys without hyphens too.
+TAIWAN = re.compile(r"\bTaiwan\b")
+TAIWAN_PLACE = re.compile(r"\b(city|county|district|town|township|village|island|harbor|port|municipality|capital)\b", re.I)
+COUNTY_LEVEL = re.compile(r"\b(county|county-level city|district|banner)\b", re.I)
 # What makes a place important enough to keep a spelling that English lists
 # carry as a name (Honan, Loyang; not Hopi, which is Hebi): a province,
 # region or municipality itself, a provincial capital, or an old capital.
@@ -292,6 +298,7 @@ def word_records(cedict_path, syllables, english):
             words.append((priority(word, readings), -uses.get(entry[1], 0), index, word))
     words.sort(key=lambda w: w[:3])
 
+    conventional = {sort_key(k) for k in established.records()}
     records = dict(syllables)
     records.update(CURATED)
     stored = {sort_key(k): k for k in records}  # folded key -> the key as stored
@@ -312,20 +319,42 @@ def word_records(cedict_path, syllables, english):
 
     # Places as English texts write them, without hyphens (Honan, Loyang),
     # unless that spelling is an English word; a spelling English uses as a
-    # name (Hopi) only for a province, a region or a capital (Honan).
+    # name (Hopi) only for a province, a region or a capital (Honan). Then
+    # every place in Taiwan, with its apostrophes dropped as its own
+    # spellings drop them (T'ai-tung, Taitung), and county-level places,
+    # each unless English has the spelling.
+    solid = {}
     for rank, _, _, word in words:
-        if (word.tier == 0 and len(word.parts) == 1 and MAJOR_PLACE.search(word.definition)
-                and IN_CHINA.search(word.definition)):
-            joined = word.key.replace("-", "")
-            if joined == word.key:
-                continue
-            kinds = {english.get(k.lower()) for k in spellings(joined)}
-            if kinds & ENGLISH_WORD:
-                continue
-            if kinds & ENGLISH_NAME and not (CAPITAL_OR_PROVINCE.search(word.definition)
-                                             or word.value in HISTORIC_CITIES):
-                continue
-            take(spellings(joined), word.value)
+        if len(word.parts) != 1 or word.tier > 1 or not IN_CHINA.search(word.definition):
+            continue
+        major = word.tier == 0 and MAJOR_PLACE.search(word.definition)
+        taiwan = TAIWAN.search(word.definition) and TAIWAN_PLACE.search(word.definition)
+        if not (major or taiwan or COUNTY_LEVEL.search(word.definition)):
+            continue
+        joined = word.key.replace("-", "")
+        if joined == word.key:
+            continue
+        # A county's name with "county" or "district" in Chinese (Anchihsien)
+        # is a catalogue's, not an English text's: only Taiwan's are taken.
+        if not (major or taiwan) and word.parts[0][-1] in ("xian", "qu", "qi", "shi", "zhen", "xiang"):
+            continue
+        keys = spellings(joined)
+        if taiwan:
+            plain = joined.replace("'", "")
+            keys += [k for k in spellings(plain) if k not in keys]
+        # An established spelling stays one (Tatung, Peitaiho).
+        if any(sort_key(k) in conventional for k in keys):
+            continue
+        kinds = {english.get(k.lower()) for k in keys}
+        if kinds & ENGLISH_WORD:
+            continue
+        if kinds & ENGLISH_NAME and not (taiwan or CAPITAL_OR_PROVINCE.search(word.definition)
+                                         or word.value in HISTORIC_CITIES):
+            continue
+        if take(keys, word.value):
+            kind = "major" if major else "Taiwan" if taiwan else "county-level"
+            solid[kind] = solid.get(kind, 0) + 1
+            solid["keys"] = solid.get("keys", 0) + len(keys)
 
     for rank, _, _, word in words:
         key, value = word.key, word.value
@@ -355,6 +384,7 @@ def word_records(cedict_path, syllables, english):
     share = sum(taken.get(r, 0) for r in people_places) / max(1, sum(offered[r] for r in people_places))
     print("words taken/offered by priority:", {r: f"{taken.get(r, 0)}/{offered[r]}" for r in sorted(offered)},
           f"people and places: {100 * share:.1f}%", f"bytes: {size}", file=sys.stderr)
+    print("places without hyphens:", solid, file=sys.stderr)
     return records
 
 
