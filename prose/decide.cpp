@@ -191,22 +191,21 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
     tokens.clear();
     for (std::uint32_t i = sentence.firstRun; i < sentence.endRun; ++i) {
         Run& run = w.runs[i];
-        Token t;
+        if (run.inUnit && run.unitEnd <= i) continue;  // inside a unit: its first run stands for it
+        const std::uint32_t previous = tokens.empty() ? kNone : tokens.back().last;
+        // Built in place: a sentence may hold thousands.
+        Token& t = tokens.emplace_back();
         t.first = i;
         t.last = run.unitEnd > i ? run.unitEnd - 1 : i;
-        if (run.inUnit && run.unitEnd <= i) continue;  // inside a unit: its first run stands for it
-        if (!tokens.empty()) {
-            const Run& before = w.runs[tokens.back().last];
+        if (previous != kNone) {
+            const Run& before = w.runs[previous];
             const std::string_view gap = scope.text.substr(before.end, run.begin - before.end);
             t.stepFeature =
                 static_cast<std::uint8_t>(kStep + GapBetween(gap) * 2 + (NameCapital(before) && NameCapital(run)));
         }
         i = t.last;
         const bool unit = t.last > t.first;
-        if (run.established || !run.candidate) {
-            tokens.push_back(t);
-            continue;
-        }
+        if (run.established || !run.candidate) continue;
         t.open = true;
         ApplyRules(scope, run, unit, t);
         const std::size_t index = t.first;
@@ -295,7 +294,6 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         const std::uint32_t own = evidence ? 1 : 0;
         if (sentence.marked > own || (!scope.options.lines && scope.paragraph.marked > own)) t.Add(kMarkedNearby);
         if (sentence.words > 0 && 3 * sentence.english >= sentence.words) t.Add(kEnglishAround);
-        tokens.push_back(t);
     }
 }
 
@@ -316,9 +314,9 @@ void FindMasters(Scope& scope) {
         const Run& name = w.runs[i - 1];
         // Only a capitalized Tzu: in a title romanized as catalogues do it
         // the first word is capitalized too ("San tzu ching").
-        if (run.candidate && run.syllableCount == 1 && scope.Lower(run) == "tzu" && Capital(run) && name.candidate &&
-            Capital(name) && name.sentence == run.sentence && scope.Gap(i) == " " && name.baseEnd == name.end &&
-            !run.inUnit)
+        if (run.candidate && run.normLength == 3 && run.syllableCount == 1 && Capital(run) &&
+            scope.Lower(run) == "tzu" && name.candidate && Capital(name) && name.sentence == run.sentence &&
+            scope.Gap(i) == " " && name.baseEnd == name.end && !run.inUnit)
             run.master = true;
     }
 }
