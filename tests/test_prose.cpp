@@ -311,6 +311,21 @@ TEST(ProseStream, AParagraphComesOutAsItWouldAlone) {
         }
         ASSERT_EQ(Streamed(text, text.size() + 1), expected);
     }
+    // More distinct words than the stream keeps: what it keeps grows, and
+    // is emptied when full, without a word read otherwise.
+    const char* syllables[] = {"pei", "ching", "hs\xC3\xBC", "ch'ang", "an", "mao", "tse", "tung", "ssu", "shang",
+                               "hai", "kuang", "chou", "t'ien", "men", "kuo", "hsi", "nan", "ta", "shih"};
+    std::string text, expected, paragraph;
+    for (int i = 0; i < 9000; ++i) {
+        paragraph += std::string(i % 3 ? "" : "the ") + (i % 2 ? "Sung " : "") + syllables[i % 20] + "-" +
+                     syllables[i / 20 % 20] + "-" + syllables[i / 400 % 20] + " ";
+        if (i % 100 == 99) {
+            text += paragraph + "\n\n";
+            expected += Convert(paragraph) + "\n\n";
+            paragraph.clear();
+        }
+    }
+    EXPECT_TRUE(Streamed(text, 1 << 16) == expected);
 }
 
 TEST(ProseStream, LongLinesWordsAndChainsStayBoundedAndUnchanged) {
