@@ -147,6 +147,12 @@ void Assemble(Lexicon& lexicon) {
         lexicon.syllableMarked.push_back(WadeGilesMarked(key));
         lexicon.pinyin.Insert(Normalized(r.value, buffer), 1);
     }
+    lexicon.syllablePinyin.assign(lexicon.syllableValues.size(), false);
+    for (std::size_t i = 0; i < syllableTable.count; ++i) {
+        const std::string_view key = Normalized(syllableTable.records[i].key, buffer);
+        if (const std::uint32_t found = lexicon.syllables.Find(key))
+            lexicon.syllablePinyin[found - 1] = lexicon.IsPinyin(key);
+    }
     for (std::size_t i = 0; i < englishTable.count; ++i) {
         const TableRecord& r = englishTable.records[i];
         const EnglishClass k = ClassOf(r.value);
@@ -324,10 +330,18 @@ std::string_view Lexicon::Syllable(std::string_view spelling) const {
 }
 
 std::string_view Lexicon::Syllable(std::string_view spelling, bool& marked) const {
+    bool pinyin = false;
+    return Syllable(spelling, marked, pinyin);
+}
+
+std::string_view Lexicon::Syllable(std::string_view spelling, bool& marked, bool& pinyin) const {
+    pinyin = false;
     if (const std::uint32_t found = syllables.Find(spelling)) {
         marked = syllableMarked[found - 1];
+        pinyin = syllablePinyin[found - 1];
         return syllableValues[found - 1];
     }
+    // ê is no Pinyin letter: a spelling with it is never Pinyin.
     if (spelling.find('\xEA') == std::string_view::npos || spelling.size() > 16) return {};
     char plain[16];
     for (std::size_t i = 0; i < spelling.size(); ++i) plain[i] = spelling[i] == '\xEA' ? 'e' : spelling[i];

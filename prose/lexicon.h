@@ -103,6 +103,7 @@ struct Lexicon {
     SpellingTrie syllables;                                              // spelling -> 1 + index into syllableValues
     std::vector<std::string_view> syllableValues;                        // Pinyin, inside the syllable table
     std::vector<bool> syllableMarked;     // beside each: its spelling is one only Wade-Giles has
+    std::vector<bool> syllablePinyin;     // and whether Pinyin syllables spell it too (IsPinyin)
     SpellingTrie pinyin;                  // every Pinyin syllable the syllable table yields
     SpellingTrie english;                 // lower-case spelling -> 1 + an EnglishClass
     StringMap<std::string> alternatives;  // spelling -> "luo/le": its reading, then the others
@@ -132,6 +133,9 @@ struct Lexicon {
     std::string_view Syllable(std::string_view spelling) const;
     // The same, and whether the spelling is one only Wade-Giles has.
     std::string_view Syllable(std::string_view spelling, bool& marked) const;
+    // The same, and whether IsPinyin(spelling): a word of such syllables
+    // joined by hyphens is Pinyin when each of them is.
+    std::string_view Syllable(std::string_view spelling, bool& marked, bool& pinyin) const;
     EnglishClass English(std::string_view spelling) const;
     // The lengths of the Wade-Giles syllables that begin text[0], apostrophe
     // included: bit n for n bytes.

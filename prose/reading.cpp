@@ -275,11 +275,17 @@ void ReadWord(Scope& scope, Run& run) {
         run.shaped = run.pinyinShaped = false;
     if (run.shaped && !run.glued) {
         run.allSyllables = true;
+        bool pinyin = true;
         for (std::uint32_t k = 0; k < run.syllableCount && run.allSyllables; ++k) {
             Syllable& s = w.syllables[run.firstSyllable + k];
-            s.pinyin = lex.Syllable(scope.Spelling(s), s.marked);
+            bool pinyinToo = false;
+            s.pinyin = lex.Syllable(scope.Spelling(s), s.marked, pinyinToo);
             run.allSyllables = !s.pinyin.empty();
+            pinyin = pinyin && pinyinToo;
         }
+        // The word is its syllables joined by hyphens: Pinyin reads it
+        // where it reads each of them (see PinyinReads).
+        if (run.allSyllables) run.pinyinReading = pinyin ? 2 : 1;
         // Hyphenated words, and capitalized ones the syllables do not
         // make (a place written without hyphens), may be word-table keys.
         if ((run.syllableCount > 1 && run.allSyllables) || (run.syllableCount == 1 && !run.allSyllables && capital))
