@@ -119,7 +119,9 @@ void ReadRun(Scope& scope, Run& run) {
     bool letterSeen = false, mixed = false, previousLower = false;
     std::uint32_t letters = 0, uppers = 0;
     bool firstUpper = false;
-    auto take = [&](char32_t c) {
+    // Inlined into each loop below: called once a character, it cost more
+    // as a call than its work.
+    auto take = [&](char32_t c) __attribute__((always_inline)) {
         bool upper = false;
         char letter = 0;
         if (c < 0x80 && (IsAsciiUpper(c) || IsAsciiLower(c))) {
