@@ -149,11 +149,21 @@ bool GroupHasWadeGiles(Scope& scope, const Run& run) {
     return g.pronounRule;
 }
 
+// Read a byte at a time: gaps are a byte or two, and the library's
+// searches for any of a set of bytes cost a call per byte.
 Gap GapBetween(std::string_view gap) {
-    if (gap.find_first_of("\r\n") != std::string_view::npos) return kLineBreak;
-    if (gap.find_first_not_of(" \t") == std::string_view::npos) return kSpace;
-    std::size_t from = gap.find_first_not_of(" \t"), to = gap.find_last_not_of(" \t");
-    return gap.substr(from, to - from + 1) == "," ? kComma : kStop;
+    std::size_t marks = 0;
+    char mark = 0;
+    for (char c : gap) {
+        if (c == '\r' || c == '\n') return kLineBreak;
+        if (c != ' ' && c != '\t') ++marks, mark = c;
+    }
+    if (marks == 0) return kSpace;
+    return marks == 1 && mark == ',' ? kComma : kStop;
+}
+
+bool Blank(std::string_view gap) {
+    return std::all_of(gap.begin(), gap.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
 // A date or an abbreviation's full stop after the word: "Jan. 20", "Jan
@@ -255,8 +265,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
             t.Add(IsCommonEnglish(english) ? kSentenceStartCommon : kSentenceStartCapital);
         const Run* before = index > sentence.firstRun ? &w.runs[index - 1] : nullptr;
         const std::string_view gapBefore = index > 0 ? scope.Gap(index) : std::string_view();
-        const bool spaceBefore =
-            before && !gapBefore.empty() && gapBefore.find_first_not_of(" \t") == std::string_view::npos;
+        const bool spaceBefore = before && !gapBefore.empty() && Blank(gapBefore);
         // "the Sun", "the Chin family" against "the Ming", "the T'ang court".
         if (spaceBefore && Capital(run) && before->determiner)
             t.Add(english >= EnglishClass::Function && english <= EnglishClass::Size35 ? kAfterDeterminerEnglish

@@ -336,12 +336,12 @@ void ReadWord(Scope& scope, Run& run) {
     // Wade-Giles aspirates ("Ch'ing-dynasty" too), not in English ("don't").
     for (std::uint32_t k = 0; k < run.syllableCount; ++k) {
         const std::string_view s = scope.Spelling(w.syllables[run.firstSyllable + k]);
-        const std::size_t at = s.find('\'');
-        if (at != std::string_view::npos && at > 0 && at <= 2 &&
+        const std::size_t at = std::min(s.find('\''), std::size_t{3});
+        if (at > 0 && at <= 2 &&
             (s.substr(0, at) == "ch" || s.substr(0, at) == "ts" || s.substr(0, at) == "tz" ||
              (at == 1 && (s[0] == 'k' || s[0] == 'p' || s[0] == 't'))))
             run.aspirated = true;
-        if (s.find('\xFC') != std::string_view::npos) run.umlaut = true;
+        run.umlaut = run.umlaut || std::memchr(s.data(), '\xFC', s.size());
     }
     // Keys across words begin at a capitalized word of a name group.
     if (capital && run.shaped) run.keyStarts = static_cast<unsigned char>(lex.KeyStarts(word));
