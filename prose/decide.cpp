@@ -90,25 +90,6 @@ bool Capital(const Run& run) { return run.caseStyle == CaseStyle::Capitalized ||
 // word after it ("From Honan", "In Hsi-an").
 bool NameCapital(const Run& run) { return Capital(run) && run.english != EnglishClass::Function; }
 
-// One word of a sentence as the decision sees it: a run, or the runs of a
-// key across words.
-struct Token {
-    std::uint32_t first = 0, last = 0;  // runs
-    bool open = false;                  // weighed; otherwise English by rule
-    bool pinyin = false;                // left as Pinyin text, by rule
-    bool western = false;               // after a Western given name, by rule
-    bool toned = false;                 // tone numbers with others beside them: Chinese, by rule
-    float score = 0;                    // for Chinese, against English's 0
-    float step = 0;                     // for a change of label from the token before
-    std::uint8_t features[24];
-    std::uint8_t featureCount = 0;
-    std::uint8_t stepFeature = 0;
-    void Add(int feature) {
-        if (featureCount < sizeof features / sizeof *features)
-            features[featureCount++] = static_cast<std::uint8_t>(feature);
-    }
-};
-
 bool HasWadeGiles(Scope& scope, Sentence& sentence) {
     if (sentence.wadeGiles < 0) {
         sentence.wadeGiles = 0;
@@ -394,7 +375,7 @@ void RepeatSurnames(Scope& scope) {
 void Decide(Scope& scope) {
     ScopeWork& w = scope.w;
     FindMasters(scope);
-    std::vector<Token> tokens;
+    std::vector<Token>& tokens = w.tokens;
     for (Sentence& sentence : w.sentences) {
         if (sentence.candidates == 0) continue;  // nothing could convert: nothing to decide
         BuildTokens(scope, sentence, tokens);

@@ -115,7 +115,7 @@ struct Group {
 struct WordCache {
     static constexpr std::uint32_t kMost = 1 << 13;  // words kept
     static constexpr std::uint32_t kFirstSlots = 1 << 10;
-    static constexpr std::size_t kLongest = 48;      // bytes of a word kept
+    static constexpr std::size_t kLongest = 48;  // bytes of a word kept
 
     struct Entry {
         std::uint32_t key = 0, keyLength = 0;  // in bytes: the run as written
@@ -138,6 +138,27 @@ struct WordCache {
     void Clear(const Lexicon* lexicon, unsigned spelling);
 };
 
+// One word of a sentence as the decision sees it: a run, or the runs of a
+// key across words.
+struct Token {
+    std::uint32_t first = 0, last = 0;  // runs
+    bool open = false;                  // weighed; otherwise English by rule
+    bool pinyin = false;                // left as Pinyin text, by rule
+    bool western = false;               // after a Western given name, by rule
+    bool toned = false;                 // tone numbers with others beside them: Chinese, by rule
+    float score = 0;                    // for Chinese, against English's 0
+    float step = 0;                     // for a change of label from the token before
+    std::uint8_t features[24];
+    std::uint8_t featureCount = 0;
+    std::uint8_t stepFeature = 0;
+    void Add(int feature) {
+        if (featureCount < sizeof features / sizeof *features)
+            features[featureCount++] = static_cast<std::uint8_t>(feature);
+    }
+};
+
+// What converting a scope needs beside its text, kept from one scope to the
+// next so that a stream of short paragraphs allocates nothing per paragraph.
 struct ScopeWork {
     WordCache words;
     std::vector<Run> runs;
@@ -149,7 +170,8 @@ struct ScopeWork {
     std::string value;
     std::vector<std::int32_t> composed;
     std::vector<std::string_view> parts;
-    std::vector<float> scores;  // the decision's per-word and per-step scores
+    std::vector<Token> tokens;  // the decision's words of one sentence
+    std::vector<float> scores;  // and their per-word and per-step scores
     std::vector<unsigned char> path;
 };
 
