@@ -14,11 +14,27 @@ namespace kesti {
 
 namespace {
 
-// A sorted list, searched by halves: asked of many words.
+// A sorted list of lower-case words, searched by halves: asked of many
+// words, most of which no word of the list begins with the same letter and
+// has the same length as, which a table of lengths by first letter tells
+// at once.
 template <std::size_t N>
-bool InSorted(std::string_view word, const std::string_view (&list)[N]) {
-    return std::binary_search(std::begin(list), std::end(list), word);
-}
+class SortedWords {
+public:
+    constexpr explicit SortedWords(const std::string_view (&list)[N]) : list_(list) {
+        for (const std::string_view word : list) lengths_[word[0] - 'a'] |= 1u << word.size();
+    }
+    bool Has(std::string_view word) const {
+        if (word.empty() || word.size() > 31 || word[0] < 'a' || word[0] > 'z' ||
+            !(lengths_[word[0] - 'a'] >> word.size() & 1))
+            return false;
+        return std::binary_search(std::begin(list_), std::end(list_), word);
+    }
+
+private:
+    const std::string_view (&list_)[N];
+    std::uint32_t lengths_[26] = {};
+};
 
 // Pinyin vowels with a tone mark, as the base vowel (ü as 0xFC), or 0.
 char PinyinToneVowel(char32_t c, bool& upper) {
@@ -104,8 +120,16 @@ void ReadRun(Scope& scope, Run& run) {
     run.firstSyllable = static_cast<std::uint32_t>(w.syllables.size());
     run.syllableCount = 0;
     run.pinyinShaped = true;
-    // Most words of a text are lower-case ASCII letters: read at once.
-    const bool plain = std::all_of(base.begin(), base.end(), [](char ch) { return ch >= 'a' && ch <= 'z'; });
+    // Most words of a text are lower-case ASCII letters: read at once. Only
+    // combining marks (U+0300-U+036F, lead bytes 0xCC and 0xCD) need
+    // composing (u followed by U+0308 is ü); other text is read as it stands.
+    bool plain = true, ascii = true, combining = false;
+    for (const char ch : base) {
+        const auto b = static_cast<unsigned char>(ch);
+        plain = plain && b >= 'a' && b <= 'z';
+        ascii = ascii && b < 0x80;
+        combining = combining || b == 0xCC || b == 0xCD;
+    }
     if (plain) {
         w.norm.append(base);
         AddSyllable(scope, run, run.norm, 0, 0, 0);
@@ -172,13 +196,6 @@ void ReadRun(Scope& scope, Run& run) {
             previousLower = false;
         }
     };
-    // Only combining marks (U+0300-U+036F, lead bytes 0xCC and 0xCD) need
-    // composing (u followed by U+0308 is ü); other text is read as it stands.
-    bool ascii = true, combining = false;
-    for (char ch : base) {
-        ascii = ascii && static_cast<unsigned char>(ch) < 0x80;
-        combining = combining || ch == '\xCC' || ch == '\xCD';
-    }
     if (ascii) {
         for (char ch : base) take(static_cast<unsigned char>(ch));
     } else if (!combining) {
@@ -468,7 +485,8 @@ bool IsTitle(std::string_view lower) {
         "queen",   "river",      "saint",        "second",     "secretary", "sir",      "sister",    "southern",
         "st",      "the",        "third",        "uncle",      "upper",     "viceroy",  "western",   "young",
     };
-    return InSorted(lower, kTitles);
+    static constexpr SortedWords titles(kTitles);
+    return titles.Has(lower);
 }
 
 bool IsDeterminer(std::string_view lower) {
@@ -477,7 +495,8 @@ bool IsDeterminer(std::string_view lower) {
         "a",   "an",   "each", "every", "her",   "his",  "its",   "my",
         "our", "that", "the",  "their", "these", "this", "those", "your",
     };
-    return InSorted(lower, kDeterminers);
+    static constexpr SortedWords determiners(kDeterminers);
+    return determiners.Has(lower);
 }
 
 const WordCache::Entry* WordCache::Find(std::string_view key, std::uint64_t hash) const {
