@@ -13,17 +13,15 @@ namespace kesti {
 
 namespace {
 
-bool InList(std::string_view word, std::initializer_list<std::string_view> list) {
-    return std::find(list.begin(), list.end(), word) != list.end();
-}
-
-// Words after which a full stop ends no sentence.
 bool IsAbbreviation(std::string_view lower) {
-    return InList(lower, {"mr",   "mrs", "ms",  "dr",   "st",    "gen",  "col",  "lt",  "capt",  "prof", "rev",
-                          "jr",   "sr",  "mt",  "ft",   "vs",    "etc",  "cf",   "al",  "ed",    "eds",  "vol",
-                          "vols", "no",  "nos", "pp",   "p",     "ch",   "chap", "jan", "feb",   "mar",  "apr",
-                          "jun",  "jul", "aug", "sep",  "sept",  "oct",  "nov",  "dec", "ca",    "e.g",  "i.e",
-                          "fig",  "op",  "cit", "ibid", "trans", "comp", "repr", "esp", "approx"});
+    static constexpr std::string_view kAbbreviations[] = {
+        "al",   "approx", "apr", "aug", "ca",   "capt", "cf",  "ch",    "chap", "cit",  "col",  "comp", "dec", "dr",
+        "e.g",  "ed",     "eds", "esp", "etc",  "feb",  "fig", "ft",    "gen",  "i.e",  "ibid", "jan",  "jr",  "jul",
+        "jun",  "lt",     "mar", "mr",  "mrs",  "ms",   "mt",  "no",    "nos",  "nov",  "oct",  "op",   "p",   "pp",
+        "prof", "repr",   "rev", "sep", "sept", "sr",   "st",  "trans", "vol",  "vols", "vs",
+    };
+    static constexpr SortedWords abbreviations(kAbbreviations);
+    return abbreviations.Has(lower);
 }
 
 }  // namespace

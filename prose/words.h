@@ -8,6 +8,7 @@
 // (romanized Chinese or not), spell.h its Pinyin, and scope.cpp writes it.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -136,6 +137,28 @@ struct WordCache {
 
     const Entry* Find(std::string_view key, std::uint64_t hash) const;
     void Clear(const Lexicon* lexicon, unsigned spelling);
+};
+
+// A sorted list of lower-case words, searched by halves: asked of many
+// words, most of which no word of the list begins with the same letter and
+// has the same length as, which a table of lengths by first letter tells
+// at once.
+template <std::size_t N>
+class SortedWords {
+public:
+    constexpr explicit SortedWords(const std::string_view (&list)[N]) : list_(list) {
+        for (const std::string_view word : list) lengths_[word[0] - 'a'] |= 1u << word.size();
+    }
+    bool Has(std::string_view word) const {
+        if (word.empty() || word.size() > 31 || word[0] < 'a' || word[0] > 'z' ||
+            !(lengths_[word[0] - 'a'] >> word.size() & 1))
+            return false;
+        return std::binary_search(std::begin(list_), std::end(list_), word);
+    }
+
+private:
+    const std::string_view (&list_)[N];
+    std::uint32_t lengths_[26] = {};
 };
 
 // One word of a sentence as the decision sees it: a run, or the runs of a
