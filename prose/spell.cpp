@@ -155,6 +155,19 @@ void SpellWord(Scope& scope, const Run& run, std::string_view value, std::string
             }
         }
         for (std::size_t i = 0; i < part.size(); ++i) {
+            // Once the capital is written, ASCII up to a tone mark or a
+            // space goes out as it stands, at once.
+            if (!raise && i != mark) {
+                std::size_t end = i;
+                while (end < part.size() && end != mark && static_cast<unsigned char>(part[end]) < 0x80 &&
+                       part[end] != ' ')
+                    ++end;
+                if (end > i) {
+                    out.append(part, i, end - i);
+                    i = end - 1;
+                    continue;
+                }
+            }
             const char32_t c = i == mark ? MarkedVowel(part[i], tone) : CodePointOf(part[i]);
             if (c == '\'') {
                 out += '\'';
