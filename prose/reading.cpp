@@ -67,10 +67,12 @@ bool IsGlued(const Scope& scope, const Run& run) {
     return false;
 }
 
-void AddSyllable(Scope& scope, Run& run, std::size_t start, char32_t separator, int tone, char32_t toneChar) {
+// A syllable of the run: bytes start..end of the scope's normalized text.
+void AddSyllable(Scope& scope, Run& run, std::size_t start, std::size_t end, char32_t separator, int tone,
+                 char32_t toneChar) {
     Syllable s;
     s.norm = static_cast<std::uint32_t>(start);
-    s.normLength = static_cast<std::uint32_t>(scope.w.norm.size() - start);
+    s.normLength = static_cast<std::uint32_t>(end - start);
     s.separator = separator;
     s.tone = tone;
     s.toneChar = toneChar;
@@ -110,12 +112,17 @@ void ReadRun(Scope& scope, Run& run) {
     }
     if (plain) {
         w.norm.append(base);
-        AddSyllable(scope, run, run.norm, 0, 0, 0);
+        AddSyllable(scope, run, run.norm, w.norm.size(), 0, 0, 0);
         run.normLength = static_cast<std::uint32_t>(base.size());
         run.caseStyle = CaseStyle::Lower;
         return;
     }
-    std::size_t syllableStart = w.norm.size();
+    // Normalized into a buffer of the function's own, which its other
+    // variables cannot share memory with, and appended at the end: a word
+    // has at most four code points for each of its bytes once composed.
+    char normalized[4 * kMaxWordBytes + 8];
+    std::size_t n = 0;
+    std::size_t syllableStart = run.norm;
     char32_t separator = 0, toneChar = 0;
     int tone = 0;
     bool letterSeen = false, mixed = false, previousLower = false;
@@ -150,15 +157,15 @@ void ReadRun(Scope& scope, Run& run) {
             ++letters;
             uppers += upper;
             letterSeen = true;
-            w.norm += letter;
+            normalized[n++] = letter;
         } else if (IsApostrophe(c)) {
             if (tone) run.shaped = run.pinyinShaped = false;
-            w.norm += '\'';
+            normalized[n++] = '\'';
         } else if (IsHyphen(c) || c == 0x2013) {
             if (!letterSeen) run.shaped = run.pinyinShaped = false;
-            AddSyllable(scope, run, syllableStart, separator, tone, toneChar);
-            w.norm += '-';
-            syllableStart = w.norm.size();
+            AddSyllable(scope, run, syllableStart, run.norm + n, separator, tone, toneChar);
+            normalized[n++] = '-';
+            syllableStart = run.norm + n;
             separator = c;
             tone = 0;
             toneChar = 0;
@@ -189,8 +196,9 @@ void ReadRun(Scope& scope, Run& run) {
         for (utf8proc_ssize_t k = 0; k < n; ++k) take(static_cast<char32_t>(composed[k]));
     }
     if (!letterSeen) run.shaped = run.pinyinShaped = false;
-    AddSyllable(scope, run, syllableStart, separator, tone, toneChar);
-    run.normLength = static_cast<std::uint32_t>(w.norm.size() - run.norm);
+    AddSyllable(scope, run, syllableStart, run.norm + n, separator, tone, toneChar);
+    w.norm.append(normalized, n);
+    run.normLength = static_cast<std::uint32_t>(n);
     run.caseStyle = mixed                                 ? CaseStyle::Mixed
                     : !firstUpper                         ? CaseStyle::Lower
                     : (letters >= 2 && uppers == letters) ? CaseStyle::AllCaps
@@ -308,8 +316,7 @@ void ReadWord(Scope& scope, Run& run) {
             // Put the one syllable back.
             w.syllables.resize(run.firstSyllable);
             run.syllableCount = 0;
-            AddSyllable(scope, run, run.norm, 0, 0, 0);
-            w.syllables.back().normLength = run.normLength;
+            AddSyllable(scope, run, run.norm, run.norm + run.normLength, 0, 0, 0);
         }
     }
     // A hyphenated word of English parts ("so-so", "yo-yo") is English.
