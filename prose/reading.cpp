@@ -372,11 +372,48 @@ void Place(WordCache& cache, std::uint64_t hash, std::size_t entry) {
     cache.slots[i] = static_cast<std::uint32_t>(entry + 1);
 }
 
+// The full cache made to keep, of its words, those met again since it last
+// filled (up to half of it), each with its bytes and syllables moved down.
+void KeepCommonWords(WordCache& cache) {
+    std::string bytes;
+    std::vector<Syllable> syllables;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < cache.entries.size() && kept < WordCache::kMost / 2; ++i) {
+        if (!cache.entries[i].hits) continue;
+        const WordCache::Entry e = cache.entries[i];  // a copy: it may move onto itself
+        WordCache::Entry& k = cache.entries[kept++];
+        k = e;
+        k.hits = 0;
+        k.key = static_cast<std::uint32_t>(bytes.size());
+        bytes.append(cache.bytes, e.key, e.keyLength);
+        k.norm = static_cast<std::uint32_t>(bytes.size());
+        bytes.append(cache.bytes, e.norm, e.run.normLength);
+        if (e.spelled != UINT32_MAX) {
+            k.spelled = static_cast<std::uint32_t>(bytes.size());
+            bytes.append(cache.bytes, e.spelled, e.spelledLength);
+        }
+        k.firstSyllable = static_cast<std::uint32_t>(syllables.size());
+        syllables.insert(syllables.end(), cache.syllables.begin() + e.firstSyllable,
+                         cache.syllables.begin() + e.firstSyllable + e.run.syllableCount);
+    }
+    cache.entries.resize(kept);
+    cache.bytes.swap(bytes);
+    cache.syllables.swap(syllables);
+    std::size_t size = WordCache::kFirstSlots;
+    while (size < 2 * kept) size *= 2;
+    cache.slots.assign(size, 0);
+    for (std::size_t k = 0; k < kept; ++k) {
+        const WordCache::Entry& e = cache.entries[k];
+        Place(cache, HashOf(std::string_view(cache.bytes).substr(e.key, e.keyLength)), k);
+    }
+}
+
 // The reading of a word met before in this stream, or false.
 bool Recall(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash) {
-    const WordCache& cache = scope.w.words;
-    const WordCache::Entry* e = cache.Find(bytes, hash);
+    WordCache& cache = scope.w.words;
+    WordCache::Entry* e = cache.Find(bytes, hash);
     if (!e) return false;
+    ++e->hits;
     run.reading = static_cast<std::uint32_t>(e - cache.entries.data());
     ScopeWork& w = scope.w;
     const Run& known = e->run;
@@ -484,11 +521,11 @@ bool IsDeterminer(std::string_view lower) {
     return determiners.Has(lower);
 }
 
-const WordCache::Entry* WordCache::Find(std::string_view key, std::uint64_t hash) const {
+WordCache::Entry* WordCache::Find(std::string_view key, std::uint64_t hash) {
     if (slots.empty()) return nullptr;
     const std::size_t mask = slots.size() - 1;
     for (std::size_t i = hash & mask; slots[i]; i = (i + 1) & mask) {
-        const Entry& e = entries[slots[i] - 1];
+        Entry& e = entries[slots[i] - 1];
         if (e.keyLength == key.size() && std::memcmp(bytes.data() + e.key, key.data(), key.size()) == 0) return &e;
     }
     return nullptr;
@@ -517,8 +554,11 @@ void ReadRuns(Scope& scope) {
     ScopeWork& w = scope.w;
     WordCache& cache = w.words;
     const unsigned spelling = SpellingOptions(scope.options);
-    if (cache.lexicon != &scope.lex || cache.spelling != spelling || cache.entries.size() >= WordCache::kMost)
+    if (cache.lexicon != &scope.lex || cache.spelling != spelling) {
         cache.Clear(&scope.lex, spelling);
+    } else if (cache.entries.size() >= WordCache::kMost) {
+        KeepCommonWords(cache);
+    }
     w.norm.clear();
     w.norm.reserve(scope.text.size());
     w.syllables.clear();

@@ -110,9 +110,10 @@ struct Group {
 // syllables, case, English class, table values; not where it stands), kept
 // for the words a stream meets again: most words of a text are ones it has
 // met before. Held in a few flat arrays, without an allocation per word,
-// and bounded: emptied when full (a larger bound reads fewer words again,
-// but its entries no longer stay in the processor's caches, and a text
-// converts more slowly).
+// and bounded: when full, it keeps the words met again since it last filled
+// (a text's common words) and drops the others (the names it mentions
+// once). A larger bound reads fewer words again, but its entries no longer
+// stay in the processor's caches, and a text converts more slowly.
 struct WordCache {
     static constexpr std::uint32_t kMost = 1 << 13;  // words kept
     static constexpr std::uint32_t kFirstSlots = 1 << 10;
@@ -124,7 +125,8 @@ struct WordCache {
         std::uint32_t firstSyllable = 0;       // in syllables (norm offsets from the word's)
         // The word converted on its own, in bytes, once it has been.
         std::uint32_t spelled = UINT32_MAX, spelledLength = 0;
-        Run run;  // the fields a run takes from its letters
+        std::uint32_t hits = 0;  // times met again since the cache last filled
+        Run run;                 // the fields a run takes from its letters
     };
     const Lexicon* lexicon = nullptr;  // what the readings were read with
     unsigned spelling = 0;             // and the options words were spelled with (SpellingOptions)
@@ -135,7 +137,7 @@ struct WordCache {
     // entries, grown with them, so that a short text empties few.
     std::vector<std::uint32_t> slots;
 
-    const Entry* Find(std::string_view key, std::uint64_t hash) const;
+    Entry* Find(std::string_view key, std::uint64_t hash);
     void Clear(const Lexicon* lexicon, unsigned spelling);
 };
 

@@ -311,21 +311,32 @@ TEST(ProseStream, AParagraphComesOutAsItWouldAlone) {
         }
         ASSERT_EQ(Streamed(text, text.size() + 1), expected);
     }
-    // More distinct words than the stream keeps: what it keeps grows, and
-    // is emptied when full, without a word read otherwise.
+    // More distinct words than the stream keeps, twice over: what it keeps
+    // grows, and keeps its common words when full, without a word read
+    // otherwise.
     const char* syllables[] = {"pei", "ching", "hs\xC3\xBC", "ch'ang", "an", "mao", "tse", "tung", "ssu", "shang",
                                "hai", "kuang", "chou", "t'ien", "men", "kuo", "hsi", "nan", "ta", "shih"};
-    std::string text, expected, paragraph;
-    for (int i = 0; i < 9000; ++i) {
-        paragraph += std::string(i % 3 ? "" : "the ") + (i % 2 ? "Sung " : "") + syllables[i % 20] + "-" +
-                     syllables[i / 20 % 20] + "-" + syllables[i / 400 % 20] + " ";
+    std::string text, expected, paragraph, readings, expectedReadings;
+    // What a report says of the words (not where they stand), in order.
+    const auto readingsOf = [](const std::vector<ReportRecord>& report) {
+        std::string out;
+        for (const ReportRecord& r : report) out += r.original + ">" + r.result + ":" + r.alternatives + "\n";
+        return out;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        paragraph += std::string(i % 3 ? "" : "the ") + (i % 2 ? "Sung Chu-lo " : "") + syllables[i % 20] + "-" +
+                     syllables[i / 20 % 20] + "-" + syllables[i / 400 % 20] + (i < 8000 ? " " : "-an ");
         if (i % 100 == 99) {
+            std::vector<ReportRecord> report;
             text += paragraph + "\n\n";
-            expected += Convert(paragraph) + "\n\n";
+            expected += Streamed(paragraph, paragraph.size(), &report) + "\n\n";
+            expectedReadings += readingsOf(report);
             paragraph.clear();
         }
     }
-    EXPECT_TRUE(Streamed(text, 1 << 16) == expected);
+    std::vector<ReportRecord> report;
+    EXPECT_TRUE(Streamed(text, 1 << 16, &report) == expected);
+    EXPECT_TRUE(readingsOf(report) == expectedReadings);
 }
 
 TEST(ProseStream, LongLinesWordsAndChainsStayBoundedAndUnchanged) {
