@@ -103,13 +103,14 @@ void ReadRun(Scope& scope, Run& run) {
     // Most words of a text are lower-case ASCII letters: read at once. Only
     // combining marks (U+0300-U+036F, lead bytes 0xCC and 0xCD) need
     // composing (u followed by U+0308 is ü); other text is read as it stands.
-    bool plain = true, ascii = true, combining = false;
+    unsigned notLower = 0, high = 0, marks = 0;  // without branches: the compiler may vectorize
     for (const char ch : base) {
         const auto b = static_cast<unsigned char>(ch);
-        plain = plain && b >= 'a' && b <= 'z';
-        ascii = ascii && b < 0x80;
-        combining = combining || b == 0xCC || b == 0xCD;
+        notLower |= static_cast<unsigned>(b - 'a') > 25u;
+        high |= b;
+        marks |= (b == 0xCC) | (b == 0xCD);
     }
+    const bool plain = !notLower, ascii = high < 0x80, combining = marks != 0;
     if (plain) {
         w.norm.append(base);
         AddSyllable(scope, run, run.norm, w.norm.size(), 0, 0, 0);
@@ -359,8 +360,23 @@ std::uint64_t HashOf(std::string_view bytes) {
         h = (h ^ chunk) * 0xFF51AFD7ED558CCDULL;
         h ^= h >> 32;
     }
+    // The last bytes by fixed-size loads (a copy of a varying size is a
+    // call): the last eight, overlapping the loop's; or for a short word its
+    // first and last four, or its first, middle and last byte.
+    const char* p = bytes.data();
+    const std::size_t n = bytes.size();
     std::uint64_t rest = 0;
-    std::memcpy(&rest, bytes.data() + i, bytes.size() - i);
+    if (n >= 8) {
+        std::memcpy(&rest, p + n - 8, 8);
+    } else if (n >= 4) {
+        std::uint32_t first, last;
+        std::memcpy(&first, p, 4);
+        std::memcpy(&last, p + n - 4, 4);
+        rest = std::uint64_t{first} << 32 | last;
+    } else if (n > 0) {
+        rest = std::uint64_t{static_cast<unsigned char>(p[0])} << 16 |
+               std::uint64_t{static_cast<unsigned char>(p[n / 2])} << 8 | static_cast<unsigned char>(p[n - 1]);
+    }
     h = (h ^ rest) * 0xC4CEB9FE1A85EC53ULL;
     return h ^ (h >> 29);
 }
