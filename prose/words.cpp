@@ -2,6 +2,7 @@
 #include "prose/words.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include <utf8proc.h>
@@ -12,6 +13,14 @@
 namespace kesti {
 
 namespace {
+
+// ASCII letters and digits, by byte.
+constexpr auto kAsciiWordByte = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 0x80; ++c)
+        table[c] = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    return table;
+}();
 
 bool IsAbbreviation(std::string_view lower) {
     static constexpr std::string_view kAbbreviations[] = {
@@ -123,12 +132,11 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
         const bool capital = c < 0x80 ? IsAsciiUpper(c) : false;
         char32_t previous = 0;
         while (i < text.size()) {
-            const auto b = static_cast<unsigned char>(text[i]);
-            if (b < 0x80 && IsWordChar(b)) {
-                previous = b;
-                ++i;
-                continue;
-            }
+            // ASCII letters and digits, most of a word, by a table.
+            const std::size_t from = i;
+            while (i < text.size() && kAsciiWordByte[static_cast<unsigned char>(text[i])]) ++i;
+            if (i > from) previous = static_cast<unsigned char>(text[i - 1]);
+            if (i == text.size()) break;
             c = DecodeAt(text, i, length);
             if (IsWordChar(c)) {
                 previous = c;
