@@ -238,8 +238,8 @@ class Converter:
         at once. Every item must be a ``str``."""
         if isinstance(texts, (str, bytes)):
             raise TypeError("convert_many takes an iterable of str, not a single text")
-        encoded = [_text(item, f"item {index}") for index, item in enumerate(texts)]
-        return [out.decode("utf-8") for out in _kesti.convert_many(self._handle, encoded)]
+        # The library reads each str's UTF-8 and makes each result a str.
+        return _kesti.convert_many(self._handle, texts if type(texts) is list else list(texts))
 
     def report(self, text: str) -> List[ReportRecord]:
         """Converts ``text`` and returns what was found and decided for each

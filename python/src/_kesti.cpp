@@ -114,24 +114,45 @@ PYBIND11_MODULE(_kesti, m) {
         return py::bytes(out);
     });
 
-    // Converts a list of bytes with the GIL released for the whole batch.
+    // Converts a list of str with the GIL released for the whole batch. Each
+    // item is read through its UTF-8 form, which Python keeps with the str
+    // (an ASCII str is its own), and each result made a str directly: no
+    // bytes object per item either way. The items are held while the GIL is
+    // released, since another thread may change the list meanwhile.
     m.def("convert_many", [](const ConverterHandle& h, const py::list& texts) {
+        const std::size_t count = texts.size();
+        std::vector<py::object> held;
         std::vector<std::string_view> inputs;
-        inputs.reserve(texts.size());
-        for (const py::handle item : texts) inputs.push_back(View(py::reinterpret_borrow<py::bytes>(item)));
-        std::vector<std::string> outputs(inputs.size());
+        held.reserve(count);
+        inputs.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            PyObject* item = PyList_GET_ITEM(texts.ptr(), static_cast<Py_ssize_t>(i));
+            if (!PyUnicode_Check(item))
+                throw py::type_error("item " + std::to_string(i) + " must be a str, not " + Py_TYPE(item)->tp_name);
+            Py_ssize_t size = 0;
+            // A lone surrogate has no UTF-8: UnicodeEncodeError, with its place.
+            const char* data = PyUnicode_AsUTF8AndSize(item, &size);
+            if (!data) throw py::error_already_set();
+            held.push_back(py::reinterpret_borrow<py::object>(item));
+            inputs.emplace_back(data, static_cast<std::size_t>(size));
+        }
+        std::vector<std::string> outputs(count);
         kesti_status status = KESTI_OK;
         std::size_t failed = 0, offset = 0;
         {
             py::gil_scoped_release unlocked;
-            for (; failed < inputs.size(); ++failed) {
+            for (; failed < count; ++failed) {
                 status = ConvertOne(h.converter, inputs[failed], outputs[failed], offset, nullptr);
                 if (status != KESTI_OK) break;
             }
         }
         if (status != KESTI_OK) Raise(status, offset);
-        py::list result(outputs.size());
-        for (std::size_t i = 0; i < outputs.size(); ++i) result[i] = py::bytes(outputs[i]);
+        py::list result(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            PyObject* text = PyUnicode_DecodeUTF8(outputs[i].data(), static_cast<Py_ssize_t>(outputs[i].size()), "strict");
+            if (!text) throw py::error_already_set();
+            PyList_SET_ITEM(result.ptr(), static_cast<Py_ssize_t>(i), text);
+        }
         return result;
     });
 
