@@ -1,5 +1,7 @@
 #include "text/transcode.h"
 
+#include <cstring>
+
 #include "text/encoding.h"
 
 namespace kesti {
@@ -56,6 +58,22 @@ bool ReadsAsCp1252(std::string_view bytes) {
     return true;
 }
 
+namespace {
+
+// The end of the ASCII bytes from s[i]: eight at a time while none has its
+// high bit set, then one at a time.
+std::size_t AsciiEnd(const unsigned char* s, std::size_t i, std::size_t size) {
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, s + i, 8);
+        if (word & 0x8080808080808080ULL) break;
+    }
+    while (i < size && s[i] < 0x80) ++i;
+    return i;
+}
+
+}  // namespace
+
 bool Utf8Decoder::Feed(std::string_view chunk, std::string& out, std::string& error) {
     if (failed) {
         error = InvalidUtf8Message(errorOffset);
@@ -65,9 +83,9 @@ bool Utf8Decoder::Feed(std::string_view chunk, std::string& out, std::string& er
     received += chunk.size();
     if (encoding == Encoding::Cp1252) {
         // Runs of ASCII are copied whole; other bytes become characters.
+        const auto* bytes = reinterpret_cast<const unsigned char*>(chunk.data());
         for (std::size_t i = 0; i < chunk.size();) {
-            std::size_t ascii = i;
-            while (ascii < chunk.size() && static_cast<unsigned char>(chunk[ascii]) < 0x80) ++ascii;
+            std::size_t ascii = AsciiEnd(bytes, i, chunk.size());
             out.append(chunk.substr(i, ascii - i));
             if (ascii < chunk.size()) AppendUtf8(out, FromCp1252(static_cast<unsigned char>(chunk[ascii++])));
             i = ascii;
@@ -95,7 +113,7 @@ bool Utf8Decoder::Feed(std::string_view chunk, std::string& out, std::string& er
     const std::size_t start = i;
     while (i < chunk.size()) {
         if (s[i] < 0x80) {
-            ++i;
+            i = AsciiEnd(s, i, chunk.size());
             continue;
         }
         const auto need = static_cast<std::size_t>(Utf8SequenceLength(s[i]));
