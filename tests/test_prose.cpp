@@ -314,8 +314,8 @@ TEST(ProseStream, AParagraphComesOutAsItWouldAlone) {
     // More distinct words than the stream keeps, twice over: what it keeps
     // grows, and keeps its common words when full, without a word read
     // otherwise.
-    const char* syllables[] = {"pei", "ching", "hs\xC3\xBC", "ch'ang", "an", "mao", "tse", "tung", "ssu", "shang",
-                               "hai", "kuang", "chou", "t'ien", "men", "kuo", "hsi", "nan", "ta", "shih"};
+    const char* syllables[] = {"pei", "ching", "hs\xC3\xBC", "ch'ang", "an",  "mao", "tse", "tung", "ssu", "shang",
+                               "hai", "kuang", "chou",       "t'ien",  "men", "kuo", "hsi", "nan",  "ta",  "shih"};
     std::string text, expected, paragraph, readings, expectedReadings;
     // What a report says of the words (not where they stand), in order.
     const auto readingsOf = [](const std::vector<ReportRecord>& report) {
@@ -363,9 +363,15 @@ TEST(ProseStream, LongLinesWordsAndChainsStayBoundedAndUnchanged) {
 
 TEST(ProseStream, RefusesMalformedUtf8WithItsOffset) {
     const std::pair<std::string, std::string> cases[] = {
-        {"pei \xFF", "offset 4"},           {"ab\xC3(", "offset 2"},
-        {"\xC0\xAF", "offset 0"},           {"x\xED\xA0\x80", "offset 1"},
-        {"xx\xF4\x90\x80\x80", "offset 2"}, {"pei \xE4\xB8", "offset 4"},
+        {"pei \xFF", "offset 4"},
+        {"ab\xC3(", "offset 2"},
+        {"\xC0\xAF", "offset 0"},
+        {"x\xED\xA0\x80", "offset 1"},
+        {"xx\xF4\x90\x80\x80", "offset 2"},
+        {"pei \xE4\xB8", "offset 4"},
+        // After ASCII read eight bytes at a time.
+        {"Pei-ching ta-hsueh \xFF", "offset 19"},
+        {"0123456789abcdef\xC3(", "offset 16"},
     };
     for (const auto& [input, offset] : cases) {
         for (std::size_t chunk : {std::size_t{1}, input.size()}) {
