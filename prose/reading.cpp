@@ -388,6 +388,15 @@ void Place(WordCache& cache, std::uint64_t hash, std::size_t entry) {
     cache.slots[i] = static_cast<std::uint32_t>(entry + 1);
 }
 
+// Every entry placed again in `size` slots (a power of two).
+void PlaceAll(WordCache& cache, std::size_t size) {
+    cache.slots.assign(size, 0);
+    for (std::size_t k = 0; k < cache.entries.size(); ++k) {
+        const WordCache::Entry& e = cache.entries[k];
+        Place(cache, HashOf(std::string_view(cache.bytes).substr(e.key, e.keyLength)), k);
+    }
+}
+
 // The full cache made to keep, of its words, those met again since it last
 // filled (up to half of it), each with its bytes and syllables moved down.
 void KeepCommonWords(WordCache& cache) {
@@ -417,11 +426,7 @@ void KeepCommonWords(WordCache& cache) {
     cache.syllables.swap(syllables);
     std::size_t size = WordCache::kFirstSlots;
     while (size < 2 * kept) size *= 2;
-    cache.slots.assign(size, 0);
-    for (std::size_t k = 0; k < kept; ++k) {
-        const WordCache::Entry& e = cache.entries[k];
-        Place(cache, HashOf(std::string_view(cache.bytes).substr(e.key, e.keyLength)), k);
-    }
+    PlaceAll(cache, size);
 }
 
 // The reading of a word met before in this stream, or false.
@@ -496,11 +501,7 @@ void Remember(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash
     e.run.baseEnd = run.baseEnd - run.begin;
     run.reading = static_cast<std::uint32_t>(cache.entries.size() - 1);
     if (2 * cache.entries.size() > cache.slots.size()) {
-        cache.slots.assign(2 * cache.slots.size(), 0);
-        for (std::size_t k = 0; k < cache.entries.size(); ++k) {
-            const WordCache::Entry& kept = cache.entries[k];
-            Place(cache, HashOf(std::string_view(cache.bytes).substr(kept.key, kept.keyLength)), k);
-        }
+        PlaceAll(cache, 2 * cache.slots.size());
     } else {
         Place(cache, hash, cache.entries.size() - 1);
     }
