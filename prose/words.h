@@ -134,7 +134,7 @@ struct WordCache {
     std::vector<Syllable> syllables;
     std::vector<Entry> entries;
     // Open addressing: entry index + 1, 0 for none; at least twice the
-    // entries, grown with them, so that a short text empties few.
+    // entries, and grown with them, so that starting again clears little.
     std::vector<std::uint32_t> slots;
 
     Entry* Find(std::string_view key, std::uint64_t hash);
