@@ -190,11 +190,11 @@ void ReadRun(Scope& scope, Run& run) {
         w.composed.resize(base.size() * 4 + 8);
         auto* composed = reinterpret_cast<utf8proc_int32_t*>(w.composed.data());
         const auto options = static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE);
-        utf8proc_ssize_t n = utf8proc_decompose(reinterpret_cast<const utf8proc_uint8_t*>(base.data()),
-                                                static_cast<utf8proc_ssize_t>(base.size()), composed,
-                                                static_cast<utf8proc_ssize_t>(w.composed.size()), options);
-        if (n > 0) n = utf8proc_normalize_utf32(composed, n, options);
-        for (utf8proc_ssize_t k = 0; k < n; ++k) take(static_cast<char32_t>(composed[k]));
+        utf8proc_ssize_t count = utf8proc_decompose(reinterpret_cast<const utf8proc_uint8_t*>(base.data()),
+                                                    static_cast<utf8proc_ssize_t>(base.size()), composed,
+                                                    static_cast<utf8proc_ssize_t>(w.composed.size()), options);
+        if (count > 0) count = utf8proc_normalize_utf32(composed, count, options);
+        for (utf8proc_ssize_t k = 0; k < count; ++k) take(static_cast<char32_t>(composed[k]));
     }
     if (!letterSeen) run.shaped = run.pinyinShaped = false;
     AddSyllable(scope, run, syllableStart, run.norm + n, separator, tone, toneChar);
@@ -435,40 +435,30 @@ bool Recall(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash) 
     WordCache::Entry* e = cache.Find(bytes, hash);
     if (!e) return false;
     ++e->hits;
-    run.reading = static_cast<std::uint32_t>(e - cache.entries.data());
     ScopeWork& w = scope.w;
     const Run& known = e->run;
+    // What its letters say comes from the cache whole, where it stands from
+    // the run as found: a field added to Run for a word's reading needs no
+    // line here. The cached run's other fields are still as found, since it
+    // was kept before its place was weighed.
+    const Run placed = run;
+    run = known;
+    run.begin = placed.begin;
+    run.end = placed.end;
+    run.baseEnd = placed.begin + known.baseEnd;
+    run.line = placed.line;
+    run.lineStart = placed.lineStart;
+    run.sentence = placed.sentence;
+    run.sentenceStart = placed.sentenceStart;
+    run.reading = static_cast<std::uint32_t>(e - cache.entries.data());
     run.norm = static_cast<std::uint32_t>(w.norm.size());
-    run.normLength = known.normLength;
     w.norm.append(cache.bytes, e->norm, known.normLength);
     run.firstSyllable = static_cast<std::uint32_t>(w.syllables.size());
-    run.syllableCount = known.syllableCount;
     for (std::uint32_t k = 0; k < known.syllableCount; ++k) {
         Syllable s = cache.syllables[e->firstSyllable + k];
         s.norm += run.norm;
         w.syllables.push_back(s);
     }
-    run.baseEnd = run.begin + known.baseEnd;
-    run.wordValue = known.wordValue;
-    run.caseStyle = known.caseStyle;
-    run.english = known.english;
-    run.shaped = known.shaped;
-    run.pinyinShaped = known.pinyinShaped;
-    run.pinyinMarks = known.pinyinMarks;
-    run.allSyllables = known.allSyllables;
-    run.solid = known.solid;
-    run.tones = known.tones;
-    run.candidate = known.candidate;
-    run.marked = known.marked;
-    run.evidence = known.evidence;
-    run.wadeGilesOnly = known.wadeGilesOnly;
-    run.pinyinReading = known.pinyinReading;
-    run.isPronounI = known.isPronounI;
-    run.keyStarts = known.keyStarts;
-    run.title = known.title;
-    run.determiner = known.determiner;
-    run.aspirated = known.aspirated;
-    run.umlaut = known.umlaut;
     return true;
 }
 
