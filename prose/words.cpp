@@ -246,6 +246,18 @@ void FormGroups(Scope& scope) {
 
 namespace {
 
+// Whether run `i` is the surname of a heading and the name after its comma
+// its given name: "Chiang, Kai-shek" at the start of a line.
+bool HeadingComma(const Scope& scope, std::size_t i) {
+    const std::vector<Run>& runs = scope.w.runs;
+    if (i + 1 >= runs.size()) return false;
+    const Run& surname = runs[i];
+    const Run& given = runs[i + 1];
+    const std::string_view gap = scope.Gap(i + 1);
+    return surname.lineStart && (gap == ", " || gap == ",") && given.line == surname.line &&
+           given.group != kNone && surname.group != kNone && surname.baseEnd == surname.end;
+}
+
 // Finds keys of `table` that cover whole words of a name group: from each
 // word, the longest key over the following words of its group, if it has
 // at least `fewest` words. Marks the words it covers as one unit.
@@ -261,10 +273,12 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         // The words of the group that a key could cover, joined as keys
         // write them, with where each word ends. Only the last may have a
         // possessive ending.
+        // A heading with the surname first reads as the name written in
+        // order ("Chiang, Kai-shek", "Mao, Tse-tung"); its comma stays.
         std::size_t last = i;
         while (last + 1 < w.runs.size() && last + 1 - i < std::min<std::size_t>(most, 16) &&
-               w.runs[last + 1].group == first.group && w.runs[last + 1].shaped && !w.runs[last + 1].inUnit &&
-               w.runs[last].baseEnd == w.runs[last].end)
+               (w.runs[last + 1].group == w.runs[last].group || (last == i && HeadingComma(scope, i))) &&
+               w.runs[last + 1].shaped && !w.runs[last + 1].inUnit && w.runs[last].baseEnd == w.runs[last].end)
             ++last;
         if (last + 1 - i < fewest) continue;
         w.key.clear();

@@ -140,6 +140,12 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Chin Sui came; the Chin fell, and Chin left. I Tzu-shih came. I was glad.",
          "Jin Sui came; the Chin fell, and Jin left. Yi Zishi came. I was glad."},
     });
+    // A heading reads as the name written in order: an established
+    // spelling stays whole, not half converted.
+    ExpectAll({{"Chiang, Kai-shek, 1887-1975\nSoong, Mei-ling", "Chiang, Kai-shek, 1887-1975\nSoong, Mei-ling"}});
+    TextOptions conventional;
+    conventional.convertConventional = true;
+    ExpectAll({{"Chiang, Kai-shek, 1887-1975", "Jiang, Jieshi, 1887-1975"}}, conventional);
     // A line lends no evidence to the next: "Ho" converts alike either way.
     EXPECT_EQ(Convert("Ho Hua-yung"), "He Huayong");
     EXPECT_EQ(Convert("Ho Hui-ch'i\nHo Hua-yung"), "He Huiqi\nHe Huayong");
