@@ -481,7 +481,7 @@ TEST(ProseRealText, DevelopmentDataStaysAboveItsFloor) {
     std::ifstream items(std::string(KESTI_SOURCE_DIR) + "/tests/dev/items.tsv");
     std::string line;
     std::getline(items, line);  // the header
-    std::size_t count = 0, exact = 0;
+    std::size_t count = 0, exact = 0, dropped = 0, owned = 0;
     auto strip = [](std::string text) {
         for (const char* mark : {"\u27E6", "\u27E7"})
             for (std::size_t at; (at = text.find(mark)) != std::string::npos;) text.erase(at, std::strlen(mark));
@@ -489,11 +489,24 @@ TEST(ProseRealText, DevelopmentDataStaysAboveItsFloor) {
     };
     while (std::getline(items, line)) {
         const std::size_t first = line.find('\t'), second = line.find('\t', first + 1);
+        const std::string text = strip(line.substr(first + 1, second - first - 1));
+        const bool same = Convert(text) == line.substr(second + 1);
+        // Names printed without their marks ("Tsai Yuan-pei") may be read
+        // either way: right, or reported ambiguous for a reviewer.
+        if (line.compare(0, first, "dropped") == 0) {
+            ++dropped;
+            bool ambiguous = false;
+            for (const ReportRecord& r : Report(text)) ambiguous = ambiguous || r.ambiguous;
+            owned += same || ambiguous;
+            continue;
+        }
         ++count;
-        exact += Convert(strip(line.substr(first + 1, second - first - 1))) == line.substr(second + 1);
+        exact += same;
     }
     ASSERT_GT(count, 2000u);
     EXPECT_GE(exact * 100, count * 97) << exact << " of " << count << " exact";
+    ASSERT_GT(dropped, 100u);
+    EXPECT_GE(owned * 100, dropped * 90) << owned << " of " << dropped << " right or reported ambiguous";
     std::ifstream english(std::string(KESTI_SOURCE_DIR) + "/tests/dev/english.txt");
     std::size_t words = 0, changed = 0;
     while (std::getline(english, line)) {

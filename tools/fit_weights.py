@@ -62,7 +62,9 @@ def spans(marked):
 
 def examples(binary):
     """(weight, words) per sentence: words as (open, gold, features, step)."""
-    items = devkit.items()
+    # Names printed without their marks measure readings, not the decision
+    # (and came after the weights were set).
+    items = [item for item in devkit.items() if item[0] != "dropped"]
     stripped = [spans(marked) for _, marked, _ in items]
     english = devkit.english()
     out = []

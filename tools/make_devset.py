@@ -553,6 +553,26 @@ def main():
                             "Troops from {a} reached {b} in June.", "The governor of {a} visited {b}."])
         item("solid-sentence", frame.format(a=marked(a), b=marked(b)), frame.format(a=ap, b=bp))
 
+    # Names and places as texts that drop the aspiration apostrophes, the
+    # diaeresis and the circumflex print them ("Tsai Yuan-pei"), each on its own: read as
+    # the name they are, which the dictionary knows.
+    def dropped(text):
+        for marked_letter, plain in (("'", ""), ("\u00fc", "u"), ("\u00dc", "U"), ("\u00ea", "e"), ("\u00ca", "E")):
+            text = text.replace(marked_letter, plain)
+        return text
+
+    def has_marks(text):
+        return "'" in text or "\u00fc" in text
+
+    people = [p for p in d.people if has_marks(person(p)[0])]
+    for parts in rng.sample(people, min(100, len(people))):
+        wg, py = person(parts)
+        item("dropped", marked(dropped(wg)), py)
+    hyphenated = [p for p in d.places if len(p[0]) > 1 and has_marks(place(p)[0])]
+    for parts in rng.sample(hyphenated, min(100, len(hyphenated))):
+        wg, py = place(parts)
+        item("dropped", marked(dropped(wg)), py)
+
     os.makedirs(args.out, exist_ok=True)
     with open(os.path.join(args.out, "items.tsv"), "w", encoding="utf-8", newline="\n") as out:
         out.write("set\ttext\texpected\n")
