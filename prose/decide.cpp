@@ -148,9 +148,11 @@ bool Blank(std::string_view gap) {
 }
 
 // A date or an abbreviation's full stop after the word: "Jan. 20", "Jan
-// 20", "Lawrence, Kan. and".
+// 20", "Lawrence, Kan. and". A word in lower case before a bare number is
+// no month's name: "Min kuo 67", a year of the Republic.
 bool BeforeNumber(const Scope& scope, const Run& run) {
     std::string_view after = scope.text.substr(run.end);
+    if (run.caseStyle == CaseStyle::Lower && (after.empty() || after[0] != '.')) return false;
     if (!after.empty() && after[0] == '.') after.remove_prefix(1);
     if (after.empty() || after[0] != ' ') return false;
     after.remove_prefix(1);

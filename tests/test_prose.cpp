@@ -128,6 +128,7 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Meng Tzu and Mo Tzu; Han Fei Tzu", "Mengzi and Mozi; Han Feizi"},  // masters
         {"the Yung–cheng emperor, the Peking–Hankow line", "the Yongzheng emperor, the Peking–Hankow line"},
         {"Hsinchuang and Sanhsia", "Xinzhuang and Sanxia"},  // places written solid
+        {"T'ai-pei : Min kuo 67 [1978]", "Taibei : Min guo 67 [1978]"},  // a year of the Republic, no date
         {"NaN, iPod, McDonald", "NaN, iPod, McDonald"},      // a capital after a small letter
         {"He said so long to them.", "He said so long to them."},
         {"Chin up, said Carl Jung.", "Chin up, said Carl Jung."},
