@@ -40,6 +40,7 @@ enum Feature : int {
     kAloneInList,             // alone on its line in lines mode, capitalized: an item of a list
     kAfterDeterminerEnglish,  // a common English word after a determiner: "the Chin family"
     kSentenceStartCommon,     // a common English word capitalized at a sentence's start: "Chin up!"
+    kBeforeDynasty,           // capitalized before "dynasty": "the Sung dynasty", a dynasty's name
     kWordEnd,
     // A step between neighbours: + gap * 2 + both capitalized.
     kStep = kWordEnd,
@@ -76,7 +77,8 @@ constexpr const char* kWordNames[] = {"one syllable",
                                       "English around",
                                       "alone on its line in a list, capitalized",
                                       "after a determiner, a common English word",
-                                      "a common English word capitalized at a sentence's start"};
+                                      "a common English word capitalized at a sentence's start",
+                                      "capitalized before dynasty"};
 static_assert(sizeof kWordNames / sizeof *kWordNames == kWordEnd - kOneSyllable);
 constexpr const char* kStepNames[] = {"step over a space",      "step over a space, both capitalized",
                                       "step over a comma",      "step over a comma, both capitalized",
@@ -158,6 +160,16 @@ bool BeforeNumber(const Scope& scope, const Run& run) {
     after.remove_prefix(1);
     if (!after.empty() && after[0] >= '0' && after[0] <= '9') return true;
     return scope.text[run.end] == '.' && !after.empty() && after[0] >= 'a' && after[0] <= 'z';
+}
+
+// Whether the word after run `index`, past a space, is "dynasty" or
+// "dynasties" in any case: what stands before it names one ("the Sung
+// dynasty", "Chin and Yüan dynasties").
+bool BeforeDynasty(const Scope& scope, std::size_t index) {
+    const std::vector<Run>& runs = scope.w.runs;
+    if (index + 1 >= runs.size() || scope.Gap(index + 1) != " ") return false;
+    const std::string_view next = scope.Lower(runs[index + 1]);
+    return next == "dynasty" || next == "dynasties";
 }
 
 // Rules before weighing: a sentence in Pinyin, a Western given name before
@@ -259,6 +271,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         if (before && run.group != kNone && before->group == run.group && before->title && !before->determiner)
             t.Add(kAfterTitle);
         if (BeforeNumber(scope, w.runs[t.last])) t.Add(kBeforeNumber);
+        if (Capital(run) && BeforeDynasty(scope, t.last)) t.Add(kBeforeDynasty);
         if (alone) {
             t.Add(Capital(run) ? kAloneCapital : kAloneLower);
             if (scope.options.lines && Capital(run)) t.Add(kAloneInList);

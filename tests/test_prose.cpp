@@ -129,6 +129,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"the Yung–cheng emperor, the Peking–Hankow line", "the Yongzheng emperor, the Peking–Hankow line"},
         {"Hsinchuang and Sanhsia", "Xinzhuang and Sanxia"},  // places written solid
         {"T'ai-pei : Min kuo 67 [1978]", "Taibei : Min guo 67 [1978]"},  // a year of the Republic, no date
+        {"the Sung dynasty; Chin dynasty paintings", "the Song dynasty; Jin dynasty paintings"},
+        // "Ho" and "Lo" are interjections too, but begin a name as surnames.
+        {"Ho Ping-ti was born in 1917. Lo and behold, he was.", "He Bingdi was born in 1917. Lo and behold, he was."},
         {"NaN, iPod, McDonald", "NaN, iPod, McDonald"},      // a capital after a small letter
         {"He said so long to them.", "He said so long to them."},
         {"Chin up, said Carl Jung.", "Chin up, said Carl Jung."},

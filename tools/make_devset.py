@@ -198,6 +198,11 @@ DYNASTIES = [("Chou", "Zhou"), ("Han", "Han"), ("Sung", "Song"), ("Wei", "Wei"),
              ("Ch'ing", "Qing"), ("Hsia", "Xia"), ("Shang", "Shang"), ("Ch'in", "Qin"), ("Sui", "Sui"),
              ("Chao", "Zhao"), ("Yen", "Yan"), ("Ch'u", "Chu"), ("Wu", "Wu"), ("Shu", "Shu"), ("Liao", "Liao")]
 QUALIFIERS = ["Western", "Eastern", "Northern", "Southern", "Later", "Former"]
+# Dynasties named without a qualifier, as most histories name them.
+PLAIN_DYNASTY_FRAMES = [
+    "the {d} dynasty", "The {d} dynasty fell in the same year.", "Ceramics of the {d} dynasty are rare.",
+    "During the {d} dynasty the capital moved to {l}.", "{d} dynasty paintings", "Coins of the {d} dynasty",
+]
 DYNASTY_FRAMES = [
     "In the {q} {d} the capital moved to {l}.", "Bronzes of the {q} {d} are rare.",
     "The {q} {d} fell in the same year.", "Under the {q} {d}, {p} was a minister.",
@@ -572,6 +577,13 @@ def main():
     for parts in rng.sample(hyphenated, min(100, len(hyphenated))):
         wg, py = place(parts)
         item("dropped", marked(dropped(wg)), py)
+
+    for _ in range(120):
+        frame = rng.choice(PLAIN_DYNASTY_FRAMES)
+        (dy, dp), (dy2, dp2) = rng.sample(DYNASTIES, 2)
+        wg_l, py_l = place(rng.choice(places))
+        item("dynasty-plain", frame.format(d=marked(dy), d2=marked(dy2), l=marked(wg_l)),
+             frame.format(d=dp, d2=dp2, l=py_l))
 
     os.makedirs(args.out, exist_ok=True)
     with open(os.path.join(args.out, "items.tsv"), "w", encoding="utf-8", newline="\n") as out:

@@ -65,8 +65,11 @@ now here there today yesterday tomorrow tonight always never often sometimes usu
 already afterwards earlier recently eventually initially originally accordingly both either
 neither all any each every many most much more some several few other another such one two
 three own same very too
-o oh ah ha lo hi ho hey eh yo ya ye
+o oh ah hi hey eh yo ya ye
 """.split())
+# "Ho", "Lo" and "Ha" are interjections, but also Chinese surnames: no
+# function words, whose capital begins a phrase before a name ("In
+# Hsi-an"). They count by their sizes like other words.
 
 
 # The commonest Chinese surnames (in Pinyin, by frequency, as the Ministry
