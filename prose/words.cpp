@@ -313,7 +313,13 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         if (words < fewest && &table == &scope.lex.wordTable && !scope.apostrophes && !scope.umlauts &&
             syllabic >= fewest) {
             words = 0;
-            for (std::size_t k = syllabic; k-- > fewest - 1 && !words;) {
+            // Only a whole name, titles before it aside: a part of a longer
+            // one ("Shui Hu Chuan", a title) is too often another name
+            // with its marks dropped ("Hu Ch'üan").
+            bool titled = true;
+            for (std::uint32_t k = w.groups[first.group].firstRun; k < i; ++k) titled = titled && w.runs[k].title;
+            for (std::size_t k = syllabic; k-- > fewest - 1 && !words && titled;) {
+                if (i + k + 1 != w.groups[w.runs[i + k].group].endRun) continue;
                 const Lexicon::Degraded* found = scope.lex.DegradedKey(std::string_view(w.key).substr(0, ends[k]));
                 if (found) {
                     words = k + 1;
