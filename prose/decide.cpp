@@ -198,11 +198,15 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         Run& run = w.runs[i];
         if (run.inUnit && run.unitEnd <= i) continue;  // inside a unit: its first run stands for it
         const std::uint32_t previous = tokens.empty() ? kNone : tokens.back().last;
+        // An established spelling is left as written whatever its
+        // neighbours are: a change of label beside it costs nothing ("the
+        // fall of the Ch'ing, Sun Yat-sen").
+        const bool established = run.established || (previous != kNone && w.runs[tokens.back().first].established);
         // Built in place: a sentence may hold thousands.
         Token& t = tokens.emplace_back();
         t.first = i;
         t.last = run.unitEnd > i ? run.unitEnd - 1 : i;
-        if (previous != kNone) {
+        if (previous != kNone && !established) {
             const Run& before = w.runs[previous];
             const std::string_view gap = scope.text.substr(before.end, run.begin - before.end);
             t.stepFeature =

@@ -130,6 +130,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Hsinchuang and Sanhsia", "Xinzhuang and Sanxia"},  // places written solid
         {"T'ai-pei : Min kuo 67 [1978]", "Taibei : Min guo 67 [1978]"},  // a year of the Republic, no date
         {"the Sung dynasty; Chin dynasty paintings", "the Song dynasty; Jin dynasty paintings"},
+        // An established spelling beside a word does not hold it back.
+        {"After the fall of the Ch'ing, Sun Yat-sen served.", "After the fall of the Qing, Sun Yat-sen served."},
         // "Ho" and "Lo" are interjections too, but begin a name as surnames.
         {"Ho Ping-ti was born in 1917. Lo and behold, he was.", "He Bingdi was born in 1917. Lo and behold, he was."},
         {"NaN, iPod, McDonald", "NaN, iPod, McDonald"},      // a capital after a small letter

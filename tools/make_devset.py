@@ -203,6 +203,9 @@ PLAIN_DYNASTY_FRAMES = [
     "the {d} dynasty", "The {d} dynasty fell in the same year.", "Ceramics of the {d} dynasty are rare.",
     "During the {d} dynasty the capital moved to {l}.", "{d} dynasty paintings", "Coins of the {d} dynasty",
 ]
+# And named alone, for those English never spells so ("the T'ang", "the
+# Hsia"; "the Sung" and "the Chin" could be English words).
+LONE_DYNASTY_FRAMES = ["After the fall of the {d}, the court moved to {l}.", "Under the {d} trade grew."]
 DYNASTY_FRAMES = [
     "In the {q} {d} the capital moved to {l}.", "Bronzes of the {q} {d} are rare.",
     "The {q} {d} fell in the same year.", "Under the {q} {d}, {p} was a minister.",
@@ -307,6 +310,10 @@ ENGLISH_SENTENCES = [
     "Ho hum, another meeting.", "Pin it to the board.", "Fan the flames, he said.", "Man the lifeboats!",
     "Sun Life Financial reported profits.", "The So Long Saloon closed in 1920.", "Pin the tail on the donkey.",
 ]
+
+# A word English took from Chinese, used as English.
+LOANWORD_SENTENCES = ["He studied the Tao.", "Follow the Tao.", "Water is the image of the Tao.",
+                      "The Tao cannot be named."]
 
 ENGLISH_WORDS = ["Sun", "Long", "Men", "Chin", "Ping", "Pan", "Hung", "Tang", "Lung", "Ten", "Pin", "Yen", "Ho",
                  "So", "To", "An", "No", "I", "Tan", "Ting", "Sung", "Lo", "Wan", "Fan", "Man"]
@@ -584,6 +591,15 @@ def main():
         wg_l, py_l = place(rng.choice(places))
         item("dynasty-plain", frame.format(d=marked(dy), d2=marked(dy2), l=marked(wg_l)),
              frame.format(d=dp, d2=dp2, l=py_l))
+    spelled = [(d, p) for d, p in DYNASTIES if "'" in d or "\u00fc" in d or "hs" in d.lower()]
+    for _ in range(40):
+        frame = rng.choice(LONE_DYNASTY_FRAMES)
+        dy, dp = rng.choice(spelled)
+        wg_l, py_l = place(rng.choice(places))
+        item("dynasty-plain", frame.format(d=marked(dy), l=marked(wg_l)), frame.format(d=dp, l=py_l))
+
+    for sentence in LOANWORD_SENTENCES:
+        item("english", sentence, sentence)
 
     os.makedirs(args.out, exist_ok=True)
     with open(os.path.join(args.out, "items.tsv"), "w", encoding="utf-8", newline="\n") as out:
