@@ -153,6 +153,11 @@ void Assemble(Lexicon& lexicon) {
         if (const std::uint32_t found = lexicon.syllables.Find(key))
             lexicon.syllablePinyin[found - 1] = lexicon.IsPinyin(key);
     }
+    // A node at most for each byte of the keys, reserved at once: the trie
+    // is not copied again and again as it grows.
+    std::size_t keyBytes = 1;
+    for (std::size_t i = 0; i < englishTable.count; ++i) keyBytes += std::strlen(englishTable.records[i].key);
+    lexicon.english.nodes.reserve(std::min<std::size_t>(keyBytes, UINT16_MAX));
     for (std::size_t i = 0; i < englishTable.count; ++i) {
         const TableRecord& r = englishTable.records[i];
         const EnglishClass k = ClassOf(r.value);
