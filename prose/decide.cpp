@@ -187,7 +187,8 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     // the names of two syllables before "I" are keys across words.
     const bool pronoun =
         !unit && run.isPronounI && before && !w.groups[run.group].pronounRule && before->syllableCount > 1;
-    if (t.pinyin || t.western || pronoun) t.open = false;
+    t.otherRomanization = run.group != kNone && w.groups[run.group].otherRomanization;
+    if (t.pinyin || t.western || pronoun || t.otherRomanization) t.open = false;
 }
 
 // The words of one sentence, with their evidence.
@@ -453,7 +454,9 @@ void Decide(Scope& scope) {
             } else {
                 // After a Western given name ("Carl Jung") a surname is
                 // the Western name's, in a Pinyin text too.
-                run.decision = t.pinyin && !t.western ? Decision::Pinyin : Decision::English;
+                run.decision = t.otherRomanization          ? Decision::NotWadeGiles
+                               : t.pinyin && !t.western ? Decision::Pinyin
+                                                        : Decision::English;
             }
             run.ambiguous =
                 scope.options.englishGuard &&

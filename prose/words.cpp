@@ -238,6 +238,8 @@ void FormGroups(Scope& scope) {
             run.caseStyle = CaseStyle::AllCaps;
         Group& g = w.groups[run.group];
         g.pinyin = g.pinyin || run.pinyinOnly;
+        g.otherRomanization = g.otherRomanization || (run.shaped && !run.glued && run.syllableCount > 1 &&
+                                                      !run.candidate && !run.pinyinOnly && !IsEnglish(run.english));
         run.western = IsWestern(run);
         if (run.western) g.western = true;
         // "I Ching": the pronoun is never followed by a capitalized word in

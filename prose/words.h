@@ -104,6 +104,9 @@ struct Sentence {
 struct Group {
     std::uint32_t firstRun = 0, endRun = 0;
     bool pinyin = false, western = false, pronounRule = false;
+    // A hyphenated name in it is in another romanization ("Tsai Ing-wen",
+    // "Tung Chee-hwa"): none of it is Wade-Giles.
+    bool otherRomanization = false;
 };
 
 // What reading a word found that depends on its letters alone (its
@@ -171,6 +174,7 @@ struct Token {
     bool pinyin = false;                // left as Pinyin text, by rule
     bool western = false;               // after a Western given name, by rule
     bool toned = false;                 // tone numbers with others beside them: Chinese, by rule
+    bool otherRomanization = false;     // in a name of another romanization, by rule
     float score = 0;                    // for Chinese, against English's 0
     float step = 0;                     // for a change of label from the token before
     std::uint8_t features[24];

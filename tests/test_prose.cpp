@@ -130,6 +130,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Hsinchuang and Sanhsia", "Xinzhuang and Sanxia"},  // places written solid
         {"T'ai-pei : Min kuo 67 [1978]", "Taibei : Min guo 67 [1978]"},  // a year of the Republic, no date
         {"the Sung dynasty; Chin dynasty paintings", "the Song dynasty; Jin dynasty paintings"},
+        // A name with a given name of another romanization is left whole,
+        // not half converted.
+        {"Tsai Ing-wen and Tung Chee-hwa met Chou En-lai.", "Tsai Ing-wen and Tung Chee-hwa met Zhou Enlai."},
         // An established spelling beside a word does not hold it back.
         {"After the fall of the Ch'ing, Sun Yat-sen served.", "After the fall of the Qing, Sun Yat-sen served."},
         // "Ho" and "Lo" are interjections too, but begin a name as surnames.
