@@ -47,7 +47,7 @@ enum Feature : int {
 };
 static_assert(kWordEnd == kWordFeatures);
 
-enum Gap : int { kSpace, kComma, kStop, kLineBreak };
+enum Gap : int { kSpace, kComma, kStop, kLineBreak, kBracket };
 
 constexpr const char* kCaseNames[] = {"lower", "capitalized", "capitals"};
 constexpr const char* kClassNames[] = {"not English", "function word", "size 10",      "size 20",
@@ -83,7 +83,8 @@ static_assert(sizeof kWordNames / sizeof *kWordNames == kWordEnd - kOneSyllable)
 constexpr const char* kStepNames[] = {"step over a space",      "step over a space, both capitalized",
                                       "step over a comma",      "step over a comma, both capitalized",
                                       "step over punctuation",  "step over punctuation, both capitalized",
-                                      "step over a line break", "step over a line break, both capitalized"};
+                                      "step over a line break", "step over a line break, both capitalized",
+                                      "step over a bracket",    "step over a bracket, both capitalized"};
 static_assert(sizeof kStepNames / sizeof *kStepNames == kStepFeatures);
 
 int CaseIndex(CaseStyle style) { return style == CaseStyle::AllCaps ? 2 : style == CaseStyle::Capitalized ? 1 : 0; }
@@ -137,11 +138,15 @@ bool GroupHasWadeGiles(Scope& scope, const Run& run) {
 Gap GapBetween(std::string_view gap) {
     std::size_t marks = 0;
     char mark = 0;
+    bool bracket = false;
     for (char c : gap) {
         if (c == '\r' || c == '\n') return kLineBreak;
         if (c != ' ' && c != '\t') ++marks, mark = c;
+        bracket = bracket || c == '(' || c == ')' || c == '[' || c == ']';
     }
     if (marks == 0) return kSpace;
+    // A bracket often holds a gloss or a translation: "hsiao (filial piety)".
+    if (bracket) return kBracket;
     return marks == 1 && mark == ',' ? kComma : kStop;
 }
 
@@ -182,6 +187,19 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     const Run* before =
         index > 0 && run.group != kNone && w.runs[index - 1].group == run.group ? &w.runs[index - 1] : nullptr;
     t.western = !unit && run.syllableCount == 1 && before && before->western;
+    // A given name, an initial and a surname are a name in Western order,
+    // as written in English, Chinese or not: "Theodore Y. Ts'o", "Ming J.
+    // Tsai", "Mark W. Eichin".
+    const auto westernOrder = [&](std::size_t given, std::size_t surname) {
+        const Run& initial = w.runs[given + 1];
+        return initial.normLength == 1 && initial.caseStyle == CaseStyle::Capitalized &&
+               scope.Gap(given + 1) == " " && scope.Gap(surname) == ". " &&
+               w.runs[given].caseStyle == CaseStyle::Capitalized && w.runs[given].normLength > 1 &&
+               w.runs[surname].caseStyle == CaseStyle::Capitalized;
+    };
+    if (!unit && Capital(run) && ((index >= 2 && westernOrder(index - 2, index)) ||
+                                  (index + 2 < w.runs.size() && westernOrder(index, index + 2))))
+        t.western = true;
     // "I" right after a word of several syllables of its name is the
     // pronoun ("In Pei-ching I met"): a given name follows a surname, and
     // the names of two syllables before "I" are keys across words.

@@ -34,7 +34,8 @@ char PinyinToneVowel(char32_t c, bool& upper) {
     return 0;
 }
 
-// Part of an address, a path or an identifier: "www.chang.com", "a/b", "x_y".
+// Part of an address, a path, an identifier or an option: "www.chang.com",
+// "a/b", "x_y", "--no-po".
 bool IsGlued(const Scope& scope, const Run& run) {
     const std::string_view text = scope.text;
     if (run.begin > 0) {
@@ -51,6 +52,7 @@ bool IsGlued(const Scope& scope, const Run& run) {
             case '%':
             case '+':
             case '~':
+            case '-':  // an option: "--no-po"
                 return true;
             default:
                 break;

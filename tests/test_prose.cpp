@@ -133,6 +133,11 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // A name with a given name of another romanization is left whole,
         // not half converted.
         {"Tsai Ing-wen and Tung Chee-hwa met Chou En-lai.", "Tsai Ing-wen and Tung Chee-hwa met Zhou Enlai."},
+        // A gloss in brackets after a word: "the idea of ch'i (vital energy)".
+        {"the virtue of hsiao (filial piety) was central", "the virtue of xiao (filial piety) was central"},
+        // A name in Western order with an initial, and an option, are no romanization.
+        {"Theodore Y. Ts'o, Kai A. Hiller and Ming J. Tsai; bootstrap --no-po",
+         "Theodore Y. Ts'o, Kai A. Hiller and Ming J. Tsai; bootstrap --no-po"},
         // An established spelling beside a word does not hold it back.
         {"After the fall of the Ch'ing, Sun Yat-sen served.", "After the fall of the Qing, Sun Yat-sen served."},
         // "Ho" and "Lo" are interjections too, but begin a name as surnames.

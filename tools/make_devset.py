@@ -157,6 +157,7 @@ class Dictionary:
         entries = json.loads(text[text.index("{"):])["all"]
         valid = set(wadegiles.pinyin_syllables())
         self.people, self.places, self.taiwan, self.reigns, self.works, self.terms = [], [], [], [], [], []
+        self.glossed = []  # (parts, a short English gloss) of common words of one or two syllables
         self.surnames = []
         given = []
         seen = set()
@@ -187,6 +188,10 @@ class Dictionary:
                 self.works.append(parts)
             elif not proper and 2 <= count <= 4 and len(parts) == 1:
                 self.terms.append(parts)
+            if not proper and count <= 2 and len(parts) == 1:
+                gloss = re.split(r"[/;(]", definition)[0].strip()
+                if re.fullmatch(r"[a-z]+( [a-z]+){0,3}", gloss) and not gloss.startswith(("to ", "variant", "old ")):
+                    self.glossed.append((parts, gloss))
         self.given = given
 
 
@@ -310,6 +315,10 @@ ENGLISH_SENTENCES = [
     "Ho hum, another meeting.", "Pin it to the board.", "Fan the flames, he said.", "Man the lifeboats!",
     "Sun Life Financial reported profits.", "The So Long Saloon closed in 1920.", "Pin the tail on the donkey.",
 ]
+
+# A Chinese word with its English gloss after it, as books on Chinese
+# thought and glossaries write them.
+GLOSS_FRAMES = ["{t} ({g})", "The idea of {t} ({g}) is old.", "Confucius spoke of {t} ({g}) often."]
 
 # A word English took from Chinese, used as English.
 LOANWORD_SENTENCES = ["He studied the Tao.", "Follow the Tao.", "Water is the image of the Tao.",
@@ -600,6 +609,15 @@ def main():
 
     for sentence in LOANWORD_SENTENCES:
         item("english", sentence, sentence)
+    # Only words a reader takes for romanized Chinese: no English word ("no",
+    # "pa", "tao") and no letter alone.
+    glossed = [(p, g) for p, g in d.glossed
+               if len(wade_giles([s2 for s2, _ in p[0]])) > 1 and not english_class(wade_giles([s2 for s2, _ in p[0]]))]
+    for parts, gloss in rng.sample(glossed, min(150, len(glossed))):
+        syllables = [s2 for s2, _ in parts[0]]
+        frame = rng.choice(GLOSS_FRAMES)
+        item("gloss", frame.format(t=marked(wade_giles(syllables)), g=gloss),
+             frame.format(t=join_pinyin(syllables), g=gloss))
 
     os.makedirs(args.out, exist_ok=True)
     with open(os.path.join(args.out, "items.tsv"), "w", encoding="utf-8", newline="\n") as out:
