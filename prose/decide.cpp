@@ -88,7 +88,6 @@ constexpr const char* kStepNames[] = {"step over a space",      "step over a spa
 static_assert(sizeof kStepNames / sizeof *kStepNames == kStepFeatures);
 
 int CaseIndex(CaseStyle style) { return style == CaseStyle::AllCaps ? 2 : style == CaseStyle::Capitalized ? 1 : 0; }
-bool Capital(const Run& run) { return run.caseStyle == CaseStyle::Capitalized || run.caseStyle == CaseStyle::AllCaps; }
 // Capitalized as a name is: a function word's capital says nothing of the
 // word after it ("From Honan", "In Hsi-an").
 bool NameCapital(const Run& run) { return Capital(run) && run.english != EnglishClass::Function; }
@@ -301,12 +300,10 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         }
         // A heading with the surname first: "Sung, Lien", "Wang, Ta-nien".
         if (Capital(run)) {
-            const auto comma = [&](const Run& a, const Run& b) {
-                const std::string_view gap = scope.text.substr(a.end, b.begin - a.end);
-                return (gap == ", " || gap == ",") && a.line == b.line && a.lineStart && a.candidate && b.candidate &&
-                       Capital(a) && Capital(b);
+            const auto heading = [&](std::size_t surname) {
+                return HeadingComma(scope, surname) && w.runs[surname].candidate && w.runs[surname + 1].candidate;
             };
-            if ((after && comma(run, *after)) || (before && comma(*before, run))) t.Add(kHeading);
+            if ((after && heading(t.last)) || (before && heading(index - 1))) t.Add(kHeading);
         }
         if (run.caseStyle == CaseStyle::AllCaps && syllables == 1) {
             bool beside = false;

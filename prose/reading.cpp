@@ -275,7 +275,7 @@ void ReadWord(Scope& scope, Run& run) {
     const Lexicon& lex = scope.lex;
     ReadRun(scope, run);
     const std::string_view word = scope.Lower(run);
-    const bool capital = run.caseStyle == CaseStyle::Capitalized || run.caseStyle == CaseStyle::AllCaps;
+    const bool capital = Capital(run);
     if (run.caseStyle == CaseStyle::Mixed) run.shaped = run.pinyinShaped = false;
     // A capital letter and a full stop is an initial: "Sir I. Newton".
     if (run.normLength == 1 && run.caseStyle == CaseStyle::Capitalized && run.end < scope.text.size() &&
@@ -471,7 +471,7 @@ void Remember(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash
     // Full: the rest of the scope goes without; the next scope starts it
     // again (entries stay where they are while a scope uses them).
     if (cache.entries.size() >= WordCache::kMost) return;
-    const bool capital = run.caseStyle == CaseStyle::Capitalized || run.caseStyle == CaseStyle::AllCaps;
+    const bool capital = Capital(run);
     const bool pinyinOnlyAsked = run.pinyinShaped &&
                                  (run.english == EnglishClass::None || run.english == EnglishClass::Chinese) &&
                                  (run.pinyinMarks || capital) && run.normLength >= 2;
@@ -590,7 +590,7 @@ void ReadRuns(Scope& scope) {
             ReadWord(scope, run);
             if (cacheable) Remember(scope, run, bytes, hash);
         }
-        const bool capital = run.caseStyle == CaseStyle::Capitalized || run.caseStyle == CaseStyle::AllCaps;
+        const bool capital = Capital(run);
         // Evidence: a spelling only Pinyin has.
         if (!run.candidate && run.pinyinShaped && !run.glued &&
             (run.english == EnglishClass::None || run.english == EnglishClass::Chinese) &&

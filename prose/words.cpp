@@ -47,7 +47,7 @@ bool IsNonAsciiWordChar(char32_t c) {
 }
 
 bool IsWestern(const Run& run) {
-    return (run.caseStyle == CaseStyle::Capitalized || run.caseStyle == CaseStyle::AllCaps) && !run.candidate &&
+    return Capital(run) && !run.candidate &&
            !run.pinyinOnly && !run.glued && run.english != EnglishClass::Function &&
            run.english != EnglishClass::Chinese && run.normLength > 0 && !run.title;
 }
@@ -249,10 +249,6 @@ void FormGroups(Scope& scope) {
     }
 }
 
-namespace {
-
-// Whether run `i` is the surname of a heading and the name after its comma
-// its given name: "Chiang, Kai-shek" at the start of a line.
 bool HeadingComma(const Scope& scope, std::size_t i) {
     const std::vector<Run>& runs = scope.w.runs;
     if (i + 1 >= runs.size()) return false;
@@ -262,6 +258,8 @@ bool HeadingComma(const Scope& scope, std::size_t i) {
     return surname.lineStart && (gap == ", " || gap == ",") && given.line == surname.line &&
            given.group != kNone && surname.group != kNone && surname.baseEnd == surname.end;
 }
+
+namespace {
 
 // Finds keys of `table` that cover whole words of a name group: from each
 // word, the longest key over the following words of its group, if it has

@@ -225,6 +225,15 @@ struct Scope {
     }
 };
 
+// A word written with a capital: "Sung", "SUNG" (not "sung", nor "NaN").
+inline bool Capital(const Run& run) {
+    return run.caseStyle == CaseStyle::Capitalized || run.caseStyle == CaseStyle::AllCaps;
+}
+
+// Whether run `i` is the surname of a heading and the name after its comma
+// its given name: "Chiang, Kai-shek", "Sung, Lien" at the start of a line.
+bool HeadingComma(const Scope& scope, std::size_t i);
+
 // Finds the runs of word characters and the sentences (in lines mode, the
 // lines) they stand in. `startsInsideRun`: the text begins inside a run cut
 // for length, which is no word.
