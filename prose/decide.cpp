@@ -41,6 +41,7 @@ enum Feature : int {
     kAfterDeterminerEnglish,  // a common English word after a determiner: "the Chin family"
     kSentenceStartCommon,     // a common English word capitalized at a sentence's start: "Chin up!"
     kBeforeDynasty,           // capitalized before "dynasty": "the Sung dynasty", a dynasty's name
+    kDynastyName,             // a dynasty's name alone inside a sentence: "during the Sung", "in Chou times"
     kWordEnd,
     // A step between neighbours: + gap * 2 + both capitalized.
     kStep = kWordEnd,
@@ -78,7 +79,8 @@ constexpr const char* kWordNames[] = {"one syllable",
                                       "alone on its line in a list, capitalized",
                                       "after a determiner, a common English word",
                                       "a common English word capitalized at a sentence's start",
-                                      "capitalized before dynasty"};
+                                      "capitalized before dynasty",
+                                      "a dynasty's name inside a sentence"};
 static_assert(sizeof kWordNames / sizeof *kWordNames == kWordEnd - kOneSyllable);
 constexpr const char* kStepNames[] = {"step over a space",      "step over a space, both capitalized",
                                       "step over a comma",      "step over a comma, both capitalized",
@@ -174,6 +176,17 @@ bool BeforeDynasty(const Scope& scope, std::size_t index) {
     if (index + 1 >= runs.size() || scope.Gap(index + 1) != " ") return false;
     const std::string_view next = scope.Lower(runs[index + 1]);
     return next == "dynasty" || next == "dynasties";
+}
+
+// Whether run `index` is the only word of its name group that could
+// convert: "the Northern Sung" (a dynasty), not "Sung Lien" (a man).
+bool AloneInGroup(const Scope& scope, std::size_t index) {
+    const Run& run = scope.w.runs[index];
+    if (run.group == kNone) return true;
+    const Group& g = scope.w.groups[run.group];
+    for (std::uint32_t k = g.firstRun; k < g.endRun; ++k)
+        if (k != index && scope.w.runs[k].candidate) return false;
+    return true;
 }
 
 // Rules before weighing: a sentence in Pinyin, a Western given name before
@@ -283,8 +296,13 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         const Run* before = index > sentence.firstRun ? &w.runs[index - 1] : nullptr;
         const std::string_view gapBefore = index > 0 ? scope.Gap(index) : std::string_view();
         const bool spaceBefore = before && !gapBefore.empty() && Blank(gapBefore);
+        // A dynasty's name inside a sentence follows "the" as a name does,
+        // and is weighed as that alone.
+        const bool dynasty = !unit && run.caseStyle == CaseStyle::Capitalized && !run.sentenceStart &&
+                             IsDynasty(scope.Lower(run)) && AloneInGroup(scope, index);
+        if (dynasty) t.Add(kDynastyName);
         // "the Sun", "the Chin family" against "the Ming", "the T'ang court".
-        if (spaceBefore && Capital(run) && before->determiner)
+        if (spaceBefore && Capital(run) && before->determiner && !dynasty)
             t.Add(english >= EnglishClass::Function && english <= EnglishClass::Size35 ? kAfterDeterminerEnglish
                                                                                        : kAfterDeterminer);
         // A Western name beside it: "Carl Jung", "Regards, Juan".

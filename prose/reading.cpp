@@ -520,6 +520,17 @@ bool IsTitle(std::string_view lower) {
     return titles.Has(lower);
 }
 
+bool IsDynasty(std::string_view lower) {
+    // The dynasties that ruled China whole, or its north, but for Chin:
+    // the states, the short dynasties and Chin bear names that English
+    // texts write as surnames too ("the Chin family").
+    static constexpr std::string_view kDynasties[] = {
+        "ch'in", "ch'ing", "chou", "han", "hsia", "liao", "ming", "shang", "sui", "sung", "t'ang", "y\xFC" "an",
+    };
+    static constexpr SortedWords dynasties(kDynasties);
+    return dynasties.Has(lower);
+}
+
 bool IsDeterminer(std::string_view lower) {
     if (lower.empty() || lower.size() > 5) return false;
     static constexpr std::string_view kDeterminers[] = {

@@ -254,6 +254,9 @@ void Advance(Scope& scope, std::size_t offset);
 bool IsWestern(const Run& run);
 // Words that stand before a name as before a common noun ("Emperor", "Mount").
 bool IsTitle(std::string_view lower);
+// The dynasties' names as histories written in Wade-Giles name them alone
+// ("the Sung", "the Ch'ing"), in lower case.
+bool IsDynasty(std::string_view lower);
 // Words after which a capitalized word is a common noun: "the Sun".
 bool IsDeterminer(std::string_view lower);
 // Whether the run is spelled so only in Wade-Giles: a Chinese word no Pinyin reading has.

@@ -130,6 +130,13 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Hsinchuang and Sanhsia", "Xinzhuang and Sanxia"},  // places written solid
         {"T'ai-pei : Min kuo 67 [1978]", "Taibei : Min guo 67 [1978]"},  // a year of the Republic, no date
         {"the Sung dynasty; Chin dynasty paintings", "the Song dynasty; Jin dynasty paintings"},
+        // A dynasty named alone inside a sentence, and a name before a
+        // capitalized word of its phrase; Chin, a surname too, stays.
+        {"During the Sung, trade grew. The Chou conquered the Shang.",
+         "During the Song, trade grew. The Zhou conquered the Shang."},
+        {"The Ch'ing Empire fell. They crossed the Sung-chiang River.",
+         "The Qing Empire fell. They crossed the Songjiang River."},
+        {"The Chin family moved to Dallas.", "The Chin family moved to Dallas."},
         // A name with a given name of another romanization is left whole,
         // not half converted.
         {"Tsai Ing-wen and Tung Chee-hwa met Chou En-lai.", "Tsai Ing-wen and Tung Chee-hwa met Zhou Enlai."},

@@ -211,6 +211,26 @@ PLAIN_DYNASTY_FRAMES = [
 # And named alone, for those English never spells so ("the T'ang", "the
 # Hsia"; "the Sung" and "the Chin" could be English words).
 LONE_DYNASTY_FRAMES = ["After the fall of the {d}, the court moved to {l}.", "Under the {d} trade grew."]
+# And named alone inside a sentence, as histories name them once the
+# period is known ("during the Sung", "in Chou times"): the dynasties that
+# ruled China whole or its north but Chin, a surname English writes too,
+# as the engine's list holds them.
+RULING_DYNASTIES = [("Hsia", "Xia"), ("Shang", "Shang"), ("Chou", "Zhou"), ("Ch'in", "Qin"), ("Han", "Han"),
+                    ("Sui", "Sui"), ("T'ang", "Tang"), ("Sung", "Song"), ("Liao", "Liao"),
+                    ("Yüan", "Yuan"), ("Ming", "Ming"), ("Ch'ing", "Qing")]
+INNER_DYNASTY_FRAMES = [
+    "During the {d}, trade with the south grew.", "Under the {d}, the old order took shape.",
+    "This was common in {d} times.", "In the {d} period, printing spread.", "The late {d} and early {d2} saw change.",
+    "The {d} conquered the {d2}.", "The {d} emperors patronized painting.", "Scholars of the {d} revered the classics.",
+    "Bronzes from the {d} are rare.", "He wrote a history of the {d}.", "Painting flourished under the {q} {d}.",
+]
+# A name before a capitalized English word of its own phrase: "Ch'an
+# Buddhism", "the Ch'ing Empire", "the Hsin-chu River".
+BEFORE_CAPITAL_FRAMES = [
+    "She is a student of {d} Buddhism.", "The {d} Empire collapsed.", "The {d} Code was revised.",
+    "He taught at the {d} Academy.", "They crossed the {l} River at dawn.", "The {l} Temple was rebuilt.",
+    "He studied at {l} University.", "The {l} Mountains lie to the west.", "Pilgrims came to the {l} Monastery.",
+]
 DYNASTY_FRAMES = [
     "In the {q} {d} the capital moved to {l}.", "Bronzes of the {q} {d} are rare.",
     "The {q} {d} fell in the same year.", "Under the {q} {d}, {p} was a minister.",
@@ -618,6 +638,17 @@ def main():
         frame = rng.choice(GLOSS_FRAMES)
         item("gloss", frame.format(t=marked(wade_giles(syllables)), g=gloss),
              frame.format(t=join_pinyin(syllables), g=gloss))
+    for _ in range(150):
+        frame = rng.choice(INNER_DYNASTY_FRAMES)
+        (dy, dp), (dy2, dp2) = rng.sample(RULING_DYNASTIES, 2)
+        q = rng.choice(QUALIFIERS)
+        item("dynasty-inner", frame.format(d=marked(dy), d2=marked(dy2), q=q), frame.format(d=dp, d2=dp2, q=q))
+    for _ in range(150):
+        frame = rng.choice(BEFORE_CAPITAL_FRAMES)
+        # Not "Sung", which English writes too: "the Sun", "the Sung" are weighed apart.
+        dy, dp = rng.choice([x for x in RULING_DYNASTIES if x[0] != x[1] and x[0] != "Sung"])
+        wg_l, py_l = place(rng.choice([p for p in places if len(p[0]) > 1]))
+        item("before-capital", frame.format(d=marked(dy), l=marked(wg_l)), frame.format(d=dp, l=py_l))
 
     os.makedirs(args.out, exist_ok=True)
     with open(os.path.join(args.out, "items.tsv"), "w", encoding="utf-8", newline="\n") as out:
