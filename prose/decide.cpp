@@ -406,13 +406,14 @@ void RepeatSurnames(Scope& scope) {
         if (run.group == kNone || run.syllableCount != 1 || !run.candidate || run.established) continue;
         const Group& g = w.groups[run.group];
         const std::string_view lower = scope.Lower(run);
-        const bool met = std::find(surnames.begin(), surnames.end(), lower) != surnames.end();
+        // Searched only where the answer matters: most words are neither.
+        auto met = [&] { return std::find(surnames.begin(), surnames.end(), lower) != surnames.end(); };
         if (run.chinese && g.firstRun == i && g.endRun > i + 1 && w.runs[i + 1].chinese) {
-            if (!met) surnames.push_back(lower);
+            if (!met()) surnames.push_back(lower);
             continue;
         }
-        if (!met || run.chinese || run.decision != Decision::English || run.isPronounI ||
-            run.caseStyle != CaseStyle::Capitalized || (i > 0 && w.runs[i - 1].determiner))
+        if (run.chinese || run.decision != Decision::English || run.isPronounI ||
+            run.caseStyle != CaseStyle::Capitalized || (i > 0 && w.runs[i - 1].determiner) || !met())
             continue;
         // Alone in its group but for words that cannot convert ("When Fang
         // arrived", "Both Yen and").

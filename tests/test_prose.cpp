@@ -134,8 +134,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // capitalized word of its phrase; Chin, a surname too, stays.
         {"During the Sung, trade grew. The Chou conquered the Shang.",
          "During the Song, trade grew. The Zhou conquered the Shang."},
-        {"The Ch'ing Empire fell. They crossed the Sung-chiang River.",
-         "The Qing Empire fell. They crossed the Songjiang River."},
+        {"The Ch'ing Empire fell. They crossed the Sung-chiang River. She studies Ch'an Buddhism.",
+         "The Qing Empire fell. They crossed the Songjiang River. She studies Chan Buddhism."},
         {"The Chin family moved to Dallas.", "The Chin family moved to Dallas."},
         // A name with a given name of another romanization is left whole,
         // not half converted.

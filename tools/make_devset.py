@@ -231,6 +231,13 @@ BEFORE_CAPITAL_FRAMES = [
     "He taught at the {d} Academy.", "They crossed the {l} River at dawn.", "The {l} Temple was rebuilt.",
     "He studied at {l} University.", "The {l} Mountains lie to the west.", "Pilgrims came to the {l} Monastery.",
 ]
+# The Buddhist schools, named before "Buddhism" or "School" as English
+# names them.
+BUDDHIST_SCHOOLS = [("Ch'an", "Chan"), ("T'ien-t'ai", "Tiantai"), ("Hua-yen", "Huayan"), ("Ching-t'u", "Jingtu"),
+                    ("Fa-hsiang", "Faxiang"), ("San-lun", "Sanlun"), ("Wei-shih", "Weishi"), ("Lü", "Lü")]
+SCHOOL_FRAMES = ["She is a student of {x} Buddhism.", "{x} Buddhism spread to Korea and Japan.",
+                 "He wrote three books on {x} Buddhism.", "Monks of the {x} School taught meditation.",
+                 "The {x} School flourished in the south."]
 DYNASTY_FRAMES = [
     "In the {q} {d} the capital moved to {l}.", "Bronzes of the {q} {d} are rare.",
     "The {q} {d} fell in the same year.", "Under the {q} {d}, {p} was a minister.",
@@ -649,6 +656,10 @@ def main():
         dy, dp = rng.choice([x for x in RULING_DYNASTIES if x[0] != x[1] and x[0] != "Sung"])
         wg_l, py_l = place(rng.choice([p for p in places if len(p[0]) > 1]))
         item("before-capital", frame.format(d=marked(dy), l=marked(wg_l)), frame.format(d=dp, l=py_l))
+    for _ in range(60):
+        frame = rng.choice(SCHOOL_FRAMES)
+        x, xp = rng.choice(BUDDHIST_SCHOOLS)
+        item("before-capital", frame.format(x=marked(x)), frame.format(x=xp))
 
     os.makedirs(args.out, exist_ok=True)
     with open(os.path.join(args.out, "items.tsv"), "w", encoding="utf-8", newline="\n") as out:
