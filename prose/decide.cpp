@@ -298,8 +298,10 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         const bool spaceBefore = before && !gapBefore.empty() && Blank(gapBefore);
         // A dynasty's name inside a sentence follows "the" as a name does,
         // and is weighed as that alone.
+        // After an honorific it is a surname: "Dr. Chou", "Mr. Sung".
         const bool dynasty = !unit && run.caseStyle == CaseStyle::Capitalized && !run.sentenceStart &&
-                             IsDynasty(scope.Lower(run)) && AloneInGroup(scope, index);
+                             IsDynasty(scope.Lower(run)) && AloneInGroup(scope, index) &&
+                             !(index > 0 && IsHonorific(scope.Lower(w.runs[index - 1])));
         if (dynasty) t.Add(kDynastyName);
         // "the Sun", "the Chin family" against "the Ming", "the T'ang court".
         if (spaceBefore && Capital(run) && before->determiner && !dynasty)

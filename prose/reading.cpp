@@ -531,6 +531,14 @@ bool IsDynasty(std::string_view lower) {
     return dynasties.Has(lower);
 }
 
+bool IsHonorific(std::string_view lower) {
+    static constexpr std::string_view kHonorifics[] = {
+        "dr", "lady", "lord", "madam", "madame", "miss", "mr", "mrs", "ms", "prof", "professor", "sir",
+    };
+    static constexpr SortedWords honorifics(kHonorifics);
+    return honorifics.Has(lower);
+}
+
 bool IsDeterminer(std::string_view lower) {
     if (lower.empty() || lower.size() > 5) return false;
     static constexpr std::string_view kDeterminers[] = {

@@ -257,6 +257,8 @@ bool IsTitle(std::string_view lower);
 // The dynasties' names as histories written in Wade-Giles name them alone
 // ("the Sung", "the Ch'ing"), in lower case.
 bool IsDynasty(std::string_view lower);
+// Words written before a person's name and no other: "Mr", "Dr", "Madame".
+bool IsHonorific(std::string_view lower);
 // Words after which a capitalized word is a common noun: "the Sun".
 bool IsDeterminer(std::string_view lower);
 // Whether the run is spelled so only in Wade-Giles: a Chinese word no Pinyin reading has.

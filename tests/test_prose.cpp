@@ -136,7 +136,7 @@ TEST(Prose, DecidesFromTheWholePhrase) {
          "During the Song, trade grew. The Zhou conquered the Shang."},
         {"The Ch'ing Empire fell. They crossed the Sung-chiang River. She studies Ch'an Buddhism.",
          "The Qing Empire fell. They crossed the Songjiang River. She studies Chan Buddhism."},
-        {"The Chin family moved to Dallas.", "The Chin family moved to Dallas."},
+        {"The Chin family moved to Dallas. Dr. Chou agreed.", "The Chin family moved to Dallas. Dr. Chou agreed."},
         // A name with a given name of another romanization is left whole,
         // not half converted.
         {"Tsai Ing-wen and Tung Chee-hwa met Chou En-lai.", "Tsai Ing-wen and Tung Chee-hwa met Zhou Enlai."},
