@@ -297,8 +297,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         const std::string_view gapBefore = index > 0 ? scope.Gap(index) : std::string_view();
         const bool spaceBefore = before && !gapBefore.empty() && Blank(gapBefore);
         // A dynasty's name inside a sentence follows "the" as a name does,
-        // and is weighed as that alone.
-        // After an honorific it is a surname: "Dr. Chou", "Mr. Sung".
+        // and is weighed as that alone; after an honorific it is a
+        // surname ("Dr. Chou", "Mr. Sung").
         const bool dynasty = !unit && run.caseStyle == CaseStyle::Capitalized && !run.sentenceStart &&
                              IsDynasty(scope.Lower(run)) && AloneInGroup(scope, index) &&
                              !(index > 0 && IsHonorific(scope.Lower(w.runs[index - 1])));
@@ -325,15 +325,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
             };
             if ((after && heading(t.last)) || (before && heading(index - 1))) t.Add(kHeading);
         }
-        if (run.caseStyle == CaseStyle::AllCaps && syllables == 1) {
-            bool beside = false;
-            if (run.group != kNone) {
-                const Group& g = w.groups[run.group];
-                for (std::uint32_t k = g.firstRun; k < g.endRun; ++k)
-                    beside = beside || (k != index && w.runs[k].candidate);
-            }
-            if (!beside) t.Add(kCapsAbbreviation);
-        }
+        if (run.caseStyle == CaseStyle::AllCaps && syllables == 1 && AloneInGroup(scope, index))
+            t.Add(kCapsAbbreviation);
         if (run.solid) t.Add(kSolid);
         if (run.master) t.Add(kMaster);
         const std::uint32_t own = evidence ? 1 : 0;
@@ -419,9 +412,7 @@ void RepeatSurnames(Scope& scope) {
             continue;
         // Alone in its group but for words that cannot convert ("When Fang
         // arrived", "Both Yen and").
-        bool alone = true;
-        for (std::uint32_t k = g.firstRun; k < g.endRun && alone; ++k) alone = k == i || !w.runs[k].candidate;
-        if (!alone) continue;
+        if (!AloneInGroup(scope, i)) continue;
         run.chinese = true;
         run.decision = Decision::Syllables;
         run.ambiguous = IsEnglish(run.english);
