@@ -62,8 +62,8 @@ def spans(marked):
 
 def examples(binary):
     """(weight, words) per sentence: words as (open, gold, features, step)."""
-    # Names printed without their marks measure readings, not the decision
-    # (and came after the weights were set).
+    # Names printed without their marks measure which reading is chosen,
+    # not whether a word is romanized Chinese: they teach the decision nothing.
     items = [item for item in devkit.items() if item[0] != "dropped"]
     stripped = [spans(marked) for _, marked, _ in items]
     english = devkit.english()

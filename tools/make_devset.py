@@ -650,11 +650,13 @@ def main():
         (dy, dp), (dy2, dp2) = rng.sample(RULING_DYNASTIES, 2)
         q = rng.choice(QUALIFIERS)
         item("dynasty-inner", frame.format(d=marked(dy), d2=marked(dy2), q=q), frame.format(d=dp, d2=dp2, q=q))
+    # Not "Sung", which English writes too: "the Sun", "the Sung" are weighed apart.
+    respelled = [x for x in RULING_DYNASTIES if x[0] != x[1] and x[0] != "Sung"]
+    longer = [p for p in places if len(p[0]) > 1]
     for _ in range(150):
         frame = rng.choice(BEFORE_CAPITAL_FRAMES)
-        # Not "Sung", which English writes too: "the Sun", "the Sung" are weighed apart.
-        dy, dp = rng.choice([x for x in RULING_DYNASTIES if x[0] != x[1] and x[0] != "Sung"])
-        wg_l, py_l = place(rng.choice([p for p in places if len(p[0]) > 1]))
+        dy, dp = rng.choice(respelled)
+        wg_l, py_l = place(rng.choice(longer))
         item("before-capital", frame.format(d=marked(dy), l=marked(wg_l)), frame.format(d=dp, l=py_l))
     for _ in range(60):
         frame = rng.choice(SCHOOL_FRAMES)
