@@ -221,13 +221,26 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     if (t.pinyin || t.western || pronoun || t.otherRomanization) t.open = false;
 }
 
-// The words of one sentence, with their evidence.
-void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tokens) {
+// A word that cannot convert and begins no unit: English, whatever its
+// neighbours are.
+bool Plain(const Run& run, std::uint32_t index) { return !run.candidate && !run.established && run.unitEnd <= index; }
+
+// The words of one sentence, with their evidence. With `gather`, words
+// that cannot convert and follow one another are one token: English is the
+// only label any of them can take, so the steps between them weigh nothing
+// (each way into Chinese is closed), and the decision has the fewer words
+// to go over. Without it every word is a token, as the tool that sets the
+// weights reads them.
+void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tokens, bool gather) {
     ScopeWork& w = scope.w;
     tokens.clear();
     for (std::uint32_t i = sentence.firstRun; i < sentence.endRun; ++i) {
         Run& run = w.runs[i];
         if (run.inUnit && run.unitEnd <= i) continue;  // inside a unit: its first run stands for it
+        if (gather && !tokens.empty() && Plain(run, i) && tokens.back().plain) {
+            tokens.back().last = i;
+            continue;
+        }
         const std::uint32_t previous = tokens.empty() ? kNone : tokens.back().last;
         // An established spelling is left as written whatever its
         // neighbours are: a change of label beside it costs nothing ("the
@@ -244,6 +257,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
                 static_cast<std::uint8_t>(kStep + GapBetween(gap) * 2 + (NameCapital(before) && NameCapital(run)));
         }
         i = t.last;
+        t.plain = Plain(run, t.first);
         const bool unit = t.last > t.first;
         if (run.established || !run.candidate) continue;
         t.open = true;
@@ -425,7 +439,7 @@ void Decide(Scope& scope) {
     std::vector<Token>& tokens = w.tokens;
     for (Sentence& sentence : w.sentences) {
         if (sentence.candidates == 0) continue;  // nothing could convert: nothing to decide
-        BuildTokens(scope, sentence, tokens);
+        BuildTokens(scope, sentence, tokens, true);
         if (tokens.empty()) continue;
         Score(tokens);
         const std::size_t n = tokens.size();
@@ -498,7 +512,7 @@ void DescribeEvidence(Scope& scope, std::vector<std::vector<WordEvidence>>& sent
     std::vector<Token> tokens;
     sentences.clear();
     for (Sentence& sentence : scope.w.sentences) {
-        BuildTokens(scope, sentence, tokens);
+        BuildTokens(scope, sentence, tokens, false);
         if (tokens.empty()) continue;
         std::vector<WordEvidence>& out = sentences.emplace_back();
         for (const Token& t : tokens) {

@@ -175,6 +175,7 @@ struct Token {
     bool western = false;               // after a Western given name, by rule
     bool toned = false;                 // tone numbers with others beside them: Chinese, by rule
     bool otherRomanization = false;     // in a name of another romanization, by rule
+    bool plain = false;                 // words that cannot convert and begin no unit: English
     float score = 0;                    // for Chinese, against English's 0
     float step = 0;                     // for a change of label from the token before
     std::uint8_t features[24];
