@@ -215,8 +215,17 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     // "I" right after a word of several syllables of its name is the
     // pronoun ("In Pei-ching I met"): a given name follows a surname, and
     // the names of two syllables before "I" are keys across words.
+    // So is "I" before a word in lower case that is English, or cannot be
+    // Chinese at all ("Later I think", "Later I was told"), unless a
+    // surname stands before it ("Ch'iang I was a minister"): a surname
+    // alone is followed by its given name, and "I ching" by Chinese.
+    const Run* next = index + 1 < w.runs.size() ? &w.runs[index + 1] : nullptr;
+    const bool beforeVerb = next && !(before && before->candidate) && next->sentence == run.sentence &&
+                            next->caseStyle == CaseStyle::Lower &&
+                            scope.Gap(index + 1) == " " && (!next->candidate || IsCommonEnglish(next->english));
     const bool pronoun =
-        !unit && run.isPronounI && before && !w.groups[run.group].pronounRule && before->syllableCount > 1;
+        !unit && run.isPronounI &&
+        ((before && !w.groups[run.group].pronounRule && before->syllableCount > 1) || beforeVerb);
     t.otherRomanization = run.group != kNone && w.groups[run.group].otherRomanization;
     if (t.pinyin || t.western || pronoun || t.otherRomanization) t.open = false;
 }

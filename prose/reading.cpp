@@ -240,6 +240,10 @@ bool SplitSolid(Scope& scope, Run& run) {
         for (unsigned lengths = scope.lex.WadeGilesPrefixes(std::string_view(word).substr(i)); lengths;
              lengths &= lengths - 1) {
             const auto length = static_cast<std::size_t>(__builtin_ctz(lengths));
+            // No break between two of the same vowel: "Jungwoo" is no
+            // jung-wo-o (a text would write a hyphen there).
+            if (i + length < word.size() && vowel(word[i + length]) && word[i + length] == word[i + length - 1])
+                continue;
             const Best& rest = best[i + length];
             if (rest.count == 255 || std::size_t{rest.count} + 1 > kMost) continue;
             const auto count = static_cast<std::uint8_t>(rest.count + 1);
@@ -571,6 +575,21 @@ void WordCache::Clear(const Lexicon* reader, unsigned spelled) {
 namespace {
 
 // The options a word's spelling depends on, as one number (never 0).
+// Counts a word with tone numbers toward the sentence's (or paragraph's)
+// support for them: the same word again is no support, since a code is
+// repeated as often as a syllable is ("sun4 ... sun4", "sha3 ... sha3").
+void NoteToned(const Scope& scope, Sentence& sentence, const Run& run) {
+    const auto index = static_cast<std::uint32_t>(&run - scope.w.runs.data());
+    if (sentence.firstToned == UINT32_MAX) {
+        sentence.firstToned = index;
+        return;
+    }
+    const Run& first = scope.w.runs[sentence.firstToned];
+    if (!SameIgnoringCase(scope.text.substr(first.begin, first.end - first.begin),
+                          scope.text.substr(run.begin, run.end - run.begin)))
+        sentence.tonedVaried = true;
+}
+
 unsigned SpellingOptions(const TextOptions& options) {
     return static_cast<unsigned>(options.hyphens) | static_cast<unsigned>(options.tones) << 2 |
            static_cast<unsigned>(options.encoding) << 4 | 1u << 6;
@@ -621,6 +640,8 @@ void ReadRuns(Scope& scope) {
         if (run.pinyinOnly) ++sentence.pinyin, ++scope.paragraph.pinyin;
         if (run.candidate && run.tones && run.caseStyle != CaseStyle::AllCaps) {
             ++sentence.toned, ++scope.paragraph.toned;
+            NoteToned(scope, sentence, run);
+            NoteToned(scope, scope.paragraph, run);
             if (run.normLength > 1) ++sentence.tonedLonger, ++scope.paragraph.tonedLonger;
         }
         if (run.evidence) ++sentence.marked, ++scope.paragraph.marked;
@@ -635,7 +656,7 @@ void ReadRuns(Scope& scope) {
             const bool lines = scope.options.lines;
             const bool supported =
                 run.caseStyle != CaseStyle::AllCaps &&
-                (run.syllableCount > 1 || sentence.toned > 1 || (!lines && scope.paragraph.toned > 1));
+                (run.syllableCount > 1 || sentence.tonedVaried || (!lines && scope.paragraph.tonedVaried));
             // A letter with a digit ("A1", "o2") is a name or a code unless a
             // longer syllable with a tone stands beside it ("Ch'ü2 O5").
             const bool letter =

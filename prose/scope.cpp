@@ -19,13 +19,6 @@ ScopeWorkOwner::~ScopeWorkOwner() { delete work; }
 
 namespace {
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (FoldCase(static_cast<unsigned char>(a[i])) != FoldCase(static_cast<unsigned char>(b[i]))) return false;
-    return true;
-}
-
 // The two readings of a word that a word-table key holds with aspiration
 // apostrophes or ü the text may have dropped ("Tsai Yuan-pei", "Ts'ai
 // Yüan-p'ei"), for the report: the key's, and the one as written.

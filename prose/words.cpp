@@ -205,9 +205,15 @@ void Advance(Scope& scope, std::size_t offset) {
 void FormGroups(Scope& scope) {
     ScopeWork& w = scope.w;
     w.groups.clear();
+    // A word with a capital after a small letter that begins with a capital
+    // is a Western name of its group ("WaLyong Cho", "JingPiao Chen",
+    // "McDonald"); one that begins in lower case ("iPod") is no name.
+    const auto mixedName = [&](const Run& run) {
+        return run.caseStyle == CaseStyle::Mixed && IsAsciiUpper(static_cast<unsigned char>(scope.text[run.begin]));
+    };
     for (std::size_t i = 0; i < w.runs.size(); ++i) {
         Run& run = w.runs[i];
-        if (run.glued || run.caseStyle == CaseStyle::Lower || run.caseStyle == CaseStyle::Mixed ||
+        if (run.glued || run.caseStyle == CaseStyle::Lower || (run.caseStyle == CaseStyle::Mixed && !mixedName(run)) ||
             (!run.shaped && !run.pinyinShaped && run.normLength == 0))
             continue;
         bool joins = false;
@@ -240,7 +246,7 @@ void FormGroups(Scope& scope) {
         g.pinyin = g.pinyin || run.pinyinOnly;
         g.otherRomanization = g.otherRomanization || (run.shaped && !run.glued && run.syllableCount > 1 &&
                                                       !run.candidate && !run.pinyinOnly && !IsEnglish(run.english));
-        run.western = IsWestern(run);
+        run.western = IsWestern(run) || (mixedName(run) && run.normLength > 0);
         if (run.western) g.western = true;
         // "I Ching": the pronoun is never followed by a capitalized word in
         // English prose, so the two are a Chinese title or name.

@@ -100,6 +100,13 @@ TEST(Prose, LeavesEnglishAlone) {
         {"NONINFRINGEMENT. IN NO EVENT SHALL\nArnaud LE HORS BE LIABLE",
          "NONINFRINGEMENT. IN NO EVENT SHALL\nArnaud LE HORS BE LIABLE"},
         {"KU Leuven; 2011 Kwan Ting Chan", "KU Leuven; 2011 Kwan Ting Chan"},
+        // "I" before an English verb is the pronoun, unless a surname stands before it.
+        {"Later I think so. Later I was told.", "Later I think so. Later I was told."},
+        {"Ch'iang I was a minister.", "Qiang Yi was a minister."},
+        // A given name with a capital inside it is Western, and so is a
+        // solid word that would split between two of the same vowel.
+        {"Thanks to WaLyong Cho, JingPiao Chen and Jungwoo Lee.",
+         "Thanks to WaLyong Cho, JingPiao Chen and Jungwoo Lee."},
     });
 }
 
@@ -247,7 +254,10 @@ TEST(Prose, WritesTonesAsMarksNumbersOrNothing) {
     ExpectAll({{"Mao2 Tse2-tung1", "Mao Zedong"}}, none);
     // A digit that is no tone leaves the word alone, and so does a lone
     // syllable with a digit: a name or a code, not romanized text.
-    ExpectAll({{"A44 Mao7", "A44 Mao7"}, {"SHA1 and sha1 sums", "SHA1 and sha1 sums"}});
+    // The same code again is no support: "sun4" twice is still a code.
+    ExpectAll({{"A44 Mao7", "A44 Mao7"},
+               {"SHA1 and sha1 sums", "SHA1 and sha1 sums"},
+               {"Add sun4 targets; sun4 hosts.", "Add sun4 targets; sun4 hosts."}});
 }
 
 TEST(Prose, ReportsWhatItFoundAndWhy) {

@@ -6,6 +6,9 @@
 // never changes case. The rules are fixed: they never follow the locale.
 #pragma once
 
+#include <cstddef>
+#include <string_view>
+
 namespace kesti {
 
 inline bool IsLetter(unsigned char b) { return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'); }
@@ -20,6 +23,14 @@ inline unsigned char ToUpper(unsigned char b) {
 // 'Z' and 'a' ([ \ ] ^ _ `) sort before every letter.
 inline unsigned char FoldCase(unsigned char b) {
     return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + 0x20) : b;
+}
+
+// Whether two byte strings are equal after folding ASCII case.
+inline bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (FoldCase(static_cast<unsigned char>(a[i])) != FoldCase(static_cast<unsigned char>(b[i]))) return false;
+    return true;
 }
 
 // Compares two NUL-terminated byte strings after folding, as unsigned bytes.
