@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "prose/chars.h"
 #include "prose/weights.h"
@@ -178,6 +179,39 @@ bool BeforeDynasty(const Scope& scope, std::size_t index) {
     return next == "dynasty" || next == "dynasties";
 }
 
+// Whether runs `first` and `first + 1` are a phrase English has borrowed
+// and writes as its own: "kung fu", "tai chi", a "Shih Tzu".
+bool EnglishLoan(const Scope& scope, std::size_t first) {
+    const std::vector<Run>& runs = scope.w.runs;
+    if (first + 1 >= runs.size()) return false;
+    const Run& a = runs[first];
+    const Run& b = runs[first + 1];
+    if (!a.candidate || !b.candidate || a.sentence != b.sentence || a.inUnit || b.inUnit ||
+        a.caseStyle == CaseStyle::AllCaps || b.caseStyle == CaseStyle::AllCaps || scope.Gap(first + 1) != " ")
+        return false;
+    static constexpr std::string_view kLoans[] = {
+        "chi chuan", "chi kung", "kung fu", "kung pao", "shih tzu", "tai chi",
+    };
+    const std::string_view x = scope.Lower(a), y = scope.Lower(b);
+    char phrase[16];
+    if (x.size() + 1 + y.size() > sizeof phrase) return false;
+    std::memcpy(phrase, x.data(), x.size());
+    phrase[x.size()] = ' ';
+    std::memcpy(phrase + x.size() + 1, y.data(), y.size());
+    return std::binary_search(std::begin(kLoans), std::end(kLoans), std::string_view(phrase, x.size() + 1 + y.size()));
+}
+
+// Marks the words of English loans, and counts in each sentence those
+// spelled only as Wade-Giles spells: a loan stays English only in a
+// sentence with no other such word ("Chung-kuo kung fu shih" is a title).
+void FindLoans(Scope& scope) {
+    ScopeWork& w = scope.w;
+    for (std::size_t i = 0; i + 1 < w.runs.size(); ++i)
+        if (EnglishLoan(scope, i)) w.runs[i].loan = w.runs[i + 1].loan = true;
+    for (const Run& run : w.runs)
+        if (run.loan && run.evidence) ++w.sentences[run.sentence].loanMarked;
+}
+
 // Whether run `index` is the only word of its name group that could
 // convert: "the Northern Sung" (a dynasty), not "Sung Lien" (a man).
 bool AloneInGroup(const Scope& scope, std::size_t index) {
@@ -227,7 +261,9 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
         !unit && run.isPronounI &&
         ((before && !w.groups[run.group].pronounRule && before->syllableCount > 1) || beforeVerb);
     t.otherRomanization = run.group != kNone && w.groups[run.group].otherRomanization;
-    if (t.pinyin || t.western || pronoun || t.otherRomanization) t.open = false;
+    const Sentence& sentence = w.sentences[run.sentence];
+    const bool loan = !unit && run.loan && sentence.marked == sentence.loanMarked;
+    if (t.pinyin || t.western || pronoun || t.otherRomanization || loan) t.open = false;
 }
 
 // A word that cannot convert and begins no unit: English, whatever its
@@ -445,6 +481,7 @@ void RepeatSurnames(Scope& scope) {
 void Decide(Scope& scope) {
     ScopeWork& w = scope.w;
     FindMasters(scope);
+    FindLoans(scope);
     std::vector<Token>& tokens = w.tokens;
     for (Sentence& sentence : w.sentences) {
         if (sentence.candidates == 0) continue;  // nothing could convert: nothing to decide
@@ -518,6 +555,7 @@ void Decide(Scope& scope) {
 
 void DescribeEvidence(Scope& scope, std::vector<std::vector<WordEvidence>>& sentences) {
     FindMasters(scope);
+    FindLoans(scope);
     std::vector<Token> tokens;
     sentences.clear();
     for (Sentence& sentence : scope.w.sentences) {

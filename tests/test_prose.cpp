@@ -107,6 +107,10 @@ TEST(Prose, LeavesEnglishAlone) {
         // solid word that would split between two of the same vowel.
         {"Thanks to WaLyong Cho, JingPiao Chen and Jungwoo Lee.",
          "Thanks to WaLyong Cho, JingPiao Chen and Jungwoo Lee."},
+        // Loans English writes as its own words, but not inside a romanized title.
+        {"He learned kung fu and tai chi chuan; a Shih Tzu barked.",
+         "He learned kung fu and tai chi chuan; a Shih Tzu barked."},
+        {"Chung-kuo kung fu shih hua", "Zhongguo gong fu shi hua"},
     });
 }
 
