@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "prose/chars.h"
 #include "prose/weights.h"
@@ -181,35 +180,57 @@ bool BeforeDynasty(const Scope& scope, std::size_t index) {
 
 // Whether runs `first` and `first + 1` are a phrase English has borrowed
 // and writes as its own: "kung fu", "tai chi", a "Shih Tzu".
+// Whether a word is one of the loans' words, asked of every word weighed.
+bool InEnglishLoan(std::string_view lower) {
+    switch (lower.size()) {
+        case 2:
+            return lower == "fu";
+        case 3:
+            return lower == "chi" || lower == "pao" || lower == "tai" || lower == "tzu";
+        case 4:
+            return lower == "kung" || lower == "shih";
+        case 5:
+            return lower == "chuan";
+        default:
+            return false;
+    }
+}
+
 bool EnglishLoan(const Scope& scope, std::size_t first) {
     const std::vector<Run>& runs = scope.w.runs;
     if (first + 1 >= runs.size()) return false;
     const Run& a = runs[first];
     const Run& b = runs[first + 1];
-    if (!a.candidate || !b.candidate || a.sentence != b.sentence || a.inUnit || b.inUnit ||
-        a.caseStyle == CaseStyle::AllCaps || b.caseStyle == CaseStyle::AllCaps || scope.Gap(first + 1) != " ")
-        return false;
-    static constexpr std::string_view kLoans[] = {
-        "chi chuan", "chi kung", "kung fu", "kung pao", "shih tzu", "tai chi",
+    if (!a.candidate || !b.candidate || a.normLength < 3 || a.normLength > 4) return false;
+    static constexpr struct {
+        std::string_view first, second;
+    } kLoans[] = {
+        {"chi", "chuan"}, {"chi", "kung"}, {"kung", "fu"}, {"kung", "pao"}, {"shih", "tzu"}, {"tai", "chi"},
     };
     const std::string_view x = scope.Lower(a), y = scope.Lower(b);
-    char phrase[16];
-    if (x.size() + 1 + y.size() > sizeof phrase) return false;
-    std::memcpy(phrase, x.data(), x.size());
-    phrase[x.size()] = ' ';
-    std::memcpy(phrase + x.size() + 1, y.data(), y.size());
-    return std::binary_search(std::begin(kLoans), std::end(kLoans), std::string_view(phrase, x.size() + 1 + y.size()));
+    if (y.size() < 2 || y.size() > 5 || (x[0] != 'c' && x[0] != 'k' && x[0] != 's' && x[0] != 't')) return false;
+    bool found = false;
+    for (const auto& loan : kLoans) found = found || (x == loan.first && y == loan.second);
+    return found && a.sentence == b.sentence && !a.inUnit && !b.inUnit && a.caseStyle != CaseStyle::AllCaps &&
+           b.caseStyle != CaseStyle::AllCaps && scope.Gap(first + 1) == " ";
 }
 
-// Marks the words of English loans, and counts in each sentence those
-// spelled only as Wade-Giles spells: a loan stays English only in a
-// sentence with no other such word ("Chung-kuo kung fu shih" is a title).
-void FindLoans(Scope& scope) {
-    ScopeWork& w = scope.w;
-    for (std::size_t i = 0; i + 1 < w.runs.size(); ++i)
-        if (EnglishLoan(scope, i)) w.runs[i].loan = w.runs[i + 1].loan = true;
-    for (const Run& run : w.runs)
-        if (run.loan && run.evidence) ++w.sentences[run.sentence].loanMarked;
+// How many words of the sentence are spelled only as Wade-Giles spells
+// inside English loans, worked out once, when a loan is first met: a loan
+// stays English only in a sentence with no other such word ("Chung-kuo
+// kung fu shih" is a title).
+std::uint32_t LoanMarked(const Scope& scope, Sentence& sentence) {
+    if (sentence.loanMarked < 0) {
+        int count = 0;
+        std::uint32_t counted = sentence.firstRun;  // runs before it are counted
+        for (std::uint32_t i = sentence.firstRun; i + 1 < sentence.endRun; ++i) {
+            if (!EnglishLoan(scope, i)) continue;
+            for (std::uint32_t k = std::max(i, counted); k <= i + 1; ++k) count += scope.w.runs[k].evidence;
+            counted = i + 2;
+        }
+        sentence.loanMarked = count;
+    }
+    return static_cast<std::uint32_t>(sentence.loanMarked);
 }
 
 // Whether run `index` is the only word of its name group that could
@@ -253,16 +274,20 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     // Chinese at all ("Later I think", "Later I was told"), unless a
     // surname stands before it ("Ch'iang I was a minister"): a surname
     // alone is followed by its given name, and "I ching" by Chinese.
-    const Run* next = index + 1 < w.runs.size() ? &w.runs[index + 1] : nullptr;
-    const bool beforeVerb = next && !(before && before->candidate) && next->sentence == run.sentence &&
-                            next->caseStyle == CaseStyle::Lower &&
-                            scope.Gap(index + 1) == " " && (!next->candidate || IsCommonEnglish(next->english));
+    const auto beforeVerb = [&] {
+        const Run* next = index + 1 < w.runs.size() ? &w.runs[index + 1] : nullptr;
+        return next && !(before && before->candidate) && next->sentence == run.sentence &&
+               next->caseStyle == CaseStyle::Lower && scope.Gap(index + 1) == " " &&
+               (!next->candidate || IsCommonEnglish(next->english));
+    };
     const bool pronoun =
         !unit && run.isPronounI &&
-        ((before && !w.groups[run.group].pronounRule && before->syllableCount > 1) || beforeVerb);
+        ((before && !w.groups[run.group].pronounRule && before->syllableCount > 1) || beforeVerb());
     t.otherRomanization = run.group != kNone && w.groups[run.group].otherRomanization;
-    const Sentence& sentence = w.sentences[run.sentence];
-    const bool loan = !unit && run.loan && sentence.marked == sentence.loanMarked;
+    Sentence& sentence = w.sentences[run.sentence];
+    const bool loan = !unit && run.normLength >= 2 && run.normLength <= 5 && InEnglishLoan(scope.Lower(run)) &&
+                      ((index > 0 && EnglishLoan(scope, index - 1)) || EnglishLoan(scope, index)) &&
+                      sentence.marked == LoanMarked(scope, sentence);
     if (t.pinyin || t.western || pronoun || t.otherRomanization || loan) t.open = false;
 }
 
@@ -481,7 +506,6 @@ void RepeatSurnames(Scope& scope) {
 void Decide(Scope& scope) {
     ScopeWork& w = scope.w;
     FindMasters(scope);
-    FindLoans(scope);
     std::vector<Token>& tokens = w.tokens;
     for (Sentence& sentence : w.sentences) {
         if (sentence.candidates == 0) continue;  // nothing could convert: nothing to decide
@@ -555,7 +579,6 @@ void Decide(Scope& scope) {
 
 void DescribeEvidence(Scope& scope, std::vector<std::vector<WordEvidence>>& sentences) {
     FindMasters(scope);
-    FindLoans(scope);
     std::vector<Token> tokens;
     sentences.clear();
     for (Sentence& sentence : scope.w.sentences) {

@@ -76,7 +76,6 @@ struct Run {
     bool inUnit = false;            // covered by a key across words
     bool established = false;       // the unit it begins is an established spelling
     bool master = false;            // "Tzu" after a name: joined to it ("Meng Tzu" -> "Mengzi")
-    bool loan = false;              // a word of a phrase English has borrowed ("kung fu", "tai chi")
     bool western = false;           // a Western name (see IsWestern), asked once when groups form
     unsigned char keyStarts = 0;    // which tables' keys across words it could begin (Lexicon::KeyStarts)
     bool title = false;             // a word that stands before a name as before a noun (IsTitle)
@@ -98,7 +97,7 @@ struct Sentence {
     bool tonedVaried = false;               // and one written otherwise than it: "ma1 ma3", not "sun4 ... sun4"
     std::uint32_t tonedLonger = 0;  // of them, those of more than one letter
     std::uint32_t marked = 0;       // words with a spelling only Wade-Giles has
-    std::uint32_t loanMarked = 0;   // of them, those inside English loans ("kung fu")
+    int loanMarked = -1;            // of them, those inside English loans ("kung fu"); -1 not counted yet
     std::uint32_t english = 0;      // words that could not be romanized Chinese (English, or other)
     std::uint32_t words = 0;
     std::uint32_t candidates = 0;  // words that could convert: the decision has work only where there are some
