@@ -178,8 +178,6 @@ bool BeforeDynasty(const Scope& scope, std::size_t index) {
     return next == "dynasty" || next == "dynasties";
 }
 
-// Whether runs `first` and `first + 1` are a phrase English has borrowed
-// and writes as its own: "kung fu", "tai chi", a "Shih Tzu".
 // Whether a word is one of the loans' words, asked of every word weighed.
 bool InEnglishLoan(std::string_view lower) {
     switch (lower.size()) {
@@ -196,6 +194,8 @@ bool InEnglishLoan(std::string_view lower) {
     }
 }
 
+// Whether runs `first` and `first + 1` are a phrase English has borrowed
+// and writes as its own: "kung fu", "tai chi", a "Shih Tzu".
 bool EnglishLoan(const Scope& scope, std::size_t first) {
     const std::vector<Run>& runs = scope.w.runs;
     if (first + 1 >= runs.size()) return false;
@@ -280,9 +280,8 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
                next->caseStyle == CaseStyle::Lower && scope.Gap(index + 1) == " " &&
                (!next->candidate || IsCommonEnglish(next->english));
     };
-    const bool pronoun =
-        !unit && run.isPronounI &&
-        ((before && !w.groups[run.group].pronounRule && before->syllableCount > 1) || beforeVerb());
+    const bool pronoun = !unit && run.isPronounI &&
+                         ((before && !w.groups[run.group].pronounRule && before->syllableCount > 1) || beforeVerb());
     t.otherRomanization = run.group != kNone && w.groups[run.group].otherRomanization;
     Sentence& sentence = w.sentences[run.sentence];
     const bool loan = !unit && run.normLength >= 2 && run.normLength <= 5 && InEnglishLoan(scope.Lower(run)) &&

@@ -574,7 +574,6 @@ void WordCache::Clear(const Lexicon* reader, unsigned spelled) {
 
 namespace {
 
-// The options a word's spelling depends on, as one number (never 0).
 // Counts a word with tone numbers toward the sentence's (or paragraph's)
 // support for them: the same word again is no support, since a code is
 // repeated as often as a syllable is ("sun4 ... sun4", "sha3 ... sha3").
@@ -590,6 +589,7 @@ void NoteToned(const Scope& scope, Sentence& sentence, const Run& run) {
         sentence.tonedVaried = true;
 }
 
+// The options a word's spelling depends on, as one number (never 0).
 unsigned SpellingOptions(const TextOptions& options) {
     return static_cast<unsigned>(options.hyphens) | static_cast<unsigned>(options.tones) << 2 |
            static_cast<unsigned>(options.encoding) << 4 | 1u << 6;
@@ -639,7 +639,6 @@ void ReadRuns(Scope& scope) {
         Sentence& sentence = w.sentences[run.sentence];
         if (run.pinyinOnly) ++sentence.pinyin, ++scope.paragraph.pinyin;
         if (run.candidate && run.tones && run.caseStyle != CaseStyle::AllCaps) {
-            ++sentence.toned, ++scope.paragraph.toned;
             NoteToned(scope, sentence, run);
             NoteToned(scope, scope.paragraph, run);
             if (run.normLength > 1) ++sentence.tonedLonger, ++scope.paragraph.tonedLonger;

@@ -92,10 +92,11 @@ struct Run {
 struct Sentence {
     std::uint32_t firstRun = 0, endRun = 0;
     std::uint32_t pinyin = 0;       // words spelled so only in Pinyin
-    std::uint32_t toned = 0;        // romanized words with tone numbers
-    std::uint32_t firstToned = UINT32_MAX;  // the first of them (a run)
-    bool tonedVaried = false;               // and one written otherwise than it: "ma1 ma3", not "sun4 ... sun4"
-    std::uint32_t tonedLonger = 0;  // of them, those of more than one letter
+    // The first romanized word with tone numbers (a run), and whether
+    // another is written otherwise: "ma1 ma3", not "sun4 ... sun4".
+    std::uint32_t firstToned = UINT32_MAX;
+    bool tonedVaried = false;
+    std::uint32_t tonedLonger = 0;  // romanized words with tone numbers of more than one letter
     std::uint32_t marked = 0;       // words with a spelling only Wade-Giles has
     int loanMarked = -1;            // of them, those inside English loans ("kung fu"); -1 not counted yet
     std::uint32_t english = 0;      // words that could not be romanized Chinese (English, or other)
