@@ -22,9 +22,11 @@
 // A few things are decided by rule before any weighing, since evidence
 // cannot outweigh them: words that cannot convert; a sentence written in
 // Pinyin ("Deng Xiaoping met Li Peng"), whose words are left as Pinyin;
-// a Western given name before a one-syllable name ("Howard Chu"); tone
-// numbers on several words ("Mao2 Tse2-tung1"), which are romanization; and
-// --english convert, which converts every word that can.
+// a Western given name before a one-syllable name ("Howard Chu"); the
+// pronoun "I" ("In Pei-ching I met", "Later I think"); phrases English has
+// borrowed ("kung fu", "tai chi") in a sentence with no other Wade-Giles;
+// tone numbers on several words ("Mao2 Tse2-tung1"), which are
+// romanization; and --english convert, which converts every word that can.
 #pragma once
 
 #include <cstdint>
