@@ -34,8 +34,8 @@ char PinyinToneVowel(char32_t c, bool& upper) {
     return 0;
 }
 
-// Part of an address, a path, an identifier or an option: "www.chang.com",
-// "a/b", "x_y", "--no-po".
+// Part of an address, a path, an identifier, an option or code:
+// "www.chang.com", "a/b", "x_y", "--no-po", "$i1", "max(i1, i2)".
 bool IsGlued(const Scope& scope, const Run& run) {
     const std::string_view text = scope.text;
     if (run.begin > 0) {
@@ -52,8 +52,16 @@ bool IsGlued(const Scope& scope, const Run& run) {
             case '%':
             case '+':
             case '~':
+            case '$':  // a variable: "$i1", "$HOME"
             case '-':  // an option: "--no-po"
                 return true;
+            case '(':  // an argument or an index right after a name: "max(i1, i2)", "a[te]"
+            case '[':
+                if (run.begin >= 2) {
+                    const unsigned char name = static_cast<unsigned char>(text[run.begin - 2]);
+                    if (IsAsciiLetter(name) || (name >= '0' && name <= '9') || name == '_') return true;
+                }
+                break;
             default:
                 break;
         }

@@ -261,7 +261,9 @@ TEST(Prose, WritesTonesAsMarksNumbersOrNothing) {
     // The same code again is no support: "sun4" twice is still a code.
     ExpectAll({{"A44 Mao7", "A44 Mao7"},
                {"SHA1 and sha1 sums", "SHA1 and sha1 sums"},
-               {"Add sun4 targets; sun4 hosts.", "Add sun4 targets; sun4 hosts."}});
+               {"Add sun4 targets; sun4 hosts.", "Add sun4 targets; sun4 hosts."},
+               // Variables and arguments in code are identifiers.
+               {"my ($i1, $i2) = max(ai1, ai2);", "my ($i1, $i2) = max(ai1, ai2);"}});
 }
 
 TEST(Prose, ReportsWhatItFoundAndWhy) {
