@@ -178,8 +178,17 @@ bool BeforeDynasty(const Scope& scope, std::size_t index) {
     return next == "dynasty" || next == "dynasties";
 }
 
-// Whether a word is one of the loans' words, asked of every word weighed.
-bool InEnglishLoan(std::string_view lower) {
+// The phrases English has borrowed and writes as its own words.
+struct Loan {
+    std::string_view first, second;
+};
+constexpr Loan kLoans[] = {
+    {"chi", "chuan"}, {"chi", "kung"}, {"kung", "fu"}, {"kung", "pao"}, {"shih", "tzu"}, {"tai", "chi"},
+};
+
+// Whether a word is one the loans are made of: asked of every word
+// weighed, so by its length first, before any loan is compared.
+constexpr bool InEnglishLoan(std::string_view lower) {
     switch (lower.size()) {
         case 2:
             return lower == "fu";
@@ -193,24 +202,23 @@ bool InEnglishLoan(std::string_view lower) {
             return false;
     }
 }
+static_assert([] {
+    for (const Loan& loan : kLoans)
+        if (!InEnglishLoan(loan.first) || !InEnglishLoan(loan.second)) return false;
+    return true;
+}(), "every word of a loan passes InEnglishLoan");
 
-// Whether runs `first` and `first + 1` are a phrase English has borrowed
-// and writes as its own: "kung fu", "tai chi", a "Shih Tzu".
+// Whether runs `first` and `first + 1` are one of the loans: "kung fu",
+// "tai chi", a "Shih Tzu".
 bool EnglishLoan(const Scope& scope, std::size_t first) {
     const std::vector<Run>& runs = scope.w.runs;
     if (first + 1 >= runs.size()) return false;
     const Run& a = runs[first];
     const Run& b = runs[first + 1];
-    if (!a.candidate || !b.candidate || a.normLength < 3 || a.normLength > 4) return false;
-    static constexpr struct {
-        std::string_view first, second;
-    } kLoans[] = {
-        {"chi", "chuan"}, {"chi", "kung"}, {"kung", "fu"}, {"kung", "pao"}, {"shih", "tzu"}, {"tai", "chi"},
-    };
+    if (!a.candidate || !b.candidate) return false;
     const std::string_view x = scope.Lower(a), y = scope.Lower(b);
-    if (y.size() < 2 || y.size() > 5 || (x[0] != 'c' && x[0] != 'k' && x[0] != 's' && x[0] != 't')) return false;
     bool found = false;
-    for (const auto& loan : kLoans) found = found || (x == loan.first && y == loan.second);
+    for (const Loan& loan : kLoans) found = found || (x == loan.first && y == loan.second);
     return found && a.sentence == b.sentence && !a.inUnit && !b.inUnit && a.caseStyle != CaseStyle::AllCaps &&
            b.caseStyle != CaseStyle::AllCaps && scope.Gap(first + 1) == " ";
 }
@@ -284,7 +292,7 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
                          ((before && !w.groups[run.group].pronounRule && before->syllableCount > 1) || beforeVerb());
     t.otherRomanization = run.group != kNone && w.groups[run.group].otherRomanization;
     Sentence& sentence = w.sentences[run.sentence];
-    const bool loan = !unit && run.normLength >= 2 && run.normLength <= 5 && InEnglishLoan(scope.Lower(run)) &&
+    const bool loan = !unit && InEnglishLoan(scope.Lower(run)) &&
                       ((index > 0 && EnglishLoan(scope, index - 1)) || EnglishLoan(scope, index)) &&
                       sentence.marked == LoanMarked(scope, sentence);
     if (t.pinyin || t.western || pronoun || t.otherRomanization || loan) t.open = false;

@@ -587,7 +587,7 @@ namespace {
 // repeated as often as a syllable is ("sun4 ... sun4", "sha3 ... sha3").
 void NoteToned(const Scope& scope, Sentence& sentence, const Run& run) {
     const auto index = static_cast<std::uint32_t>(&run - scope.w.runs.data());
-    if (sentence.firstToned == UINT32_MAX) {
+    if (sentence.firstToned == kNone) {
         sentence.firstToned = index;
         return;
     }

@@ -94,7 +94,7 @@ struct Sentence {
     std::uint32_t pinyin = 0;       // words spelled so only in Pinyin
     // The first romanized word with tone numbers (a run), and whether
     // another is written otherwise: "ma1 ma3", not "sun4 ... sun4".
-    std::uint32_t firstToned = UINT32_MAX;
+    std::uint32_t firstToned = kNone;
     bool tonedVaried = false;
     std::uint32_t tonedLonger = 0;  // romanized words with tone numbers of more than one letter
     std::uint32_t marked = 0;       // words with a spelling only Wade-Giles has
