@@ -399,7 +399,7 @@ void Place(WordCache& cache, std::uint64_t hash, std::size_t entry) {
     const std::size_t mask = cache.slots.size() - 1;
     std::size_t i = hash & mask;
     while (cache.slots[i]) i = (i + 1) & mask;
-    cache.slots[i] = static_cast<std::uint32_t>(entry + 1);
+    cache.slots[i] = (hash & 0xFFFFFFFF00000000ULL) | static_cast<std::uint32_t>(entry + 1);
 }
 
 // Every entry placed again in `size` slots (a power of two).
@@ -564,8 +564,10 @@ bool IsDeterminer(std::string_view lower) {
 WordCache::Entry* WordCache::Find(std::string_view key, std::uint64_t hash) {
     if (slots.empty()) return nullptr;
     const std::size_t mask = slots.size() - 1;
+    const std::uint64_t high = hash & 0xFFFFFFFF00000000ULL;
     for (std::size_t i = hash & mask; slots[i]; i = (i + 1) & mask) {
-        Entry& e = entries[slots[i] - 1];
+        if ((slots[i] & 0xFFFFFFFF00000000ULL) != high) continue;
+        Entry& e = entries[static_cast<std::uint32_t>(slots[i]) - 1];
         if (e.keyLength == key.size() && std::memcmp(bytes.data() + e.key, key.data(), key.size()) == 0) return &e;
     }
     return nullptr;

@@ -140,9 +140,11 @@ struct WordCache {
     std::string bytes;
     std::vector<Syllable> syllables;
     std::vector<Entry> entries;
-    // Open addressing: entry index + 1, 0 for none; at least twice the
-    // entries, and grown with them, so that starting again clears little.
-    std::vector<std::uint32_t> slots;
+    // Open addressing: entry index + 1 in the low half, 0 for none, and the
+    // hash's high half above it, so that a probe past another word reads
+    // no entry; at least twice the entries, and grown with them, so that
+    // starting again clears little.
+    std::vector<std::uint64_t> slots;
 
     Entry* Find(std::string_view key, std::uint64_t hash);
     void Clear(const Lexicon* lexicon, unsigned spelling);
