@@ -510,6 +510,29 @@ void RepeatSurnames(Scope& scope) {
     }
 }
 
+// The syllable "i" in lower case where it ends or goes on with a romanized
+// phrase: "Chou i", "San kuo yen i", "Chou i cheng i". English writes its
+// pronoun "I"; a lower-case "i" after a word that converted, with nothing
+// English after it, is no variable or numeral but the phrase's last
+// syllable, which the weights, taking it for a letter, leave.
+void SyllableI(Scope& scope) {
+    ScopeWork& w = scope.w;
+    for (std::size_t i = 1; i < w.runs.size(); ++i) {
+        Run& run = w.runs[i];
+        if (run.chinese || !run.candidate || run.normLength != 1 || run.caseStyle != CaseStyle::Lower ||
+            scope.Lower(run) != "i")
+            continue;
+        const Run& before = w.runs[i - 1];
+        if (!before.chinese || before.sentence != run.sentence || scope.Gap(i) != " ") continue;
+        const bool last = i + 1 == w.runs.size() || w.runs[i + 1].sentence != run.sentence ||
+                          !Blank(scope.Gap(i + 1)) || w.runs[i + 1].chinese;
+        if (!last) continue;
+        run.chinese = true;
+        run.decision = Decision::Syllables;
+        run.ambiguous = false;
+    }
+}
+
 void Decide(Scope& scope) {
     ScopeWork& w = scope.w;
     FindMasters(scope);
@@ -581,7 +604,10 @@ void Decide(Scope& scope) {
                 (t.western || (!t.pinyin && IsEnglish(run.english) && std::fabs(margin) < kAmbiguousMargin));
         }
     }
-    if (scope.options.englishGuard) RepeatSurnames(scope);
+    if (scope.options.englishGuard) {
+        SyllableI(scope);
+        RepeatSurnames(scope);
+    }
 }
 
 void DescribeEvidence(Scope& scope, std::vector<std::vector<WordEvidence>>& sentences) {

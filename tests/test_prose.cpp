@@ -134,6 +134,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
     ExpectAll({
         {"Chung-kuo chin tai shih", "Zhongguo jin dai shi"},  // a title romanized as catalogues do it
         {"Hsi-yu chi; San kuo chih yen i", "Xiyou ji; San guo zhi yan yi"},
+        // "i" ending or going on with a title is a syllable; before English,
+        // and in code, it is left.
+        {"San kuo yen i. Chou i cheng i; the Chou i and; for i in range(10)",
+         "San guo yan yi. Zhou yi zheng yi; the Zhou i and; for i in range(10)"},
         {"Ho Ping-ti; Lo Chen-yü", "He Bingdi; Luo Zhenyu"},                 // every syllable of a name group
         {"Sung, Lien; Wang, Ta-nien", "Song, Lian; Wang, Danian"},           // headings with the surname first
         {"Meng Tzu and Mo Tzu; Han Fei Tzu", "Mengzi and Mozi; Han Feizi"},  // masters
