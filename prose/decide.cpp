@@ -533,6 +533,34 @@ void SyllableI(Scope& scope) {
     }
 }
 
+// An ordinal, "ti" before a number and the word it counts: "Ti 1 pan",
+// "ti 12 chi", "Ti 3 tz'u yin shua" (an edition, a volume, a printing).
+// Each word is weighed beside a number, which reads as a date or a
+// measure in English; the three together are romanized Chinese, and both
+// words convert or neither.
+void Ordinals(Scope& scope) {
+    ScopeWork& w = scope.w;
+    for (std::size_t i = 0; i + 2 < w.runs.size(); ++i) {
+        Run& ti = w.runs[i];
+        const Run& number = w.runs[i + 1];
+        Run& counted = w.runs[i + 2];
+        if (!ti.candidate || ti.caseStyle == CaseStyle::AllCaps || scope.Lower(ti) != "ti" || !counted.candidate ||
+            counted.caseStyle != CaseStyle::Lower || counted.sentence != ti.sentence || scope.Gap(i + 1) != " " ||
+            scope.Gap(i + 2) != " ")
+            continue;
+        const std::string_view digits = scope.text.substr(number.begin, number.end - number.begin);
+        if (digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        for (Run* run : {&ti, &counted}) {
+            if (run->chinese) continue;
+            run->chinese = true;
+            run->decision = run->syllableCount > 1 && !run->wordValue.empty() ? Decision::WordTable
+                                                                               : Decision::Syllables;
+            run->ambiguous = false;
+        }
+    }
+}
+
 void Decide(Scope& scope) {
     ScopeWork& w = scope.w;
     FindMasters(scope);
@@ -606,6 +634,7 @@ void Decide(Scope& scope) {
     }
     if (scope.options.englishGuard) {
         SyllableI(scope);
+        Ordinals(scope);
         RepeatSurnames(scope);
     }
 }
