@@ -510,6 +510,91 @@ void RepeatSurnames(Scope& scope) {
     }
 }
 
+// Han characters: the CJK ideographs, their extensions and compatibility forms.
+bool IsHan(char32_t c) {
+    return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0xF900 && c <= 0xFAFF) ||
+           (c >= 0x20000 && c <= 0x3FFFF);
+}
+
+// What stands next to a word past spaces and at most one opening bracket:
+// whether it is a Han character, and whether a bracket came between.
+struct Neighbour {
+    bool han = false, bracket = false;
+    bool word = false;  // the Han characters, read forward, are a word or a name: four at most
+};
+Neighbour NextTo(std::string_view text, std::size_t at, bool forward) {
+    Neighbour n;
+    std::size_t i = at;
+    while (forward ? i < text.size() : i > 0) {
+        std::size_t start = i, length = 0;
+        if (!forward) {
+            start = i - 1;
+            while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+        }
+        const char32_t c = DecodeAt(text, start, length);
+        const bool space = c == ' ' || c == '\t' || c == 0x3000;
+        const bool bracket = !n.bracket && (c == '(' || c == 0xFF08);
+        if (!space && !bracket) {
+            n.han = IsHan(c);
+            if (n.han && forward) {
+                std::size_t count = 1;
+                for (std::size_t k = start + length; k < text.size() && count <= 4; k += length, ++count)
+                    if (!IsHan(DecodeAt(text, k, length))) break;
+                n.word = count <= 4;
+            }
+            return n;
+        }
+        n.bracket = n.bracket || bracket;
+        i = forward ? start + length : start;
+    }
+    return n;
+}
+
+// Whether only spaces stand before byte `at` on its line.
+bool AtLineHead(std::string_view text, std::size_t at) {
+    while (at > 0 && (text[at - 1] == ' ' || text[at - 1] == '\t')) --at;
+    return at == 0 || text[at - 1] == '\n' || text[at - 1] == '\r';
+}
+
+// A word beside the Han characters it romanizes: a glossary's headword
+// ("jen 仁 humaneness", "hung 紅 red", "Tai Chen 戴震 (1724-1777)"), or a
+// word with its characters in brackets ("jen (仁)", "仁 (jen)"). The
+// weights see an English word at the head of an English line. Without a
+// bracket the word (or its name) must head its line and the characters be
+// a word's worth, four at most, since text that mixes the languages writes
+// "went to 北京", "使用 ping 命令" and "ping 命令用于测试网络"; and a
+// letter alone is none: Chinese text names keys and labels so ("按下 i
+// 键", "输入 o").
+void BesideHan(Scope& scope) {
+    ScopeWork& w = scope.w;
+    for (std::size_t i = 0; i < w.runs.size(); ++i) {
+        Run& run = w.runs[i];
+        // Left as Pinyin, or as a name of another romanization or a
+        // Western one, it stays so beside its characters too ("Li Peng 李鹏").
+        if (run.chinese || !run.candidate || run.established || run.inUnit || run.isPronounI ||
+            run.caseStyle == CaseStyle::AllCaps || run.caseStyle == CaseStyle::Mixed || run.normLength < 2 ||
+            run.decision == Decision::Pinyin || run.decision == Decision::NotWadeGiles)
+            continue;
+        const Group* group = run.group != kNone ? &w.groups[run.group] : nullptr;
+        if (group && (group->pinyin || group->western || group->otherRomanization)) continue;
+        const Neighbour after = NextTo(scope.text, run.end, true);
+        const Neighbour before = after.han ? Neighbour{} : NextTo(scope.text, run.begin, false);
+        if (!after.han && !before.han) continue;
+        const bool bracket = after.han ? after.bracket : before.bracket;
+        // The name the word belongs to goes with it: "Tai Chen 戴震".
+        const std::size_t first = group ? group->firstRun : i, end = group ? group->endRun : i + 1;
+        if (!bracket && !(after.word && AtLineHead(scope.text, w.runs[first].begin))) continue;
+        for (std::size_t k = first; k < end; ++k) {
+            Run& part = w.runs[k];
+            if (part.chinese || !part.candidate || part.established || part.inUnit || part.isPronounI) continue;
+            part.chinese = true;
+            part.decision =
+                part.syllableCount > 1 && !part.wordValue.empty() ? Decision::WordTable : Decision::Syllables;
+            part.ambiguous = IsCommonEnglish(part.english);
+        }
+    }
+}
+
 // The syllable "i" in lower case where it ends or goes on with a romanized
 // phrase: "Chou i", "San kuo yen i", "Chou i cheng i". English writes its
 // pronoun "I"; a lower-case "i" after a word that converted, with nothing
@@ -633,6 +718,7 @@ void Decide(Scope& scope) {
         }
     }
     if (scope.options.englishGuard) {
+        BesideHan(scope);
         SyllableI(scope);
         Ordinals(scope);
         RepeatSurnames(scope);

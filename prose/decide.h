@@ -28,10 +28,11 @@
 // tone numbers on several words ("Mao2 Tse2-tung1"), which are
 // romanization; and --english convert, which converts every word that can.
 //
-// And a few after it, where the weighing sees too little: a lower-case "i"
-// ending a phrase that converted ("San kuo yen i"); an ordinal and the word
-// it counts across its number ("Ti 1 pan"); and a surname met again alone
-// after its name converted ("The next day Lo left").
+// And a few after it, where the weighing sees too little: a word beside
+// the Han characters it romanizes ("jen 仁 humaneness", "仁 (jen)"); a
+// lower-case "i" ending a phrase that converted ("San kuo yen i"); an
+// ordinal and the word it counts across its number ("Ti 1 pan"); and a
+// surname met again alone after its name converted ("The next day Lo left").
 #pragma once
 
 #include <cstdint>

@@ -196,6 +196,14 @@ TEST(Prose, InLinesModeEachLineIsAnItem) {
     ExpectAll({{"Ho\nSung", "Ho\nSung"}});  // in running text one word alone is no name
     // Tone numbers on one line do not vouch for a letter on the next.
     ExpectAll({{"Ch'ü2 O5\nA1", "Qú E\nA1"}}, lines);
+    // A glossary's headword before its characters, and a word with its
+    // characters in brackets; not English or a key's letter amid Chinese,
+    // nor Pinyin.
+    ExpectAll({{"jen 仁 humaneness\nhung 紅 red\nTai Chen 戴震 (1724-1777)\nthe character 仁 (jen), li (禮)",
+                "ren 仁 humaneness\nhong 紅 red\nDai Zhen 戴震 (1724-1777)\nthe character 仁 (ren), li (禮)"},
+               {"He went to 北京 so 早.\n按下 i 键, 输入 o\nLi Peng 李鹏 met Deng Xiaoping in Beijing.",
+                "He went to 北京 so 早.\n按下 i 键, 输入 o\nLi Peng 李鹏 met Deng Xiaoping in Beijing."}},
+              lines);
 }
 
 // A text that writes no aspiration apostrophe may have dropped them: such a
