@@ -471,6 +471,18 @@ const char* FeatureName(int feature) {
     return name.c_str();
 }
 
+namespace {
+
+// A word a rule converts after the weighing: by the word table where it
+// holds the word, else syllable by syllable.
+void ConvertByRule(Run& run, bool ambiguous) {
+    run.chinese = true;
+    run.decision = !run.wordValue.empty() && run.syllableCount > 1 ? Decision::WordTable : Decision::Syllables;
+    run.ambiguous = ambiguous;
+}
+
+}  // namespace
+
 // A surname met again on its own after its name converted: "Lo Jui-chih
 // stayed a week. The next day Lo left" is the same man, and the second "Lo"
 // is "Luo" too. Only a capitalized word of one syllable, alone in its name
@@ -504,11 +516,11 @@ void RepeatSurnames(Scope& scope) {
         // Alone in its group but for words that cannot convert ("When Fang
         // arrived", "Both Yen and").
         if (!AloneInGroup(scope, i)) continue;
-        run.chinese = true;
-        run.decision = Decision::Syllables;
-        run.ambiguous = IsEnglish(run.english);
+        ConvertByRule(run, IsEnglish(run.english));
     }
 }
+
+namespace {
 
 // Han characters: the CJK ideographs, their extensions and compatibility forms.
 bool IsHan(char32_t c) {
@@ -587,10 +599,7 @@ void BesideHan(Scope& scope) {
         for (std::size_t k = first; k < end; ++k) {
             Run& part = w.runs[k];
             if (part.chinese || !part.candidate || part.established || part.inUnit || part.isPronounI) continue;
-            part.chinese = true;
-            part.decision =
-                part.syllableCount > 1 && !part.wordValue.empty() ? Decision::WordTable : Decision::Syllables;
-            part.ambiguous = IsCommonEnglish(part.english);
+            ConvertByRule(part, IsCommonEnglish(part.english));
         }
     }
 }
@@ -611,10 +620,7 @@ void SyllableI(Scope& scope) {
         if (!before.chinese || before.sentence != run.sentence || scope.Gap(i) != " ") continue;
         const bool last = i + 1 == w.runs.size() || w.runs[i + 1].sentence != run.sentence ||
                           !Blank(scope.Gap(i + 1)) || w.runs[i + 1].chinese;
-        if (!last) continue;
-        run.chinese = true;
-        run.decision = Decision::Syllables;
-        run.ambiguous = false;
+        if (last) ConvertByRule(run, false);
     }
 }
 
@@ -636,15 +642,12 @@ void Ordinals(Scope& scope) {
         const std::string_view digits = scope.text.substr(number.begin, number.end - number.begin);
         if (digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
             continue;
-        for (Run* run : {&ti, &counted}) {
-            if (run->chinese) continue;
-            run->chinese = true;
-            run->decision = run->syllableCount > 1 && !run->wordValue.empty() ? Decision::WordTable
-                                                                               : Decision::Syllables;
-            run->ambiguous = false;
-        }
+        for (Run* run : {&ti, &counted})
+            if (!run->chinese) ConvertByRule(*run, false);
     }
 }
+
+}  // namespace
 
 void Decide(Scope& scope) {
     ScopeWork& w = scope.w;
