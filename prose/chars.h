@@ -52,6 +52,12 @@ inline bool IsWordChar(char32_t c) {
     return IsNonAsciiWordChar(c);
 }
 
+// Han characters: the CJK ideographs, their extensions and compatibility forms.
+inline bool IsHan(char32_t c) {
+    return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0xF900 && c <= 0xFAFF) ||
+           (c >= 0x20000 && c <= 0x3FFFF);
+}
+
 inline bool IsSpace(char32_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == 0xA0 || c == 0x3000; }
 
 }  // namespace kesti

@@ -522,12 +522,6 @@ void RepeatSurnames(Scope& scope) {
 
 namespace {
 
-// Han characters: the CJK ideographs, their extensions and compatibility forms.
-bool IsHan(char32_t c) {
-    return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0xF900 && c <= 0xFAFF) ||
-           (c >= 0x20000 && c <= 0x3FFFF);
-}
-
 // What stands next to a word past spaces and at most one opening bracket:
 // whether it is a Han character, and whether a bracket came between.
 struct Neighbour {
@@ -721,9 +715,10 @@ void Decide(Scope& scope) {
         }
     }
     if (scope.options.englishGuard) {
-        BesideHan(scope);
-        SyllableI(scope);
-        Ordinals(scope);
+        // Each rule goes over the scope's words only where it could apply.
+        if (scope.han) BesideHan(scope);
+        if (scope.syllableI) SyllableI(scope);
+        if (scope.ordinal) Ordinals(scope);
         RepeatSurnames(scope);
     }
 }

@@ -654,6 +654,11 @@ void ReadRuns(Scope& scope) {
             if (run.normLength > 1) ++sentence.tonedLonger, ++scope.paragraph.tonedLonger;
         }
         if (run.evidence) ++sentence.marked, ++scope.paragraph.marked;
+        if (run.candidate && run.normLength <= 2) {
+            const std::string_view lower = scope.Lower(run);
+            scope.syllableI = scope.syllableI || (lower == "i" && run.caseStyle == CaseStyle::Lower);
+            scope.ordinal = scope.ordinal || lower == "ti";
+        }
     }
     for (Run& run : w.runs) {
         // Tone numbers mark romanized text where they come in numbers: a

@@ -92,6 +92,7 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
         }
         char32_t c = DecodeAt(text, i, length);
         if (!IsWordChar(c)) {
+            scope.han = scope.han || IsHan(c);
             if (c == '.' || c == '!' || c == '?' || c == 0x2026) {
                 bool stop = true;
                 if (c == '.' && !w.runs.empty() && w.runs.back().end == i) {

@@ -222,6 +222,9 @@ struct Scope {
     bool umlauts = false;      // a ü (or ŭ) anywhere in the scope
     TextPosition* position;    // where the scope starts; null when no report is made
     std::size_t positionOffset = 0;
+    bool han = false;        // a Han character anywhere in the scope
+    bool syllableI = false;  // a lower-case "i" that could convert
+    bool ordinal = false;    // a "ti" that could convert, perhaps an ordinal
 
     std::string_view Lower(const Run& run) const { return std::string_view(w.norm).substr(run.norm, run.normLength); }
     std::string_view Spelling(const Syllable& s) const { return std::string_view(w.norm).substr(s.norm, s.normLength); }
