@@ -41,8 +41,9 @@ TEST(TextRules, CaseIsIgnoredForAsciiOnlyAndHighBytesCompareUnsigned) {
     EXPECT_EQ(CompareIgnoreCase("", ""), 0);
 }
 
-// The word tricks that find letters eight and sixteen bytes at a time say
-// what IsLetter says of every byte value, wherever it stands among others.
+// The word tricks that find letters (and digits) eight and sixteen bytes at
+// a time say what IsLetter says of every byte value, wherever it stands
+// among others.
 TEST(TextRules, LettersFoundInBulkAreTheLetters) {
     std::mt19937 rng(16);
     for (int round = 0; round < 4096; ++round) {
@@ -57,6 +58,9 @@ TEST(TextRules, LettersFoundInBulkAreTheLetters) {
         std::uint64_t folded = 0;
         for (int i = 0; i < 8; ++i) folded |= std::uint64_t{FoldCase(bytes[i])} << (8 * i);
         ASSERT_EQ(LowerCapitals(LoadWord(p)), folded) << "round " << round;
+        std::uint64_t digits = 0;
+        for (int i = 0; i < 8; ++i) digits |= std::uint64_t{bytes[i] >= '0' && bytes[i] <= '9' ? 0x80u : 0u} << (8 * i);
+        ASSERT_EQ(DigitBytes(LoadWord(p)), digits) << "round " << round;
     }
 }
 

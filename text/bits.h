@@ -46,6 +46,12 @@ inline std::uint64_t LetterBytes(std::uint64_t word) {
     return (low7 + 0x1F * kEveryByte) & ~(low7 + 0x05 * kEveryByte) & ~word & (0x80 * kEveryByte);
 }
 
+// 0x80 in each byte of `word` that is an ASCII digit, and nothing elsewhere.
+inline std::uint64_t DigitBytes(std::uint64_t word) {
+    const std::uint64_t low7 = word & (0x7F * kEveryByte);
+    return (low7 + 0x50 * kEveryByte) & ~(low7 + 0x46 * kEveryByte) & ~word & (0x80 * kEveryByte);
+}
+
 // Bit i set when p[i] is an ASCII letter, for the sixteen bytes at p: with
 // 64-bit words, for every processor.
 inline unsigned LetterMaskByWords(const char* p) {
