@@ -620,7 +620,10 @@ void ReadRuns(Scope& scope) {
     w.norm.reserve(scope.text.size());
     w.syllables.clear();
     w.syllables.reserve(w.runs.size() * 2);
+    w.toned.clear();
     for (Run& run : w.runs) {
+        Sentence& sentence = w.sentences[run.sentence];
+        ++sentence.words;
         if (!run.shaped) {
             // No word (a run cut for length): nothing of it is normalized.
             run.norm = static_cast<std::uint32_t>(w.norm.size());
@@ -646,12 +649,14 @@ void ReadRuns(Scope& scope) {
             run.normLength >= 2 && PinyinReads(scope, run)) {
             run.pinyinOnly = true;
         }
-        Sentence& sentence = w.sentences[run.sentence];
         if (run.pinyinOnly) ++sentence.pinyin, ++scope.paragraph.pinyin;
-        if (run.candidate && run.tones && run.caseStyle != CaseStyle::AllCaps) {
-            NoteToned(scope, sentence, run);
-            NoteToned(scope, scope.paragraph, run);
-            if (run.normLength > 1) ++sentence.tonedLonger, ++scope.paragraph.tonedLonger;
+        if (run.candidate && run.tones) {
+            w.toned.push_back(static_cast<std::uint32_t>(&run - w.runs.data()));
+            if (run.caseStyle != CaseStyle::AllCaps) {
+                NoteToned(scope, sentence, run);
+                NoteToned(scope, scope.paragraph, run);
+                if (run.normLength > 1) ++sentence.tonedLonger, ++scope.paragraph.tonedLonger;
+            }
         }
         if (run.evidence) ++sentence.marked, ++scope.paragraph.marked;
         if (run.candidate && run.normLength <= 2) {
@@ -659,36 +664,32 @@ void ReadRuns(Scope& scope) {
             scope.syllableI = scope.syllableI || (lower == "i" && run.caseStyle == CaseStyle::Lower);
             scope.ordinal = scope.ordinal || lower == "ti";
         }
-    }
-    for (Run& run : w.runs) {
-        // Tone numbers mark romanized text where they come in numbers: a
-        // hyphenated word, or several toned words together ("Mao2
-        // Tse2-tung1"). A lone syllable with a digit is a name or a code
-        // ("SHA1", "sha1").
-        if (run.candidate && run.tones) {
-            const Sentence& sentence = w.sentences[run.sentence];
-            const bool lines = scope.options.lines;
-            const bool supported =
-                run.caseStyle != CaseStyle::AllCaps &&
-                (run.syllableCount > 1 || sentence.tonedVaried || (!lines && scope.paragraph.tonedVaried));
-            // A letter with a digit ("A1", "o2") is a name or a code unless a
-            // longer syllable with a tone stands beside it ("Ch'ü2 O5").
-            const bool letter =
-                run.normLength == 1 && (sentence.tonedLonger == 0 && (lines || scope.paragraph.tonedLonger == 0));
-            if (!supported || letter) run.candidate = false;
-        }
         // Words that could not be romanized Chinese: the sentence's English.
-        Sentence& sentence = w.sentences[run.sentence];
-        ++sentence.words;
         sentence.candidates += run.candidate;
         if (!run.candidate && run.normLength > 0 && !run.pinyinOnly) ++sentence.english;
-    }
-    // The scope's own way of writing Wade-Giles: aspiration apostrophes
-    // and ü, or neither (a text that dropped them).
-    for (const Run& run : w.runs) {
-        if (!run.shaped) continue;
+        // The scope's own way of writing Wade-Giles: aspiration apostrophes
+        // and ü, or neither (a text that dropped them).
         scope.apostrophes = scope.apostrophes || run.aspirated;
         scope.umlauts = scope.umlauts || run.umlaut;
+    }
+    // Tone numbers mark romanized text where they come in numbers: a
+    // hyphenated word, or several toned words together ("Mao2 Tse2-tung1"),
+    // which only the whole scope tells. A lone syllable with a digit is a
+    // name or a code ("SHA1", "sha1"), and counts as English.
+    for (const std::uint32_t index : w.toned) {
+        Run& run = w.runs[index];
+        Sentence& sentence = w.sentences[run.sentence];
+        const bool lines = scope.options.lines;
+        const bool supported = run.caseStyle != CaseStyle::AllCaps &&
+                               (run.syllableCount > 1 || sentence.tonedVaried || (!lines && scope.paragraph.tonedVaried));
+        // A letter with a digit ("A1", "o2") is a name or a code unless a
+        // longer syllable with a tone stands beside it ("Ch'ü2 O5").
+        const bool letter =
+            run.normLength == 1 && (sentence.tonedLonger == 0 && (lines || scope.paragraph.tonedLonger == 0));
+        if (supported && !letter) continue;
+        run.candidate = false;
+        --sentence.candidates;
+        if (run.normLength > 0 && !run.pinyinOnly) ++sentence.english;
     }
 }
 

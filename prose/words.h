@@ -206,7 +206,8 @@ struct ScopeWork {
     std::string value;
     std::vector<std::int32_t> composed;
     std::vector<std::string_view> parts;
-    std::vector<Token> tokens;  // the decision's words of one sentence
+    std::vector<std::uint32_t> toned;  // the runs with tone numbers that could convert
+    std::vector<Token> tokens;         // the decision's words of one sentence
     std::vector<float> scores;  // and their per-word and per-step scores
     std::vector<unsigned char> path;
 };
