@@ -634,8 +634,8 @@ void Ordinals(Scope& scope) {
             scope.Gap(i + 2) != " ")
             continue;
         const std::string_view digits = scope.text.substr(number.begin, number.end - number.begin);
-        if (digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            continue;
+        const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+        if (digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), digit)) continue;
         for (Run* run : {&ti, &counted})
             if (!run->chinese) ConvertByRule(*run, false);
     }

@@ -395,11 +395,14 @@ std::uint64_t HashOf(std::string_view bytes) {
     return h ^ (h >> 29);
 }
 
+// The part of a word's hash a cache slot keeps beside its entry.
+constexpr std::uint64_t kHighHalf = 0xFFFFFFFF00000000ULL;
+
 void Place(WordCache& cache, std::uint64_t hash, std::size_t entry) {
     const std::size_t mask = cache.slots.size() - 1;
     std::size_t i = hash & mask;
     while (cache.slots[i]) i = (i + 1) & mask;
-    cache.slots[i] = (hash & 0xFFFFFFFF00000000ULL) | static_cast<std::uint32_t>(entry + 1);
+    cache.slots[i] = (hash & kHighHalf) | static_cast<std::uint32_t>(entry + 1);
 }
 
 // Every entry placed again in `size` slots (a power of two).
@@ -564,9 +567,9 @@ bool IsDeterminer(std::string_view lower) {
 WordCache::Entry* WordCache::Find(std::string_view key, std::uint64_t hash) {
     if (slots.empty()) return nullptr;
     const std::size_t mask = slots.size() - 1;
-    const std::uint64_t high = hash & 0xFFFFFFFF00000000ULL;
+    const std::uint64_t high = hash & kHighHalf;
     for (std::size_t i = hash & mask; slots[i]; i = (i + 1) & mask) {
-        if ((slots[i] & 0xFFFFFFFF00000000ULL) != high) continue;
+        if ((slots[i] & kHighHalf) != high) continue;
         Entry& e = entries[static_cast<std::uint32_t>(slots[i]) - 1];
         if (e.keyLength == key.size() && std::memcmp(bytes.data() + e.key, key.data(), key.size()) == 0) return &e;
     }
@@ -676,12 +679,12 @@ void ReadRuns(Scope& scope) {
     // hyphenated word, or several toned words together ("Mao2 Tse2-tung1"),
     // which only the whole scope tells. A lone syllable with a digit is a
     // name or a code ("SHA1", "sha1"), and counts as English.
+    const bool lines = scope.options.lines;
     for (const std::uint32_t index : w.toned) {
         Run& run = w.runs[index];
         Sentence& sentence = w.sentences[run.sentence];
-        const bool lines = scope.options.lines;
-        const bool supported = run.caseStyle != CaseStyle::AllCaps &&
-                               (run.syllableCount > 1 || sentence.tonedVaried || (!lines && scope.paragraph.tonedVaried));
+        const bool varied = sentence.tonedVaried || (!lines && scope.paragraph.tonedVaried);
+        const bool supported = run.caseStyle != CaseStyle::AllCaps && (run.syllableCount > 1 || varied);
         // A letter with a digit ("A1", "o2") is a name or a code unless a
         // longer syllable with a tone stands beside it ("Ch'ü2 O5").
         const bool letter =
