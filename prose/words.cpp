@@ -262,12 +262,23 @@ void FormGroups(Scope& scope) {
         g.pinyin = g.pinyin || run.pinyinOnly;
         g.otherRomanization = g.otherRomanization || (run.shaped && !run.glued && run.syllableCount > 1 &&
                                                       !run.candidate && !run.pinyinOnly && !IsEnglish(run.english));
-        run.western = IsWestern(run) || (mixedName(run) && run.normLength > 0);
-        if (run.western) g.western = true;
+        // ê alone says little: Vietnamese names have it too ("Trung Lê").
+        g.evidence = g.evidence || (run.evidence && scope.Lower(run).find('\xEA') == std::string_view::npos);
         // "I Ching": the pronoun is never followed by a capitalized word in
         // English prose, so the two are a Chinese title or name.
         if (run.isPronounI && i + 1 < w.runs.size() && w.runs[i + 1].group == run.group && w.runs[i + 1].candidate)
             g.pronounRule = true;
+    }
+    for (Run& run : w.runs) {
+        if (run.group == kNone) continue;
+        Group& g = w.groups[run.group];
+        // A common English word capitalized because it begins a sentence is
+        // no given name before a name spelled as only Wade-Giles spells
+        // ("See Ch'ien Mu", "Compare Ku Chieh-kang"; "Theodore Ts'o" is one).
+        const bool startWord = run.sentenceStart && g.evidence && run.english >= EnglishClass::Size10 &&
+                               run.english <= EnglishClass::Size50;
+        run.western = (IsWestern(run) && !startWord) || (mixedName(run) && run.normLength > 0);
+        if (run.western) g.western = true;
     }
 }
 

@@ -17,7 +17,9 @@ SCOWL (Debian's package scowl), whose lists rank words in size classes from
 A word is listed when it is a function word, or when every hyphen-separated
 part of it is a syllable of the syllable table (data/kestisyl.txt), or it
 splits into several such syllables (as a place written without hyphens
-would: Hopi, Seta), or it splits into Pinyin syllables (the table's values).
+would: Hopi, Seta), or it splits into Pinyin syllables (the table's values),
+or it is one of the commonest words (size 10) in lower case, which a capital
+at a sentence's start does not make a given name ("See", "Compare").
 Its value says how it is used:
 
     function   a function word: pronoun, article, preposition, conjunction,
@@ -199,7 +201,11 @@ def main():
         name_sizes[word.lower()] = min(size, name_sizes.get(word.lower(), 100))
     for word, size in sorted(words.items()):
         lower = word.lower()
-        if word != lower or not wanted(word) or name_sizes.get(lower, 100) < size:
+        # The commonest words are listed whatever their letters: a capital
+        # at a sentence's start makes them look like a given name before a
+        # Chinese one ("See Ch'ien Mu", "Compare Ku Chieh-kang").
+        commonest = size == 10 and lower.isalpha()
+        if word != lower or not (wanted(word) or commonest) or name_sizes.get(lower, 100) < size:
             continue
         records[lower] = "function" if lower in FUNCTION_WORDS else SIZES[size]
     for word in FUNCTION_WORDS:
