@@ -290,12 +290,32 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     };
     const bool pronoun = !unit && run.isPronounI &&
                          ((before && !w.groups[run.group].pronounRule && before->syllableCount > 1) || beforeVerb());
+    // A function word in lower case is a syllable only inside a phrase
+    // romanized in lower case ("Chung-kuo to min-tsu"); between names, or
+    // beside no such syllable, it is English ("from Hsi-an to Lan-chou",
+    // "Li Hung-chang to Tseng Kuo-fan"). Capitalized as a sentence's first
+    // word it may be a surname ("To Chung-chih"), but not before a whole
+    // name or an established spelling ("To Chang Chih-tung, ...", "To
+    // Peking").
+    const auto lowerSyllable = [&](std::size_t k) {
+        return k < w.runs.size() && w.runs[k].sentence == run.sentence && w.runs[k].candidate &&
+               w.runs[k].caseStyle == CaseStyle::Lower;
+    };
+    const auto wholeName = [&](std::size_t k) {
+        return k < w.runs.size() && w.runs[k].sentence == run.sentence &&
+               (w.runs[k].unitEnd > k + 1 || w.runs[k].established);
+    };
+    const bool connective =
+        !unit && run.syllableCount == 1 && run.english == EnglishClass::Function && !run.isPronounI &&
+        (run.caseStyle == CaseStyle::Lower || (run.caseStyle == CaseStyle::Capitalized && run.sentenceStart &&
+                                               wholeName(index + 1))) &&
+        !(index > 0 && lowerSyllable(index - 1)) && !lowerSyllable(index + 1);
     t.otherRomanization = run.group != kNone && w.groups[run.group].otherRomanization;
     Sentence& sentence = w.sentences[run.sentence];
     const bool loan = !unit && InEnglishLoan(scope.Lower(run)) &&
                       ((index > 0 && EnglishLoan(scope, index - 1)) || EnglishLoan(scope, index)) &&
                       sentence.marked == LoanMarked(scope, sentence);
-    if (t.pinyin || t.western || pronoun || t.otherRomanization || loan) t.open = false;
+    if (t.pinyin || t.western || pronoun || t.otherRomanization || loan || connective) t.open = false;
 }
 
 // A word that cannot convert and begins no unit: English, whatever its

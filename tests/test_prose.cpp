@@ -168,6 +168,13 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Ho Ping-ti was born in 1917. Lo and behold, he was.", "He Bingdi was born in 1917. Lo and behold, he was."},
         {"NaN, iPod, McDonald", "NaN, iPod, McDonald"},      // a capital after a small letter
         {"He said so long to them.", "He said so long to them."},
+        // A function word is a syllable only in a phrase romanized in lower
+        // case; as a sentence's first word it may be a surname, not before
+        // a whole name or an established spelling.
+        {"from Hsi-an to Lan-chou; Li Hung-chang to Tseng Kuo-fan; Chung-kuo to min-tsu",
+         "from Xi'an to Lanzhou; Li Hongzhang to Zeng Guofan; Zhongguo duo minzu"},
+        {"To Chang Chih-tung, so. To Peking. To Chung-chih stayed.",
+         "To Zhang Zhidong, so. To Peking. Duo Zhongzhi stayed."},
         {"Chin up, said Carl Jung.", "Chin up, said Carl Jung."},
         // A sentence's first word is no given name before a name only
         // Wade-Giles spells so; a Vietnamese name's ê is not enough.
