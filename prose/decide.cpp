@@ -241,6 +241,20 @@ std::uint32_t LoanMarked(const Scope& scope, Sentence& sentence) {
     return static_cast<std::uint32_t>(sentence.loanMarked);
 }
 
+// Whether the loan that begins at run `first` stands beside a syllable in
+// lower case that is no English word and in no loan: then it is a title's
+// syllables ("Wen shih tzu liao"), not the dog or the art.
+bool LoanInTitle(const Scope& scope, std::size_t first) {
+    const std::vector<Run>& runs = scope.w.runs;
+    const auto syllable = [&](std::size_t k, std::size_t gapAt) {
+        const Run& r = runs[k];
+        return r.sentence == runs[first].sentence && scope.Gap(gapAt) == " " && r.candidate &&
+               r.caseStyle == CaseStyle::Lower && !IsEnglish(r.english) && !(k > 0 && EnglishLoan(scope, k - 1)) &&
+               !EnglishLoan(scope, k);
+    };
+    return (first > 0 && syllable(first - 1, first)) || (first + 2 < runs.size() && syllable(first + 2, first + 2));
+}
+
 // Whether run `index` is the only word of its name group that could
 // convert: "the Northern Sung" (a dynasty), not "Sung Lien" (a man).
 bool AloneInGroup(const Scope& scope, std::size_t index) {
@@ -312,8 +326,9 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
         !(index > 0 && lowerSyllable(index - 1)) && !lowerSyllable(index + 1);
     t.otherRomanization = run.group != kNone && w.groups[run.group].otherRomanization;
     Sentence& sentence = w.sentences[run.sentence];
+    const auto loanAt = [&](std::size_t first) { return EnglishLoan(scope, first) && !LoanInTitle(scope, first); };
     const bool loan = !unit && InEnglishLoan(scope.Lower(run)) &&
-                      ((index > 0 && EnglishLoan(scope, index - 1)) || EnglishLoan(scope, index)) &&
+                      ((index > 0 && loanAt(index - 1)) || loanAt(index)) &&
                       sentence.marked == LoanMarked(scope, sentence);
     if (t.pinyin || t.western || pronoun || t.otherRomanization || loan || connective) t.open = false;
 }

@@ -111,6 +111,9 @@ TEST(Prose, LeavesEnglishAlone) {
         {"He learned kung fu and tai chi chuan; a Shih Tzu barked.",
          "He learned kung fu and tai chi chuan; a Shih Tzu barked."},
         {"Chung-kuo kung fu shih hua", "Zhongguo gong fu shi hua"},
+        // Beside a syllable in lower case a loan is a title's, beside
+        // English it is English.
+        {"Wen shih tzu liao; kung fu men", "Wen shi zi liao; kung fu men"},
     });
 }
 
