@@ -367,7 +367,16 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         first.degradedKey = degraded;
         if (!degraded.empty()) first.degradedValue = first.wordValue;
         first.established = established;
-        for (std::size_t k = i; k < i + words; ++k) w.runs[k].inUnit = true;
+        for (std::size_t k = i; k < i + words; ++k) {
+            Run& part = w.runs[k];
+            part.inUnit = true;
+            // An established spelling is English usage, no sign of a text
+            // in Pinyin ("Hong Kong : Lung men shu tien").
+            if (established && part.pinyinOnly) {
+                part.pinyinOnly = false;
+                --w.sentences[part.sentence].pinyin, --scope.paragraph.pinyin;
+            }
+        }
         i += words - 1;
     }
 }

@@ -114,6 +114,8 @@ TEST(Prose, LeavesEnglishAlone) {
         // Beside a syllable in lower case a loan is a title's, beside
         // English it is English.
         {"Wen shih tzu liao; kung fu men", "Wen shi zi liao; kung fu men"},
+        // An established spelling is no Pinyin beside the Wade-Giles.
+        {"Hong Kong : Lung men shu tien, 1967", "Hong Kong : Long men shu dian, 1967"},
     });
 }
 

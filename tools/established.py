@@ -42,6 +42,7 @@ CITIES = {
     "Chuanchow": "Quanzhou", "Shiuchow": "Shaoguan", "Chaochow": "Chaozhou", "Tsungming": "Chongming",
     "Wuhsing": "Wuxing", "Huchow": "Huzhou", "Shaohing": "Shaoxing",
     "Taichow": "Taizhou", "Hwangpu": "Huangpu", "Whampoa": "Huangpu", "Macao": "Aomen", "Kowloon": "Jiulong",
+    "Hong Kong": "Xianggang", "Hongkong": "Xianggang", "Macau": "Aomen",
 }
 
 # Rivers, lakes and mountains as the postal system and English maps of the
