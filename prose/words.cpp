@@ -218,6 +218,16 @@ void Advance(Scope& scope, std::size_t offset) {
     }
 }
 
+namespace {
+
+// A common English word capitalized at a sentence's start ("See", "Compare").
+bool StartWord(const Run& run) {
+    return run.sentenceStart && run.caseStyle == CaseStyle::Capitalized && run.english >= EnglishClass::Size10 &&
+           run.english <= EnglishClass::Size50;
+}
+
+}  // namespace
+
 void FormGroups(Scope& scope) {
     ScopeWork& w = scope.w;
     w.groups.clear();
@@ -248,6 +258,7 @@ void FormGroups(Scope& scope) {
         w.groups.back().endRun = static_cast<std::uint32_t>(i + 1);
         run.group = static_cast<std::uint32_t>(w.groups.size() - 1);
     }
+    bool startWords = false;  // a Western name is a common English word that begins a sentence
     for (std::size_t i = 0; i < w.runs.size(); ++i) {
         Run& run = w.runs[i];
         if (run.group == kNone) continue;
@@ -264,21 +275,24 @@ void FormGroups(Scope& scope) {
                                                       !run.candidate && !run.pinyinOnly && !IsEnglish(run.english));
         // ê alone says little: Vietnamese names have it too ("Trung Lê").
         g.evidence = g.evidence || (run.evidence && scope.Lower(run).find('\xEA') == std::string_view::npos);
+        run.western = IsWestern(run) || (mixedName(run) && run.normLength > 0);
+        if (run.western) g.western = true;
+        startWords = startWords || (run.western && StartWord(run));
         // "I Ching": the pronoun is never followed by a capitalized word in
         // English prose, so the two are a Chinese title or name.
         if (run.isPronounI && i + 1 < w.runs.size() && w.runs[i + 1].group == run.group && w.runs[i + 1].candidate)
             g.pronounRule = true;
     }
+    // A common English word capitalized because it begins a sentence is no
+    // given name before a name spelled as only Wade-Giles spells ("See
+    // Ch'ien Mu", "Compare Ku Chieh-kang"; "Theodore Ts'o" is one).
+    if (!startWords) return;
     for (Run& run : w.runs) {
-        if (run.group == kNone) continue;
+        if (run.group == kNone || !run.western || !StartWord(run) || !w.groups[run.group].evidence) continue;
+        run.western = false;
         Group& g = w.groups[run.group];
-        // A common English word capitalized because it begins a sentence is
-        // no given name before a name spelled as only Wade-Giles spells
-        // ("See Ch'ien Mu", "Compare Ku Chieh-kang"; "Theodore Ts'o" is one).
-        const bool startWord = run.sentenceStart && g.evidence && run.english >= EnglishClass::Size10 &&
-                               run.english <= EnglishClass::Size50;
-        run.western = (IsWestern(run) && !startWord) || (mixedName(run) && run.normLength > 0);
-        if (run.western) g.western = true;
+        g.western = false;
+        for (std::uint32_t k = g.firstRun; k < g.endRun; ++k) g.western = g.western || w.runs[k].western;
     }
 }
 
