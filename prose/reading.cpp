@@ -218,14 +218,11 @@ void ReadRun(Scope& scope, Run& run) {
 }
 
 // Splits a capitalized word written without hyphens into Wade-Giles
-// syllables, as English texts write places (Hsinchuang, Sanhsia): the split
-// with the fewest syllables, and among those the one whose syllables after
-// the first begin with no vowel (a text writes a vowel there after a
-// hyphen), then the one that takes the longest syllables first. Replaces
-// the run's one syllable by them and says whether it could.
+// syllables (see SolidSyllables) when it holds a spelling a marked syllable
+// has, as English texts write places (Hsinchuang, Sanhsia). Replaces the
+// run's one syllable by them and says whether it could.
 bool SplitSolid(Scope& scope, Run& run) {
     const std::string_view lower = scope.Lower(run);
-    constexpr std::size_t kMost = 8;
     if (lower.size() < 4 || lower.size() > 40 || lower.find('-') != std::string_view::npos) return false;
     // A marked syllable holds one of these; most capitalized words hold none.
     bool hint = false;
@@ -236,41 +233,17 @@ bool SplitSolid(Scope& scope, Run& run) {
                a == '\xFC' || a == '\xEA' || (a == 's' && (b == 's' || b == 'z'));
     }
     if (!hint && lower.back() != '\xFC' && lower.back() != '\xEA') return false;
-    const std::string word(lower);
-    // best[i]: the fewest syllables, then the fewest vowel starts, for word[i..].
-    struct Best {
-        std::uint8_t count = 255, vowels = 255, next = 0;
-    };
-    Best best[41];
-    best[word.size()] = {0, 0, 0};
-    auto vowel = [](char c) { return c == 'a' || c == 'e' || c == 'i' || c == 'o' || c == 'u' || c == '\xEA'; };
-    for (std::size_t i = word.size(); i-- > 0;) {
-        for (unsigned lengths = scope.lex.WadeGilesPrefixes(std::string_view(word).substr(i)); lengths;
-             lengths &= lengths - 1) {
-            const auto length = static_cast<std::size_t>(__builtin_ctz(lengths));
-            // No break between two of the same vowel: "Jungwoo" is no
-            // jung-wo-o (a text would write a hyphen there).
-            if (i + length < word.size() && vowel(word[i + length]) && word[i + length] == word[i + length - 1])
-                continue;
-            const Best& rest = best[i + length];
-            if (rest.count == 255 || std::size_t{rest.count} + 1 > kMost) continue;
-            const auto count = static_cast<std::uint8_t>(rest.count + 1);
-            const auto vowels = static_cast<std::uint8_t>(rest.vowels + (i > 0 && vowel(word[i])));
-            Best& here = best[i];
-            if (count < here.count || (count == here.count && vowels < here.vowels) ||
-                (count == here.count && vowels == here.vowels && length > std::size_t{here.next})) {
-                here = {count, vowels, static_cast<std::uint8_t>(length)};
-            }
-        }
-    }
-    if (best[0].count == 255 || best[0].count < 2) return false;
+    std::uint8_t lengths[kMostSolidSyllables];
+    const std::size_t count = SolidSyllables(scope.lex, lower, lengths);
+    if (count < 2) return false;
     ScopeWork& w = scope.w;
     w.syllables.resize(run.firstSyllable);
     run.syllableCount = 0;
-    for (std::size_t i = 0; i < word.size(); i += best[i].next) {
+    std::size_t at = 0;
+    for (std::size_t k = 0; k < count; at += lengths[k++]) {
         Syllable s;
-        s.norm = static_cast<std::uint32_t>(run.norm + i);
-        s.normLength = best[i].next;
+        s.norm = static_cast<std::uint32_t>(run.norm + at);
+        s.normLength = lengths[k];
         s.pinyin = scope.lex.Syllable(scope.Spelling(s), s.marked);
         w.syllables.push_back(s);
         ++run.syllableCount;
@@ -515,6 +488,39 @@ void Remember(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash
 }
 
 }  // namespace
+
+std::size_t SolidSyllables(const Lexicon& lex, std::string_view word, std::uint8_t (&lengths)[kMostSolidSyllables]) {
+    if (word.size() < 2 || word.size() > 40) return 0;
+    // best[i]: the fewest syllables, then the fewest vowel starts, for word[i..].
+    struct Best {
+        std::uint8_t count = 255, vowels = 255, next = 0;
+    };
+    Best best[41];
+    best[word.size()] = {0, 0, 0};
+    auto vowel = [](char c) { return c == 'a' || c == 'e' || c == 'i' || c == 'o' || c == 'u' || c == '\xEA'; };
+    for (std::size_t i = word.size(); i-- > 0;) {
+        for (unsigned options = lex.WadeGilesPrefixes(word.substr(i)); options; options &= options - 1) {
+            const auto length = static_cast<std::size_t>(__builtin_ctz(options));
+            // No break between two of the same vowel: "Jungwoo" is no
+            // jung-wo-o (a text would write a hyphen there).
+            if (i + length < word.size() && vowel(word[i + length]) && word[i + length] == word[i + length - 1])
+                continue;
+            const Best& rest = best[i + length];
+            if (rest.count == 255 || std::size_t{rest.count} + 1 > kMostSolidSyllables) continue;
+            const auto count = static_cast<std::uint8_t>(rest.count + 1);
+            const auto vowels = static_cast<std::uint8_t>(rest.vowels + (i > 0 && vowel(word[i])));
+            Best& here = best[i];
+            if (count < here.count || (count == here.count && vowels < here.vowels) ||
+                (count == here.count && vowels == here.vowels && length > std::size_t{here.next})) {
+                here = {count, vowels, static_cast<std::uint8_t>(length)};
+            }
+        }
+    }
+    if (best[0].count == 255) return 0;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < word.size(); i += best[i].next) lengths[count++] = best[i].next;
+    return count;
+}
 
 bool IsTitle(std::string_view lower) {
     if (lower.size() < 2 || lower.size() > 12) return false;

@@ -333,9 +333,36 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         if (last + 1 - i < fewest) continue;
         w.key.clear();
         std::size_t ends[16];
+        bool solidName[16] = {};  // split into syllables here, for the key
         for (std::size_t k = i; k <= last; ++k) {
             if (k > i) w.key += ' ';
-            w.key += scope.Lower(w.runs[k]);
+            const Run& part = w.runs[k];
+            // A given name written without its hyphens ("Teng Hsiaoping",
+            // "Tseng Kuofan") is the key that has them ("Teng Hsiao-p'ing").
+            // The established spellings and one's own names are matched
+            // as written.
+            const bool wordTable = &table == &scope.lex.wordTable;
+            std::uint8_t lengths[kMostSolidSyllables];
+            std::size_t count = 0;
+            if (wordTable && part.solid) {
+                for (std::uint32_t s = 0; s < part.syllableCount && count < kMostSolidSyllables; ++s)
+                    lengths[count++] = static_cast<std::uint8_t>(w.syllables[part.firstSyllable + s].normLength);
+            } else if (wordTable && k > i && !part.candidate && !part.tones &&
+                       part.caseStyle == CaseStyle::Capitalized && part.english == EnglishClass::None &&
+                       part.syllableCount == 1 && part.normLength >= 4) {
+                count = SolidSyllables(scope.lex, scope.Lower(part), lengths);
+                if (count != 2) count = 0;
+                solidName[k - i] = count != 0;
+            }
+            if (count) {
+                std::size_t at = 0;
+                for (std::size_t s = 0; s < count; at += lengths[s++]) {
+                    if (s > 0) w.key += '-';
+                    w.key += scope.Lower(part).substr(at, lengths[s]);
+                }
+            } else {
+                w.key += scope.Lower(part);
+            }
             ends[k - i] = w.key.size();
         }
         // The longest key first: one lookup finds it when it ends where a
@@ -354,7 +381,7 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         // Only words that are Wade-Giles syllables as written could be a
         // name that dropped its marks.
         std::size_t syllabic = 0;
-        while (i + syllabic <= last && w.runs[i + syllabic].allSyllables) ++syllabic;
+        while (i + syllabic <= last && (w.runs[i + syllabic].allSyllables || solidName[syllabic])) ++syllabic;
         // The dropped marks are the word table's keys': one's own table and
         // the established spellings are matched as written.
         if (words < fewest && &table == &scope.lex.wordTable && !scope.apostrophes && !scope.umlauts &&
@@ -381,15 +408,24 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         first.degradedKey = degraded;
         if (!degraded.empty()) first.degradedValue = first.wordValue;
         first.established = established;
+        bool cleared = false;
         for (std::size_t k = i; k < i + words; ++k) {
             Run& part = w.runs[k];
             part.inUnit = true;
             // An established spelling is English usage, no sign of a text
-            // in Pinyin ("Hong Kong : Lung men shu tien").
-            if (established && part.pinyinOnly) {
+            // in Pinyin ("Hong Kong : Lung men shu tien"); nor is a given
+            // name that reads as Pinyin too, once a key holds it split
+            // ("Chou Enlai", "Tseng Kuofan").
+            if ((established || solidName[k - i]) && part.pinyinOnly) {
                 part.pinyinOnly = false;
+                cleared = true;
                 --w.sentences[part.sentence].pinyin, --scope.paragraph.pinyin;
             }
+        }
+        if (cleared) {
+            Group& g = w.groups[first.group];
+            g.pinyin = false;
+            for (std::uint32_t k = g.firstRun; k < g.endRun; ++k) g.pinyin = g.pinyin || w.runs[k].pinyinOnly;
         }
         i += words - 1;
     }

@@ -260,6 +260,15 @@ void FormGroups(Scope& scope);
 void MatchKeysAcrossWords(Scope& scope);
 // Moves the report's position forward to byte `offset` of the scope.
 void Advance(Scope& scope, std::size_t offset);
+// Splits a word written without hyphens into Wade-Giles syllables, as
+// English texts write places and given names (Hsinchuang, Kuofan): the
+// split with the fewest syllables, and among those the one whose syllables
+// after the first begin with no vowel (a text writes a vowel there after a
+// hyphen), then the one that takes the longest syllables first. Writes the
+// syllables' lengths and returns how many, or 0 when it does not split.
+constexpr std::size_t kMostSolidSyllables = 8;
+std::size_t SolidSyllables(const Lexicon& lex, std::string_view word,
+                           std::uint8_t (&lengths)[kMostSolidSyllables]);
 
 // A capitalized word that is neither Chinese nor an English function word
 // nor a title: a Western name ("Carl", "Theodore", "Rękorajski").
