@@ -307,13 +307,18 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     // A function word in lower case is a syllable only inside a phrase
     // romanized in lower case ("Chung-kuo to min-tsu"); between names, or
     // beside no such syllable, it is English ("from Hsi-an to Lan-chou",
-    // "Li Hung-chang to Tseng Kuo-fan"). Capitalized as a sentence's first
-    // word it may be a surname ("To Chung-chih"), but not before a whole
-    // name or an established spelling ("To Chang Chih-tung, ...", "To
-    // Peking").
+    // "Li Hung-chang to Tseng Kuo-fan"). In capitals, where every word
+    // looks alike, only syllables written apart are such a phrase ("CHUNG
+    // KUO TO MIN TSU", not "FROM HSI-AN TO LAN-CHOU"). As a sentence's
+    // first word it may be a surname ("To Chung-chih", "TO HÊNG-KUNG"), but
+    // not before a whole name or an established spelling ("To Chang
+    // Chih-tung, ...", "To Peking").
     const auto lowerSyllable = [&](std::size_t k) {
-        return k < w.runs.size() && w.runs[k].sentence == run.sentence && w.runs[k].candidate &&
-               w.runs[k].caseStyle == CaseStyle::Lower;
+        if (k >= w.runs.size() || w.runs[k].sentence != run.sentence || !w.runs[k].candidate) return false;
+        const Run& r = w.runs[k];
+        return r.caseStyle == CaseStyle::Lower || (run.caseStyle == CaseStyle::AllCaps &&
+                                                   r.caseStyle == CaseStyle::AllCaps && r.syllableCount == 1 &&
+                                                   !r.inUnit);
     };
     const auto wholeName = [&](std::size_t k) {
         return k < w.runs.size() && w.runs[k].sentence == run.sentence &&
@@ -321,8 +326,8 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     };
     const bool connective =
         !unit && run.syllableCount == 1 && run.english == EnglishClass::Function && !run.isPronounI &&
-        (run.caseStyle == CaseStyle::Lower || (run.caseStyle == CaseStyle::Capitalized && run.sentenceStart &&
-                                               wholeName(index + 1))) &&
+        (run.caseStyle == CaseStyle::Lower || (run.caseStyle == CaseStyle::AllCaps && !run.sentenceStart) ||
+         (run.caseStyle != CaseStyle::Lower && run.sentenceStart && wholeName(index + 1))) &&
         !(index > 0 && lowerSyllable(index - 1)) && !lowerSyllable(index + 1);
     t.otherRomanization = run.group != kNone && w.groups[run.group].otherRomanization;
     Sentence& sentence = w.sentences[run.sentence];
@@ -439,7 +444,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         if (before && run.group != kNone && before->group == run.group && before->title && !before->determiner)
             t.Add(kAfterTitle);
         if (BeforeNumber(scope, w.runs[t.last])) t.Add(kBeforeNumber);
-        if (Capital(run) && BeforeDynasty(scope, t.last)) t.Add(kBeforeDynasty);
+        const bool beforeDynasty = Capital(run) && BeforeDynasty(scope, t.last);
+        if (beforeDynasty) t.Add(kBeforeDynasty);
         if (alone) {
             t.Add(Capital(run) ? kAloneCapital : kAloneLower);
             if (scope.options.lines && Capital(run)) t.Add(kAloneInList);
@@ -451,7 +457,9 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
             };
             if ((after && heading(t.last)) || (before && heading(index - 1))) t.Add(kHeading);
         }
-        if (run.caseStyle == CaseStyle::AllCaps && syllables == 1 && AloneInGroup(scope, index))
+        // Before "DYNASTY" a word in capitals is a dynasty's name, set in
+        // capitals as the heading is ("THE SUNG DYNASTY"), no abbreviation.
+        if (run.caseStyle == CaseStyle::AllCaps && syllables == 1 && AloneInGroup(scope, index) && !beforeDynasty)
             t.Add(kCapsAbbreviation);
         if (run.solid) t.Add(kSolid);
         if (run.master) t.Add(kMaster);

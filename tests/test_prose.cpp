@@ -183,6 +183,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
          "from Xi'an to Lanzhou; Li Hongzhang to Zeng Guofan; Zhongguo duo minzu"},
         {"To Chang Chih-tung, so. To Peking. To Chung-chih stayed.",
          "To Zhang Zhidong, so. To Peking. Duo Zhongzhi stayed."},
+        {"TSENG KUO-FAN TO LI HUNG-CHANG. TO HÊNG-KUNG. SUNG DYNASTY PAINTINGS",
+         "ZENG GUOFAN TO LI HONGZHANG. DUO HENGGONG. SONG DYNASTY PAINTINGS"},
         {"Chin up, said Carl Jung.", "Chin up, said Carl Jung."},
         // A sentence's first word is no given name before a name only
         // Wade-Giles spells so; a Vietnamese name's ê is not enough.
