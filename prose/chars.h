@@ -14,6 +14,7 @@ namespace kesti {
 inline bool IsAsciiUpper(char32_t c) { return c >= 'A' && c <= 'Z'; }
 inline bool IsAsciiLower(char32_t c) { return c >= 'a' && c <= 'z'; }
 inline bool IsAsciiLetter(char32_t c) { return IsAsciiUpper(c) || IsAsciiLower(c); }
+inline bool IsAsciiDigit(char32_t c) { return c >= '0' && c <= '9'; }
 
 // The aspiration apostrophes texts use: ' ‘ ’ ʻ ʼ ʽ and the grave accent.
 inline bool IsApostrophe(char32_t c) {

@@ -157,14 +157,22 @@ bool Blank(std::string_view gap) {
 
 // A date or an abbreviation's full stop after the word: "Jan. 20", "Jan
 // 20", "Lawrence, Kan. and". A word in lower case before a bare number is
-// no month's name: "Min kuo 67", a year of the Republic.
+// no month's name: "Min kuo 67", a year of the Republic; nor is one before
+// a span of years ("T'ang 618-907", "Sung 960–1279").
 bool BeforeNumber(const Scope& scope, const Run& run) {
     std::string_view after = scope.text.substr(run.end);
     if (run.caseStyle == CaseStyle::Lower && (after.empty() || after[0] != '.')) return false;
     if (!after.empty() && after[0] == '.') after.remove_prefix(1);
     if (after.empty() || after[0] != ' ') return false;
     after.remove_prefix(1);
-    if (!after.empty() && after[0] >= '0' && after[0] <= '9') return true;
+    if (!after.empty() && IsAsciiDigit(after[0])) {
+        std::size_t digits = 0;
+        while (digits < after.size() && IsAsciiDigit(after[digits])) ++digits;
+        std::string_view rest = after.substr(digits);
+        const bool dash = rest.starts_with("-") || rest.starts_with("\u2013");
+        rest.remove_prefix(rest.starts_with("-") ? 1 : rest.starts_with("\u2013") ? 3 : 0);
+        return !(digits >= 3 && digits <= 4 && dash && !rest.empty() && IsAsciiDigit(rest[0]));
+    }
     return scope.text[run.end] == '.' && !after.empty() && after[0] >= 'a' && after[0] <= 'z';
 }
 
@@ -404,7 +412,14 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         // unless it is alone on its line (a list's item) or a capitalized
         // word of its name follows ("Ho Ping-ti was born").
         const Run* after = t.last + 1 < w.runs.size() ? &w.runs[t.last + 1] : nullptr;
-        const bool alone = run.lineStart && (!after || after->line != run.line);
+        // Numbers after it (dates, a reign's years) leave it alone on its
+        // line: "Sung (960-1279)", "T'ang 618-907".
+        bool wordAfter = false;
+        for (std::uint32_t k = t.last + 1; run.lineStart && !wordAfter && k < w.runs.size(); ++k) {
+            if (w.runs[k].line != run.line) break;
+            wordAfter = w.runs[k].normLength > 0;
+        }
+        const bool alone = run.lineStart && !wordAfter;
         const bool nameFollows = after && after->group == run.group && run.group != kNone;
         const bool startsSentence =
             run.sentenceStart && run.caseStyle == CaseStyle::Capitalized && !alone && !nameFollows && !unit;

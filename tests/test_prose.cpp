@@ -214,6 +214,10 @@ TEST(Prose, InLinesModeEachLineIsAnItem) {
     TextOptions lines;
     lines.lines = true;
     ExpectAll({{"Ho\nSung\nChang Tso-lin", "He\nSong\nZhang Zuolin"}}, lines);
+    // Dates after a word leave it alone on its line: a reign table's rows.
+    ExpectAll({{"Sung (960-1279)\nT'ang 618–907\nChin, 1115-1234\nJan 20",
+                "Song (960-1279)\nTang 618–907\nJin, 1115-1234\nJan 20"}},
+              lines);
     ExpectAll({{"Ho\nSung", "Ho\nSung"}});  // in running text one word alone is no name
     // Tone numbers on one line do not vouch for a letter on the next.
     ExpectAll({{"Ch'ü2 O5\nA1", "Qú E\nA1"}}, lines);
