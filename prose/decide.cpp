@@ -449,8 +449,9 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
                              IsDynasty(scope.Lower(run)) && AloneInGroup(scope, index) &&
                              !(index > 0 && IsHonorific(scope.Lower(w.runs[index - 1])));
         if (dynasty) t.Add(kDynastyName);
-        // "the Sun", "the Chin family" against "the Ming", "the T'ang court".
-        if (spaceBefore && Capital(run) && before->determiner && !dynasty)
+        // "the Sun", "the Chin family" against "the Ming", "the T'ang court";
+        // "I" is no common noun ("the I Ching").
+        if (spaceBefore && Capital(run) && before->determiner && !dynasty && !run.isPronounI)
             t.Add(english >= EnglishClass::Function && english <= EnglishClass::Size35 ? kAfterDeterminerEnglish
                                                                                        : kAfterDeterminer);
         // A Western name beside it: "Carl Jung", "Regards, Juan".

@@ -77,6 +77,7 @@ TEST(Prose, TakesCaseByWord) {
     ExpectAll({
         {"PEI-CHING", "BEIJING"},
         {"I Ching", "Yi Jing"},
+        {"He read the I Ching; the I and the Thou", "He read the Yi Jing; the I and the Thou"},
         {"Ts'ai O", "Cai E"},
         {"Po I-po", "Bo Yibo"},
         {"pei-ching ta-hsüeh", "beijing daxue"},
