@@ -662,6 +662,19 @@ void BesideHan(Scope& scope) {
 // pronoun "I"; a lower-case "i" after a word that converted, with nothing
 // English after it, is no variable or numeral but the phrase's last
 // syllable, which the weights, taking it for a letter, leave.
+// "I" before a word of its name that converted is a name's syllable, not
+// the pronoun, which no capitalized word of a name follows ("..., I
+// Lin-ch'ing returned", "I Ching").
+void NameI(Scope& scope) {
+    ScopeWork& w = scope.w;
+    for (std::size_t i = 0; i + 1 < w.runs.size(); ++i) {
+        Run& run = w.runs[i];
+        if (run.isPronounI && !run.chinese && run.group != kNone && w.groups[run.group].pronounRule &&
+            w.runs[i + 1].group == run.group && w.runs[i + 1].chinese)
+            ConvertByRule(run, false);
+    }
+}
+
 void SyllableI(Scope& scope) {
     ScopeWork& w = scope.w;
     for (std::size_t i = 1; i < w.runs.size(); ++i) {
@@ -777,6 +790,7 @@ void Decide(Scope& scope) {
         // Each rule goes over the scope's words only where it could apply.
         if (scope.han) BesideHan(scope);
         if (scope.syllableI) SyllableI(scope);
+        if (scope.nameI) NameI(scope);
         if (scope.ordinal) Ordinals(scope);
         RepeatSurnames(scope);
     }

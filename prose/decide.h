@@ -24,13 +24,16 @@
 // Pinyin ("Deng Xiaoping met Li Peng"), whose words are left as Pinyin;
 // a Western given name before a one-syllable name ("Howard Chu"); the
 // pronoun "I" ("In Pei-ching I met", "Later I think"); phrases English has
-// borrowed ("kung fu", "tai chi") in a sentence with no other Wade-Giles;
+// borrowed ("kung fu", "tai chi") in a sentence with no other Wade-Giles
+// and beside no syllable in lower case; a function word between names
+// ("from Hsi-an to Lan-chou");
 // tone numbers on several words ("Mao2 Tse2-tung1"), which are
 // romanization; and --english convert, which converts every word that can.
 //
 // And a few after it, where the weighing sees too little: a word beside
 // the Han characters it romanizes ("jen 仁 humaneness", "仁 (jen)"); a
-// lower-case "i" ending a phrase that converted ("San kuo yen i"); an
+// lower-case "i" ending a phrase that converted ("San kuo yen i"); an "I"
+// before a word of its name that converted ("I Lin-ch'ing"); an
 // ordinal and the word it counts across its number ("Ti 1 pan"); and a
 // surname met again alone after its name converted ("The next day Lo left").
 #pragma once

@@ -281,7 +281,7 @@ void FormGroups(Scope& scope) {
         // "I Ching": the pronoun is never followed by a capitalized word in
         // English prose, so the two are a Chinese title or name.
         if (run.isPronounI && i + 1 < w.runs.size() && w.runs[i + 1].group == run.group && w.runs[i + 1].candidate)
-            g.pronounRule = true;
+            g.pronounRule = scope.nameI = true;
     }
     // A common English word capitalized because it begins a sentence is no
     // given name before a name spelled as only Wade-Giles spells ("See

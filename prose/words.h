@@ -226,6 +226,7 @@ struct Scope {
     std::size_t positionOffset = 0;
     bool han = false;        // a Han character anywhere in the scope
     bool syllableI = false;  // a lower-case "i" that could convert
+    bool nameI = false;      // an "I" before a capitalized word of its name that could convert
     bool ordinal = false;    // a "ti" that could convert, perhaps an ordinal
 
     std::string_view Lower(const Run& run) const { return std::string_view(w.norm).substr(run.norm, run.normLength); }

@@ -78,6 +78,7 @@ TEST(Prose, TakesCaseByWord) {
         {"PEI-CHING", "BEIJING"},
         {"I Ching", "Yi Jing"},
         {"He read the I Ching; the I and the Thou", "He read the Yi Jing; the I and the Thou"},
+        {"After the fall of the court, I Lin-ch'ing returned.", "After the fall of the court, Yi Linqing returned."},
         {"Ts'ai O", "Cai E"},
         {"Po I-po", "Bo Yibo"},
         {"pei-ching ta-hsüeh", "beijing daxue"},
