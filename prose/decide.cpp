@@ -657,11 +657,6 @@ void BesideHan(Scope& scope) {
     }
 }
 
-// The syllable "i" in lower case where it ends or goes on with a romanized
-// phrase: "Chou i", "San kuo yen i", "Chou i cheng i". English writes its
-// pronoun "I"; a lower-case "i" after a word that converted, with nothing
-// English after it, is no variable or numeral but the phrase's last
-// syllable, which the weights, taking it for a letter, leave.
 // "I" before a word of its name that converted is a name's syllable, not
 // the pronoun, which no capitalized word of a name follows ("..., I
 // Lin-ch'ing returned", "I Ching").
@@ -675,6 +670,11 @@ void NameI(Scope& scope) {
     }
 }
 
+// The syllable "i" in lower case where it ends or goes on with a romanized
+// phrase: "Chou i", "San kuo yen i", "Chou i cheng i". English writes its
+// pronoun "I"; a lower-case "i" after a word that converted, with nothing
+// English after it, is no variable or numeral but the phrase's last
+// syllable, which the weights, taking it for a letter, leave.
 void SyllableI(Scope& scope) {
     ScopeWork& w = scope.w;
     for (std::size_t i = 1; i < w.runs.size(); ++i) {

@@ -334,14 +334,14 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         w.key.clear();
         std::size_t ends[16];
         bool solidName[16] = {};  // split into syllables here, for the key
+        // A given name written without its hyphens ("Teng Hsiaoping",
+        // "Tseng Kuofan") is the key that has them ("Teng Hsiao-p'ing").
+        // The established spellings and one's own names are matched as
+        // written.
+        const bool wordTable = &table == &scope.lex.wordTable;
         for (std::size_t k = i; k <= last; ++k) {
             if (k > i) w.key += ' ';
             const Run& part = w.runs[k];
-            // A given name written without its hyphens ("Teng Hsiaoping",
-            // "Tseng Kuofan") is the key that has them ("Teng Hsiao-p'ing").
-            // The established spellings and one's own names are matched
-            // as written.
-            const bool wordTable = &table == &scope.lex.wordTable;
             std::uint8_t lengths[kMostSolidSyllables];
             std::size_t count = 0;
             if (wordTable && part.solid) {
