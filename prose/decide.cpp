@@ -274,6 +274,37 @@ bool AloneInGroup(const Scope& scope, std::size_t index) {
     return true;
 }
 
+// A function word in lower case is a syllable only inside a phrase
+// romanized in lower case ("Chung-kuo to min-tsu"); between names, or
+// beside no such syllable, it is English ("from Hsi-an to Lan-chou", "Li
+// Hung-chang to Tseng Kuo-fan"). In capitals, where every word looks alike,
+// only syllables written apart are such a phrase ("CHUNG KUO TO MIN TSU",
+// not "FROM HSI-AN TO LAN-CHOU"). As a sentence's first word it may be a
+// surname ("To Chung-chih", "TO HÊNG-KUNG"), but not before a whole name or
+// an established spelling ("To Chang Chih-tung, ...", "To Peking").
+// Kept out of line: few words reach it, and inlined it kept ApplyRules from
+// being inlined into the loop over a sentence's words (1% more instructions
+// on Wade-Giles text).
+[[gnu::noinline]] bool Connective(const Scope& scope, std::size_t index) {
+    const std::vector<Run>& runs = scope.w.runs;
+    const Run& run = runs[index];
+    if (run.syllableCount != 1 || run.isPronounI) return false;
+    const auto syllable = [&](std::size_t k) {
+        if (k >= runs.size() || runs[k].sentence != run.sentence || !runs[k].candidate) return false;
+        const Run& r = runs[k];
+        return r.caseStyle == CaseStyle::Lower || (run.caseStyle == CaseStyle::AllCaps &&
+                                                   r.caseStyle == CaseStyle::AllCaps && r.syllableCount == 1 &&
+                                                   !r.inUnit);
+    };
+    const auto wholeName = [&](std::size_t k) {
+        return k < runs.size() && runs[k].sentence == run.sentence && (runs[k].unitEnd > k + 1 || runs[k].established);
+    };
+    const bool placed = run.caseStyle == CaseStyle::Lower ||
+                        (run.caseStyle == CaseStyle::AllCaps && !run.sentenceStart) ||
+                        (run.caseStyle != CaseStyle::Lower && run.sentenceStart && wholeName(index + 1));
+    return placed && !(index > 0 && syllable(index - 1)) && !syllable(index + 1);
+}
+
 // Rules before weighing: a sentence in Pinyin, a Western given name before
 // a one-syllable name, the pronoun "I". A token a rule settles is closed.
 void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
@@ -312,31 +343,7 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     };
     const bool pronoun = !unit && run.isPronounI &&
                          ((before && !w.groups[run.group].pronounRule && before->syllableCount > 1) || beforeVerb());
-    // A function word in lower case is a syllable only inside a phrase
-    // romanized in lower case ("Chung-kuo to min-tsu"); between names, or
-    // beside no such syllable, it is English ("from Hsi-an to Lan-chou",
-    // "Li Hung-chang to Tseng Kuo-fan"). In capitals, where every word
-    // looks alike, only syllables written apart are such a phrase ("CHUNG
-    // KUO TO MIN TSU", not "FROM HSI-AN TO LAN-CHOU"). As a sentence's
-    // first word it may be a surname ("To Chung-chih", "TO HÊNG-KUNG"), but
-    // not before a whole name or an established spelling ("To Chang
-    // Chih-tung, ...", "To Peking").
-    const auto lowerSyllable = [&](std::size_t k) {
-        if (k >= w.runs.size() || w.runs[k].sentence != run.sentence || !w.runs[k].candidate) return false;
-        const Run& r = w.runs[k];
-        return r.caseStyle == CaseStyle::Lower || (run.caseStyle == CaseStyle::AllCaps &&
-                                                   r.caseStyle == CaseStyle::AllCaps && r.syllableCount == 1 &&
-                                                   !r.inUnit);
-    };
-    const auto wholeName = [&](std::size_t k) {
-        return k < w.runs.size() && w.runs[k].sentence == run.sentence &&
-               (w.runs[k].unitEnd > k + 1 || w.runs[k].established);
-    };
-    const bool connective =
-        !unit && run.syllableCount == 1 && run.english == EnglishClass::Function && !run.isPronounI &&
-        (run.caseStyle == CaseStyle::Lower || (run.caseStyle == CaseStyle::AllCaps && !run.sentenceStart) ||
-         (run.caseStyle != CaseStyle::Lower && run.sentenceStart && wholeName(index + 1))) &&
-        !(index > 0 && lowerSyllable(index - 1)) && !lowerSyllable(index + 1);
+    const bool connective = !unit && run.english == EnglishClass::Function && Connective(scope, index);
     t.otherRomanization = run.group != kNone && w.groups[run.group].otherRomanization;
     Sentence& sentence = w.sentences[run.sentence];
     const auto loanAt = [&](std::size_t first) { return EnglishLoan(scope, first) && !LoanInTitle(scope, first); };

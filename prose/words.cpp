@@ -273,8 +273,6 @@ void FormGroups(Scope& scope) {
         g.pinyin = g.pinyin || run.pinyinOnly;
         g.otherRomanization = g.otherRomanization || (run.shaped && !run.glued && run.syllableCount > 1 &&
                                                       !run.candidate && !run.pinyinOnly && !IsEnglish(run.english));
-        // ê alone says little: Vietnamese names have it too ("Trung Lê").
-        g.evidence = g.evidence || (run.evidence && scope.Lower(run).find('\xEA') == std::string_view::npos);
         run.western = IsWestern(run) || (mixedName(run) && run.normLength > 0);
         if (run.western) g.western = true;
         startWords = startWords || (run.western && StartWord(run));
@@ -286,11 +284,16 @@ void FormGroups(Scope& scope) {
     // A common English word capitalized because it begins a sentence is no
     // given name before a name spelled as only Wade-Giles spells ("See
     // Ch'ien Mu", "Compare Ku Chieh-kang"; "Theodore Ts'o" is one).
+    // ê alone says little: Vietnamese names have it too ("Trung Lê").
     if (!startWords) return;
     for (Run& run : w.runs) {
-        if (run.group == kNone || !run.western || !StartWord(run) || !w.groups[run.group].evidence) continue;
-        run.western = false;
+        if (run.group == kNone || !run.western || !StartWord(run)) continue;
         Group& g = w.groups[run.group];
+        bool evidence = false;
+        for (std::uint32_t k = g.firstRun; k < g.endRun && !evidence; ++k)
+            evidence = w.runs[k].evidence && scope.Lower(w.runs[k]).find('\xEA') == std::string_view::npos;
+        if (!evidence) continue;
+        run.western = false;
         g.western = false;
         for (std::uint32_t k = g.firstRun; k < g.endRun; ++k) g.western = g.western || w.runs[k].western;
     }

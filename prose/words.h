@@ -111,7 +111,6 @@ struct Group {
     // A hyphenated name in it is in another romanization ("Tsai Ing-wen",
     // "Tung Chee-hwa"): none of it is Wade-Giles.
     bool otherRomanization = false;
-    bool evidence = false;  // a word of it is spelled as only Wade-Giles spells, ê aside ("Ch'ien", "Hsiao")
 };
 
 // What reading a word found that depends on its letters alone (its
