@@ -190,8 +190,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Chin up, said Carl Jung.", "Chin up, said Carl Jung."},
         // A sentence's first word is no given name before a name only
         // Wade-Giles spells so; a Vietnamese name's ê is not enough.
-        {"See Ch'ien Mu. Compare Ku Chieh-kang. Carl Jung. Trung Lê.",
-         "See Qian Mu. Compare Gu Jiegang. Carl Jung. Trung Lê."},
+        {"See Ch'ien Mu. Compare Ku Chieh-kang. Carl Jung. Trung Lê. Mark Tsai agreed.",
+         "See Qian Mu. Compare Gu Jiegang. Carl Jung. Trung Lê. Mark Tsai agreed."},
         {"Ê-mei-shan", "Emeishan"},
         // "I" after a surname is a given name, after a place the pronoun.
         {"Chou I; Ssu-ma I; in Pei-ching I met Chou En-lai.", "Zhou Yi; Sima Yi; in Beijing I met Zhou Enlai."},

@@ -18,8 +18,9 @@ A word is listed when it is a function word, or when every hyphen-separated
 part of it is a syllable of the syllable table (data/kestisyl.txt), or it
 splits into several such syllables (as a place written without hyphens
 would: Hopi, Seta), or it splits into Pinyin syllables (the table's values),
-or it is one of the commonest words (size 10) in lower case, which a capital
-at a sentence's start does not make a given name ("See", "Compare").
+or it is one of the commonest words (size 10) in lower case and no common
+name, which a capital at a sentence's start does not make a given name
+("See", "Compare"; not "Mark", "Will").
 Its value says how it is used:
 
     function   a function word: pronoun, article, preposition, conjunction,
@@ -203,8 +204,9 @@ def main():
         lower = word.lower()
         # The commonest words are listed whatever their letters: a capital
         # at a sentence's start makes them look like a given name before a
-        # Chinese one ("See Ch'ien Mu", "Compare Ku Chieh-kang").
-        commonest = size == 10 and lower.isalpha()
+        # Chinese one ("See Ch'ien Mu", "Compare Ku Chieh-kang"). Not those
+        # the lists also carry as common names ("Mark", "Will"), which are.
+        commonest = size == 10 and lower.isalpha() and name_sizes.get(lower, 100) > 50
         if word != lower or not (wanted(word) or commonest) or name_sizes.get(lower, 100) < size:
             continue
         records[lower] = "function" if lower in FUNCTION_WORDS else SIZES[size]
