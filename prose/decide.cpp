@@ -306,7 +306,8 @@ bool AloneInGroup(const Scope& scope, std::size_t index) {
 }
 
 // Rules before weighing: a sentence in Pinyin, a Western given name before
-// a one-syllable name, the pronoun "I". A token a rule settles is closed.
+// a one-syllable name, the pronoun "I", a loan, a function word between
+// names. A token a rule settles is closed.
 void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     ScopeWork& w = scope.w;
     t.pinyin = ((run.group != kNone && w.groups[run.group].pinyin) || InPinyinScope(scope, run)) &&
