@@ -691,7 +691,11 @@ void SyllableI(Scope& scope) {
             scope.Lower(run) != "i")
             continue;
         const Run& before = w.runs[i - 1];
-        if (!before.chinese || before.sentence != run.sentence || scope.Gap(i) != " ") continue;
+        // A name's last word: its unit's first word holds the decision
+        // ("Wang Kuo-wei i shu").
+        std::size_t head = i - 1;
+        while (head > 0 && w.runs[head].inUnit && w.runs[head].unitEnd <= head) --head;
+        if (!w.runs[head].chinese || before.sentence != run.sentence || scope.Gap(i) != " ") continue;
         const bool last = i + 1 == w.runs.size() || w.runs[i + 1].sentence != run.sentence ||
                           !Blank(scope.Gap(i + 1)) || w.runs[i + 1].chinese;
         if (last) ConvertByRule(run, false);

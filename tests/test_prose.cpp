@@ -145,6 +145,7 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // and in code, it is left.
         {"San kuo yen i. Chou i cheng i; the Chou i and; for i in range(10)",
          "San guo yan yi. Zhou yi zheng yi; the Zhou i and; for i in range(10)"},
+        {"Wang Kuo-wei i shu", "Wang Guowei yi shu"},  // after a name the word table holds
         // An ordinal and the word it counts, across the number; not English.
         {"Ti 1 pan. Ti 1 chi; ti 12 chi. Ti 2 and Tier 1 pan", "Di 1 ban. Di 1 ji; di 12 ji. Ti 2 and Tier 1 pan"},
         {"Ho Ping-ti; Lo Chen-yü", "He Bingdi; Luo Zhenyu"},                 // every syllable of a name group
