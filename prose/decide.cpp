@@ -573,7 +573,9 @@ void RepeatSurnames(Scope& scope) {
         const std::string_view lower = scope.Lower(run);
         // Searched only where the answer matters: most words are neither.
         auto met = [&] { return std::find(surnames.begin(), surnames.end(), lower) != surnames.end(); };
-        if (run.chinese && g.firstRun == i && g.endRun > i + 1 && w.runs[i + 1].chinese) {
+        // A name the word table holds converts as one: its first word
+        // holds the decision ("Ho Lung").
+        if (run.chinese && g.firstRun == i && g.endRun > i + 1 && (w.runs[i + 1].chinese || run.unitEnd > i + 1)) {
             if (!met()) surnames.push_back(lower);
             continue;
         }

@@ -199,6 +199,7 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // A surname met again alone is the same name's, but not the
         // pronoun and not after a determiner.
         {"Lo Jui-chih stayed. The next day Lo left.", "Luo Ruizhi stayed. The next day Luo left."},
+        {"Ho Lung stayed. The next day Ho left.", "He Long stayed. The next day He left."},  // a word-table name
         {"Chin Sui came; the Chin fell, and Chin left. I Tzu-shih came. I was glad.",
          "Jin Sui came; the Chin fell, and Jin left. Yi Zishi came. I was glad."},
     });
