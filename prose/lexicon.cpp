@@ -124,9 +124,12 @@ bool LoadNamedTable(const std::string& path, ConversionTable& table, TablesError
 
 namespace {
 
+// Which table had more spellings than its lookup can hold.
+enum class Overflow { None, Syllables, English };
+
 // The lookups' structures over tables already split: the index of the
 // word table, the spellings, the English words and the other readings.
-void Assemble(Lexicon& lexicon) {
+Overflow Assemble(Lexicon& lexicon) {
     // The word table is searched at many places of a long text: the index
     // pays off at once. Without memory for it the lookups give the same.
     BuildLookupIndex(lexicon.wordOwner.table);
@@ -163,6 +166,10 @@ void Assemble(Lexicon& lexicon) {
         const EnglishClass k = ClassOf(r.value);
         lexicon.english.Insert(Normalized(r.key, buffer), static_cast<std::uint32_t>(static_cast<int>(k) + 1));
     }
+    // A list cut short would change results without a word: refused instead.
+    const Overflow overflow = lexicon.syllables.Full() || lexicon.pinyin.Full() ? Overflow::Syllables
+                              : lexicon.english.Full()                          ? Overflow::English
+                                                                                : Overflow::None;
     for (std::size_t i = 0; i < alternativeTable.count; ++i) {
         const TableRecord& r = alternativeTable.records[i];
         const std::string key(Normalized(r.key, buffer));
@@ -215,6 +222,14 @@ void Assemble(Lexicon& lexicon) {
     lexicon.maxKeyWords = mostWords(lexicon.wordTable);
     lexicon.maxConventionalWords = mostWords(lexicon.conventionalTable);
     lexicon.maxAddedWords = lexicon.addedTable.count ? mostWords(lexicon.addedTable) : 0;
+    return overflow;
+}
+
+bool Overflowed(Overflow overflow, const std::string& syllables, const std::string& english, TablesError& error) {
+    if (overflow == Overflow::None) return false;
+    error = Failure(TablesStatus::BadLine, overflow == Overflow::English ? english : syllables, 0, 0,
+                    "more words than the text mode can hold (their beginnings, letter by letter, pass 65,534)");
+    return true;
 }
 
 // Reads one table of one's own names (see TablePaths::added) and appends
@@ -484,7 +499,7 @@ bool LoadTextTables(const TablePaths& paths, TextTables& tables, TablesError& er
         !LoadNamedTable(paths.conventional, lexicon->conventionalOwner.table, error) ||
         !LoadAdded(paths.added, lexicon->addedOwner.table, error))
         return false;
-    Assemble(*lexicon);
+    if (Overflowed(Assemble(*lexicon), paths.syllables, paths.english, error)) return false;
     tables.lexicon = std::move(lexicon);
     return true;
 }
@@ -509,7 +524,7 @@ bool BuildTextTables(const TableTexts& texts, TextTables& tables, TablesError& e
         !build(texts.alternatives, lexicon->alternativeOwner.table) ||
         !build(texts.conventional, lexicon->conventionalOwner.table))
         return false;
-    Assemble(*lexicon);
+    if (Overflowed(Assemble(*lexicon), kSyllableTableName, kEnglishTableName, error)) return false;
     tables.lexicon = std::move(lexicon);
     return true;
 }

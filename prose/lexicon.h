@@ -84,6 +84,8 @@ struct SpellingTrie {
     }
     // False when the trie is full or the key holds another byte.
     bool Insert(std::string_view key, std::uint32_t value);
+    // Whether a key was left out for want of room (node numbers are 16 bits).
+    bool Full() const { return nodes.size() >= UINT16_MAX; }
     // 1 + the index of the value stored for `key`, or 0.
     std::uint32_t Find(std::string_view key) const {
         std::uint16_t node = 0;

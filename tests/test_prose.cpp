@@ -507,6 +507,23 @@ TEST(ProseTables, ValuesAreRaisedOnlyWhereTheyHoldLetters) {
               "en");
 }
 
+// A list too long for the text mode's lookup is refused, not cut short.
+TEST(ProseTables, AnEnglishListTooLongIsRefused) {
+    std::string english;
+    for (unsigned i = 0; i < 30000; ++i) {
+        unsigned n = i * 7919u;
+        for (int k = 0; k < 6; ++k, n /= 26) english += static_cast<char>('a' + n % 26);
+        english += "\t10\r\n";
+    }
+    TextTables tables;
+    TablesError error;
+    EXPECT_FALSE(BuildTextTables({"pei\tbei\r\n", "", english, "", ""}, tables, error));
+    EXPECT_EQ(error.path, "kestieng.txt");
+    EXPECT_EQ(TablesErrorReason(error),
+              "more words than the text mode can hold (their beginnings, letter by letter, pass 65,534)");
+    EXPECT_TRUE(BuildTextTables({"pei\tbei\r\n", "", english.substr(0, 60000), "", ""}, tables, error));
+}
+
 // Tables of one's own names come before the shipped ones; a bad line is
 // named by file and line.
 TEST(ProseTables, OwnNamesComeFirstAndBadLinesAreNamed) {
