@@ -168,10 +168,9 @@ bool BeforeNumber(const Scope& scope, const Run& run) {
     if (!after.empty() && IsAsciiDigit(after[0])) {
         std::size_t digits = 0;
         while (digits < after.size() && IsAsciiDigit(after[digits])) ++digits;
-        std::string_view rest = after.substr(digits);
-        const bool dash = rest.starts_with("-") || rest.starts_with("\u2013");
-        rest.remove_prefix(rest.starts_with("-") ? 1 : rest.starts_with("\u2013") ? 3 : 0);
-        return !(digits >= 3 && digits <= 4 && dash && !rest.empty() && IsAsciiDigit(rest[0]));
+        const std::string_view rest = after.substr(digits);
+        const std::size_t dash = rest.starts_with("-") ? 1 : rest.starts_with("\u2013") ? 3 : 0;
+        return !(digits >= 3 && digits <= 4 && dash && rest.size() > dash && IsAsciiDigit(rest[dash]));
     }
     return scope.text[run.end] == '.' && !after.empty() && after[0] >= 'a' && after[0] <= 'z';
 }
@@ -540,6 +539,13 @@ const char* FeatureName(int feature) {
 
 namespace {
 
+// Whether run `k` converted: a key across words is decided on its first
+// word, which speaks for the others ("Ho Lung", "Wang Kuo-wei").
+bool Converted(const ScopeWork& w, std::size_t k) {
+    while (k > 0 && w.runs[k].inUnit && w.runs[k].unitEnd <= k) --k;
+    return w.runs[k].chinese;
+}
+
 // A word a rule converts after the weighing: by the word table where it
 // holds the word, else syllable by syllable.
 void ConvertByRule(Run& run, bool ambiguous) {
@@ -573,9 +579,7 @@ void RepeatSurnames(Scope& scope) {
         const std::string_view lower = scope.Lower(run);
         // Searched only where the answer matters: most words are neither.
         auto met = [&] { return std::find(surnames.begin(), surnames.end(), lower) != surnames.end(); };
-        // A name the word table holds converts as one: its first word
-        // holds the decision ("Ho Lung").
-        if (run.chinese && g.firstRun == i && g.endRun > i + 1 && (w.runs[i + 1].chinese || run.unitEnd > i + 1)) {
+        if (run.chinese && g.firstRun == i && g.endRun > i + 1 && Converted(w, i + 1)) {
             if (!met()) surnames.push_back(lower);
             continue;
         }
@@ -675,7 +679,7 @@ void NameI(Scope& scope) {
     for (std::size_t i = 0; i + 1 < w.runs.size(); ++i) {
         Run& run = w.runs[i];
         if (run.isPronounI && !run.chinese && run.group != kNone && w.groups[run.group].pronounRule &&
-            w.runs[i + 1].group == run.group && w.runs[i + 1].chinese)
+            w.runs[i + 1].group == run.group && Converted(w, i + 1))
             ConvertByRule(run, false);
     }
 }
@@ -692,14 +696,9 @@ void SyllableI(Scope& scope) {
         if (run.chinese || !run.candidate || run.normLength != 1 || run.caseStyle != CaseStyle::Lower ||
             scope.Lower(run) != "i")
             continue;
-        const Run& before = w.runs[i - 1];
-        // A name's last word: its unit's first word holds the decision
-        // ("Wang Kuo-wei i shu").
-        std::size_t head = i - 1;
-        while (head > 0 && w.runs[head].inUnit && w.runs[head].unitEnd <= head) --head;
-        if (!w.runs[head].chinese || before.sentence != run.sentence || scope.Gap(i) != " ") continue;
+        if (!Converted(w, i - 1) || w.runs[i - 1].sentence != run.sentence || scope.Gap(i) != " ") continue;
         const bool last = i + 1 == w.runs.size() || w.runs[i + 1].sentence != run.sentence ||
-                          !Blank(scope.Gap(i + 1)) || w.runs[i + 1].chinese;
+                          !Blank(scope.Gap(i + 1)) || Converted(w, i + 1);
         if (last) ConvertByRule(run, false);
     }
 }
@@ -720,8 +719,8 @@ void Ordinals(Scope& scope) {
             scope.Gap(i + 2) != " ")
             continue;
         const std::string_view digits = scope.text.substr(number.begin, number.end - number.begin);
-        const auto digit = [](char c) { return c >= '0' && c <= '9'; };
-        if (digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), digit)) continue;
+        if (digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), [](char c) { return IsAsciiDigit(c); }))
+            continue;
         for (Run* run : {&ti, &counted})
             if (!run->chinese) ConvertByRule(*run, false);
     }
