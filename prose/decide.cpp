@@ -155,6 +155,39 @@ bool Blank(std::string_view gap) {
     return std::all_of(gap.begin(), gap.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
+// Whether run `head` is a list's term with its gloss after it, as a
+// glossary writes one: "chou (department)", "hsien: county", "li - village".
+// Only in lines mode, where each line is an item.
+bool GlossAfter(const Scope& scope, std::size_t head) {
+    const std::size_t k = head + 1;
+    if (!scope.options.lines || k >= scope.w.runs.size() || scope.w.runs[k].line != scope.w.runs[head].line)
+        return false;
+    // The term begins its line: nothing but blanks before it.
+    for (std::size_t i = scope.w.runs[head].begin; i > 0 && scope.text[i - 1] != '\n';)
+        if (scope.text[--i] != ' ' && scope.text[i] != '\t') return false;
+    const std::string_view gap = scope.Gap(k);
+    const std::size_t lineEnd = scope.text.find('\n', scope.w.runs[k].begin);
+    const std::string_view rest = scope.text.substr(scope.w.runs[k].begin, lineEnd == std::string_view::npos
+                                                                            ? std::string_view::npos
+                                                                            : lineEnd - scope.w.runs[k].begin);
+    // A gloss in brackets closes the line; one after a colon or a dash is
+    // a few plain words in lower case, where a note or a changelog's entry
+    // is a sentence or names files ("po: Update Japanese translation.",
+    // "po: removed lib/output.c").
+    if (gap == " (") {
+        const std::size_t close = rest.find(')');
+        if (close == std::string_view::npos) return false;
+        const std::string_view tail = rest.substr(close + 1);
+        return std::all_of(tail.begin(), tail.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r'; });
+    }
+    if (gap != ": " && gap != " - " && gap != " \u2013 " && gap != " \u2014 ") return false;
+    std::string_view gloss = rest;
+    while (!gloss.empty() && (gloss.back() == ' ' || gloss.back() == '\r')) gloss.remove_suffix(1);
+    const auto plain = [](char c) { return IsAsciiLetter(c) || c == ' ' || c == ',' || c == ';' || c == '\''; };
+    return !gloss.empty() && IsAsciiLower(gloss[0]) && std::all_of(gloss.begin(), gloss.end(), plain) &&
+           std::count(gloss.begin(), gloss.end(), ' ') < 6;
+}
+
 // A date or an abbreviation's full stop after the word: "Jan. 20", "Jan
 // 20", "Lawrence, Kan. and". A word in lower case before a bare number is
 // no month's name: "Min kuo 67", a year of the Republic; nor is one before
@@ -382,7 +415,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         Token& t = tokens.emplace_back();
         t.first = i;
         t.last = run.unitEnd > i ? run.unitEnd - 1 : i;
-        if (previous != kNone && !established) {
+        // A gloss is the head's translation: English beside it says nothing of the head.
+        if (previous != kNone && !established && !tokens[tokens.size() - 2].gloss) {
             const Run& before = w.runs[previous];
             const std::string_view gap = scope.text.substr(before.end, run.begin - before.end);
             t.stepFeature =
@@ -420,9 +454,13 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         // word of its name follows ("Ho Ping-ti was born").
         const Run* after = t.last + 1 < w.runs.size() ? &w.runs[t.last + 1] : nullptr;
         // Numbers after it (dates, a reign's years) leave it alone on its
-        // line: "Sung (960-1279)", "T'ang 618-907".
+        // line: "Sung (960-1279)", "T'ang 618-907"; in a list, so does a
+        // glossary's gloss: "chou (department)", "hsien: county".
         bool wordAfter = false;
-        for (std::uint32_t k = t.last + 1; run.lineStart && !wordAfter && k < w.runs.size(); ++k) {
+        // A common English word before a colon or a bracket is English
+        // more often than a term: "To: John Smith", "Chin (anatomy)".
+        t.gloss = run.lineStart && !IsCommonEnglish(english) && GlossAfter(scope, t.last);
+        for (std::uint32_t k = t.last + 1; run.lineStart && !t.gloss && !wordAfter && k < w.runs.size(); ++k) {
             if (w.runs[k].line != run.line) break;
             wordAfter = w.runs[k].normLength > 0;
         }
@@ -488,7 +526,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         if (run.master) t.Add(kMaster);
         const std::uint32_t own = evidence ? 1 : 0;
         if (sentence.marked > own || (!scope.options.lines && scope.paragraph.marked > own)) t.Add(kMarkedNearby);
-        if (sentence.words > 0 && 3 * sentence.english >= sentence.words) t.Add(kEnglishAround);
+        if (sentence.words > 0 && 3 * sentence.english >= sentence.words && !t.gloss) t.Add(kEnglishAround);
     }
 }
 

@@ -222,6 +222,13 @@ TEST(Prose, InLinesModeEachLineIsAnItem) {
     ExpectAll({{"Sung (960-1279)\nT'ang 618–907\nChin, 1115-1234\nJan 20",
                 "Song (960-1279)\nTang 618–907\nJin, 1115-1234\nJan 20"}},
               lines);
+    // So does a glossary's gloss, unless the term is a common English word
+    // or the words after it are a note, not a gloss.
+    ExpectAll({{"chou (department)\nhsien: county\ntao – circuit\nTo: John Smith\nChin (anatomy)\n"
+                "po: Update Japanese translation.\npo: removed lib/output.c",
+                "zhou (department)\nxian: county\ndao – circuit\nTo: John Smith\nChin (anatomy)\n"
+                "po: Update Japanese translation.\npo: removed lib/output.c"}},
+              lines);
     ExpectAll({{"Ho\nSung", "Ho\nSung"}});  // in running text one word alone is no name
     // Tone numbers on one line do not vouch for a letter on the next.
     ExpectAll({{"Ch'ü2 O5\nA1", "Qú E\nA1"}}, lines);
