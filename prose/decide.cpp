@@ -283,14 +283,16 @@ std::uint32_t LoanMarked(const Scope& scope, Sentence& sentence) {
 
 // Whether the loan that begins at run `first` stands beside a syllable in
 // lower case that is no English word and in no loan: then it is a title's
-// syllables ("Wen shih tzu liao"), not the dog or the art.
+// syllables ("Wen shih tzu liao"), not the dog or the art. A title's first
+// word is capitalized: "Ta kung pao", a newspaper, not the dish.
 bool LoanInTitle(const Scope& scope, std::size_t first) {
     const std::vector<Run>& runs = scope.w.runs;
     const auto syllable = [&](std::size_t k, std::size_t gapAt) {
         const Run& r = runs[k];
-        return r.sentence == runs[first].sentence && scope.Gap(gapAt) == " " && r.candidate &&
-               r.caseStyle == CaseStyle::Lower && !IsEnglish(r.english) && !(k > 0 && EnglishLoan(scope, k - 1)) &&
-               !EnglishLoan(scope, k);
+        const bool titleCase = r.caseStyle == CaseStyle::Lower ||
+                               (k + 1 == first && r.caseStyle == CaseStyle::Capitalized);
+        return r.sentence == runs[first].sentence && scope.Gap(gapAt) == " " && r.candidate && titleCase &&
+               !IsEnglish(r.english) && !(k > 0 && EnglishLoan(scope, k - 1)) && !EnglishLoan(scope, k);
     };
     return (first > 0 && syllable(first - 1, first)) || (first + 2 < runs.size() && syllable(first + 2, first + 2));
 }

@@ -116,6 +116,9 @@ TEST(Prose, LeavesEnglishAlone) {
         // Beside a syllable in lower case a loan is a title's, beside
         // English it is English.
         {"Wen shih tzu liao; kung fu men", "Wen shi zi liao; kung fu men"},
+        // So is one after a title's first word: a newspaper, not the dish.
+        {"The Ta kung pao of Tientsin; Ma ordered kung pao chicken.",
+         "The Da gong bao of Tientsin; Ma ordered kung pao chicken."},
         // An established spelling is no Pinyin beside the Wade-Giles.
         {"Hong Kong : Lung men shu tien, 1967", "Hong Kong : Long men shu dian, 1967"},
     });
