@@ -599,8 +599,9 @@ void ConvertByRule(Run& run, bool ambiguous) {
 // A surname met again on its own after its name converted: "Lo Jui-chih
 // stayed a week. The next day Lo left" is the same man, and the second "Lo"
 // is "Luo" too. Only a capitalized word of one syllable, alone in its name
-// group but for words that cannot convert, not after a determiner ("the Sun") and not the pronoun "I", and in
-// lines mode only on the name's own line. Reported ambiguous where English
+// group but for words that cannot convert, not after a determiner ("the
+// Sun") or a Western given name, and not the pronoun "I", and in lines
+// mode only on the name's own line. Reported ambiguous where English
 // has the word ("To", "Chin").
 void RepeatSurnames(Scope& scope) {
     ScopeWork& w = scope.w;
@@ -629,6 +630,8 @@ void RepeatSurnames(Scope& scope) {
         // Alone in its group but for words that cannot convert ("When Fang
         // arrived", "Both Yen and").
         if (!AloneInGroup(scope, i)) continue;
+        // After a Western given name it is that name's: "Chang Ai-ling (Eileen Chang)".
+        if (i > 0 && w.runs[i - 1].group == run.group && w.runs[i - 1].western) continue;
         ConvertByRule(run, IsEnglish(run.english));
     }
 }

@@ -200,11 +200,12 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // "I" after a surname is a given name, after a place the pronoun.
         {"Chou I; Ssu-ma I; in Pei-ching I met Chou En-lai.", "Zhou Yi; Sima Yi; in Beijing I met Zhou Enlai."},
         // A surname met again alone is the same name's, but not the
-        // pronoun and not after a determiner.
+        // pronoun and not after a determiner or a Western given name.
         {"Lo Jui-chih stayed. The next day Lo left.", "Luo Ruizhi stayed. The next day Luo left."},
         {"Ho Lung stayed. The next day Ho left.", "He Long stayed. The next day He left."},  // a word-table name
         {"Chin Sui came; the Chin fell, and Chin left. I Tzu-shih came. I was glad.",
          "Jin Sui came; the Chin fell, and Jin left. Yi Zishi came. I was glad."},
+        {"Chang Ai-ling (Eileen Chang)", "Zhang Ailing (Eileen Chang)"},
     });
     // A heading reads as the name written in order: an established
     // spelling stays whole, not half converted.
