@@ -417,8 +417,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         Token& t = tokens.emplace_back();
         t.first = i;
         t.last = run.unitEnd > i ? run.unitEnd - 1 : i;
-        // A gloss is the head's translation: English beside it says nothing of the head.
-        if (previous != kNone && !established && !tokens[tokens.size() - 2].gloss) {
+        // After a gloss's term or before "dynasty" a change of label costs nothing.
+        if (previous != kNone && !established && !tokens[tokens.size() - 2].freeAfter) {
             const Run& before = w.runs[previous];
             const std::string_view gap = scope.text.substr(before.end, run.begin - before.end);
             t.stepFeature =
@@ -461,8 +461,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         bool wordAfter = false;
         // A common English word before a colon or a bracket is English
         // more often than a term: "To: John Smith", "Chin (anatomy)".
-        t.gloss = run.lineStart && !IsCommonEnglish(english) && GlossAfter(scope, t.last);
-        for (std::uint32_t k = t.last + 1; run.lineStart && !t.gloss && !wordAfter && k < w.runs.size(); ++k) {
+        const bool gloss = run.lineStart && !IsCommonEnglish(english) && GlossAfter(scope, t.last);
+        for (std::uint32_t k = t.last + 1; run.lineStart && !gloss && !wordAfter && k < w.runs.size(); ++k) {
             if (w.runs[k].line != run.line) break;
             wordAfter = w.runs[k].normLength > 0;
         }
@@ -509,6 +509,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         if (BeforeNumber(scope, w.runs[t.last])) t.Add(kBeforeNumber);
         const bool beforeDynasty = Capital(run) && BeforeDynasty(scope, t.last);
         if (beforeDynasty) t.Add(kBeforeDynasty);
+        t.freeAfter = gloss || beforeDynasty;
         if (alone) {
             t.Add(Capital(run) ? kAloneCapital : kAloneLower);
             if (scope.options.lines && Capital(run)) t.Add(kAloneInList);
@@ -528,7 +529,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         if (run.master) t.Add(kMaster);
         const std::uint32_t own = evidence ? 1 : 0;
         if (sentence.marked > own || (!scope.options.lines && scope.paragraph.marked > own)) t.Add(kMarkedNearby);
-        if (sentence.words > 0 && 3 * sentence.english >= sentence.words && !t.gloss) t.Add(kEnglishAround);
+        if (sentence.words > 0 && 3 * sentence.english >= sentence.words && !gloss) t.Add(kEnglishAround);
     }
 }
 

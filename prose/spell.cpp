@@ -5,6 +5,7 @@
 
 #include <utf8proc.h>
 
+#include "prose/chars.h"
 #include "text/encoding.h"
 #include "text/text_rules.h"
 
@@ -100,13 +101,40 @@ char32_t CodePointOf(char byte) {
     return b;  // ASCII, and ü (0xFC), ê (0xEA) as Latin-1
 }
 
+namespace {
+
+// Two dynasties joined by a hyphen, each with its capital ("Ming-Ch'ing
+// dynasties", "SUNG-YÜAN DYNASTIES"): two names, which Pinyin joins so too
+// ("Ming-Qing"), not one word. In capitals only before "dynasties", where a
+// name's given name could be written so too.
+bool DynastyPair(const Scope& scope, const Run& run) {
+    if (run.syllableCount != 2 || run.caseStyle == CaseStyle::Lower) return false;
+    const Syllable& second = scope.w.syllables[run.firstSyllable + 1];
+    if (!second.separator || !IsDynasty(scope.Spelling(scope.w.syllables[run.firstSyllable])) ||
+        !IsDynasty(scope.Spelling(second)))
+        return false;
+    const std::string_view word = scope.text.substr(run.begin, run.baseEnd - run.begin);
+    if (run.caseStyle == CaseStyle::AllCaps) {
+        std::string_view after = scope.text.substr(run.end);
+        if (!after.starts_with(' ')) return false;
+        after.remove_prefix(1);
+        return after.starts_with("DYNASTIES") || after.starts_with("DYNASTY");
+    }
+    const std::size_t hyphen = word.find_first_of("-\xE2");  // a hyphen, or an en dash's first byte
+    const std::size_t next = hyphen == std::string_view::npos ? hyphen : word.find_first_not_of("-\xE2\x80\x93", hyphen);
+    return next != std::string_view::npos && IsAsciiUpper(word[next]);
+}
+
+}  // namespace
+
 void SpellWord(Scope& scope, const Run& run, std::string_view value, std::string& out, bool lower) {
     const TextOptions& options = scope.options;
     const bool keep = options.hyphens == HyphenStyle::Keep;
     std::vector<std::string_view>& parts = scope.w.parts;
     parts.clear();
     bool split = true;
-    if (value.empty()) {
+    const bool pair = !lower && DynastyPair(scope, run);
+    if (value.empty() || pair) {
         for (std::uint32_t k = 0; k < run.syllableCount; ++k)
             parts.push_back(scope.w.syllables[run.firstSyllable + k].pinyin);
     } else if ((run.tones || keep) && SplitPinyin(scope.lex, LowerValue(scope, value), run.syllableCount, parts)) {
@@ -136,8 +164,9 @@ void SpellWord(Scope& scope, const Run& run, std::string_view value, std::string
         const Syllable& s = scope.w.syllables[run.firstSyllable + (split ? k : 0)];
         const std::string_view part = parts[k];
         if (k > 0 && split) {
-            if (keep && s.separator) {
+            if ((keep || pair) && s.separator) {
                 AppendUtf8(out, s.separator);
+                raise = raise || pair;
             } else if (!part.empty() && (part[0] == 'a' || part[0] == 'o' || part[0] == 'e')) {
                 out += '\'';
             }

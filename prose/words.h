@@ -182,7 +182,9 @@ struct Token {
     bool toned = false;                 // tone numbers with others beside them: Chinese, by rule
     bool otherRomanization = false;     // in a name of another romanization, by rule
     bool plain = false;                 // words that cannot convert and begin no unit: English
-    bool gloss = false;                 // a list's term with its gloss after it: "chou (department)"
+    // A change of label after it costs nothing: a list's term before its
+    // gloss ("chou (department)"), a dynasty's name before "dynasty".
+    bool freeAfter = false;
     float score = 0;                    // for Chinese, against English's 0
     float step = 0;                     // for a change of label from the token before
     std::uint8_t features[24];

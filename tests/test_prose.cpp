@@ -191,6 +191,11 @@ TEST(Prose, DecidesFromTheWholePhrase) {
          "To Zhang Zhidong, so. To Peking. Duo Zhongzhi stayed."},
         {"TSENG KUO-FAN TO LI HUNG-CHANG. TO HÊNG-KUNG. SUNG DYNASTY PAINTINGS",
          "ZENG GUOFAN TO LI HONGZHANG. DUO HENGGONG. SONG DYNASTY PAINTINGS"},
+        // A subject heading's dynasty, in capitals too; two dynasties joined
+        // stay two names.
+        {"CHINA -- HISTORY -- CH'ING DYNASTY", "CHINA -- HISTORY -- QING DYNASTY"},
+        {"PORCELAIN -- SUNG-YÜAN DYNASTIES\nPainting -- Ming-Ch'ing dynasties",
+         "PORCELAIN -- SONG-YUAN DYNASTIES\nPainting -- Ming-Qing dynasties"},
         {"Chin up, said Carl Jung.", "Chin up, said Carl Jung."},
         // A sentence's first word is no given name before a name only
         // Wade-Giles spells so; a Vietnamese name's ê is not enough.
