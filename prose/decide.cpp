@@ -167,9 +167,9 @@ bool GlossAfter(const Scope& scope, std::size_t head) {
         if (scope.text[--i] != ' ' && scope.text[i] != '\t') return false;
     const std::string_view gap = scope.Gap(k);
     const std::size_t lineEnd = scope.text.find('\n', scope.w.runs[k].begin);
-    const std::string_view rest = scope.text.substr(scope.w.runs[k].begin, lineEnd == std::string_view::npos
-                                                                            ? std::string_view::npos
-                                                                            : lineEnd - scope.w.runs[k].begin);
+    const std::size_t begin = scope.w.runs[k].begin;
+    const std::string_view rest =
+        scope.text.substr(begin, lineEnd == std::string_view::npos ? std::string_view::npos : lineEnd - begin);
     // A gloss in brackets closes the line; one after a colon or a dash is
     // a few plain words in lower case, where a note or a changelog's entry
     // is a sentence or names files ("po: Update Japanese translation.",
@@ -289,8 +289,8 @@ bool LoanInTitle(const Scope& scope, std::size_t first) {
     const std::vector<Run>& runs = scope.w.runs;
     const auto syllable = [&](std::size_t k, std::size_t gapAt) {
         const Run& r = runs[k];
-        const bool titleCase = r.caseStyle == CaseStyle::Lower ||
-                               (k + 1 == first && r.caseStyle == CaseStyle::Capitalized);
+        const bool titleCase =
+            r.caseStyle == CaseStyle::Lower || (k + 1 == first && r.caseStyle == CaseStyle::Capitalized);
         return r.sentence == runs[first].sentence && scope.Gap(gapAt) == " " && r.candidate && titleCase &&
                !IsEnglish(r.english) && !(k > 0 && EnglishLoan(scope, k - 1)) && !EnglishLoan(scope, k);
     };

@@ -201,10 +201,18 @@ Overflow Assemble(Lexicon& lexicon) {
             const std::string_view key = Normalized(table.records[i].key, buffer);
             const std::size_t space = key.find(' ');
             if (space == std::string_view::npos && !single) continue;
-            lexicon.keyStarts[KeyStartSlot(key.substr(0, space))] |= static_cast<unsigned char>(bit);
+            const std::string_view head = key.substr(0, space);
+            lexicon.keyStarts[KeyStartSlot(head)] |= static_cast<unsigned char>(bit);
             if (bit == kStartsUnit && HoldsMarks(table.records[i].key))
-                lexicon.keyStarts[KeyStartSlot(Stripped(key.substr(0, space)))] |=
-                    static_cast<unsigned char>(kStartsDegradedUnit);
+                lexicon.keyStarts[KeyStartSlot(Stripped(head))] |= static_cast<unsigned char>(kStartsDegradedUnit);
+            // A compound surname written solid ("Chuko Liang", "Ssuma
+            // Chien") begins the key that hyphenates it.
+            if (bit == kStartsUnit && space != std::string_view::npos && head.find('-') != std::string_view::npos) {
+                std::string solid(head);
+                std::erase(solid, '-');
+                lexicon.keyStarts[KeyStartSlot(solid)] |= static_cast<unsigned char>(bit);
+                lexicon.keyStarts[KeyStartSlot(Stripped(solid))] |= static_cast<unsigned char>(kStartsDegradedUnit);
+            }
         }
     };
     starts(lexicon.addedTable, kStartsAdded, true);

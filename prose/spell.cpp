@@ -121,7 +121,8 @@ bool DynastyPair(const Scope& scope, const Run& run) {
         return after.starts_with("DYNASTIES") || after.starts_with("DYNASTY");
     }
     const std::size_t hyphen = word.find_first_of("-\xE2");  // a hyphen, or an en dash's first byte
-    const std::size_t next = hyphen == std::string_view::npos ? hyphen : word.find_first_not_of("-\xE2\x80\x93", hyphen);
+    const std::size_t next =
+        hyphen == std::string_view::npos ? hyphen : word.find_first_not_of("-\xE2\x80\x93", hyphen);
     return next != std::string_view::npos && IsAsciiUpper(word[next]);
 }
 

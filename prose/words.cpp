@@ -338,7 +338,8 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         std::size_t ends[16];
         bool solidName[16] = {};  // split into syllables here, for the key
         // A given name written without its hyphens ("Teng Hsiaoping",
-        // "Tseng Kuofan") is the key that has them ("Teng Hsiao-p'ing").
+        // "Tseng Kuofan") is the key that has them ("Teng Hsiao-p'ing"),
+        // and so is a compound surname ("Chuko Liang", "Ouyang Hsiu").
         // The established spellings and one's own names are matched as
         // written.
         const bool wordTable = &table == &scope.lex.wordTable;
@@ -350,9 +351,9 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
             if (wordTable && part.solid) {
                 for (std::uint32_t s = 0; s < part.syllableCount && count < kMostSolidSyllables; ++s)
                     lengths[count++] = static_cast<std::uint8_t>(w.syllables[part.firstSyllable + s].normLength);
-            } else if (wordTable && k > i && !part.candidate && !part.tones &&
-                       part.caseStyle == CaseStyle::Capitalized && part.english == EnglishClass::None &&
-                       part.syllableCount == 1 && part.normLength >= 4) {
+            } else if (wordTable && !part.tones && part.caseStyle == CaseStyle::Capitalized &&
+                       part.english == EnglishClass::None && part.syllableCount == 1 && part.normLength >= 4 &&
+                       (k > i ? !part.candidate : last > i)) {
                 count = SolidSyllables(scope.lex, scope.Lower(part), lengths);
                 if (count != 2) count = 0;
                 solidName[k - i] = count != 0;
@@ -411,6 +412,11 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         first.degradedKey = degraded;
         if (!degraded.empty()) first.degradedValue = first.wordValue;
         first.established = established;
+        // A compound surname written solid is no word alone, but begins the name.
+        if (solidName[0] && !first.candidate) {
+            first.candidate = true;
+            ++w.sentences[first.sentence].candidates;
+        }
         bool cleared = false;
         for (std::size_t k = i; k < i + words; ++k) {
             Run& part = w.runs[k];

@@ -156,9 +156,12 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Meng Tzu and Mo Tzu; Han Fei Tzu", "Mengzi and Mozi; Han Feizi"},  // masters
         {"the Yung–cheng emperor, the Peking–Hankow line", "the Yongzheng emperor, the Peking–Hankow line"},
         {"Hsinchuang and Sanhsia", "Xinzhuang and Sanxia"},  // places written solid
-        // Given names written solid, as the word table's names with hyphens.
+        // Given names and compound surnames written solid, as the word
+        // table's names with hyphens.
         {"Teng Hsiaoping, Tseng Kuofan, Chou Enlai and Liu Shaochi",
          "Deng Xiaoping, Zeng Guofan, Zhou Enlai and Liu Shaoqi"},
+        {"Chuko Liang, Ouyang Hsiu; Ouyang Xiu; the Ouyang family",
+         "Zhuge Liang, Ouyang Xiu; Ouyang Xiu; the Ouyang family"},
         {"T'ai-pei : Min kuo 67 [1978]", "Taibei : Min guo 67 [1978]"},  // a year of the Republic, no date
         {"the Sung dynasty; Chin dynasty paintings", "the Song dynasty; Jin dynasty paintings"},
         // A dynasty named alone inside a sentence, and a name before a
