@@ -587,11 +587,17 @@ bool Converted(const ScopeWork& w, std::size_t k) {
     return w.runs[k].chinese;
 }
 
+// Whether a converted word is read by the word table: a key across words,
+// a key of more than one syllable, or one with the marks a text drops.
+bool ByWordTable(const Run& run, bool unit) {
+    return unit || (!run.wordValue.empty() && run.syllableCount > 1) || run.readDegraded;
+}
+
 // A word a rule converts after the weighing: by the word table where it
 // holds the word, else syllable by syllable.
 void ConvertByRule(Run& run, bool ambiguous) {
     run.chinese = true;
-    run.decision = !run.wordValue.empty() && run.syllableCount > 1 ? Decision::WordTable : Decision::Syllables;
+    run.decision = ByWordTable(run, false) ? Decision::WordTable : Decision::Syllables;
     run.ambiguous = ambiguous;
 }
 
@@ -829,7 +835,7 @@ void Decide(Scope& scope) {
                 run.chinese = chinese;
             }
             if (run.chinese) {
-                run.decision = unit || (!run.wordValue.empty() && run.syllableCount > 1) ? Decision::WordTable
+                run.decision = ByWordTable(run, unit) ? Decision::WordTable
                                                                                          : Decision::Syllables;
             } else {
                 // After a Western given name ("Carl Jung") a surname is

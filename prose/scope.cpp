@@ -87,7 +87,9 @@ void KeepIfSameLetters(std::string& out, std::size_t from, std::string_view orig
 // its case ("I" among capitals).
 void WriteWord(Scope& scope, const Run& run, std::string& out) {
     const std::size_t from = out.size();
-    const std::string_view value = run.wordValue;
+    // A word no key holds as written but one does with the marks a text
+    // drops may be read as that key (Chien-lung, Ch'ien-lung).
+    const std::string_view value = run.readDegraded ? run.degradedValue : run.wordValue;
     WordCache& cache = scope.w.words;
     WordCache::Entry* known = run.reading != kNone ? &cache.entries[run.reading] : nullptr;
     if (known && (known->run.wordValue.data() != value.data() || known->run.caseStyle != run.caseStyle))

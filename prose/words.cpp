@@ -454,11 +454,23 @@ void MatchKeysAcrossWords(Scope& scope) {
     // A hyphenated word no key holds, in a text that writes no apostrophe
     // and no ü: the key it is with them dropped ("Chang-an", Ch'ang-an).
     if (scope.apostrophes || scope.umlauts) return;
-    for (Run& run : scope.w.runs) {
+    std::vector<Run>& runs = scope.w.runs;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        Run& run = runs[i];
         if (!run.candidate || run.inUnit || run.syllableCount < 2 || !run.wordValue.empty() || run.solid) continue;
         if (const Lexicon::Degraded* found = scope.lex.DegradedKey(scope.Lower(run))) {
             run.degradedValue = found->value;
             run.degradedKey = found->key;
+            // A name the table knows is likelier than the syllables strung
+            // as written ("Chien-lung, Emperor of China"), but a given name
+            // after its surname may be any ("Ho Ping-ti", "Ho, Ping-ti"),
+            // and a word in lower case is as often written right with no
+            // mark to drop ("tan-tu", "chieh-chieh"): those are read as
+            // written, with the key as the other reading.
+            const bool givenName =
+                i > 0 && ((run.group != kNone && runs[i - 1].group == run.group && runs[i - 1].candidate) ||
+                          HeadingComma(scope, i - 1));
+            run.readDegraded = Capital(run) && !givenName;
         }
     }
 }

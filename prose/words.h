@@ -53,6 +53,7 @@ struct Run {
     // and ü dropped, and its value: a unit is read by it, a single word
     // only lists it as another reading.
     std::string_view degradedKey, degradedValue;
+    bool readDegraded = false;  // a single word read by its degradedKey, not as written
     CaseStyle caseStyle = CaseStyle::Lower;
     EnglishClass english = EnglishClass::None;
     bool shaped = false;        // letters, apostrophes, hyphens and tones as a romanized word has them

@@ -268,6 +268,15 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     ASSERT_EQ(report.size(), 2u);
     EXPECT_TRUE(report[0].ambiguous);
     EXPECT_EQ(report[0].alternatives, "tsai: zai/cai");
+    // A capitalized word alone is read as the name the table knows, a
+    // given name or a word in lower case as written.
+    report = Report("Chien-lung, Emperor; Ho Ping-ti; tan-tu");
+    ASSERT_EQ(report.size(), 4u);
+    EXPECT_EQ(report[0].result, "Qianlong");
+    EXPECT_EQ(report[0].alternatives, "Qianlong as Ch'ien-lung; Jianlong as written");
+    EXPECT_EQ(report[2].result, "Bingdi");
+    EXPECT_EQ(report[2].alternatives, "Pingdi as P'ing-ti; Bingdi as written");
+    EXPECT_EQ(report[3].result, "dandu");
     // Where the text writes apostrophes, one missing is no sign of that.
     report = Report("Tsai Ho-sen met Ch'en Tu-hsiu.");
     EXPECT_FALSE(report[0].ambiguous);
