@@ -207,11 +207,18 @@ Overflow Assemble(Lexicon& lexicon) {
                 lexicon.keyStarts[KeyStartSlot(Stripped(head))] |= static_cast<unsigned char>(kStartsDegradedUnit);
             // A compound surname written solid ("Chuko Liang", "Ssuma
             // Chien") begins the key that hyphenates it.
-            if (bit == kStartsUnit && space != std::string_view::npos && head.find('-') != std::string_view::npos) {
-                std::string solid(head);
-                std::erase(solid, '-');
-                lexicon.keyStarts[KeyStartSlot(solid)] |= static_cast<unsigned char>(bit);
-                lexicon.keyStarts[KeyStartSlot(Stripped(solid))] |= static_cast<unsigned char>(kStartsDegradedUnit);
+            if (bit == kStartsUnit && space != std::string_view::npos && head.size() <= 64 &&
+                head.find('-') != std::string_view::npos) {
+                char solid[64], stripped[64];
+                std::size_t n = 0, m = 0;
+                for (char c : head) {
+                    if (c == '-') continue;
+                    solid[n++] = c;
+                    if (c != '\'') stripped[m++] = c == '\xFC' ? 'u' : c == '\xEA' ? 'e' : c;
+                }
+                lexicon.keyStarts[KeyStartSlot(std::string_view(solid, n))] |= static_cast<unsigned char>(bit);
+                lexicon.keyStarts[KeyStartSlot(std::string_view(stripped, m))] |=
+                    static_cast<unsigned char>(kStartsDegradedUnit);
             }
         }
     };
