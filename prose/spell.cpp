@@ -120,10 +120,9 @@ bool DynastyPair(const Scope& scope, const Run& run) {
         after.remove_prefix(1);
         return after.starts_with("DYNASTIES") || after.starts_with("DYNASTY");
     }
-    const std::size_t hyphen = word.find_first_of("-\xE2");  // a hyphen, or an en dash's first byte
-    const std::size_t next =
-        hyphen == std::string_view::npos ? hyphen : word.find_first_not_of("-\xE2\x80\x93", hyphen);
-    return next != std::string_view::npos && IsAsciiUpper(word[next]);
+    std::size_t at = word.find('-'), length = 1;
+    if (at == std::string_view::npos) at = word.find("\u2013"), length = 3;
+    return at != std::string_view::npos && at + length < word.size() && IsAsciiUpper(word[at + length]);
 }
 
 }  // namespace
