@@ -492,8 +492,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         // A dynasty's name inside a sentence follows "the" as a name does,
         // and is weighed as that alone; after an honorific it is a
         // surname ("Dr. Chou", "Mr. Sung").
-        const bool dynasty = !unit && run.caseStyle == CaseStyle::Capitalized && !run.sentenceStart &&
-                             IsDynasty(scope.Lower(run)) && AloneInGroup(scope, index) &&
+        const bool dynasty = !unit && run.syllableCount == 1 && run.caseStyle == CaseStyle::Capitalized &&
+                             !run.sentenceStart && IsDynasty(scope.Lower(run)) && AloneInGroup(scope, index) &&
                              !(index > 0 && IsHonorific(scope.Lower(w.runs[index - 1])));
         if (dynasty) t.Add(kDynastyName);
         // "the Sun", "the Chin family" against "the Ming", "the T'ang court";
