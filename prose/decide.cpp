@@ -418,7 +418,10 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         t.first = i;
         t.last = run.unitEnd > i ? run.unitEnd - 1 : i;
         // After a gloss's term or before "dynasty" a change of label costs nothing.
-        if (previous != kNone && !established && !tokens[tokens.size() - 2].freeAfter) {
+        // The dates after a heading's given name are the heading's own: "LI, PO, 701-762".
+        const bool headingDates = previous != kNone && previous > 0 && HeadingComma(scope, previous - 1) &&
+                                  run.normLength == 0 && IsAsciiDigit(scope.text[run.begin]);
+        if (previous != kNone && !established && !tokens[tokens.size() - 2].freeAfter && !headingDates) {
             const Run& before = w.runs[previous];
             const std::string_view gap = scope.text.substr(before.end, run.begin - before.end);
             t.stepFeature =
@@ -464,9 +467,10 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         const bool gloss = run.lineStart && !IsCommonEnglish(english) && GlossAfter(scope, t.last);
         for (std::uint32_t k = t.last + 1; run.lineStart && !gloss && !wordAfter && k < w.runs.size(); ++k) {
             if (w.runs[k].line != run.line) break;
-            wordAfter = w.runs[k].normLength > 0;
+            wordAfter = w.runs[k].normLength > 0 || unit;
         }
-        const bool alone = run.lineStart && !wordAfter;
+        // A day of the month is no reign's years: "Jun 11, 2019" is a date.
+        const bool alone = run.lineStart && !wordAfter && !BeforeNumber(scope, w.runs[t.last]);
         const bool nameFollows = after && after->group == run.group && run.group != kNone;
         const bool startsSentence =
             run.sentenceStart && run.caseStyle == CaseStyle::Capitalized && !alone && !nameFollows && !unit;

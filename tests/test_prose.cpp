@@ -153,6 +153,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Ti 1 pan. Ti 1 chi; ti 12 chi. Ti 2 and Tier 1 pan", "Di 1 ban. Di 1 ji; di 12 ji. Ti 2 and Tier 1 pan"},
         {"Ho Ping-ti; Lo Chen-yü", "He Bingdi; Luo Zhenyu"},                 // every syllable of a name group
         {"Sung, Lien; Wang, Ta-nien", "Song, Lian; Wang, Danian"},           // headings with the surname first
+        {"SUNG, LIEN, 1310-1381", "SONG, LIAN, 1310-1381"},                // in capitals, with dates
+        {"LI, PO, 701-762", "LI, BO, 701-762"},
         {"Meng Tzu and Mo Tzu; Han Fei Tzu", "Mengzi and Mozi; Han Feizi"},  // masters
         {"the Yung–cheng emperor, the Peking–Hankow line", "the Yongzheng emperor, the Peking–Hankow line"},
         {"Hsinchuang and Sanhsia", "Xinzhuang and Sanxia"},  // places written solid
@@ -231,8 +233,8 @@ TEST(Prose, InLinesModeEachLineIsAnItem) {
     lines.lines = true;
     ExpectAll({{"Ho\nSung\nChang Tso-lin", "He\nSong\nZhang Zuolin"}}, lines);
     // Dates after a word leave it alone on its line: a reign table's rows.
-    ExpectAll({{"Sung (960-1279)\nT'ang 618–907\nChin, 1115-1234\nJan 20",
-                "Song (960-1279)\nTang 618–907\nJin, 1115-1234\nJan 20"}},
+    ExpectAll({{"Sung (960-1279)\nT'ang 618–907\nChin, 1115-1234\nJan 20\nJun 11, 2019",
+                "Song (960-1279)\nTang 618–907\nJin, 1115-1234\nJan 20\nJun 11, 2019"}},
               lines);
     // So does a glossary's gloss, unless the term is a common English word
     // or the words after it are a note, not a gloss.
