@@ -156,7 +156,7 @@ bool Blank(std::string_view gap) {
 }
 
 // Whether run `head` is a list's term with its gloss after it, as a
-// glossary writes one: "chou (department)", "hsien: county", "li - village".
+// glossary writes one: "chou (department)", "hsien: county", "tan, a picul".
 // Only in lines mode, where each line is an item.
 bool GlossAfter(const Scope& scope, std::size_t head) {
     const std::size_t k = head + 1;
@@ -180,7 +180,7 @@ bool GlossAfter(const Scope& scope, std::size_t head) {
         const std::string_view tail = rest.substr(close + 1);
         return std::all_of(tail.begin(), tail.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r'; });
     }
-    if (gap != ": " && gap != " - " && gap != " \u2013 " && gap != " \u2014 ") return false;
+    if (gap != ": " && gap != ", " && gap != " - " && gap != " \u2013 " && gap != " \u2014 ") return false;
     std::string_view gloss = rest;
     while (!gloss.empty() && (gloss.back() == ' ' || gloss.back() == '\r')) gloss.remove_suffix(1);
     const auto plain = [](char c) { return IsAsciiLetter(c) || c == ' ' || c == ',' || c == ';' || c == '\''; };

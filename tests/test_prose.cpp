@@ -238,10 +238,10 @@ TEST(Prose, InLinesModeEachLineIsAnItem) {
               lines);
     // So does a glossary's gloss, unless the term is a common English word
     // or the words after it are a note, not a gloss.
-    ExpectAll({{"chou (department)\nhsien: county\ntao – circuit\nTo: John Smith\nChin (anatomy)\n"
-                "po: Update Japanese translation.\npo: removed lib/output.c",
-                "zhou (department)\nxian: county\ndao – circuit\nTo: John Smith\nChin (anatomy)\n"
-                "po: Update Japanese translation.\npo: removed lib/output.c"}},
+    ExpectAll({{"chou (department)\nhsien: county\ntao – circuit\nchou, a department\n"
+                "To: John Smith\nChin (anatomy)\npo: Update Japanese translation.\npo: removed lib/output.c",
+                "zhou (department)\nxian: county\ndao – circuit\nzhou, a department\n"
+                "To: John Smith\nChin (anatomy)\npo: Update Japanese translation.\npo: removed lib/output.c"}},
               lines);
     ExpectAll({{"Ho\nSung", "Ho\nSung"}});  // in running text one word alone is no name
     // Tone numbers on one line do not vouch for a letter on the next.
