@@ -11,9 +11,9 @@
 // with the shipped tables when the table part is empty, else with tables
 // made of it (cut at 0x1E bytes into the syllables, words, English words,
 // other readings and established spellings; missing ones empty), whose
-// values it must not trust. It must not fail on valid text, and fed in
-// chunks of 1 to 16 bytes it must give the output and the report of the
-// whole text.
+// values it must not trust; each line an item with bit 4. It must not fail
+// on valid text, and fed in chunks of 1 to 7 bytes (bits 2 and 3) it must
+// give the output and the report of the whole text.
 #include <sstream>
 #include <string>
 #include <vector>
@@ -51,11 +51,12 @@ void FuzzRunningText(unsigned mode, const TextTables& tables, const std::string&
     options.hyphens = mode & 1 ? HyphenStyle::Keep : HyphenStyle::Join;
     options.tones = mode & 2 ? ToneStyle::Numbers : ToneStyle::Marks;
     options.englishGuard = !(mode & 32);
+    options.lines = (mode & 16) != 0;
     std::string whole, error;
     std::vector<ReportRecord> wholeReport;
     const bool ok = ConvertRunningText(tables, options, text, whole, &wholeReport, error);
     if (options.encoding == Encoding::Cp1252) FUZZ_CHECK(ok);
-    const std::size_t chunk = 1 + (mode >> 2 & 7) * 2;
+    const std::size_t chunk = 1 + (mode >> 2 & 3) * 2;
     TextStream stream(tables, options);
     std::string pieces;
     std::vector<ReportRecord> report;

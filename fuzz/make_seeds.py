@@ -65,7 +65,13 @@ PROSE = ("He went to Pei-ching, also into Hsi-an. Deng Xiaoping met Li Peng in B
          "Ss\u016d-ma Ch'ien; P\u02bdin-yin; HS\u00dcEH; hsu\u0308eh \u5317\u4eac Carl Jung, Jan. 20. ")
 TEXT_SEEDS = {
     "prose-utf8": (128 | 64 | (2 << 2), b"", PROSE.encode("utf-8")),
-    "prose-utf8-keep-numbers": (128 | 64 | 3 | (5 << 2), b"", PROSE.encode("utf-8")),
+    "prose-utf8-keep-numbers": (128 | 64 | 3 | (3 << 2), b"", PROSE.encode("utf-8")),
+    # Each line an item (mode bit 4): a glossary's terms, headings with dates.
+    "prose-lines": (128 | 64 | 16 | (1 << 2), b"",
+                    ("chou (department)\nhsien: county\ntao \u2013 circuit\nchou, a department\n"
+                     "To: John Smith\npo: Update Japanese translation.\nSUNG, LIEN, 1310-1381\n"
+                     "LI, PO, 701-762\nJun 11, 2019\nSung (960-1279)\nPORCELAIN -- SUNG-Y\u00dcAN DYNASTIES\n"
+                     "Ch\u2019in-Han\nChuko Liang\n").encode("utf-8")),
     "prose-cp1252-no-guard": (128 | 32 | (1 << 2), b"", PROSE.encode("cp1252", "replace")),
     "prose-malformed": (128 | 64, b"", b"Pei-ching \xc3( Hsi-an \xed\xa0\x80"),
     # Tables of its own, cut at 0x1E: syllables whose values begin with no
