@@ -419,8 +419,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         t.last = run.unitEnd > i ? run.unitEnd - 1 : i;
         // After a gloss's term or before "dynasty" a change of label costs nothing.
         // The dates after a heading's given name are the heading's own: "LI, PO, 701-762".
-        const bool headingDates = previous != kNone && previous > 0 && HeadingComma(scope, previous - 1) &&
-                                  run.normLength == 0 && IsAsciiDigit(scope.text[run.begin]);
+        const bool headingDates = run.normLength == 0 && IsAsciiDigit(scope.text[run.begin]) &&
+                                  previous != kNone && previous > 0 && HeadingComma(scope, previous - 1);
         if (previous != kNone && !established && !tokens[tokens.size() - 2].freeAfter && !headingDates) {
             const Run& before = w.runs[previous];
             const std::string_view gap = scope.text.substr(before.end, run.begin - before.end);
@@ -470,7 +470,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
             wordAfter = w.runs[k].normLength > 0 || unit;
         }
         // A day of the month is no reign's years: "Jun 11, 2019" is a date.
-        const bool alone = run.lineStart && !wordAfter && !BeforeNumber(scope, w.runs[t.last]);
+        const bool beforeNumber = BeforeNumber(scope, w.runs[t.last]);
+        const bool alone = run.lineStart && !wordAfter && !beforeNumber;
         const bool nameFollows = after && after->group == run.group && run.group != kNone;
         const bool startsSentence =
             run.sentenceStart && run.caseStyle == CaseStyle::Capitalized && !alone && !nameFollows && !unit;
@@ -510,7 +511,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
             t.Add(kAfterWestern);
         if (before && run.group != kNone && before->group == run.group && before->title && !before->determiner)
             t.Add(kAfterTitle);
-        if (BeforeNumber(scope, w.runs[t.last])) t.Add(kBeforeNumber);
+        if (beforeNumber) t.Add(kBeforeNumber);
         const bool beforeDynasty = Capital(run) && BeforeDynasty(scope, t.last);
         if (beforeDynasty) t.Add(kBeforeDynasty);
         t.freeAfter = gloss || beforeDynasty;
