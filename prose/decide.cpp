@@ -170,10 +170,10 @@ bool GlossAfter(const Scope& scope, std::size_t head) {
     const std::size_t begin = scope.w.runs[k].begin;
     const std::string_view rest =
         scope.text.substr(begin, lineEnd == std::string_view::npos ? std::string_view::npos : lineEnd - begin);
-    // A gloss in brackets closes the line; one after a colon or a dash is
-    // a few plain words in lower case, where a note or a changelog's entry
-    // is a sentence or names files ("po: Update Japanese translation.",
-    // "po: removed lib/output.c").
+    // A gloss in brackets closes the line; one after a colon, a comma or a
+    // dash is a few plain words in lower case, where a note or a changelog's
+    // entry is a sentence or names files ("po: Update Japanese
+    // translation.", "po: removed lib/output.c").
     if (gap == " (") {
         const std::size_t close = rest.find(')');
         if (close == std::string_view::npos) return false;
@@ -840,8 +840,7 @@ void Decide(Scope& scope) {
                 run.chinese = chinese;
             }
             if (run.chinese) {
-                run.decision = ByWordTable(run, unit) ? Decision::WordTable
-                                                                                         : Decision::Syllables;
+                run.decision = ByWordTable(run, unit) ? Decision::WordTable : Decision::Syllables;
             } else {
                 // After a Western given name ("Carl Jung") a surname is
                 // the Western name's, in a Pinyin text too.

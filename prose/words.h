@@ -51,9 +51,9 @@ struct Run {
     std::string_view wordValue;   // the word table's value for this run alone, or its unit's
     // The word-table key this run (or unit) is with aspiration apostrophes
     // and ü dropped, and its value: a unit is read by it, a single word
-    // only lists it as another reading.
+    // where readDegraded says so, else it only lists it as another reading.
     std::string_view degradedKey, degradedValue;
-    bool readDegraded = false;  // a single word read by its degradedKey, not as written
+    bool readDegraded = false;
     CaseStyle caseStyle = CaseStyle::Lower;
     EnglishClass english = EnglishClass::None;
     bool shaped = false;        // letters, apostrophes, hyphens and tones as a romanized word has them
