@@ -220,6 +220,30 @@ void Advance(Scope& scope, std::size_t offset) {
 
 namespace {
 
+// Whether the given name at run `i`, the last of its group, follows a
+// surname no Wade-Giles or Pinyin syllable spells: a name of another
+// romanization, Taiwan's or Hong Kong's ("Lee Teng-hui", "Leung Chun-ying",
+// "Chow Tse-tsung"), which converting the given name alone would leave half
+// done. Only a name that is the whole group but for titles before it, on
+// one line; not before a given name with Wade-Giles's marks ("Empress
+// Dowager Tz'u-hsi"), nor after a title or one of the commonest English
+// words ("Mount T'ai-shan", "Dear Hsiao-ping"), nor after a compound
+// surname written solid ("Ouyang", "Chuko").
+[[gnu::noinline]] bool OtherSurname(Scope& scope, std::size_t i) {
+    const std::vector<Run>& runs = scope.w.runs;
+    const Run& given = runs[i];
+    const Run& surname = runs[i - 1];
+    if (!Capital(given) || given.aspirated || given.umlaut || surname.line != given.line) return false;
+    const bool commonest = surname.english >= EnglishClass::Function && surname.english <= EnglishClass::Size20;
+    if (surname.candidate || !Capital(surname) || !surname.shaped || surname.syllableCount > 1 || surname.title ||
+        commonest || surname.pinyinOnly)
+        return false;
+    for (std::size_t k = scope.w.groups[given.group].firstRun; k + 1 < i; ++k)
+        if (!runs[k].title) return false;
+    std::uint8_t lengths[kMostSolidSyllables];
+    return SolidSyllables(scope.lex, scope.Lower(surname), lengths) < 2;
+}
+
 // A common English word capitalized at a sentence's start ("See", "Compare").
 bool StartWord(const Run& run) {
     return run.sentenceStart && run.caseStyle == CaseStyle::Capitalized && run.english >= EnglishClass::Size10 &&
@@ -280,6 +304,13 @@ void FormGroups(Scope& scope) {
         // English prose, so the two are a Chinese title or name.
         if (run.isPronounI && i + 1 < w.runs.size() && w.runs[i + 1].group == run.group && w.runs[i + 1].candidate)
             g.pronounRule = scope.nameI = true;
+    }
+    // A name whose surname is of another romanization ("Lee Teng-hui"),
+    // asked once for each group, of its last word.
+    for (Group& g : w.groups) {
+        const std::size_t last = g.endRun - 1;
+        if (last > g.firstRun && w.runs[last].syllableCount > 1 && w.runs[last].candidate && OtherSurname(scope, last))
+            g.otherRomanization = true;
     }
     // A common English word capitalized because it begins a sentence is no
     // given name before a name spelled as only Wade-Giles spells ("See

@@ -173,9 +173,14 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"The Ch'ing Empire fell. They crossed the Sung-chiang River. She studies Ch'an Buddhism.",
          "The Qing Empire fell. They crossed the Songjiang River. She studies Chan Buddhism."},
         {"The Chin family moved to Dallas. Dr. Chou agreed.", "The Chin family moved to Dallas. Dr. Chou agreed."},
-        // A name with a given name of another romanization is left whole,
-        // not half converted.
+        // A name with a given name or a surname of another romanization is
+        // left whole, not half converted; a compound surname written solid
+        // is Wade-Giles, and so is a given name with Wade-Giles's marks.
         {"Tsai Ing-wen and Tung Chee-hwa met Chou En-lai.", "Tsai Ing-wen and Tung Chee-hwa met Zhou Enlai."},
+        {"President Lee Teng-hui", "President Lee Teng-hui"},
+        {"Leung Chun-ying", "Leung Chun-ying"},
+        {"Ouyang Wen-chung; Empress Dowager Tz'u-hsi; Mount T'ai-shan",
+         "Ouyang Wenzhong; Empress Dowager Cixi; Mount Taishan"},
         // A gloss in brackets after a word: "the idea of ch'i (vital energy)".
         {"the virtue of hsiao (filial piety) was central", "the virtue of xiao (filial piety) was central"},
         // A name in Western order with an initial, and an option, are no romanization.
