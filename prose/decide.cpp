@@ -166,8 +166,8 @@ bool GlossAfter(const Scope& scope, std::size_t head) {
     for (std::size_t i = scope.w.runs[head].begin; i > 0 && scope.text[i - 1] != '\n';)
         if (scope.text[--i] != ' ' && scope.text[i] != '\t') return false;
     const std::string_view gap = scope.Gap(k);
-    const std::size_t lineEnd = scope.text.find('\n', scope.w.runs[k].begin);
     const std::size_t begin = scope.w.runs[k].begin;
+    const std::size_t lineEnd = scope.text.find('\n', begin);
     const std::string_view rest =
         scope.text.substr(begin, lineEnd == std::string_view::npos ? std::string_view::npos : lineEnd - begin);
     // A gloss in brackets closes the line; one after a colon, a comma or a

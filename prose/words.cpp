@@ -229,7 +229,7 @@ namespace {
 // Dowager Tz'u-hsi"), nor after a title or one of the commonest English
 // words ("Mount T'ai-shan", "Dear Hsiao-ping"), nor after a compound
 // surname written solid ("Ouyang", "Chuko").
-[[gnu::noinline]] bool OtherSurname(Scope& scope, std::size_t i) {
+bool OtherSurname(Scope& scope, std::size_t i) {
     const std::vector<Run>& runs = scope.w.runs;
     const Run& given = runs[i];
     const Run& surname = runs[i - 1];
@@ -382,9 +382,9 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
             if (wordTable && part.solid) {
                 for (std::uint32_t s = 0; s < part.syllableCount && count < kMostSolidSyllables; ++s)
                     lengths[count++] = static_cast<std::uint8_t>(w.syllables[part.firstSyllable + s].normLength);
-            } else if (wordTable && !part.tones && part.caseStyle == CaseStyle::Capitalized &&
-                       part.english == EnglishClass::None && part.syllableCount == 1 && part.normLength >= 4 &&
-                       (k > i ? !part.candidate : last > i)) {
+            } else if (wordTable && (k == i || !part.candidate) && !part.tones &&
+                       part.caseStyle == CaseStyle::Capitalized && part.english == EnglishClass::None &&
+                       part.syllableCount == 1 && part.normLength >= 4) {
                 count = SolidSyllables(scope.lex, scope.Lower(part), lengths);
                 if (count != 2) count = 0;
                 solidName[k - i] = count != 0;
