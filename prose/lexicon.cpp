@@ -170,9 +170,16 @@ Overflow Assemble(Lexicon& lexicon) {
     const Overflow overflow = lexicon.syllables.Full() || lexicon.pinyin.Full() ? Overflow::Syllables
                               : lexicon.english.Full()                          ? Overflow::English
                                                                                 : Overflow::None;
+    // Another reading of a syllable ("lo", le), or of a word: one written
+    // right with no mark, that a key with its marks dropped spells too.
+    StringMap<bool> writtenRight;
     for (std::size_t i = 0; i < alternativeTable.count; ++i) {
         const TableRecord& r = alternativeTable.records[i];
         const std::string key(Normalized(r.key, buffer));
+        if (key.find('-') != std::string::npos) {
+            writtenRight.emplace(key, true);
+            continue;
+        }
         std::string& readings = lexicon.alternatives[key];
         if (readings.empty()) readings = std::string(lexicon.Syllable(key));
         // Each reading once: the table lists a spelling with each of its
@@ -192,7 +199,9 @@ Overflow Assemble(Lexicon& lexicon) {
     for (std::size_t i = 0; i < words.count; ++i) {
         const TableRecord& r = words.records[i];
         if (!HoldsMarks(r.key)) continue;
-        lexicon.degraded.emplace(Stripped(Normalized(r.key, buffer)), Lexicon::Degraded{r.key, r.value});
+        std::string stripped = Stripped(Normalized(r.key, buffer));
+        const bool written = writtenRight.find(stripped) != writtenRight.end();
+        lexicon.degraded.emplace(std::move(stripped), Lexicon::Degraded{r.key, r.value, written});
     }
     // The first word of every key across words, and every key of the
     // tables matched over single words too.

@@ -115,6 +115,9 @@ struct Lexicon {
     struct Degraded {
         const char* key;  // inside the word table
         const char* value;
+        // The spelling without the marks is a real word of its own, which
+        // the other readings list: "chia-ching" (Jiajing) under "chia-ch'ing".
+        bool writtenRight = false;
     };
     StringMap<Degraded> degraded;
     // The words keys begin with, for the keys across words: a word that

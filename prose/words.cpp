@@ -496,12 +496,13 @@ void MatchKeysAcrossWords(Scope& scope) {
             // as written ("Chien-lung, Emperor of China"), but a given name
             // after its surname may be any ("Ho Ping-ti", "Ho, Ping-ti"),
             // and a word in lower case is as often written right with no
-            // mark to drop ("tan-tu", "chieh-chieh"): those are read as
-            // written, with the key as the other reading.
+            // mark to drop ("tan-tu", "chieh-chieh"), as is a real word the
+            // other readings list ("Chia-ching", "Tso-chuan"): those are read
+            // as written, with the key as the other reading.
             const bool givenName =
                 i > 0 && ((run.group != kNone && runs[i - 1].group == run.group && runs[i - 1].candidate) ||
                           HeadingComma(scope, i - 1));
-            run.readDegraded = Capital(run) && !givenName;
+            run.readDegraded = Capital(run) && !givenName && !found->writtenRight;
         }
     }
 }

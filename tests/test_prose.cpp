@@ -284,6 +284,13 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     EXPECT_EQ(report[2].result, "Bingdi");
     EXPECT_EQ(report[2].alternatives, "Pingdi as P'ing-ti; Bingdi as written");
     EXPECT_EQ(report[3].result, "dandu");
+    // Nor is a word that is a real word as written: a reign, a book.
+    report = Report("Chia-ching; Tso-chuan");
+    ASSERT_EQ(report.size(), 2u);
+    EXPECT_EQ(report[0].result, "Jiajing");
+    EXPECT_TRUE(report[0].ambiguous);
+    EXPECT_EQ(report[0].alternatives, "Jiaqing as Chia-ch'ing; Jiajing as written");
+    EXPECT_EQ(report[1].result, "Zuozhuan");
     // Where the text writes apostrophes, one missing is no sign of that.
     report = Report("Tsai Ho-sen met Ch'en Tu-hsiu.");
     EXPECT_FALSE(report[0].ambiguous);

@@ -266,16 +266,15 @@ def priority(word, readings):
     return 3 + word.tier
 
 
-def word_records(cedict_path, syllables, english):
+def read_cedict(cedict_path):
     text = open(cedict_path, encoding="utf-8").read()
-    entries = json.loads(text[text.index("{"):])["all"]
-    valid = set(wadegiles.pinyin_syllables())
-    definitions = {}
-    for entry in entries:
-        definitions.setdefault(entry[0], definition_of(entry))
-        definitions.setdefault(entry[1], definition_of(entry))
-    # How many headwords contain a word stands in for how common it is: the
-    # dictionary has no frequencies, but common words build many compounds.
+    return json.loads(text[text.index("{"):])["all"]
+
+
+def headword_uses(entries):
+    """How many headwords contain each headword (itself included). It stands
+    in for how common a word is: the dictionary has no frequencies, but
+    common words build many compounds."""
     heads = {entry[1] for entry in entries}
     uses = {}
     for head in heads:
@@ -284,6 +283,16 @@ def word_records(cedict_path, syllables, english):
                 part = head[start:start + length]
                 if part in heads:
                     uses[part] = uses.get(part, 0) + 1
+    return uses
+
+
+def word_records(entries, syllables, english):
+    valid = set(wadegiles.pinyin_syllables())
+    definitions = {}
+    for entry in entries:
+        definitions.setdefault(entry[0], definition_of(entry))
+        definitions.setdefault(entry[1], definition_of(entry))
+    uses = headword_uses(entries)
     readings = {key: value for key, value in syllables.items()}
     parsed = [(index, entry, parse_entry(entry, valid, definitions)) for index, entry in enumerate(entries)]
     surnames = {w.value for _, _, w in parsed if w and w.surname and w.value[:1].isupper()}
@@ -428,8 +437,54 @@ def conventional_records(syllables, words):
     return out
 
 
-def write_alternatives(path):
+# Reign titles of the Ming and Qing, the reigns catalogues and reign tables
+# name most, in Pinyin: CC-CEDICT lacks some (Jiajing).
+REIGNS = ["hongwu", "jianwen", "yongle", "hongxi", "xuande", "zhengtong", "jingtai", "tianshun", "chenghua",
+          "hongzhi", "zhengde", "jiajing", "longqing", "wanli", "taichang", "tianqi", "chongzhen", "hongguang",
+          "longwu", "yongli", "tianming", "tiancong", "chongde", "shunzhi", "kangxi", "yongzheng", "qianlong",
+          "jiaqing", "daoguang", "xianfeng", "tongzhi", "guangxu", "xuantong"]
+MARKS = str.maketrans({"'": None, "\u2018": None, "\u2019": None, "ü": "u", "Ü": "U", "ê": "e", "Ê": "E"})
+
+
+def written_right(entries, syllables, words):
+    """Words written right with no mark whose spelling is a key of the word
+    table with its marks dropped: Chia-ching (Jiajing) is Chia-ch'ing
+    (Jiaqing) so dropped. The text mode reads a capitalized word that no key
+    holds as the key it is with the marks dropped ("Chien-lung", Qianlong),
+    but not one of these, which are real words as written. A real word is a
+    CC-CEDICT name, or a word that builds another headword (not a stray
+    compound such as jianlong, stegosaurus), or a reign of REIGNS."""
+    valid = set(wadegiles.pinyin_syllables())
+    uses = headword_uses(entries)
+    real = set(REIGNS)
+    for entry in entries:
+        simplified, tokens = entry[1], entry[2].split()
+        if not all("\u3400" <= ch <= "\u9fff" for ch in simplified) or len(tokens) != len(simplified):
+            continue
+        if not 2 <= len(tokens) <= 8 or not (tokens[0][:1].isupper() or uses.get(simplified, 0) > 1):
+            continue
+        parts = [re.fullmatch(r"([A-Za-z:]+)[1-5]", t) for t in tokens]
+        if all(parts):
+            toneless = [m.group(1).replace("u:", "ü").replace("U:", "Ü").lower() for m in parts]
+            if all(s in valid for s in toneless):
+                real.add("".join(toneless))
+    keys = {sort_key(k) for k in words}
+    out = {}
+    for key, value in words.items():
+        dropped = key.translate(MARKS).lower()
+        if " " in key or dropped == key.lower() or sort_key(dropped) in keys:
+            continue
+        readings = [syllables.get(part) for part in dropped.split("-")]
+        if None in readings or "".join(readings) not in real:
+            continue
+        if "".join(readings) != value.lower().replace("'", ""):
+            out[dropped] = join_syllables(readings)
+    return out
+
+
+def write_alternatives(path, words):
     lines = [(spelling, reading) for wg in ALTERNATIVES for reading in ALTERNATIVES[wg] for spelling in spellings(wg)]
+    lines += list(words.items())
     with open(path, "wb") as out:
         for spelling, reading in sorted(lines, key=lambda line: sort_key(line[0])):
             out.write(spelling.encode("cp1252") + b"\t" + reading.encode("cp1252") + b"\r\n")
@@ -442,13 +497,16 @@ def main():
     args = parser.parse_args()
     syllables = syllable_records()
     write_table(os.path.join(args.out, "kestisyl.txt"), syllables)
-    words = word_records(args.cedict, syllables, make_english.english_kinds())
+    entries = read_cedict(args.cedict)
+    words = word_records(entries, syllables, make_english.english_kinds())
     write_table(os.path.join(args.out, "kestiwrd.txt"), words)
-    write_alternatives(os.path.join(args.out, "kestialt.txt"))
+    written = written_right(entries, syllables, words)
+    write_alternatives(os.path.join(args.out, "kestialt.txt"), written)
     conventional = conventional_records(syllables, words)
     write_table(os.path.join(args.out, "kesticnv.txt"), conventional)
     print(f"{len(syllables)} syllable records, {len(words)} word records, "
-          f"{len(conventional)} established spellings", file=sys.stderr)
+          f"{len(conventional)} established spellings, {len(written)} words written right without marks",
+          file=sys.stderr)
 
 
 if __name__ == "__main__":
