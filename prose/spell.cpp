@@ -125,6 +125,35 @@ bool DynastyPair(const Scope& scope, const Run& run) {
     return at != std::string_view::npos && at + length < word.size() && IsAsciiUpper(word[at + length]);
 }
 
+// Names of their own joined by hyphens, each with its capital ("Ch'eng-Chu
+// school", "Shen-Kan-Ning", "Wei-Chin"): Pinyin keeps them apart so
+// ("Cheng-Zhu"). Not a name the table holds whole, which a text may write
+// so ("Kuang-Tung", Guangdong), nor a given name beside its surname ("Chou
+// Tse-Tung", "Chung-Lin Tang", "Lee, Chun-Yi"), nor a master ("Lao-Tzu",
+// Laozi): each is one word.
+bool NamesJoined(const Scope& scope, const Run& run, std::string_view value) {
+    if (run.syllableCount < 2 || run.caseStyle != CaseStyle::Capitalized) return false;
+    if (!value.empty() && IsAsciiUpper(value[0])) return false;
+    const std::string_view word = scope.text.substr(run.begin, run.baseEnd - run.begin);
+    std::uint32_t capitals = 0;
+    for (std::size_t at = 0; at < word.size(); ++at) {
+        const std::size_t length = word[at] == '-' ? 1 : word.substr(at).starts_with("\u2013") ? 3 : 0;
+        if (length == 0) continue;
+        if (at + length >= word.size() || !IsAsciiUpper(word[at + length])) return false;
+        ++capitals;
+        at += length - 1;
+    }
+    if (capitals + 1 != run.syllableCount) return false;
+    const std::string_view last = scope.Spelling(scope.w.syllables[run.firstSyllable + run.syllableCount - 1]);
+    if (last == "tzu" || last == "tze" || last == "zi") return false;
+    const std::vector<Run>& runs = scope.w.runs;
+    const std::size_t i = static_cast<std::size_t>(&run - runs.data());
+    auto besideInGroup = [&](std::size_t k) { return runs[k].group == run.group && runs[k].candidate; };
+    if (run.group != kNone && ((i > 0 && besideInGroup(i - 1)) || (i + 1 < runs.size() && besideInGroup(i + 1))))
+        return false;
+    return i == 0 || !scope.Gap(i).starts_with(',');
+}
+
 }  // namespace
 
 void SpellWord(Scope& scope, const Run& run, std::string_view value, std::string& out, bool lower) {
@@ -133,7 +162,7 @@ void SpellWord(Scope& scope, const Run& run, std::string_view value, std::string
     std::vector<std::string_view>& parts = scope.w.parts;
     parts.clear();
     bool split = true;
-    const bool pair = !lower && DynastyPair(scope, run);
+    const bool pair = !lower && (DynastyPair(scope, run) || NamesJoined(scope, run, value));
     if (value.empty() || pair) {
         for (std::uint32_t k = 0; k < run.syllableCount; ++k)
             parts.push_back(scope.w.syllables[run.firstSyllable + k].pinyin);

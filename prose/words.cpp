@@ -244,6 +244,23 @@ bool OtherSurname(Scope& scope, std::size_t i) {
     return SolidSyllables(scope.lex, scope.Lower(surname), lengths) < 2;
 }
 
+// A given name before its surname with a capital after its hyphen ("Yo-Yo
+// Ma", "Chung-Lin Tang", "Ka-Ping Yee"): the Western order of Taiwan's and
+// Hong Kong's spellings, which write no apostrophe and no ü; Wade-Giles
+// writes the second syllable small. The surname is one syllable, or a short
+// word that is no common English one.
+bool WesternOrderName(const Scope& scope, const Run& given, const Run& surname) {
+    if (given.syllableCount != 2 || given.caseStyle != CaseStyle::Capitalized || given.aspirated || given.umlaut ||
+        surname.caseStyle != CaseStyle::Capitalized || surname.line != given.line)
+        return false;
+    if (!(surname.candidate && surname.syllableCount == 1) &&
+        !(!surname.candidate && surname.shaped && !IsCommonEnglish(surname.english) && surname.normLength <= 5))
+        return false;
+    const std::string_view word = scope.text.substr(given.begin, given.baseEnd - given.begin);
+    const std::size_t hyphen = word.find('-');
+    return hyphen != std::string_view::npos && hyphen + 1 < word.size() && IsAsciiUpper(word[hyphen + 1]);
+}
+
 // A common English word capitalized at a sentence's start ("See", "Compare").
 bool StartWord(const Run& run) {
     return run.sentenceStart && run.caseStyle == CaseStyle::Capitalized && run.english >= EnglishClass::Size10 &&
@@ -310,6 +327,8 @@ void FormGroups(Scope& scope) {
     for (Group& g : w.groups) {
         const std::size_t last = g.endRun - 1;
         if (last > g.firstRun && w.runs[last].syllableCount > 1 && w.runs[last].candidate && OtherSurname(scope, last))
+            g.otherRomanization = true;
+        if (last == g.firstRun + 1u && WesternOrderName(scope, w.runs[g.firstRun], w.runs[last]))
             g.otherRomanization = true;
     }
     // A common English word capitalized because it begins a sentence is no

@@ -179,6 +179,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Tsai Ing-wen and Tung Chee-hwa met Chou En-lai.", "Tsai Ing-wen and Tung Chee-hwa met Zhou Enlai."},
         {"President Lee Teng-hui", "President Lee Teng-hui"},
         {"Leung Chun-ying", "Leung Chun-ying"},
+        // Western order with a capital after the hyphen is no Wade-Giles.
+        {"Yo-Yo Ma and Ka-Ping Yee met Chung-Lin Tang.", "Yo-Yo Ma and Ka-Ping Yee met Chung-Lin Tang."},
         {"Ouyang Wen-chung; Empress Dowager Tz'u-hsi; Mount T'ai-shan",
          "Ouyang Wenzhong; Empress Dowager Cixi; Mount Taishan"},
         // A gloss in brackets after a word: "the idea of ch'i (vital energy)".
@@ -206,6 +208,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"CHINA -- HISTORY -- CH'ING DYNASTY", "CHINA -- HISTORY -- QING DYNASTY"},
         {"PORCELAIN -- SUNG-YÜAN DYNASTIES\nPainting -- Ming-Ch'ing dynasties",
          "PORCELAIN -- SONG-YUAN DYNASTIES\nPainting -- Ming-Qing dynasties"},
+        // So do other names joined with a capital each, but not a given name
+        // beside its surname, a name the table holds whole, or a master.
+        {"the Ch'eng-Chu school; Shen-Kan-Ning; Chou Tse-Tung; Kuang-Tung; Lao-Tzu",
+         "the Cheng-Zhu school; Shen-Gan-Ning; Zhou Zedong; Guangdong; Laozi"},
         {"Chin up, said Carl Jung.", "Chin up, said Carl Jung."},
         // A sentence's first word is no given name before a name only
         // Wade-Giles spells so; a Vietnamese name's ê is not enough.
