@@ -654,7 +654,8 @@ namespace {
 // whether it is a Han character, and whether a bracket came between.
 struct Neighbour {
     bool han = false, bracket = false;
-    bool word = false;  // the Han characters, read forward, are a word or a name: four at most
+    bool word = false;     // the Han characters, read forward, are a word or a name: four at most
+    std::size_t end = 0;  // read forward: the byte after them
 };
 Neighbour NextTo(std::string_view text, std::size_t at, bool forward) {
     Neighbour n;
@@ -671,10 +672,11 @@ Neighbour NextTo(std::string_view text, std::size_t at, bool forward) {
         if (!space && !bracket) {
             n.han = IsHan(c);
             if (n.han && forward) {
-                std::size_t count = 1;
-                for (std::size_t k = start + length; k < text.size() && count <= 4; k += length, ++count)
+                std::size_t count = 1, k = start + length;
+                for (; k < text.size() && count <= 4; k += length, ++count)
                     if (!IsHan(DecodeAt(text, k, length))) break;
                 n.word = count <= 4;
+                n.end = k;
             }
             return n;
         }
@@ -690,6 +692,15 @@ bool AtLineHead(std::string_view text, std::size_t at) {
     return at == 0 || text[at - 1] == '\n' || text[at - 1] == '\r';
 }
 
+// Whether the line ends at byte `at`, or goes on in Latin letters after a
+// space: a glossary's gloss, not more Chinese.
+bool GlossOrLineEnd(std::string_view text, std::size_t at) {
+    std::size_t i = at;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    if (i == text.size() || text[i] == '\n' || text[i] == '\r') return true;
+    return i > at && IsAsciiLetter(static_cast<unsigned char>(text[i]));
+}
+
 // A word beside the Han characters it romanizes: a glossary's headword
 // ("jen 仁 humaneness", "hung 紅 red", "Tai Chen 戴震 (1724-1777)"), or a
 // word with its characters in brackets ("jen (仁)", "仁 (jen)"). The
@@ -697,8 +708,9 @@ bool AtLineHead(std::string_view text, std::size_t at) {
 // bracket the word (or its name) must head its line and the characters be
 // a word's worth, four at most, since text that mixes the languages writes
 // "went to 北京", "使用 ping 命令" and "ping 命令用于测试网络"; and a
-// letter alone is none: Chinese text names keys and labels so ("按下 i
-// 键", "输入 o").
+// letter alone is one only in lower case at its line's head before its
+// characters and their gloss ("i 義 righteousness"): Chinese text names
+// keys and labels so ("按下 i 键", "输入 o", "i 键插入").
 void BesideHan(Scope& scope) {
     ScopeWork& w = scope.w;
     for (std::size_t i = 0; i < w.runs.size(); ++i) {
@@ -706,7 +718,7 @@ void BesideHan(Scope& scope) {
         // Left as Pinyin, or as a name of another romanization or a
         // Western one, it stays so beside its characters too ("Li Peng 李鹏").
         if (run.chinese || !run.candidate || run.established || run.inUnit || run.isPronounI ||
-            run.caseStyle == CaseStyle::AllCaps || run.caseStyle == CaseStyle::Mixed || run.normLength < 2 ||
+            run.caseStyle == CaseStyle::AllCaps || run.caseStyle == CaseStyle::Mixed || run.normLength == 0 ||
             run.decision == Decision::Pinyin || run.decision == Decision::NotWadeGiles)
             continue;
         const Group* group = run.group != kNone ? &w.groups[run.group] : nullptr;
@@ -718,6 +730,9 @@ void BesideHan(Scope& scope) {
         // The name the word belongs to goes with it: "Tai Chen 戴震".
         const std::size_t first = group ? group->firstRun : i, end = group ? group->endRun : i + 1;
         if (!bracket && !(after.word && AtLineHead(scope.text, w.runs[first].begin))) continue;
+        if (run.normLength == 1 && (bracket || !after.han || run.caseStyle != CaseStyle::Lower ||
+                                    !GlossOrLineEnd(scope.text, after.end)))
+            continue;
         for (std::size_t k = first; k < end; ++k) {
             Run& part = w.runs[k];
             if (part.chinese || !part.candidate || part.established || part.inUnit || part.isPronounI) continue;

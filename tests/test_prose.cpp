@@ -260,8 +260,8 @@ TEST(Prose, InLinesModeEachLineIsAnItem) {
     // A glossary's headword before its characters, and a word with its
     // characters in brackets; not English or a key's letter amid Chinese,
     // nor Pinyin.
-    ExpectAll({{"jen 仁 humaneness\nhung 紅 red\nTai Chen 戴震 (1724-1777)\nthe character 仁 (jen), li (禮)",
-                "ren 仁 humaneness\nhong 紅 red\nDai Zhen 戴震 (1724-1777)\nthe character 仁 (ren), li (禮)"},
+    ExpectAll({{"jen 仁 humaneness\nhung 紅 red\nTai Chen 戴震 (1724-1777)\nthe character 仁 (jen), li (禮)\ni 義 right",
+                "ren 仁 humaneness\nhong 紅 red\nDai Zhen 戴震 (1724-1777)\nthe character 仁 (ren), li (禮)\nyi 義 right"},
                {"He went to 北京 so 早.\n按下 i 键, 输入 o\nLi Peng 李鹏 met Deng Xiaoping in Beijing.",
                 "He went to 北京 so 早.\n按下 i 键, 输入 o\nLi Peng 李鹏 met Deng Xiaoping in Beijing."}},
               lines);
