@@ -547,17 +547,23 @@ void Score(std::vector<Token>& tokens) {
 }
 
 // Marks "Tzu" after a capitalized name as a master's title: it joins the
-// name when both convert ("Meng Tzu" -> "Mengzi").
+// name when both convert ("Meng Tzu" -> "Mengzi"). So does an emperor's
+// "Ti" after his dynasty and name ("Han Wu Ti" -> "Han Wudi", "Ch'in Shih
+// Huang Ti" -> "Qin Shi Huangdi"); after two words it may be a person's
+// name ("Fang Ti").
 void FindMasters(Scope& scope) {
     ScopeWork& w = scope.w;
     for (std::size_t i = 1; i < w.runs.size(); ++i) {
         Run& run = w.runs[i];
         const Run& name = w.runs[i - 1];
+        if (!run.candidate || run.syllableCount != 1 || (run.normLength != 3 && run.normLength != 2)) continue;
+        const std::string_view lower = scope.Lower(run);
+        const bool emperor = lower == "ti" && i >= 2 && run.group != kNone && name.group == run.group &&
+                             w.runs[i - 2].group == run.group && w.runs[i - 2].candidate;
         // Only a capitalized Tzu: in a title romanized as catalogues do it
         // the first word is capitalized too ("San tzu ching").
-        if (run.candidate && run.normLength == 3 && run.syllableCount == 1 && Capital(run) &&
-            scope.Lower(run) == "tzu" && name.candidate && Capital(name) && name.sentence == run.sentence &&
-            scope.Gap(i) == " " && name.baseEnd == name.end && !run.inUnit)
+        if ((lower == "tzu" || emperor) && Capital(run) && name.candidate && Capital(name) &&
+            name.sentence == run.sentence && scope.Gap(i) == " " && name.baseEnd == name.end && !run.inUnit)
             run.master = true;
     }
 }

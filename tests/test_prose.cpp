@@ -156,6 +156,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"SUNG, LIEN, 1310-1381", "SONG, LIAN, 1310-1381"},                // in capitals, with dates
         {"LI, PO, 701-762", "LI, BO, 701-762"},
         {"Meng Tzu and Mo Tzu; Han Fei Tzu", "Mengzi and Mozi; Han Feizi"},  // masters
+        // and emperors, but for a person's name of two words
+        {"Han Wu Ti; Ch'in Shih Huang Ti; Fang Ti", "Han Wudi; Qin Shi Huangdi; Fang Di"},
         {"the Yung–cheng emperor, the Peking–Hankow line", "the Yongzheng emperor, the Peking–Hankow line"},
         {"Hsinchuang and Sanhsia", "Xinzhuang and Sanxia"},  // places written solid
         // Given names and compound surnames written solid, as the word
