@@ -244,21 +244,25 @@ bool OtherSurname(Scope& scope, std::size_t i) {
     return SolidSyllables(scope.lex, scope.Lower(surname), lengths) < 2;
 }
 
-// A given name before its surname with a capital after its hyphen ("Yo-Yo
-// Ma", "Chung-Lin Tang", "Ka-Ping Yee"): the Western order of Taiwan's and
-// Hong Kong's spellings, which write no apostrophe and no ü; Wade-Giles
-// writes the second syllable small. The surname is one syllable, or a short
-// word that is no common English one.
-bool WesternOrderName(const Scope& scope, const Run& given, const Run& surname) {
-    if (given.syllableCount != 2 || given.caseStyle != CaseStyle::Capitalized || given.aspirated || given.umlaut ||
-        surname.caseStyle != CaseStyle::Capitalized || surname.line != given.line)
-        return false;
-    if (!(surname.candidate && surname.syllableCount == 1) &&
-        !(!surname.candidate && surname.shaped && !IsCommonEnglish(surname.english) && surname.normLength <= 5))
+// A given name with a capital after its hyphen, beside its surname ("Yo-Yo
+// Ma", "Chung-Lin Tang", "Ka-Ping Yee", "Lee, Chun-Yi"): Taiwan's and Hong
+// Kong's spellings, which write no apostrophe and no ü; Wade-Giles writes
+// the second syllable small. The surname is one syllable after it, or a
+// short word that is none of the commonest English ones ("Yee", "Lee") on
+// either side.
+bool CapitalAfterHyphen(const Scope& scope, const Run& given) {
+    if (given.syllableCount != 2 || given.caseStyle != CaseStyle::Capitalized || given.aspirated || given.umlaut)
         return false;
     const std::string_view word = scope.text.substr(given.begin, given.baseEnd - given.begin);
     const std::size_t hyphen = word.find('-');
     return hyphen != std::string_view::npos && hyphen + 1 < word.size() && IsAsciiUpper(word[hyphen + 1]);
+}
+
+bool OtherSurnameBeside(const Run& given, const Run& surname, bool after) {
+    if (surname.caseStyle != CaseStyle::Capitalized || surname.line != given.line) return false;
+    if (after && surname.candidate && surname.syllableCount == 1) return true;
+    const bool commonest = surname.english >= EnglishClass::Function && surname.english <= EnglishClass::Size20;
+    return !surname.candidate && surname.shaped && !commonest && surname.normLength <= 5;
 }
 
 // A common English word capitalized at a sentence's start ("See", "Compare").
@@ -328,8 +332,23 @@ void FormGroups(Scope& scope) {
         const std::size_t last = g.endRun - 1;
         if (last > g.firstRun && w.runs[last].syllableCount > 1 && w.runs[last].candidate && OtherSurname(scope, last))
             g.otherRomanization = true;
-        if (last == g.firstRun + 1u && WesternOrderName(scope, w.runs[g.firstRun], w.runs[last]))
-            g.otherRomanization = true;
+        // The given name last but one, after English words at most ("Add
+        // Chung-Ju Wu"), or alone in its group beside a comma ("Lee,
+        // Chun-Yi", "Yen-Chin, Lee").
+        if (last > g.firstRun) {
+            const Run& given = w.runs[last - 1];
+            bool alone = true;
+            for (std::size_t k = g.firstRun; k + 1 < last && alone; ++k) alone = !w.runs[k].candidate;
+            if (alone && CapitalAfterHyphen(scope, given) && OtherSurnameBeside(given, w.runs[last], true))
+                g.otherRomanization = true;
+        } else if (CapitalAfterHyphen(scope, w.runs[last])) {
+            const Run& given = w.runs[last];
+            const bool before = last > 0 && scope.Gap(last).starts_with(',') &&
+                                OtherSurnameBeside(given, w.runs[last - 1], false);
+            const bool after = last + 1 < w.runs.size() && scope.Gap(last + 1).starts_with(',') &&
+                               OtherSurnameBeside(given, w.runs[last + 1], false);
+            g.otherRomanization = g.otherRomanization || before || after;
+        }
     }
     // A common English word capitalized because it begins a sentence is no
     // given name before a name spelled as only Wade-Giles spells ("See

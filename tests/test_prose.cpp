@@ -183,6 +183,7 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Leung Chun-ying", "Leung Chun-ying"},
         // Western order with a capital after the hyphen is no Wade-Giles.
         {"Yo-Yo Ma and Ka-Ping Yee met Chung-Lin Tang.", "Yo-Yo Ma and Ka-Ping Yee met Chung-Lin Tang."},
+        {"Add Chung-Ju Wu (Lee, Chun-Yi)", "Add Chung-Ju Wu (Lee, Chun-Yi)"},
         {"Ouyang Wen-chung; Empress Dowager Tz'u-hsi; Mount T'ai-shan",
          "Ouyang Wenzhong; Empress Dowager Cixi; Mount Taishan"},
         // A gloss in brackets after a word: "the idea of ch'i (vital energy)".
