@@ -258,6 +258,21 @@ bool CapitalAfterHyphen(const Scope& scope, const Run& given) {
     return hyphen != std::string_view::npos && hyphen + 1 < word.size() && IsAsciiUpper(word[hyphen + 1]);
 }
 
+// Whether an e-mail address in angle brackets follows byte `at`: a name
+// before one is signed as its bearer writes it ("Wang Chao
+// <wang.chao@example.com>"), in changelogs, copyright files and authors'
+// lists.
+bool EmailAfter(std::string_view text, std::size_t at) {
+    std::size_t i = at;
+    while (i < text.size() && i < at + 2 && (text[i] == ' ' || text[i] == '\t')) ++i;
+    if (i >= text.size() || text[i] != '<') return false;
+    for (std::size_t k = i + 1; k < text.size() && k < i + 128; ++k) {
+        if (text[k] == '@') return true;
+        if (text[k] == '>' || text[k] == ' ' || text[k] == '\n' || text[k] == '\r') return false;
+    }
+    return false;
+}
+
 bool OtherSurnameBeside(const Run& given, const Run& surname, bool after) {
     if (surname.caseStyle != CaseStyle::Capitalized || surname.line != given.line) return false;
     if (after && surname.candidate && surname.syllableCount == 1) return true;
@@ -332,6 +347,7 @@ void FormGroups(Scope& scope) {
         const std::size_t last = g.endRun - 1;
         if (last > g.firstRun && w.runs[last].syllableCount > 1 && w.runs[last].candidate && OtherSurname(scope, last))
             g.otherRomanization = true;
+        if (EmailAfter(scope.text, w.runs[last].end)) g.otherRomanization = true;
         // The given name last but one, after English words at most ("Add
         // Chung-Ju Wu"), or alone in its group beside a comma ("Lee,
         // Chun-Yi", "Yen-Chin, Lee").

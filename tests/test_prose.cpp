@@ -184,6 +184,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // Western order with a capital after the hyphen is no Wade-Giles.
         {"Yo-Yo Ma and Ka-Ping Yee met Chung-Lin Tang.", "Yo-Yo Ma and Ka-Ping Yee met Chung-Lin Tang."},
         {"Add Chung-Ju Wu (Lee, Chun-Yi)", "Add Chung-Ju Wu (Lee, Chun-Yi)"},
+        // A name signed before its e-mail address is its bearer's spelling.
+        {"Wang Chao  <wang.chao@example.com>, Juan Cespedes <jc@example.org>; Wang Chao <",
+         "Wang Chao  <wang.chao@example.com>, Juan Cespedes <jc@example.org>; Wang Zhao <"},
         {"Ouyang Wen-chung; Empress Dowager Tz'u-hsi; Mount T'ai-shan",
          "Ouyang Wenzhong; Empress Dowager Cixi; Mount Taishan"},
         // A gloss in brackets after a word: "the idea of ch'i (vital energy)".
