@@ -156,12 +156,11 @@ bool Blank(std::string_view gap) {
 }
 
 // Whether run `head` is a list's term with its gloss after it, as a
-// glossary writes one: "chou (department)", "hsien: county", "tan, a picul".
-// Only in lines mode, where each line is an item.
+// glossary writes one: "chou (department)", "hsien: county", "tan, a picul",
+// "tao<TAB>circuit" (a table's columns).
 bool GlossAfter(const Scope& scope, std::size_t head) {
     const std::size_t k = head + 1;
-    if (!scope.options.lines || k >= scope.w.runs.size() || scope.w.runs[k].line != scope.w.runs[head].line)
-        return false;
+    if (k >= scope.w.runs.size() || scope.w.runs[k].line != scope.w.runs[head].line) return false;
     // The term begins its line: nothing but blanks before it.
     for (std::size_t i = scope.w.runs[head].begin; i > 0 && scope.text[i - 1] != '\n';)
         if (scope.text[--i] != ' ' && scope.text[i] != '\t') return false;
@@ -180,7 +179,8 @@ bool GlossAfter(const Scope& scope, std::size_t head) {
         const std::string_view tail = rest.substr(close + 1);
         return std::all_of(tail.begin(), tail.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r'; });
     }
-    if (gap != ": " && gap != ", " && gap != " - " && gap != " \u2013 " && gap != " \u2014 ") return false;
+    const bool tabs = !gap.empty() && gap.find_first_not_of('\t') == std::string_view::npos;
+    if (gap != ": " && gap != ", " && gap != " - " && gap != " \u2013 " && gap != " \u2014 " && !tabs) return false;
     std::string_view gloss = rest;
     while (!gloss.empty() && (gloss.back() == ' ' || gloss.back() == '\r')) gloss.remove_suffix(1);
     const auto plain = [](char c) { return IsAsciiLetter(c) || c == ' ' || c == ',' || c == ';' || c == '\''; };
@@ -459,8 +459,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         // word of its name follows ("Ho Ping-ti was born").
         const Run* after = t.last + 1 < w.runs.size() ? &w.runs[t.last + 1] : nullptr;
         // Numbers after it (dates, a reign's years) leave it alone on its
-        // line: "Sung (960-1279)", "T'ang 618-907"; in a list, so does a
-        // glossary's gloss: "chou (department)", "hsien: county".
+        // line: "Sung (960-1279)", "T'ang 618-907"; so does a glossary's
+        // gloss: "chou (department)", "hsien: county".
         bool wordAfter = false;
         // A common English word before a colon or a bracket is English
         // more often than a term: "To: John Smith", "Chin (anatomy)".
