@@ -157,7 +157,7 @@ bool Blank(std::string_view gap) {
 
 // Whether run `head` is a list's term with its gloss after it, as a
 // glossary writes one: "chou (department)", "hsien: county", "tan, a picul",
-// "tao<TAB>circuit" (a table's columns).
+// "tao<TAB>circuit", "tao,circuit" (a table's columns).
 bool GlossAfter(const Scope& scope, std::size_t head) {
     const std::size_t k = head + 1;
     if (k >= scope.w.runs.size() || scope.w.runs[k].line != scope.w.runs[head].line) return false;
@@ -180,7 +180,8 @@ bool GlossAfter(const Scope& scope, std::size_t head) {
         return std::all_of(tail.begin(), tail.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r'; });
     }
     const bool tabs = !gap.empty() && gap.find_first_not_of('\t') == std::string_view::npos;
-    if (gap != ": " && gap != ", " && gap != " - " && gap != " \u2013 " && gap != " \u2014 " && !tabs) return false;
+    if (gap != ": " && gap != ", " && gap != "," && gap != " - " && gap != " \u2013 " && gap != " \u2014 " && !tabs)
+        return false;
     std::string_view gloss = rest;
     while (!gloss.empty() && (gloss.back() == ' ' || gloss.back() == '\r')) gloss.remove_suffix(1);
     const auto plain = [](char c) { return IsAsciiLetter(c) || c == ' ' || c == ',' || c == ';' || c == '\''; };

@@ -263,7 +263,8 @@ TEST(Prose, InLinesModeEachLineIsAnItem) {
     ExpectAll({{"Ho\nSung", "Ho\nSung"}});  // in running text one word alone is no name
     // but a glossary's term is one, also in a table's columns
     ExpectAll(
-        {{"chou (department)\ntao\tcircuit\nChin (anatomy)", "zhou (department)\ndao\tcircuit\nChin (anatomy)"}});
+        {{"chou (department)\ntao\tcircuit\nchen,market town\nChin (anatomy)",
+          "zhou (department)\ndao\tcircuit\nzhen,market town\nChin (anatomy)"}});
     // Tone numbers on one line do not vouch for a letter on the next.
     ExpectAll({{"Ch'ü2 O5\nA1", "Qú E\nA1"}}, lines);
     // A glossary's headword before its characters, and a word with its
