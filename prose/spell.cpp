@@ -2,6 +2,7 @@
 #include "prose/spell.h"
 
 #include <algorithm>
+#include <functional>
 
 #include <utf8proc.h>
 
@@ -146,7 +147,11 @@ bool NamesJoined(const Scope& scope, const Run& run, std::string_view value) {
     if (capitals + 1 != run.syllableCount) return false;
     const std::string_view last = scope.Spelling(scope.w.syllables[run.firstSyllable + run.syllableCount - 1]);
     if (last == "tzu" || last == "tze" || last == "zi") return false;
+    // Its place among the scope's runs, which its neighbours tell.
     const std::vector<Run>& runs = scope.w.runs;
+    if (runs.empty() || std::less<const Run*>()(&run, runs.data()) ||
+        !std::less<const Run*>()(&run, runs.data() + runs.size()))
+        return false;
     const std::size_t i = static_cast<std::size_t>(&run - runs.data());
     auto besideInGroup = [&](std::size_t k) { return runs[k].group == run.group && runs[k].candidate; };
     if (run.group != kNone && ((i > 0 && besideInGroup(i - 1)) || (i + 1 < runs.size() && besideInGroup(i + 1))))
