@@ -399,9 +399,34 @@ bool Plain(const Run& run, std::uint32_t index) { return !run.candidate && !run.
 // (each way into Chinese is closed), and the decision has the fewer words
 // to go over. Without it every word is a token, as the tool that sets the
 // weights reads them.
+// Marks the words of brackets that hold a romanized phrase and nothing
+// else: two words or more, all in lower case, every one a syllable, one
+// spelled as only Wade-Giles spells ("the unity of knowledge and action
+// (chih hsing ho i)"). The English around the brackets says nothing of
+// them.
+void MarkRomanizedBrackets(Scope& scope, const Sentence& sentence) {
+    ScopeWork& w = scope.w;
+    for (std::uint32_t i = sentence.firstRun; i < sentence.endRun; ++i) {
+        const std::string_view before = scope.Gap(i);
+        if (i == sentence.firstRun || before.empty() || before.back() != '(') continue;
+        std::uint32_t end = i;
+        bool evidence = false, romanized = true;
+        for (; end < sentence.endRun && romanized; ++end) {
+            const Run& run = w.runs[end];
+            romanized = run.candidate && run.caseStyle == CaseStyle::Lower && (end == i || Blank(scope.Gap(end)));
+            evidence = evidence || run.evidence;
+            if (romanized && scope.text.substr(run.end).starts_with(')')) break;
+        }
+        if (!romanized || end == sentence.endRun || end == i || !evidence) continue;
+        for (std::uint32_t k = i; k <= end; ++k) w.runs[k].romanizedBracket = true;
+        i = end;
+    }
+}
+
 void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tokens, bool gather) {
     ScopeWork& w = scope.w;
     tokens.clear();
+    MarkRomanizedBrackets(scope, sentence);
     for (std::uint32_t i = sentence.firstRun; i < sentence.endRun; ++i) {
         Run& run = w.runs[i];
         if (run.inUnit && run.unitEnd <= i) continue;  // inside a unit: its first run stands for it
@@ -535,7 +560,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         if (run.master) t.Add(kMaster);
         const std::uint32_t own = evidence ? 1 : 0;
         if (sentence.marked > own || (!scope.options.lines && scope.paragraph.marked > own)) t.Add(kMarkedNearby);
-        if (sentence.words > 0 && 3 * sentence.english >= sentence.words && !gloss) t.Add(kEnglishAround);
+        if (sentence.words > 0 && 3 * sentence.english >= sentence.words && !gloss && !run.romanizedBracket)
+            t.Add(kEnglishAround);
     }
 }
 

@@ -83,6 +83,7 @@ struct Run {
     bool aspirated = false;         // an aspiration apostrophe after a Wade-Giles initial ("Ch'ing")
     bool umlaut = false;            // a syllable with ü
     bool determiner = false;        // a word after which a capital makes a common noun (IsDeterminer)
+    bool romanizedBracket = false;  // in brackets that hold romanized words only (see MarkRomanizedBrackets)
     std::uint32_t reading = kNone;  // its entry in the scope's WordCache, when it has one
     // What the decision made of it.
     bool chinese = false;  // converted

@@ -191,6 +191,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
          "Ouyang Wenzhong; Empress Dowager Cixi; Mount Taishan"},
         // A gloss in brackets after a word: "the idea of ch'i (vital energy)".
         {"the virtue of hsiao (filial piety) was central", "the virtue of xiao (filial piety) was central"},
+        // and a romanized phrase in brackets is romanized through its end
+        {"knowledge and action (chih hsing ho i) as one", "knowledge and action (zhi xing he yi) as one"},
         // A name in Western order with an initial, and an option, are no romanization.
         {"Theodore Y. Ts'o, Kai A. Hiller and Ming J. Tsai; bootstrap --no-po",
          "Theodore Y. Ts'o, Kai A. Hiller and Ming J. Tsai; bootstrap --no-po"},
