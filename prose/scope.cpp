@@ -92,7 +92,8 @@ void WriteWord(Scope& scope, const Run& run, std::string& out) {
     const std::string_view value = run.readDegraded ? run.degradedValue : run.wordValue;
     WordCache& cache = scope.w.words;
     WordCache::Entry* known = run.reading != kNone ? &cache.entries[run.reading] : nullptr;
-    if (known && (known->run.wordValue.data() != value.data() || known->run.caseStyle != run.caseStyle))
+    if (known && (known->run.wordValue.data() != value.data() || known->run.caseStyle != run.caseStyle ||
+                  SpellingDependsOnPlace(scope, run)))
         known = nullptr;
     if (known && known->spelled != UINT32_MAX) {
         out.append(cache.bytes, known->spelled, known->spelledLength);

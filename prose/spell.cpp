@@ -161,6 +161,21 @@ bool NamesJoined(const Scope& scope, const Run& run, std::string_view value) {
 
 }  // namespace
 
+bool SpellingDependsOnPlace(const Scope& scope, const Run& run) {
+    if (run.syllableCount < 2) return false;
+    if (run.caseStyle == CaseStyle::AllCaps)
+        return run.syllableCount == 2 && IsDynasty(scope.Spelling(scope.w.syllables[run.firstSyllable])) &&
+               IsDynasty(scope.Spelling(scope.w.syllables[run.firstSyllable + 1]));
+    if (run.caseStyle != CaseStyle::Capitalized) return false;
+    const std::string_view word = scope.text.substr(run.begin, run.baseEnd - run.begin);
+    for (std::size_t at = word.find_first_of("-\xE2"); at != std::string_view::npos;
+         at = word.find_first_of("-\xE2", at + 1)) {
+        const std::size_t length = word[at] == '-' ? 1 : word.substr(at).starts_with("\u2013") ? 3 : 0;
+        if (length && at + length < word.size() && IsAsciiUpper(word[at + length])) return true;
+    }
+    return false;
+}
+
 void SpellWord(Scope& scope, const Run& run, std::string_view value, std::string& out, bool lower) {
     const TextOptions& options = scope.options;
     const bool keep = options.hyphens == HyphenStyle::Keep;

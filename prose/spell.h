@@ -20,6 +20,12 @@ namespace kesti {
 // whatever its case (a master's "zi" joined to a name).
 void SpellWord(Scope& scope, const Run& run, std::string_view value, std::string& out, bool lower = false);
 
+// Whether how SpellWord joins the syllables of `run` may depend on the
+// words around it (names joined by hyphens, each with its capital;
+// dynasties in capitals before "DYNASTY"): such a word's spelling is not
+// kept for the next time the word is met.
+bool SpellingDependsOnPlace(const Scope& scope, const Run& run);
+
 // Other readings of the syllables of runs first..last, for the report:
 // "lo: luo/le; chu: zhu/ju". In a scope that writes no aspiration
 // apostrophe (or no ü), a syllable that would read otherwise with one

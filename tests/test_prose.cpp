@@ -220,6 +220,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // beside its surname, a name the table holds whole, or a master.
         {"the Ch'eng-Chu school; Shen-Kan-Ning; Chou Tse-Tung; Kuang-Tung; Lao-Tzu",
          "the Cheng-Zhu school; Shen-Gan-Ning; Zhou Zedong; Guangdong; Laozi"},
+        // each where it stands, whatever the same word was spelled before
+        {"Wang En-Cho\n\nEn-Cho", "Wang Enzhuo\n\nEn-Zhuo"},
         {"Chin up, said Carl Jung.", "Chin up, said Carl Jung."},
         // A sentence's first word is no given name before a name only
         // Wade-Giles spells so; a Vietnamese name's ê is not enough.
