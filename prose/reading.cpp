@@ -55,6 +55,19 @@ bool IsGlued(const Scope& scope, const Run& run) {
             case '$':  // a variable: "$i1", "$HOME"
             case '-':  // an option: "--no-po"
                 return true;
+            case ',': {
+                // A value of a list in an option or an assignment:
+                // "--hashes=md5,sha1,sha3" (a CSV's cells, "chou,department",
+                // are words).
+                for (std::size_t i = run.begin - 1; i > 0 && run.begin - i < 256; --i) {
+                    const char c = text[i - 1];
+                    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') break;
+                    if (c == '=' || (c == '-' && (i == 1 || text[i - 2] == ' ' || text[i - 2] == '\t' ||
+                                                  text[i - 2] == '\n' || text[i - 2] == '-')))
+                        return true;
+                }
+                break;
+            }
             case '(':  // an argument or an index right after a name: "max(i1, i2)", "a[te]"
             case '[':
                 if (run.begin >= 2) {

@@ -46,6 +46,7 @@ TEST(Prose, ConvertsWholeWordsOnlyAndNeverHalfAWord) {
         {"Tsingtao, also, Toronto, open, write, I'm.", "Tsingtao, also, Toronto, open, write, I'm."},
         {"Ch'ing-dynasty pottery", "Ch'ing-dynasty pottery"},  // one syllable is not Wade-Giles
         {"see www.chang.com or chang@tsing.org", "see www.chang.com or chang@tsing.org"},
+        {"--hashes=md5,sha1,sha3 and -t chou,sha1", "--hashes=md5,sha1,sha3 and -t chou,sha1"},
         {"Pei-ching2008 and 1930s", "Pei-ching2008 and 1930s"},
     });
 }
