@@ -407,8 +407,8 @@ bool Plain(const Run& run, std::uint32_t index) { return !run.candidate && !run.
 void MarkRomanizedBrackets(Scope& scope, const Sentence& sentence) {
     ScopeWork& w = scope.w;
     for (std::uint32_t i = sentence.firstRun; i < sentence.endRun; ++i) {
-        const std::string_view before = scope.Gap(i);
-        if (i == sentence.firstRun || before.empty() || before.back() != '(') continue;
+        const std::uint32_t begin = w.runs[i].begin;
+        if (i == sentence.firstRun || begin == 0 || scope.text[begin - 1] != '(') continue;
         std::uint32_t end = i;
         bool evidence = false, romanized = true;
         for (; end < sentence.endRun && romanized; ++end) {

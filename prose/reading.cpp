@@ -8,6 +8,7 @@
 #include <utf8proc.h>
 
 #include "prose/chars.h"
+#include "prose/spell.h"
 #include "text/text_rules.h"
 
 namespace kesti {
@@ -175,6 +176,7 @@ void ReadRun(Scope& scope, Run& run) {
         if (letter) {
             if (tone) run.shaped = run.pinyinShaped = false;  // a tone ends its syllable
             if (letters == 0) firstUpper = upper;
+            if (upper && !letterSeen && separator) run.capitalAfterHyphen = true;
             // A capital after a small letter in one syllable: "NaN", "iPod".
             mixed = mixed || (upper && previousLower);
             previousLower = !upper;
@@ -348,6 +350,7 @@ void ReadWord(Scope& scope, Run& run) {
     }
     // Keys across words begin at a capitalized word of a name group.
     if (capital && run.shaped) run.keyStarts = static_cast<unsigned char>(lex.KeyStarts(word));
+    run.spelledByPlace = run.candidate && SpellingDependsOnPlace(scope, run);
 }
 
 std::uint64_t HashOf(std::string_view bytes) {

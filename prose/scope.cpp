@@ -93,7 +93,7 @@ void WriteWord(Scope& scope, const Run& run, std::string& out) {
     WordCache& cache = scope.w.words;
     WordCache::Entry* known = run.reading != kNone ? &cache.entries[run.reading] : nullptr;
     if (known && (known->run.wordValue.data() != value.data() || known->run.caseStyle != run.caseStyle ||
-                  SpellingDependsOnPlace(scope, run)))
+                  run.spelledByPlace))
         known = nullptr;
     if (known && known->spelled != UINT32_MAX) {
         out.append(cache.bytes, known->spelled, known->spelledLength);

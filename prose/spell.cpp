@@ -133,7 +133,7 @@ bool DynastyPair(const Scope& scope, const Run& run) {
 // Tse-Tung", "Chung-Lin Tang", "Lee, Chun-Yi"), nor a master ("Lao-Tzu",
 // Laozi): each is one word.
 bool NamesJoined(const Scope& scope, const Run& run, std::string_view value) {
-    if (run.syllableCount < 2 || run.caseStyle != CaseStyle::Capitalized) return false;
+    if (run.syllableCount < 2 || run.caseStyle != CaseStyle::Capitalized || !run.capitalAfterHyphen) return false;
     if (!value.empty() && IsAsciiUpper(value[0])) return false;
     const std::string_view word = scope.text.substr(run.begin, run.baseEnd - run.begin);
     std::uint32_t capitals = 0;
@@ -166,14 +166,7 @@ bool SpellingDependsOnPlace(const Scope& scope, const Run& run) {
     if (run.caseStyle == CaseStyle::AllCaps)
         return run.syllableCount == 2 && IsDynasty(scope.Spelling(scope.w.syllables[run.firstSyllable])) &&
                IsDynasty(scope.Spelling(scope.w.syllables[run.firstSyllable + 1]));
-    if (run.caseStyle != CaseStyle::Capitalized) return false;
-    const std::string_view word = scope.text.substr(run.begin, run.baseEnd - run.begin);
-    for (std::size_t at = word.find_first_of("-\xE2"); at != std::string_view::npos;
-         at = word.find_first_of("-\xE2", at + 1)) {
-        const std::size_t length = word[at] == '-' ? 1 : word.substr(at).starts_with("\u2013") ? 3 : 0;
-        if (length && at + length < word.size() && IsAsciiUpper(word[at + length])) return true;
-    }
-    return false;
+    return run.caseStyle == CaseStyle::Capitalized && run.capitalAfterHyphen;
 }
 
 void SpellWord(Scope& scope, const Run& run, std::string_view value, std::string& out, bool lower) {

@@ -250,12 +250,9 @@ bool OtherSurname(Scope& scope, std::size_t i) {
 // the second syllable small. The surname is one syllable after it, or a
 // short word that is none of the commonest English ones ("Yee", "Lee") on
 // either side.
-bool CapitalAfterHyphen(const Scope& scope, const Run& given) {
-    if (given.syllableCount != 2 || given.caseStyle != CaseStyle::Capitalized || given.aspirated || given.umlaut)
-        return false;
-    const std::string_view word = scope.text.substr(given.begin, given.baseEnd - given.begin);
-    const std::size_t hyphen = word.find('-');
-    return hyphen != std::string_view::npos && hyphen + 1 < word.size() && IsAsciiUpper(word[hyphen + 1]);
+bool CapitalAfterHyphen(const Run& given) {
+    return given.syllableCount == 2 && given.caseStyle == CaseStyle::Capitalized && given.capitalAfterHyphen &&
+           !given.aspirated && !given.umlaut;
 }
 
 // Whether an e-mail address in angle brackets follows byte `at`: a name
@@ -353,11 +350,12 @@ void FormGroups(Scope& scope) {
         // Chun-Yi", "Yen-Chin, Lee").
         if (last > g.firstRun) {
             const Run& given = w.runs[last - 1];
-            bool alone = true;
-            for (std::size_t k = g.firstRun; k + 1 < last && alone; ++k) alone = !w.runs[k].candidate;
-            if (alone && CapitalAfterHyphen(scope, given) && OtherSurnameBeside(given, w.runs[last], true))
-                g.otherRomanization = true;
-        } else if (CapitalAfterHyphen(scope, w.runs[last])) {
+            if (CapitalAfterHyphen(given) && OtherSurnameBeside(given, w.runs[last], true)) {
+                bool alone = true;
+                for (std::size_t k = g.firstRun; k + 1 < last && alone; ++k) alone = !w.runs[k].candidate;
+                g.otherRomanization = g.otherRomanization || alone;
+            }
+        } else if (CapitalAfterHyphen(w.runs[last])) {
             const Run& given = w.runs[last];
             const bool before = last > 0 && scope.Gap(last).starts_with(',') &&
                                 OtherSurnameBeside(given, w.runs[last - 1], false);
