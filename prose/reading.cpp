@@ -39,11 +39,22 @@ char PinyinToneVowel(char32_t c, bool& upper) {
 // "www.chang.com", "a/b", "x_y", "--no-po", "$i1", "max(i1, i2)".
 bool IsGlued(const Scope& scope, const Run& run) {
     const std::string_view text = scope.text;
+    // An underscore joins an identifier's parts ("my_chou", "_sha1");
+    // underscores on both sides with no letter or digit beyond mark
+    // emphasis ("_chin-shih_").
+    const auto joins = [](char c) {
+        return IsAsciiLetter(static_cast<unsigned char>(c)) || IsAsciiDigit(c) || c == '_';
+    };
+    const bool emphasis = run.begin > 0 && text[run.begin - 1] == '_' &&
+                          (run.begin < 2 || !joins(text[run.begin - 2])) && run.end < text.size() &&
+                          text[run.end] == '_' && (run.end + 1 == text.size() || !joins(text[run.end + 1]));
     if (run.begin > 0) {
         switch (text[run.begin - 1]) {
+            case '_':
+                if (!emphasis) return true;
+                break;
             case '/':
             case '@':
-            case '_':
             case '\\':
             case '.':
             case ':':
@@ -82,7 +93,8 @@ bool IsGlued(const Scope& scope, const Run& run) {
     }
     if (run.end < text.size()) {
         const char after = text[run.end];
-        if (after == '@' || after == '/' || after == '_' || after == '\\') return true;
+        if (after == '@' || after == '/' || after == '\\') return true;
+        if (after == '_' && !emphasis) return true;
         if (after == '.' && run.end + 1 < text.size()) {
             std::size_t length = 0;
             if (IsWordChar(DecodeAt(text, run.end + 1, length))) return true;

@@ -92,8 +92,8 @@ void WriteWord(Scope& scope, const Run& run, std::string& out) {
     const std::string_view value = run.readDegraded ? run.degradedValue : run.wordValue;
     WordCache& cache = scope.w.words;
     WordCache::Entry* known = run.reading != kNone ? &cache.entries[run.reading] : nullptr;
-    if (known && (known->run.wordValue.data() != value.data() || known->run.caseStyle != run.caseStyle ||
-                  run.spelledByPlace))
+    if (known &&
+        (known->run.wordValue.data() != value.data() || known->run.caseStyle != run.caseStyle || run.spelledByPlace))
         known = nullptr;
     if (known && known->spelled != UINT32_MAX) {
         out.append(cache.bytes, known->spelled, known->spelledLength);

@@ -357,8 +357,8 @@ void FormGroups(Scope& scope) {
             }
         } else if (CapitalAfterHyphen(w.runs[last])) {
             const Run& given = w.runs[last];
-            const bool before = last > 0 && scope.Gap(last).starts_with(',') &&
-                                OtherSurnameBeside(given, w.runs[last - 1], false);
+            const bool before =
+                last > 0 && scope.Gap(last).starts_with(',') && OtherSurnameBeside(given, w.runs[last - 1], false);
             const bool after = last + 1 < w.runs.size() && scope.Gap(last + 1).starts_with(',') &&
                                OtherSurnameBeside(given, w.runs[last + 1], false);
             g.otherRomanization = g.otherRomanization || before || after;

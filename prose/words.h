@@ -85,7 +85,8 @@ struct Run {
     bool determiner = false;        // a word after which a capital makes a common noun (IsDeterminer)
     bool romanizedBracket = false;  // in brackets that hold romanized words only (see MarkRomanizedBrackets)
     bool spelledByPlace = false;    // spelled as its neighbours say (SpellingDependsOnPlace): never from the cache
-    bool capitalAfterHyphen = false;  // a syllable after the first begins with a capital ("Ch'eng-Chu", "CH'ING-SHIH")
+    // A syllable after the first begins with a capital ("Ch'eng-Chu", "CH'ING-SHIH").
+    bool capitalAfterHyphen = false;
     std::uint32_t reading = kNone;  // its entry in the scope's WordCache, when it has one
     // What the decision made of it.
     bool chinese = false;  // converted

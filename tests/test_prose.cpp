@@ -47,6 +47,7 @@ TEST(Prose, ConvertsWholeWordsOnlyAndNeverHalfAWord) {
         {"Ch'ing-dynasty pottery", "Ch'ing-dynasty pottery"},  // one syllable is not Wade-Giles
         {"see www.chang.com or chang@tsing.org", "see www.chang.com or chang@tsing.org"},
         {"--hashes=md5,sha1,sha3 and -t chou,sha1", "--hashes=md5,sha1,sha3 and -t chou,sha1"},
+        {"the _chin-shih_ degree; my_chou_var, __tao", "the _jinshi_ degree; my_chou_var, __tao"},  // emphasis
         {"Pei-ching2008 and 1930s", "Pei-ching2008 and 1930s"},
     });
 }
