@@ -334,12 +334,14 @@ void ReadWord(Scope& scope, Run& run) {
             AddSyllable(scope, run, run.norm, run.norm + run.normLength, 0, 0, 0);
         }
     }
-    // A hyphenated word of English parts ("so-so", "yo-yo") is English.
+    // A hyphenated word of English parts ("so-so", "yo-yo") is English;
+    // the pronoun is no part of one in lower case ("ya-i" is Wade-Giles).
     if (run.candidate && run.english == EnglishClass::None && run.syllableCount > 1 && run.wordValue.empty() &&
         !run.solid) {
         EnglishClass rarest = EnglishClass::Function;
         for (std::uint32_t k = 0; k < run.syllableCount && rarest != EnglishClass::None; ++k) {
-            const EnglishClass part = lex.English(scope.Spelling(w.syllables[run.firstSyllable + k]));
+            const std::string_view spelling = scope.Spelling(w.syllables[run.firstSyllable + k]);
+            const EnglishClass part = spelling == "i" ? EnglishClass::None : lex.English(spelling);
             rarest = IsEnglishWord(part) ? std::max(rarest, part) : EnglishClass::None;
         }
         run.english = rarest;

@@ -195,6 +195,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"the virtue of hsiao (filial piety) was central", "the virtue of xiao (filial piety) was central"},
         // and a romanized phrase in brackets is romanized through its end
         {"knowledge and action (chih hsing ho i) as one", "knowledge and action (zhi xing he yi) as one"},
+        // English hyphenates no pronoun in lower case
+        {"clerks (hsü-li) and runners (ya-i)", "clerks (xuli) and runners (yayi)"},
         // A name in Western order with an initial, and an option, are no romanization.
         {"Theodore Y. Ts'o, Kai A. Hiller and Ming J. Tsai; bootstrap --no-po",
          "Theodore Y. Ts'o, Kai A. Hiller and Ming J. Tsai; bootstrap --no-po"},
