@@ -16,9 +16,11 @@ inline bool IsAsciiLower(char32_t c) { return c >= 'a' && c <= 'z'; }
 inline bool IsAsciiLetter(char32_t c) { return IsAsciiUpper(c) || IsAsciiLower(c); }
 inline bool IsAsciiDigit(char32_t c) { return c >= '0' && c <= '9'; }
 
-// The aspiration apostrophes texts use: ' ‘ ’ ʻ ʼ ʽ and the grave accent.
+// The aspiration apostrophes texts use: ' ‘ ’ ʻ ʼ ʽ, and the grave and the
+// acute accents, which typed and scanned texts put for them ("Ch´ing").
 inline bool IsApostrophe(char32_t c) {
-    return c == '\'' || c == 0x2018 || c == 0x2019 || c == 0x02BB || c == 0x02BC || c == 0x02BD || c == '`';
+    return c == '\'' || c == 0x2018 || c == 0x2019 || c == 0x02BB || c == 0x02BC || c == 0x02BD || c == '`' ||
+           c == 0xB4;
 }
 
 // The hyphens that join syllables: -, U+2010 HYPHEN, U+2011 NON-BREAKING HYPHEN.

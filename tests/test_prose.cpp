@@ -334,7 +334,7 @@ TEST(Prose, LeavesPinyinTextAlone) {
 TEST(Prose, ReadsTheFormsWadeGilesIsWrittenIn) {
     ExpectAll({
         {"Tao Tê Ching; Ssŭ-ma Ch'ien; Pʽin-yin; HSÜEH", "Dao De Jing; Sima Qian; Pinyin; XUE"},
-        {"Ch‘ing Ch’ing Chʻing Chʼing Ch`ing", "Qing Qing Qing Qing Qing"},
+        {"Ch‘ing Ch’ing Chʻing Chʼing Ch`ing Ch´ing; don´t", "Qing Qing Qing Qing Qing Qing; don´t"},
         {"hsu\xCC\x88"
          "eh TZU\xCC\x86 te\xCC\x82",
          "xue ZI de"},  // combining marks
