@@ -45,13 +45,15 @@ bool IsGlued(const Scope& scope, const Run& run) {
     const auto joins = [](char c) {
         return IsAsciiLetter(static_cast<unsigned char>(c)) || IsAsciiDigit(c) || c == '_';
     };
-    const bool emphasis = run.begin > 0 && text[run.begin - 1] == '_' &&
-                          (run.begin < 2 || !joins(text[run.begin - 2])) && run.end < text.size() &&
-                          text[run.end] == '_' && (run.end + 1 == text.size() || !joins(text[run.end + 1]));
+    const auto emphasis = [&] {
+        return run.begin > 0 && text[run.begin - 1] == '_' && (run.begin < 2 || !joins(text[run.begin - 2])) &&
+               run.end < text.size() && text[run.end] == '_' &&
+               (run.end + 1 == text.size() || !joins(text[run.end + 1]));
+    };
     if (run.begin > 0) {
         switch (text[run.begin - 1]) {
             case '_':
-                if (!emphasis) return true;
+                if (!emphasis()) return true;
                 break;
             case '/':
             case '@':
@@ -94,7 +96,7 @@ bool IsGlued(const Scope& scope, const Run& run) {
     if (run.end < text.size()) {
         const char after = text[run.end];
         if (after == '@' || after == '/' || after == '\\') return true;
-        if (after == '_' && !emphasis) return true;
+        if (after == '_' && !emphasis()) return true;
         if (after == '.' && run.end + 1 < text.size()) {
             std::size_t length = 0;
             if (IsWordChar(DecodeAt(text, run.end + 1, length))) return true;
