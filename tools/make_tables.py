@@ -286,13 +286,12 @@ def headword_uses(entries):
     return uses
 
 
-def word_records(entries, syllables, english):
+def word_records(entries, uses, syllables, english):
     valid = set(wadegiles.pinyin_syllables())
     definitions = {}
     for entry in entries:
         definitions.setdefault(entry[0], definition_of(entry))
         definitions.setdefault(entry[1], definition_of(entry))
-    uses = headword_uses(entries)
     readings = {key: value for key, value in syllables.items()}
     parsed = [(index, entry, parse_entry(entry, valid, definitions)) for index, entry in enumerate(entries)]
     surnames = {w.value for _, _, w in parsed if w and w.surname and w.value[:1].isupper()}
@@ -446,7 +445,7 @@ REIGNS = ["hongwu", "jianwen", "yongle", "hongxi", "xuande", "zhengtong", "jingt
 MARKS = str.maketrans({"'": None, "\u2018": None, "\u2019": None, "ü": "u", "Ü": "U", "ê": "e", "Ê": "E"})
 
 
-def written_right(entries, syllables, words):
+def written_right(entries, uses, syllables, words):
     """Words written right with no mark whose spelling is a key of the word
     table with its marks dropped: Chia-ching (Jiajing) is Chia-ch'ing
     (Jiaqing) so dropped. The text mode reads a capitalized word that no key
@@ -455,7 +454,6 @@ def written_right(entries, syllables, words):
     CC-CEDICT name, or a word that builds another headword (not a stray
     compound such as jianlong, stegosaurus), or a reign of REIGNS."""
     valid = set(wadegiles.pinyin_syllables())
-    uses = headword_uses(entries)
     real = set(REIGNS)
     for entry in entries:
         simplified, tokens = entry[1], entry[2].split()
@@ -498,9 +496,10 @@ def main():
     syllables = syllable_records()
     write_table(os.path.join(args.out, "kestisyl.txt"), syllables)
     entries = read_cedict(args.cedict)
-    words = word_records(entries, syllables, make_english.english_kinds())
+    uses = headword_uses(entries)
+    words = word_records(entries, uses, syllables, make_english.english_kinds())
     write_table(os.path.join(args.out, "kestiwrd.txt"), words)
-    written = written_right(entries, syllables, words)
+    written = written_right(entries, uses, syllables, words)
     write_alternatives(os.path.join(args.out, "kestialt.txt"), written)
     conventional = conventional_records(syllables, words)
     write_table(os.path.join(args.out, "kesticnv.txt"), conventional)
