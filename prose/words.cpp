@@ -244,13 +244,14 @@ bool OtherSurname(Scope& scope, std::size_t i) {
     return SolidSyllables(scope.lex, scope.Lower(surname), lengths) < 2;
 }
 
-// A given name with a capital after its hyphen, beside its surname ("Yo-Yo
-// Ma", "Chung-Lin Tang", "Ka-Ping Yee", "Lee, Chun-Yi"): Taiwan's and Hong
-// Kong's spellings, which write no apostrophe and no ü; Wade-Giles writes
-// the second syllable small. The surname is one syllable after it, or a
+// A given name with a capital after its hyphen ("Yo-Yo Ma", "Chung-Lin
+// Tang", "Ka-Ping Yee", "Lee, Chun-Yi"), as Taiwan's and Hong Kong's
+// spellings write one, with no apostrophe and no ü; Wade-Giles writes the
+// second syllable small. Beside its surname (OtherSurnameBeside) the name
+// is of that romanization: the surname is one syllable after it, or a
 // short word that is none of the commonest English ones ("Yee", "Lee") on
 // either side.
-bool CapitalAfterHyphen(const Run& given) {
+bool TaiwanGivenName(const Run& given) {
     return given.syllableCount == 2 && given.caseStyle == CaseStyle::Capitalized && given.capitalAfterHyphen &&
            !given.aspirated && !given.umlaut;
 }
@@ -350,12 +351,12 @@ void FormGroups(Scope& scope) {
         // Chun-Yi", "Yen-Chin, Lee").
         if (last > g.firstRun) {
             const Run& given = w.runs[last - 1];
-            if (CapitalAfterHyphen(given) && OtherSurnameBeside(given, w.runs[last], true)) {
+            if (TaiwanGivenName(given) && OtherSurnameBeside(given, w.runs[last], true)) {
                 bool alone = true;
                 for (std::size_t k = g.firstRun; k + 1 < last && alone; ++k) alone = !w.runs[k].candidate;
                 g.otherRomanization = g.otherRomanization || alone;
             }
-        } else if (CapitalAfterHyphen(w.runs[last])) {
+        } else if (TaiwanGivenName(w.runs[last])) {
             const Run& given = w.runs[last];
             const bool before =
                 last > 0 && scope.Gap(last).starts_with(',') && OtherSurnameBeside(given, w.runs[last - 1], false);
