@@ -18,7 +18,7 @@ done
 packages=(
   cmake make g++ pkg-config binutils     # build, install test, export checks
   googletest libgtest-dev                # unit tests
-  python3                                # the table generator's test
+  python3 scowl                          # the table generator's test (SCOWL's word lists)
   libutf8proc-dev                        # Unicode composition for the running-text engine
 )
 # wine32 is an i386 package, and the i386 architecture is added for it only
