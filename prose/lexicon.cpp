@@ -34,32 +34,40 @@ std::size_t KeyStartSlot(std::string_view word) {
     return (h ^ (h >> 15)) & ((1u << 17) - 1);
 }
 
-// A normalized spelling without aspiration apostrophes, ü and ê: as a
-// text that dropped them writes it.
-std::string Stripped(std::string_view normalized) {
-    std::string out;
+// What each byte of a table's key or value becomes where the engine
+// compares it: lower case, every apostrophe the tables use (' and the
+// typographic 0x91, 0x92) written ', and Ü, Ê as ü, ê.
+struct NormalBytes {
+    unsigned char to[256];
+    constexpr NormalBytes() : to() {
+        for (int b = 0; b < 256; ++b) to[b] = static_cast<unsigned char>(b >= 'A' && b <= 'Z' ? b + 0x20 : b);
+        to[0x91] = to[0x92] = '\'';
+        to[0xDC] = 0xFC;
+        to[0xCA] = 0xEA;
+    }
+};
+constexpr NormalBytes kNormal;
+
+// A normalized spelling without aspiration apostrophes, ü and ê, as a
+// text that dropped them writes it; written into `out`, which is reused.
+std::string_view Stripped(std::string_view normalized, std::string& out) {
+    out.resize(normalized.size());
+    std::size_t n = 0;
     for (char c : normalized) {
         if (c == '\'') continue;
-        out += c == '\xFC' ? 'u' : c == '\xEA' ? 'e' : c;
+        out[n++] = c == '\xFC' ? 'u' : c == '\xEA' ? 'e' : c;
     }
+    out.resize(n);
     return out;
 }
 
-// A key or value as the engine compares it: lower case, every apostrophe
-// the tables use (' and the typographic 0x91, 0x92) written '. Written into
-// `out`, which is reused from one key to the next.
+// A key or value as the engine compares it (see NormalBytes), written into
+// `out`, which is reused from one key to the next: the tables' loading
+// normalizes some hundred thousand of them.
 std::string_view Normalized(const char* s, std::string& out) {
-    out.clear();
-    for (; *s; ++s) {
-        const auto b = static_cast<unsigned char>(*s);
-        if (b == 0x91 || b == 0x92) {
-            out += '\'';
-        } else if (b == 0xDC || b == 0xCA) {  // Ü, Ê
-            out += static_cast<char>(b + 0x20);
-        } else {
-            out += static_cast<char>(FoldCase(b));
-        }
-    }
+    const std::size_t size = std::strlen(s);
+    out.resize(size);
+    for (std::size_t i = 0; i < size; ++i) out[i] = static_cast<char>(kNormal.to[static_cast<unsigned char>(s[i])]);
     return out;
 }
 
@@ -138,7 +146,7 @@ Overflow Assemble(Lexicon& lexicon) {
     const ConversionTable& englishTable = lexicon.englishOwner.table;
     const ConversionTable& alternativeTable = lexicon.alternativeOwner.table;
 
-    std::string buffer;
+    std::string buffer, strippedBuffer;
     for (std::size_t i = 0; i < syllableTable.count; ++i) {
         const TableRecord& r = syllableTable.records[i];
         const std::string_view key = Normalized(r.key, buffer);
@@ -199,9 +207,9 @@ Overflow Assemble(Lexicon& lexicon) {
     for (std::size_t i = 0; i < words.count; ++i) {
         const TableRecord& r = words.records[i];
         if (!HoldsMarks(r.key)) continue;
-        std::string stripped = Stripped(Normalized(r.key, buffer));
+        const std::string_view stripped = Stripped(Normalized(r.key, buffer), strippedBuffer);
         const bool written = writtenRight.find(stripped) != writtenRight.end();
-        lexicon.degraded.emplace(std::move(stripped), Lexicon::Degraded{r.key, r.value, written});
+        lexicon.degraded.emplace(stripped, Lexicon::Degraded{r.key, r.value, written});
     }
     // The first word of every key across words, and every key of the
     // tables matched over single words too.
@@ -213,7 +221,7 @@ Overflow Assemble(Lexicon& lexicon) {
             const std::string_view head = key.substr(0, space);
             lexicon.keyStarts[KeyStartSlot(head)] |= static_cast<unsigned char>(bit);
             if (bit == kStartsUnit && HoldsMarks(table.records[i].key))
-                lexicon.keyStarts[KeyStartSlot(Stripped(head))] |= static_cast<unsigned char>(kStartsDegradedUnit);
+                lexicon.keyStarts[KeyStartSlot(Stripped(head, strippedBuffer))] |= static_cast<unsigned char>(kStartsDegradedUnit);
             // A compound surname written solid ("Chuko Liang", "Ssuma
             // Chien") begins the key that hyphenates it.
             if (bit == kStartsUnit && space != std::string_view::npos && head.size() <= 64 &&
