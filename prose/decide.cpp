@@ -594,7 +594,7 @@ void FindMasters(Scope& scope) {
                              w.runs[i - 2].group == run.group && w.runs[i - 2].candidate;
         // Only a capitalized Tzu: in a title romanized as catalogues do it
         // the first word is capitalized too ("San tzu ching").
-        if ((lower == "tzu" || emperor) && Capital(run) && name.candidate && Capital(name) &&
+        if ((lower == "tzu" || lower == "tze" || emperor) && Capital(run) && name.candidate && Capital(name) &&
             name.sentence == run.sentence && scope.Gap(i) == " " && name.baseEnd == name.end && !run.inUnit)
             run.master = true;
     }

@@ -174,18 +174,24 @@ Overflow Assemble(Lexicon& lexicon) {
         const EnglishClass k = ClassOf(r.value);
         lexicon.english.Insert(Normalized(r.key, buffer), static_cast<std::uint32_t>(static_cast<int>(k) + 1));
     }
-    // A list cut short would change results without a word: refused instead.
-    const Overflow overflow = lexicon.syllables.Full() || lexicon.pinyin.Full() ? Overflow::Syllables
-                              : lexicon.english.Full()                          ? Overflow::English
-                                                                                : Overflow::None;
     // Another reading of a syllable ("lo", le), or of a word: one written
     // right with no mark, that a key with its marks dropped spells too.
     StringMap<bool> writtenRight;
+    lexicon.firstOlderSyllable = lexicon.syllableValues.size();
     for (std::size_t i = 0; i < alternativeTable.count; ++i) {
         const TableRecord& r = alternativeTable.records[i];
         const std::string key(Normalized(r.key, buffer));
         if (key.find('-') != std::string::npos) {
             writtenRight.emplace(key, true);
+            continue;
+        }
+        // A spelling the syllable table leaves out that older texts use
+        // ("teh", "tze"): a syllable of the text mode's own.
+        if (!lexicon.syllables.Find(key)) {
+            if (!lexicon.syllables.Insert(key, static_cast<std::uint32_t>(lexicon.syllableValues.size() + 1))) continue;
+            lexicon.syllableValues.push_back(r.value);
+            lexicon.syllableMarked.push_back(WadeGilesMarked(key));
+            lexicon.syllablePinyin.push_back(false);
             continue;
         }
         std::string& readings = lexicon.alternatives[key];
@@ -203,6 +209,10 @@ Overflow Assemble(Lexicon& lexicon) {
         readings += '/';
         readings += value;
     }
+    // A list cut short would change results without a word: refused instead.
+    const Overflow overflow = lexicon.syllables.Full() || lexicon.pinyin.Full() ? Overflow::Syllables
+                              : lexicon.english.Full()                          ? Overflow::English
+                                                                                : Overflow::None;
     const ConversionTable& words = lexicon.wordTable;
     for (std::size_t i = 0; i < words.count; ++i) {
         const TableRecord& r = words.records[i];

@@ -106,6 +106,9 @@ struct Lexicon {
     std::vector<std::string_view> syllableValues;                        // Pinyin, inside the syllable table
     std::vector<bool> syllableMarked;     // beside each: its spelling is one only Wade-Giles has
     std::vector<bool> syllablePinyin;     // and whether Pinyin syllables spell it too (IsPinyin)
+    // syllableValues from this index on are older spellings the syllable
+    // table leaves out ("teh", "tze"), which the text mode reads too.
+    std::size_t firstOlderSyllable = 0;
     SpellingTrie pinyin;                  // every Pinyin syllable the syllable table yields
     SpellingTrie english;                 // lower-case spelling -> 1 + an EnglishClass
     StringMap<std::string> alternatives;  // spelling -> "luo/le": its reading, then the others
@@ -136,6 +139,11 @@ struct Lexicon {
     // The Pinyin of a normalized syllable, or empty. A spelling with ê that
     // the table lacks is tried with e, as typed texts write it.
     std::string_view Syllable(std::string_view spelling) const;
+    // Whether `spelling` is one of the older spellings (firstOlderSyllable).
+    bool OlderSpelling(std::string_view spelling) const {
+        const std::uint32_t found = syllables.Find(spelling);
+        return found > firstOlderSyllable;
+    }
     // The same, and whether the spelling is one only Wade-Giles has.
     std::string_view Syllable(std::string_view spelling, bool& marked) const;
     // The same, and whether IsPinyin(spelling): a word of such syllables

@@ -305,6 +305,11 @@ void ReadWord(Scope& scope, Run& run) {
             run.allSyllables = !s.pinyin.empty();
             pinyin = pinyin && pinyinToo;
         }
+        // An older spelling ("teh", "tze") is read in a name or a hyphenated
+        // word; a lower-case word alone is as often a slip ("access to teh").
+        if (run.allSyllables && run.syllableCount == 1 && run.caseStyle == CaseStyle::Lower &&
+            lex.OlderSpelling(scope.Spelling(w.syllables[run.firstSyllable])))
+            run.allSyllables = false;
         // The word is its syllables joined by hyphens: Pinyin reads it
         // where it reads each of them (see PinyinReads).
         if (run.allSyllables) run.pinyinReading = pinyin ? 2 : 1;

@@ -477,7 +477,10 @@ TEST(DataText, PlacesWithoutHyphensConvertAndAreNoEnglishWords) {
 TEST(DataText, EstablishedSpellingsAreLeftOrConvertedAndAreNoWadeGiles) {
     const Lines established = StrictLines("kesticnv.txt");
     ASSERT_GE(established.size(), 100u);
-    const Readings readings;
+    // The chart's spellings: an established name may use an older one the
+    // text mode reads too ("Chu Teh"), and is matched whole before it.
+    std::set<std::string> chart;
+    for (const auto& [key, value] : StrictLines("kestisyl.txt")) chart.insert(Lower(key));
     std::set<std::string> wordKeys;
     for (const auto& [key, value] : StrictLines("kestiwrd.txt")) wordKeys.insert(Lower(key));
     TextOptions convert;
@@ -489,7 +492,7 @@ TEST(DataText, EstablishedSpellingsAreLeftOrConvertedAndAreNoWadeGiles) {
         bool allSyllables = true;
         for (const std::string& part : Split(key, ' '))
             for (const std::string& syllable : Split(part, '-'))
-                allSyllables = allSyllables && readings.of.count(Lower(syllable));
+                allSyllables = allSyllables && chart.count(Lower(syllable));
         EXPECT_FALSE(allSyllables) << key;
         const std::string text = "in " + Utf8(key) + ".";
         EXPECT_EQ(TextMode(text), text) << key;

@@ -158,6 +158,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"SUNG, LIEN, 1310-1381", "SONG, LIAN, 1310-1381"},                // in capitals, with dates
         {"LI, PO, 701-762", "LI, BO, 701-762"},
         {"Meng Tzu and Mo Tzu; Han Fei Tzu", "Mengzi and Mozi; Han Feizi"},  // masters
+        // Older spellings in names and titles; a lower-case one alone is
+        // as often a slip of English typing.
+        {"Lao Tze, the Tao Teh Ching; P'eng Teh-huai", "Laozi, the Dao De Jing; Peng Dehuai"},
+        {"access to teh card", "access to teh card"},
         // and emperors, but for a person's name of two words
         {"Han Wu Ti; Ch'in Shih Huang Ti; Fang Ti", "Han Wudi; Qin Shi Huangdi; Fang Di"},
         {"the Yung–cheng emperor, the Peking–Hankow line", "the Yongzheng emperor, the Peking–Hankow line"},

@@ -57,6 +57,10 @@ VARIANTS = [
     # ê alone, as the chart writes Pinyin e standing alone (Ê-mei, Emei)
     ("ê", "e"),
 ]
+# Older spellings that English texts of the last century give Wade-Giles
+# names and titles ("Chu Teh", "Lao Tze"), read by the text mode only: the
+# syllable table, and so the exported functions, leave them out.
+TEXT_VARIANTS = [("teh", "de"), ("t'eh", "te"), ("tze", "zi")]
 APOSTROPHES = ("\u2018", "\u2019")  # 0x91 and 0x92 in Windows-1252
 BYTE_BUDGET = 960_000                # the library reads 1,000,000 bytes
 RECORD_BUDGET = 450_000              # the library takes 499,999 records
@@ -482,6 +486,7 @@ def written_right(entries, uses, syllables, words):
 
 def write_alternatives(path, words):
     lines = [(spelling, reading) for wg in ALTERNATIVES for reading in ALTERNATIVES[wg] for spelling in spellings(wg)]
+    lines += [(spelling, reading) for wg, reading in TEXT_VARIANTS for spelling in spellings(wg)]
     lines += list(words.items())
     with open(path, "wb") as out:
         for spelling, reading in sorted(lines, key=lambda line: sort_key(line[0])):
