@@ -47,6 +47,7 @@ std::atomic<std::uint64_t> gConverters{0};
 struct ThreadStream {
     std::uint64_t converter = 0;
     std::unique_ptr<kesti::TextStream> stream;
+    std::string converted;  // the text mode's output, before it is copied out
 };
 thread_local ThreadStream tStream;
 // Texts up to this long leave the thread's stream for the next call.
@@ -248,33 +249,41 @@ KESTI_API kesti_status kesti_convert(const kesti_converter* converter, const cha
     if (!converter || !length || (!input && input_size > 0) || (!output && capacity > 0)) return KESTI_ERROR_ARGUMENT;
     try {
         const std::string_view text(input ? input : "", input_size);
-        std::string converted;
+        // The text mode's output goes to a buffer the thread keeps, as its
+        // stream: a batch of short texts allocates none for each.
+        std::string owned;
+        std::string* converted = converter->mode == KESTI_MODE_TEXT ? &tStream.converted : &owned;
+        converted->clear();
         std::unique_ptr<kesti_report> made;
         if (converter->mode == KESTI_MODE_TEXT) {
             if (report) made = std::make_unique<kesti_report>();
             kesti::TextStream& stream = StreamFor(*converter);
             std::string error;
             std::vector<kesti::ReportRecord>* records = made ? &made->records : nullptr;
-            const bool ok = stream.Feed(text, converted, records, error) && stream.Finish(converted, records, error);
+            const bool ok = stream.Feed(text, *converted, records, error) && stream.Finish(*converted, records, error);
             const std::uint64_t offset = stream.ErrorOffset();
             // A long text leaves buffers as long: not kept for the thread.
-            if (text.size() > kKeptStreamText) tStream = {};
+            if (text.size() > kKeptStreamText) {
+                owned.swap(tStream.converted);
+                converted = &owned;
+                tStream = {};
+            }
             if (!ok) {
                 *length = static_cast<size_t>(offset);
                 return KESTI_ERROR_INVALID_UTF8;
             }
         } else {
             const kesti::StreamResult r =
-                kesti::ConvertString(converter->exact.table, kesti::Encoding::Utf8, text, converted);
+                kesti::ConvertString(converter->exact.table, kesti::Encoding::Utf8, text, owned);
             if (!r.ok) {
                 *length = static_cast<size_t>(r.errorOffset);
                 return KESTI_ERROR_INVALID_UTF8;
             }
         }
-        *length = converted.size();
-        if (converted.size() > capacity) return KESTI_ERROR_OUTPUT_TOO_SMALL;
-        if (!converted.empty()) std::memcpy(output, converted.data(), converted.size());
-        if (capacity > converted.size()) output[converted.size()] = '\0';
+        *length = converted->size();
+        if (converted->size() > capacity) return KESTI_ERROR_OUTPUT_TOO_SMALL;
+        if (!converted->empty()) std::memcpy(output, converted->data(), converted->size());
+        if (capacity > converted->size()) output[converted->size()] = '\0';
         if (report) *report = made.release();
         return KESTI_OK;
     } catch (...) {

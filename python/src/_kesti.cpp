@@ -5,6 +5,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -36,6 +37,30 @@ kesti_status ConvertOne(const kesti_converter* c, std::string_view text, std::st
     }
     if (status == KESTI_OK) {
         out.resize(length);
+    } else {
+        offset = length;
+    }
+    return status;
+}
+
+// Converts one text onto the end of `arena`, grown as it needs: a batch's
+// results share one buffer, not one allocation each. Returns the status,
+// and the offset of malformed UTF-8 in `offset`.
+kesti_status ConvertOnto(const kesti_converter* c, std::string_view text, std::string& arena, std::size_t& used,
+                         std::size_t& offset) {
+    auto room = [&](std::size_t need) {
+        if (arena.size() - used < need) arena.resize(std::max(arena.size() * 2, used + need));
+    };
+    room(text.size() * 2 + 64);
+    std::size_t length = 0;
+    kesti_status status =
+        kesti_convert(c, text.data(), text.size(), arena.data() + used, arena.size() - used, &length, nullptr);
+    if (status == KESTI_ERROR_OUTPUT_TOO_SMALL) {
+        room(length + 1);
+        status = kesti_convert(c, text.data(), text.size(), arena.data() + used, arena.size() - used, &length, nullptr);
+    }
+    if (status == KESTI_OK) {
+        used += length;
     } else {
         offset = length;
     }
@@ -136,20 +161,22 @@ PYBIND11_MODULE(_kesti, m) {
             held.push_back(py::reinterpret_borrow<py::object>(item));
             inputs.emplace_back(data, static_cast<std::size_t>(size));
         }
-        std::vector<std::string> outputs(count);
+        std::string arena;
+        std::vector<std::size_t> ends(count);
         kesti_status status = KESTI_OK;
-        std::size_t failed = 0, offset = 0;
+        std::size_t used = 0, offset = 0;
         {
             py::gil_scoped_release unlocked;
-            for (; failed < count; ++failed) {
-                status = ConvertOne(h.converter, inputs[failed], outputs[failed], offset, nullptr);
-                if (status != KESTI_OK) break;
+            for (std::size_t i = 0; i < count && status == KESTI_OK; ++i) {
+                status = ConvertOnto(h.converter, inputs[i], arena, used, offset);
+                ends[i] = used;
             }
         }
         if (status != KESTI_OK) Raise(status, offset);
         py::list result(count);
-        for (std::size_t i = 0; i < count; ++i) {
-            PyObject* text = PyUnicode_DecodeUTF8(outputs[i].data(), static_cast<Py_ssize_t>(outputs[i].size()), "strict");
+        for (std::size_t i = 0, begin = 0; i < count; begin = ends[i++]) {
+            PyObject* text =
+                PyUnicode_DecodeUTF8(arena.data() + begin, static_cast<Py_ssize_t>(ends[i] - begin), "strict");
             if (!text) throw py::error_already_set();
             PyList_SET_ITEM(result.ptr(), static_cast<Py_ssize_t>(i), text);
         }
