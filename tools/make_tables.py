@@ -354,6 +354,11 @@ def word_records(entries, uses, syllables, english):
         if taiwan:
             plain = joined.replace("'", "")
             keys += [k for k in spellings(plain) if k not in keys]
+            # Taiwan's own spellings write the syllable i as yi (Chiayi).
+            parts = word.key.replace("'", "").split("-")
+            yi = "".join({"i": "yi", "I": "Yi"}.get(part, part) for part in parts)
+            if yi != plain and yi.lower() != word.value.lower():
+                keys += [k for k in spellings(yi) if k not in keys]
         # An established spelling stays one (Tatung, Peitaiho).
         if any(sort_key(k) in conventional for k in keys):
             continue
