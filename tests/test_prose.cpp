@@ -166,6 +166,7 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Han Wu Ti; Ch'in Shih Huang Ti; Fang Ti", "Han Wudi; Qin Shi Huangdi; Fang Di"},
         {"the Yung–cheng emperor, the Peking–Hankow line", "the Yongzheng emperor, the Peking–Hankow line"},
         {"Hsinchuang and Sanhsia", "Xinzhuang and Sanxia"},  // places written solid
+        {"Chiayi and Taitung", "Jiayi and Taidong"},         // as Taiwan writes them
         // Given names and compound surnames written solid, as the word
         // table's names with hyphens.
         {"Teng Hsiaoping, Tseng Kuofan, Chou Enlai and Liu Shaochi",
