@@ -231,7 +231,8 @@ Overflow Assemble(Lexicon& lexicon) {
             const std::string_view head = key.substr(0, space);
             lexicon.keyStarts[KeyStartSlot(head)] |= static_cast<unsigned char>(bit);
             if (bit == kStartsUnit && HoldsMarks(table.records[i].key))
-                lexicon.keyStarts[KeyStartSlot(Stripped(head, strippedBuffer))] |= static_cast<unsigned char>(kStartsDegradedUnit);
+                lexicon.keyStarts[KeyStartSlot(Stripped(head, strippedBuffer))] |=
+                    static_cast<unsigned char>(kStartsDegradedUnit);
             // A compound surname written solid ("Chuko Liang", "Ssuma
             // Chien") begins the key that hyphenates it.
             if (bit == kStartsUnit && space != std::string_view::npos && head.size() <= 64 &&
@@ -447,8 +448,10 @@ bool WadeGilesMarked(std::string_view s) {
         return s.size() >= part.size() && s.substr(s.size() - part.size()) == part;
     };
     auto starts = [&](std::string_view part) { return s.substr(0, part.size()) == part; };
-    // ts and tz begin Wade-Giles syllables only, but tsu is also Japanese ("Tatsuo").
-    if (has("hs") || (starts("ts") && s != "tsu") || starts("tz") || has("'") || has("\xFC") || has("\xEA"))
+    // ts and tz begin Wade-Giles syllables only, but tsu is also Japanese,
+    // and so is tsu before i ("Tatsuo", "Matsui", "Mitsui").
+    if (has("hs") || (starts("ts") && s != "tsu" && s != "tsui") || starts("tz") || has("'") || has("\xFC") ||
+        has("\xEA"))
         return true;
     if (ends("ih") || ends("ung") || ends("ien") || ends("ieh") || ends("ueh") || ends("uei")) return true;
     if (s == "ssu" || s == "szu") return true;

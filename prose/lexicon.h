@@ -104,8 +104,8 @@ struct Lexicon {
     const ConversionTable& conventionalTable = conventionalOwner.table;  // established spellings
     SpellingTrie syllables;                                              // spelling -> 1 + index into syllableValues
     std::vector<std::string_view> syllableValues;                        // Pinyin, inside the syllable table
-    std::vector<bool> syllableMarked;     // beside each: its spelling is one only Wade-Giles has
-    std::vector<bool> syllablePinyin;     // and whether Pinyin syllables spell it too (IsPinyin)
+    std::vector<bool> syllableMarked;  // beside each: its spelling is one only Wade-Giles has
+    std::vector<bool> syllablePinyin;  // and whether Pinyin syllables spell it too (IsPinyin)
     // syllableValues from this index on are older spellings the syllable
     // table leaves out ("teh", "tze"), which the text mode reads too.
     std::size_t firstOlderSyllable = 0;
