@@ -111,6 +111,8 @@ TEST(Prose, LeavesEnglishAlone) {
         // solid word that would split between two of the same vowel.
         {"Thanks to WaLyong Cho, JingPiao Chen and Jungwoo Lee.",
          "Thanks to WaLyong Cho, JingPiao Chen and Jungwoo Lee."},
+        // Japanese writes tsu, before i too: no place written solid.
+        {"the Matsui family; Mitsui and Co.", "the Matsui family; Mitsui and Co."},
         // Loans English writes as its own words, but not inside a romanized title.
         {"He learned kung fu and tai chi chuan; a Shih Tzu barked.",
          "He learned kung fu and tai chi chuan; a Shih Tzu barked."},
