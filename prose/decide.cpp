@@ -125,6 +125,27 @@ bool InPinyinScope(Scope& scope, const Run& run) {
     return !ParagraphHasWadeGiles(scope);
 }
 
+// Whether the sentence is in another language than English, as licences
+// and notices are given in Italian or French beside English ones: more of
+// its words in lower case are in no English list, and no syllable, than
+// are English words, and at least three; of its first 16 such words, which
+// tell as well and keep a long sentence's cost bounded. Asked only of a
+// sentence with a word the answer could change.
+bool InOtherLanguage(Scope& scope, Sentence& sentence) {
+    if (sentence.otherLanguage < 0) {
+        int other = 0, english = 0;
+        for (std::uint32_t i = sentence.firstRun; i < sentence.endRun && other + english < 16; ++i) {
+            const Run& run = scope.w.runs[i];
+            if (!run.shaped || run.glued || run.candidate || run.pinyinOnly || run.caseStyle != CaseStyle::Lower ||
+                run.normLength < 2)
+                continue;
+            ++(IsEnglish(scope.lex.English(scope.Lower(run))) ? english : other);
+        }
+        sentence.otherLanguage = other >= 3 && other > english;
+    }
+    return sentence.otherLanguage > 0;
+}
+
 // Whether another word of the run's name is spelled so only in Wade-Giles:
 // "Mao" in "Mao Tse-tung" is Wade-Giles even in a sentence about Zhou Enlai.
 bool GroupHasWadeGiles(Scope& scope, const Run& run) {
@@ -387,7 +408,23 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     const bool loan = !unit && InEnglishLoan(scope.Lower(run)) &&
                       ((index > 0 && loanAt(index - 1)) || loanAt(index)) &&
                       sentence.marked == LoanMarked(scope, sentence);
-    if (t.pinyin || t.western || pronoun || t.otherRomanization || loan || connective) t.open = false;
+    // A syllable alone in lower case, spelled as other languages spell too,
+    // in a sentence of another language is a word of it: Italian "che",
+    // "lo", "tu" (English's function words are weighed as such). Not in a
+    // sentence with a word only Wade-Giles spells, nor beside a capitalized
+    // one of a name or title ("das Tao te ching").
+    const auto besideCapital = [&](std::size_t k) {
+        const Run& other = w.runs[k];
+        return other.sentence == run.sentence && other.candidate && Capital(other) &&
+               Blank(scope.Gap(std::max(k, index)));
+    };
+    const bool otherLanguage = !unit && run.caseStyle == CaseStyle::Lower && run.syllableCount == 1 &&
+                               !run.marked && !run.tones && run.english != EnglishClass::Function &&
+                               !(index > 0 && besideCapital(index - 1)) &&
+                               !(index + 1 < w.runs.size() && besideCapital(index + 1)) &&
+                               InOtherLanguage(scope, sentence) && !HasWadeGiles(scope, sentence);
+    if (t.pinyin || t.western || pronoun || t.otherRomanization || loan || connective || otherLanguage)
+        t.open = false;
 }
 
 // A word that cannot convert and begins no unit: English, whatever its

@@ -108,6 +108,7 @@ struct Sentence {
     std::uint32_t words = 0;
     std::uint32_t candidates = 0;  // words that could convert: the decision has work only where there are some
     int wadeGiles = -1;            // holds a word spelled so only in Wade-Giles: -1 not known yet, 0 no, 1 yes
+    int otherLanguage = -1;        // is written in a language neither English nor romanized: -1 not known yet
 };
 
 struct Group {

@@ -111,6 +111,12 @@ TEST(Prose, LeavesEnglishAlone) {
         // solid word that would split between two of the same vowel.
         {"Thanks to WaLyong Cho, JingPiao Chen and Jungwoo Lee.",
          "Thanks to WaLyong Cho, JingPiao Chen and Jungwoo Lee."},
+        // A sentence in another language keeps its own words; a title in it
+        // is still romanized.
+        {"Al fine di evitare dubbi è inteso che, se l’Opera sia di tipo musicale",
+         "Al fine di evitare dubbi è inteso che, se l’Opera sia di tipo musicale"},
+        {"msgstr[0] \"%d slika je uklonjena\"; die Geschichte und das Tao te ching",
+         "msgstr[0] \"%d slika je uklonjena\"; die Geschichte und das Dao de jing"},
         // Japanese writes tsu, before i too: no place written solid.
         {"the Matsui family; Mitsui and Co.", "the Matsui family; Mitsui and Co."},
         // Loans English writes as its own words, but not inside a romanized title.
