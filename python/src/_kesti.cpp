@@ -24,46 +24,38 @@ struct ConverterHandle {
     ~ConverterHandle() { kesti_close(converter); }
 };
 
-// Converts one text; the GIL must be released by the caller. Returns the
-// status, and the output or (for malformed UTF-8) the offset in `offset`.
-kesti_status ConvertOne(const kesti_converter* c, std::string_view text, std::string& out, std::size_t& offset,
-                        kesti_report** report) {
-    out.resize(text.size() * 2 + 64);
-    std::size_t length = 0;
-    kesti_status status = kesti_convert(c, text.data(), text.size(), out.data(), out.size(), &length, report);
-    if (status == KESTI_ERROR_OUTPUT_TOO_SMALL) {
-        out.resize(length);
-        status = kesti_convert(c, text.data(), text.size(), out.data(), out.size(), &length, report);
-    }
-    if (status == KESTI_OK) {
-        out.resize(length);
-    } else {
-        offset = length;
-    }
-    return status;
-}
-
-// Converts one text onto the end of `arena`, grown as it needs: a batch's
-// results share one buffer, not one allocation each. Returns the status,
-// and the offset of malformed UTF-8 in `offset`.
+// Converts one text onto the end of `arena`, from `used` on, grown as it
+// needs; the GIL must be released by the caller. Returns the status, and
+// the new end in `used` or (for malformed UTF-8) the offset in `offset`. A
+// batch's results share one buffer this way, not an allocation each.
 kesti_status ConvertOnto(const kesti_converter* c, std::string_view text, std::string& arena, std::size_t& used,
-                         std::size_t& offset) {
+                         std::size_t& offset, kesti_report** report) {
     auto room = [&](std::size_t need) {
         if (arena.size() - used < need) arena.resize(std::max(arena.size() * 2, used + need));
     };
     room(text.size() * 2 + 64);
     std::size_t length = 0;
     kesti_status status =
-        kesti_convert(c, text.data(), text.size(), arena.data() + used, arena.size() - used, &length, nullptr);
+        kesti_convert(c, text.data(), text.size(), arena.data() + used, arena.size() - used, &length, report);
     if (status == KESTI_ERROR_OUTPUT_TOO_SMALL) {
         room(length + 1);
-        status = kesti_convert(c, text.data(), text.size(), arena.data() + used, arena.size() - used, &length, nullptr);
+        status = kesti_convert(c, text.data(), text.size(), arena.data() + used, arena.size() - used, &length, report);
     }
     if (status == KESTI_OK) {
         used += length;
     } else {
         offset = length;
     }
+    return status;
+}
+
+// Converts one text into `out` (see ConvertOnto).
+kesti_status ConvertOne(const kesti_converter* c, std::string_view text, std::string& out, std::size_t& offset,
+                        kesti_report** report) {
+    std::size_t used = 0;
+    out.clear();
+    const kesti_status status = ConvertOnto(c, text, out, used, offset, report);
+    out.resize(used);
     return status;
 }
 
@@ -168,7 +160,7 @@ PYBIND11_MODULE(_kesti, m) {
         {
             py::gil_scoped_release unlocked;
             for (std::size_t i = 0; i < count && status == KESTI_OK; ++i) {
-                status = ConvertOnto(h.converter, inputs[i], arena, used, offset);
+                status = ConvertOnto(h.converter, inputs[i], arena, used, offset, nullptr);
                 ends[i] = used;
             }
         }
