@@ -871,7 +871,39 @@ void Ordinals(Scope& scope) {
     }
 }
 
+// The most a function word of one syllable can weigh for Chinese where no
+// word of its scope has a spelling only Wade-Giles has: the features such a
+// word can have, the others' only when they count for Chinese. In lower
+// case; or capitalized at a sentence's start with no word of its name
+// after it and not before "dynasty", weighed as in lower case, or as
+// capitalized when alone on its line. Below zero, and with no change of
+// label rewarded, the best labelling leaves it English, which
+// EnglishWherever relies on.
+constexpr float FunctionWordAtMost(bool capitalized) {
+    constexpr int function = kEnglishByCase + static_cast<int>(EnglishClass::Function) * 3;
+    float most = kWeights[kBias] + kWeights[kOneSyllable];
+    for (const int feature : {kNotPinyin, kAfterWestern, kBeforeNumber, kEnglishAround})
+        most += std::max(0.0f, kWeights[feature]);
+    if (!capitalized) return most + kWeights[function] + std::max(0.0f, kWeights[kAloneLower]);
+    most += std::max(0.0f, kWeights[kSentenceStartCommon]) + std::max(0.0f, kWeights[kHeading]);
+    return most + std::max(kWeights[function], kWeights[function + 1] + kWeights[kAloneCapital]);
+}
+static_assert(FunctionWordAtMost(false) < 0, "a function word in lower case may weigh for Chinese");
+static_assert(FunctionWordAtMost(true) < 0, "a function word starting a sentence may weigh for Chinese");
+constexpr bool NoStepRewarded() {
+    for (int feature = kStep; feature < kFeatureCount; ++feature)
+        if (kWeights[feature] > 0) return false;
+    return true;
+}
+static_assert(NoStepRewarded(), "a change of label may weigh for Chinese");
+
 }  // namespace
+
+bool EnglishWherever(const Run& run, bool sentenceStart) {
+    return run.candidate && run.english == EnglishClass::Function && run.syllableCount == 1 && run.allSyllables &&
+           !run.marked && !run.tones && !run.solid && run.wordValue.empty() &&
+           (run.caseStyle == CaseStyle::Lower || (run.caseStyle == CaseStyle::Capitalized && sentenceStart));
+}
 
 void Decide(Scope& scope) {
     ScopeWork& w = scope.w;

@@ -56,6 +56,14 @@ const char* FeatureName(int feature);
 // Decides every word of the scope: its `chinese`, `decision` and `ambiguous`.
 void Decide(Scope& scope);
 
+// Whether a word that could convert, read as `run`, is English wherever it
+// stands, in the default mode, when no other word of its scope could
+// convert and none is a Han character: a function word in lower case
+// ("to", "a", "no"), or capitalized at a sentence's start ("To", "A") with
+// no word of its name group after it and not before "dynasty", which the
+// caller sees to. The weights say English whatever its place.
+bool EnglishWherever(const Run& run, bool sentenceStart);
+
 // What the decision weighs, for the tool that sets the weights: for each
 // sentence, its words in order.
 struct WordEvidence {

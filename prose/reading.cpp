@@ -35,8 +35,8 @@ char PinyinToneVowel(char32_t c, bool& upper) {
     return 0;
 }
 
-// Part of an address, a path, an identifier, an option or code:
-// "www.chang.com", "a/b", "x_y", "--no-po", "$i1", "max(i1, i2)".
+}  // namespace
+
 bool IsGlued(const Scope& scope, const Run& run) {
     const std::string_view text = scope.text;
     // An underscore joins an identifier's parts ("my_chou", "_sha1");
@@ -104,6 +104,8 @@ bool IsGlued(const Scope& scope, const Run& run) {
     }
     return false;
 }
+
+namespace {
 
 // A syllable of the run: bytes start..end of the scope's normalized text.
 void AddSyllable(Scope& scope, Run& run, std::size_t start, std::size_t end, char32_t separator, int tone,
@@ -456,11 +458,15 @@ void KeepCommonWords(WordCache& cache) {
     PlaceAll(cache, size);
 }
 
-// The reading of a word met before in this stream, or false.
-bool Recall(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash) {
+// A capital letter alone: an initial where a full stop follows it.
+bool MayBeInitial(const Run& run) { return run.normLength == 1 && run.caseStyle == CaseStyle::Capitalized; }
+
+// The reading of a word met before in this stream, or false; before a full
+// stop, not that of a letter that may be an initial there.
+bool Recall(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash, bool beforeStop) {
     WordCache& cache = scope.w.words;
     WordCache::Entry* e = cache.Find(bytes, hash);
-    if (!e) return false;
+    if (!e || (beforeStop && MayBeInitial(e->run))) return false;
     ++e->hits;
     ScopeWork& w = scope.w;
     const Run& known = e->run;
@@ -653,6 +659,17 @@ unsigned SpellingOptions(const TextOptions& options) {
 
 }  // namespace
 
+const Run* KnownReading(Scope& scope, const Run& run) {
+    WordCache& cache = scope.w.words;
+    if (cache.lexicon != &scope.lex || cache.spelling != SpellingOptions(scope.options)) return nullptr;
+    const std::string_view bytes = scope.text.substr(run.begin, run.end - run.begin);
+    if (bytes.size() > WordCache::kLongest) return nullptr;
+    WordCache::Entry* e = cache.Find(bytes, HashOf(bytes));
+    if (!e) return nullptr;
+    ++e->hits;
+    return &e->run;
+}
+
 void ReadRuns(Scope& scope) {
     ScopeWork& w = scope.w;
     WordCache& cache = w.words;
@@ -677,15 +694,16 @@ void ReadRuns(Scope& scope) {
             continue;
         }
         run.glued = IsGlued(scope, run);
-        // A word before a full stop may be an initial ("I."), which depends
-        // on that stop: read where it stands, as a glued word is.
+        // A capital alone before a full stop is an initial ("I."), which
+        // depends on that stop: read where it stands, as a glued word is.
+        // Any other word before a stop reads as it does elsewhere.
         const std::string_view bytes = scope.text.substr(run.begin, run.end - run.begin);
         const bool beforeStop = run.end < scope.text.size() && scope.text[run.end] == '.';
-        const bool cacheable = !run.glued && !beforeStop && bytes.size() <= WordCache::kLongest;
+        const bool cacheable = !run.glued && bytes.size() <= WordCache::kLongest;
         const std::uint64_t hash = cacheable ? HashOf(bytes) : 0;
-        if (!cacheable || !Recall(scope, run, bytes, hash)) {
+        if (!cacheable || !Recall(scope, run, bytes, hash, beforeStop)) {
             ReadWord(scope, run);
-            if (cacheable) Remember(scope, run, bytes, hash);
+            if (cacheable && !(beforeStop && MayBeInitial(run))) Remember(scope, run, bytes, hash);
         }
         const bool capital = Capital(run);
         // Evidence: a spelling only Pinyin has.

@@ -203,12 +203,72 @@ void Write(Scope& scope, std::string& out, std::vector<ReportRecord>* report) {
     out.append(text.substr(copied));
 }
 
+// Whether run `i` may have the run after it in its name group: a word that
+// begins with no small letter, after blanks or a heading's comma, in the
+// same sentence.
+bool MayJoinNext(const Scope& scope, std::size_t i) {
+    const std::vector<Run>& runs = scope.w.runs;
+    if (i + 1 == runs.size() || runs[i + 1].sentence != runs[i].sentence) return false;
+    const char next = scope.text[runs[i + 1].begin];
+    if (next >= 'a' && next <= 'z') return false;
+    const std::string_view gap = scope.Gap(i + 1);
+    return gap.starts_with(',') || gap.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+// Whether a word that may be "dynasty" follows run `i`, told from its
+// bytes, since the scope's words are not read yet: one of that length that
+// begins with a "d", or any that begins outside ASCII (a full-width "ｄ").
+bool BeforeDynastyWord(const Scope& scope, std::size_t i) {
+    const std::vector<Run>& runs = scope.w.runs;
+    if (i + 1 == runs.size()) return false;
+    const std::size_t length = runs[i + 1].end - runs[i + 1].begin;
+    const char first = scope.text[runs[i + 1].begin];
+    if (static_cast<unsigned char>(first) >= 0x80) return true;
+    return (length == 7 || length == 9) && (first == 'd' || first == 'D');
+}
+
+// Whether no word of the scope could convert, whatever the decision makes
+// of the words around it, so that the scope is written as it stands
+// without weighing them: most paragraphs of English hold no word that
+// could convert but its function words ("to", "a", "no"). Asked of words
+// the stream has met before, with no report (which lists the function
+// words' readings), in the default mode (which converts a line's word
+// alone in lines mode), and with English guarded.
+bool NothingConverts(Scope& scope) {
+    if (scope.position || scope.options.lines || !scope.options.englishGuard || scope.han) return false;
+    const std::vector<Run>& runs = scope.w.runs;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const Run& run = runs[i];
+        if (!run.shaped) continue;
+        const Run* known = KnownReading(scope, run);
+        if (!known) {
+            // Part of an address or a path ("www", "src") is no word.
+            if (IsGlued(scope, run)) continue;
+            return false;
+        }
+        if (known->candidate &&
+            !(EnglishWherever(*known, run.sentenceStart) &&
+              (known->caseStyle == CaseStyle::Lower || !(MayJoinNext(scope, i) || BeforeDynastyWord(scope, i)))))
+            return false;
+        // A capitalized word may be an established spelling or one's own
+        // name alone, or begin a key across the words of its name group
+        // ("Port Arthur", "Mao Tse-tung").
+        if ((known->keyStarts & (kStartsAdded | kStartsConventional)) || (known->keyStarts && MayJoinNext(scope, i)))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void ConvertScope(const Lexicon& lexicon, const TextOptions& options, std::string_view text, bool startsInsideRun,
                   TextPosition& position, ScopeWork& work, std::string& out, std::vector<ReportRecord>* report) {
     Scope scope{lexicon, options, text, work, {}, false, false, report ? &position : nullptr, 0};
     FindRuns(scope, startsInsideRun);
+    if (NothingConverts(scope)) {
+        out.append(text);
+        return;
+    }
     ReadRuns(scope);
     FormGroups(scope);
     MatchKeysAcrossWords(scope);

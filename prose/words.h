@@ -262,6 +262,15 @@ void FindRuns(Scope& scope, bool startsInsideRun);
 // Reads each run: syllables, case, tones, English class, and whether it
 // could be romanized Chinese.
 void ReadRuns(Scope& scope);
+// The reading the stream's cache holds for a run's letters, or null where
+// it holds none: a look over a scope's words before they are read. Where a
+// run stands can only take from what its letters make of it (an address's
+// part or an initial is no word; see ReadRuns).
+const Run* KnownReading(Scope& scope, const Run& run);
+// Whether a run is part of an address, a path, an identifier, an option or
+// code: "www.chang.com", "a/b", "x_y", "--no-po", "$i1", "max(i1, i2)". No
+// word: it joins no name group and never converts.
+bool IsGlued(const Scope& scope, const Run& run);
 // Gathers capitalized neighbours into name groups ("Mao Tse-tung", "Carl Jung").
 void FormGroups(Scope& scope);
 // Finds established spellings and the word table's keys across the words
