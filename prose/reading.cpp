@@ -67,8 +67,18 @@ bool IsGlued(const Scope& scope, const Run& run) {
             case '+':
             case '~':
             case '$':  // a variable: "$i1", "$HOME"
-            case '-':  // an option: "--no-po"
                 return true;
+            case '-': {
+                // An option ("--no-po", "-v"), but not a heading's
+                // subdivision or a typed dash after a word
+                // ("China--History--Ch'ing dynasty", "1644--the Ch'ing").
+                std::size_t dashes = run.begin - 1;
+                while (dashes > 0 && text[dashes - 1] == '-') --dashes;
+                const unsigned char before = dashes > 0 ? static_cast<unsigned char>(text[dashes - 1]) : ' ';
+                if (dashes == run.begin - 1 || !(IsAsciiLetter(before) || IsAsciiDigit(before) || before >= 0x80))
+                    return true;
+                break;
+            }
             case ',': {
                 // A value of a list in an option or an assignment:
                 // "--hashes=md5,sha1,sha3" (a CSV's cells, "chou,department",

@@ -228,9 +228,12 @@ TEST(Prose, DecidesFromTheWholePhrase) {
          "To Zhang Zhidong, so. To Peking. Duo Zhongzhi stayed."},
         {"TSENG KUO-FAN TO LI HUNG-CHANG. TO HÊNG-KUNG. SUNG DYNASTY PAINTINGS",
          "ZENG GUOFAN TO LI HONGZHANG. DUO HENGGONG. SONG DYNASTY PAINTINGS"},
-        // A subject heading's dynasty, in capitals too; two dynasties joined
-        // stay two names.
+        // A subject heading's dynasty, in capitals too, its subdivisions
+        // joined by two hyphens or spaced; two dynasties joined stay two
+        // names. A word after two hyphens and a word is no option.
         {"CHINA -- HISTORY -- CH'ING DYNASTY", "CHINA -- HISTORY -- QING DYNASTY"},
+        {"China--History--Ch'ing dynasty, 1644-1912; Buddhist art--China--Tun-huang Caves",
+         "China--History--Qing dynasty, 1644-1912; Buddhist art--China--Dunhuang Caves"},
         {"PORCELAIN -- SUNG-YÜAN DYNASTIES\nPainting -- Ming-Ch'ing dynasties",
          "PORCELAIN -- SONG-YUAN DYNASTIES\nPainting -- Ming-Qing dynasties"},
         // So do other names joined with a capital each, but not a given name
