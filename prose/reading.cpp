@@ -59,7 +59,6 @@ bool IsGlued(const Scope& scope, const Run& run) {
             case '@':
             case '\\':
             case '.':
-            case ':':
             case '=':
             case '#':
             case '&':
@@ -68,15 +67,28 @@ bool IsGlued(const Scope& scope, const Run& run) {
             case '~':
             case '$':  // a variable: "$i1", "$HOME"
                 return true;
+            case ':': {
+                // A catalogue's imprint written close ("Pei-ching:Chung-hua
+                // shu chü"): a capitalized word after a word's colon. An
+                // address, a path or code ("http://", "std::", "a:b") is
+                // glued.
+                const unsigned char before = run.begin >= 2 ? static_cast<unsigned char>(text[run.begin - 2]) : ' ';
+                if ((IsAsciiLetter(before) || before >= 0x80) &&
+                    IsAsciiUpper(static_cast<unsigned char>(text[run.begin])))
+                    break;
+                return true;
+            }
             case '-': {
                 // An option ("--no-po", "-v"), but not a heading's
-                // subdivision or a typed dash after a word
-                // ("China--History--Ch'ing dynasty", "1644--the Ch'ing").
+                // subdivision, a record's area or a typed dash after a word
+                // ("China--History--Ch'ing dynasty", "Shih chi.--Pei-ching",
+                // "1644--the Ch'ing").
                 std::size_t dashes = run.begin - 1;
                 while (dashes > 0 && text[dashes - 1] == '-') --dashes;
                 const unsigned char before = dashes > 0 ? static_cast<unsigned char>(text[dashes - 1]) : ' ';
-                if (dashes == run.begin - 1 || !(IsAsciiLetter(before) || IsAsciiDigit(before) || before >= 0x80))
-                    return true;
+                const bool afterWord = IsAsciiLetter(before) || IsAsciiDigit(before) || before >= 0x80 ||
+                                       before == '.' || before == ')' || before == ']';
+                if (dashes == run.begin - 1 || !afterWord) return true;
                 break;
             }
             case ',': {

@@ -230,10 +230,13 @@ TEST(Prose, DecidesFromTheWholePhrase) {
          "ZENG GUOFAN TO LI HONGZHANG. DUO HENGGONG. SONG DYNASTY PAINTINGS"},
         // A subject heading's dynasty, in capitals too, its subdivisions
         // joined by two hyphens or spaced; two dynasties joined stay two
-        // names. A word after two hyphens and a word is no option.
+        // names. A word after two hyphens and a word is no option, nor a
+        // capitalized one after a word's colon in an imprint written close.
         {"CHINA -- HISTORY -- CH'ING DYNASTY", "CHINA -- HISTORY -- QING DYNASTY"},
         {"China--History--Ch'ing dynasty, 1644-1912; Buddhist art--China--Tun-huang Caves",
          "China--History--Qing dynasty, 1644-1912; Buddhist art--China--Dunhuang Caves"},
+        {"Shih chi.--Pei-ching:Chung-hua shu chü,1959; see http://chou.com, std::chou, a:chou",
+         "Shi ji.--Beijing:Zhonghua shu ju,1959; see http://chou.com, std::chou, a:chou"},
         {"PORCELAIN -- SUNG-YÜAN DYNASTIES\nPainting -- Ming-Ch'ing dynasties",
          "PORCELAIN -- SONG-YUAN DYNASTIES\nPainting -- Ming-Qing dynasties"},
         // So do other names joined with a capital each, but not a given name
