@@ -557,7 +557,9 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
             t.Add(kWordKey);
         }
         if (run.tones) t.Add(kTones);
-        if (run.sentenceStart && Capital(run))
+        // A word alone on its line is weighed as one that begins a
+        // sentence, whatever the lines around it hold: a list's item.
+        if ((run.sentenceStart || alone) && Capital(run))
             t.Add(IsCommonEnglish(english) ? kSentenceStartCommon : kSentenceStartCapital);
         const Run* before = index > sentence.firstRun ? &w.runs[index - 1] : nullptr;
         const std::string_view gapBefore = index > 0 ? scope.Gap(index) : std::string_view();
@@ -566,8 +568,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         // and is weighed as that alone; after an honorific it is a
         // surname ("Dr. Chou", "Mr. Sung").
         const bool dynasty = !unit && run.syllableCount == 1 && run.caseStyle == CaseStyle::Capitalized &&
-                             !run.sentenceStart && IsDynasty(scope.Lower(run)) && AloneInGroup(scope, index) &&
-                             !(index > 0 && IsHonorific(scope.Lower(w.runs[index - 1])));
+                             !run.sentenceStart && !alone && IsDynasty(scope.Lower(run)) &&
+                             AloneInGroup(scope, index) && !(index > 0 && IsHonorific(scope.Lower(w.runs[index - 1])));
         if (dynasty) t.Add(kDynastyName);
         // "the Sun", "the Chin family" against "the Ming", "the T'ang court";
         // "I" is no common noun ("the I Ching").
@@ -602,7 +604,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         if (run.master) t.Add(kMaster);
         const std::uint32_t own = evidence ? 1 : 0;
         if (sentence.marked > own || (!scope.options.lines && scope.paragraph.marked > own)) t.Add(kMarkedNearby);
-        if (sentence.words > 0 && 3 * sentence.english >= sentence.words && !gloss && !run.romanizedBracket)
+        if (sentence.words > 0 && 3 * sentence.english >= sentence.words && !gloss && !run.romanizedBracket &&
+            !(alone && Capital(run)))
             t.Add(kEnglishAround);
     }
 }

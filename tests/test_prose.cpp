@@ -270,6 +270,12 @@ TEST(Prose, DecidesFromTheWholePhrase) {
     // A line lends no evidence to the next: "Ho" converts alike either way.
     EXPECT_EQ(Convert("Ho Hua-yung"), "He Huayong");
     EXPECT_EQ(Convert("Ho Hui-ch'i\nHo Hua-yung"), "He Huiqi\nHe Huayong");
+    // A name alone on its line is a list's item; one wrapped onto the next
+    // line goes on there.
+    EXPECT_EQ(Convert("Chiang Kai-shek\nK'ung Hsiang-hsi met Chiang\nKai-shek."),
+              "Chiang Kai-shek\nKong Xiangxi met Chiang\nKai-shek.");
+    EXPECT_EQ(Convert("Members of the board:\nChiang Kai-shek\nChou\nSung"),
+              "Members of the board:\nChiang Kai-shek\nZhou\nSong");
 }
 
 TEST(Prose, InLinesModeEachLineIsAnItem) {
