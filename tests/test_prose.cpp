@@ -164,7 +164,7 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Ho Ping-ti; Lo Chen-yü", "He Bingdi; Luo Zhenyu"},                 // every syllable of a name group
         {"Sung, Lien; Wang, Ta-nien", "Song, Lian; Wang, Danian"},           // headings with the surname first
         {"SUNG, LIEN, 1310-1381", "SONG, LIAN, 1310-1381"},                // in capitals, with dates
-        {"LI, PO, 701-762", "LI, BO, 701-762"},
+        {"LI, PO, 701-762", "LI, BAI, 701-762"},  // read in order, a name the word table holds
         {"Meng Tzu and Mo Tzu; Han Fei Tzu", "Mengzi and Mozi; Han Feizi"},  // masters
         // Older spellings in names and titles; a lower-case one alone is
         // as often a slip of English typing.

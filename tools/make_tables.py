@@ -30,11 +30,16 @@ import wadegiles  # noqa: E402
 CHOSEN = {"o": "e"}
 ALTERNATIVES = {
     "o": ["o"], "lo": ["le"], "yu": ["yu"], "chu": ["ju"], "ch'u": ["qu"], "chuan": ["juan"],
-    "ch'uan": ["quan"], "chun": ["jun"], "ch'un": ["qun"], "lu": ["lü"], "nu": ["nü"],
+    "ch'uan": ["quan"], "chun": ["jun"], "ch'un": ["qun"], "lu": ["lü"], "nu": ["nü"], "po": ["bai"],
 }
 # Names that Wade-Giles texts spell with an older reading of a syllable, so
 # that the rules above would not produce them.
-CURATED = [("Yung-lo", "Yongle")]
+CURATED = [
+    ("Yung-lo", "Yongle"),
+    # The literary reading of 白, po, in the T'ang poets' names, where
+    # CC-CEDICT gives bai.
+    ("Li Po", "Li Bai"), ("Li T'ai-po", "Li Taibai"), ("Po Chü-i", "Bai Juyi"), ("Po Hsing-chien", "Bai Xingjian"),
+]
 # Spellings that Wade-Giles texts use beside the chart's standard ones
 # (where each is used: data/README.md). A variant never replaces a spelling
 # the chart gives another syllable: chüo without its umlaut is chuo, which
