@@ -372,18 +372,23 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     const std::size_t index = t.first;
     const Run* before =
         index > 0 && run.group != kNone && w.runs[index - 1].group == run.group ? &w.runs[index - 1] : nullptr;
-    t.western = !unit && run.syllableCount == 1 && before && before->western;
-    // So is one that begins its group before a surname that no syllable
-    // and no English word spells, the group's last word: a given name in
-    // Western order ("Jen Selby", as authors' lists write names), unless
-    // spelled as only Wade-Giles spells or a dynasty's name ("the Yüan
-    // Academy", "Chou Buddhism": the English lists hold few nouns).
-    if (!unit && run.syllableCount == 1 && Capital(run) && !before && run.group != kNone && !run.evidence &&
-        w.groups[run.group].endRun == index + 2 && !IsDynasty(scope.Lower(run))) {
-        const Run& surname = w.runs[index + 1];
-        const bool name = surname.english == EnglishClass::None || surname.english == EnglishClass::Name50 ||
-                          surname.english == EnglishClass::Name95;
-        t.western = t.western || (surname.western && name);
+    // A word after a Western name in its group is the Western name's
+    // ("Carl Jung", "Mark Eichin"); so is one that begins its group before
+    // names that no syllable and no English word spells: a given name in
+    // Western order ("Jen Selby", "Yu Watanabe", as authors' lists write
+    // names), unless spelled as only Wade-Giles spells or a dynasty's name
+    // ("the Yüan Academy", "Chou Buddhism": the English lists hold few
+    // nouns).
+    t.western = !unit && (run.syllableCount == 1 || run.solid) && before && before->western;
+    if (!unit && run.syllableCount == 1 && run.allSyllables && !run.solid && Capital(run) && !before &&
+        run.group != kNone && !run.evidence && w.groups[run.group].endRun > index + 1 && !IsDynasty(scope.Lower(run))) {
+        bool western = true;
+        for (std::size_t k = index + 1; k < w.groups[run.group].endRun && western; ++k) {
+            const EnglishClass english = w.runs[k].english;
+            western = w.runs[k].western && (english == EnglishClass::None || english == EnglishClass::Name50 ||
+                                            english == EnglishClass::Name95);
+        }
+        t.western = t.western || western;
     }
     // A given name, an initial and a surname are a name in Western order,
     // as written in English, Chinese or not: "Theodore Y. Ts'o", "Ming J.

@@ -98,9 +98,9 @@ TEST(Prose, LeavesEnglishAlone) {
         {"Theodore Ts'o, Howard Chu, Jan Rękorajski; Regards, Juan",
          "Theodore Ts'o, Howard Chu, Jan Rękorajski; Regards, Juan"},
         // A given name before a surname no syllable or English word spells,
-        // but not a dynasty's name.
-        {"Thanks to Jen Selby, Yu Watanabe and Tatu Ylonen; the Yüan Academy.",
-         "Thanks to Jen Selby, Yu Watanabe and Tatu Ylonen; the Yuan Academy."},
+        // but not a dynasty's name; in an authors' list too.
+        {"Thanks to\n    Mark Eichin\n    Jen Selby\n    Yu Watanabe, Zach Smith\nand the Yüan Academy.",
+         "Thanks to\n    Mark Eichin\n    Jen Selby\n    Yu Watanabe, Zach Smith\nand the Yuan Academy."},
         {"In Hsi-an, the Sun rose.", "In Xi'an, the Sun rose."},
         {"NO WARRANTY. IN NO EVENT SHALL", "NO WARRANTY. IN NO EVENT SHALL"},
         // Headings in capitals and abbreviations, as licences and
