@@ -78,6 +78,19 @@ bool PinyinReads(Scope& scope, Run& run) {
     return run.pinyinReading == 2;
 }
 
+namespace {
+
+// Whether byte `at` stands on a line of a MARC record written as text, as
+// MARC editors write them: "=245  10$a...", a tag of three digits after "=".
+bool MarcLine(std::string_view text, std::size_t at) {
+    const std::size_t newline = text.rfind('\n', at);
+    const std::size_t start = newline == std::string_view::npos ? 0 : newline + 1;
+    return at >= start + 4 && text[start] == '=' && IsAsciiDigit(text[start + 1]) && IsAsciiDigit(text[start + 2]) &&
+           IsAsciiDigit(text[start + 3]);
+}
+
+}  // namespace
+
 void FindRuns(Scope& scope, bool startsInsideRun) {
     ScopeWork& w = scope.w;
     const std::string_view text = scope.text;
@@ -137,6 +150,13 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
                 pendingStop = false;  // closing quotes and brackets may follow the mark
             }
             i += length;
+            continue;
+        }
+        // A subfield's code in a MARC record written as text ("=245  10$aHung
+        // lou meng /$cTs'ao Hsüeh-ch'in."): the word begins after it.
+        if (i > 0 && text[i - 1] == '$' && c < 0x80 && i + 1 < text.size() &&
+            IsAsciiLetter(static_cast<unsigned char>(text[i + 1])) && MarcLine(text, i - 1)) {
+            ++i;
             continue;
         }
         // A run: word characters, with apostrophes and hyphens inside it.

@@ -241,6 +241,12 @@ TEST(Prose, DecidesFromTheWholePhrase) {
          "China--History--Qing dynasty, 1644-1912; Buddhist art--China--Dunhuang Caves"},
         {"Shih chi.--Pei-ching:Chung-hua shu chü,1959; see http://chou.com, std::chou, a:chou",
          "Shi ji.--Beijing:Zhonghua shu ju,1959; see http://chou.com, std::chou, a:chou"},
+        // A MARC record as editors write it: a subfield's code is no letter
+        // of the word after it; elsewhere "$aHung" is a variable.
+        {"=245  10$aHung lou meng /$cTs'ao Hsüeh-ch'in.\n=260  \\\\$aShang-hai :$bShang-hai ku chi,$c1982.\n"
+         "set $aHung and $cTs'ao",
+         "=245  10$aHong lou meng /$cCao Xueqin.\n=260  \\\\$aShanghai :$bShanghai gu ji,$c1982.\n"
+         "set $aHung and $cTs'ao"},
         {"PORCELAIN -- SUNG-YÜAN DYNASTIES\nPainting -- Ming-Ch'ing dynasties",
          "PORCELAIN -- SONG-YUAN DYNASTIES\nPainting -- Ming-Qing dynasties"},
         // So do other names joined with a capital each, but not a given name
