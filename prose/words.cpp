@@ -332,12 +332,7 @@ void FormGroups(Scope& scope) {
             // holds nothing but its name is an item of a list: the next
             // line's name is another ("Chiang Kai-shek" above "K'ung
             // Hsiang-hsi").
-            if (joins && run.line != previous.line) {
-                const std::size_t first = w.runs[w.groups.back().firstRun].begin;
-                const std::size_t lineStart = scope.text.rfind('\n', first == 0 ? 0 : first - 1);
-                const std::size_t from = lineStart == std::string_view::npos || first == 0 ? 0 : lineStart + 1;
-                joins = scope.text.substr(from, first - from).find_first_not_of(" \t") != std::string_view::npos;
-            }
+            if (joins && run.line != previous.line) joins = !w.runs[w.groups.back().firstRun].lineStart;
         }
         if (!joins) {
             w.groups.push_back({});
