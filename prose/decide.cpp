@@ -380,8 +380,8 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     // ("the Yüan Academy", "Chou Buddhism": the English lists hold few
     // nouns).
     t.western = !unit && (run.syllableCount == 1 || run.solid) && before && before->western;
-    if (!unit && run.syllableCount == 1 && run.allSyllables && !run.solid && Capital(run) && !before &&
-        run.group != kNone && !run.evidence && w.groups[run.group].endRun > index + 1 && !IsDynasty(scope.Lower(run))) {
+    if (!unit && run.syllableCount == 1 && run.allSyllables && Capital(run) && !before && run.group != kNone &&
+        !run.evidence && w.groups[run.group].endRun > index + 1 && !IsDynasty(scope.Lower(run))) {
         bool western = true;
         for (std::size_t k = index + 1; k < w.groups[run.group].endRun && western; ++k) {
             const EnglishClass english = w.runs[k].english;
