@@ -398,45 +398,11 @@ void ReadWord(Scope& scope, Run& run) {
     run.spelledByPlace = run.candidate && SpellingDependsOnPlace(scope, run);
 }
 
-std::uint64_t HashOf(std::string_view bytes) {
-    // Eight bytes at a time, each step a multiply and a shift: words are short.
-    std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ bytes.size();
-    std::size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
-        std::uint64_t chunk;
-        std::memcpy(&chunk, bytes.data() + i, 8);
-        h = (h ^ chunk) * 0xFF51AFD7ED558CCDULL;
-        h ^= h >> 32;
-    }
-    // The last bytes by fixed-size loads (a copy of a varying size is a
-    // call): the last eight, overlapping the loop's; or for a short word its
-    // first and last four, or its first, middle and last byte.
-    const char* p = bytes.data();
-    const std::size_t n = bytes.size();
-    std::uint64_t rest = 0;
-    if (n >= 8) {
-        std::memcpy(&rest, p + n - 8, 8);
-    } else if (n >= 4) {
-        std::uint32_t first, last;
-        std::memcpy(&first, p, 4);
-        std::memcpy(&last, p + n - 4, 4);
-        rest = std::uint64_t{first} << 32 | last;
-    } else if (n > 0) {
-        rest = std::uint64_t{static_cast<unsigned char>(p[0])} << 16 |
-               std::uint64_t{static_cast<unsigned char>(p[n / 2])} << 8 | static_cast<unsigned char>(p[n - 1]);
-    }
-    h = (h ^ rest) * 0xC4CEB9FE1A85EC53ULL;
-    return h ^ (h >> 29);
-}
-
-// The part of a word's hash a cache slot keeps beside its entry.
-constexpr std::uint64_t kHighHalf = 0xFFFFFFFF00000000ULL;
-
 void Place(WordCache& cache, std::uint64_t hash, std::size_t entry) {
     const std::size_t mask = cache.slots.size() - 1;
     std::size_t i = hash & mask;
     while (cache.slots[i]) i = (i + 1) & mask;
-    cache.slots[i] = (hash & kHighHalf) | static_cast<std::uint32_t>(entry + 1);
+    cache.slots[i] = (hash & WordCache::kHighHalf) | static_cast<std::uint32_t>(entry + 1);
 }
 
 // Every entry placed again in `size` slots (a power of two).
@@ -635,18 +601,6 @@ bool IsDeterminer(std::string_view lower) {
     return determiners.Has(lower);
 }
 
-WordCache::Entry* WordCache::Find(std::string_view key, std::uint64_t hash) {
-    if (slots.empty()) return nullptr;
-    const std::size_t mask = slots.size() - 1;
-    const std::uint64_t high = hash & kHighHalf;
-    for (std::size_t i = hash & mask; slots[i]; i = (i + 1) & mask) {
-        if ((slots[i] & kHighHalf) != high) continue;
-        Entry& e = entries[static_cast<std::uint32_t>(slots[i]) - 1];
-        if (e.keyLength == key.size() && std::memcmp(bytes.data() + e.key, key.data(), key.size()) == 0) return &e;
-    }
-    return nullptr;
-}
-
 void WordCache::Clear(const Lexicon* reader, unsigned spelled) {
     lexicon = reader;
     spelling = spelled;
@@ -682,14 +636,13 @@ unsigned SpellingOptions(const TextOptions& options) {
 }  // namespace
 
 const Run* KnownReading(Scope& scope, const Run& run) {
+    WordCache* cache = KnownWords(scope);
+    return cache ? cache->Recall(scope.text.substr(run.begin, run.end - run.begin)) : nullptr;
+}
+
+WordCache* KnownWords(Scope& scope) {
     WordCache& cache = scope.w.words;
-    if (cache.lexicon != &scope.lex || cache.spelling != SpellingOptions(scope.options)) return nullptr;
-    const std::string_view bytes = scope.text.substr(run.begin, run.end - run.begin);
-    if (bytes.size() > WordCache::kLongest) return nullptr;
-    WordCache::Entry* e = cache.Find(bytes, HashOf(bytes));
-    if (!e) return nullptr;
-    ++e->hits;
-    return &e->run;
+    return cache.lexicon == &scope.lex && cache.spelling == SpellingOptions(scope.options) ? &cache : nullptr;
 }
 
 void ReadRuns(Scope& scope) {

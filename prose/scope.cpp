@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "prose/chars.h"
 #include "prose/decide.h"
 #include "prose/spell.h"
 #include "prose/words.h"
@@ -259,11 +260,98 @@ bool NothingConverts(Scope& scope) {
     return true;
 }
 
+// The same question asked of the scope's bytes before its runs are found,
+// and answered yes only where the answer is certain: every word plain ASCII
+// met before, and none of them one that could convert where it stands.
+// Most paragraphs of English prose are such, and their words are looked
+// over once, with no run built. Anything else (a word not met before, a
+// letter outside ASCII, an apostrophe or a dash that may join words, a
+// MARC subfield's code) answers no, and the scope's runs are found and
+// asked as above.
+bool KnownEnglishOnly(Scope& scope, bool startsInsideRun) {
+    if (scope.position || scope.options.lines || !scope.options.englishGuard || startsInsideRun) return false;
+    WordCache* cache = KnownWords(scope);
+    if (!cache) return false;
+    const std::string_view text = scope.text;
+    const std::size_t n = text.size();
+    SentenceBreaks breaks;
+    std::size_t before = 0, beforeEnd = 0;  // the word before, when there is one
+    // What NothingConverts asks of the word before of the one after it:
+    // whether it may join that word's name group, or that word is "dynasty".
+    bool askJoin = false, askDynasty = false;
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char b = static_cast<unsigned char>(text[i]);
+        if (b == ' ' && breaks.Plain()) {
+            ++i;
+            continue;
+        }
+        if (!IsAsciiLetter(b) && !IsAsciiDigit(b)) {
+            std::size_t length = 1;
+            const char32_t c = b < 0x80 ? b : DecodeAt(text, i, length);
+            if (IsWordChar(c) || IsHan(c)) return false;
+            if (breaks.Gap(text, i, c, beforeEnd == i && i > 0 ? text.substr(before, i - before) : std::string_view()))
+                breaks.open = false;
+            i += length;
+            continue;
+        }
+        if (i > 0 && text[i - 1] == '$') return false;
+        // The run as FindRuns finds it: letters and digits, joined by an
+        // apostrophe after a letter or by a hyphen when a letter follows.
+        const std::size_t begin = i;
+        for (;;) {
+            i = AsciiWordEnd(text, i);
+            if (i == n) break;
+            const unsigned char after = static_cast<unsigned char>(text[i]);
+            if (after >= 0x80) {
+                std::size_t length = 0;
+                const char32_t c = DecodeAt(text, i, length);
+                if (IsWordChar(c) || IsApostrophe(c) || IsHyphen(c) || c == 0x2013) return false;
+                break;
+            }
+            if ((after == '-' || ((after == '\'' || after == '`') && !IsAsciiDigit(text[i - 1]))) && i + 1 < n) {
+                const unsigned char next = static_cast<unsigned char>(text[i + 1]);
+                if (next >= 0x80) return false;
+                if (IsAsciiLetter(next)) {
+                    i += 2;
+                    continue;
+                }
+            }
+            break;
+        }
+        if (askJoin || askDynasty) {
+            const std::string_view gap = text.substr(beforeEnd, begin - beforeEnd);
+            const bool joins = breaks.open && !IsAsciiLower(static_cast<unsigned char>(text[begin])) &&
+                               (gap.starts_with(',') || gap.find_first_not_of(" \t\r\n") == std::string_view::npos);
+            const bool dynasty = (i - begin == 7 || i - begin == 9) && (text[begin] == 'd' || text[begin] == 'D');
+            if ((askJoin && joins) || (askDynasty && dynasty)) return false;
+            askJoin = askDynasty = false;
+        }
+        const bool sentenceStart = breaks.Word();
+        before = begin;
+        beforeEnd = i;
+        if (i - begin > kMaxWordBytes) continue;  // no word
+        const Run* known = cache->Recall(text.substr(begin, i - begin));
+        if (!known) return false;
+        if (known->candidate) {
+            if (!EnglishWherever(*known, sentenceStart)) return false;
+            if (known->caseStyle != CaseStyle::Lower) askJoin = askDynasty = true;
+        }
+        if (known->keyStarts & (kStartsAdded | kStartsConventional)) return false;
+        if (known->keyStarts) askJoin = true;
+    }
+    return true;
+}
+
 }  // namespace
 
 void ConvertScope(const Lexicon& lexicon, const TextOptions& options, std::string_view text, bool startsInsideRun,
                   TextPosition& position, ScopeWork& work, std::string& out, std::vector<ReportRecord>* report) {
     Scope scope{lexicon, options, text, work, {}, false, false, report ? &position : nullptr, 0};
+    if (KnownEnglishOnly(scope, startsInsideRun)) {
+        out.append(text);
+        return;
+    }
     FindRuns(scope, startsInsideRun);
     if (NothingConverts(scope)) {
         out.append(text);

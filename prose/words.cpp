@@ -16,27 +16,6 @@ namespace kesti {
 
 namespace {
 
-// ASCII letters and digits, by byte.
-constexpr auto kAsciiWordByte = [] {
-    std::array<bool, 256> table{};
-    for (int c = 0; c < 0x80; ++c)
-        table[c] = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    return table;
-}();
-
-// Where the ASCII letters and digits from `i` on end: eight bytes at a
-// time while eight remain (a word's end is then found without a branch
-// per byte), the last few by the table.
-std::size_t AsciiWordEnd(std::string_view text, std::size_t i) {
-    for (; i + 8 <= text.size(); i += 8) {
-        const std::uint64_t word = LoadWord(text.data() + i);
-        const std::uint64_t others = ~(LetterBytes(word) | DigitBytes(word)) & (0x80 * kEveryByte);
-        if (others) return i + static_cast<std::size_t>(std::countr_zero(others)) / 8;
-    }
-    while (i < text.size() && kAsciiWordByte[static_cast<unsigned char>(text[i])]) ++i;
-    return i;
-}
-
 bool IsAbbreviation(std::string_view lower) {
     static constexpr std::string_view kAbbreviations[] = {
         "al",   "approx", "apr", "aug", "ca",   "capt", "cf",  "ch",    "chap", "cit",  "col",  "comp", "dec", "dr",
@@ -91,6 +70,30 @@ bool MarcLine(std::string_view text, std::size_t at) {
 
 }  // namespace
 
+bool SentenceBreaks::Gap(std::string_view text, std::size_t i, char32_t c, std::string_view before) {
+    if (c == '.' || c == '!' || c == '?' || c == 0x2026) {
+        bool stop = true;
+        // Not after an initial or an abbreviation ("J. K.", "ca. 1900").
+        if (c == '.' && !before.empty() && before.size() < 8) {
+            char lower[8];
+            for (std::size_t k = 0; k < before.size(); ++k)
+                lower[k] = static_cast<char>(FoldCase(static_cast<unsigned char>(before[k])));
+            if (before.size() == 1 || IsAbbreviation(std::string_view(lower, before.size()))) stop = false;
+        }
+        pendingStop = pendingStop || stop;
+    } else if (IsSpace(c)) {
+        // CR LF is one break.
+        if ((c == '\n' || c == '\r') && !(c == '\n' && i > 0 && text[i - 1] == '\r')) ++breaks;
+        if (pendingStop || breaks >= 2) {
+            pendingStop = false;
+            return true;
+        }
+    } else if (c != '"' && c != 0x201D && c != ')' && c != '\'' && c != 0x2019) {
+        pendingStop = false;  // closing quotes and brackets may follow the mark
+    }
+    return false;
+}
+
 void FindRuns(Scope& scope, bool startsInsideRun) {
     ScopeWork& w = scope.w;
     const std::string_view text = scope.text;
@@ -98,57 +101,37 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
     w.runs.clear();
     w.sentences.assign(1, Sentence{});
     bool skipRun = startsInsideRun;
-    bool sentenceOpen = false;  // a sentence has begun and not ended
-    bool pendingStop = false;   // a sentence-ending mark waits for a space
-    bool lineOpen = false;      // a word stands on the current line
-    std::uint32_t breaks = 0;   // line breaks since the last run, blank lines end sentences
+    SentenceBreaks breaks;
+    bool lineOpen = false;  // a word stands on the current line
     std::uint32_t line = 0;
     auto endSentence = [&] {
-        if (!sentenceOpen) return;
+        if (!breaks.open) return;
         const auto at = static_cast<std::uint32_t>(w.runs.size());
         w.sentences.back().endRun = at;
         w.sentences.push_back({at, at});
-        sentenceOpen = false;
+        breaks.open = false;
     };
     std::size_t i = 0;
     std::size_t length = 0;
     while (i < text.size()) {
         // Most of what stands between words is a plain space.
-        if (text[i] == ' ' && !pendingStop && breaks < 2) {
+        if (text[i] == ' ' && breaks.Plain()) {
             ++i;
             continue;
         }
         char32_t c = DecodeAt(text, i, length);
         if (!IsWordChar(c)) {
             scope.han = scope.han || IsHan(c);
-            if (c == '.' || c == '!' || c == '?' || c == 0x2026) {
-                bool stop = true;
-                if (c == '.' && !w.runs.empty() && w.runs.back().end == i) {
-                    const Run& last = w.runs.back();
-                    char lower[8];
-                    const std::size_t size = last.end - last.begin;
-                    if (size < sizeof lower) {
-                        for (std::size_t k = 0; k < size; ++k)
-                            lower[k] = static_cast<char>(FoldCase(static_cast<unsigned char>(text[last.begin + k])));
-                        if (size == 1 || IsAbbreviation(std::string_view(lower, size))) stop = false;
-                    }
-                }
-                pendingStop = pendingStop || stop;
-            } else if (IsSpace(c)) {
-                if (c == '\n' || c == '\r') {
-                    // CR LF is one break.
-                    if (!(c == '\n' && i > 0 && text[i - 1] == '\r')) ++breaks, ++line;
-                    lineOpen = false;
-                    // In lines mode every line is an item of its own.
-                    if (lines) endSentence();
-                }
-                if (pendingStop || breaks >= 2) {
-                    endSentence();
-                    pendingStop = false;
-                }
-            } else if (c != '"' && c != 0x201D && c != ')' && c != '\'' && c != 0x2019) {
-                pendingStop = false;  // closing quotes and brackets may follow the mark
+            if ((c == '\n' || c == '\r') && !(c == '\n' && i > 0 && text[i - 1] == '\r')) {
+                ++line;
+                lineOpen = false;
+                // In lines mode every line is an item of its own.
+                if (lines) endSentence();
             }
+            const bool after = !w.runs.empty() && w.runs.back().end == i;
+            if (breaks.Gap(text, i, c, after ? text.substr(w.runs.back().begin, w.runs.back().end - w.runs.back().begin)
+                                             : std::string_view()))
+                endSentence();
             i += length;
             continue;
         }
@@ -204,10 +187,7 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
         run.end = static_cast<std::uint32_t>(i);
         run.baseEnd = run.end;
         run.sentence = static_cast<std::uint32_t>(w.sentences.size() - 1);
-        run.sentenceStart = !sentenceOpen;
-        sentenceOpen = true;
-        pendingStop = false;
-        breaks = 0;
+        run.sentenceStart = breaks.Word();
         if (skipRun || run.end - run.begin > kMaxWordBytes) {
             run.norm = static_cast<std::uint32_t>(w.norm.size());
             run.normLength = 0;

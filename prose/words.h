@@ -9,8 +9,11 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +21,7 @@
 #include "prose/lexicon.h"
 #include "prose/prose.h"
 #include "prose/scope.h"
+#include "text/bits.h"
 
 namespace kesti {
 
@@ -119,6 +123,76 @@ struct Group {
     bool otherRomanization = false;
 };
 
+// ASCII letters and digits, by byte.
+inline constexpr auto kAsciiWordByte = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 0x80; ++c)
+        table[c] = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    return table;
+}();
+
+// Where the ASCII letters and digits from byte `i` of `text` on end: eight
+// bytes at a time while eight remain (a word's end is then found without a
+// branch per byte), the last few by the table.
+inline std::size_t AsciiWordEnd(std::string_view text, std::size_t i) {
+    for (; i + 8 <= text.size(); i += 8) {
+        const std::uint64_t word = LoadWord(text.data() + i);
+        const std::uint64_t others = ~(LetterBytes(word) | DigitBytes(word)) & (0x80 * kEveryByte);
+        if (others) return i + static_cast<std::size_t>(std::countr_zero(others)) / 8;
+    }
+    while (i < text.size() && kAsciiWordByte[static_cast<unsigned char>(text[i])]) ++i;
+    return i;
+}
+
+// A hash of a word's bytes, eight at a time, each step a multiply and a
+// shift: words are short.
+inline std::uint64_t HashOf(std::string_view bytes) {
+    std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ bytes.size();
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        h = (h ^ LoadWord(bytes.data() + i)) * 0xFF51AFD7ED558CCDULL;
+        h ^= h >> 32;
+    }
+    // The last bytes by fixed-size loads (a copy of a varying size is a
+    // call): the last eight, overlapping the loop's; or for a short word its
+    // first and last four, or its first, middle and last byte.
+    const char* p = bytes.data();
+    const std::size_t n = bytes.size();
+    std::uint64_t rest = 0;
+    if (n >= 8) {
+        std::memcpy(&rest, p + n - 8, 8);
+    } else if (n >= 4) {
+        std::uint32_t first, last;
+        std::memcpy(&first, p, 4);
+        std::memcpy(&last, p + n - 4, 4);
+        rest = std::uint64_t{first} << 32 | last;
+    } else if (n > 0) {
+        rest = std::uint64_t{static_cast<unsigned char>(p[0])} << 16 |
+               std::uint64_t{static_cast<unsigned char>(p[n / 2])} << 8 | static_cast<unsigned char>(p[n - 1]);
+    }
+    h = (h ^ rest) * 0xC4CEB9FE1A85EC53ULL;
+    return h ^ (h >> 29);
+}
+
+// Whether the `n` bytes at `a` and at `b` are the same, by fixed-size loads
+// that stay inside them: a call to memcmp costs more than a short word.
+inline bool SameBytes(const char* a, const char* b, std::size_t n) {
+    if (n >= 8) {
+        for (std::size_t i = 0; i + 8 < n; i += 8)
+            if (LoadWord(a + i) != LoadWord(b + i)) return false;
+        return LoadWord(a + n - 8) == LoadWord(b + n - 8);
+    }
+    if (n >= 4) {
+        std::uint32_t a1, a2, b1, b2;
+        std::memcpy(&a1, a, 4), std::memcpy(&a2, a + n - 4, 4);
+        std::memcpy(&b1, b, 4), std::memcpy(&b2, b + n - 4, 4);
+        return a1 == b1 && a2 == b2;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
 // What reading a word found that depends on its letters alone (its
 // syllables, case, English class, table values; not where it stands), kept
 // for the words a stream meets again: most words of a text are ones it has
@@ -152,7 +226,28 @@ struct WordCache {
     // starting again clears little.
     std::vector<std::uint64_t> slots;
 
-    Entry* Find(std::string_view key, std::uint64_t hash);
+    // The part of a word's hash a slot keeps beside its entry.
+    static constexpr std::uint64_t kHighHalf = 0xFFFFFFFF00000000ULL;
+
+    Entry* Find(std::string_view key, std::uint64_t hash) {
+        if (slots.empty()) return nullptr;
+        const std::size_t mask = slots.size() - 1;
+        const std::uint64_t high = hash & kHighHalf;
+        for (std::size_t i = hash & mask; slots[i]; i = (i + 1) & mask) {
+            if ((slots[i] & kHighHalf) != high) continue;
+            Entry& e = entries[static_cast<std::uint32_t>(slots[i]) - 1];
+            if (e.keyLength == key.size() && SameBytes(bytes.data() + e.key, key.data(), key.size())) return &e;
+        }
+        return nullptr;
+    }
+    // The reading of a word as written, counted as met again; null for none.
+    const Run* Recall(std::string_view word) {
+        if (word.size() > kLongest) return nullptr;
+        Entry* e = Find(word, HashOf(word));
+        if (!e) return nullptr;
+        ++e->hits;
+        return &e->run;
+    }
     void Clear(const Lexicon* lexicon, unsigned spelling);
 };
 
@@ -255,6 +350,29 @@ inline bool Capital(const Run& run) {
 // its given name: "Chiang, Kai-shek", "Sung, Lien" at the start of a line.
 bool HeadingComma(const Scope& scope, std::size_t i);
 
+// Where sentences end between words: after a full stop, "!", "?" or "…"
+// (a stop after an initial or an abbreviation ends none) once a space
+// follows, closing quotes and brackets between; and at a blank line.
+struct SentenceBreaks {
+    bool open = false;         // a sentence has begun and not ended
+    bool pendingStop = false;  // a sentence-ending mark waits for a space
+    std::uint32_t breaks = 0;  // line breaks since the last word
+    // Character `c` at byte `i` of `text`, no word character; `before` the
+    // word that ends at `i`, if one does. Returns whether a sentence ends
+    // there (if one is open).
+    bool Gap(std::string_view text, std::size_t i, char32_t c, std::string_view before);
+    // A plain space here ends nothing and changes nothing.
+    bool Plain() const { return !pendingStop && breaks < 2; }
+    // A word: returns whether it begins a sentence.
+    bool Word() {
+        const bool start = !open;
+        open = true;
+        pendingStop = false;
+        breaks = 0;
+        return start;
+    }
+};
+
 // Finds the runs of word characters and the sentences (in lines mode, the
 // lines) they stand in. `startsInsideRun`: the text begins inside a run cut
 // for length, which is no word.
@@ -267,6 +385,9 @@ void ReadRuns(Scope& scope);
 // run stands can only take from what its letters make of it (an address's
 // part or an initial is no word; see ReadRuns).
 const Run* KnownReading(Scope& scope, const Run& run);
+// The stream's cache when its readings were read as this scope reads
+// words (its lexicon, its options), or null.
+WordCache* KnownWords(Scope& scope);
 // Whether a run is part of an address, a path, an identifier, an option or
 // code: "www.chang.com", "a/b", "x_y", "--no-po", "$i1", "max(i1, i2)". No
 // word: it joins no name group and never converts.

@@ -499,7 +499,10 @@ TEST(ProseStream, AParagraphComesOutAsItWouldAlone) {
                                                  "CH'ING AND MING",
                                                  "the Ming and the Ch'ing",
                                                  "Chang, Ai-ling. Ch'ing-ch'eng chih lien",
-                                                 "Li Po. Li Po wrote."};
+                                                 "Li Po. Li Po wrote.",
+                                                 "No, Sung Lien came to a sea. So Sung went.",
+                                                 "e.g. To Sung came a man. To Ch'ing",
+                                                 "It\u2019s a sea\u2014to Sung-Lien to a dynasty, no Sung"};
     std::mt19937 rng(11);
     TextOptions conventional;
     conventional.convertConventional = true;
