@@ -31,7 +31,7 @@ TablesError Failure(TablesStatus status, std::string path, int systemError, std:
 std::size_t KeyStartSlot(std::string_view word) {
     std::uint32_t h = 2166136261u;
     for (char c : word) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
-    return (h ^ (h >> 15)) & ((1u << 17) - 1);
+    return (h ^ (h >> 15)) & ((1u << Lexicon::kKeyStartBits) - 1);
 }
 
 // What each byte of a table's key or value becomes where the engine
@@ -214,6 +214,8 @@ Overflow Assemble(Lexicon& lexicon) {
                               : lexicon.english.Full()                          ? Overflow::English
                                                                                 : Overflow::None;
     const ConversionTable& words = lexicon.wordTable;
+    // A third of the keys hold marks: room for them at once, not rehashed as they come.
+    lexicon.degraded.reserve(words.count / 3);
     for (std::size_t i = 0; i < words.count; ++i) {
         const TableRecord& r = words.records[i];
         if (!HoldsMarks(r.key)) continue;
@@ -225,9 +227,10 @@ Overflow Assemble(Lexicon& lexicon) {
     // tables matched over single words too.
     auto starts = [&](const ConversionTable& table, unsigned bit, bool single) {
         for (std::size_t i = 0; i < table.count; ++i) {
+            // Most of the word table's keys are one word: passed over unread.
+            if (!single && !std::strchr(table.records[i].key, ' ')) continue;
             const std::string_view key = Normalized(table.records[i].key, buffer);
             const std::size_t space = key.find(' ');
-            if (space == std::string_view::npos && !single) continue;
             const std::string_view head = key.substr(0, space);
             lexicon.keyStarts[KeyStartSlot(head)] |= static_cast<unsigned char>(bit);
             if (bit == kStartsUnit && HoldsMarks(table.records[i].key))
@@ -256,8 +259,9 @@ Overflow Assemble(Lexicon& lexicon) {
     auto mostWords = [](const ConversionTable& table) {
         std::size_t most = 1;
         for (std::size_t i = 0; i < table.count; ++i) {
-            const char* key = table.records[i].key;
-            const std::size_t words = 1 + static_cast<std::size_t>(std::count(key, key + std::strlen(key), ' '));
+            std::size_t words = 1;
+            for (const char* space = std::strchr(table.records[i].key, ' '); space; space = std::strchr(space + 1, ' '))
+                ++words;
             most = std::max(most, std::min<std::size_t>(words, 16));
         }
         return most;

@@ -127,7 +127,8 @@ struct Lexicon {
     // begins none needs no lookup there. Bits of KeyStart, by a hash of the
     // word: words that share a slot share their bits, which costs a lookup
     // and never a match. Small enough to stay in the cache.
-    std::vector<unsigned char> keyStarts = std::vector<unsigned char>(1 << 17);
+    static constexpr unsigned kKeyStartBits = 20;
+    std::vector<unsigned char> keyStarts = std::vector<unsigned char>(std::size_t{1} << kKeyStartBits);
     std::size_t maxKeyWords = 1;           // words in the word table's longest key
     std::size_t maxConventionalWords = 1;  // and in the established spellings' longest
     std::size_t maxAddedWords = 0;         // and in one's own names' longest; 0 without any

@@ -262,7 +262,8 @@ bool NothingConverts(Scope& scope) {
 
 // The same question asked of the scope's bytes before its runs are found,
 // and answered yes only where the answer is certain: every word plain ASCII
-// met before, and none of them one that could convert where it stands.
+// met before (or part of an address), and none of them one that could
+// convert where it stands.
 // Most paragraphs of English prose are such, and their words are looked
 // over once, with no run built. Anything else (a word not met before, a
 // letter outside ASCII, an apostrophe or a dash that may join words, a
@@ -332,7 +333,14 @@ bool KnownEnglishOnly(Scope& scope, bool startsInsideRun) {
         beforeEnd = i;
         if (i - begin > kMaxWordBytes) continue;  // no word
         const Run* known = cache->Recall(text.substr(begin, i - begin));
-        if (!known) return false;
+        if (!known) {
+            // Part of an address or a path ("www", "src") is no word.
+            Run part;
+            part.begin = static_cast<std::uint32_t>(begin);
+            part.end = static_cast<std::uint32_t>(i);
+            if (!IsGlued(scope, part)) return false;
+            continue;
+        }
         if (known->candidate) {
             if (!EnglishWherever(*known, sentenceStart)) return false;
             if (known->caseStyle != CaseStyle::Lower) askJoin = askDynasty = true;
