@@ -71,24 +71,21 @@ std::string_view Normalized(const char* s, std::string& out) {
     return out;
 }
 
-// Whether a table's key holds an aspiration apostrophe, ü or ê, in any case.
-bool HoldsMarks(const char* s) {
+// A table's key normalized and stripped at once (Stripped(Normalized(s))).
+std::string_view NormalizedStripped(const char* s, std::string& out) {
+    out.resize(std::strlen(s));
+    std::size_t n = 0;
     for (; *s; ++s) {
-        switch (static_cast<unsigned char>(*s)) {
-            case '\'':
-            case 0x91:
-            case 0x92:
-            case 0xFC:
-            case 0xDC:
-            case 0xEA:
-            case 0xCA:
-                return true;
-            default:
-                break;
-        }
+        const unsigned char c = kNormal.to[static_cast<unsigned char>(*s)];
+        if (c == '\'') continue;
+        out[n++] = static_cast<char>(c == 0xFC ? 'u' : c == 0xEA ? 'e' : c);
     }
-    return false;
+    out.resize(n);
+    return out;
 }
+
+// Whether a table's key holds an aspiration apostrophe, ü or ê, in any case.
+bool HoldsMarks(const char* s) { return s[std::strcspn(s, "'\x91\x92\xFC\xDC\xEA\xCA")] != '\0'; }
 
 // A value of the English words' table. The first tables said "word",
 // "rare" and "name", which stand for sizes 50 and 70 and a name.
@@ -219,9 +216,9 @@ Overflow Assemble(Lexicon& lexicon) {
     for (std::size_t i = 0; i < words.count; ++i) {
         const TableRecord& r = words.records[i];
         if (!HoldsMarks(r.key)) continue;
-        const std::string_view stripped = Stripped(Normalized(r.key, buffer), strippedBuffer);
+        const std::string_view stripped = NormalizedStripped(r.key, strippedBuffer);
         const bool written = writtenRight.find(stripped) != writtenRight.end();
-        lexicon.degraded.emplace(stripped, Lexicon::Degraded{r.key, r.value, written});
+        lexicon.degraded.try_emplace(std::string(stripped), Lexicon::Degraded{r.key, r.value, written});
     }
     // The first word of every key across words, and every key of the
     // tables matched over single words too.

@@ -287,12 +287,11 @@ bool KnownEnglishOnly(Scope& scope, bool startsInsideRun) {
             ++i;
             continue;
         }
-        if (!IsAsciiLetter(b) && !IsAsciiDigit(b)) {
+        if (!kAsciiWordByte[b]) {
             std::size_t length = 1;
             const char32_t c = b < 0x80 ? b : DecodeAt(text, i, length);
             if (IsWordChar(c) || IsHan(c)) return false;
-            if (breaks.Gap(text, i, c, beforeEnd == i && i > 0 ? text.substr(before, i - before) : std::string_view()))
-                breaks.open = false;
+            if (breaks.Gap(text, i, c, before, beforeEnd)) breaks.open = false;
             i += length;
             continue;
         }
@@ -313,7 +312,7 @@ bool KnownEnglishOnly(Scope& scope, bool startsInsideRun) {
             if ((after == '-' || ((after == '\'' || after == '`') && !IsAsciiDigit(text[i - 1]))) && i + 1 < n) {
                 const unsigned char next = static_cast<unsigned char>(text[i + 1]);
                 if (next >= 0x80) return false;
-                if (IsAsciiLetter(next)) {
+                if (kAsciiWordByte[next] && !IsAsciiDigit(next)) {
                     i += 2;
                     continue;
                 }

@@ -211,6 +211,9 @@ void ItemConverter::Convert(std::string_view item, std::uint64_t line, std::uint
 bool ConvertRunningText(const TextTables& tables, const TextOptions& options, std::string_view text, std::string& out,
                         std::vector<ReportRecord>* report, std::string& error) {
     TextStream stream(tables, options);
+    // Most text comes out as long as it went in: grown once, not copied
+    // again at each doubling.
+    out.reserve(out.size() + text.size() + text.size() / 16);
     return stream.Feed(text, out, report, error) && stream.Finish(out, report, error);
 }
 

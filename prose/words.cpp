@@ -70,28 +70,15 @@ bool MarcLine(std::string_view text, std::size_t at) {
 
 }  // namespace
 
-bool SentenceBreaks::Gap(std::string_view text, std::size_t i, char32_t c, std::string_view before) {
-    if (c == '.' || c == '!' || c == '?' || c == 0x2026) {
-        bool stop = true;
-        // Not after an initial or an abbreviation ("J. K.", "ca. 1900").
-        if (c == '.' && !before.empty() && before.size() < 8) {
-            char lower[8];
-            for (std::size_t k = 0; k < before.size(); ++k)
-                lower[k] = static_cast<char>(FoldCase(static_cast<unsigned char>(before[k])));
-            if (before.size() == 1 || IsAbbreviation(std::string_view(lower, before.size()))) stop = false;
-        }
-        pendingStop = pendingStop || stop;
-    } else if (IsSpace(c)) {
-        // CR LF is one break.
-        if ((c == '\n' || c == '\r') && !(c == '\n' && i > 0 && text[i - 1] == '\r')) ++breaks;
-        if (pendingStop || breaks >= 2) {
-            pendingStop = false;
-            return true;
-        }
-    } else if (c != '"' && c != 0x201D && c != ')' && c != '\'' && c != 0x2019) {
-        pendingStop = false;  // closing quotes and brackets may follow the mark
-    }
-    return false;
+bool SentenceBreaks::Stops(std::string_view text, std::size_t i, std::size_t wordBegin, std::size_t wordEnd) {
+    if (text[i] != '.' || wordEnd != i || wordEnd == wordBegin) return true;
+    // Not after an initial or an abbreviation ("J. K.", "ca. 1900").
+    const std::size_t size = wordEnd - wordBegin;
+    if (size >= 8) return true;
+    char lower[8];
+    for (std::size_t k = 0; k < size; ++k)
+        lower[k] = static_cast<char>(FoldCase(static_cast<unsigned char>(text[wordBegin + k])));
+    return !(size == 1 || IsAbbreviation(std::string_view(lower, size)));
 }
 
 void FindRuns(Scope& scope, bool startsInsideRun) {
@@ -128,10 +115,8 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
                 // In lines mode every line is an item of its own.
                 if (lines) endSentence();
             }
-            const bool after = !w.runs.empty() && w.runs.back().end == i;
-            if (breaks.Gap(text, i, c, after ? text.substr(w.runs.back().begin, w.runs.back().end - w.runs.back().begin)
-                                             : std::string_view()))
-                endSentence();
+            const Run* last = w.runs.empty() ? nullptr : &w.runs.back();
+            if (breaks.Gap(text, i, c, last ? last->begin : 0, last ? last->end : 0)) endSentence();
             i += length;
             continue;
         }

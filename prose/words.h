@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "prose/chars.h"
 #include "prose/lexicon.h"
 #include "prose/prose.h"
 #include "prose/scope.h"
@@ -131,10 +132,14 @@ inline constexpr auto kAsciiWordByte = [] {
     return table;
 }();
 
-// Where the ASCII letters and digits from byte `i` of `text` on end: eight
-// bytes at a time while eight remain (a word's end is then found without a
-// branch per byte), the last few by the table.
+// Where the ASCII letters and digits from byte `i` of `text` on end:
+// sixteen bytes, then eight at a time while as many remain (a word's end
+// is then found without a branch per byte), the last few by the table.
 inline std::size_t AsciiWordEnd(std::string_view text, std::size_t i) {
+    for (; i + 16 <= text.size(); i += 16) {
+        const unsigned others = ~LetterDigitMask(text.data() + i) & 0xFFFFu;
+        if (others) return i + static_cast<std::size_t>(std::countr_zero(others));
+    }
     for (; i + 8 <= text.size(); i += 8) {
         const std::uint64_t word = LoadWord(text.data() + i);
         const std::uint64_t others = ~(LetterBytes(word) | DigitBytes(word)) & (0x80 * kEveryByte);
@@ -357,10 +362,27 @@ struct SentenceBreaks {
     bool open = false;         // a sentence has begun and not ended
     bool pendingStop = false;  // a sentence-ending mark waits for a space
     std::uint32_t breaks = 0;  // line breaks since the last word
-    // Character `c` at byte `i` of `text`, no word character; `before` the
-    // word that ends at `i`, if one does. Returns whether a sentence ends
-    // there (if one is open).
-    bool Gap(std::string_view text, std::size_t i, char32_t c, std::string_view before);
+    // Character `c` at byte `i` of `text`, no word character, after the
+    // word at bytes wordBegin..wordEnd (the last one, if any). Returns
+    // whether a sentence ends there (if one is open).
+    bool Gap(std::string_view text, std::size_t i, char32_t c, std::size_t wordBegin, std::size_t wordEnd) {
+        if (c == '.' || c == '!' || c == '?' || c == 0x2026) {
+            pendingStop = pendingStop || Stops(text, i, wordBegin, wordEnd);
+        } else if (IsSpace(c)) {
+            // CR LF is one break.
+            if ((c == '\n' || c == '\r') && !(c == '\n' && i > 0 && text[i - 1] == '\r')) ++breaks;
+            if (pendingStop || breaks >= 2) {
+                pendingStop = false;
+                return true;
+            }
+        } else if (c != '"' && c != 0x201D && c != ')' && c != '\'' && c != 0x2019) {
+            pendingStop = false;  // closing quotes and brackets may follow the mark
+        }
+        return false;
+    }
+    // Whether the mark at byte `i` ends a sentence: a full stop after an
+    // initial or an abbreviation does not.
+    static bool Stops(std::string_view text, std::size_t i, std::size_t wordBegin, std::size_t wordEnd);
     // A plain space here ends nothing and changes nothing.
     bool Plain() const { return !pendingStop && breaks < 2; }
     // A word: returns whether it begins a sentence.

@@ -55,6 +55,9 @@ TEST(TextRules, LettersFoundInBulkAreTheLetters) {
         for (int i = 0; i < 16; ++i) expected |= (IsLetter(bytes[i]) ? 1u : 0u) << i;
         ASSERT_EQ(LetterMask(p), expected) << "round " << round;
         ASSERT_EQ(LetterMaskByWords(p), expected) << "round " << round;
+        for (int i = 0; i < 16; ++i) expected |= (bytes[i] >= '0' && bytes[i] <= '9' ? 1u : 0u) << i;
+        ASSERT_EQ(LetterDigitMask(p), expected) << "round " << round;
+        ASSERT_EQ(LetterDigitMaskByWords(p), expected) << "round " << round;
         std::uint64_t folded = 0;
         for (int i = 0; i < 8; ++i) folded |= std::uint64_t{FoldCase(bytes[i])} << (8 * i);
         ASSERT_EQ(LowerCapitals(LoadWord(p)), folded) << "round " << round;

@@ -74,6 +74,29 @@ inline unsigned LetterMask(const char* p) {
 #endif
 }
 
+// Bit i set when p[i] is an ASCII letter or digit, for the sixteen bytes
+// at p, by 64-bit words.
+inline unsigned LetterDigitMaskByWords(const char* p) {
+    auto gather = [](std::uint64_t x) { return static_cast<unsigned>(((x >> 7) * 0x0102040810204080u) >> 56); };
+    const std::uint64_t low = LoadWord(p), high = LoadWord(p + 8);
+    return gather(LetterBytes(low) | DigitBytes(low)) | gather(LetterBytes(high) | DigitBytes(high)) << 8;
+}
+
+// The same, with SSE2 compares where the processor has them: a digit is a
+// byte that after taking '0' + 128 away is one of the 10 lowest signed bytes.
+inline unsigned LetterDigitMask(const char* p) {
+#if defined(__SSE2__)
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i letters =
+        _mm_sub_epi8(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), _mm_set1_epi8(static_cast<char>(0xE1)));
+    const __m128i digits = _mm_sub_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xB0)));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmplt_epi8(letters, _mm_set1_epi8(-128 + 26)),
+                                                                _mm_cmplt_epi8(digits, _mm_set1_epi8(-128 + 10)))));
+#else
+    return LetterDigitMaskByWords(p);
+#endif
+}
+
 // The number of set bits, inline where the processor's own instruction
 // cannot be assumed (std::popcount would be a library call).
 inline unsigned CountBits(std::uint64_t x) {
