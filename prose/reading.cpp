@@ -409,8 +409,8 @@ void Place(WordCache& cache, std::uint64_t hash, std::size_t entry) {
 void PlaceAll(WordCache& cache, std::size_t size) {
     cache.slots.assign(size, 0);
     for (std::size_t k = 0; k < cache.entries.size(); ++k) {
-        const WordCache::Entry& e = cache.entries[k];
-        Place(cache, HashOf(std::string_view(cache.bytes).substr(e.key, e.keyLength)), k);
+        const WordCache::Key& key = cache.keys[k];
+        Place(cache, HashOf(std::string_view(cache.bytes).substr(key.at, key.length)), k);
     }
 }
 
@@ -421,13 +421,16 @@ void KeepCommonWords(WordCache& cache) {
     std::vector<Syllable> syllables;
     std::size_t kept = 0;
     for (std::size_t i = 0; i < cache.entries.size() && kept < WordCache::kMost / 2; ++i) {
-        if (!cache.entries[i].hits) continue;
-        const WordCache::Entry e = cache.entries[i];  // a copy: it may move onto itself
+        if (!cache.keys[i].hits) continue;
+        const WordCache::Entry e = cache.entries[i];  // copies: they may move onto themselves
+        const WordCache::Key key = cache.keys[i];
+        WordCache::Key& movedKey = cache.keys[kept];
         WordCache::Entry& k = cache.entries[kept++];
         k = e;
-        k.hits = 0;
-        k.key = static_cast<std::uint32_t>(bytes.size());
-        bytes.append(cache.bytes, e.key, e.keyLength);
+        movedKey = key;
+        movedKey.hits = 0;
+        movedKey.at = static_cast<std::uint32_t>(bytes.size());
+        bytes.append(cache.bytes, key.at, key.length);
         k.norm = static_cast<std::uint32_t>(bytes.size());
         bytes.append(cache.bytes, e.norm, e.run.normLength);
         if (e.spelled != UINT32_MAX) {
@@ -439,6 +442,7 @@ void KeepCommonWords(WordCache& cache) {
                          cache.syllables.begin() + e.firstSyllable + e.run.syllableCount);
     }
     cache.entries.resize(kept);
+    cache.keys.resize(kept);
     cache.bytes.swap(bytes);
     cache.syllables.swap(syllables);
     std::size_t size = WordCache::kFirstSlots;
@@ -453,9 +457,11 @@ bool MayBeInitial(const Run& run) { return run.normLength == 1 && run.caseStyle 
 // stop, not that of a letter that may be an initial there.
 bool Recall(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash, bool beforeStop) {
     WordCache& cache = scope.w.words;
-    WordCache::Entry* e = cache.Find(bytes, hash);
-    if (!e || (beforeStop && MayBeInitial(e->run))) return false;
-    ++e->hits;
+    const std::uint32_t index = cache.Find(bytes, hash);
+    if (index == kNone) return false;
+    WordCache::Entry* e = &cache.entries[index];
+    if (beforeStop && MayBeInitial(e->run)) return false;
+    ++cache.keys[index].hits;
     ScopeWork& w = scope.w;
     const Run& known = e->run;
     // What its letters say comes from the cache whole, where it stands from
@@ -471,7 +477,7 @@ bool Recall(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash, 
     run.lineStart = placed.lineStart;
     run.sentence = placed.sentence;
     run.sentenceStart = placed.sentenceStart;
-    run.reading = static_cast<std::uint32_t>(e - cache.entries.data());
+    run.reading = index;
     run.norm = static_cast<std::uint32_t>(w.norm.size());
     w.norm.append(cache.bytes, e->norm, known.normLength);
     run.firstSyllable = static_cast<std::uint32_t>(w.syllables.size());
@@ -497,8 +503,10 @@ void Remember(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash
     if (run.candidate) WadeGilesOnly(scope, run);
     if (run.candidate || pinyinOnlyAsked) PinyinReads(scope, run);
     WordCache::Entry& e = cache.entries.emplace_back();
-    e.key = static_cast<std::uint32_t>(cache.bytes.size());
-    e.keyLength = static_cast<std::uint32_t>(bytes.size());
+    WordCache::Key& key = cache.keys.emplace_back();
+    key.at = static_cast<std::uint32_t>(cache.bytes.size());
+    key.length = static_cast<std::uint32_t>(bytes.size());
+    key.plain = !run.candidate && !run.keyStarts;
     cache.bytes.append(bytes);
     e.norm = static_cast<std::uint32_t>(cache.bytes.size());
     cache.bytes.append(scope.Lower(run));
@@ -607,6 +615,7 @@ void WordCache::Clear(const Lexicon* reader, unsigned spelled) {
     bytes.clear();
     syllables.clear();
     entries.clear();
+    keys.clear();
     slots.assign(kFirstSlots, 0);
 }
 

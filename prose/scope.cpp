@@ -331,8 +331,8 @@ bool KnownEnglishOnly(Scope& scope, bool startsInsideRun) {
         before = begin;
         beforeEnd = i;
         if (i - begin > kMaxWordBytes) continue;  // no word
-        const Run* known = cache->Recall(text.substr(begin, i - begin));
-        if (!known) {
+        const std::uint32_t entry = cache->Meet(text.substr(begin, i - begin));
+        if (entry == kNone) {
             // Part of an address or a path ("www", "src") is no word.
             Run part;
             part.begin = static_cast<std::uint32_t>(begin);
@@ -340,6 +340,8 @@ bool KnownEnglishOnly(Scope& scope, bool startsInsideRun) {
             if (!IsGlued(scope, part)) return false;
             continue;
         }
+        if (cache->keys[entry].plain) continue;  // most words, told without reading their entry
+        const Run* known = &cache->entries[entry].run;
         if (known->candidate) {
             if (!EnglishWherever(*known, sentenceStart)) return false;
             if (known->caseStyle != CaseStyle::Lower) askJoin = askDynasty = true;

@@ -30,9 +30,12 @@ struct TextStream::State {
     std::string converted;
 
     std::size_t head = 0;  // pending[0, head) is converted already
+    // Valid UTF-8 given whole, cut where it lies instead of `pending`.
+    std::string_view whole;
+    bool inPlace = false;
 
     // The text not yet converted.
-    std::string_view Rest() const { return std::string_view(pending).substr(head); }
+    std::string_view Rest() const { return (inPlace ? whole : std::string_view(pending)).substr(head); }
 
     void Scope(std::size_t size, bool nextInsideRun, std::string& out, std::vector<ReportRecord>* report) {
         const std::string_view text = Rest().substr(0, size);
@@ -43,7 +46,7 @@ struct TextStream::State {
         // Converted text is dropped in bulk, so that a long input fed at
         // once costs one move of each byte, not one per scope.
         head += size;
-        if (head == pending.size() || head > pending.size() / 2) {
+        if (!inPlace && (head == pending.size() || head > pending.size() / 2)) {
             pending.erase(0, head);
             head = 0;
         }
@@ -214,6 +217,14 @@ bool ConvertRunningText(const TextTables& tables, const TextOptions& options, st
     // Most text comes out as long as it went in: grown once, not copied
     // again at each doubling.
     out.reserve(out.size() + text.size() + text.size() / 16);
+    if (options.encoding == Encoding::Utf8 && IsValidUtf8(text)) {
+        // Cut into paragraphs where it lies, not copied into the stream's
+        // buffer first: the same cuts, since they depend on the text alone.
+        stream.state->whole = text;
+        stream.state->inPlace = true;
+        stream.state->Cut(true, out, report);
+        return true;
+    }
     return stream.Feed(text, out, report, error) && stream.Finish(out, report, error);
 }
 

@@ -212,19 +212,29 @@ struct WordCache {
     static constexpr std::size_t kLongest = 48;  // bytes of a word kept
 
     struct Entry {
-        std::uint32_t key = 0, keyLength = 0;  // in bytes: the run as written
-        std::uint32_t norm = 0;                // in bytes, after the key
-        std::uint32_t firstSyllable = 0;       // in syllables (norm offsets from the word's)
+        std::uint32_t norm = 0;           // in bytes, after the key
+        std::uint32_t firstSyllable = 0;  // in syllables (norm offsets from the word's)
         // The word converted on its own, in bytes, once it has been.
         std::uint32_t spelled = UINT32_MAX, spelledLength = 0;
-        std::uint32_t hits = 0;  // times met again since the cache last filled
-        Run run;                 // the fields a run takes from its letters
+        Run run;  // the fields a run takes from its letters
+    };
+    // Each entry's word as written and what finding it asks, apart from the
+    // entries and small, so that a lookup reads no entry: most of a text's
+    // words are found and passed over, and the entries are larger than the
+    // processor's caches.
+    struct Key {
+        std::uint32_t at = 0, length = 0;  // in bytes
+        std::uint32_t hits = 0;            // times met again since the cache last filled
+        // Could not convert, nor begin a key across words, wherever it
+        // stands: not a candidate, and no key starts with it.
+        bool plain = false;
     };
     const Lexicon* lexicon = nullptr;  // what the readings were read with
     unsigned spelling = 0;             // and the options words were spelled with (SpellingOptions)
     std::string bytes;
     std::vector<Syllable> syllables;
     std::vector<Entry> entries;
+    std::vector<Key> keys;  // one for each entry
     // Open addressing: entry index + 1 in the low half, 0 for none, and the
     // hash's high half above it, so that a probe past another word reads
     // no entry; at least twice the entries, and grown with them, so that
@@ -234,24 +244,30 @@ struct WordCache {
     // The part of a word's hash a slot keeps beside its entry.
     static constexpr std::uint64_t kHighHalf = 0xFFFFFFFF00000000ULL;
 
-    Entry* Find(std::string_view key, std::uint64_t hash) {
-        if (slots.empty()) return nullptr;
+    // The entry of a word as written, or kNone.
+    std::uint32_t Find(std::string_view word, std::uint64_t hash) const {
+        if (slots.empty()) return kNone;
         const std::size_t mask = slots.size() - 1;
         const std::uint64_t high = hash & kHighHalf;
         for (std::size_t i = hash & mask; slots[i]; i = (i + 1) & mask) {
             if ((slots[i] & kHighHalf) != high) continue;
-            Entry& e = entries[static_cast<std::uint32_t>(slots[i]) - 1];
-            if (e.keyLength == key.size() && SameBytes(bytes.data() + e.key, key.data(), key.size())) return &e;
+            const auto k = static_cast<std::uint32_t>(slots[i]) - 1;
+            if (keys[k].length == word.size() && SameBytes(bytes.data() + keys[k].at, word.data(), word.size()))
+                return k;
         }
-        return nullptr;
+        return kNone;
+    }
+    // The same, counted as met again.
+    std::uint32_t Meet(std::string_view word) {
+        if (word.size() > kLongest) return kNone;
+        const std::uint32_t k = Find(word, HashOf(word));
+        if (k != kNone) ++keys[k].hits;
+        return k;
     }
     // The reading of a word as written, counted as met again; null for none.
     const Run* Recall(std::string_view word) {
-        if (word.size() > kLongest) return nullptr;
-        Entry* e = Find(word, HashOf(word));
-        if (!e) return nullptr;
-        ++e->hits;
-        return &e->run;
+        const std::uint32_t k = Meet(word);
+        return k == kNone ? nullptr : &entries[k].run;
     }
     void Clear(const Lexicon* lexicon, unsigned spelling);
 };

@@ -468,6 +468,9 @@ TEST(ProseStream, AnyChunkingGivesTheWholeResult) {
         for (int i = 0; i < count; ++i) text += pieces[rng() % pieces.size()];
         std::vector<ReportRecord> wholeReport;
         const std::string whole = Streamed(text, text.size() + 1, &wholeReport);
+        // Converted at once, the text is cut where it lies: the same cuts.
+        ASSERT_EQ(Convert(text), whole);
+        ASSERT_EQ(Report(text).size(), wholeReport.size());
         for (std::size_t chunk : {std::size_t{1}, std::size_t{3}, std::size_t{7}, std::size_t{1 + rng() % 5000}}) {
             std::vector<ReportRecord> report;
             ASSERT_EQ(Streamed(text, chunk, &report), whole) << "chunk " << chunk;

@@ -74,6 +74,20 @@ std::size_t AsciiEnd(const unsigned char* s, std::size_t i, std::size_t size) {
 
 }  // namespace
 
+bool IsValidUtf8(std::string_view text) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    for (std::size_t i = 0; i < text.size();) {
+        if (s[i] < 0x80) {
+            i = AsciiEnd(s, i, text.size());
+            continue;
+        }
+        const auto need = static_cast<std::size_t>(Utf8SequenceLength(s[i]));
+        if (need == 0 || i + need > text.size() || !WellFormed(s + i, need)) return false;
+        i += need;
+    }
+    return true;
+}
+
 bool Utf8Decoder::Feed(std::string_view chunk, std::string& out, std::string& error) {
     if (failed) {
         error = InvalidUtf8Message(errorOffset);

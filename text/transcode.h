@@ -29,6 +29,9 @@ bool ReadsAsCp1252(std::string_view bytes);
 // Windows-1252 file.
 void AppendCp1252(std::string_view utf8, std::string& out);
 
+// Whether `text` is well-formed UTF-8 throughout, as the decoder takes it.
+bool IsValidUtf8(std::string_view text);
+
 // A stream's decoder. Feed it chunks, then Finish. Valid input is appended
 // to `out` as UTF-8; a sequence cut by a chunk's end waits for the next.
 // Malformed UTF-8 (a stray continuation byte, an overlong form, a
