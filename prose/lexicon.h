@@ -126,7 +126,9 @@ struct Lexicon {
     // The words keys begin with, for the keys across words: a word that
     // begins none needs no lookup there. Bits of KeyStart, by a hash of the
     // word: words that share a slot share their bits, which costs a lookup
-    // and never a match. Small enough to stay in the cache.
+    // and never a match. A megabyte: a capitalized English word shares a
+    // slot with a key's first word about once in a hundred, which sends its
+    // paragraph through the full reading (see KnownEnglishOnly).
     static constexpr unsigned kKeyStartBits = 20;
     std::vector<unsigned char> keyStarts = std::vector<unsigned char>(std::size_t{1} << kKeyStartBits);
     std::size_t maxKeyWords = 1;           // words in the word table's longest key

@@ -204,28 +204,47 @@ void Write(Scope& scope, std::string& out, std::vector<ReportRecord>* report) {
     out.append(text.substr(copied));
 }
 
-// Whether run `i` may have the run after it in its name group: a word that
-// begins with no small letter, after blanks or a heading's comma, in the
-// same sentence.
-bool MayJoinNext(const Scope& scope, std::size_t i) {
-    const std::vector<Run>& runs = scope.w.runs;
-    if (i + 1 == runs.size() || runs[i + 1].sentence != runs[i].sentence) return false;
-    const char next = scope.text[runs[i + 1].begin];
-    if (next >= 'a' && next <= 'z') return false;
-    const std::string_view gap = scope.Gap(i + 1);
+// Whether a word may join the word before it in its name group: one that
+// begins with no small letter, after blanks or a heading's comma (`gap`),
+// in the same sentence.
+bool JoinsBefore(std::string_view gap, std::string_view word, bool sameSentence) {
+    if (!sameSentence || (word[0] >= 'a' && word[0] <= 'z')) return false;
     return gap.starts_with(',') || gap.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
-// Whether a word that may be "dynasty" follows run `i`, told from its
-// bytes, since the scope's words are not read yet: one of that length that
-// begins with a "d", or any that begins outside ASCII (a full-width "ｄ").
-bool BeforeDynastyWord(const Scope& scope, std::size_t i) {
-    const std::vector<Run>& runs = scope.w.runs;
-    if (i + 1 == runs.size()) return false;
-    const std::size_t length = runs[i + 1].end - runs[i + 1].begin;
-    const char first = scope.text[runs[i + 1].begin];
-    if (static_cast<unsigned char>(first) >= 0x80) return true;
-    return (length == 7 || length == 9) && (first == 'd' || first == 'D');
+// Whether a word may be "dynasty", told from its bytes, since the scope's
+// words are not read yet: one of that length that begins with a "d", or any
+// that begins outside ASCII (a full-width "ｄ").
+bool MayBeDynasty(std::string_view word) {
+    if (static_cast<unsigned char>(word[0]) >= 0x80) return true;
+    return (word.size() == 7 || word.size() == 9) && (word[0] == 'd' || word[0] == 'D');
+}
+
+// What a word met before, read as `known`, leaves to the word after it
+// before its scope can be written as it stands: whether that word joins its
+// name group (kAsksJoin) or is "dynasty" (kAsksDynasty); or kConverts when
+// the word itself may convert whatever follows.
+constexpr unsigned kAsksJoin = 1, kAsksDynasty = 2, kConverts = 4;
+unsigned AsksOfNext(const Run& known, bool sentenceStart) {
+    unsigned asks = 0;
+    if (known.candidate) {
+        if (!EnglishWherever(known, sentenceStart)) return kConverts;
+        if (known.caseStyle != CaseStyle::Lower) asks |= kAsksJoin | kAsksDynasty;
+    }
+    // A capitalized word may be an established spelling or one's own name
+    // alone, or begin a key across the words of its name group ("Port
+    // Arthur", "Mao Tse-tung").
+    if (known.keyStarts & (kStartsAdded | kStartsConventional)) return kConverts;
+    if (known.keyStarts) asks |= kAsksJoin;
+    return asks;
+}
+
+// Whether the word after a word that `asks` it (AsksOfNext) lets the scope
+// stand: the word at `next` after `gap`, or none.
+bool NextAnswers(unsigned asks, std::string_view gap, std::string_view next, bool sameSentence) {
+    if (next.empty()) return true;
+    return !((asks & kAsksJoin) && JoinsBefore(gap, next, sameSentence)) &&
+           !((asks & kAsksDynasty) && MayBeDynasty(next));
 }
 
 // Whether no word of the scope could convert, whatever the decision makes
@@ -247,15 +266,14 @@ bool NothingConverts(Scope& scope) {
             if (IsGlued(scope, run)) continue;
             return false;
         }
-        if (known->candidate &&
-            !(EnglishWherever(*known, run.sentenceStart) &&
-              (known->caseStyle == CaseStyle::Lower || !(MayJoinNext(scope, i) || BeforeDynastyWord(scope, i)))))
-            return false;
-        // A capitalized word may be an established spelling or one's own
-        // name alone, or begin a key across the words of its name group
-        // ("Port Arthur", "Mao Tse-tung").
-        if ((known->keyStarts & (kStartsAdded | kStartsConventional)) || (known->keyStarts && MayJoinNext(scope, i)))
-            return false;
+        const unsigned asks = AsksOfNext(*known, run.sentenceStart);
+        if (asks & kConverts) return false;
+        if (asks && i + 1 < runs.size()) {
+            const Run& next = runs[i + 1];
+            if (!NextAnswers(asks, scope.Gap(i + 1), scope.text.substr(next.begin, next.end - next.begin),
+                             next.sentence == run.sentence))
+                return false;
+        }
     }
     return true;
 }
@@ -277,9 +295,7 @@ bool KnownEnglishOnly(Scope& scope, bool startsInsideRun) {
     const std::size_t n = text.size();
     SentenceBreaks breaks;
     std::size_t before = 0, beforeEnd = 0;  // the word before, when there is one
-    // What NothingConverts asks of the word before of the one after it:
-    // whether it may join that word's name group, or that word is "dynasty".
-    bool askJoin = false, askDynasty = false;
+    unsigned asks = 0;                      // what it asks of this one (AsksOfNext)
     std::size_t i = 0;
     while (i < n) {
         const unsigned char b = static_cast<unsigned char>(text[i]);
@@ -319,14 +335,10 @@ bool KnownEnglishOnly(Scope& scope, bool startsInsideRun) {
             }
             break;
         }
-        if (askJoin || askDynasty) {
-            const std::string_view gap = text.substr(beforeEnd, begin - beforeEnd);
-            const bool joins = breaks.open && !IsAsciiLower(static_cast<unsigned char>(text[begin])) &&
-                               (gap.starts_with(',') || gap.find_first_not_of(" \t\r\n") == std::string_view::npos);
-            const bool dynasty = (i - begin == 7 || i - begin == 9) && (text[begin] == 'd' || text[begin] == 'D');
-            if ((askJoin && joins) || (askDynasty && dynasty)) return false;
-            askJoin = askDynasty = false;
-        }
+        if (asks && !NextAnswers(asks, text.substr(beforeEnd, begin - beforeEnd), text.substr(begin, i - begin),
+                                 breaks.open))
+            return false;
+        asks = 0;
         const bool sentenceStart = breaks.Word();
         before = begin;
         beforeEnd = i;
@@ -341,13 +353,8 @@ bool KnownEnglishOnly(Scope& scope, bool startsInsideRun) {
             continue;
         }
         if (cache->keys[entry].plain) continue;  // most words, told without reading their entry
-        const Run* known = &cache->entries[entry].run;
-        if (known->candidate) {
-            if (!EnglishWherever(*known, sentenceStart)) return false;
-            if (known->caseStyle != CaseStyle::Lower) askJoin = askDynasty = true;
-        }
-        if (known->keyStarts & (kStartsAdded | kStartsConventional)) return false;
-        if (known->keyStarts) askJoin = true;
+        asks = AsksOfNext(cache->entries[entry].run, sentenceStart);
+        if (asks & kConverts) return false;
     }
     return true;
 }
