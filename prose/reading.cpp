@@ -398,38 +398,53 @@ void ReadWord(Scope& scope, Run& run) {
     run.spelledByPlace = run.candidate && SpellingDependsOnPlace(scope, run);
 }
 
-void Place(WordCache& cache, std::uint64_t hash, std::size_t entry) {
-    const std::size_t mask = cache.slots.size() - 1;
-    std::size_t i = hash & mask;
-    while (cache.slots[i]) i = (i + 1) & mask;
-    cache.slots[i] = (hash & WordCache::kHighHalf) | static_cast<std::uint32_t>(entry + 1);
+// The word of entry `entry` as written.
+std::string_view WordOf(const WordCache& cache, std::size_t entry) {
+    return std::string_view(cache.bytes).substr(cache.keys[entry].at, cache.keys[entry].length);
 }
 
-// Every entry placed again in `size` slots (a power of two).
+// Puts entry `entry`, whose word has hash `hash`, in its slot.
+void Place(WordCache& cache, std::uint64_t hash, std::size_t entry, bool plain, bool met) {
+    const std::string_view word = WordOf(cache, entry);
+    const std::size_t mask = cache.slots.size() - 1;
+    std::size_t i = hash & mask;
+    while (cache.slots[i].entry) i = (i + 1) & mask;
+    cache.slots[i] = {HeadOf(word), static_cast<std::uint32_t>(entry + 1), static_cast<std::uint32_t>(word.size()),
+                      plain, met};
+}
+
+// Every entry placed again in `size` slots (a power of two), each as it
+// was (plain, met).
 void PlaceAll(WordCache& cache, std::size_t size) {
-    cache.slots.assign(size, 0);
-    for (std::size_t k = 0; k < cache.entries.size(); ++k) {
-        const WordCache::Key& key = cache.keys[k];
-        Place(cache, HashOf(std::string_view(cache.bytes).substr(key.at, key.length)), k);
-    }
+    std::vector<WordCache::Slot> old(size);
+    old.swap(cache.slots);
+    for (const WordCache::Slot& slot : old)
+        if (slot.entry) Place(cache, HashOf(WordOf(cache, slot.entry - 1)), slot.entry - 1, slot.plain, slot.met);
 }
 
 // The full cache made to keep, of its words, those met again since it last
 // filled (up to half of it), each with its bytes and syllables moved down.
 void KeepCommonWords(WordCache& cache) {
+    // Whether each entry was met again, and whether it is plain, from its slot.
+    std::vector<unsigned char> met(cache.entries.size()), plain(cache.entries.size());
+    for (const WordCache::Slot& slot : cache.slots) {
+        if (!slot.entry) continue;
+        met[slot.entry - 1] = slot.met;
+        plain[slot.entry - 1] = slot.plain;
+    }
     std::string bytes;
     std::vector<Syllable> syllables;
     std::size_t kept = 0;
     for (std::size_t i = 0; i < cache.entries.size() && kept < WordCache::kMost / 2; ++i) {
-        if (!cache.keys[i].hits) continue;
+        if (!met[i]) continue;
         const WordCache::Entry e = cache.entries[i];  // copies: they may move onto themselves
         const WordCache::Key key = cache.keys[i];
+        plain[kept] = plain[i];
         WordCache::Key& movedKey = cache.keys[kept];
         WordCache::Entry& k = cache.entries[kept++];
         k = e;
-        movedKey = key;
-        movedKey.hits = 0;
         movedKey.at = static_cast<std::uint32_t>(bytes.size());
+        movedKey.length = key.length;
         bytes.append(cache.bytes, key.at, key.length);
         k.norm = static_cast<std::uint32_t>(bytes.size());
         bytes.append(cache.bytes, e.norm, e.run.normLength);
@@ -447,7 +462,8 @@ void KeepCommonWords(WordCache& cache) {
     cache.syllables.swap(syllables);
     std::size_t size = WordCache::kFirstSlots;
     while (size < 2 * kept) size *= 2;
-    PlaceAll(cache, size);
+    cache.slots.assign(size, {});
+    for (std::size_t k = 0; k < kept; ++k) Place(cache, HashOf(WordOf(cache, k)), k, plain[k], false);
 }
 
 // A capital letter alone: an initial where a full stop follows it.
@@ -457,11 +473,12 @@ bool MayBeInitial(const Run& run) { return run.normLength == 1 && run.caseStyle 
 // stop, not that of a letter that may be an initial there.
 bool Recall(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash, bool beforeStop) {
     WordCache& cache = scope.w.words;
-    const std::uint32_t index = cache.Find(bytes, hash);
-    if (index == kNone) return false;
+    WordCache::Slot* slot = cache.Find(bytes, hash);
+    if (!slot) return false;
+    const std::uint32_t index = slot->entry - 1;
     WordCache::Entry* e = &cache.entries[index];
     if (beforeStop && MayBeInitial(e->run)) return false;
-    ++cache.keys[index].hits;
+    slot->met = true;
     ScopeWork& w = scope.w;
     const Run& known = e->run;
     // What its letters say comes from the cache whole, where it stands from
@@ -506,7 +523,6 @@ void Remember(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash
     WordCache::Key& key = cache.keys.emplace_back();
     key.at = static_cast<std::uint32_t>(cache.bytes.size());
     key.length = static_cast<std::uint32_t>(bytes.size());
-    key.plain = !run.candidate && !run.keyStarts;
     cache.bytes.append(bytes);
     e.norm = static_cast<std::uint32_t>(cache.bytes.size());
     cache.bytes.append(scope.Lower(run));
@@ -519,11 +535,8 @@ void Remember(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash
     e.run = run;
     e.run.baseEnd = run.baseEnd - run.begin;
     run.reading = static_cast<std::uint32_t>(cache.entries.size() - 1);
-    if (2 * cache.entries.size() > cache.slots.size()) {
-        PlaceAll(cache, 2 * cache.slots.size());
-    } else {
-        Place(cache, hash, cache.entries.size() - 1);
-    }
+    if (2 * cache.entries.size() > cache.slots.size()) PlaceAll(cache, 2 * cache.slots.size());
+    Place(cache, hash, cache.entries.size() - 1, !run.candidate && !run.keyStarts, false);
 }
 
 }  // namespace
@@ -616,7 +629,7 @@ void WordCache::Clear(const Lexicon* reader, unsigned spelled) {
     syllables.clear();
     entries.clear();
     keys.clear();
-    slots.assign(kFirstSlots, 0);
+    slots.assign(kFirstSlots, {});
 }
 
 namespace {

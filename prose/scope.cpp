@@ -342,9 +342,12 @@ bool KnownEnglishOnly(Scope& scope, bool startsInsideRun) {
         const bool sentenceStart = breaks.Word();
         before = begin;
         beforeEnd = i;
-        if (i - begin > kMaxWordBytes) continue;  // no word
-        const std::uint32_t entry = cache->Meet(text.substr(begin, i - begin));
-        if (entry == kNone) {
+        const std::size_t length = i - begin;
+        if (length > kMaxWordBytes) continue;  // no word
+        const std::string_view word = text.substr(begin, length);
+        const WordCache::Slot* known =
+            cache->Meet(word, length <= 16 && begin + 16 <= n ? HeadAt(word.data(), length) : HeadOf(word));
+        if (!known) {
             // Part of an address or a path ("www", "src") is no word.
             Run part;
             part.begin = static_cast<std::uint32_t>(begin);
@@ -352,8 +355,8 @@ bool KnownEnglishOnly(Scope& scope, bool startsInsideRun) {
             if (!IsGlued(scope, part)) return false;
             continue;
         }
-        if (cache->keys[entry].plain) continue;  // most words, told without reading their entry
-        asks = AsksOfNext(cache->entries[entry].run, sentenceStart);
+        if (known->plain) continue;  // most words, told without reading their entry
+        asks = AsksOfNext(cache->entries[known->entry - 1].run, sentenceStart);
         if (asks & kConverts) return false;
     }
     return true;

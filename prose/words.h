@@ -149,34 +149,71 @@ inline std::size_t AsciiWordEnd(std::string_view text, std::size_t i) {
     return i;
 }
 
-// A hash of a word's bytes, eight at a time, each step a multiply and a
-// shift: words are short.
-inline std::uint64_t HashOf(std::string_view bytes) {
-    std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ bytes.size();
-    std::size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
-        h = (h ^ LoadWord(bytes.data() + i)) * 0xFF51AFD7ED558CCDULL;
-        h ^= h >> 32;
+// A word's first sixteen bytes, zero past its end. With its length it is
+// the whole of a word of up to sixteen bytes (most words), which is then
+// hashed and compared in two loads and no branch on its length.
+struct WordHead {
+    std::uint64_t low = 0, high = 0;
+    bool operator==(const WordHead&) const = default;
+};
+
+// What keeps the first n bytes of two words read whole: kHeadMasks[n].
+inline constexpr auto kHeadMasks = [] {
+    std::array<std::array<std::uint64_t, 2>, 17> masks{};
+    for (int n = 0; n <= 16; ++n) {
+        const int low = n < 8 ? n : 8, high = n > 8 ? n - 8 : 0;
+        masks[n][0] = low == 8 ? ~0ULL : (1ULL << (8 * low)) - 1;
+        masks[n][1] = high == 8 ? ~0ULL : (1ULL << (8 * high)) - 1;
     }
-    // The last bytes by fixed-size loads (a copy of a varying size is a
-    // call): the last eight, overlapping the loop's; or for a short word its
-    // first and last four, or its first, middle and last byte.
+    return masks;
+}();
+
+// The head of the `n` bytes at `p` (n at most 16) where sixteen bytes can
+// be read there.
+inline WordHead HeadAt(const char* p, std::size_t n) {
+    return {LoadWord(p) & kHeadMasks[n][0], LoadWord(p + 8) & kHeadMasks[n][1]};
+}
+
+// The head of any word, by fixed-size loads that stay inside it (a copy of
+// a varying size is a call): overlapping ones, shifted into place.
+inline WordHead HeadOf(std::string_view bytes) {
     const char* p = bytes.data();
     const std::size_t n = bytes.size();
-    std::uint64_t rest = 0;
-    if (n >= 8) {
-        std::memcpy(&rest, p + n - 8, 8);
-    } else if (n >= 4) {
+    if (n >= 16) return {LoadWord(p), LoadWord(p + 8)};
+    if (n > 8) return {LoadWord(p), LoadWord(p + n - 8) >> (8 * (16 - n))};
+    if (n == 8) return {LoadWord(p), 0};
+    if (n >= 4) {
         std::uint32_t first, last;
         std::memcpy(&first, p, 4);
         std::memcpy(&last, p + n - 4, 4);
-        rest = std::uint64_t{first} << 32 | last;
-    } else if (n > 0) {
-        rest = std::uint64_t{static_cast<unsigned char>(p[0])} << 16 |
-               std::uint64_t{static_cast<unsigned char>(p[n / 2])} << 8 | static_cast<unsigned char>(p[n - 1]);
+        if constexpr (std::endian::native != std::endian::little) {
+            first = __builtin_bswap32(first);
+            last = __builtin_bswap32(last);
+        }
+        return {std::uint64_t{first} | std::uint64_t{last} << (8 * (n - 4)), 0};
     }
-    h = (h ^ rest) * 0xC4CEB9FE1A85EC53ULL;
+    if (n == 0) return {};
+    auto at = [&](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i); };
+    return {at(0) | at(n / 2) | at(n - 1), 0};
+}
+
+// A hash of a word from its head and length: two multiplies.
+inline std::uint64_t HashOf(WordHead head, std::size_t n) {
+    std::uint64_t h = (head.low ^ 0x9E3779B97F4A7C15ULL) * 0xFF51AFD7ED558CCDULL;
+    h = (h ^ (h >> 32) ^ head.high ^ n) * 0xC4CEB9FE1A85EC53ULL;
     return h ^ (h >> 29);
+}
+
+// The same hash of any word: past its head, eight bytes at a time, the
+// last eight overlapping the ones before.
+inline std::uint64_t HashOf(std::string_view bytes) {
+    std::uint64_t h = HashOf(HeadOf(bytes), bytes.size());
+    for (std::size_t i = 16; i < bytes.size(); i += 8) {
+        const std::size_t at = i + 8 <= bytes.size() ? i : bytes.size() - 8;
+        h = (h ^ LoadWord(bytes.data() + at)) * 0xFF51AFD7ED558CCDULL;
+        h ^= h >> 32;
+    }
+    return h;
 }
 
 // Whether the `n` bytes at `a` and at `b` are the same, by fixed-size loads
@@ -186,12 +223,6 @@ inline bool SameBytes(const char* a, const char* b, std::size_t n) {
         for (std::size_t i = 0; i + 8 < n; i += 8)
             if (LoadWord(a + i) != LoadWord(b + i)) return false;
         return LoadWord(a + n - 8) == LoadWord(b + n - 8);
-    }
-    if (n >= 4) {
-        std::uint32_t a1, a2, b1, b2;
-        std::memcpy(&a1, a, 4), std::memcpy(&a2, a + n - 4, 4);
-        std::memcpy(&b1, b, 4), std::memcpy(&b2, b + n - 4, 4);
-        return a1 == b1 && a2 == b2;
     }
     for (std::size_t i = 0; i < n; ++i)
         if (a[i] != b[i]) return false;
@@ -218,16 +249,23 @@ struct WordCache {
         std::uint32_t spelled = UINT32_MAX, spelledLength = 0;
         Run run;  // the fields a run takes from its letters
     };
-    // Each entry's word as written and what finding it asks, apart from the
-    // entries and small, so that a lookup reads no entry: most of a text's
-    // words are found and passed over, and the entries are larger than the
-    // processor's caches.
+    // Where each entry's word as written is kept.
     struct Key {
         std::uint32_t at = 0, length = 0;  // in bytes
-        std::uint32_t hits = 0;            // times met again since the cache last filled
+    };
+    // A slot of the open addressing over the entries, holding what finding
+    // a word asks: its head and length, which tell a word of up to sixteen
+    // bytes whole, and whether it is plain. A lookup of a plain word reads
+    // its slot alone: most of a text's words are found and passed over,
+    // and the entries are larger than the processor's caches.
+    struct Slot {
+        WordHead head;
+        std::uint32_t entry = 0;   // 1 + the entry's index; 0 for an empty slot
+        std::uint32_t length = 0;  // of the word, in bytes
         // Could not convert, nor begin a key across words, wherever it
         // stands: not a candidate, and no key starts with it.
         bool plain = false;
+        bool met = false;  // met again since the cache last filled
     };
     const Lexicon* lexicon = nullptr;  // what the readings were read with
     unsigned spelling = 0;             // and the options words were spelled with (SpellingOptions)
@@ -235,39 +273,35 @@ struct WordCache {
     std::vector<Syllable> syllables;
     std::vector<Entry> entries;
     std::vector<Key> keys;  // one for each entry
-    // Open addressing: entry index + 1 in the low half, 0 for none, and the
-    // hash's high half above it, so that a probe past another word reads
-    // no entry; at least twice the entries, and grown with them, so that
-    // starting again clears little.
-    std::vector<std::uint64_t> slots;
+    // At least twice the entries, a power of two, and grown with them, so
+    // that starting again clears little.
+    std::vector<Slot> slots;
 
-    // The part of a word's hash a slot keeps beside its entry.
-    static constexpr std::uint64_t kHighHalf = 0xFFFFFFFF00000000ULL;
-
-    // The entry of a word as written, or kNone.
-    std::uint32_t Find(std::string_view word, std::uint64_t hash) const {
-        if (slots.empty()) return kNone;
+    // The slot of a word as written, or null, given its head and hash.
+    Slot* Find(std::string_view word, WordHead head, std::uint64_t hash) {
+        if (slots.empty()) return nullptr;
         const std::size_t mask = slots.size() - 1;
-        const std::uint64_t high = hash & kHighHalf;
-        for (std::size_t i = hash & mask; slots[i]; i = (i + 1) & mask) {
-            if ((slots[i] & kHighHalf) != high) continue;
-            const auto k = static_cast<std::uint32_t>(slots[i]) - 1;
-            if (keys[k].length == word.size() && SameBytes(bytes.data() + keys[k].at, word.data(), word.size()))
-                return k;
+        for (std::size_t i = hash & mask; slots[i].entry; i = (i + 1) & mask) {
+            Slot& slot = slots[i];
+            if (slot.head == head && slot.length == word.size() &&
+                (word.size() <= 16 || SameBytes(bytes.data() + keys[slot.entry - 1].at + 16, word.data() + 16,
+                                                word.size() - 16)))
+                return &slot;
         }
-        return kNone;
+        return nullptr;
     }
+    Slot* Find(std::string_view word, std::uint64_t hash) { return Find(word, HeadOf(word), hash); }
     // The same, counted as met again.
-    std::uint32_t Meet(std::string_view word) {
-        if (word.size() > kLongest) return kNone;
-        const std::uint32_t k = Find(word, HashOf(word));
-        if (k != kNone) ++keys[k].hits;
-        return k;
+    Slot* Meet(std::string_view word, WordHead head) {
+        if (word.size() > kLongest) return nullptr;
+        Slot* slot = Find(word, head, word.size() <= 16 ? HashOf(head, word.size()) : HashOf(word));
+        if (slot) slot->met = true;
+        return slot;
     }
     // The reading of a word as written, counted as met again; null for none.
     const Run* Recall(std::string_view word) {
-        const std::uint32_t k = Meet(word);
-        return k == kNone ? nullptr : &entries[k].run;
+        const Slot* slot = Meet(word, HeadOf(word));
+        return slot ? &entries[slot->entry - 1].run : nullptr;
     }
     void Clear(const Lexicon* lexicon, unsigned spelling);
 };
