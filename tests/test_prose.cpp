@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "prose/prose.h"
+#include "prose/words.h"
 #include "tests/support/support.h"
 
 namespace kesti {
@@ -475,6 +476,26 @@ TEST(ProseStream, AnyChunkingGivesTheWholeResult) {
             std::vector<ReportRecord> report;
             ASSERT_EQ(Streamed(text, chunk, &report), whole) << "chunk " << chunk;
             ASSERT_EQ(report.size(), wholeReport.size());
+        }
+    }
+}
+
+// A word met before is found by its head (its first sixteen bytes) and
+// length: a byte the head lost would give one word another's reading.
+TEST(ProseStream, AWordsHeadHoldsEachOfItsFirstSixteenBytes) {
+    std::mt19937 rng(5);
+    char buffer[40];
+    for (int round = 0; round < 2000; ++round) {
+        for (char& c : buffer) c = static_cast<char>('a' + rng() % 26);
+        const std::size_t n = static_cast<std::size_t>(round) % 17;
+        const std::string_view word(buffer + 3, n);
+        const WordHead head = HeadOf(word);
+        ASSERT_EQ(head, HeadAt(word.data(), n)) << n;  // as the quick look reads it, with room after it
+        ASSERT_EQ(HashOf(word), HashOf(head, n)) << n;
+        for (std::size_t i = 0; i < n; ++i) {
+            std::string other(word);
+            other[i] = static_cast<char>(other[i] ^ 0x40);
+            ASSERT_NE(HeadOf(other), head) << n << " " << i;
         }
     }
 }
