@@ -514,6 +514,21 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
     }
 }
 
+// The word-table key a run's letters are with their marks dropped
+// (Lexicon::DegradedKey), asked once for each word the stream's cache holds:
+// a list of names asks it of most of its words, one line at a time.
+const Lexicon::Degraded* DegradedOf(Scope& scope, const Run& run) {
+    WordCache::Entry* known =
+        run.reading != kNone && !run.spelledByPlace ? &scope.w.words.entries[run.reading] : nullptr;
+    if (known && known->degradedAsked) return known->degraded;
+    const Lexicon::Degraded* found = scope.lex.DegradedKey(scope.Lower(run));
+    if (known) {
+        known->degraded = found;
+        known->degradedAsked = true;
+    }
+    return found;
+}
+
 }  // namespace
 
 void MatchKeysAcrossWords(Scope& scope) {
@@ -532,7 +547,7 @@ void MatchKeysAcrossWords(Scope& scope) {
     for (std::size_t i = 0; i < runs.size(); ++i) {
         Run& run = runs[i];
         if (!run.candidate || run.inUnit || run.syllableCount < 2 || !run.wordValue.empty() || run.solid) continue;
-        if (const Lexicon::Degraded* found = scope.lex.DegradedKey(scope.Lower(run))) {
+        if (const Lexicon::Degraded* found = DegradedOf(scope, run)) {
             run.degradedValue = found->value;
             run.degradedKey = found->key;
             // A name the table knows is likelier than the syllables strung

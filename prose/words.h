@@ -168,6 +168,10 @@ struct WordCache {
         std::uint32_t firstSyllable = 0;  // in syllables (norm offsets from the word's)
         // The word converted on its own, in bytes, once it has been.
         std::uint32_t spelled = UINT32_MAX, spelledLength = 0;
+        // The word-table key the word is with its marks dropped, once asked
+        // (Lexicon::DegradedKey): null for none.
+        const Lexicon::Degraded* degraded = nullptr;
+        bool degradedAsked = false;
         Run run;  // the fields a run takes from its letters
     };
     // Where each entry's word as written is kept.
