@@ -403,14 +403,19 @@ std::string_view WordOf(const WordCache& cache, std::size_t entry) {
     return std::string_view(cache.bytes).substr(cache.keys[entry].at, cache.keys[entry].length);
 }
 
-// Puts entry `entry`, whose word has hash `hash`, in its slot.
-void Place(WordCache& cache, std::uint64_t hash, std::size_t entry, bool plain, bool met) {
-    const std::string_view word = WordOf(cache, entry);
+// Puts entry `entry`, whose word has head `head` and hash `hash`, in its slot.
+void Place(WordCache& cache, WordHead head, std::uint64_t hash, std::size_t entry, bool plain, bool met) {
     const std::size_t mask = cache.slots.size() - 1;
     std::size_t i = hash & mask;
     while (cache.slots[i].entry) i = (i + 1) & mask;
-    cache.slots[i] = {HeadOf(word), static_cast<std::uint32_t>(entry + 1), static_cast<std::uint32_t>(word.size()),
-                      plain, met};
+    cache.slots[i] = {head, static_cast<std::uint32_t>(entry + 1), cache.keys[entry].length, plain, met};
+}
+
+// The same, its head and hash worked out from its bytes.
+void Place(WordCache& cache, std::size_t entry, bool plain, bool met) {
+    const std::string_view word = WordOf(cache, entry);
+    const WordHead head = HeadOf(word);
+    Place(cache, head, HashOf(word, head), entry, plain, met);
 }
 
 // Every entry placed again in `size` slots (a power of two), each as it
@@ -419,7 +424,7 @@ void PlaceAll(WordCache& cache, std::size_t size) {
     std::vector<WordCache::Slot> old(size);
     old.swap(cache.slots);
     for (const WordCache::Slot& slot : old)
-        if (slot.entry) Place(cache, HashOf(WordOf(cache, slot.entry - 1)), slot.entry - 1, slot.plain, slot.met);
+        if (slot.entry) Place(cache, slot.entry - 1, slot.plain, slot.met);
 }
 
 // The full cache made to keep, of its words, those met again since it last
@@ -463,7 +468,7 @@ void KeepCommonWords(WordCache& cache) {
     std::size_t size = WordCache::kFirstSlots;
     while (size < 2 * kept) size *= 2;
     cache.slots.assign(size, {});
-    for (std::size_t k = 0; k < kept; ++k) Place(cache, HashOf(WordOf(cache, k)), k, plain[k], false);
+    for (std::size_t k = 0; k < kept; ++k) Place(cache, k, plain[k], false);
 }
 
 // A capital letter alone: an initial where a full stop follows it.
@@ -471,9 +476,9 @@ bool MayBeInitial(const Run& run) { return run.normLength == 1 && run.caseStyle 
 
 // The reading of a word met before in this stream, or false; before a full
 // stop, not that of a letter that may be an initial there.
-bool Recall(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash, bool beforeStop) {
+bool Recall(Scope& scope, Run& run, std::string_view bytes, WordHead head, std::uint64_t hash, bool beforeStop) {
     WordCache& cache = scope.w.words;
-    WordCache::Slot* slot = cache.Find(bytes, hash);
+    WordCache::Slot* slot = cache.Find(bytes, head, hash);
     if (!slot) return false;
     const std::uint32_t index = slot->entry - 1;
     WordCache::Entry* e = &cache.entries[index];
@@ -508,7 +513,7 @@ bool Recall(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash, 
 
 // Keeps a word's reading; what the decision will ask of a word that could
 // convert is asked now, once.
-void Remember(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash) {
+void Remember(Scope& scope, Run& run, std::string_view bytes, WordHead head, std::uint64_t hash) {
     WordCache& cache = scope.w.words;
     // Full: the rest of the scope goes without; the next scope starts it
     // again (entries stay where they are while a scope uses them).
@@ -536,7 +541,7 @@ void Remember(Scope& scope, Run& run, std::string_view bytes, std::uint64_t hash
     e.run.baseEnd = run.baseEnd - run.begin;
     run.reading = static_cast<std::uint32_t>(cache.entries.size() - 1);
     if (2 * cache.entries.size() > cache.slots.size()) PlaceAll(cache, 2 * cache.slots.size());
-    Place(cache, hash, cache.entries.size() - 1, !run.candidate && !run.keyStarts, false);
+    Place(cache, head, hash, cache.entries.size() - 1, !run.candidate && !run.keyStarts, false);
 }
 
 }  // namespace
@@ -697,10 +702,11 @@ void ReadRuns(Scope& scope) {
         const std::string_view bytes = scope.text.substr(run.begin, run.end - run.begin);
         const bool beforeStop = run.end < scope.text.size() && scope.text[run.end] == '.';
         const bool cacheable = !run.glued && bytes.size() <= WordCache::kLongest;
-        const std::uint64_t hash = cacheable ? HashOf(bytes) : 0;
-        if (!cacheable || !Recall(scope, run, bytes, hash, beforeStop)) {
+        const WordHead head = cacheable ? HeadOf(bytes) : WordHead{};
+        const std::uint64_t hash = cacheable ? HashOf(bytes, head) : 0;
+        if (!cacheable || !Recall(scope, run, bytes, head, hash, beforeStop)) {
             ReadWord(scope, run);
-            if (cacheable && !(beforeStop && MayBeInitial(run))) Remember(scope, run, bytes, hash);
+            if (cacheable && !(beforeStop && MayBeInitial(run))) Remember(scope, run, bytes, head, hash);
         }
         const bool capital = Capital(run);
         // Evidence: a spelling only Pinyin has.

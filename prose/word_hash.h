@@ -69,10 +69,10 @@ inline std::uint64_t HashOf(WordHead head, std::size_t n) {
     return h ^ (h >> 29);
 }
 
-// The same hash of any word: past its head, eight bytes at a time, the
-// last eight overlapping the ones before.
-inline std::uint64_t HashOf(std::string_view bytes) {
-    std::uint64_t h = HashOf(HeadOf(bytes), bytes.size());
+// The same hash of any word, given its head: past the head, eight bytes at
+// a time, the last eight overlapping the ones before.
+inline std::uint64_t HashOf(std::string_view bytes, WordHead head) {
+    std::uint64_t h = HashOf(head, bytes.size());
     for (std::size_t i = 16; i < bytes.size(); i += 8) {
         const std::size_t at = i + 8 <= bytes.size() ? i : bytes.size() - 8;
         h = (h ^ LoadWord(bytes.data() + at)) * 0xFF51AFD7ED558CCDULL;
@@ -93,5 +93,7 @@ inline bool SameBytes(const char* a, const char* b, std::size_t n) {
         if (a[i] != b[i]) return false;
     return true;
 }
+
+inline std::uint64_t HashOf(std::string_view bytes) { return HashOf(bytes, HeadOf(bytes)); }
 
 }  // namespace kesti

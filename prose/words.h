@@ -215,11 +215,10 @@ struct WordCache {
         }
         return nullptr;
     }
-    Slot* Find(std::string_view word, std::uint64_t hash) { return Find(word, HeadOf(word), hash); }
     // The same, counted as met again.
     Slot* Meet(std::string_view word, WordHead head) {
         if (word.size() > kLongest) return nullptr;
-        Slot* slot = Find(word, head, word.size() <= 16 ? HashOf(head, word.size()) : HashOf(word));
+        Slot* slot = Find(word, head, HashOf(word, head));
         if (slot) slot->met = true;
         return slot;
     }
