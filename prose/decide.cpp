@@ -444,6 +444,11 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
         t.open = false;
 }
 
+// A run of digits with no letter: a year, a date, a count.
+bool IsNumber(const Scope& scope, const Run& run) {
+    return run.normLength == 0 && IsAsciiDigit(scope.text[run.begin]);
+}
+
 // A word that cannot convert and begins no unit: English, whatever its
 // neighbours are.
 bool Plain(const Run& run, std::uint32_t index) { return !run.candidate && !run.established && run.unitEnd <= index; }
@@ -503,14 +508,16 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         t.first = i;
         t.last = run.unitEnd > i ? run.unitEnd - 1 : i;
         // After a gloss's term or before "dynasty" a change of label costs nothing.
-        // The dates after a heading's given name are the heading's own: "LI, PO, 701-762".
-        const bool headingDates = run.normLength == 0 && IsAsciiDigit(scope.text[run.begin]) &&
-                                  previous != kNone && previous > 0 && HeadingComma(scope, previous - 1);
-        if (previous != kNone && !established && !tokens[tokens.size() - 2].freeAfter && !headingDates) {
+        if (previous != kNone && !established && !tokens[tokens.size() - 2].freeAfter) {
             const Run& before = w.runs[previous];
-            const std::string_view gap = scope.text.substr(before.end, run.begin - before.end);
-            t.stepFeature =
-                static_cast<std::uint8_t>(kStep + GapBetween(gap) * 2 + (NameCapital(before) && NameCapital(run)));
+            const Gap gap = GapBetween(scope.text.substr(before.end, run.begin - before.end));
+            // Nor does one across a comma beside a number, which is written
+            // alike in either language: the year after a publisher ("yen
+            // chiu so, 1969"), the dates after a heading ("LI, PO,
+            // 701-762"). Across a space a number stays with its words:
+            // "6 Jun 2003".
+            if (gap != kComma || !(IsNumber(scope, before) || IsNumber(scope, run)))
+                t.stepFeature = static_cast<std::uint8_t>(kStep + gap * 2 + (NameCapital(before) && NameCapital(run)));
         }
         i = t.last;
         t.plain = Plain(run, t.first);
