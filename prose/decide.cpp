@@ -750,6 +750,50 @@ void RepeatSurnames(Scope& scope) {
     }
 }
 
+// Leaves a surname as its established name is left: "Chiang Kai-shek ...
+// Chiang then purged" keeps both, where the lone "Chiang" gave "Jiang".
+// Only where the established spellings are left, for a capitalized word of
+// one syllable alone in its name group but not on its line, and only where
+// no converted name of the scope begins with that surname ("Chiang
+// Ch'ing"), which would make the lone one anyone's. In lines mode only on
+// the name's own line.
+void KeepEstablishedSurnames(Scope& scope) {
+    if (scope.options.convertConventional) return;
+    ScopeWork& w = scope.w;
+    // The surnames of the scope's established names and of its converted
+    // ones, with their lines in lines mode: a few at most.
+    struct Surname {
+        std::string_view lower;
+        std::uint32_t line;
+    };
+    std::vector<Surname> kept, converted;
+    const auto lineOf = [&](const Run& run) { return scope.options.lines ? run.line : 0; };
+    for (std::size_t i = 0; i < w.runs.size(); ++i) {
+        const Run& run = w.runs[i];
+        if (run.unitEnd <= i + 1 || run.syllableCount != 1) continue;
+        if (run.established)
+            kept.push_back({scope.Lower(run), lineOf(run)});
+        else if (run.chinese && run.caseStyle == CaseStyle::Capitalized)
+            converted.push_back({scope.Lower(run), lineOf(run)});
+    }
+    if (kept.empty()) return;
+    const auto holds = [](const std::vector<Surname>& list, std::string_view lower, std::uint32_t line) {
+        return std::any_of(list.begin(), list.end(), [&](const Surname& s) { return s.lower == lower && s.line == line; });
+    };
+    for (std::size_t i = 0; i < w.runs.size(); ++i) {
+        Run& run = w.runs[i];
+        if (!run.chinese || run.inUnit || run.syllableCount != 1 || run.caseStyle != CaseStyle::Capitalized ||
+            !AloneInGroup(scope, i))
+            continue;
+        // Alone on its line it is a list's surname, no one's.
+        if (run.lineStart && (i + 1 == w.runs.size() || w.runs[i + 1].line != run.line)) continue;
+        const std::string_view lower = scope.Lower(run);
+        if (!holds(kept, lower, lineOf(run)) || holds(converted, lower, lineOf(run))) continue;
+        run.chinese = false;
+        run.established = true;
+    }
+}
+
 namespace {
 
 // What stands next to a word past spaces and at most one opening bracket:
@@ -1009,6 +1053,7 @@ void Decide(Scope& scope) {
         if (scope.nameI) NameI(scope);
         if (scope.ordinal) Ordinals(scope);
         RepeatSurnames(scope);
+        KeepEstablishedSurnames(scope);
     }
 }
 

@@ -276,12 +276,18 @@ TEST(Prose, DecidesFromTheWholePhrase) {
          "Jin Sui came; the Chin fell, and Jin left. Yi Zishi came. I was glad."},
         {"Chang Ai-ling (Eileen Chang)", "Zhang Ailing (Eileen Chang)"},
     });
+    // A surname alone is left with its established name, unless another
+    // name of the paragraph that converts has it too.
+    ExpectAll({{"Chiang Kai-shek came to Nanking. Chiang then left.\n\nChiang Kai-shek met Chiang Ch'ing. Chiang left.",
+                "Chiang Kai-shek came to Nanking. Chiang then left.\n\nChiang Kai-shek met Jiang Qing. Jiang left."}});
     // A heading reads as the name written in order: an established
     // spelling stays whole, not half converted.
     ExpectAll({{"Chiang, Kai-shek, 1887-1975\nSoong, Mei-ling", "Chiang, Kai-shek, 1887-1975\nSoong, Mei-ling"}});
     TextOptions conventional;
     conventional.convertConventional = true;
-    ExpectAll({{"Chiang, Kai-shek, 1887-1975", "Jiang, Jieshi, 1887-1975"}}, conventional);
+    ExpectAll({{"Chiang, Kai-shek, 1887-1975", "Jiang, Jieshi, 1887-1975"},
+               {"Chiang Kai-shek came to Nanking. Chiang then left.", "Jiang Jieshi came to Nanjing. Jiang then left."}},
+              conventional);
     // A line lends no evidence to the next: "Ho" converts alike either way.
     EXPECT_EQ(Convert("Ho Hua-yung"), "He Huayong");
     EXPECT_EQ(Convert("Ho Hui-ch'i\nHo Hua-yung"), "He Huiqi\nHe Huayong");
