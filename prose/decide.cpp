@@ -403,6 +403,9 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     if (!unit && Capital(run) && ((index >= 2 && westernOrder(index - 2, index)) ||
                                   (index + 2 < w.runs.size() && westernOrder(index, index + 2))))
         t.western = true;
+    // So is a heading's surname before a Western given name: the person's
+    // own spelling, as "Immanuel Hsü" writes it ("Hsü, Immanuel C. Y.").
+    if (!unit && Capital(run) && HeadingComma(scope, index) && w.runs[index + 1].western) t.western = true;
     // "I" right after a word of several syllables of its name is the
     // pronoun ("In Pei-ching I met"): a given name follows a surname, and
     // the names of two syllables before "I" are keys across words.

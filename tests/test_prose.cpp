@@ -222,6 +222,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // A name in Western order with an initial, and an option, are no romanization.
         {"Theodore Y. Ts'o, Kai A. Hiller and Ming J. Tsai; bootstrap --no-po",
          "Theodore Y. Ts'o, Kai A. Hiller and Ming J. Tsai; bootstrap --no-po"},
+        // and so is a heading's surname before a Western given name
+        {"Hsü, Immanuel C. Y. The Rise of Modern China.\nHsü, Cho-yün. Ancient China.",
+         "Hsü, Immanuel C. Y. The Rise of Modern China.\nXu, Zhuoyun. Ancient China."},
         // An established spelling beside a word does not hold it back.
         {"After the fall of the Ch'ing, Sun Yat-sen served.", "After the fall of the Qing, Sun Yat-sen served."},
         // "Ho" and "Lo" are interjections too, but begin a name as surnames.
