@@ -920,6 +920,18 @@ void SyllableI(Scope& scope) {
                           !Blank(scope.Gap(i + 1)) || Converted(w, i + 1);
         if (last) ConvertByRule(run, false);
     }
+    // "I" before two words in lower case that converted is no pronoun but
+    // a title's first syllable: "I wen yin shu kuan", "I sai ya shu". The
+    // weights leave it, taking it for the pronoun.
+    const auto inPhrase = [&](std::size_t k) {
+        return k < w.runs.size() && w.runs[k].sentence == w.runs[k - 1].sentence && Blank(scope.Gap(k)) &&
+               w.runs[k].caseStyle == CaseStyle::Lower && Converted(w, k);
+    };
+    for (std::size_t i = 0; i + 2 < w.runs.size(); ++i) {
+        Run& run = w.runs[i];
+        if (run.isPronounI && run.candidate && !run.chinese && inPhrase(i + 1) && inPhrase(i + 2))
+            ConvertByRule(run, false);
+    }
 }
 
 // An ordinal, "ti" before a number and the word it counts: "Ti 1 pan",

@@ -307,7 +307,7 @@ struct Scope {
     TextPosition* position;    // where the scope starts; null when no report is made
     std::size_t positionOffset = 0;
     bool han = false;        // a Han character anywhere in the scope
-    bool syllableI = false;  // a lower-case "i" that could convert
+    bool syllableI = false;  // an "i" or "I" that could convert
     bool nameI = false;      // an "I" before a capitalized word of its name that could convert
     bool ordinal = false;    // a "ti" that could convert, perhaps an ordinal
 

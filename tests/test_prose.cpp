@@ -164,6 +164,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"San kuo yen i. Chou i cheng i; the Chou i and; for i in range(10)",
          "San guo yan yi. Zhou yi zheng yi; the Zhou i and; for i in range(10)"},
         {"Wang Kuo-wei i shu", "Wang Guowei yi shu"},  // after a name the word table holds
+        // "I" before a romanized phrase begins it; before English it is the pronoun.
+        {"T'ai-pei: I wen yin shu kuan, 1966. I hung it up in Pei-ching.",
+         "Taibei: Yi wen yin shu guan, 1966. I hung it up in Beijing."},
         // An ordinal and the word it counts, across the number; not English.
         {"Ti 1 pan. Ti 1 chi; ti 12 chi. Ti 2 and Tier 1 pan", "Di 1 ban. Di 1 ji; di 12 ji. Ti 2 and Tier 1 pan"},
         {"Ho Ping-ti; Lo Chen-yü", "He Bingdi; Luo Zhenyu"},                 // every syllable of a name group
