@@ -1068,7 +1068,7 @@ void Decide(Scope& scope) {
         if (scope.nameI) NameI(scope);
         if (scope.ordinal) Ordinals(scope);
         RepeatSurnames(scope);
-        KeepEstablishedSurnames(scope);
+        if (scope.establishedName) KeepEstablishedSurnames(scope);
     }
 }
 

@@ -486,6 +486,7 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         first.degradedKey = degraded;
         if (!degraded.empty()) first.degradedValue = first.wordValue;
         first.established = established;
+        scope.establishedName = scope.establishedName || established;
         // A compound surname written solid is no word alone, but begins the name.
         if (solidName[0] && !first.candidate) {
             first.candidate = true;
