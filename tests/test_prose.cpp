@@ -158,6 +158,8 @@ TEST(Prose, ConvertsEnglishWordsInsideChineseNames) {
 TEST(Prose, DecidesFromTheWholePhrase) {
     ExpectAll({
         {"Chung-kuo chin tai shih", "Zhongguo jin dai shi"},  // a title romanized as catalogues do it
+        // with its parallel title in English
+        {"Hung lou meng = Dream of the red chamber", "Hong lou meng = Dream of the red chamber"},
         {"Hsi-yu chi; San kuo chih yen i", "Xiyou ji; San guo zhi yan yi"},
         // "i" ending or going on with a title is a syllable; before English,
         // and in code, it is left.
