@@ -81,6 +81,16 @@ bool SentenceBreaks::Stops(std::string_view text, std::size_t i, std::size_t wor
     return !(size == 1 || IsAbbreviation(std::string_view(lower, size)));
 }
 
+bool SentenceBreaks::ParallelTitle(std::string_view text, std::size_t i, std::size_t wordBegin,
+                                   std::size_t wordEnd) {
+    if (wordEnd == wordBegin || wordEnd + 1 != i || text[wordEnd] != ' ' || i + 2 >= text.size() ||
+        text[i + 1] != ' ' || !IsAsciiUpper(text[i + 2]))
+        return false;
+    std::size_t k = wordBegin;
+    while (k > 0 && (text[k - 1] == ' ' || text[k - 1] == '\t')) --k;
+    return k > 0 && text[k - 1] != '\n' && text[k - 1] != '\r';
+}
+
 void FindRuns(Scope& scope, bool startsInsideRun) {
     ScopeWork& w = scope.w;
     const std::string_view text = scope.text;

@@ -337,41 +337,39 @@ struct SentenceBreaks {
     bool open = false;         // a sentence has begun and not ended
     bool pendingStop = false;  // a sentence-ending mark waits for a space
     std::uint32_t breaks = 0;  // line breaks since the last word
-    std::uint32_t words = 0;   // words of the open sentence on its last line
     // Character `c` at byte `i` of `text`, no word character, after the
     // word at bytes wordBegin..wordEnd (the last one, if any). Returns
     // whether a sentence ends there (if one is open).
     bool Gap(std::string_view text, std::size_t i, char32_t c, std::size_t wordBegin, std::size_t wordEnd) {
         if (c == '.' || c == '!' || c == '?' || c == 0x2026) {
             pendingStop = pendingStop || Stops(text, i, wordBegin, wordEnd);
-        } else if (c == '=' && words >= 2 && i > 0 && text[i - 1] == ' ' && i + 2 < text.size() &&
-                   text[i + 1] == ' ' && IsAsciiUpper(text[i + 2])) {
-            // A catalogue's parallel title, in another language, after a
-            // title of two words or more on its line: "Hung lou meng =
-            // Dream of the red chamber" (not code's "lo = mid + 1", "Pen =
-            // Turtle").
-            pendingStop = true;
         } else if (IsSpace(c)) {
             // CR LF is one break.
-            if ((c == '\n' || c == '\r') && !(c == '\n' && i > 0 && text[i - 1] == '\r')) ++breaks, words = 0;
+            if ((c == '\n' || c == '\r') && !(c == '\n' && i > 0 && text[i - 1] == '\r')) ++breaks;
             if (pendingStop || breaks >= 2) {
                 pendingStop = false;
                 return true;
             }
         } else if (c != '"' && c != 0x201D && c != ')' && c != '\'' && c != 0x2019) {
-            pendingStop = false;  // closing quotes and brackets may follow the mark
+            // Closing quotes and brackets may follow the mark. A catalogue's
+            // parallel title, in another language, ends a sentence as a
+            // stop does: "Hung lou meng = Dream of the red chamber".
+            pendingStop = c == '=' && ParallelTitle(text, i, wordBegin, wordEnd);
         }
         return false;
     }
     // Whether the mark at byte `i` ends a sentence: a full stop after an
     // initial or an abbreviation does not.
     static bool Stops(std::string_view text, std::size_t i, std::size_t wordBegin, std::size_t wordEnd);
+    // Whether the "=" at byte `i` begins a parallel title: " = " before a
+    // capital, after a word that is not the first on its line (not code's
+    // "lo = mid + 1", "Pen = Turtle").
+    static bool ParallelTitle(std::string_view text, std::size_t i, std::size_t wordBegin, std::size_t wordEnd);
     // A plain space here ends nothing and changes nothing.
     bool Plain() const { return !pendingStop && breaks < 2; }
     // A word: returns whether it begins a sentence.
     bool Word() {
         const bool start = !open;
-        words = start ? 1 : words + 1;
         open = true;
         pendingStop = false;
         breaks = 0;
