@@ -773,10 +773,16 @@ void KeepEstablishedSurnames(Scope& scope) {
     const auto lineOf = [&](const Run& run) { return scope.options.lines ? run.line : 0; };
     for (std::size_t i = 0; i < w.runs.size(); ++i) {
         const Run& run = w.runs[i];
-        if (run.unitEnd <= i + 1 || run.syllableCount != 1) continue;
+        if (run.syllableCount != 1 || i + 1 == w.runs.size()) continue;
+        // A name that converted begins with a surname the word after it
+        // joins, in one key ("Chiang Ch'ing") or in its name group
+        // ("Chiang Ching-yü").
+        const bool leads = run.unitEnd > i + 1 || (run.group != kNone && w.groups[run.group].firstRun == i &&
+                                                   w.groups[run.group].endRun > i + 1);
+        if (!leads) continue;
         if (run.established)
             kept.push_back({scope.Lower(run), lineOf(run)});
-        else if (run.chinese && run.caseStyle == CaseStyle::Capitalized)
+        else if (run.chinese && run.caseStyle == CaseStyle::Capitalized && Converted(w, i + 1))
             converted.push_back({scope.Lower(run), lineOf(run)});
     }
     if (kept.empty()) return;

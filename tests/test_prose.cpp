@@ -286,8 +286,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
     });
     // A surname alone is left with its established name, unless another
     // name of the paragraph that converts has it too.
-    ExpectAll({{"Chiang Kai-shek came to Nanking. Chiang then left.\n\nChiang Kai-shek met Chiang Ch'ing. Chiang left.",
-                "Chiang Kai-shek came to Nanking. Chiang then left.\n\nChiang Kai-shek met Jiang Qing. Jiang left."}});
+    ExpectAll({{"Chiang Kai-shek came to Nanking. Chiang then left.\n\nChiang Kai-shek met Chiang Ch'ing. Chiang left.\n\n"
+                "Chiang Kai-shek met Chiang Ching-yü. Chiang left.",
+                "Chiang Kai-shek came to Nanking. Chiang then left.\n\nChiang Kai-shek met Jiang Qing. Jiang left.\n\n"
+                "Chiang Kai-shek met Jiang Jingyu. Jiang left."}});
     // A heading reads as the name written in order: an established
     // spelling stays whole, not half converted.
     ExpectAll({{"Chiang, Kai-shek, 1887-1975\nSoong, Mei-ling", "Chiang, Kai-shek, 1887-1975\nSoong, Mei-ling"}});
