@@ -52,46 +52,55 @@ inline std::uint64_t DigitBytes(std::uint64_t word) {
     return (low7 + 0x50 * kEveryByte) & ~(low7 + 0x46 * kEveryByte) & ~word & (0x80 * kEveryByte);
 }
 
+// The 0x80 of each of a word's eight bytes, as bits 0 to 7 (byte i's as
+// bit i): bytes tested in bulk made a mask of bits.
+inline unsigned GatherHighBits(std::uint64_t x) {
+    return static_cast<unsigned>(((x >> 7) * 0x0102040810204080u) >> 56);
+}
+
 // Bit i set when p[i] is an ASCII letter, for the sixteen bytes at p: with
 // 64-bit words, for every processor.
 inline unsigned LetterMaskByWords(const char* p) {
-    // The 0x80 of each byte gathered into the top byte.
-    auto gather = [](std::uint64_t x) { return static_cast<unsigned>(((x >> 7) * 0x0102040810204080u) >> 56); };
-    return gather(LetterBytes(LoadWord(p))) | gather(LetterBytes(LoadWord(p + 8))) << 8;
-}
-
-// The same, with one SSE2 compare where the processor has it: a letter is
-// a byte whose value with bit 5 set is from 'a' to 'z', which after taking
-// 'a' + 128 away is one of the 26 lowest signed bytes.
-inline unsigned LetterMask(const char* p) {
-#if defined(__SSE2__)
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i shifted =
-        _mm_sub_epi8(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), _mm_set1_epi8(static_cast<char>(0xE1)));
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(shifted, _mm_set1_epi8(-128 + 26))));
-#else
-    return LetterMaskByWords(p);
-#endif
+    return GatherHighBits(LetterBytes(LoadWord(p))) | GatherHighBits(LetterBytes(LoadWord(p + 8))) << 8;
 }
 
 // Bit i set when p[i] is an ASCII letter or digit, for the sixteen bytes
 // at p, by 64-bit words.
 inline unsigned LetterDigitMaskByWords(const char* p) {
-    auto gather = [](std::uint64_t x) { return static_cast<unsigned>(((x >> 7) * 0x0102040810204080u) >> 56); };
     const std::uint64_t low = LoadWord(p), high = LoadWord(p + 8);
-    return gather(LetterBytes(low) | DigitBytes(low)) | gather(LetterBytes(high) | DigitBytes(high)) << 8;
+    const unsigned first = GatherHighBits(LetterBytes(low) | DigitBytes(low));
+    return first | GatherHighBits(LetterBytes(high) | DigitBytes(high)) << 8;
 }
 
-// The same, with SSE2 compares where the processor has them: a digit is a
-// byte that after taking '0' + 128 away is one of the 10 lowest signed bytes.
+#if defined(__SSE2__)
+// 0xFF in each of sixteen bytes that is an ASCII letter: a byte whose
+// value with bit 5 set is from 'a' to 'z', which after taking 'a' + 128
+// away is one of the 26 lowest signed bytes.
+inline __m128i LetterLanes(__m128i bytes) {
+    const __m128i shifted =
+        _mm_sub_epi8(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), _mm_set1_epi8(static_cast<char>(0xE1)));
+    return _mm_cmplt_epi8(shifted, _mm_set1_epi8(-128 + 26));
+}
+#endif
+
+// LetterMaskByWords with one SSE2 compare where the processor has it.
+inline unsigned LetterMask(const char* p) {
+#if defined(__SSE2__)
+    return static_cast<unsigned>(_mm_movemask_epi8(LetterLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)))));
+#else
+    return LetterMaskByWords(p);
+#endif
+}
+
+// LetterDigitMaskByWords with SSE2 compares where the processor has them: a
+// digit is a byte that after taking '0' + 128 away is one of the 10 lowest
+// signed bytes.
 inline unsigned LetterDigitMask(const char* p) {
 #if defined(__SSE2__)
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i letters =
-        _mm_sub_epi8(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), _mm_set1_epi8(static_cast<char>(0xE1)));
-    const __m128i digits = _mm_sub_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xB0)));
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmplt_epi8(letters, _mm_set1_epi8(-128 + 26)),
-                                                                _mm_cmplt_epi8(digits, _mm_set1_epi8(-128 + 10)))));
+    const __m128i digits =
+        _mm_cmplt_epi8(_mm_sub_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xB0))), _mm_set1_epi8(-128 + 10));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(LetterLanes(bytes), digits)));
 #else
     return LetterDigitMaskByWords(p);
 #endif
