@@ -421,7 +421,7 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     };
     const bool pronoun = !unit && run.isPronounI &&
                          ((before && !w.groups[run.group].pronounRule && before->syllableCount > 1) || beforeVerb());
-    const bool connective = !unit && run.english == EnglishClass::Function && Connective(scope, index);
+    t.connective = !unit && run.english == EnglishClass::Function && Connective(scope, index);
     t.otherRomanization = run.group != kNone && w.groups[run.group].otherRomanization;
     Sentence& sentence = w.sentences[run.sentence];
     const auto loanAt = [&](std::size_t first) { return EnglishLoan(scope, first) && !LoanInTitle(scope, first); };
@@ -443,7 +443,7 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
                                !(index > 0 && besideCapital(index - 1)) &&
                                !(index + 1 < w.runs.size() && besideCapital(index + 1)) &&
                                InOtherLanguage(scope, sentence) && !HasWadeGiles(scope, sentence);
-    if (t.pinyin || t.western || pronoun || t.otherRomanization || loan || connective || otherLanguage)
+    if (t.pinyin || t.western || pronoun || t.otherRomanization || loan || t.connective || otherLanguage)
         t.open = false;
 }
 
@@ -1090,7 +1090,12 @@ void DescribeEvidence(Scope& scope, std::vector<std::vector<WordEvidence>>& sent
             WordEvidence& e = out.emplace_back();
             e.begin = scope.w.runs[t.first].begin;
             e.end = scope.w.runs[t.last].end;
-            e.open = t.open;
+            // A function word the rule leaves English is shown to the fit
+            // all the same: the rule reaches nearly every such word of
+            // English prose, and without them the fit no longer learns
+            // that the weights must say English of one where the rule does
+            // not reach ("so long to"), as the quick look relies on.
+            e.open = t.open || t.connective;
             e.features.assign(t.features, t.features + t.featureCount);
             if (t.stepFeature) e.step.push_back(t.stepFeature);
         }

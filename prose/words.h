@@ -261,6 +261,7 @@ struct Token {
     bool western = false;               // after a Western given name, by rule
     bool toned = false;                 // tone numbers with others beside them: Chinese, by rule
     bool otherRomanization = false;     // in a name of another romanization, by rule
+    bool connective = false;            // a function word between names or beside no syllable: English, by rule
     bool plain = false;                 // words that cannot convert and begin no unit: English
     // A change of label after it costs nothing: a list's term before its
     // gloss ("chou (department)"), a dynasty's name before "dynasty".
