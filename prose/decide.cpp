@@ -926,17 +926,29 @@ void SyllableI(Scope& scope) {
                           !Blank(scope.Gap(i + 1)) || Converted(w, i + 1);
         if (last) ConvertByRule(run, false);
     }
-    // "I" before two words in lower case that converted is no pronoun but
-    // a title's first syllable: "I wen yin shu kuan", "I sai ya shu". The
-    // weights leave it, taking it for the pronoun.
+}
+
+// A capitalized word of one syllable before two words in lower case that
+// converted is a title's first syllable, as catalogues and editors write a
+// romanized title: "The Hung lou meng was written by ...", "I wen yin shu
+// kuan", "I sai ya shu". The weights leave it, taking it for the English
+// word ("hung") or the pronoun after a capital ("The"). Not a function
+// word ("To", "No": English's own before a phrase), nor a word a rule left
+// (a Western given name, a Pinyin text's).
+void TitleFirstSyllable(Scope& scope) {
+    ScopeWork& w = scope.w;
     const auto inPhrase = [&](std::size_t k) {
         return k < w.runs.size() && w.runs[k].sentence == w.runs[k - 1].sentence && Blank(scope.Gap(k)) &&
                w.runs[k].caseStyle == CaseStyle::Lower && Converted(w, k);
     };
     for (std::size_t i = 0; i + 2 < w.runs.size(); ++i) {
         Run& run = w.runs[i];
-        if (run.isPronounI && run.candidate && !run.chinese && inPhrase(i + 1) && inPhrase(i + 2))
-            ConvertByRule(run, false);
+        if (!run.candidate || run.chinese || run.established || run.decision != Decision::English ||
+            run.inUnit || run.syllableCount != 1 || !inPhrase(i + 1) || !inPhrase(i + 2))
+            continue;
+        const bool title = run.isPronounI || (run.caseStyle == CaseStyle::Capitalized &&
+                                              run.english != EnglishClass::Function);
+        if (title) ConvertByRule(run, false);
     }
 }
 
@@ -1001,6 +1013,9 @@ void Decide(Scope& scope) {
     ScopeWork& w = scope.w;
     FindMasters(scope);
     std::vector<Token>& tokens = w.tokens;
+    // A word left before a word in lower case that converted: perhaps a
+    // romanized title's first (TitleFirstSyllable).
+    bool leftBeforePhrase = false;
     for (Sentence& sentence : w.sentences) {
         if (sentence.candidates == 0) continue;  // nothing could convert: nothing to decide
         BuildTokens(scope, sentence, tokens, true);
@@ -1040,10 +1055,17 @@ void Decide(Scope& scope) {
             backwardE[i] = std::max(nextE, nextC + step);
         }
         int label = forwardC[n - 1] > forwardE[n - 1] ? 1 : 0;
+        // Whether the tokens after this one are words in lower case that
+        // converted: the next, and both the next and the one after it.
+        bool lowerAfter = false, twoLowerAfter = false;
         for (std::size_t i = n; i-- > 0;) {
             Token& t = tokens[i];
             Run& run = w.runs[t.first];
             const bool chinese = label == 1 && t.open;
+            leftBeforePhrase = leftBeforePhrase || (twoLowerAfter && !chinese && run.caseStyle != CaseStyle::Lower);
+            const bool lower = chinese && run.caseStyle == CaseStyle::Lower;
+            twoLowerAfter = lower && lowerAfter;
+            lowerAfter = lower;
             const float margin = (forwardC[i] + backwardC[i]) - (forwardE[i] + backwardE[i]);
             label = w.path[2 * i + label];
             if (!run.candidate || run.established) continue;
@@ -1071,6 +1093,7 @@ void Decide(Scope& scope) {
         // Each rule goes over the scope's words only where it could apply.
         if (scope.han) BesideHan(scope);
         if (scope.syllableI) SyllableI(scope);
+        if (leftBeforePhrase) TitleFirstSyllable(scope);
         if (scope.nameI) NameI(scope);
         if (scope.ordinal) Ordinals(scope);
         RepeatSurnames(scope);

@@ -33,7 +33,9 @@
 // And a few after it, where the weighing sees too little: a word beside
 // the Han characters it romanizes ("jen 仁 humaneness", "仁 (jen)"); a
 // lower-case "i" ending a phrase that converted ("San kuo yen i"); an "I"
-// before a word of its name that converted ("I Lin-ch'ing"); an
+// before a word of its name that converted ("I Lin-ch'ing"); a
+// capitalized syllable before a romanized phrase in lower case, its first
+// word ("The Hung lou meng", "I wen yin shu kuan"); an
 // ordinal and the word it counts across its number ("Ti 1 pan"); and a
 // surname met again alone after its name converted ("The next day Lo left").
 #pragma once

@@ -728,7 +728,7 @@ void ReadRuns(Scope& scope) {
         if (run.evidence) ++sentence.marked, ++scope.paragraph.marked;
         if (run.candidate && run.normLength <= 2) {
             const std::string_view lower = scope.Lower(run);
-            scope.syllableI = scope.syllableI || lower == "i";
+            scope.syllableI = scope.syllableI || (lower == "i" && run.caseStyle == CaseStyle::Lower);
             scope.ordinal = scope.ordinal || lower == "ti";
         }
         // Words that could not be romanized Chinese: the sentence's English.

@@ -169,6 +169,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // "I" before a romanized phrase begins it; before English it is the pronoun.
         {"T'ai-pei: I wen yin shu kuan, 1966. I hung it up in Pei-ching.",
          "Taibei: Yi wen yin shu guan, 1966. I hung it up in Beijing."},
+        // So does a capitalized English word before one ("hung").
+        {"The Hung lou meng was written by Ts'ao Hsüeh-ch'in.", "The Hong lou meng was written by Cao Xueqin."},
         // An ordinal and the word it counts, across the number; not English.
         {"Ti 1 pan. Ti 1 chi; ti 12 chi. Ti 2 and Tier 1 pan", "Di 1 ban. Di 1 ji; di 12 ji. Ti 2 and Tier 1 pan"},
         {"Ho Ping-ti; Lo Chen-yü", "He Bingdi; Luo Zhenyu"},                 // every syllable of a name group
