@@ -932,7 +932,7 @@ void SyllableI(Scope& scope) {
 // converted is a title's first syllable, as catalogues and editors write a
 // romanized title: "The Hung lou meng was written by ...", "I wen yin shu
 // kuan", "I sai ya shu". The weights leave it, taking it for the English
-// word ("hung") or the pronoun after a capital ("The"). Not a function
+// word it spells ("hung", after "The") or for the pronoun. Not a function
 // word ("To", "No": English's own before a phrase), nor a word a rule left
 // (a Western given name, a Pinyin text's).
 void TitleFirstSyllable(Scope& scope) {
@@ -1013,8 +1013,8 @@ void Decide(Scope& scope) {
     ScopeWork& w = scope.w;
     FindMasters(scope);
     std::vector<Token>& tokens = w.tokens;
-    // A word left before a word in lower case that converted: perhaps a
-    // romanized title's first (TitleFirstSyllable).
+    // A word left before two words in lower case that converted: perhaps
+    // a romanized title's first (TitleFirstSyllable).
     bool leftBeforePhrase = false;
     for (Sentence& sentence : w.sentences) {
         if (sentence.candidates == 0) continue;  // nothing could convert: nothing to decide
