@@ -91,6 +91,20 @@ bool SentenceBreaks::ParallelTitle(std::string_view text, std::size_t i, std::si
     return k > 0 && text[k - 1] != '\n' && text[k - 1] != '\r';
 }
 
+bool SentenceBreaks::Subdivision(std::string_view text, std::size_t i, std::size_t wordBegin, std::size_t wordEnd) {
+    std::size_t dash = i, end = i + 1;  // the dash's bytes
+    if (text[i] == '-') {
+        if (i < 2 || text[i - 1] != '-' || text[i - 2] == '-') return false;
+        dash = i - 1;
+    } else {
+        end = i + 3;  // U+2014 in UTF-8
+    }
+    if (wordEnd == wordBegin || end >= text.size()) return false;
+    if (wordEnd == dash) return IsAsciiUpper(text[end]);
+    return wordEnd + 1 == dash && text[wordEnd] == ' ' && text[end] == ' ' && end + 1 < text.size() &&
+           IsAsciiUpper(text[end + 1]);
+}
+
 void FindRuns(Scope& scope, bool startsInsideRun) {
     ScopeWork& w = scope.w;
     const std::string_view text = scope.text;

@@ -356,6 +356,8 @@ struct SentenceBreaks {
             // parallel title, in another language, ends a sentence as a
             // stop does: "Hung lou meng = Dream of the red chamber".
             pendingStop = c == '=' && ParallelTitle(text, i, wordBegin, wordEnd);
+            // So does a heading's subdivision: "Lun yu -- Commentaries".
+            if ((c == '-' || c == 0x2014) && Subdivision(text, i, wordBegin, wordEnd)) return true;
         }
         return false;
     }
@@ -366,6 +368,11 @@ struct SentenceBreaks {
     // capital, after a word that is not the first on its line (not code's
     // "lo = mid + 1", "Pen = Turtle").
     static bool ParallelTitle(std::string_view text, std::size_t i, std::size_t wordBegin, std::size_t wordEnd);
+    // Whether the "-" or em dash at byte `i` ends a subject heading's part
+    // before its subdivision: "--" (the second hyphen at `i`) or an em dash
+    // right after a word and before a capital, with a space on both sides
+    // or on neither ("I ching -- Commentaries", "China--History").
+    static bool Subdivision(std::string_view text, std::size_t i, std::size_t wordBegin, std::size_t wordEnd);
     // A plain space here ends nothing and changes nothing.
     bool Plain() const { return !pendingStop && breaks < 2; }
     // A word: returns whether it begins a sentence.

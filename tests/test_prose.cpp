@@ -160,6 +160,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Chung-kuo chin tai shih", "Zhongguo jin dai shi"},  // a title romanized as catalogues do it
         // with its parallel title in English
         {"Hung lou meng = Dream of the red chamber", "Hong lou meng = Dream of the red chamber"},
+        // and a subject heading's parts, each decided alone
+        {"I ching -- Commentaries", "Yi jing -- Commentaries"},
+        {"Lun yu \u2014 Commentaries", "Lun you \u2014 Commentaries"},
         {"Hsi-yu chi; San kuo chih yen i", "Xiyou ji; San guo zhi yan yi"},
         // "i" ending or going on with a title is a syllable; before English,
         // and in code, it is left.
