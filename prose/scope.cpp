@@ -163,10 +163,11 @@ void Write(Scope& scope, std::string& out, std::vector<ReportRecord>* report) {
                 record(i, last, Decision::Established, false, std::string::npos);
                 // The Pinyin it stands for, for the reviewer; a surname
                 // left with its established name by its syllable.
-                if (report && run.wordValue.empty())
-                    SpellWord(scope, run, {}, report->back().alternatives);
-                else if (report)
-                    for (char c : run.wordValue) AppendUtf8(report->back().alternatives, CodePointOf(c));
+                if (report) {
+                    std::string& pinyin = report->back().alternatives;
+                    if (run.wordValue.empty()) SpellWord(scope, run, {}, pinyin);
+                    for (char c : run.wordValue) AppendUtf8(pinyin, CodePointOf(c));
+                }
                 i = last;
                 continue;
             }

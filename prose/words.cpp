@@ -81,14 +81,23 @@ bool SentenceBreaks::Stops(std::string_view text, std::size_t i, std::size_t wor
     return !(size == 1 || IsAbbreviation(std::string_view(lower, size)));
 }
 
+namespace {
+
+// Whether a word that begins at byte `wordBegin` is not the first on its line.
+bool AfterAWordOnItsLine(std::string_view text, std::size_t wordBegin) {
+    std::size_t k = wordBegin;
+    while (k > 0 && (text[k - 1] == ' ' || text[k - 1] == '\t')) --k;
+    return k > 0 && text[k - 1] != '\n' && text[k - 1] != '\r';
+}
+
+}  // namespace
+
 bool SentenceBreaks::ParallelTitle(std::string_view text, std::size_t i, std::size_t wordBegin,
                                    std::size_t wordEnd) {
     if (wordEnd == wordBegin || wordEnd + 1 != i || text[wordEnd] != ' ' || i + 2 >= text.size() ||
         text[i + 1] != ' ' || !IsAsciiUpper(text[i + 2]))
         return false;
-    std::size_t k = wordBegin;
-    while (k > 0 && (text[k - 1] == ' ' || text[k - 1] == '\t')) --k;
-    return k > 0 && text[k - 1] != '\n' && text[k - 1] != '\r';
+    return AfterAWordOnItsLine(text, wordBegin);
 }
 
 bool SentenceBreaks::Subdivision(std::string_view text, std::size_t i, std::size_t wordBegin, std::size_t wordEnd) {
@@ -99,7 +108,12 @@ bool SentenceBreaks::Subdivision(std::string_view text, std::size_t i, std::size
     } else {
         end = i + 3;  // U+2014 in UTF-8
     }
-    if (wordEnd == wordBegin || end >= text.size()) return false;
+    // After a word that ends in a letter and is not the first on its line:
+    // not a numbered section's title ("Section 4 -- Sui Generis Database
+    // Rights"), nor a parameter described ("lang -- Language used").
+    if (wordEnd == wordBegin || end >= text.size() || IsAsciiDigit(text[wordEnd - 1]) ||
+        !AfterAWordOnItsLine(text, wordBegin))
+        return false;
     if (wordEnd == dash) return IsAsciiUpper(text[end]);
     return wordEnd + 1 == dash && text[wordEnd] == ' ' && text[end] == ' ' && end + 1 < text.size() &&
            IsAsciiUpper(text[end + 1]);

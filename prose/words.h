@@ -370,8 +370,9 @@ struct SentenceBreaks {
     static bool ParallelTitle(std::string_view text, std::size_t i, std::size_t wordBegin, std::size_t wordEnd);
     // Whether the "-" or em dash at byte `i` ends a subject heading's part
     // before its subdivision: "--" (the second hyphen at `i`) or an em dash
-    // right after a word and before a capital, with a space on both sides
-    // or on neither ("I ching -- Commentaries", "China--History").
+    // right after a word that ends in a letter, not the first on its line,
+    // and before a capital, with a space on both sides or on neither ("I
+    // ching -- Commentaries", "Chung-kuo li shih--Bibliography").
     static bool Subdivision(std::string_view text, std::size_t i, std::size_t wordBegin, std::size_t wordEnd);
     // A plain space here ends nothing and changes nothing.
     bool Plain() const { return !pendingStop && breaks < 2; }
