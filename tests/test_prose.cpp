@@ -289,6 +289,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
          "Jin Sui came; the Chin fell, and Jin left. Yi Zishi came. I was glad."},
         {"Chang Ai-ling (Eileen Chang)", "Zhang Ailing (Eileen Chang)"},
     });
+    // A dash after a number or a line's first word parts nothing: a
+    // licence's numbered section, a parameter described in code.
+    for (const char* text : {"Section 4 -- Sui Generis Database Rights.", "    lang -- Language used by instance"})
+        for (const ReportRecord& r : Report(text)) EXPECT_NE(r.decision, Decision::Syllables) << text;
     // A surname alone is left with its established name, unless another
     // name of the paragraph that converts has it too.
     ExpectAll({{"Chiang Kai-shek came to Nanking. Chiang then left.\n\nChiang Kai-shek met Chiang Ch'ing. Chiang left.\n\n"
