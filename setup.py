@@ -60,8 +60,9 @@ setup(
         libraries=LIBRARIES, library_dirs=[LINK_LIBRARY] if LINK_LIBRARY else [], cxx_std=20,
         define_macros=[("KESTI_LIB_TO_TABLES", '"../share/kesti"')],
         # Optimized as the CMake build's release (Python's own flags say -O2
-        # on Debian): convert_many keeps up with the command.
-        extra_compile_args=["-O3"])],
+        # on Debian): convert_many keeps up with the command. Threads for
+        # convert_many's large batches.
+        extra_compile_args=["-O3", "-pthread"], extra_link_args=["-pthread"])],
     cmdclass={"build_py": BuildWithTables},
     # Beside the CMake build trees, never inside them.
     options={"build": {"build_base": "build-python/setuptools"}},

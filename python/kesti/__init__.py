@@ -237,14 +237,19 @@ class Converter:
         """Returns ``text`` converted."""
         return _kesti.convert(self._handle, _text(text)).decode("utf-8")
 
-    def convert_many(self, texts: Iterable[str]) -> List[str]:
+    def convert_many(self, texts: Iterable[str], threads: Optional[int] = None) -> List[str]:
         """Returns the texts converted, in order; faster than calling
         ``convert`` for each, since the whole batch crosses into the library
-        at once. Every item must be a ``str``."""
+        at once. Every item must be a ``str``. A large batch is shared among
+        ``threads`` threads, by default as many as the processor runs at
+        once, each given 4096 texts or more; ``threads=1`` converts on the
+        calling thread alone. The results are the same either way."""
         if isinstance(texts, (str, bytes)):
             raise TypeError("convert_many takes an iterable of str, not a single text")
+        if threads is not None and (type(threads) is not int or threads < 1):
+            raise ValueError(f"threads must be a positive int or None, not {threads!r}")
         # The library reads each str's UTF-8 and makes each result a str.
-        return _kesti.convert_many(self._handle, texts if type(texts) is list else list(texts))
+        return _kesti.convert_many(self._handle, texts if type(texts) is list else list(texts), threads or 0)
 
     def report(self, text: str) -> List[ReportRecord]:
         """Converts ``text`` and returns what was found and decided for each

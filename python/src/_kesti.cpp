@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -57,6 +58,74 @@ kesti_status ConvertOne(const kesti_converter* c, std::string_view text, std::st
     const kesti_status status = ConvertOnto(c, text, out, used, offset, report);
     out.resize(used);
     return status;
+}
+
+// A share of a batch, converted by one thread into its own buffer.
+struct Share {
+    std::size_t begin = 0, end = 0;  // the items
+    std::string arena;
+    std::vector<std::size_t> ends;  // each item's end in the arena
+    kesti_status status = KESTI_OK;
+    std::size_t offset = 0;  // where the item that failed did
+};
+
+// Converts a share's items in order, stopping at the first that fails; no
+// exception leaves it, since it may run on a thread of its own.
+void ConvertShare(const kesti_converter* c, const std::vector<std::string_view>& inputs, Share& share) noexcept {
+    try {
+        share.ends.reserve(share.end - share.begin);
+        std::size_t used = 0;
+        for (std::size_t i = share.begin; i < share.end && share.status == KESTI_OK; ++i) {
+            share.status = ConvertOnto(c, inputs[i], share.arena, used, share.offset, nullptr);
+            share.ends.push_back(used);
+        }
+    } catch (...) {
+        share.status = KESTI_ERROR_NO_MEMORY;
+    }
+}
+
+// A batch is shared among threads only where each gets this many items at
+// least: starting a thread, and the words its converter reads for the first
+// time on it, cost about as much as converting a few hundred strings.
+constexpr std::size_t kItemsPerThread = 4096;
+constexpr unsigned kMostThreads = 16;
+
+// The threads to convert `count` items on: `asked`, or with 0 as many as the
+// processor runs at once, each with kItemsPerThread items or more.
+unsigned ThreadsFor(std::size_t count, unsigned asked) {
+    unsigned threads = asked;
+    if (threads == 0) {
+        threads = std::max(1u, std::min(std::thread::hardware_concurrency(), kMostThreads));
+        threads = static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(1, count / kItemsPerThread)));
+    }
+    return static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(threads, count)));
+}
+
+// Converts the items in contiguous shares, one on the calling thread (whose
+// converter has most likely read their words before) and each other on a
+// thread of its own; where a thread cannot be started, its share is
+// converted on the calling thread. The shares' results are the items' in
+// order, as one thread would give them: a conversion depends on its item
+// alone.
+std::vector<Share> ConvertShared(const kesti_converter* c, const std::vector<std::string_view>& inputs,
+                                 unsigned threads) {
+    std::vector<Share> shares(threads);
+    for (unsigned k = 0; k < threads; ++k) {
+        shares[k].begin = inputs.size() * k / threads;
+        shares[k].end = inputs.size() * (k + 1) / threads;
+    }
+    std::vector<std::thread> started;
+    std::vector<Share*> here{&shares[0]};
+    for (unsigned k = 1; k < threads; ++k) {
+        try {
+            started.emplace_back(ConvertShare, c, std::cref(inputs), std::ref(shares[k]));
+        } catch (...) {
+            here.push_back(&shares[k]);
+        }
+    }
+    for (Share* share : here) ConvertShare(c, inputs, *share);
+    for (std::thread& t : started) t.join();
+    return shares;
 }
 
 [[noreturn]] void Raise(kesti_status status, std::size_t offset) {
@@ -131,12 +200,13 @@ PYBIND11_MODULE(_kesti, m) {
         return py::bytes(out);
     });
 
-    // Converts a list of str with the GIL released for the whole batch. Each
-    // item is read through its UTF-8 form, which Python keeps with the str
-    // (an ASCII str is its own), and each result made a str directly: no
-    // bytes object per item either way. The items are held while the GIL is
-    // released, since another thread may change the list meanwhile.
-    m.def("convert_many", [](const ConverterHandle& h, const py::list& texts) {
+    // Converts a list of str with the GIL released for the whole batch, on
+    // `threads` threads (0: as ConvertShared decides). Each item is read
+    // through its UTF-8 form, which Python keeps with the str (an ASCII str
+    // is its own), and each result made a str directly: no bytes object per
+    // item either way. The items are held while the GIL is released, since
+    // another thread may change the list meanwhile.
+    m.def("convert_many", [](const ConverterHandle& h, const py::list& texts, unsigned threads) {
         const std::size_t count = texts.size();
         std::vector<py::object> held;
         std::vector<std::string_view> inputs;
@@ -153,24 +223,23 @@ PYBIND11_MODULE(_kesti, m) {
             held.push_back(py::reinterpret_borrow<py::object>(item));
             inputs.emplace_back(data, static_cast<std::size_t>(size));
         }
-        std::string arena;
-        std::vector<std::size_t> ends(count);
-        kesti_status status = KESTI_OK;
-        std::size_t used = 0, offset = 0;
+        std::vector<Share> shares;
         {
             py::gil_scoped_release unlocked;
-            for (std::size_t i = 0; i < count && status == KESTI_OK; ++i) {
-                status = ConvertOnto(h.converter, inputs[i], arena, used, offset, nullptr);
-                ends[i] = used;
-            }
+            shares = ConvertShared(h.converter, inputs, ThreadsFor(count, threads));
         }
-        if (status != KESTI_OK) Raise(status, offset);
+        // The first item that failed, as one thread would have stopped there.
+        for (const Share& share : shares)
+            if (share.status != KESTI_OK) Raise(share.status, share.offset);
         py::list result(count);
-        for (std::size_t i = 0, begin = 0; i < count; begin = ends[i++]) {
-            PyObject* text =
-                PyUnicode_DecodeUTF8(arena.data() + begin, static_cast<Py_ssize_t>(ends[i] - begin), "strict");
-            if (!text) throw py::error_already_set();
-            PyList_SET_ITEM(result.ptr(), static_cast<Py_ssize_t>(i), text);
+        for (const Share& share : shares) {
+            for (std::size_t i = share.begin, begin = 0; i < share.end; begin = share.ends[i - share.begin], ++i) {
+                const std::size_t end = share.ends[i - share.begin];
+                PyObject* text =
+                    PyUnicode_DecodeUTF8(share.arena.data() + begin, static_cast<Py_ssize_t>(end - begin), "strict");
+                if (!text) throw py::error_already_set();
+                PyList_SET_ITEM(result.ptr(), static_cast<Py_ssize_t>(i), text);
+            }
         }
         return result;
     });

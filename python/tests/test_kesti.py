@@ -56,6 +56,14 @@ def test_a_converter_converts_many_in_order():
     assert conv.convert_many(texts) == [conv.convert(t) for t in texts]
     assert conv.convert_many(iter(["Pei-ching"])) == ["Beijing"]
     assert conv.convert_many([]) == []
+    # Shared among threads, each item converts as it does alone, in order;
+    # more threads than items is no error.
+    mixed = [f"Ch'en {i}" if i % 3 else f"to the Chou {i}" for i in range(9000)] + ["", "I ching -- Commentaries"]
+    assert conv.convert_many(mixed, threads=3) == conv.convert_many(mixed, threads=1) == [conv.convert(t) for t in mixed]
+    assert conv.convert_many(["Hsi-an", "Pei-ching"], threads=8) == ["Xi'an", "Beijing"]
+    for wrong in (0, -1, 1.5, "2", True):
+        with pytest.raises(ValueError):
+            conv.convert_many(texts, threads=wrong)
     assert "hyphens='join'" in repr(conv)
 
 
