@@ -242,8 +242,9 @@ class Converter:
         ``convert`` for each, since the whole batch crosses into the library
         at once. Every item must be a ``str``. A large batch is shared among
         ``threads`` threads, by default as many as the processor runs at
-        once, each given 4096 texts or more; ``threads=1`` converts on the
-        calling thread alone. The results are the same either way."""
+        once, each given 4096 texts or more, or ``threads`` (at most 32);
+        ``threads=1`` converts on the calling thread alone. The results are
+        the same either way."""
         if isinstance(texts, (str, bytes)):
             raise TypeError("convert_many takes an iterable of str, not a single text")
         if threads is not None and (type(threads) is not int or threads < 1):

@@ -86,19 +86,18 @@ void ConvertShare(const kesti_converter* c, const std::vector<std::string_view>&
 
 // A batch is shared among threads only where each gets this many items at
 // least: starting a thread, and the words its converter reads for the first
-// time on it, cost about as much as converting a few hundred strings.
+// time on it, cost about as much as converting a few hundred strings. Each
+// thread keeps a few megabytes of words while it converts: no more threads
+// than kMostThreads.
 constexpr std::size_t kItemsPerThread = 4096;
-constexpr unsigned kMostThreads = 16;
+constexpr std::size_t kMostThreads = 32;
 
 // The threads to convert `count` items on: `asked`, or with 0 as many as the
 // processor runs at once, each with kItemsPerThread items or more.
 unsigned ThreadsFor(std::size_t count, unsigned asked) {
-    unsigned threads = asked;
-    if (threads == 0) {
-        threads = std::max(1u, std::min(std::thread::hardware_concurrency(), kMostThreads));
-        threads = static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(1, count / kItemsPerThread)));
-    }
-    return static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(threads, count)));
+    const std::size_t threads = asked ? asked : std::min<std::size_t>(std::thread::hardware_concurrency(),
+                                                                       count / kItemsPerThread);
+    return static_cast<unsigned>(std::max<std::size_t>(1, std::min({threads, count, kMostThreads})));
 }
 
 // Converts the items in contiguous shares, one on the calling thread (whose
@@ -114,8 +113,11 @@ std::vector<Share> ConvertShared(const kesti_converter* c, const std::vector<std
         shares[k].begin = inputs.size() * k / threads;
         shares[k].end = inputs.size() * (k + 1) / threads;
     }
+    // Nothing may throw once a thread runs, or it would be left unjoined.
     std::vector<std::thread> started;
     std::vector<Share*> here{&shares[0]};
+    started.reserve(threads);
+    here.reserve(threads);
     for (unsigned k = 1; k < threads; ++k) {
         try {
             started.emplace_back(ConvertShare, c, std::cref(inputs), std::ref(shares[k]));
