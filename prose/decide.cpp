@@ -931,7 +931,7 @@ void SyllableI(Scope& scope) {
 // A capitalized word of one syllable before two words in lower case that
 // converted is a title's first syllable, as catalogues and editors write a
 // romanized title: "The Hung lou meng was written by ...", "I wen yin shu
-// kuan", "I sai ya shu". The weights leave it, taking it for the English
+// kuan". The weights leave it, taking it for the English
 // word it spells ("hung", after "The") or for the pronoun. Not a function
 // word ("To", "No": English's own before a phrase), nor a word a rule left
 // (a Western given name, a Pinyin text's).
