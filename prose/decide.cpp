@@ -934,20 +934,26 @@ void SyllableI(Scope& scope) {
 // kuan". The weights leave it, taking it for the English
 // word it spells ("hung", after "The") or for the pronoun. Not a function
 // word ("To", "No": English's own before a phrase), nor a word a rule left
-// (a Western given name, a Pinyin text's).
+// (a Western given name, a Pinyin text's). An "I" that is a sentence with
+// one such word and nothing else ("I li", "I chuan": a classic's title, a
+// list's item) is one too: English's pronoun has a verb after it.
 void TitleFirstSyllable(Scope& scope) {
     ScopeWork& w = scope.w;
     const auto inPhrase = [&](std::size_t k) {
         return k < w.runs.size() && w.runs[k].sentence == w.runs[k - 1].sentence && Blank(scope.Gap(k)) &&
                w.runs[k].caseStyle == CaseStyle::Lower && Converted(w, k);
     };
-    for (std::size_t i = 0; i + 2 < w.runs.size(); ++i) {
+    const auto sentenceEdge = [&](std::size_t k) {
+        return k == 0 || k >= w.runs.size() || w.runs[k].sentence != w.runs[k - 1].sentence;
+    };
+    for (std::size_t i = 0; i + 1 < w.runs.size(); ++i) {
         Run& run = w.runs[i];
         if (!run.candidate || run.chinese || run.established || run.decision != Decision::English ||
-            run.inUnit || run.syllableCount != 1 || !inPhrase(i + 1) || !inPhrase(i + 2))
+            run.inUnit || run.syllableCount != 1 || !inPhrase(i + 1))
             continue;
-        const bool title = run.isPronounI || (run.caseStyle == CaseStyle::Capitalized &&
-                                              run.english != EnglishClass::Function);
+        const bool title = inPhrase(i + 2) ? run.isPronounI || (run.caseStyle == CaseStyle::Capitalized &&
+                                                                 run.english != EnglishClass::Function)
+                                           : run.isPronounI && sentenceEdge(i) && sentenceEdge(i + 2);
         if (title) ConvertByRule(run, false);
     }
 }
@@ -1013,8 +1019,8 @@ void Decide(Scope& scope) {
     ScopeWork& w = scope.w;
     FindMasters(scope);
     std::vector<Token>& tokens = w.tokens;
-    // A word left before two words in lower case that converted: perhaps
-    // a romanized title's first (TitleFirstSyllable).
+    // A word left before two words in lower case that converted, or an
+    // "I" before one: perhaps a romanized title's first (TitleFirstSyllable).
     bool leftBeforePhrase = false;
     for (Sentence& sentence : w.sentences) {
         if (sentence.candidates == 0) continue;  // nothing could convert: nothing to decide
@@ -1062,7 +1068,8 @@ void Decide(Scope& scope) {
             Token& t = tokens[i];
             Run& run = w.runs[t.first];
             const bool chinese = label == 1 && t.open;
-            leftBeforePhrase = leftBeforePhrase || (twoLowerAfter && !chinese && run.caseStyle != CaseStyle::Lower);
+            leftBeforePhrase = leftBeforePhrase || (!chinese && ((twoLowerAfter && run.caseStyle != CaseStyle::Lower) ||
+                                                                 (lowerAfter && run.isPronounI)));
             const bool lower = chinese && run.caseStyle == CaseStyle::Lower;
             twoLowerAfter = lower && lowerAfter;
             lowerAfter = lower;

@@ -172,6 +172,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // "I" before a romanized phrase begins it; before English it is the pronoun.
         {"T'ai-pei: I wen yin shu kuan, 1966. I hung it up in Pei-ching.",
          "Taibei: Yi wen yin shu guan, 1966. I hung it up in Beijing."},
+        // So does one that is a whole title with it.
+        {"I li", "Yi li"},
+        {"I chuan.", "Yi zhuan."},
         // So does a capitalized English word before one ("hung").
         {"The Hung lou meng was written by Ts'ao Hsüeh-ch'in.", "The Hong lou meng was written by Cao Xueqin."},
         // An ordinal and the word it counts, across the number; not English.
