@@ -738,6 +738,28 @@ void ReadRuns(Scope& scope) {
         // and ü, or neither (a text that dropped them).
         scope.apostrophes = scope.apostrophes || run.aspirated;
         scope.umlauts = scope.umlauts || run.umlaut;
+        sentence.apostrophes = sentence.apostrophes || run.aspirated;
+        sentence.umlauts = sentence.umlauts || run.umlaut;
+    }
+    // In lines mode a line is one item, though its full stops part it into
+    // sentences ("Mi, Pin-ta. T'ai i chin hua tsung chih."): they share
+    // whether it writes the marks.
+    if (scope.options.lines) {
+        std::size_t begin = 0;
+        for (std::size_t k = 1; k <= w.runs.size(); ++k) {
+            if (k < w.runs.size() && w.runs[k].line == w.runs[begin].line) continue;
+            const std::uint32_t first = w.runs[begin].sentence, last = w.runs[k - 1].sentence;
+            bool apostrophes = false, umlauts = false;
+            for (std::uint32_t s = first; s <= last; ++s) {
+                apostrophes = apostrophes || w.sentences[s].apostrophes;
+                umlauts = umlauts || w.sentences[s].umlauts;
+            }
+            for (std::uint32_t s = first; s <= last; ++s) {
+                w.sentences[s].apostrophes = apostrophes;
+                w.sentences[s].umlauts = umlauts;
+            }
+            begin = k;
+        }
     }
     // Tone numbers mark romanized text where they come in numbers: a
     // hyphenated word, or several toned words together ("Mao2 Tse2-tung1"),

@@ -280,7 +280,7 @@ std::string Alternatives(const Scope& scope, std::size_t first, std::size_t last
                 dropped = true;
             };
             // An aspiration apostrophe the text may have dropped: ts -> ts'.
-            if (!known && !scope.apostrophes && spelling.find('\'') == std::string_view::npos) {
+            if (!known && !WritesApostrophes(scope, run) && spelling.find('\'') == std::string_view::npos) {
                 for (std::string_view initial : {"ch", "ts", "tz", "k", "p", "t"}) {
                     if (spelling.size() > initial.size() && spelling.substr(0, initial.size()) == initial &&
                         spelling[initial.size()] != 'h' && spelling[initial.size()] != 's' &&
@@ -294,7 +294,7 @@ std::string Alternatives(const Scope& scope, std::size_t first, std::size_t last
                 }
             }
             // A ü written as u: yu -> yü.
-            if (!known && !scope.umlauts && spelling.find('u') != std::string_view::npos) {
+            if (!known && !WritesUmlauts(scope, run) && spelling.find('u') != std::string_view::npos) {
                 std::string umlaut(spelling);
                 umlaut[umlaut.find('u')] = '\xFC';
                 add(lex.Syllable(umlaut));

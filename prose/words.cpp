@@ -500,7 +500,8 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         while (i + syllabic <= last && (w.runs[i + syllabic].allSyllables || solidName[syllabic])) ++syllabic;
         // The dropped marks are the word table's keys': one's own table and
         // the established spellings are matched as written.
-        if (words < fewest && &table == &scope.lex.wordTable && !scope.apostrophes && !scope.umlauts &&
+        if (words < fewest && &table == &scope.lex.wordTable && !WritesApostrophes(scope, first) &&
+            !WritesUmlauts(scope, first) &&
             syllabic >= fewest) {
             words = 0;
             // Only a whole name, titles before it aside: a part of a longer
@@ -577,15 +578,19 @@ void MatchKeysAcrossWords(Scope& scope) {
     const Lexicon& lex = scope.lex;
     if (lex.maxAddedWords) MatchAcrossWords(scope, lex.addedTable, lex.maxAddedWords, 1, false, kStartsAdded);
     MatchAcrossWords(scope, lex.conventionalTable, lex.maxConventionalWords, 1, true, kStartsConventional);
-    const unsigned units = kStartsUnit | (scope.apostrophes || scope.umlauts ? 0u : unsigned{kStartsDegradedUnit});
+    // In lines mode each line says for itself whether it writes the marks.
+    const bool marksEverywhere = (scope.apostrophes || scope.umlauts) && !scope.options.lines;
+    const unsigned units = kStartsUnit | (marksEverywhere ? 0u : unsigned{kStartsDegradedUnit});
     if (lex.maxKeyWords >= 2) MatchAcrossWords(scope, lex.wordTable, lex.maxKeyWords, 2, false, units);
     // A hyphenated word no key holds, in a text that writes no apostrophe
     // and no ü: the key it is with them dropped ("Chang-an", Ch'ang-an).
-    if (scope.apostrophes || scope.umlauts) return;
+    if (marksEverywhere) return;
     std::vector<Run>& runs = scope.w.runs;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         Run& run = runs[i];
-        if (!run.candidate || run.inUnit || run.syllableCount < 2 || !run.wordValue.empty() || run.solid) continue;
+        if (!run.candidate || run.inUnit || run.syllableCount < 2 || !run.wordValue.empty() || run.solid ||
+            WritesApostrophes(scope, run) || WritesUmlauts(scope, run))
+            continue;
         if (const Lexicon::Degraded* found = DegradedOf(scope, run)) {
             run.degradedValue = found->value;
             run.degradedKey = found->key;

@@ -50,7 +50,7 @@ struct Run {
     std::uint32_t baseEnd = 0;               // before a possessive 's
     std::uint32_t norm = 0, normLength = 0;  // the whole word normalized, syllables joined by -
     std::uint32_t firstSyllable = 0, syllableCount = 0;
-    std::uint32_t sentence = 0;   // in lines mode a sentence is a line
+    std::uint32_t sentence = 0;   // in lines mode no sentence crosses a line
     std::uint32_t line = 0;       // the scope's line it begins on, from 0
     std::uint32_t group = kNone;  // the name group of capitalized neighbours
     std::uint32_t unitEnd = 0;    // for the first run of a key across words: one past its last
@@ -115,6 +115,8 @@ struct Sentence {
     std::uint32_t candidates = 0;  // words that could convert: the decision has work only where there are some
     int wadeGiles = -1;            // holds a word spelled so only in Wade-Giles: -1 not known yet, 0 no, 1 yes
     int otherLanguage = -1;        // is written in a language neither English nor romanized: -1 not known yet
+    bool apostrophes = false;      // an aspiration apostrophe in it (in lines mode, in its line)
+    bool umlauts = false;          // a ü (or ŭ) in it (in lines mode, in its line)
 };
 
 struct Group {
@@ -321,6 +323,16 @@ struct Scope {
         return text.substr(from, w.runs[index].begin - from);
     }
 };
+
+// Whether the text around `run` writes aspiration apostrophes, or ü: its
+// scope, or in lines mode its line, which lends nothing to another. Where
+// it writes neither, a word may have dropped them ("Tsai Yuan-pei").
+inline bool WritesApostrophes(const Scope& scope, const Run& run) {
+    return scope.options.lines ? scope.w.sentences[run.sentence].apostrophes : scope.apostrophes;
+}
+inline bool WritesUmlauts(const Scope& scope, const Run& run) {
+    return scope.options.lines ? scope.w.sentences[run.sentence].umlauts : scope.umlauts;
+}
 
 // A word written with a capital: "Sung", "SUNG" (not "sung", nor "NaN").
 inline bool Capital(const Run& run) {

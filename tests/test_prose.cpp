@@ -341,8 +341,9 @@ TEST(Prose, InLinesModeEachLineIsAnItem) {
     ExpectAll(
         {{"chou (department)\ntao\tcircuit\nchen,market town\nChin (anatomy)",
           "zhou (department)\ndao\tcircuit\nzhen,market town\nChin (anatomy)"}});
-    // Tone numbers on one line do not vouch for a letter on the next.
-    ExpectAll({{"Ch'ü2 O5\nA1", "Qú E\nA1"}}, lines);
+    // Tone numbers on one line do not vouch for a letter on the next, nor
+    // does a line that writes its apostrophes for one that dropped them.
+    ExpectAll({{"Ch'ü2 O5\nA1", "Qú E\nA1"}, {"Ch'en Tu-hsiu\nTsai Yuan-pei", "Chen Duxiu\nCai Yuanpei"}}, lines);
     // A glossary's headword before its characters, and a word with its
     // characters in brackets; not English or a key's letter amid Chinese,
     // nor Pinyin.
