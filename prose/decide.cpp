@@ -159,17 +159,24 @@ bool GroupHasWadeGiles(Scope& scope, const Run& run) {
 // Read a byte at a time: gaps are a byte or two, and the library's
 // searches for any of a set of bytes cost a call per byte.
 Gap GapBetween(std::string_view gap) {
-    std::size_t marks = 0;
+    std::size_t marks = 0, emphasis = 0;
     char mark = 0;
     bool bracket = false;
     for (char c : gap) {
         if (c == '\r' || c == '\n') return kLineBreak;
         if (c != ' ' && c != '\t') ++marks, mark = c;
         bracket = bracket || c == '(' || c == ')' || c == '[' || c == ']';
+        emphasis += c == '*' || c == '_';
     }
     if (marks == 0) return kSpace;
-    // A bracket often holds a gloss or a translation: "hsiao (filial piety)".
-    if (bracket) return kBracket;
+    // A bracket often holds a gloss or a translation: "hsiao (filial
+    // piety)"; so does emphasis, as Markdown writes it, a title or a term
+    // ("the *Shih chi* of", "_Shih chi_"): its marks against one word and
+    // a space against the other. Not code's underscores ("te.__cause__")
+    // nor a product ("scx*sa", "a * b").
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    const bool emphasized = emphasis == marks && marks <= 2 && blank(gap.front()) != blank(gap.back());
+    if (bracket || emphasized) return kBracket;
     return marks == 1 && mark == ',' ? kComma : kStop;
 }
 

@@ -40,15 +40,32 @@ char PinyinToneVowel(char32_t c, bool& upper) {
 bool IsGlued(const Scope& scope, const Run& run) {
     const std::string_view text = scope.text;
     // An underscore joins an identifier's parts ("my_chou", "_sha1");
-    // underscores on both sides with no letter or digit beyond mark
-    // emphasis ("_chin-shih_").
+    // underscores around words, with no letter or digit beyond them, mark
+    // emphasis as Markdown writes it ("_chin-shih_", "_Shih chi_").
     const auto joins = [](char c) {
         return IsAsciiLetter(static_cast<unsigned char>(c)) || IsAsciiDigit(c) || c == '_';
     };
+    const auto opens = [&](std::size_t i) { return i == 0 || !joins(text[i - 1]); };
+    const auto closes = [&](std::size_t i) { return i + 1 == text.size() || !joins(text[i + 1]); };
+    // The underscore at `from` and the next one on its line, within a
+    // short span, are such a pair.
+    const auto pairFrom = [&](std::size_t from) {
+        if (!opens(from)) return false;
+        for (std::size_t k = from + 1; k < text.size() && k < from + 256; ++k) {
+            if (text[k] == '_') return k > from + 1 && !IsSpace(static_cast<unsigned char>(text[k - 1])) && closes(k);
+            if (text[k] == '\n' || text[k] == '\r') return false;
+        }
+        return false;
+    };
     const auto emphasis = [&] {
-        return run.begin > 0 && text[run.begin - 1] == '_' && (run.begin < 2 || !joins(text[run.begin - 2])) &&
-               run.end < text.size() && text[run.end] == '_' &&
-               (run.end + 1 == text.size() || !joins(text[run.end + 1]));
+        if (run.begin > 0 && text[run.begin - 1] == '_') return pairFrom(run.begin - 1);
+        // The closing one: the underscore before it on its line opens.
+        if (run.end >= text.size() || text[run.end] != '_' || !closes(run.end)) return false;
+        for (std::size_t k = run.begin; k-- > 0 && run.begin - k < 256;) {
+            if (text[k] == '_') return pairFrom(k);
+            if (text[k] == '\n' || text[k] == '\r') return false;
+        }
+        return false;
     };
     if (run.begin > 0) {
         switch (text[run.begin - 1]) {

@@ -49,6 +49,9 @@ TEST(Prose, ConvertsWholeWordsOnlyAndNeverHalfAWord) {
         {"see www.chang.com or chang@tsing.org", "see www.chang.com or chang@tsing.org"},
         {"--hashes=md5,sha1,sha3 and -t chou,sha1", "--hashes=md5,sha1,sha3 and -t chou,sha1"},
         {"the _chin-shih_ degree; my_chou_var, __tao", "the _jinshi_ degree; my_chou_var, __tao"},  // emphasis
+        // over several words, whose marks part no phrase
+        {"The _Shih chi_ and *Shih chi* of Ssu-ma Ch'ien.",
+         "The _Shi ji_ and *Shi ji* of Sima Qian."},
         {"Pei-ching2008 and 1930s", "Pei-ching2008 and 1930s"},
     });
 }
