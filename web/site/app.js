@@ -198,18 +198,33 @@ function explain(record) {
   return text + ".";
 }
 
-// Renders the result in blocks of a few thousand words or 64 KB, each cut
+// Renders the result in blocks of a thousand words or 32 KB, each cut
 // after a line break. A block is first put in as plain text; its words are
 // marked when it comes near the view, so that a long text costs the page
 // its text and the marks of what is read, and the browser lays out only the
 // blocks in view (content-visibility in style.css). The rendering yields
-// every few dozen milliseconds; a newer result stops an older one (false).
+// every couple of dozen milliseconds, and blocks that come near the view
+// together (a long scroll) are marked one a task, so that scrolling stays
+// smooth; a newer result stops an older one (false).
 let rendering = 0;
-const BLOCK_WORDS = 2000, BLOCK_CHARS = 64 * 1024, YIELD_MS = 40;
+const BLOCK_WORDS = 1000, BLOCK_CHARS = 32 * 1024, YIELD_MS = 20;
 const blockItems = new WeakMap();  // a block not yet marked: its text pieces and record numbers
+const toMark = [];  // blocks near the view, waiting to be marked
+let markPending = false;
 const nearView = new IntersectionObserver((entries) => {
-  for (const entry of entries) if (entry.isIntersecting) markBlock(entry.target);
+  for (const entry of entries) if (entry.isIntersecting) toMark.push(entry.target);
+  markNext();
 }, {root: output, rootMargin: "800px 0px"});
+
+function markNext() {
+  if (markPending || !toMark.length) return;
+  markPending = true;
+  setTimeout(() => {
+    markPending = false;
+    markBlock(toMark.shift());
+    markNext();
+  }, 0);
+}
 
 function wordElement(record, number, focusable) {
   const converted = isConverted(record);
@@ -269,6 +284,7 @@ function* segments() {
 async function render(token = ++rendering) {
   rendering = token;
   nearView.disconnect();
+  toMark.length = 0;
   output.textContent = "";
   let items = [], pieces = [], words = 0, chars = 0;
   const close = () => {
@@ -325,6 +341,7 @@ async function render(token = ++rendering) {
       if (value) break;
       // Records that do not fit the text: the text without marks.
       nearView.disconnect();
+      toMark.length = 0;
       output.textContent = "";
       items = [];
       pieces = [];
