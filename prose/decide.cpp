@@ -159,12 +159,14 @@ bool GroupHasWadeGiles(Scope& scope, const Run& run) {
 // Read a byte at a time: gaps are a byte or two, and the library's
 // searches for any of a set of bytes cost a call per byte.
 Gap GapBetween(std::string_view gap) {
+    if (gap.size() == 1 && gap[0] == ' ') return kSpace;  // most gaps
     std::size_t marks = 0, emphasis = 0;
     char mark = 0;
     bool bracket = false;
     for (char c : gap) {
         if (c == '\r' || c == '\n') return kLineBreak;
-        if (c != ' ' && c != '\t') ++marks, mark = c;
+        if (c == ' ' || c == '\t') continue;
+        ++marks, mark = c;
         bracket = bracket || c == '(' || c == ')' || c == '[' || c == ']';
         emphasis += c == '*' || c == '_';
     }

@@ -35,6 +35,36 @@ char PinyinToneVowel(char32_t c, bool& upper) {
     return 0;
 }
 
+bool JoinsUnderscore(char c) { return IsAsciiLetter(static_cast<unsigned char>(c)) || IsAsciiDigit(c) || c == '_'; }
+
+// Whether the underscore at `from` opens emphasis that the next underscore
+// on its line, within a short span, closes: no letter, digit or underscore
+// outside either.
+bool EmphasisFrom(std::string_view text, std::size_t from) {
+    if (from > 0 && JoinsUnderscore(text[from - 1])) return false;
+    for (std::size_t k = from + 1; k < text.size() && k < from + 256; ++k) {
+        if (text[k] == '_')
+            return k > from + 1 && !IsSpace(static_cast<unsigned char>(text[k - 1])) &&
+                   (k + 1 == text.size() || !JoinsUnderscore(text[k + 1]));
+        if (text[k] == '\n' || text[k] == '\r') return false;
+    }
+    return false;
+}
+
+// Whether the word at bytes begin..end stands in such emphasis, with an
+// underscore right before or right after it. Rare: kept out of the
+// caller, which every word goes through.
+[[gnu::noinline]] bool InEmphasis(std::string_view text, std::size_t begin, std::size_t end) {
+    if (begin > 0 && text[begin - 1] == '_') return EmphasisFrom(text, begin - 1);
+    // The closing one: the underscore before it on its line opens.
+    if (end >= text.size() || text[end] != '_') return false;
+    for (std::size_t k = begin; k-- > 0 && begin - k < 256;) {
+        if (text[k] == '_') return EmphasisFrom(text, k);
+        if (text[k] == '\n' || text[k] == '\r') return false;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool IsGlued(const Scope& scope, const Run& run) {
@@ -42,35 +72,10 @@ bool IsGlued(const Scope& scope, const Run& run) {
     // An underscore joins an identifier's parts ("my_chou", "_sha1");
     // underscores around words, with no letter or digit beyond them, mark
     // emphasis as Markdown writes it ("_chin-shih_", "_Shih chi_").
-    const auto joins = [](char c) {
-        return IsAsciiLetter(static_cast<unsigned char>(c)) || IsAsciiDigit(c) || c == '_';
-    };
-    const auto opens = [&](std::size_t i) { return i == 0 || !joins(text[i - 1]); };
-    const auto closes = [&](std::size_t i) { return i + 1 == text.size() || !joins(text[i + 1]); };
-    // The underscore at `from` and the next one on its line, within a
-    // short span, are such a pair.
-    const auto pairFrom = [&](std::size_t from) {
-        if (!opens(from)) return false;
-        for (std::size_t k = from + 1; k < text.size() && k < from + 256; ++k) {
-            if (text[k] == '_') return k > from + 1 && !IsSpace(static_cast<unsigned char>(text[k - 1])) && closes(k);
-            if (text[k] == '\n' || text[k] == '\r') return false;
-        }
-        return false;
-    };
-    const auto emphasis = [&] {
-        if (run.begin > 0 && text[run.begin - 1] == '_') return pairFrom(run.begin - 1);
-        // The closing one: the underscore before it on its line opens.
-        if (run.end >= text.size() || text[run.end] != '_' || !closes(run.end)) return false;
-        for (std::size_t k = run.begin; k-- > 0 && run.begin - k < 256;) {
-            if (text[k] == '_') return pairFrom(k);
-            if (text[k] == '\n' || text[k] == '\r') return false;
-        }
-        return false;
-    };
     if (run.begin > 0) {
         switch (text[run.begin - 1]) {
             case '_':
-                if (!emphasis()) return true;
+                if (!InEmphasis(text, run.begin, run.end)) return true;
                 break;
             case '/':
             case '@':
@@ -135,7 +140,7 @@ bool IsGlued(const Scope& scope, const Run& run) {
     if (run.end < text.size()) {
         const char after = text[run.end];
         if (after == '@' || after == '/' || after == '\\') return true;
-        if (after == '_' && !emphasis()) return true;
+        if (after == '_' && !InEmphasis(text, run.begin, run.end)) return true;
         if (after == '.' && run.end + 1 < text.size()) {
             std::size_t length = 0;
             if (IsWordChar(DecodeAt(text, run.end + 1, length))) return true;
