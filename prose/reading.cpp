@@ -52,9 +52,8 @@ bool EmphasisFrom(std::string_view text, std::size_t from) {
 }
 
 // Whether the word at bytes begin..end stands in such emphasis, with an
-// underscore right before or right after it. Rare: kept out of the
-// caller, which every word goes through.
-[[gnu::noinline]] bool InEmphasis(std::string_view text, std::size_t begin, std::size_t end) {
+// underscore right before or right after it.
+bool InEmphasis(std::string_view text, std::size_t begin, std::size_t end) {
     if (begin > 0 && text[begin - 1] == '_') return EmphasisFrom(text, begin - 1);
     // The closing one: the underscore before it on its line opens.
     if (end >= text.size() || text[end] != '_') return false;
@@ -760,13 +759,16 @@ void ReadRuns(Scope& scope) {
         // and ü, or neither (a text that dropped them).
         scope.apostrophes = scope.apostrophes || run.aspirated;
         scope.umlauts = scope.umlauts || run.umlaut;
-        sentence.apostrophes = sentence.apostrophes || run.aspirated;
-        sentence.umlauts = sentence.umlauts || run.umlaut;
     }
     // In lines mode a line is one item, though its full stops part it into
     // sentences ("Mi, Pin-ta. T'ai i chin hua tsung chih."): they share
     // whether it writes the marks.
     if (scope.options.lines) {
+        for (const Run& run : w.runs) {
+            Sentence& sentence = w.sentences[run.sentence];
+            sentence.apostrophes = sentence.apostrophes || run.aspirated;
+            sentence.umlauts = sentence.umlauts || run.umlaut;
+        }
         std::size_t begin = 0;
         for (std::size_t k = 1; k <= w.runs.size(); ++k) {
             if (k < w.runs.size() && w.runs[k].line == w.runs[begin].line) continue;

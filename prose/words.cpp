@@ -500,9 +500,7 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         while (i + syllabic <= last && (w.runs[i + syllabic].allSyllables || solidName[syllabic])) ++syllabic;
         // The dropped marks are the word table's keys': one's own table and
         // the established spellings are matched as written.
-        if (words < fewest && &table == &scope.lex.wordTable && !WritesApostrophes(scope, first) &&
-            !WritesUmlauts(scope, first) &&
-            syllabic >= fewest) {
+        if (words < fewest && &table == &scope.lex.wordTable && !WritesMarks(scope, first) && syllabic >= fewest) {
             words = 0;
             // Only a whole name, titles before it aside: a part of a longer
             // one ("Shui Hu Chuan", a title) is too often another name
@@ -589,7 +587,7 @@ void MatchKeysAcrossWords(Scope& scope) {
     for (std::size_t i = 0; i < runs.size(); ++i) {
         Run& run = runs[i];
         if (!run.candidate || run.inUnit || run.syllableCount < 2 || !run.wordValue.empty() || run.solid ||
-            WritesApostrophes(scope, run) || WritesUmlauts(scope, run))
+            WritesMarks(scope, run))
             continue;
         if (const Lexicon::Degraded* found = DegradedOf(scope, run)) {
             run.degradedValue = found->value;

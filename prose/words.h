@@ -333,6 +333,9 @@ inline bool WritesApostrophes(const Scope& scope, const Run& run) {
 inline bool WritesUmlauts(const Scope& scope, const Run& run) {
     return scope.options.lines ? scope.w.sentences[run.sentence].umlauts : scope.umlauts;
 }
+inline bool WritesMarks(const Scope& scope, const Run& run) {
+    return WritesApostrophes(scope, run) || WritesUmlauts(scope, run);
+}
 
 // A word written with a capital: "Sung", "SUNG" (not "sung", nor "NaN").
 inline bool Capital(const Run& run) {
