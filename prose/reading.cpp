@@ -764,25 +764,18 @@ void ReadRuns(Scope& scope) {
     // sentences ("Mi, Pin-ta. T'ai i chin hua tsung chih."): they share
     // whether it writes the marks.
     if (scope.options.lines) {
-        for (const Run& run : w.runs) {
-            Sentence& sentence = w.sentences[run.sentence];
-            sentence.apostrophes = sentence.apostrophes || run.aspirated;
-            sentence.umlauts = sentence.umlauts || run.umlaut;
-        }
         std::size_t begin = 0;
-        for (std::size_t k = 1; k <= w.runs.size(); ++k) {
-            if (k < w.runs.size() && w.runs[k].line == w.runs[begin].line) continue;
-            const std::uint32_t first = w.runs[begin].sentence, last = w.runs[k - 1].sentence;
-            bool apostrophes = false, umlauts = false;
-            for (std::uint32_t s = first; s <= last; ++s) {
-                apostrophes = apostrophes || w.sentences[s].apostrophes;
-                umlauts = umlauts || w.sentences[s].umlauts;
-            }
-            for (std::uint32_t s = first; s <= last; ++s) {
+        bool apostrophes = false, umlauts = false;
+        for (std::size_t k = 0; k < w.runs.size(); ++k) {
+            apostrophes = apostrophes || w.runs[k].aspirated;
+            umlauts = umlauts || w.runs[k].umlaut;
+            if (k + 1 < w.runs.size() && w.runs[k + 1].line == w.runs[begin].line) continue;
+            for (std::uint32_t s = w.runs[begin].sentence; s <= w.runs[k].sentence; ++s) {
                 w.sentences[s].apostrophes = apostrophes;
                 w.sentences[s].umlauts = umlauts;
             }
-            begin = k;
+            begin = k + 1;
+            apostrophes = umlauts = false;
         }
     }
     // Tone numbers mark romanized text where they come in numbers: a
