@@ -95,11 +95,26 @@ int CaseIndex(CaseStyle style) { return style == CaseStyle::AllCaps ? 2 : style 
 // word after it ("From Honan", "In Hsi-an").
 bool NameCapital(const Run& run) { return Capital(run) && run.english != EnglishClass::Function; }
 
+// Whether a word tells a sentence is not written in Pinyin: spelled as
+// only Wade-Giles spells, or a capitalized word inside the sentence that
+// Pinyin cannot read and English has only among its rarest words, where
+// the lists keep Wade-Giles syllables ("Hu Shih", "Wang Hsien"): Pinyin
+// text names no one so. English's rare words in lower case ("tung oil") or
+// at a sentence's start, and the names its lists hold ("Yang Tse", a
+// contributor), tell nothing.
+bool NotPinyin(Scope& scope, Run& run) {
+    if (WadeGilesOnly(scope, run)) return true;
+    const EnglishClass english = run.english;
+    return run.candidate && run.caseStyle == CaseStyle::Capitalized && !run.sentenceStart &&
+           (english == EnglishClass::Size70 || english == EnglishClass::Size95) &&
+           !PinyinReads(scope, run);
+}
+
 bool HasWadeGiles(Scope& scope, Sentence& sentence) {
     if (sentence.wadeGiles < 0) {
         sentence.wadeGiles = 0;
         for (std::uint32_t i = sentence.firstRun; i < sentence.endRun && !sentence.wadeGiles; ++i)
-            sentence.wadeGiles = WadeGilesOnly(scope, scope.w.runs[i]);
+            sentence.wadeGiles = NotPinyin(scope, scope.w.runs[i]);
     }
     return sentence.wadeGiles > 0;
 }

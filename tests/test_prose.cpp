@@ -400,6 +400,12 @@ TEST(Prose, LeavesPinyinTextAlone) {
         // The paragraph decides where its sentence cannot.
         {"Deng Xiaoping was born in Sichuan. Li Peng followed.",
          "Deng Xiaoping was born in Sichuan. Li Peng followed."},
+        // A word written solid that Pinyin reads makes no Pinyin sentence
+        // of one that names someone as only Wade-Giles does, though the
+        // English lists hold the syllable; English's own rare words do not
+        // count.
+        {"Hu Shih, then at Peita, called for pai-hua.", "Hu Shi, then at Peita, called for baihua."},
+        {"Deng Xiaoping hung the tung oil lamp in Sichuan.", "Deng Xiaoping hung the tung oil lamp in Sichuan."},
     });
 }
 

@@ -19,6 +19,18 @@ bool WellFormed(const unsigned char* s, std::size_t length) {
     return cp >= kMinimum[length] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
 }
 
+// The end of the ASCII bytes from s[i]: eight at a time while none has its
+// high bit set, then one at a time.
+std::size_t AsciiEnd(const unsigned char* s, std::size_t i, std::size_t size) {
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, s + i, 8);
+        if (word & 0x8080808080808080ULL) break;
+    }
+    while (i < size && s[i] < 0x80) ++i;
+    return i;
+}
+
 }  // namespace
 
 std::string InvalidUtf8Message(std::uint64_t offset, bool truncated) {
@@ -30,8 +42,8 @@ std::string InvalidUtf8Message(std::uint64_t offset, bool truncated) {
 void AppendCp1252(std::string_view utf8, std::string& out) {
     for (std::size_t i = 0, length = 0; i < utf8.size(); i += length) {
         if (static_cast<unsigned char>(utf8[i]) < 0x80) {
-            std::size_t ascii = i;
-            while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80) ++ascii;
+            const std::size_t ascii =
+                AsciiEnd(reinterpret_cast<const unsigned char*>(utf8.data()), i, utf8.size());
             out.append(utf8, i, ascii - i);
             length = ascii - i;
         } else {
@@ -57,22 +69,6 @@ bool ReadsAsCp1252(std::string_view bytes) {
     }
     return true;
 }
-
-namespace {
-
-// The end of the ASCII bytes from s[i]: eight at a time while none has its
-// high bit set, then one at a time.
-std::size_t AsciiEnd(const unsigned char* s, std::size_t i, std::size_t size) {
-    for (; i + 8 <= size; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, s + i, 8);
-        if (word & 0x8080808080808080ULL) break;
-    }
-    while (i < size && s[i] < 0x80) ++i;
-    return i;
-}
-
-}  // namespace
 
 bool IsValidUtf8(std::string_view text) {
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
