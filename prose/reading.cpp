@@ -224,9 +224,11 @@ void ReadRun(Scope& scope, Run& run) {
             upper = c == 0xDC, letter = '\xFC';
         } else if (c == 0xEA || c == 0xCA) {
             upper = c == 0xCA, letter = '\xEA';
+            run.giles = true;
         } else if (c == 0x16D || c == 0x16C) {
             upper = c == 0x16C, letter = 'u';
             run.pinyinShaped = false;
+            run.giles = true;
         } else if (const char bare = c >= 0xC0 ? PinyinToneVowel(c, upper) : 0) {
             letter = bare;
             run.pinyinMarks = true;
@@ -756,9 +758,10 @@ void ReadRuns(Scope& scope) {
         sentence.candidates += run.candidate;
         if (!run.candidate && run.normLength > 0 && !run.pinyinOnly) ++sentence.english;
         // The scope's own way of writing Wade-Giles: aspiration apostrophes
-        // and ü, or neither (a text that dropped them).
-        scope.apostrophes = scope.apostrophes || run.aspirated;
-        scope.umlauts = scope.umlauts || run.umlaut;
+        // and ü, or neither (a text that dropped them). A text that writes
+        // ê or ŭ keeps every mark: it drops no apostrophe ("Jên-tsung").
+        scope.apostrophes = scope.apostrophes || run.aspirated || run.giles;
+        scope.umlauts = scope.umlauts || run.umlaut || run.giles;
     }
     // In lines mode a line is one item, though its full stops part it into
     // sentences ("Mi, Pin-ta. T'ai i chin hua tsung chih."): they share
@@ -767,8 +770,8 @@ void ReadRuns(Scope& scope) {
         std::size_t begin = 0;
         bool apostrophes = false, umlauts = false;
         for (std::size_t k = 0; k < w.runs.size(); ++k) {
-            apostrophes = apostrophes || w.runs[k].aspirated;
-            umlauts = umlauts || w.runs[k].umlaut;
+            apostrophes = apostrophes || w.runs[k].aspirated || w.runs[k].giles;
+            umlauts = umlauts || w.runs[k].umlaut || w.runs[k].giles;
             if (k + 1 < w.runs.size() && w.runs[k + 1].line == w.runs[begin].line) continue;
             for (std::uint32_t s = w.runs[begin].sentence; s <= w.runs[k].sentence; ++s) {
                 w.sentences[s].apostrophes = apostrophes;

@@ -88,6 +88,7 @@ struct Run {
     bool title = false;             // a word that stands before a name as before a noun (IsTitle)
     bool aspirated = false;         // an aspiration apostrophe after a Wade-Giles initial ("Ch'ing")
     bool umlaut = false;            // a syllable with ü
+    bool giles = false;             // ê or ŭ, which only a text that keeps every mark writes
     bool determiner = false;        // a word after which a capital makes a common noun (IsDeterminer)
     bool romanizedBracket = false;  // in brackets that hold romanized words only (see MarkRomanizedBrackets)
     bool spelledByPlace = false;    // spelled as its neighbours say (SpellingDependsOnPlace): never from the cache

@@ -387,9 +387,12 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     EXPECT_TRUE(report[0].ambiguous);
     EXPECT_EQ(report[0].alternatives, "Jiaqing as Chia-ch'ing; Jiajing as written");
     EXPECT_EQ(report[1].result, "Zuozhuan");
-    // Where the text writes apostrophes, one missing is no sign of that.
+    // Where the text writes apostrophes, one missing is no sign of that;
+    // nor where it writes ê or ŭ, which a text that drops marks never does.
     report = Report("Tsai Ho-sen met Ch'en Tu-hsiu.");
     EXPECT_FALSE(report[0].ambiguous);
+    EXPECT_EQ(Convert("Jên-tsung"), "Renzong");  // not the word table's "Jen-ts'ung"
+    EXPECT_EQ(Convert("Tsêng Tsai-fêng"), "Zeng Zaifeng");
 }
 
 TEST(Prose, LeavesPinyinTextAlone) {
