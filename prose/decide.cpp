@@ -594,7 +594,11 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         const bool nameFollows = after && after->group == run.group && run.group != kNone;
         const bool startsSentence =
             run.sentenceStart && run.caseStyle == CaseStyle::Capitalized && !alone && !nameFollows && !unit;
-        const int caseIndex = startsSentence ? 0 : CaseIndex(run.caseStyle);
+        // A word in capitals with an aspiration apostrophe or ü is no
+        // abbreviation nor constant, which capitals otherwise mostly are:
+        // it is weighed as a capitalized word ("HSÜEH", "TS'AO").
+        const bool markedCaps = run.caseStyle == CaseStyle::AllCaps && (run.aspirated || run.umlaut);
+        const int caseIndex = startsSentence ? 0 : markedCaps ? 1 : CaseIndex(run.caseStyle);
         t.Add(kBias);
         t.Add(kEnglishByCase + static_cast<int>(english) * 3 + caseIndex);
         t.Add(syllables == 1 ? kOneSyllable : syllables == 2 ? kTwoSyllables : kMoreSyllables);

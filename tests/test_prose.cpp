@@ -112,6 +112,8 @@ TEST(Prose, LeavesEnglishAlone) {
         {"NONINFRINGEMENT. IN NO EVENT SHALL\nArnaud LE HORS BE LIABLE",
          "NONINFRINGEMENT. IN NO EVENT SHALL\nArnaud LE HORS BE LIABLE"},
         {"KU Leuven; 2011 Kwan Ting Chan", "KU Leuven; 2011 Kwan Ting Chan"},
+        // No abbreviation has an aspiration apostrophe or ü.
+        {"The family of HSÜEH lived there. T'IEN-MU, DON'T.", "The family of XUE lived there. TIANMU, DON'T."},
         // "I" before an English verb is the pronoun, unless a surname stands before it.
         {"Later I think so. Later I was told.", "Later I think so. Later I was told."},
         {"Ch'iang I was a minister.", "Qiang Yi was a minister."},
