@@ -4,6 +4,7 @@
 // C++ underneath may throw (std::bad_alloc) and returns it as a status.
 #include "kesti/kesti.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstddef>
@@ -22,6 +23,7 @@
 #include "prose/lexicon.h"
 #include "prose/prose.h"
 #include "table/table.h"
+#include "text/transcode.h"
 
 struct kesti_converter {
     std::uint64_t id = 0;  // never given to another converter
@@ -63,6 +65,38 @@ kesti::TextStream& StreamFor(const kesti_converter& converter) {
         tStream.stream->Reset();
     }
     return *tStream.stream;
+}
+
+// Converts `count` texts of valid UTF-8 with `converter`, appending each
+// one's result to `out` and where it ends in `out` to `ends`: in the text
+// mode many to a scope (TextStream::ConvertBatch), in the exact modes one
+// at a time. Returns the status of the first text that fails (only
+// KESTI_ERROR_NO_MEMORY can), with its index in `failed`.
+kesti_status ConvertTexts(const kesti_converter& converter, const std::string_view* texts, std::size_t count,
+                          std::string& out, std::vector<std::size_t>& ends, std::size_t& failed) {
+    ends.reserve(ends.size() + count);
+    if (converter.mode == KESTI_MODE_TEXT && converter.text.encoding == kesti::Encoding::Utf8) {
+        StreamFor(converter).ConvertBatch(texts, count, out, ends);
+        return KESTI_OK;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t used = out.size();
+        out.resize(used + texts[i].size() * 2 + 64);
+        std::size_t length = 0;
+        kesti_status status = KESTI_ERROR_OUTPUT_TOO_SMALL;
+        for (int attempt = 0; attempt < 2 && status == KESTI_ERROR_OUTPUT_TOO_SMALL; ++attempt) {
+            if (attempt) out.resize(used + length + 1);
+            status = kesti_convert(&converter, texts[i].data(), texts[i].size(), out.data() + used, out.size() - used,
+                                   &length, nullptr);
+        }
+        out.resize(status == KESTI_OK ? used + length : used);
+        if (status != KESTI_OK) {
+            failed = i;
+            return status;
+        }
+        ends.push_back(out.size());
+    }
+    return KESTI_OK;
 }
 
 // The size of kesti_options in the first header, which ended with
@@ -285,6 +319,49 @@ KESTI_API kesti_status kesti_convert(const kesti_converter* converter, const cha
         if (!converted->empty()) std::memcpy(output, converted->data(), converted->size());
         if (capacity > converted->size()) output[converted->size()] = '\0';
         if (report) *report = made.release();
+        return KESTI_OK;
+    } catch (...) {
+        return KESTI_ERROR_NO_MEMORY;
+    }
+}
+
+KESTI_API kesti_status kesti_convert_many(const kesti_converter* converter, const char* const* texts,
+                                          const size_t* input_sizes, size_t count, char* output, size_t capacity,
+                                          size_t* ends, size_t* length, size_t* failed) noexcept {
+    if (failed) *failed = 0;
+    if (!converter || !length || !failed || (count > 0 && (!texts || !input_sizes || !ends)) ||
+        (!output && capacity > 0))
+        return KESTI_ERROR_ARGUMENT;
+    try {
+        std::vector<std::string_view> views(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!texts[i] && input_sizes[i] > 0) {
+                *failed = i;
+                return KESTI_ERROR_ARGUMENT;
+            }
+            views[i] = std::string_view(texts[i] ? texts[i] : "", input_sizes[i]);
+        }
+        // Malformed UTF-8 fails the batch before anything converts; the
+        // offset is the one a call on that text alone gives.
+        for (std::size_t i = 0; i < count; ++i) {
+            if (kesti::IsValidUtf8(views[i])) continue;
+            *failed = i;
+            const kesti_status status =
+                kesti_convert(converter, views[i].data(), views[i].size(), nullptr, 0, length, nullptr);
+            if (status != KESTI_ERROR_OUTPUT_TOO_SMALL) return status;
+            *length = 0;
+            return KESTI_ERROR_INVALID_UTF8;
+        }
+        std::string out;
+        std::vector<std::size_t> at;
+        if (const kesti_status status = ConvertTexts(*converter, views.data(), count, out, at, *failed);
+            status != KESTI_OK)
+            return status;
+        *length = out.size();
+        if (out.size() > capacity) return KESTI_ERROR_OUTPUT_TOO_SMALL;
+        if (!out.empty()) std::memcpy(output, out.data(), out.size());
+        if (capacity > out.size()) output[out.size()] = '\0';
+        std::copy(at.begin(), at.end(), ends);
         return KESTI_OK;
     } catch (...) {
         return KESTI_ERROR_NO_MEMORY;

@@ -72,6 +72,24 @@ void FuzzRunningText(unsigned mode, const TextTables& tables, const std::string&
         FUZZ_CHECK(report[i].line == wholeReport[i].line && report[i].column == wholeReport[i].column);
         FUZZ_CHECK(report[i].original == wholeReport[i].original && report[i].result == wholeReport[i].result);
     }
+    // The text's lines as a batch: each converts as it does alone, whatever
+    // the lines beside it.
+    if (options.encoding != Encoding::Utf8) return;
+    std::vector<std::string_view> lines;
+    for (std::size_t at = 0; at <= text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        lines.push_back(std::string_view(text).substr(at, end - at));
+        at = end + 1;
+    }
+    std::string batch;
+    std::vector<std::size_t> ends;
+    stream.ConvertBatch(lines.data(), lines.size(), batch, ends);
+    FUZZ_CHECK(ends.size() == lines.size());
+    for (std::size_t i = 0, begin = 0; i < lines.size(); begin = ends[i++]) {
+        std::string alone;
+        FUZZ_CHECK(ConvertRunningText(tables, options, lines[i], alone, nullptr, error));
+        FUZZ_CHECK(batch.compare(begin, ends[i] - begin, alone) == 0);
+    }
 }
 
 }  // namespace

@@ -119,13 +119,25 @@ bool HasWadeGiles(Scope& scope, Sentence& sentence) {
     return sentence.wadeGiles > 0;
 }
 
-bool ParagraphHasWadeGiles(Scope& scope) {
-    if (scope.paragraph.wadeGiles < 0) {
-        scope.paragraph.wadeGiles = 0;
-        for (std::size_t i = 0; i < scope.w.sentences.size() && !scope.paragraph.wadeGiles; ++i)
-            scope.paragraph.wadeGiles = HasWadeGiles(scope, scope.w.sentences[i]);
+// Whether the paragraph `run` is in holds a word spelled so only in
+// Wade-Giles (HasWadeGiles): the scope's, or in a batch the run's item's.
+bool ParagraphHasWadeGiles(Scope& scope, const Run& run) {
+    Sentence& paragraph = ParagraphOf(scope, run);
+    if (paragraph.wadeGiles < 0) {
+        paragraph.wadeGiles = 0;
+        std::size_t first = 0, end = scope.w.sentences.size();
+        if (scope.options.items) {
+            // Sentences end where items do: the item's sentences are those
+            // of its first and last words and the ones between.
+            first = run.sentence;
+            while (first > 0 && scope.w.sentences[first - 1].endRun > paragraph.firstRun) --first;
+            end = first;
+            while (end < scope.w.sentences.size() && scope.w.sentences[end].firstRun < paragraph.endRun) ++end;
+        }
+        for (std::size_t i = first; i < end && !paragraph.wadeGiles; ++i)
+            paragraph.wadeGiles = HasWadeGiles(scope, scope.w.sentences[i]);
     }
-    return scope.paragraph.wadeGiles > 0;
+    return paragraph.wadeGiles > 0;
 }
 
 // Whether the sentence, or the paragraph where the sentence says nothing,
@@ -134,10 +146,10 @@ bool ParagraphHasWadeGiles(Scope& scope) {
 bool InPinyinScope(Scope& scope, const Run& run) {
     Sentence& s = scope.w.sentences[run.sentence];
     const bool lines = scope.options.lines;
-    if (s.pinyin == 0 && (lines || scope.paragraph.pinyin == 0)) return false;
+    if (s.pinyin == 0 && (lines || ParagraphOf(scope, run).pinyin == 0)) return false;
     if (s.pinyin > 0) return !HasWadeGiles(scope, s);
     if (HasWadeGiles(scope, s)) return false;
-    return !ParagraphHasWadeGiles(scope);
+    return !ParagraphHasWadeGiles(scope, run);
 }
 
 // Whether the sentence is in another language than English, as licences
@@ -658,7 +670,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         if (run.solid) t.Add(kSolid);
         if (run.master) t.Add(kMaster);
         const std::uint32_t own = evidence ? 1 : 0;
-        if (sentence.marked > own || (!scope.options.lines && scope.paragraph.marked > own)) t.Add(kMarkedNearby);
+        if (sentence.marked > own || (!scope.options.lines && ParagraphOf(scope, run).marked > own))
+            t.Add(kMarkedNearby);
         if (sentence.words > 0 && 3 * sentence.english >= sentence.words && !gloss && !run.romanizedBracket &&
             !(alone && Capital(run)))
             t.Add(kEnglishAround);
@@ -756,7 +769,7 @@ void RepeatSurnames(Scope& scope) {
     std::uint32_t line = 0;
     for (std::size_t i = 0; i < w.runs.size(); ++i) {
         Run& run = w.runs[i];
-        if (scope.options.lines && run.line != line) {
+        if (LinesApart(scope) && run.line != line) {
             surnames.clear();
             line = run.line;
         }
@@ -798,7 +811,7 @@ void KeepEstablishedSurnames(Scope& scope) {
         std::uint32_t line;
     };
     std::vector<Surname> kept, converted;
-    const auto lineOf = [&](const Run& run) { return scope.options.lines ? run.line : 0; };
+    const auto lineOf = [&](const Run& run) { return LinesApart(scope) ? run.line : 0; };
     for (std::size_t i = 0; i < w.runs.size(); ++i) {
         const Run& run = w.runs[i];
         if (run.syllableCount != 1 || i + 1 == w.runs.size()) continue;

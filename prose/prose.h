@@ -52,6 +52,9 @@ struct TextOptions {
     // evidence to another, and converts when it is romanized Chinese even
     // as one word ("Ho", "Sung").
     bool lines = false;
+    // true: each line is an item of a batch, converted as it would be
+    // alone, in the mode `lines` says; set by ConvertBatch, not by callers.
+    bool items = false;
     Encoding encoding = Encoding::Utf8;
 };
 
@@ -155,6 +158,15 @@ struct TextStream {
     // Makes the stream as new for another text, keeping its buffers and
     // the words it has read (which depend on the tables and options alone).
     void Reset();
+    // Converts each of `count` texts (valid UTF-8; options.encoding must be
+    // UTF-8) as Feed and Finish would after a Reset, appending the results
+    // to `out` one after another and where each ends in `out` to `ends`.
+    // Short texts of one line are converted many to a scope, each weighed
+    // as if alone: a batch of catalogue strings runs each stage over all
+    // of them at once, not over a few words at a time. Leaves the stream
+    // as Reset does.
+    void ConvertBatch(const std::string_view* texts, std::size_t count, std::string& out,
+                      std::vector<std::size_t>& ends);
 
     struct State;
     std::unique_ptr<State> state;

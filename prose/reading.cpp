@@ -739,16 +739,17 @@ void ReadRuns(Scope& scope) {
             run.normLength >= 2 && PinyinReads(scope, run)) {
             run.pinyinOnly = true;
         }
-        if (run.pinyinOnly) ++sentence.pinyin, ++scope.paragraph.pinyin;
+        Sentence& paragraph = ParagraphOf(scope, run);
+        if (run.pinyinOnly) ++sentence.pinyin, ++paragraph.pinyin;
         if (run.candidate && run.tones) {
             w.toned.push_back(static_cast<std::uint32_t>(&run - w.runs.data()));
             if (run.caseStyle != CaseStyle::AllCaps) {
                 NoteToned(scope, sentence, run);
-                NoteToned(scope, scope.paragraph, run);
-                if (run.normLength > 1) ++sentence.tonedLonger, ++scope.paragraph.tonedLonger;
+                NoteToned(scope, paragraph, run);
+                if (run.normLength > 1) ++sentence.tonedLonger, ++paragraph.tonedLonger;
             }
         }
-        if (run.evidence) ++sentence.marked, ++scope.paragraph.marked;
+        if (run.evidence) ++sentence.marked, ++paragraph.marked;
         if (run.candidate && run.normLength <= 2) {
             const std::string_view lower = scope.Lower(run);
             scope.syllableI = scope.syllableI || (lower == "i" && run.caseStyle == CaseStyle::Lower);
@@ -763,10 +764,10 @@ void ReadRuns(Scope& scope) {
         scope.apostrophes = scope.apostrophes || run.aspirated || run.giles;
         scope.umlauts = scope.umlauts || run.umlaut || run.giles;
     }
-    // In lines mode a line is one item, though its full stops part it into
-    // sentences ("Mi, Pin-ta. T'ai i chin hua tsung chih."): they share
+    // Where lines stand apart a line is one item, though its full stops
+    // part it into sentences ("Mi, Pin-ta. T'ai i chin hua tsung chih."): they share
     // whether it writes the marks.
-    if (scope.options.lines) {
+    if (LinesApart(scope)) {
         std::size_t begin = 0;
         bool apostrophes = false, umlauts = false;
         for (std::size_t k = 0; k < w.runs.size(); ++k) {
@@ -789,12 +790,13 @@ void ReadRuns(Scope& scope) {
     for (const std::uint32_t index : w.toned) {
         Run& run = w.runs[index];
         Sentence& sentence = w.sentences[run.sentence];
-        const bool varied = sentence.tonedVaried || (!lines && scope.paragraph.tonedVaried);
+        const Sentence& paragraph = ParagraphOf(scope, run);
+        const bool varied = sentence.tonedVaried || (!lines && paragraph.tonedVaried);
         const bool supported = run.caseStyle != CaseStyle::AllCaps && (run.syllableCount > 1 || varied);
         // A letter with a digit ("A1", "o2") is a name or a code unless a
         // longer syllable with a tone stands beside it ("Ch'ü2 O5").
         const bool letter =
-            run.normLength == 1 && (sentence.tonedLonger == 0 && (lines || scope.paragraph.tonedLonger == 0));
+            run.normLength == 1 && (sentence.tonedLonger == 0 && (lines || paragraph.tonedLonger == 0));
         if (supported && !letter) continue;
         run.candidate = false;
         --sentence.candidates;

@@ -388,6 +388,11 @@ void ConvertScope(const Lexicon& lexicon, const TextOptions& options, std::strin
     if (scope.position) Advance(scope, text.size());
 }
 
+bool StandsAsWritten(const Lexicon& lexicon, const TextOptions& options, std::string_view text, ScopeWork& work) {
+    Scope scope{lexicon, options, text, work, {}, false, false, nullptr, 0};
+    return KnownEnglishOnly(scope, false);
+}
+
 void DescribeScope(const Lexicon& lexicon, const TextOptions& options, std::string_view text, ScopeWork& work,
                    std::vector<std::vector<WordEvidence>>& sentences) {
     Scope scope{lexicon, options, text, work, {}, false, false, nullptr, 0};

@@ -38,6 +38,11 @@ struct ScopeWorkOwner {
 void ConvertScope(const Lexicon& lexicon, const TextOptions& options, std::string_view text, bool startsInsideRun,
                   TextPosition& position, ScopeWork& work, std::string& out, std::vector<ReportRecord>* report);
 
+// Whether ConvertScope writes `text` (valid UTF-8) as it stands, told
+// without finding its words: each is plain ASCII and met before, and none
+// could convert where it stands. False is no answer.
+bool StandsAsWritten(const Lexicon& lexicon, const TextOptions& options, std::string_view text, ScopeWork& work);
+
 struct WordEvidence;
 
 // For the tool that sets the decision's weights (tools/): what the decision

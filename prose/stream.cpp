@@ -15,6 +15,10 @@ namespace {
 // Where a cut for length may fall: not inside a run of word characters.
 bool EndsRuns(char32_t c) { return !IsWordChar(c) && !IsApostrophe(c) && !IsHyphen(c); }
 
+// The longest text ConvertBatch joins to others: a longer one gains
+// nothing from company.
+constexpr std::size_t kBatchTextBytes = 4096;
+
 }  // namespace
 
 struct TextStream::State {
@@ -28,6 +32,8 @@ struct TextStream::State {
     TextPosition position;
     ScopeWorkOwner work;
     std::string converted;
+    std::string batchText, batchOut;  // ConvertBatch's texts joined, and their result
+    std::vector<bool> batchKept;      // and which of its texts it keeps as written
 
     std::size_t head = 0;  // pending[0, head) is converted already
     // Valid UTF-8 given whole, cut where it lies instead of `pending`.
@@ -132,6 +138,82 @@ void TextStream::Reset() {
     s.position = {};
     s.converted.clear();
     s.head = 0;
+}
+
+void TextStream::ConvertBatch(const std::string_view* texts, std::size_t count, std::string& out,
+                              std::vector<std::size_t>& ends) {
+    State& s = *state;
+    // Converts a text as the stream would, cut in place where it lies.
+    const auto alone = [&](std::string_view text) {
+        Reset();
+        s.whole = text;
+        s.inPlace = true;
+        s.Cut(true, out, nullptr);
+        s.whole = {};
+        s.inPlace = false;
+        ends.push_back(out.size());
+    };
+    TextOptions options = s.options;
+    options.items = true;
+    std::string& joined = s.batchText;
+    std::string& converted = s.batchOut;
+    // The batch: texts[first, k), those of them to convert joined by line
+    // breaks, and the others (English that stands as written, told
+    // cheaply, as the stream tells it of a text alone) kept aside.
+    std::size_t first = 0, inBatch = 0;
+    std::vector<bool>& kept = s.batchKept;
+    kept.clear();
+    const auto flush = [&](std::size_t k) {
+        std::size_t at = 0;
+        bool split = true;
+        if (inBatch > 1) {
+            converted.clear();
+            TextPosition position;
+            ConvertScope(*s.lexicon, options, joined, false, position, *s.work.work, converted, nullptr);
+            // No conversion writes a line break, so the texts' results are
+            // the lines of the result; were it otherwise, each goes alone.
+            split = static_cast<std::size_t>(std::count(converted.begin(), converted.end(), '\n')) == inBatch - 1;
+        }
+        for (std::size_t i = first; i < k; ++i) {
+            if (kept[i - first]) {
+                out.append(texts[i]);
+                ends.push_back(out.size());
+            } else if (inBatch == 1 || !split) {
+                alone(texts[i]);
+            } else {
+                const std::size_t end = std::min(converted.find('\n', at), converted.size());
+                out.append(converted, at, end - at);
+                ends.push_back(out.size());
+                at = end + 1;
+            }
+        }
+        joined.clear();
+        kept.clear();
+        first = k;
+        inBatch = 0;
+    };
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::string_view text = texts[k];
+        const bool joins = !text.empty() && text.size() <= kBatchTextBytes &&
+                           !std::memchr(text.data(), '\n', text.size()) && !std::memchr(text.data(), '\r', text.size());
+        if (!joins) {
+            flush(k);
+            alone(text);
+            first = k + 1;
+            continue;
+        }
+        if (StandsAsWritten(*s.lexicon, s.options, text, *s.work.work)) {
+            kept.push_back(true);
+            continue;
+        }
+        if (!joined.empty() && joined.size() + 1 + text.size() > kScopeBytes) flush(k);
+        if (!joined.empty()) joined += '\n';
+        joined += text;
+        kept.push_back(false);
+        ++inBatch;
+    }
+    flush(count);
+    Reset();
 }
 
 std::uint64_t TextStream::ErrorOffset() const { return state->decoder.ErrorOffset(); }

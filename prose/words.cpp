@@ -122,9 +122,10 @@ bool SentenceBreaks::Subdivision(std::string_view text, std::size_t i, std::size
 void FindRuns(Scope& scope, bool startsInsideRun) {
     ScopeWork& w = scope.w;
     const std::string_view text = scope.text;
-    const bool lines = scope.options.lines;
+    const bool apart = LinesApart(scope), items = scope.options.items;
     w.runs.clear();
     w.sentences.assign(1, Sentence{});
+    if (items) w.items.assign(1, Sentence{});
     bool skipRun = startsInsideRun;
     SentenceBreaks breaks;
     bool lineOpen = false;  // a word stands on the current line
@@ -150,8 +151,17 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
             if ((c == '\n' || c == '\r') && !(c == '\n' && i > 0 && text[i - 1] == '\r')) {
                 ++line;
                 lineOpen = false;
-                // In lines mode every line is an item of its own.
-                if (lines) endSentence();
+                // In lines mode every line is an item of its own. A
+                // batch's next item begins as a scope does.
+                if (apart) endSentence();
+                if (items) {
+                    breaks = SentenceBreaks{};
+                    const auto at = static_cast<std::uint32_t>(w.runs.size());
+                    w.items.back().endRun = at;
+                    w.items.push_back({at, at});
+                    i += length;
+                    continue;
+                }
             }
             const Run* last = w.runs.empty() ? nullptr : &w.runs.back();
             if (breaks.Gap(text, i, c, last ? last->begin : 0, last ? last->end : 0)) endSentence();
@@ -220,6 +230,7 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
         }
     }
     w.sentences.back().endRun = static_cast<std::uint32_t>(w.runs.size());
+    if (items) w.items.back().endRun = static_cast<std::uint32_t>(w.runs.size());
 }
 
 void Advance(Scope& scope, std::size_t offset) {
@@ -540,7 +551,7 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
             if ((established || solidName[k - i]) && part.pinyinOnly) {
                 part.pinyinOnly = false;
                 cleared = true;
-                --w.sentences[part.sentence].pinyin, --scope.paragraph.pinyin;
+                --w.sentences[part.sentence].pinyin, --ParagraphOf(scope, part).pinyin;
             }
         }
         if (cleared) {
@@ -577,7 +588,7 @@ void MatchKeysAcrossWords(Scope& scope) {
     if (lex.maxAddedWords) MatchAcrossWords(scope, lex.addedTable, lex.maxAddedWords, 1, false, kStartsAdded);
     MatchAcrossWords(scope, lex.conventionalTable, lex.maxConventionalWords, 1, true, kStartsConventional);
     // In lines mode each line says for itself whether it writes the marks.
-    const bool marksEverywhere = (scope.apostrophes || scope.umlauts) && !scope.options.lines;
+    const bool marksEverywhere = (scope.apostrophes || scope.umlauts) && !LinesApart(scope);
     const unsigned units = kStartsUnit | (marksEverywhere ? 0u : unsigned{kStartsDegradedUnit});
     if (lex.maxKeyWords >= 2) MatchAcrossWords(scope, lex.wordTable, lex.maxKeyWords, 2, false, units);
     // A hyphenated word no key holds, in a text that writes no apostrophe

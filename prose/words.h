@@ -287,6 +287,7 @@ struct ScopeWork {
     std::vector<Run> runs;
     std::vector<Syllable> syllables;
     std::vector<Sentence> sentences;
+    std::vector<Sentence> items;  // in a batch, each item's own paragraph (by run.line)
     std::vector<Group> groups;
     std::string norm;
     std::string key;
@@ -325,14 +326,25 @@ struct Scope {
     }
 };
 
+// Whether each line of the scope stands apart, lending no evidence to
+// another: in lines mode, and in a batch, whose lines are its items.
+inline bool LinesApart(const Scope& scope) { return scope.options.lines || scope.options.items; }
+
+// The paragraph `run` is in, for evidence its sentence lacks: the scope,
+// or in a batch the run's item.
+inline Sentence& ParagraphOf(Scope& scope, const Run& run) {
+    return scope.options.items ? scope.w.items[run.line] : scope.paragraph;
+}
+
 // Whether the text around `run` writes aspiration apostrophes, or ü: its
-// scope, or in lines mode its line, which lends nothing to another. Where
-// it writes neither, a word may have dropped them ("Tsai Yuan-pei").
+// scope, or where lines stand apart its line, which lends nothing to
+// another. Where it writes neither, a word may have dropped them ("Tsai
+// Yuan-pei").
 inline bool WritesApostrophes(const Scope& scope, const Run& run) {
-    return scope.options.lines ? scope.w.sentences[run.sentence].apostrophes : scope.apostrophes;
+    return LinesApart(scope) ? scope.w.sentences[run.sentence].apostrophes : scope.apostrophes;
 }
 inline bool WritesUmlauts(const Scope& scope, const Run& run) {
-    return scope.options.lines ? scope.w.sentences[run.sentence].umlauts : scope.umlauts;
+    return LinesApart(scope) ? scope.w.sentences[run.sentence].umlauts : scope.umlauts;
 }
 inline bool WritesMarks(const Scope& scope, const Run& run) {
     return WritesApostrophes(scope, run) || WritesUmlauts(scope, run);

@@ -19,8 +19,8 @@ foreach(line IN LISTS lines)
 endforeach()
 list(SORT names)
 message(STATUS "exported: ${names}")
-set(expected ConvertWGToPinyin ConvertWGToPinyinWord kesti_close kesti_convert kesti_open kesti_options_init
-  kesti_report_free kesti_report_record kesti_report_size kesti_status_message)
+set(expected ConvertWGToPinyin ConvertWGToPinyinWord kesti_close kesti_convert kesti_convert_many kesti_open
+  kesti_options_init kesti_report_free kesti_report_record kesti_report_size kesti_status_message)
 if(NOT names STREQUAL "${expected}")
   message(FATAL_ERROR "expected exactly ${expected}, got: ${names}")
 endif()

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,11 +21,12 @@ struct Converter {
     kesti_converter* c = nullptr;
     kesti_error error{};
     kesti_status status;
-    explicit Converter(int mode = KESTI_MODE_TEXT, const char* dir = KESTI_DATA_DIR) {
+    explicit Converter(int mode = KESTI_MODE_TEXT, const char* dir = KESTI_DATA_DIR, int lines = 0) {
         kesti_options o;
         kesti_options_init(&o);
         o.mode = mode;
         o.table_dir = dir;
+        o.lines = lines;
         status = kesti_open(&o, &c, &error);
     }
     ~Converter() { kesti_close(c); }
@@ -240,6 +242,70 @@ TEST(CApi, EachCallConvertsAsTheFirstWould) {
         }
     }
     kesti_close(other);
+}
+
+// kesti_convert_many converts each text as kesti_convert converts it
+// alone, in every mode, though short texts of one line share a scope:
+// nothing one lends evidence to another. The development data's items and
+// English lines, and texts that go alone (with line breaks, long, empty).
+TEST(CApi, ManyTextsConvertEachAsItWouldAlone) {
+    std::vector<std::string> texts = {"", "Ho", "Sung, Lien", "Pei-ching\nHsi-an", "\r", "Tsai Yuan-pei",
+                                      "Ch'en Tu-hsiu", std::string(5000, 'a') + " Mao Tse-tung", "Chang Chien",
+                                      "Ho Ping-ti", "Mao2 Tse2-tung1", "Hu Shih. Peita.", "He met Lo. Lo left."};
+    for (const char* name : {"/tests/dev/items.tsv", "/tests/dev/english.txt"}) {
+        std::ifstream file(std::string(KESTI_SOURCE_DIR) + name);
+        for (std::string line; std::getline(file, line);) {
+            const std::size_t tab = line.find('\t');
+            texts.push_back(tab == std::string::npos ? line : line.substr(tab + 1, line.find('\t', tab + 1) - tab - 1));
+        }
+    }
+    ASSERT_GT(texts.size(), 4000u);
+    // Converts `list` into `out`, sized as the call asks.
+    const auto many = [](const Converter& conv, const std::vector<std::string>& list, std::string& out,
+                         std::vector<size_t>& ends, size_t& failed) {
+        std::vector<const char*> data;
+        std::vector<size_t> sizes;
+        for (const std::string& text : list) data.push_back(text.data()), sizes.push_back(text.size());
+        ends.assign(list.size(), 0);
+        size_t length = 0;
+        kesti_status status = kesti_convert_many(conv.c, data.data(), sizes.data(), list.size(), nullptr, 0,
+                                                 ends.data(), &length, &failed);
+        if (status != KESTI_ERROR_OUTPUT_TOO_SMALL) return status;
+        out.assign(length + 1, '#');
+        status = kesti_convert_many(conv.c, data.data(), sizes.data(), list.size(), out.data(), out.size(),
+                                    ends.data(), &length, &failed);
+        EXPECT_EQ(out[length], '\0');
+        out.resize(length);
+        return status;
+    };
+    for (const auto& [mode, lines] : {std::pair{KESTI_MODE_TEXT, 0}, std::pair{KESTI_MODE_TEXT, 1},
+                                       std::pair{KESTI_MODE_EXACT_WORDS, 0}}) {
+        const Converter alone(mode, KESTI_DATA_DIR, lines);
+        ASSERT_EQ(alone.status, KESTI_OK);
+        std::string out;
+        std::vector<size_t> ends;
+        size_t failed = 0;
+        ASSERT_EQ(many(alone, texts, out, ends, failed), KESTI_OK);
+        std::size_t differ = 0;
+        for (std::size_t i = 0, begin = 0; i < texts.size(); begin = ends[i++])
+            if (out.substr(begin, ends[i] - begin) != alone.Convert(texts[i]) && ++differ < 5)
+                ADD_FAILURE() << "mode " << mode << " lines " << lines << ": " << texts[i];
+        EXPECT_EQ(differ, 0u);
+        EXPECT_EQ(ends.back(), out.size());
+        // Malformed UTF-8 fails the batch at its text, as alone.
+        EXPECT_EQ(many(alone, {"Pei-ching", "Hsi-an", "Ho \xFF", "Sung"}, out, ends, failed),
+                  KESTI_ERROR_INVALID_UTF8);
+        EXPECT_EQ(failed, 2u);
+    }
+    size_t ends[1], length = 0, failed = 9;
+    const char* text = nullptr;
+    const size_t size = 1;
+    EXPECT_EQ(kesti_convert_many(nullptr, &text, &size, 1, nullptr, 0, ends, &length, &failed), KESTI_ERROR_ARGUMENT);
+    const Converter conv;
+    EXPECT_EQ(kesti_convert_many(conv.c, &text, &size, 1, nullptr, 0, ends, &length, &failed), KESTI_ERROR_ARGUMENT);
+    EXPECT_EQ(failed, 0u);
+    EXPECT_EQ(kesti_convert_many(conv.c, nullptr, nullptr, 0, nullptr, 0, nullptr, &length, &failed), KESTI_OK);
+    EXPECT_EQ(length, 0u);
 }
 
 TEST(CApi, OneConverterServesManyThreadsAtOnce) {

@@ -211,6 +211,32 @@ KESTI_API kesti_status kesti_convert(const kesti_converter* converter, const cha
                                      char* output, size_t capacity, size_t* length,
                                      kesti_report** report) KESTI_API_NOEXCEPT;
 
+/*
+ * Converts `count` texts at once, each as kesti_convert converts it on its
+ * own: texts[i] is input_sizes[i] bytes of UTF-8 (it may be NULL when its
+ * size is 0). The results go into `output` one after another, with nothing
+ * between them; ends[i] receives where the i-th result ends in output (the
+ * first begins at 0), and *length their total size. Short texts of one
+ * line are converted many at a time, several times faster for each than a
+ * call: a list, a column, a catalogue's titles.
+ *
+ * On KESTI_OK the results are in output[0, *length), followed by a NUL
+ * when capacity > *length. On KESTI_ERROR_OUTPUT_TOO_SMALL, *length is the
+ * capacity needed; nothing is written, and the call can be repeated with a
+ * larger buffer. On KESTI_ERROR_INVALID_UTF8, *failed is the index of the
+ * first text that is not UTF-8 and *length the byte offset in it of the
+ * malformed sequence; nothing is written. No report is made.
+ *
+ * Returns KESTI_OK, KESTI_ERROR_ARGUMENT (converter, length or failed is
+ * NULL, texts, input_sizes or ends is NULL with a count, a text is NULL
+ * with a size, or output is NULL with a capacity; *failed names such a
+ * text), KESTI_ERROR_INVALID_UTF8, KESTI_ERROR_OUTPUT_TOO_SMALL or
+ * KESTI_ERROR_NO_MEMORY.
+ */
+KESTI_API kesti_status kesti_convert_many(const kesti_converter* converter, const char* const* texts,
+                                          const size_t* input_sizes, size_t count, char* output, size_t capacity,
+                                          size_t* ends, size_t* length, size_t* failed) KESTI_API_NOEXCEPT;
+
 /* The number of records in a report (0 for NULL). */
 KESTI_API size_t kesti_report_size(const kesti_report* report) KESTI_API_NOEXCEPT;
 

@@ -27,8 +27,7 @@ struct ConverterHandle {
 
 // Converts one text onto the end of `arena`, from `used` on, grown as it
 // needs; the GIL must be released by the caller. Returns the status, and
-// the new end in `used` or (for malformed UTF-8) the offset in `offset`. A
-// batch's results share one buffer this way, not an allocation each.
+// the new end in `used` or (for malformed UTF-8) the offset in `offset`.
 kesti_status ConvertOnto(const kesti_converter* c, std::string_view text, std::string& arena, std::size_t& used,
                          std::size_t& offset, kesti_report** report) {
     auto room = [&](std::size_t need) {
@@ -69,16 +68,29 @@ struct Share {
     std::size_t offset = 0;  // where the item that failed did
 };
 
-// Converts a share's items in order, stopping at the first that fails; no
-// exception leaves it, since it may run on a thread of its own.
+// Converts a share's items in one call, which converts many to a scope;
+// no exception leaves it, since it may run on a thread of its own.
 void ConvertShare(const kesti_converter* c, const std::vector<std::string_view>& inputs, Share& share) noexcept {
     try {
-        share.ends.reserve(share.end - share.begin);
-        std::size_t used = 0;
-        for (std::size_t i = share.begin; i < share.end && share.status == KESTI_OK; ++i) {
-            share.status = ConvertOnto(c, inputs[i], share.arena, used, share.offset, nullptr);
-            share.ends.push_back(used);
+        const std::size_t count = share.end - share.begin;
+        std::vector<const char*> texts(count);
+        std::vector<std::size_t> sizes(count);
+        std::size_t total = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            texts[i] = inputs[share.begin + i].data();
+            sizes[i] = inputs[share.begin + i].size();
+            total += sizes[i];
         }
+        share.ends.resize(count);
+        share.arena.resize(total * 2 + 64);
+        std::size_t length = 0, failed = 0;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (attempt) share.arena.resize(length + 1);
+            share.status = kesti_convert_many(c, texts.data(), sizes.data(), count, share.arena.data(),
+                                              share.arena.size(), share.ends.data(), &length, &failed);
+            if (share.status != KESTI_ERROR_OUTPUT_TOO_SMALL) break;
+        }
+        if (share.status != KESTI_OK) share.offset = length;
     } catch (...) {
         share.status = KESTI_ERROR_NO_MEMORY;
     }

@@ -61,6 +61,11 @@ def test_a_converter_converts_many_in_order():
     mixed = [f"Ch'en {i}" if i % 3 else f"to the Chou {i}" for i in range(9000)] + ["", "I ching -- Commentaries"]
     assert conv.convert_many(mixed, threads=3) == conv.convert_many(mixed, threads=1) == [conv.convert(t) for t in mixed]
     assert conv.convert_many(["Hsi-an", "Pei-ching"], threads=8) == ["Xi'an", "Beijing"]
+    # A list's items lend each other nothing: a surname alone converts.
+    names = ["Sung", "Ho Ping-ti", "Tsai Yuan-pei", "Ch'en Tu-hsiu", "the Chou", "Lo Chen-yü\nLo"] * 50
+    lined = kesti.Converter(lines=True)
+    assert lined.convert_many(names) == [lined.convert(t) for t in names]
+    assert lined.convert_many(names)[:2] == ["Song", "He Bingdi"]
     for wrong in (0, -1, 1.5, "2", True):
         with pytest.raises(ValueError):
             conv.convert_many(texts, threads=wrong)
