@@ -127,12 +127,10 @@ bool ParagraphHasWadeGiles(Scope& scope, const Run& run) {
         paragraph.wadeGiles = 0;
         std::size_t first = 0, end = scope.w.sentences.size();
         if (scope.options.items) {
-            // Sentences end where items do: the item's sentences are those
-            // of its first and last words and the ones between.
-            first = run.sentence;
-            while (first > 0 && scope.w.sentences[first - 1].endRun > paragraph.firstRun) --first;
-            end = first;
-            while (end < scope.w.sentences.size() && scope.w.sentences[end].firstRun < paragraph.endRun) ++end;
+            // Sentences end where items do: the item's are those of its
+            // first and last words (it holds `run`) and the ones between.
+            first = scope.w.runs[paragraph.firstRun].sentence;
+            end = scope.w.runs[paragraph.endRun - 1].sentence + 1;
         }
         for (std::size_t i = first; i < end && !paragraph.wadeGiles; ++i)
             paragraph.wadeGiles = HasWadeGiles(scope, scope.w.sentences[i]);

@@ -765,8 +765,8 @@ void ReadRuns(Scope& scope) {
         scope.umlauts = scope.umlauts || run.umlaut || run.giles;
     }
     // Where lines stand apart a line is one item, though its full stops
-    // part it into sentences ("Mi, Pin-ta. T'ai i chin hua tsung chih."): they share
-    // whether it writes the marks.
+    // part it into sentences ("Mi, Pin-ta. T'ai i chin hua tsung chih."):
+    // they share whether it writes the marks.
     if (LinesApart(scope)) {
         std::size_t begin = 0;
         bool apostrophes = false, umlauts = false;
