@@ -293,6 +293,13 @@ void ReadRun(Scope& scope, Run& run) {
     run.isPronounI = letters == 1 && uppers == 1 && run.syllableCount == 1 && scope.Lower(run) == "i";
 }
 
+// Whether a word holds a spelling only Wade-Giles writes: "hs", "tz", or
+// "ih" at its end ("shih", "chih").
+bool WadeGilesOnly(std::string_view lower) {
+    return lower.find("hs") != std::string_view::npos || lower.find("tz") != std::string_view::npos ||
+           (lower.size() > 2 && lower.substr(lower.size() - 2) == "ih");
+}
+
 // Splits a capitalized word written without hyphens into Wade-Giles
 // syllables (see SolidSyllables) when it holds a spelling a marked syllable
 // has, as English texts write places (Hsinchuang, Sanhsia). Replaces the
@@ -373,9 +380,13 @@ void ReadWord(Scope& scope, Run& run) {
     if (run.normLength == 1 && run.english == EnglishClass::None) run.english = EnglishClass::Function;
     // A place written without hyphens that no table knows: split into
     // syllables when it carries a spelling only Wade-Giles has and is
-    // no English word ("Hsinchuang", "Sanhsia"; not "Sato").
+    // no English word ("Hsinchuang", "Sanhsia"; not "Sato"). Nor is one of
+    // the rarest names the English lists carry, where it holds a spelling
+    // no other language writes: the lists have Chinese places written so
+    // ("Pahsien", "Fushih", "Tzupo"), not "Julien" nor "Walachia".
     if (run.shaped && !run.glued && !run.candidate && capital && run.syllableCount == 1 && !run.tones &&
-        run.english == EnglishClass::None && SplitSolid(scope, run)) {
+        (run.english == EnglishClass::None || (run.english == EnglishClass::Name95 && WadeGilesOnly(word))) &&
+        SplitSolid(scope, run)) {
         bool marked = false;
         for (std::uint32_t k = 0; k < run.syllableCount; ++k)
             marked = marked || w.syllables[run.firstSyllable + k].marked;
