@@ -22,8 +22,10 @@ namespace {
 
 // The two readings of a word that a word-table key holds with aspiration
 // apostrophes or ü the text may have dropped ("Tsai Yuan-pei", "Ts'ai
-// Yüan-p'ei"), for the report: the key's, and the one as written.
-std::string BothReadings(Scope& scope, std::size_t first, std::size_t last) {
+// Yüan-p'ei"), for the report: the key's, and the one as written, spelled
+// from the words' syllables unless given (UTF-8).
+std::string BothReadings(Scope& scope, std::size_t first, std::size_t last, std::string_view key,
+                         std::string_view value, std::string_view written = {}) {
     const Run& run = scope.w.runs[first];
     // A key found for a capitalized word is shown capitalized: "Pingdi as
     // P'ing-ti" for "Ping-ti".
@@ -35,11 +37,12 @@ std::string BothReadings(Scope& scope, std::size_t first, std::size_t last) {
             AppendUtf8(out, CodePointOf(static_cast<char>(i == 0 && capital ? ToUpper(c) : c)));
         }
     };
-    append(run.degradedValue);
+    append(value);
     out += " as ";
-    append(run.degradedKey);
+    append(key);
     out += "; ";
-    for (std::size_t k = first; k <= last; ++k) {
+    out += written;
+    for (std::size_t k = first; k <= last && written.empty(); ++k) {
         if (k > first) out.append(scope.Gap(k));
         SpellWord(scope, scope.w.runs[k], {}, out);
     }
@@ -62,13 +65,25 @@ void Record(Scope& scope, const std::string& out, std::vector<ReportRecord>* rep
     r.decision = decision;
     r.ambiguous = ambiguous;
     if (decision == Decision::WordTable || decision == Decision::Syllables) {
-        if (!w.runs[first].degradedKey.empty()) {
-            r.alternatives = BothReadings(scope, first, last);
+        const Run& run = w.runs[first];
+        if (!run.degradedKey.empty()) {
+            r.alternatives = BothReadings(scope, first, last, run.degradedKey, run.degradedValue);
             r.ambiguous = true;
         } else {
             bool dropped = false;
             r.alternatives = Alternatives(scope, first, last, decision == Decision::WordTable, dropped);
             r.ambiguous = r.ambiguous || dropped;
+            // A word the word table holds as written may also be another
+            // key with its marks dropped: "Peitou" is Beidou, or Beitou
+            // (Pei-t'ou).
+            const Lexicon::Degraded* other =
+                r.alternatives.empty() && first == last && !run.wordValue.empty() && !WritesMarks(scope, run)
+                    ? scope.lex.DegradedKey(scope.Lower(run))
+                    : nullptr;
+            if (other && !SameIgnoringCase(other->value, run.wordValue)) {
+                r.alternatives = BothReadings(scope, first, last, other->key, other->value, r.result);
+                r.ambiguous = true;
+            }
         }
     }
     report->push_back(std::move(r));

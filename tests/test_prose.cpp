@@ -392,6 +392,15 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     EXPECT_TRUE(report[0].ambiguous);
     EXPECT_EQ(report[0].alternatives, "Jiaqing as Chia-ch'ing; Jiajing as written");
     EXPECT_EQ(report[1].result, "Zuozhuan");
+    // A place written solid that the table holds both as written and with
+    // marks: "Peitou" (Beidou) and "Peit'ou" (Beitou); with marks in the
+    // text, no other reading.
+    report = Report("Peitou");
+    ASSERT_EQ(report.size(), 1u);
+    EXPECT_TRUE(report[0].ambiguous);
+    EXPECT_EQ(report[0].alternatives, "Beitou as Peit'ou; Beidou as written");
+    report = Report("Peitou and Ch'ao-chou");
+    EXPECT_FALSE(report[0].ambiguous);
     // Where the text writes apostrophes, one missing is no sign of that;
     // nor where it writes ê or ŭ, which a text that drops marks never does.
     report = Report("Tsai Ho-sen met Ch'en Tu-hsiu.");
