@@ -293,9 +293,9 @@ void ReadRun(Scope& scope, Run& run) {
     run.isPronounI = letters == 1 && uppers == 1 && run.syllableCount == 1 && scope.Lower(run) == "i";
 }
 
-// Whether a word holds a spelling only Wade-Giles writes: "hs", "tz", or
+// Whether a word holds a spelling no other language writes: "hs", "tz", or
 // "ih" at its end ("shih", "chih").
-bool WadeGilesOnly(std::string_view lower) {
+bool WritesHsTzOrIh(std::string_view lower) {
     return lower.find("hs") != std::string_view::npos || lower.find("tz") != std::string_view::npos ||
            (lower.size() > 2 && lower.substr(lower.size() - 2) == "ih");
 }
@@ -385,7 +385,7 @@ void ReadWord(Scope& scope, Run& run) {
     // no other language writes: the lists have Chinese places written so
     // ("Pahsien", "Fushih", "Tzupo"), not "Julien" nor "Walachia".
     if (run.shaped && !run.glued && !run.candidate && capital && run.syllableCount == 1 && !run.tones &&
-        (run.english == EnglishClass::None || (run.english == EnglishClass::Name95 && WadeGilesOnly(word))) &&
+        (run.english == EnglishClass::None || (run.english == EnglishClass::Name95 && WritesHsTzOrIh(word))) &&
         SplitSolid(scope, run)) {
         bool marked = false;
         for (std::uint32_t k = 0; k < run.syllableCount; ++k)
