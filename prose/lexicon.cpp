@@ -159,7 +159,7 @@ Overflow Assemble(Lexicon& lexicon) {
     for (std::size_t i = 0; i < syllableTable.count; ++i) {
         const std::string_view key = Normalized(syllableTable.records[i].key, buffer);
         if (const std::uint32_t found = lexicon.syllables.Find(key))
-            lexicon.syllablePinyin[found - 1] = lexicon.IsPinyin(key);
+            lexicon.syllablePinyin[found - 1] = lexicon.IsPinyin(key, true);
     }
     // A node at most for each byte of the keys, reserved at once: the trie
     // is not copied again and again as it grows.
@@ -461,7 +461,7 @@ bool WadeGilesMarked(std::string_view s) {
     return (starts("chi") && s != "chi") || starts("ch\xFC");
 }
 
-bool Lexicon::IsPinyin(std::string_view text) const {
+bool Lexicon::IsPinyin(std::string_view text, bool strict) const {
     // Each piece between separators must split into Pinyin syllables; the
     // longest syllable has six letters (zhuang).
     std::size_t start = 0;
@@ -477,7 +477,7 @@ bool Lexicon::IsPinyin(std::string_view text) const {
         std::fill(reachable, reachable + piece.size() + 1, false);
         reachable[0] = true;
         for (std::size_t i = 0; i < piece.size(); ++i) {
-            if (!reachable[i]) continue;
+            if (!reachable[i] || (strict && i > 0 && (piece[i] == 'a' || piece[i] == 'e' || piece[i] == 'o'))) continue;
             for (unsigned lengths = PinyinPrefixes(piece.substr(i)); lengths; lengths &= lengths - 1)
                 reachable[i + static_cast<std::size_t>(__builtin_ctz(lengths))] = true;
         }

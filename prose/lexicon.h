@@ -157,8 +157,10 @@ struct Lexicon {
     // included: bit n for n bytes.
     unsigned WadeGilesPrefixes(std::string_view text) const;
     // Whether `text` (normalized, syllables split by ' or -) is written
-    // entirely in Pinyin syllables.
-    bool IsPinyin(std::string_view text) const;
+    // entirely in Pinyin syllables; `strict`: as Pinyin's orthography
+    // writes them, with an apostrophe before a syllable that begins with
+    // a, e or o inside a word ("chia" is no chi'a).
+    bool IsPinyin(std::string_view text, bool strict = false) const;
     // The lengths of the Pinyin syllables that begin text[0]: bit n for n bytes.
     unsigned PinyinPrefixes(std::string_view text) const;
     // The value for exactly `key` (normalized) in one's own names, else in

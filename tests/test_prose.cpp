@@ -202,6 +202,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"the Yung–cheng emperor, the Peking–Hankow line", "the Yongzheng emperor, the Peking–Hankow line"},
         {"Hsinchuang and Sanhsia", "Xinzhuang and Sanxia"},  // places written solid
         {"Chiayi and Taitung", "Jiayi and Taidong"},         // as Taiwan writes them
+        // A word Pinyin would write with an apostrophe (chi'a) is no Pinyin
+        // evidence beside a place that is ("Fengyuan").
+        {"He visited Fengyuan and Ta-chia.", "He visited Fengyuan and Dajia."},
         // Places the English lists carry as rare names, written with "hs",
         // "tz" or a final "ih"; other rare names stay ("Julien").
         {"Pahsien, Tzupo and Fushih; Julien", "Baxian, Zibo and Fushi; Julien"},
