@@ -105,7 +105,7 @@ struct Lexicon {
     SpellingTrie syllables;                                              // spelling -> 1 + index into syllableValues
     std::vector<std::string_view> syllableValues;                        // Pinyin, inside the syllable table
     std::vector<bool> syllableMarked;  // beside each: its spelling is one only Wade-Giles has
-    std::vector<bool> syllablePinyin;  // and whether Pinyin syllables spell it too (IsPinyin)
+    std::vector<bool> syllablePinyin;  // and whether Pinyin syllables spell it too (IsPinyin, strict)
     // syllableValues from this index on are older spellings the syllable
     // table leaves out ("teh", "tze"), which the text mode reads too.
     std::size_t firstOlderSyllable = 0;
@@ -149,7 +149,7 @@ struct Lexicon {
     }
     // The same, and whether the spelling is one only Wade-Giles has.
     std::string_view Syllable(std::string_view spelling, bool& marked) const;
-    // The same, and whether IsPinyin(spelling): a word of such syllables
+    // The same, and whether IsPinyin(spelling, strict): a word of such syllables
     // joined by hyphens is Pinyin when each of them is.
     std::string_view Syllable(std::string_view spelling, bool& marked, bool& pinyin) const;
     EnglishClass English(std::string_view spelling) const;
