@@ -329,6 +329,7 @@ void FormGroups(Scope& scope) {
     const auto mixedName = [&](const Run& run) {
         return run.caseStyle == CaseStyle::Mixed && IsAsciiUpper(static_cast<unsigned char>(scope.text[run.begin]));
     };
+    std::size_t lineFirst = 0;  // the current group's first run on the line of its last
     for (std::size_t i = 0; i < w.runs.size(); ++i) {
         Run& run = w.runs[i];
         if (run.glued || run.caseStyle == CaseStyle::Lower || (run.caseStyle == CaseStyle::Mixed && !mixedName(run)) ||
@@ -345,13 +346,15 @@ void FormGroups(Scope& scope) {
             // A name wrapped onto the next line goes on, but a line that
             // holds nothing but its name is an item of a list: the next
             // line's name is another ("Chiang Kai-shek" above "K'ung
-            // Hsiang-hsi").
-            if (joins && run.line != previous.line) joins = !w.runs[w.groups.back().firstRun].lineStart;
+            // Hsiang-hsi"). So is a line that a wrapped group fills from
+            // its start ("and Sanhsia" above "NaN" above "Ho Hua-yung").
+            if (joins && run.line != previous.line) joins = !w.runs[lineFirst].lineStart;
         }
         if (!joins) {
             w.groups.push_back({});
             w.groups.back().firstRun = static_cast<std::uint32_t>(i);
         }
+        if (!joins || run.line != w.runs[i - 1].line) lineFirst = i;
         w.groups.back().endRun = static_cast<std::uint32_t>(i + 1);
         run.group = static_cast<std::uint32_t>(w.groups.size() - 1);
     }

@@ -328,6 +328,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
     // line goes on there.
     EXPECT_EQ(Convert("Chiang Kai-shek\nK'ung Hsiang-hsi met Chiang\nKai-shek."),
               "Chiang Kai-shek\nKong Xiangxi met Chiang\nKai-shek.");
+    // A line the wrapped group fills is an item too: the group ends there.
+    EXPECT_EQ(Convert("and Sanhsia\nNaN\nHo Hua-yung"), "and Sanxia\nNaN\nHe Huayong");
     EXPECT_EQ(Convert("Members of the board:\nChiang Kai-shek\nChou\nSung"),
               "Members of the board:\nChiang Kai-shek\nZhou\nSong");
 }
