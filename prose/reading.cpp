@@ -376,8 +376,10 @@ void ReadWord(Scope& scope, Run& run) {
     // English matters where a word could convert, and for capitalized
     // words beside a name; plain lower-case English is never looked up.
     if (run.candidate || capital || run.pinyinMarks) run.english = lex.English(word);
-    // A letter alone is a letter ("e", "ê") unless the lists say more.
-    if (run.normLength == 1 && run.english == EnglishClass::None) run.english = EnglishClass::Function;
+    // A letter alone is a letter ("e", "i") unless the lists say more; but
+    // no alphabet's letter is named "ê": alone it is Wade-Giles's syllable.
+    if (run.normLength == 1 && run.english == EnglishClass::None && word != "\xEA")
+        run.english = EnglishClass::Function;
     // A place written without hyphens that no table knows: split into
     // syllables when it carries a spelling only Wade-Giles has and is
     // no English word ("Hsinchuang", "Sanhsia"; not "Sato"). Nor is one of
@@ -688,6 +690,21 @@ void NoteToned(const Scope& scope, Sentence& sentence, const Run& run) {
         sentence.tonedVaried = true;
 }
 
+// Whether a word of one letter stands within two words of `run` in its
+// sentence (the words after it are not read yet: their bytes tell).
+bool LetterNear(const Scope& scope, const Run& run) {
+    const auto index = static_cast<std::size_t>(&run - scope.w.runs.data());
+    const std::size_t from = index >= 2 ? index - 2 : 0, to = std::min(index + 3, scope.w.runs.size());
+    for (std::size_t k = from; k < to; ++k) {
+        const Run& other = scope.w.runs[k];
+        if (k == index || other.sentence != run.sentence || other.end == other.begin) continue;
+        std::size_t length = 0;
+        DecodeAt(scope.text, other.begin, length);
+        if (other.begin + length == other.end) return true;
+    }
+    return false;
+}
+
 // The options a word's spelling depends on, as one number (never 0).
 unsigned SpellingOptions(const TextOptions& options) {
     return static_cast<unsigned>(options.hyphens) | static_cast<unsigned>(options.tones) << 2 |
@@ -742,6 +759,10 @@ void ReadRuns(Scope& scope) {
             ReadWord(scope, run);
             if (cacheable && !(beforeStop && MayBeInitial(run))) Remember(scope, run, bytes, head, hash);
         }
+        // "ê" among other letters alone is a letter too: "the letters ê,
+        // è and é", "a o ê i".
+        if (run.normLength == 1 && run.english == EnglishClass::None && LetterNear(scope, run))
+            run.english = EnglishClass::Function;
         const bool capital = Capital(run);
         // Evidence: a spelling only Pinyin has.
         if (!run.candidate && run.pinyinShaped && !run.glued &&

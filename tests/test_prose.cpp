@@ -357,6 +357,10 @@ TEST(Prose, InLinesModeEachLineIsAnItem) {
     // Tone numbers on one line do not vouch for a letter on the next, nor
     // does a line that writes its apostrophes for one that dropped them.
     ExpectAll({{"Ch'ü2 O5\nA1", "Qú E\nA1"}, {"Ch'en Tu-hsiu\nTsai Yuan-pei", "Chen Duxiu\nCai Yuanpei"}}, lines);
+    // "ê" alone is no alphabet's letter but Wade-Giles's syllable, unless
+    // letters stand beside it.
+    ExpectAll({{"the word ê means goose", "the word e means goose"},
+               {"the letters ê, è and é; a o ê i", "the letters ê, è and é; a o ê i"}});
     // A glossary's headword before its characters, and a word with its
     // characters in brackets; not English or a key's letter amid Chinese,
     // nor Pinyin.
