@@ -600,7 +600,7 @@ void MatchKeysAcrossWords(Scope& scope) {
     std::vector<Run>& runs = scope.w.runs;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         Run& run = runs[i];
-        if (!run.candidate || run.inUnit || run.syllableCount < 2 || !run.wordValue.empty() || run.solid ||
+        if (!run.candidate || run.inUnit || run.syllableCount < 2 || !run.wordValue.empty() ||
             WritesMarks(scope, run))
             continue;
         if (const Lexicon::Degraded* found = DegradedOf(scope, run)) {

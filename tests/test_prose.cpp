@@ -401,6 +401,11 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     EXPECT_TRUE(report[0].ambiguous);
     EXPECT_EQ(report[0].alternatives, "Jiaqing as Chia-ch'ing; Jiajing as written");
     EXPECT_EQ(report[1].result, "Zuozhuan");
+    // So is a place written solid that the table holds only with marks.
+    report = Report("Chingpu");
+    ASSERT_EQ(report.size(), 1u);
+    EXPECT_EQ(report[0].result, "Qingpu");
+    EXPECT_EQ(report[0].alternatives, "Qingpu as Ch'ingp'u; Jingbu as written");
     // A place written solid that the table holds both as written and with
     // marks: "Peitou" (Beidou) and "Peit'ou" (Beitou); with marks in the
     // text, no other reading.
@@ -414,6 +419,7 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     // nor where it writes ê or ŭ, which a text that drops marks never does.
     report = Report("Tsai Ho-sen met Ch'en Tu-hsiu.");
     EXPECT_FALSE(report[0].ambiguous);
+    EXPECT_EQ(Convert("Chingpu and Ch'ao-chou"), "Jingbu and Chaozhou");
     EXPECT_EQ(Convert("Jên-tsung"), "Renzong");  // not the word table's "Jen-ts'ung"
     EXPECT_EQ(Convert("Tsêng Tsai-fêng"), "Zeng Zaifeng");
 }
