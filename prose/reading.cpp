@@ -705,6 +705,22 @@ bool LetterNear(const Scope& scope, const Run& run) {
     return false;
 }
 
+// Whether `lower`, written solid, splits into Wade-Giles syllables that
+// spell it unchanged in Pinyin ("yalu", "shanghai"): a spelling both
+// systems share, no sign of either.
+bool ReadsAlikeInWadeGiles(const Lexicon& lex, std::string_view lower) {
+    std::uint8_t lengths[kMostSolidSyllables];
+    const std::size_t count = SolidSyllables(lex, lower, lengths);
+    if (count == 0) return false;
+    std::size_t at = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::string_view piece = lower.substr(at, lengths[k]);
+        if (lex.Syllable(piece) != piece) return false;
+        at += lengths[k];
+    }
+    return true;
+}
+
 // The options a word's spelling depends on, as one number (never 0).
 unsigned SpellingOptions(const TextOptions& options) {
     return static_cast<unsigned>(options.hyphens) | static_cast<unsigned>(options.tones) << 2 |
@@ -768,7 +784,7 @@ void ReadRuns(Scope& scope) {
         if (!run.candidate && run.pinyinShaped && !run.glued &&
             (run.english == EnglishClass::None || run.english == EnglishClass::Chinese) &&
             (run.pinyinMarks || (capital && (!run.sentenceStart || run.english == EnglishClass::Chinese))) &&
-            run.normLength >= 2 && PinyinReads(scope, run)) {
+            run.normLength >= 2 && PinyinReads(scope, run) && !ReadsAlikeInWadeGiles(scope.lex, scope.Lower(run))) {
             run.pinyinOnly = true;
         }
         Sentence& paragraph = ParagraphOf(scope, run);

@@ -205,6 +205,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // A word Pinyin would write with an apostrophe (chi'a) is no Pinyin
         // evidence beside a place that is ("Fengyuan").
         {"He visited Fengyuan and Ta-chia.", "He visited Fengyuan and Dajia."},
+        // Nor is a word both systems spell alike ("Yalu", ya-lu).
+        {"the Yalu Chiang", "the Yalu Jiang"},
         // Places the English lists carry as rare names, written with "hs",
         // "tz" or a final "ih"; other rare names stay ("Julien").
         {"Pahsien, Tzupo and Fushih; Julien", "Baxian, Zibo and Fushi; Julien"},
