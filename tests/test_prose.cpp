@@ -396,9 +396,11 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     EXPECT_EQ(report[2].result, "Bingdi");
     EXPECT_EQ(report[2].alternatives, "Pingdi as P'ing-ti; Bingdi as written");
     EXPECT_EQ(report[3].result, "dandu");
-    // Nor is a word that is a real word as written: a reign, a book.
-    report = Report("Chia-ching; Tso-chuan");
-    ASSERT_EQ(report.size(), 2u);
+    // Nor is a word that is a real word as written: a reign, a book, a
+    // temple name (not the word "jen-ts'ung").
+    report = Report("Chia-ching; Tso-chuan; Jen-tsung");
+    ASSERT_EQ(report.size(), 3u);
+    EXPECT_EQ(report[2].result, "Renzong");
     EXPECT_EQ(report[0].result, "Jiajing");
     EXPECT_TRUE(report[0].ambiguous);
     EXPECT_EQ(report[0].alternatives, "Jiaqing as Chia-ch'ing; Jiajing as written");

@@ -456,6 +456,15 @@ REIGNS = ["hongwu", "jianwen", "yongle", "hongxi", "xuande", "zhengtong", "jingt
           "hongzhi", "zhengde", "jiajing", "longqing", "wanli", "taichang", "tianqi", "chongzhen", "hongguang",
           "longwu", "yongli", "tianming", "tiancong", "chongde", "shunzhi", "kangxi", "yongzheng", "qianlong",
           "jiaqing", "daoguang", "xianfeng", "tongzhi", "guangxu", "xuantong"]
+# Temple names of the emperors of the Tang, Song, Yuan, Ming and Qing, as the
+# dynastic histories give them: a word of a history as written (Jen-tsung,
+# Renzong; Wu-tsung, Wuzong), whatever common word its syllables with an
+# apostrophe spell (jen-ts'ung, wu-ts'ung).
+TEMPLE_NAMES = ["taizu", "taizong", "gaozu", "gaozong", "zhongzong", "ruizong", "xuanzong", "suzong", "daizong",
+                "dezong", "shunzong", "xianzong", "muzong", "jingzong", "wenzong", "wuzong", "yizong", "xizong",
+                "zhaozong", "aizong", "zhenzong", "renzong", "yingzong", "shenzong", "zhezong", "huizong", "qinzong",
+                "xiaozong", "guangzong", "ningzong", "lizong", "duzong", "duanzong", "shizu", "chengzong", "mingzong",
+                "shunzong", "chengzu", "shizong", "sizong", "shengzu"]
 MARKS = str.maketrans({"'": None, "\u2018": None, "\u2019": None, "ü": "u", "Ü": "U", "ê": "e", "Ê": "E"})
 
 
@@ -466,9 +475,10 @@ def written_right(entries, uses, syllables, words):
     holds as the key it is with the marks dropped ("Chien-lung", Qianlong),
     but not one of these, which are real words as written. A real word is a
     CC-CEDICT name, or a word that builds another headword (not a stray
-    compound such as jianlong, stegosaurus), or a reign of REIGNS."""
+    compound such as jianlong, stegosaurus), or a reign of REIGNS or a
+    temple name of TEMPLE_NAMES."""
     valid = set(wadegiles.pinyin_syllables())
-    real = set(REIGNS)
+    real = set(REIGNS) | set(TEMPLE_NAMES)
     for entry in entries:
         simplified, tokens = entry[1], entry[2].split()
         if not all("\u3400" <= ch <= "\u9fff" for ch in simplified) or len(tokens) != len(simplified):
