@@ -739,7 +739,7 @@ bool Converted(const ScopeWork& w, std::size_t k) {
 // Whether a converted word is read by the word table: a key across words,
 // a key of more than one syllable, or one with the marks a text drops.
 bool ByWordTable(const Run& run, bool unit) {
-    return unit || (!run.wordValue.empty() && run.syllableCount > 1) || run.readDegraded;
+    return unit || ((!run.wordValue.empty() || run.readDegraded) && run.syllableCount > 1);
 }
 
 // A word a rule converts after the weighing: by the word table where it

@@ -116,7 +116,8 @@ void WriteWord(Scope& scope, const Run& run, std::string& out) {
         return;
     }
     // A place written without hyphens (Honan) is not syllables: its value.
-    SpellWord(scope, run, run.syllableCount > 1 || !run.allSyllables ? value : std::string_view(), out);
+    SpellWord(scope, run, run.syllableCount > 1 || !run.allSyllables || run.readDegraded ? value : std::string_view(),
+              out);
     KeepIfSameLetters(out, from, scope.text.substr(run.begin, run.end - run.begin));
     if (known) {
         known->spelled = static_cast<std::uint32_t>(cache.bytes.size());

@@ -583,6 +583,102 @@ const Lexicon::Degraded* DegradedOf(Scope& scope, const Run& run) {
 
 }  // namespace
 
+namespace {
+
+// A name of one syllable that a text without apostrophes writes for its
+// aspirated spelling far more often than for its own.
+struct Aspirated {
+    std::string_view written, key, value;
+};
+// Surnames among the hundred commonest in China (the 2020 census ranking)
+// whose reading as written is none of them: Ch'en (陳) against Chen (甄),
+// Ts'ai (蔡) against Tsai (宰). Where both readings are common (Chang,
+// Cheng, Chin, Kung; Chien, Ch'ien 錢 and Chien 簡) the name is read as
+// written.
+constexpr Aspirated kAspiratedSurnames[] = {
+    {"chen", "Ch'en", "Chen"}, {"chiu", "Ch'iu", "Qiu"}, {"pan", "P'an", "Pan"},   {"peng", "P'eng", "Peng"},
+    {"tan", "T'an", "Tan"},    {"tang", "T'ang", "Tang"}, {"tao", "T'ao", "Tao"},   {"tien", "T'ien", "Tian"},
+    {"tsai", "Ts'ai", "Cai"},  {"tsao", "Ts'ao", "Cao"},  {"tsui", "Ts'ui", "Cui"},
+};
+// Dynasties: the T'ang, the Ch'ing, the Ch'en and the Ch'i; no dynasty is
+// named Tang, Ching, Chen or Chi as written.
+constexpr Aspirated kAspiratedDynasties[] = {
+    {"chen", "Ch'en", "Chen"}, {"chi", "Ch'i", "Qi"}, {"ching", "Ch'ing", "Qing"}, {"tang", "T'ang", "Tang"}};
+
+template <std::size_t N>
+const Aspirated* FindAspirated(const Aspirated (&list)[N], std::string_view lower) {
+    for (const Aspirated& a : list)
+        if (a.written == lower) return &a;
+    return nullptr;
+}
+
+void ReadAspirated(Run& run, const Aspirated& a) {
+    run.degradedKey = a.key;
+    run.degradedValue = a.value;
+    run.readDegraded = true;
+}
+
+// A dynasty's name before "dynasty" that only an aspirated name can be
+// ("the Tang dynasty") is read as that name; in a text that writes no
+// apostrophe, so is a surname of one syllable before its given name ("Chen
+// Li-fu", "Tsai, Ming-liang") where that is far the likelier, and the same
+// surname met alone in the scope after it ("Chen left").
+void ReadAspiratedNames(Scope& scope) {
+    std::vector<Run>& runs = scope.w.runs;
+    const auto open = [&](const Run& run) {
+        return run.candidate && !run.inUnit && run.syllableCount == 1 && run.wordValue.empty() && Capital(run) &&
+               run.degradedKey.empty() && !run.tones;
+    };
+    // The surnames read so, each with its line: where lines stand apart,
+    // one lends nothing to another line.
+    std::vector<std::pair<const Aspirated*, std::uint32_t>> read;
+    for (std::size_t i = 0; i + 1 < runs.size(); ++i) {
+        Run& run = runs[i];
+        if (!open(run)) continue;
+        const std::string_view lower = scope.Lower(run);
+        const Run& next = runs[i + 1];
+        if (scope.Gap(i + 1) == " ") {
+            const std::string_view after = scope.Lower(next);
+            if (after == "dynasty" || after == "dynasties") {
+                if (const Aspirated* a = FindAspirated(kAspiratedDynasties, lower)) ReadAspirated(run, *a);
+                continue;
+            }
+        }
+        if (WritesMarks(scope, run)) continue;
+        const bool firstOfName =
+            run.group != kNone && scope.w.groups[run.group].firstRun == i && next.group == run.group;
+        if (!((firstOfName || HeadingComma(scope, i)) && next.candidate && Capital(next))) continue;
+        if (const Aspirated* a = FindAspirated(kAspiratedSurnames, lower)) {
+            ReadAspirated(run, *a);
+            read.emplace_back(a, run.line);
+        }
+    }
+    if (read.empty()) return;
+    const bool apart = LinesApart(scope);
+    // Alone in its name group but for words that cannot convert ("Both Tan").
+    const auto alone = [&](std::size_t i) {
+        if (runs[i].group == kNone) return true;
+        const Group& g = scope.w.groups[runs[i].group];
+        for (std::size_t k = g.firstRun; k < g.endRun; ++k)
+            if (k != i && runs[k].candidate) return false;
+        return true;
+    };
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        Run& run = runs[i];
+        if (!open(run) || !alone(i) || WritesMarks(scope, run)) continue;
+        const Aspirated* a = FindAspirated(kAspiratedSurnames, scope.Lower(run));
+        if (!a) continue;
+        for (const auto& [surname, line] : read) {
+            if (surname == a && (!apart || line == run.line)) {
+                ReadAspirated(run, *a);
+                break;
+            }
+        }
+    }
+}
+
+}  // namespace
+
 void MatchKeysAcrossWords(Scope& scope) {
     // One's own names first, a word or more; then established spellings
     // ("Chiang Kai-shek"); then the word table's names across words ("Mao
@@ -594,6 +690,7 @@ void MatchKeysAcrossWords(Scope& scope) {
     const bool marksEverywhere = (scope.apostrophes || scope.umlauts) && !LinesApart(scope);
     const unsigned units = kStartsUnit | (marksEverywhere ? 0u : unsigned{kStartsDegradedUnit});
     if (lex.maxKeyWords >= 2) MatchAcrossWords(scope, lex.wordTable, lex.maxKeyWords, 2, false, units);
+    ReadAspiratedNames(scope);
     // A hyphenated word no key holds, in a text that writes no apostrophe
     // and no ü: the key it is with them dropped ("Chang-an", Ch'ang-an).
     if (marksEverywhere) return;
