@@ -422,8 +422,8 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     // A surname before its given name, and a dynasty, that such a text
     // writes for a far commoner aspirated name is read as that one, and so
     // is the surname met again; not one whose readings are both common.
-    EXPECT_EQ(Convert("Chen Li-fu came. Chen left. The Tang dynasty fell. Chien Mu"),
-              "Chen Lifu came. Chen left. The Tang dynasty fell. Jian Mu");
+    EXPECT_EQ(Convert("Chen Li-fu came. Chen left. The Tang dynasty fell. Chien Mu; Tao Te Ching"),
+              "Chen Lifu came. Chen left. The Tang dynasty fell. Jian Mu; Dao De Jing");
     report = Report("Tsai, Ming-liang");
     ASSERT_EQ(report.size(), 2u);
     EXPECT_EQ(report[0].result, "Cai");
