@@ -594,12 +594,13 @@ struct Aspirated {
 // whose reading as written is none of them: Ch'en (陳) against Chen (甄),
 // Ts'ai (蔡) against Tsai (宰). Where both readings are common (Chang,
 // Cheng, Chin, Kung; Chien, Ch'ien 錢 and Chien 簡) the name is read as
-// written, and so is Tao, which begins the Tao Te Ching (Dao) as often as
-// it is the surname T'ao.
+// written, and so are Tao and Chiu, which begin titles as often as they
+// are the surnames T'ao and Ch'iu (the Tao Te Ching, Dao; the Chiu Wu-tai
+// Shih, Jiu).
 constexpr Aspirated kAspiratedSurnames[] = {
-    {"chen", "Ch'en", "Chen"}, {"chiu", "Ch'iu", "Qiu"}, {"pan", "P'an", "Pan"},  {"peng", "P'eng", "Peng"},
-    {"tan", "T'an", "Tan"},    {"tang", "T'ang", "Tang"}, {"tien", "T'ien", "Tian"}, {"tsai", "Ts'ai", "Cai"},
-    {"tsao", "Ts'ao", "Cao"},  {"tsui", "Ts'ui", "Cui"},
+    {"chen", "Ch'en", "Chen"}, {"pan", "P'an", "Pan"},   {"peng", "P'eng", "Peng"}, {"tan", "T'an", "Tan"},
+    {"tang", "T'ang", "Tang"}, {"tien", "T'ien", "Tian"}, {"tsai", "Ts'ai", "Cai"},   {"tsao", "Ts'ao", "Cao"},
+    {"tsui", "Ts'ui", "Cui"},
 };
 // Dynasties: the T'ang, the Ch'ing, the Ch'en and the Ch'i; no dynasty is
 // named Tang, Ching, Chen or Chi as written.
