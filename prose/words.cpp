@@ -609,6 +609,9 @@ constexpr Aspirated kAspiratedDynasties[] = {
 
 template <std::size_t N>
 const Aspirated* FindAspirated(const Aspirated (&list)[N], std::string_view lower) {
+    // Every name listed is of three to five letters and begins c, p or t.
+    if (lower.size() < 3 || lower.size() > 5 || (lower[0] != 'c' && lower[0] != 'p' && lower[0] != 't'))
+        return nullptr;
     for (const Aspirated& a : list)
         if (a.written == lower) return &a;
     return nullptr;
@@ -638,22 +641,23 @@ void ReadAspiratedNames(Scope& scope) {
         Run& run = runs[i];
         if (!open(run)) continue;
         const std::string_view lower = scope.Lower(run);
+        const Aspirated* dynasty = FindAspirated(kAspiratedDynasties, lower);
+        const Aspirated* surname = FindAspirated(kAspiratedSurnames, lower);
+        if (!dynasty && !surname) continue;
         const Run& next = runs[i + 1];
         if (scope.Gap(i + 1) == " ") {
             const std::string_view after = scope.Lower(next);
             if (after == "dynasty" || after == "dynasties") {
-                if (const Aspirated* a = FindAspirated(kAspiratedDynasties, lower)) ReadAspirated(run, *a);
+                if (dynasty) ReadAspirated(run, *dynasty);
                 continue;
             }
         }
-        if (WritesMarks(scope, run)) continue;
+        if (!surname || WritesMarks(scope, run)) continue;
         const bool firstOfName =
             run.group != kNone && scope.w.groups[run.group].firstRun == i && next.group == run.group;
         if (!((firstOfName || HeadingComma(scope, i)) && next.candidate && Capital(next))) continue;
-        if (const Aspirated* a = FindAspirated(kAspiratedSurnames, lower)) {
-            ReadAspirated(run, *a);
-            read.emplace_back(a, run.line);
-        }
+        ReadAspirated(run, *surname);
+        read.emplace_back(surname, run.line);
     }
     if (read.empty()) return;
     const bool apart = LinesApart(scope);
