@@ -265,16 +265,6 @@ bool BeforeNumber(const Scope& scope, const Run& run) {
     return scope.text[run.end] == '.' && !after.empty() && after[0] >= 'a' && after[0] <= 'z';
 }
 
-// Whether the word after run `index`, past a space, is "dynasty" or
-// "dynasties" in any case: what stands before it names one ("the Sung
-// dynasty", "Chin and Yüan dynasties").
-bool BeforeDynasty(const Scope& scope, std::size_t index) {
-    const std::vector<Run>& runs = scope.w.runs;
-    if (index + 1 >= runs.size() || scope.Gap(index + 1) != " ") return false;
-    const std::string_view next = scope.Lower(runs[index + 1]);
-    return next == "dynasty" || next == "dynasties";
-}
-
 // The phrases English has borrowed and writes as its own words.
 struct Loan {
     std::string_view first, second;

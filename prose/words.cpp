@@ -425,6 +425,13 @@ void FormGroups(Scope& scope) {
     }
 }
 
+bool BeforeDynasty(const Scope& scope, std::size_t index) {
+    const std::vector<Run>& runs = scope.w.runs;
+    if (index + 1 >= runs.size() || scope.Gap(index + 1) != " ") return false;
+    const std::string_view next = scope.Lower(runs[index + 1]);
+    return next == "dynasty" || next == "dynasties";
+}
+
 bool HeadingComma(const Scope& scope, std::size_t i) {
     const std::vector<Run>& runs = scope.w.runs;
     if (i + 1 >= runs.size()) return false;
@@ -581,10 +588,6 @@ const Lexicon::Degraded* DegradedOf(Scope& scope, const Run& run) {
     return found;
 }
 
-}  // namespace
-
-namespace {
-
 // A name of one syllable that a text without apostrophes writes for its
 // aspirated spelling far more often than for its own.
 struct Aspirated {
@@ -644,15 +647,12 @@ void ReadAspiratedNames(Scope& scope) {
         const Aspirated* dynasty = FindAspirated(kAspiratedDynasties, lower);
         const Aspirated* surname = FindAspirated(kAspiratedSurnames, lower);
         if (!dynasty && !surname) continue;
-        const Run& next = runs[i + 1];
-        if (scope.Gap(i + 1) == " ") {
-            const std::string_view after = scope.Lower(next);
-            if (after == "dynasty" || after == "dynasties") {
-                if (dynasty) ReadAspirated(run, *dynasty);
-                continue;
-            }
+        if (BeforeDynasty(scope, i)) {
+            if (dynasty) ReadAspirated(run, *dynasty);
+            continue;
         }
         if (!surname || WritesMarks(scope, run)) continue;
+        const Run& next = runs[i + 1];
         const bool firstOfName =
             run.group != kNone && scope.w.groups[run.group].firstRun == i && next.group == run.group;
         if (!((firstOfName || HeadingComma(scope, i)) && next.candidate && Capital(next))) continue;

@@ -358,6 +358,10 @@ inline bool Capital(const Run& run) {
 // Whether run `i` is the surname of a heading and the name after its comma
 // its given name: "Chiang, Kai-shek", "Sung, Lien" at the start of a line.
 bool HeadingComma(const Scope& scope, std::size_t i);
+// Whether the word after run `index`, past a space, is "dynasty" or
+// "dynasties" in any case: what stands before it names one ("the Sung
+// dynasty", "Chin and Yüan dynasties").
+bool BeforeDynasty(const Scope& scope, std::size_t index);
 
 // Where sentences end between words: after a full stop, "!", "?" or "…"
 // (a stop after an initial or an abbreviation ends none) once a space
