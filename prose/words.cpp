@@ -41,8 +41,7 @@ bool IsNonAsciiWordChar(char32_t c) {
 }
 
 bool IsWestern(const Run& run) {
-    return Capital(run) && !run.candidate &&
-           !run.pinyinOnly && !run.glued && run.english != EnglishClass::Function &&
+    return Capital(run) && !run.candidate && !run.pinyinOnly && !run.glued && run.english != EnglishClass::Function &&
            run.english != EnglishClass::Chinese && run.normLength > 0 && !run.title;
 }
 
@@ -92,8 +91,7 @@ bool AfterAWordOnItsLine(std::string_view text, std::size_t wordBegin) {
 
 }  // namespace
 
-bool SentenceBreaks::ParallelTitle(std::string_view text, std::size_t i, std::size_t wordBegin,
-                                   std::size_t wordEnd) {
+bool SentenceBreaks::ParallelTitle(std::string_view text, std::size_t i, std::size_t wordBegin, std::size_t wordEnd) {
     if (wordEnd == wordBegin || wordEnd + 1 != i || text[wordEnd] != ' ' || i + 2 >= text.size() ||
         text[i + 1] != ' ' || !IsAsciiUpper(text[i + 2]))
         return false;
@@ -438,8 +436,8 @@ bool HeadingComma(const Scope& scope, std::size_t i) {
     const Run& surname = runs[i];
     const Run& given = runs[i + 1];
     const std::string_view gap = scope.Gap(i + 1);
-    return surname.lineStart && (gap == ", " || gap == ",") && given.line == surname.line &&
-           given.group != kNone && surname.group != kNone && surname.baseEnd == surname.end;
+    return surname.lineStart && (gap == ", " || gap == ",") && given.line == surname.line && given.group != kNone &&
+           surname.group != kNone && surname.baseEnd == surname.end;
 }
 
 namespace {
@@ -601,9 +599,9 @@ struct Aspirated {
 // are the surnames T'ao and Ch'iu (the Tao Te Ching, Dao; the Chiu Wu-tai
 // Shih, Jiu).
 constexpr Aspirated kAspiratedSurnames[] = {
-    {"chen", "Ch'en", "Chen"}, {"pan", "P'an", "Pan"},   {"peng", "P'eng", "Peng"}, {"tan", "T'an", "Tan"},
-    {"tang", "T'ang", "Tang"}, {"tien", "T'ien", "Tian"}, {"tsai", "Ts'ai", "Cai"},   {"tsao", "Ts'ao", "Cao"},
-    {"tsui", "Ts'ui", "Cui"},
+    {"chen", "Ch'en", "Chen"}, {"pan", "P'an", "Pan"},    {"peng", "P'eng", "Peng"},
+    {"tan", "T'an", "Tan"},    {"tang", "T'ang", "Tang"}, {"tien", "T'ien", "Tian"},
+    {"tsai", "Ts'ai", "Cai"},  {"tsao", "Ts'ao", "Cao"},  {"tsui", "Ts'ui", "Cui"},
 };
 // Dynasties: the T'ang, the Ch'ing, the Ch'en and the Ch'i; no dynasty is
 // named Tang, Ching, Chen or Chi as written.
@@ -613,8 +611,7 @@ constexpr Aspirated kAspiratedDynasties[] = {
 template <std::size_t N>
 const Aspirated* FindAspirated(const Aspirated (&list)[N], std::string_view lower) {
     // Every name listed is of three to five letters and begins c, p or t.
-    if (lower.size() < 3 || lower.size() > 5 || (lower[0] != 'c' && lower[0] != 'p' && lower[0] != 't'))
-        return nullptr;
+    if (lower.size() < 3 || lower.size() > 5 || (lower[0] != 'c' && lower[0] != 'p' && lower[0] != 't')) return nullptr;
     for (const Aspirated& a : list)
         if (a.written == lower) return &a;
     return nullptr;
@@ -627,20 +624,36 @@ void ReadAspirated(Run& run, const Aspirated& a) {
 }
 
 // A dynasty's name before "dynasty" that only an aspirated name can be
-// ("the Tang dynasty") is read as that name; in a text that writes no
+// ("the Tang dynasty") is read as that name. In a text that writes no
 // apostrophe, so is a surname of one syllable before its given name ("Chen
-// Li-fu", "Tsai, Ming-liang") where that is far the likelier, and the same
-// surname met alone in the scope after it ("Chen left").
+// Li-fu", "Tsai, Ming-liang") where that is far the likelier, and one of
+// these names alone ("Chen left", "the fall of the Ching").
 void ReadAspiratedNames(Scope& scope) {
     std::vector<Run>& runs = scope.w.runs;
     const auto open = [&](const Run& run) {
         return run.candidate && !run.inUnit && run.syllableCount == 1 && run.wordValue.empty() && Capital(run) &&
                run.degradedKey.empty() && !run.tones;
     };
-    // The surnames read so, each with its line: where lines stand apart,
-    // one lends nothing to another line.
-    std::vector<std::pair<const Aspirated*, std::uint32_t>> read;
-    for (std::size_t i = 0; i + 1 < runs.size(); ++i) {
+    // Alone in its name group but for words that cannot convert ("Both Tan").
+    const auto alone = [&](std::size_t i) {
+        if (runs[i].group == kNone) return true;
+        const Group& g = scope.w.groups[runs[i].group];
+        for (std::size_t k = g.firstRun; k < g.endRun; ++k)
+            if (k != i && runs[k].candidate) return false;
+        return true;
+    };
+    // The names that begin with one of these words, as read: the word met
+    // alone in the scope is the same surname ("Ching Hsi-chih ... Ching
+    // replied" stays 景, not the Ch'ing). Where lines stand apart, a name
+    // lends nothing to another line.
+    struct Name {
+        std::string_view lower;
+        std::uint32_t line;
+        const Aspirated* read;
+    };
+    std::vector<Name> names;
+    std::vector<std::uint32_t> lone;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
         Run& run = runs[i];
         if (!open(run)) continue;
         const std::string_view lower = scope.Lower(run);
@@ -651,35 +664,42 @@ void ReadAspiratedNames(Scope& scope) {
             if (dynasty) ReadAspirated(run, *dynasty);
             continue;
         }
-        if (!surname || WritesMarks(scope, run)) continue;
-        const Run& next = runs[i + 1];
-        const bool firstOfName =
-            run.group != kNone && scope.w.groups[run.group].firstRun == i && next.group == run.group;
-        if (!((firstOfName || HeadingComma(scope, i)) && next.candidate && Capital(next))) continue;
-        ReadAspirated(run, *surname);
-        read.emplace_back(surname, run.line);
-    }
-    if (read.empty()) return;
-    const bool apart = LinesApart(scope);
-    // Alone in its name group but for words that cannot convert ("Both Tan").
-    const auto alone = [&](std::size_t i) {
-        if (runs[i].group == kNone) return true;
-        const Group& g = scope.w.groups[runs[i].group];
-        for (std::size_t k = g.firstRun; k < g.endRun; ++k)
-            if (k != i && runs[k].candidate) return false;
-        return true;
-    };
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        Run& run = runs[i];
-        if (!open(run) || !alone(i) || WritesMarks(scope, run)) continue;
-        const Aspirated* a = FindAspirated(kAspiratedSurnames, scope.Lower(run));
-        if (!a) continue;
-        for (const auto& [surname, line] : read) {
-            if (surname == a && (!apart || line == run.line)) {
-                ReadAspirated(run, *a);
-                break;
-            }
+        if (WritesMarks(scope, run)) continue;
+        const Run* next = i + 1 < runs.size() ? &runs[i + 1] : nullptr;
+        // The first word of its name that could convert, past an English
+        // word: "A Ching Chih was born".
+        const bool firstOfName = next && run.group != kNone && next->group == run.group &&
+                                 (i == 0 || runs[i - 1].group != run.group || !runs[i - 1].candidate ||
+                                  IsCommonEnglish(runs[i - 1].english));
+        if ((firstOfName || HeadingComma(scope, i)) && next->candidate && Capital(*next)) {
+            if (surname) ReadAspirated(run, *surname);
+            names.push_back({lower, run.line, surname});
+        } else if (alone(i)) {
+            // Alone on its line it is a list's item, a chart's syllable or
+            // a surname, and before syllables in lower case the first word
+            // of a title ("Ching chi yen chiu so", 經濟): read as written.
+            const bool item = run.lineStart && (!next || next->line != run.line);
+            const bool title = next && next->candidate && next->caseStyle == CaseStyle::Lower;
+            if (!item && !title) lone.push_back(static_cast<std::uint32_t>(i));
         }
+    }
+    const bool apart = LinesApart(scope);
+    for (const std::uint32_t i : lone) {
+        Run& run = runs[i];
+        const std::string_view lower = scope.Lower(run);
+        const auto name = std::find_if(names.begin(), names.end(), [&](const Name& n) {
+            return n.lower == lower && (!apart || n.line == run.line);
+        });
+        // After "the" it names the dynasty, not a person ("the fall of the
+        // Ching").
+        const Aspirated* dynasty = FindAspirated(kAspiratedDynasties, lower);
+        const bool afterThe = i > 0 && runs[i - 1].determiner && scope.Gap(i) == " ";
+        const Aspirated* a = afterThe && dynasty   ? dynasty
+                             : name != names.end() ? name->read
+                                                   : FindAspirated(kAspiratedSurnames, lower);
+        if (!a && name == names.end()) a = dynasty;
+        // "Chi" alone is as often the surnames Chi (紀, 姬) as the Ch'i.
+        if (a && a->written != "chi") ReadAspirated(run, *a);
     }
 }
 
@@ -703,8 +723,7 @@ void MatchKeysAcrossWords(Scope& scope) {
     std::vector<Run>& runs = scope.w.runs;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         Run& run = runs[i];
-        if (!run.candidate || run.inUnit || run.syllableCount < 2 || !run.wordValue.empty() ||
-            WritesMarks(scope, run))
+        if (!run.candidate || run.inUnit || run.syllableCount < 2 || !run.wordValue.empty() || WritesMarks(scope, run))
             continue;
         if (const Lexicon::Degraded* found = DegradedOf(scope, run)) {
             run.degradedValue = found->value;

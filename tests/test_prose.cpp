@@ -421,9 +421,13 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     EXPECT_FALSE(report[0].ambiguous);
     // A surname before its given name, and a dynasty, that such a text
     // writes for a far commoner aspirated name is read as that one, and so
-    // is the surname met again; not one whose readings are both common.
+    // is such a name alone; not one whose readings are both common, nor one
+    // that a name of the text begins with as written.
     EXPECT_EQ(Convert("Chen Li-fu came. Chen left. The Tang dynasty fell. Chien Mu; Tao Te Ching"),
               "Chen Lifu came. Chen left. The Tang dynasty fell. Jian Mu; Dao De Jing");
+    EXPECT_EQ(Convert("After the fall of the Ching, Ching Hsi-chih wrote. Ching was old."),
+              "After the fall of the Qing, Jing Xizhi wrote. Jing was old.");
+    EXPECT_EQ(Convert("After the fall of the Ching, Tsai wrote."), "After the fall of the Qing, Cai wrote.");
     report = Report("Tsai, Ming-liang");
     ASSERT_EQ(report.size(), 2u);
     EXPECT_EQ(report[0].result, "Cai");
