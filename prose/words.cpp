@@ -677,9 +677,11 @@ void ReadAspiratedNames(Scope& scope) {
         } else if (alone(i)) {
             // Alone on its line it is a list's item, a chart's syllable or
             // a surname, and before syllables in lower case the first word
-            // of a title ("Ching chi yen chiu so", 經濟): read as written.
+            // of a title ("Ching chi yen chiu so", 經濟): read as written;
+            // not before an English function word ("invited Chen to be").
             const bool item = run.lineStart && (!next || next->line != run.line);
-            const bool title = next && next->candidate && next->caseStyle == CaseStyle::Lower;
+            const bool title = next && next->candidate && next->caseStyle == CaseStyle::Lower &&
+                               next->english != EnglishClass::Function;
             if (!item && !title) lone.push_back(static_cast<std::uint32_t>(i));
         }
     }

@@ -427,7 +427,8 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
               "Chen Lifu came. Chen left. The Tang dynasty fell. Jian Mu; Dao De Jing");
     EXPECT_EQ(Convert("After the fall of the Ching, Ching Hsi-chih wrote. Ching was old."),
               "After the fall of the Qing, Jing Xizhi wrote. Jing was old.");
-    EXPECT_EQ(Convert("After the fall of the Ching, Tsai wrote."), "After the fall of the Qing, Cai wrote.");
+    EXPECT_EQ(Convert("After the fall of the Ching, Tsai invited Chen to dinner."),
+              "After the fall of the Qing, Cai invited Chen to dinner.");
     report = Report("Tsai, Ming-liang");
     ASSERT_EQ(report.size(), 2u);
     EXPECT_EQ(report[0].result, "Cai");
