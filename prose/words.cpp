@@ -423,13 +423,6 @@ void FormGroups(Scope& scope) {
     }
 }
 
-bool BeforeDynasty(const Scope& scope, std::size_t index) {
-    const std::vector<Run>& runs = scope.w.runs;
-    if (index + 1 >= runs.size() || scope.Gap(index + 1) != " ") return false;
-    const std::string_view next = scope.Lower(runs[index + 1]);
-    return next == "dynasty" || next == "dynasties";
-}
-
 bool HeadingComma(const Scope& scope, std::size_t i) {
     const std::vector<Run>& runs = scope.w.runs;
     if (i + 1 >= runs.size()) return false;

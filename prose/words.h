@@ -360,8 +360,14 @@ inline bool Capital(const Run& run) {
 bool HeadingComma(const Scope& scope, std::size_t i);
 // Whether the word after run `index`, past a space, is "dynasty" or
 // "dynasties" in any case: what stands before it names one ("the Sung
-// dynasty", "Chin and Yüan dynasties").
-bool BeforeDynasty(const Scope& scope, std::size_t index);
+// dynasty", "Chin and Yüan dynasties"). Asked of every capitalized word the
+// decision weighs: inline.
+inline bool BeforeDynasty(const Scope& scope, std::size_t index) {
+    const std::vector<Run>& runs = scope.w.runs;
+    if (index + 1 >= runs.size() || scope.Gap(index + 1) != " ") return false;
+    const std::string_view next = scope.Lower(runs[index + 1]);
+    return next == "dynasty" || next == "dynasties";
+}
 
 // Where sentences end between words: after a full stop, "!", "?" or "…"
 // (a stop after an initial or an abbreviation ends none) once a space
