@@ -670,11 +670,16 @@ void ReadAspiratedNames(Scope& scope) {
         } else if (alone(i)) {
             // Alone on its line it is a list's item, a chart's syllable or
             // a surname, and before syllables in lower case the first word
-            // of a title ("Ching chi yen chiu so", 經濟): read as written;
-            // not before an English function word ("invited Chen to be").
+            // of a title ("Ching chi yen chiu so", 經濟; "Tang an kuan li",
+            // 檔案): read as written. Not before one English function word
+            // ("invited Chen to be").
+            const auto lowerSyllable = [&](std::size_t k) {
+                return k < runs.size() && runs[k].candidate && runs[k].caseStyle == CaseStyle::Lower &&
+                       runs[k].line == run.line;
+            };
             const bool item = run.lineStart && (!next || next->line != run.line);
-            const bool title = next && next->candidate && next->caseStyle == CaseStyle::Lower &&
-                               next->english != EnglishClass::Function;
+            const bool title =
+                lowerSyllable(i + 1) && (next->english != EnglishClass::Function || lowerSyllable(i + 2));
             if (!item && !title) lone.push_back(static_cast<std::uint32_t>(i));
         }
     }

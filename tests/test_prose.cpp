@@ -429,6 +429,7 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
               "After the fall of the Qing, Jing Xizhi wrote. Jing was old.");
     EXPECT_EQ(Convert("After the fall of the Ching, Tsai invited Chen to dinner."),
               "After the fall of the Qing, Cai invited Chen to dinner.");
+    EXPECT_EQ(Convert("Tang an kuan li"), "Dang an guan li");  // a title's first word
     report = Report("Tsai, Ming-liang");
     ASSERT_EQ(report.size(), 2u);
     EXPECT_EQ(report[0].result, "Cai");
