@@ -136,7 +136,16 @@ void WriteConverted(Scope& scope, std::size_t first, std::size_t last, std::stri
     }
     std::string_view value = run.wordValue;
     const std::size_t from = out.size();
-    if (static_cast<std::size_t>(std::count(value.begin(), value.end(), ' ')) != last - first) {
+    if (run.givenApart) {
+        // "Mao Tse Tung": the surname, then the given name once for its
+        // two words.
+        const std::size_t space = value.find(' ');
+        SpellWord(scope, run, value.substr(0, space), out);
+        out.append(scope.Gap(first + 1));
+        SpellWord(scope, w.runs[first + 1], value.substr(space + 1), out);
+        const Run& end = w.runs[last];
+        out.append(scope.text.substr(end.baseEnd, end.end - end.baseEnd));
+    } else if (static_cast<std::size_t>(std::count(value.begin(), value.end(), ' ')) != last - first) {
         // "Port Arthur" is "Lüshun": the whole value for the whole name.
         SpellWord(scope, run, value, out);
         const Run& end = w.runs[last];

@@ -438,6 +438,21 @@ namespace {
 // Finds keys of `table` that cover whole words of a name group: from each
 // word, the longest key over the following words of its group, if it has
 // at least `fewest` words. Marks the words it covers as one unit.
+// Whether runs i, i+1 and i+2 (of the window up to `last`) are three
+// capitalized words of one syllable each, one space apart: a surname and a
+// given name written apart ("Mao Tse Tung"), where they end their name
+// group ("Ch'in Shih Huang Ti" is a title and a name).
+bool GivenNameApart(const Scope& scope, std::size_t i, std::size_t last) {
+    if (last < i + 2) return false;
+    for (std::size_t k = i; k < i + 3; ++k) {
+        const Run& run = scope.w.runs[k];
+        if (run.caseStyle != CaseStyle::Capitalized || run.syllableCount != 1 || run.tones || run.solid ||
+            (k > i && scope.Gap(k) != " "))
+            return false;
+    }
+    return true;
+}
+
 void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t most, std::size_t fewest,
                       bool established, unsigned starts) {
     ScopeWork& w = scope.w;
@@ -452,8 +467,10 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         // possessive ending.
         // A heading with the surname first reads as the name written in
         // order ("Chiang, Kai-shek", "Mao, Tse-tung"); its comma stays.
+        // One word more than the longest key: a given name written apart
+        // (see GivenNameApart).
         std::size_t last = i;
-        while (last + 1 < w.runs.size() && last + 1 - i < std::min<std::size_t>(most, 16) &&
+        while (last + 1 < w.runs.size() && last + 1 - i < std::min<std::size_t>(most + 1, 16) &&
                (w.runs[last + 1].group == w.runs[last].group || (last == i && HeadingComma(scope, i))) &&
                w.runs[last + 1].shaped && !w.runs[last + 1].inUnit && w.runs[last].baseEnd == w.runs[last].end)
             ++last;
@@ -504,6 +521,34 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
                 if (exact(std::string_view(w.key).substr(0, ends[k]), match)) words = k + 1;
         }
         std::string_view degraded;
+        // A given name of two syllables written apart, each capitalized,
+        // as older English texts write it ("Mao Tse Tung", "Chiang Kai
+        // Shek"): the key that joins them with a hyphen, when its value is
+        // a surname and a given name, and in a text that writes no marks
+        // the key that has them too ("Teng Hsiao Ping", Teng Hsiao-p'ing).
+        bool givenApart = false;
+        if (words < 3 && GivenNameApart(scope, i, last) && i + 3 == w.groups[first.group].endRun) {
+            std::string& joined = w.joinedKey;
+            joined.assign(w.key, 0, ends[2]);
+            joined[ends[1]] = '-';
+            const auto twoWords = [](std::string_view value) {
+                return std::count(value.begin(), value.end(), ' ') == 1;
+            };
+            MatchResult whole;  // a failed lookup leaves its own result: the match found above stands
+            if (exact(joined, whole) && twoWords(whole.value)) {
+                words = 3;
+                givenApart = true;
+                match = whole;
+            } else if (&table == &scope.lex.wordTable && !WritesMarks(scope, first)) {
+                const Lexicon::Degraded* found = scope.lex.DegradedKey(joined);
+                if (found && twoWords(found->value)) {
+                    words = 3;
+                    givenApart = true;
+                    match.value = found->value;
+                    degraded = found->key;
+                }
+            }
+        }
         // A text that writes no aspiration apostrophe and no ü may have
         // dropped them: "Tsai Yuan-pei" is the word table's "Ts'ai Yüan-p'ei".
         // Only words that are Wade-Giles syllables as written could be a
@@ -512,7 +557,8 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         while (i + syllabic <= last && (w.runs[i + syllabic].allSyllables || solidName[syllabic])) ++syllabic;
         // The dropped marks are the word table's keys': one's own table and
         // the established spellings are matched as written.
-        if (words < fewest && &table == &scope.lex.wordTable && !WritesMarks(scope, first) && syllabic >= fewest) {
+        if (words < fewest && !givenApart && &table == &scope.lex.wordTable && !WritesMarks(scope, first) &&
+            syllabic >= fewest) {
             words = 0;
             // Only a whole name, titles before it aside: a part of a longer
             // one ("Shui Hu Chuan", a title) is too often another name
@@ -531,6 +577,7 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         }
         if (words < fewest) continue;
         first.unitEnd = static_cast<std::uint32_t>(i + words);
+        first.givenApart = givenApart;
         first.wordValue = match.value;
         first.degradedKey = degraded;
         if (!degraded.empty()) first.degradedValue = first.wordValue;

@@ -60,6 +60,10 @@ struct Run {
     // where readDegraded says so, else it only lists it as another reading.
     std::string_view degradedKey, degradedValue;
     bool readDegraded = false;
+    // The unit it begins is a surname and a given name of two syllables
+    // written apart ("Mao Tse Tung"), matched as the key that joins them
+    // ("Mao Tse-tung"): the value's second word stands for the last two.
+    bool givenApart = false;
     CaseStyle caseStyle = CaseStyle::Lower;
     EnglishClass english = EnglishClass::None;
     bool shaped = false;        // letters, apostrophes, hyphens and tones as a romanized word has them
@@ -291,6 +295,7 @@ struct ScopeWork {
     std::vector<Group> groups;
     std::string norm;
     std::string key;
+    std::string joinedKey;  // a key with a given name written apart joined (MatchAcrossWords)
     std::string value;
     std::vector<std::int32_t> composed;
     std::vector<std::string_view> parts;

@@ -210,6 +210,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // Places the English lists carry as rare names, written with "hs",
         // "tz" or a final "ih"; other rare names stay ("Julien").
         {"Pahsien, Tzupo and Fushih; Julien", "Baxian, Zibo and Fushi; Julien"},
+        // A given name written apart is the key that joins it, established
+        // spellings too; a name of two words before a capital keeps both.
+        {"Mao Tse Tung's army; Chiang Kai Shek; Kao Yang The user",
+         "Mao Zedong's army; Chiang Kai Shek; Gao Yang The user"},
         // Given names and compound surnames written solid, as the word
         // table's names with hyphens.
         {"Teng Hsiaoping, Tseng Kuofan, Chou Enlai and Liu Shaochi",
@@ -430,6 +434,7 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     EXPECT_EQ(Convert("After the fall of the Ching, Tsai invited Chen to dinner."),
               "After the fall of the Qing, Cai invited Chen to dinner.");
     EXPECT_EQ(Convert("Tang an kuan li"), "Dang an guan li");  // a title's first word
+    EXPECT_EQ(Convert("Teng Hsiao Ping"), "Deng Xiaoping");    // Teng Hsiao-p'ing, its given name apart
     report = Report("Tsai, Ming-liang");
     ASSERT_EQ(report.size(), 2u);
     EXPECT_EQ(report[0].result, "Cai");
