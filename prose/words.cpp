@@ -438,19 +438,50 @@ namespace {
 // Finds keys of `table` that cover whole words of a name group: from each
 // word, the longest key over the following words of its group, if it has
 // at least `fewest` words. Marks the words it covers as one unit.
-// Whether runs i, i+1 and i+2 (of the window up to `last`) are three
-// capitalized words of one syllable each, one space apart: a surname and a
-// given name written apart ("Mao Tse Tung"), where they end their name
-// group ("Ch'in Shih Huang Ti" is a title and a name).
-bool GivenNameApart(const Scope& scope, std::size_t i, std::size_t last) {
-    if (last < i + 2) return false;
-    for (std::size_t k = i; k < i + 3; ++k) {
+// Whether the `count` runs from i (of the window up to `last`) are
+// capitalized words of one syllable each, one space apart, as older English
+// texts write a name's syllables ("Mao Tse Tung", "K'ang Hsi").
+bool CapitalsApart(const Scope& scope, std::size_t i, std::size_t last, std::size_t count) {
+    if (last + 1 < i + count) return false;
+    for (std::size_t k = i; k < i + count; ++k) {
         const Run& run = scope.w.runs[k];
         if (run.caseStyle != CaseStyle::Capitalized || run.syllableCount != 1 || run.tones || run.solid ||
             (k > i && scope.Gap(k) != " "))
             return false;
     }
     return true;
+}
+
+// Whether the two words from run i stand where a reign's title does, not
+// a surname and a given name ("T'ien Ch'i was a minister"): after "the",
+// before "emperor", "reign", "period" or "era", or before its years in
+// brackets ("K'ang Hsi (1662-1722)").
+bool ReignPlace(const Scope& scope, std::size_t i) {
+    const std::vector<Run>& runs = scope.w.runs;
+    if (i > 0 && runs[i - 1].determiner && scope.Gap(i) == " ") return true;
+    if (i + 2 >= runs.size()) return false;
+    const std::string_view gap = scope.Gap(i + 2);
+    if (gap == " (" && IsAsciiDigit(scope.text[runs[i + 2].begin])) return true;
+    if (gap != " ") return false;
+    const std::string_view next = scope.Lower(runs[i + 2]);
+    return next == "emperor" || next == "reign" || next == "period" || next == "era";
+}
+
+// The reigns of the Ming and Qing, whose titles texts write apart as often
+// as joined ("the K'ang Hsi emperor").
+bool IsReign(std::string_view value) {
+    static constexpr std::string_view kReigns[] = {
+        "chenghua", "chongde",  "chongzhen", "daoguang",  "guangxu",  "hongguang", "hongwu", "hongxi",   "hongzhi",
+        "jiajing",  "jiaqing",  "jianwen",   "jingtai",   "kangxi",   "longqing",  "longwu", "qianlong", "shunzhi",
+        "taichang", "tiancong", "tianming",  "tianqi",    "tianshun", "tongzhi",   "wanli",  "xianfeng", "xuande",
+        "xuantong", "yongle",   "yongli",    "yongzheng", "zhengde",  "zhengtong",
+    };
+    char lower[16];
+    if (value.size() > sizeof lower) return false;
+    for (std::size_t k = 0; k < value.size(); ++k)
+        lower[k] = static_cast<char>(FoldCase(static_cast<unsigned char>(value[k])));
+    return std::find(std::begin(kReigns), std::end(kReigns), std::string_view(lower, value.size())) !=
+           std::end(kReigns);
 }
 
 void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t most, std::size_t fewest,
@@ -468,7 +499,7 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         // A heading with the surname first reads as the name written in
         // order ("Chiang, Kai-shek", "Mao, Tse-tung"); its comma stays.
         // One word more than the longest key: a given name written apart
-        // (see GivenNameApart).
+        // (see CapitalsApart).
         std::size_t last = i;
         while (last + 1 < w.runs.size() && last + 1 - i < std::min<std::size_t>(most + 1, 16) &&
                (w.runs[last + 1].group == w.runs[last].group || (last == i && HeadingComma(scope, i))) &&
@@ -523,31 +554,36 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         std::string_view degraded;
         // A given name of two syllables written apart, each capitalized,
         // as older English texts write it ("Mao Tse Tung", "Chiang Kai
-        // Shek"): the key that joins them with a hyphen, when its value is
-        // a surname and a given name, and in a text that writes no marks
+        // Shek"), is the key that joins them with a hyphen when its value
+        // is a surname and a given name; so is a reign's title written
+        // apart ("K'ang Hsi", "Yung Lo"). In a text that writes no marks,
         // the key that has them too ("Teng Hsiao Ping", Teng Hsiao-p'ing).
+        // Only at the end of the name: "Ch'in Shih Huang Ti" is a title
+        // and a name.
         bool givenApart = false;
-        if (words < 3 && GivenNameApart(scope, i, last) && i + 3 == w.groups[first.group].endRun) {
+        const auto twoWords = [](std::string_view value) { return std::count(value.begin(), value.end(), ' ') == 1; };
+        for (std::size_t count = 3; count >= 2 && words < count && !givenApart; --count) {
+            if (i + count != w.groups[first.group].endRun || !CapitalsApart(scope, i, last, count) ||
+                (count == 2 && !ReignPlace(scope, i)))
+                continue;
+            const auto accept = [&](std::string_view value) { return count == 3 ? twoWords(value) : IsReign(value); };
             std::string& joined = w.joinedKey;
-            joined.assign(w.key, 0, ends[2]);
-            joined[ends[1]] = '-';
-            const auto twoWords = [](std::string_view value) {
-                return std::count(value.begin(), value.end(), ' ') == 1;
-            };
+            joined.assign(w.key, 0, ends[count - 1]);
+            joined[ends[count - 2]] = '-';
             MatchResult whole;  // a failed lookup leaves its own result: the match found above stands
-            if (exact(joined, whole) && twoWords(whole.value)) {
-                words = 3;
-                givenApart = true;
+            if (exact(joined, whole) && accept(whole.value)) {
                 match = whole;
             } else if (&table == &scope.lex.wordTable && !WritesMarks(scope, first)) {
                 const Lexicon::Degraded* found = scope.lex.DegradedKey(joined);
-                if (found && twoWords(found->value)) {
-                    words = 3;
-                    givenApart = true;
-                    match.value = found->value;
-                    degraded = found->key;
-                }
+                // Not a name that is a real word as written ("Chia Ching", the reign Jiajing).
+                if (!found || found->writtenRight || !accept(found->value)) continue;
+                match.value = found->value;
+                degraded = found->key;
+            } else {
+                continue;
             }
+            words = count;
+            givenApart = count == 3;
         }
         // A text that writes no aspiration apostrophe and no ü may have
         // dropped them: "Tsai Yuan-pei" is the word table's "Ts'ai Yüan-p'ei".

@@ -214,6 +214,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // spellings too; a name of two words before a capital keeps both.
         {"Mao Tse Tung's army; Chiang Kai Shek; Kao Yang The user",
          "Mao Zedong's army; Chiang Kai Shek; Gao Yang The user"},
+        // So is a reign's title where a reign's stands, not a person's name.
+        {"the K'ang Hsi emperor; Yung Lo (1403-1424). T'ien Ch'i was a minister.",
+         "the Kangxi emperor; Yongle (1403-1424). Tian Qi was a minister."},
         // Given names and compound surnames written solid, as the word
         // table's names with hyphens.
         {"Teng Hsiaoping, Tseng Kuofan, Chou Enlai and Liu Shaochi",
