@@ -435,9 +435,6 @@ bool HeadingComma(const Scope& scope, std::size_t i) {
 
 namespace {
 
-// Finds keys of `table` that cover whole words of a name group: from each
-// word, the longest key over the following words of its group, if it has
-// at least `fewest` words. Marks the words it covers as one unit.
 // Whether the `count` runs from i (of the window up to `last`) are
 // capitalized words of one syllable each, one space apart, as older English
 // texts write a name's syllables ("Mao Tse Tung", "K'ang Hsi").
@@ -484,6 +481,9 @@ bool IsReign(std::string_view value) {
            std::end(kReigns);
 }
 
+// Finds keys of `table` that cover whole words of a name group: from each
+// word, the longest key over the following words of its group, if it has
+// at least `fewest` words. Marks the words it covers as one unit.
 void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t most, std::size_t fewest,
                       bool established, unsigned starts) {
     ScopeWork& w = scope.w;
