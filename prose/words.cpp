@@ -747,23 +747,29 @@ void ReadAspiratedNames(Scope& scope) {
         const bool firstOfName = next && run.group != kNone && next->group == run.group &&
                                  (i == 0 || runs[i - 1].group != run.group || !runs[i - 1].candidate ||
                                   IsCommonEnglish(runs[i - 1].english));
+        // Before syllables in lower case it is in a title; not before one
+        // English function word ("invited Chen to be").
+        const auto lowerSyllable = [&](std::size_t k) {
+            return k < runs.size() && runs[k].candidate && runs[k].caseStyle == CaseStyle::Lower &&
+                   runs[k].line == run.line;
+        };
+        const bool title = lowerSyllable(i + 1) && (next->english != EnglishClass::Function || lowerSyllable(i + 2));
         if ((firstOfName || HeadingComma(scope, i)) && next->candidate && Capital(*next)) {
             if (surname) ReadAspirated(run, *surname);
             names.push_back({lower, run.line, surname});
         } else if (alone(i)) {
             // Alone on its line it is a list's item, a chart's syllable or
-            // a surname, and before syllables in lower case the first word
-            // of a title ("Ching chi yen chiu so", 經濟; "Tang an kuan li",
-            // 檔案): read as written. Not before one English function word
-            // ("invited Chen to be").
-            const auto lowerSyllable = [&](std::size_t k) {
-                return k < runs.size() && runs[k].candidate && runs[k].caseStyle == CaseStyle::Lower &&
-                       runs[k].line == run.line;
-            };
+            // a surname, and a title's first word is as often a common word
+            // ("Ching chi yen chiu so", 經濟; "Tang an kuan li", 檔案): read
+            // as written.
             const bool item = run.lineStart && (!next || next->line != run.line);
-            const bool title =
-                lowerSyllable(i + 1) && (next->english != EnglishClass::Function || lowerSyllable(i + 2));
             if (!item && !title) lone.push_back(static_cast<std::uint32_t>(i));
+        } else if (title && i > 0 && runs[i - 1].group == run.group && runs[i - 1].candidate &&
+                   Capital(runs[i - 1]) && !IsCommonEnglish(runs[i - 1].english) && lower != "chi") {
+            // Capitalized after a title's first word, it is the title's
+            // proper name, the dynasty or the surname: "Chiu Tang shu" (舊唐書),
+            // "Ta Ching hui tien" (大清會典). "Chi" is as often 紀 or 記.
+            ReadAspirated(run, dynasty ? *dynasty : *surname);
         }
     }
     const bool apart = LinesApart(scope);

@@ -437,6 +437,9 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     EXPECT_EQ(Convert("After the fall of the Ching, Tsai invited Chen to dinner."),
               "After the fall of the Qing, Cai invited Chen to dinner.");
     EXPECT_EQ(Convert("Tang an kuan li"), "Dang an guan li");  // a title's first word
+    // Capitalized inside a title, it is the title's dynasty or surname.
+    EXPECT_EQ(Convert("Chiu Tang shu; Ta Ching hui tien; A Ching hua yuan"),
+              "Jiu Tang shu; Da Qing hui dian; A Jing hua yuan");
     EXPECT_EQ(Convert("Teng Hsiao Ping"), "Deng Xiaoping");    // Teng Hsiao-p'ing, its given name apart
     report = Report("Tsai, Ming-liang");
     ASSERT_EQ(report.size(), 2u);
