@@ -173,13 +173,13 @@ Overflow Assemble(Lexicon& lexicon) {
     }
     // Another reading of a syllable ("lo", le), or of a word: one written
     // right with no mark, that a key with its marks dropped spells too.
-    StringMap<bool> writtenRight;
+    StringMap<const char*> writtenRight;
     lexicon.firstOlderSyllable = lexicon.syllableValues.size();
     for (std::size_t i = 0; i < alternativeTable.count; ++i) {
         const TableRecord& r = alternativeTable.records[i];
         const std::string key(Normalized(r.key, buffer));
         if (key.find('-') != std::string::npos) {
-            writtenRight.emplace(key, true);
+            writtenRight.emplace(key, r.value);
             continue;
         }
         // A spelling the syllable table leaves out that older texts use
@@ -217,8 +217,10 @@ Overflow Assemble(Lexicon& lexicon) {
         const TableRecord& r = words.records[i];
         if (!HoldsMarks(r.key)) continue;
         const std::string_view stripped = NormalizedStripped(r.key, strippedBuffer);
-        const bool written = writtenRight.find(stripped) != writtenRight.end();
-        lexicon.degraded.try_emplace(std::string(stripped), Lexicon::Degraded{r.key, r.value, written});
+        const auto written = writtenRight.find(stripped);
+        lexicon.degraded.try_emplace(std::string(stripped),
+                                     Lexicon::Degraded{r.key, r.value,
+                                                       written != writtenRight.end() ? written->second : nullptr});
     }
     // The first word of every key across words, and every key of the
     // tables matched over single words too.

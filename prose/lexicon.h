@@ -120,7 +120,8 @@ struct Lexicon {
         const char* value;
         // The spelling without the marks is a real word of its own, which
         // the other readings list: "chia-ching" (Jiajing) under "chia-ch'ing".
-        bool writtenRight = false;
+        // Its value there, or null.
+        const char* writtenRight = nullptr;
     };
     StringMap<Degraded> degraded;
     // The words keys begin with, for the keys across words: a word that

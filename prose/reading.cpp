@@ -619,16 +619,18 @@ bool IsTitle(std::string_view lower) {
     if (lower.size() < 2 || lower.size() > 12) return false;
     // Qualifiers of dynasties and states count too: "Western Chou", "Southern Sung".
     static constexpr std::string_view kTitles[] = {
-        "abbot",   "admiral",    "aunt",         "baron",      "bishop",    "brother",  "captain",   "chairman",
-        "city",    "colonel",    "commissioner", "comrade",    "consort",   "count",    "county",    "dr",
-        "duke",    "dynasty",    "early",        "eastern",    "emperor",   "empress",  "father",    "first",
-        "former",  "general",    "governor",     "great",      "inner",     "judge",    "king",      "lady",
-        "lake",    "late",       "later",        "lieutenant", "little",    "lord",     "lower",     "madam",
-        "madame",  "magistrate", "marquis",      "marshal",    "master",    "minister", "miss",      "monk",
-        "mount",   "mr",         "mrs",          "ms",         "new",       "northern", "old",       "outer",
-        "prefect", "premier",    "president",    "prince",     "princess",  "prof",     "professor", "province",
-        "queen",   "river",      "saint",        "second",     "secretary", "sir",      "sister",    "southern",
-        "st",      "the",        "third",        "uncle",      "upper",     "viceroy",  "western",   "young",
+        "abbot",     "admiral",    "ambassador", "aunt",    "baron",        "bishop",  "brother",   "captain",
+        "chairman",  "chancellor", "city",       "colonel", "commissioner", "comrade", "concubine", "consort",
+        "consul",    "count",      "county",     "crown",   "dowager",      "dr",      "duke",      "dynasty",
+        "early",     "eastern",    "emperor",    "empress", "eunuch",       "father",  "first",     "former",
+        "general",   "governor",   "grand",      "great",   "imperial",     "inner",   "judge",     "king",
+        "lady",      "lake",       "late",       "later",   "lieutenant",   "little",  "lord",      "lower",
+        "madam",     "madame",     "magistrate", "marquis", "marshal",      "master",  "mayor",     "minister",
+        "miss",      "monk",       "mount",      "mr",      "mrs",          "ms",      "new",       "northern",
+        "old",       "outer",      "prefect",    "premier", "president",    "prince",  "princess",  "prof",
+        "professor", "province",   "queen",      "regent",  "river",        "saint",   "second",    "secretary",
+        "sir",       "sister",     "southern",   "st",      "the",          "third",   "tutor",     "uncle",
+        "upper",     "viceroy",    "western",    "young",
     };
     static constexpr SortedWords titles(kTitles);
     return titles.Has(lower);

@@ -450,12 +450,13 @@ bool CapitalsApart(const Scope& scope, std::size_t i, std::size_t last, std::siz
 }
 
 // Whether the two words from run i stand where a reign's title does, not
-// a surname and a given name ("T'ien Ch'i was a minister"): after "the",
-// before "emperor", "reign", "period" or "era", or before its years in
-// brackets ("K'ang Hsi (1662-1722)").
+// a surname and a given name ("T'ien Ch'i was a minister"): after "the" or
+// "Emperor", before "emperor", "reign", "period" or "era", or before its
+// years in brackets ("K'ang Hsi (1662-1722)").
 bool ReignPlace(const Scope& scope, std::size_t i) {
     const std::vector<Run>& runs = scope.w.runs;
-    if (i > 0 && runs[i - 1].determiner && scope.Gap(i) == " ") return true;
+    if (i > 0 && scope.Gap(i) == " " && (runs[i - 1].determiner || scope.Lower(runs[i - 1]) == "emperor"))
+        return true;
     if (i + 2 >= runs.size()) return false;
     const std::string_view gap = scope.Gap(i + 2);
     if (gap == " (" && IsAsciiDigit(scope.text[runs[i + 2].begin])) return true;
@@ -556,29 +557,43 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         // as older English texts write it ("Mao Tse Tung", "Chiang Kai
         // Shek"), is the key that joins them with a hyphen when its value
         // is a surname and a given name; so is a reign's title written
-        // apart ("K'ang Hsi", "Yung Lo"). In a text that writes no marks,
-        // the key that has them too ("Teng Hsiao Ping", Teng Hsiao-p'ing).
-        // Only at the end of the name: "Ch'in Shih Huang Ti" is a title
-        // and a name.
+        // apart ("K'ang Hsi", "Yung Lo"), and an empress dowager's title
+        // ("the Empress Dowager Tz'u Hsi", Cixi). In a text that writes no
+        // marks, the key that has them too ("Teng Hsiao Ping", Teng
+        // Hsiao-p'ing). Only at the end of the name: "Ch'in Shih Huang Ti"
+        // is a title and a name.
         bool givenApart = false;
-        const auto twoWords = [](std::string_view value) { return std::count(value.begin(), value.end(), ' ') == 1; };
+        const auto spaces = [](std::string_view value) { return std::count(value.begin(), value.end(), ' '); };
+        const bool dowager = i > 0 && scope.Gap(i) == " " && scope.Lower(w.runs[i - 1]) == "dowager";
         for (std::size_t count = 3; count >= 2 && words < count && !givenApart; --count) {
             if (i + count != w.groups[first.group].endRun || !CapitalsApart(scope, i, last, count) ||
-                (count == 2 && !ReignPlace(scope, i)))
+                (count == 2 && !dowager && !ReignPlace(scope, i)))
                 continue;
-            const auto accept = [&](std::string_view value) { return count == 3 ? twoWords(value) : IsReign(value); };
+            const auto accept = [&](std::string_view value) {
+                return count == 3 ? spaces(value) == 1 : IsReign(value) || (dowager && spaces(value) == 0);
+            };
             std::string& joined = w.joinedKey;
             joined.assign(w.key, 0, ends[count - 1]);
             joined[ends[count - 2]] = '-';
             MatchResult whole;  // a failed lookup leaves its own result: the match found above stands
-            if (exact(joined, whole) && accept(whole.value)) {
+            const bool dropped = &table == &scope.lex.wordTable && !WritesMarks(scope, first);
+            // Not a name that is a real word as written ("Chia Ching", the reign Jiajing).
+            const auto degradedName = [&]() -> const Lexicon::Degraded* {
+                const Lexicon::Degraded* found = dropped ? scope.lex.DegradedKey(joined) : nullptr;
+                return found && !found->writtenRight && accept(found->value) ? found : nullptr;
+            };
+            // A dowager's title is a name, more likely one that dropped its
+            // marks than a common word ("Tzu Hsi", Tz'u-hsi, not tzu-hsi).
+            const Lexicon::Degraded* found = dowager ? degradedName() : nullptr;
+            if (!found && exact(joined, whole) && accept(whole.value)) {
                 match = whole;
-            } else if (&table == &scope.lex.wordTable && !WritesMarks(scope, first)) {
-                const Lexicon::Degraded* found = scope.lex.DegradedKey(joined);
-                // Not a name that is a real word as written ("Chia Ching", the reign Jiajing).
-                if (!found || found->writtenRight || !accept(found->value)) continue;
+            } else if (found || (found = degradedName())) {
                 match.value = found->value;
                 degraded = found->key;
+            } else if (const Lexicon::Degraded* other =
+                           &table == &scope.lex.wordTable ? scope.lex.DegradedKey(joined) : nullptr;
+                       other && other->writtenRight && accept(other->writtenRight)) {
+                match.value = other->writtenRight;  // a real word as written: "the Chia Ching emperor"
             } else {
                 continue;
             }

@@ -215,8 +215,12 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Mao Tse Tung's army; Chiang Kai Shek; Kao Yang The user",
          "Mao Zedong's army; Chiang Kai Shek; Gao Yang The user"},
         // So is a reign's title where a reign's stands, not a person's name.
-        {"the K'ang Hsi emperor; Yung Lo (1403-1424). T'ien Ch'i was a minister.",
-         "the Kangxi emperor; Yongle (1403-1424). Tian Qi was a minister."},
+        {"the K'ang Hsi emperor; Yung Lo (1403-1424). T'ien Ch'i was a minister. Emperor Kuang Hsü",
+         "the Kangxi emperor; Yongle (1403-1424). Tian Qi was a minister. Emperor Guangxu"},
+        // A title that is no name is no Western given name ("Dowager"); a
+        // dowager's name is a key too, and so is a reign's that is a real
+        // word as written with its marks dropped.
+        {"the Empress Dowager Tz'u Hsi; the Chia Ching emperor", "the Empress Dowager Cixi; the Jiajing emperor"},
         // Given names and compound surnames written solid, as the word
         // table's names with hyphens.
         {"Teng Hsiaoping, Tseng Kuofan, Chou Enlai and Liu Shaochi",
