@@ -417,6 +417,17 @@ void ReadWord(Scope& scope, Run& run) {
         run.marked = w.syllables[run.firstSyllable + k].marked;
     run.evidence = run.marked && !IsCommonEnglish(run.english);
     run.title = IsTitle(word);
+    // A title of words joined by a hyphen, a title last ("Governor-General",
+    // "Vice-Premier"), is English: no given name of another romanization,
+    // nor a Western given name before a surname. Other compounds may be
+    // names ("Young-Ho Cha").
+    if (capital && !run.candidate && run.english == EnglishClass::None) {
+        const std::size_t hyphen = word.rfind('-');
+        if (hyphen != std::string_view::npos && hyphen > 0 && IsTitle(word.substr(hyphen + 1))) {
+            run.title = true;
+            run.english = EnglishClass::Size95;
+        }
+    }
     run.determiner = IsDeterminer(word);
     // How the word writes Wade-Giles: an apostrophe counts after an initial
     // Wade-Giles aspirates ("Ch'ing-dynasty" too), not in English ("don't").
@@ -619,18 +630,20 @@ bool IsTitle(std::string_view lower) {
     if (lower.size() < 2 || lower.size() > 12) return false;
     // Qualifiers of dynasties and states count too: "Western Chou", "Southern Sung".
     static constexpr std::string_view kTitles[] = {
-        "abbot",     "admiral",    "ambassador", "aunt",    "baron",        "bishop",  "brother",   "captain",
-        "chairman",  "chancellor", "city",       "colonel", "commissioner", "comrade", "concubine", "consort",
-        "consul",    "count",      "county",     "crown",   "dowager",      "dr",      "duke",      "dynasty",
-        "early",     "eastern",    "emperor",    "empress", "eunuch",       "father",  "first",     "former",
-        "general",   "governor",   "grand",      "great",   "imperial",     "inner",   "judge",     "king",
-        "lady",      "lake",       "late",       "later",   "lieutenant",   "little",  "lord",      "lower",
-        "madam",     "madame",     "magistrate", "marquis", "marshal",      "master",  "mayor",     "minister",
-        "miss",      "monk",       "mount",      "mr",      "mrs",          "ms",      "new",       "northern",
-        "old",       "outer",      "prefect",    "premier", "president",    "prince",  "princess",  "prof",
-        "professor", "province",   "queen",      "regent",  "river",        "saint",   "second",    "secretary",
-        "sir",       "sister",     "southern",   "st",      "the",          "third",   "tutor",     "uncle",
-        "upper",     "viceroy",    "western",    "young",
+        "abbess",        "abbot",    "admiral",    "ambassador", "aunt",       "baron",      "bishop",    "brother",
+        "captain",       "censor",   "chairman",   "chancellor", "chief",      "city",       "colonel",   "commander",
+        "commissioner",  "comrade",  "concubine",  "consort",    "consul",     "councillor", "count",     "county",
+        "crown",         "dowager",  "dr",         "duke",       "dynasty",    "early",      "eastern",   "emissary",
+        "emperor",       "empress",  "envoy",      "eunuch",     "father",     "first",      "former",    "general",
+        "generalissimo", "governor", "grand",      "great",      "imperial",   "inner",      "judge",     "king",
+        "lady",          "lake",     "late",       "later",      "lieutenant", "little",     "lord",      "lower",
+        "madam",         "madame",   "magistrate", "marquis",    "marshal",    "master",     "mayor",     "minister",
+        "miss",          "monk",     "mount",      "mr",         "mrs",        "ms",         "new",       "northern",
+        "nun",           "old",      "outer",      "painter",    "pilgrim",    "poet",       "prefect",   "premier",
+        "president",     "priest",   "prince",     "princess",   "prof",       "professor",  "province",  "queen",
+        "regent",        "river",    "sage",       "saint",      "scholar",    "second",     "secretary", "sir",
+        "sister",        "southern", "st",         "the",        "third",      "tutor",      "uncle",     "upper",
+        "viceroy",       "warlord",  "western",    "young",
     };
     static constexpr SortedWords titles(kTitles);
     return titles.Has(lower);

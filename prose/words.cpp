@@ -282,10 +282,10 @@ bool OtherSurname(Scope& scope, std::size_t i) {
 // second syllable small. Beside its surname (OtherSurnameBeside) the name
 // is of that romanization: the surname is one syllable after it, or a
 // short word that is none of the commonest English ones ("Yee", "Lee") on
-// either side.
+// either side. A title is none ("Vice-Premier Teng").
 bool TaiwanGivenName(const Run& given) {
     return given.syllableCount == 2 && given.caseStyle == CaseStyle::Capitalized && given.capitalAfterHyphen &&
-           !given.aspirated && !given.umlaut;
+           !given.aspirated && !given.umlaut && !given.title;
 }
 
 // Whether an e-mail address in angle brackets follows byte `at`: a name

@@ -217,6 +217,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // So is a reign's title where a reign's stands, not a person's name.
         {"the K'ang Hsi emperor; Yung Lo (1403-1424). T'ien Ch'i was a minister. Emperor Kuang Hsü",
          "the Kangxi emperor; Yongle (1403-1424). Tian Qi was a minister. Emperor Guangxu"},
+        // Nor is a title of English words joined by a hyphen, nor one the
+        // English lists do not hold.
+        {"Governor-General Lin Tse-hsü met Vice-Premier Teng and Commander Chu Te.",
+         "Governor-General Lin Zexu met Vice-Premier Deng and Commander Zhu De."},
         // A title that is no name is no Western given name ("Dowager"); a
         // dowager's name is a key too, and so is a reign's that is a real
         // word as written with its marks dropped.
