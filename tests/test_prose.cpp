@@ -221,6 +221,7 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // English lists do not hold.
         {"Governor-General Lin Tse-hsü met Vice-Premier Teng and Commander Chu Te.",
          "Governor-General Lin Zexu met Vice-Premier Deng and Commander Zhu De."},
+        {"Historian Ch'ien Mu met Novelist Pa Chin.", "Historian Qian Mu met Novelist Ba Jin."},
         // A title that is no name is no Western given name ("Dowager"); a
         // dowager's name is a key too, and so is a reign's that is a real
         // word as written with its marks dropped.
