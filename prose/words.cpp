@@ -677,38 +677,41 @@ const Lexicon::Degraded* DegradedOf(Scope& scope, const Run& run) {
     return found;
 }
 
-// A name of one syllable that a text without apostrophes writes for its
-// aspirated spelling far more often than for its own.
-struct Aspirated {
+// A name of one syllable that a text without apostrophes or ü writes for
+// its spelling with the mark far more often than for its own.
+struct MarkedName {
     std::string_view written, key, value;
 };
 // Surnames among the hundred commonest in China (the 2020 census ranking)
 // whose reading as written is none of them: Ch'en (陳) against Chen (甄),
-// Ts'ai (蔡) against Tsai (宰). Where both readings are common (Chang,
+// Ts'ai (蔡) against Tsai (宰); Yü (于, 余) against Yu (尤, 游), which are
+// far rarer. Where both readings are common (Chang,
 // Cheng, Chin, Kung; Chien, Ch'ien 錢 and Chien 簡) the name is read as
 // written, and so are Tao and Chiu, which begin titles as often as they
 // are the surnames T'ao and Ch'iu (the Tao Te Ching, Dao; the Chiu Wu-tai
 // Shih, Jiu).
-constexpr Aspirated kAspiratedSurnames[] = {
+constexpr MarkedName kMarkedSurnames[] = {
     {"chen", "Ch'en", "Chen"}, {"pan", "P'an", "Pan"},    {"peng", "P'eng", "Peng"},
     {"tan", "T'an", "Tan"},    {"tang", "T'ang", "Tang"}, {"tien", "T'ien", "Tian"},
     {"tsai", "Ts'ai", "Cai"},  {"tsao", "Ts'ao", "Cao"},  {"tsui", "Ts'ui", "Cui"},
+    {"yu", "Y\xFC", "Yu"},
 };
 // Dynasties: the T'ang, the Ch'ing, the Ch'en and the Ch'i; no dynasty is
 // named Tang, Ching, Chen or Chi as written.
-constexpr Aspirated kAspiratedDynasties[] = {
+constexpr MarkedName kMarkedDynasties[] = {
     {"chen", "Ch'en", "Chen"}, {"chi", "Ch'i", "Qi"}, {"ching", "Ch'ing", "Qing"}, {"tang", "T'ang", "Tang"}};
 
 template <std::size_t N>
-const Aspirated* FindAspirated(const Aspirated (&list)[N], std::string_view lower) {
-    // Every name listed is of three to five letters and begins c, p or t.
-    if (lower.size() < 3 || lower.size() > 5 || (lower[0] != 'c' && lower[0] != 'p' && lower[0] != 't')) return nullptr;
-    for (const Aspirated& a : list)
+const MarkedName* FindMarked(const MarkedName (&list)[N], std::string_view lower) {
+    // Every name listed is of two to five letters and begins c, p, t or y.
+    if (lower.size() < 2 || lower.size() > 5 || (lower[0] != 'c' && lower[0] != 'p' && lower[0] != 't' && lower[0] != 'y'))
+        return nullptr;
+    for (const MarkedName& a : list)
         if (a.written == lower) return &a;
     return nullptr;
 }
 
-void ReadAspirated(Run& run, const Aspirated& a) {
+void ReadMarked(Run& run, const MarkedName& a) {
     run.degradedKey = a.key;
     run.degradedValue = a.value;
     run.readDegraded = true;
@@ -719,7 +722,7 @@ void ReadAspirated(Run& run, const Aspirated& a) {
 // apostrophe, so is a surname of one syllable before its given name ("Chen
 // Li-fu", "Tsai, Ming-liang") where that is far the likelier, and one of
 // these names alone ("Chen left", "the fall of the Ching").
-void ReadAspiratedNames(Scope& scope) {
+void ReadMarkedNames(Scope& scope) {
     std::vector<Run>& runs = scope.w.runs;
     const auto open = [&](const Run& run) {
         return run.candidate && !run.inUnit && run.syllableCount == 1 && run.wordValue.empty() && Capital(run) &&
@@ -740,7 +743,7 @@ void ReadAspiratedNames(Scope& scope) {
     struct Name {
         std::string_view lower;
         std::uint32_t line;
-        const Aspirated* read;
+        const MarkedName* read;
     };
     std::vector<Name> names;
     std::vector<std::uint32_t> lone;
@@ -748,11 +751,11 @@ void ReadAspiratedNames(Scope& scope) {
         Run& run = runs[i];
         if (!open(run)) continue;
         const std::string_view lower = scope.Lower(run);
-        const Aspirated* dynasty = FindAspirated(kAspiratedDynasties, lower);
-        const Aspirated* surname = FindAspirated(kAspiratedSurnames, lower);
+        const MarkedName* dynasty = FindMarked(kMarkedDynasties, lower);
+        const MarkedName* surname = FindMarked(kMarkedSurnames, lower);
         if (!dynasty && !surname) continue;
         if (BeforeDynasty(scope, i)) {
-            if (dynasty) ReadAspirated(run, *dynasty);
+            if (dynasty) ReadMarked(run, *dynasty);
             continue;
         }
         if (WritesMarks(scope, run)) continue;
@@ -770,7 +773,7 @@ void ReadAspiratedNames(Scope& scope) {
         };
         const bool title = lowerSyllable(i + 1) && (next->english != EnglishClass::Function || lowerSyllable(i + 2));
         if ((firstOfName || HeadingComma(scope, i)) && next->candidate && Capital(*next)) {
-            if (surname) ReadAspirated(run, *surname);
+            if (surname) ReadMarked(run, *surname);
             names.push_back({lower, run.line, surname});
         } else if (alone(i)) {
             // Alone on its line it is a list's item, a chart's syllable or
@@ -784,7 +787,7 @@ void ReadAspiratedNames(Scope& scope) {
             // Capitalized after a title's first word, it is the title's
             // proper name, the dynasty or the surname: "Chiu Tang shu" (舊唐書),
             // "Ta Ching hui tien" (大清會典). "Chi" is as often 紀 or 記.
-            ReadAspirated(run, dynasty ? *dynasty : *surname);
+            ReadMarked(run, dynasty ? *dynasty : *surname);
         }
     }
     const bool apart = LinesApart(scope);
@@ -796,14 +799,14 @@ void ReadAspiratedNames(Scope& scope) {
         });
         // After "the" it names the dynasty, not a person ("the fall of the
         // Ching").
-        const Aspirated* dynasty = FindAspirated(kAspiratedDynasties, lower);
+        const MarkedName* dynasty = FindMarked(kMarkedDynasties, lower);
         const bool afterThe = i > 0 && runs[i - 1].determiner && scope.Gap(i) == " ";
-        const Aspirated* a = afterThe && dynasty   ? dynasty
+        const MarkedName* a = afterThe && dynasty   ? dynasty
                              : name != names.end() ? name->read
-                                                   : FindAspirated(kAspiratedSurnames, lower);
+                                                   : FindMarked(kMarkedSurnames, lower);
         if (!a && name == names.end()) a = dynasty;
         // "Chi" alone is as often the surnames Chi (紀, 姬) as the Ch'i.
-        if (a && a->written != "chi") ReadAspirated(run, *a);
+        if (a && a->written != "chi") ReadMarked(run, *a);
     }
 }
 
@@ -820,7 +823,7 @@ void MatchKeysAcrossWords(Scope& scope) {
     const bool marksEverywhere = (scope.apostrophes || scope.umlauts) && !LinesApart(scope);
     const unsigned units = kStartsUnit | (marksEverywhere ? 0u : unsigned{kStartsDegradedUnit});
     if (lex.maxKeyWords >= 2) MatchAcrossWords(scope, lex.wordTable, lex.maxKeyWords, 2, false, units);
-    ReadAspiratedNames(scope);
+    ReadMarkedNames(scope);
     // A hyphenated word no key holds, in a text that writes no apostrophe
     // and no ü: the key it is with them dropped ("Chang-an", Ch'ang-an).
     if (marksEverywhere) return;

@@ -450,10 +450,12 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     EXPECT_EQ(Convert("Chiu Tang shu; Ta Ching hui tien; A Ching hua yuan"),
               "Jiu Tang shu; Da Qing hui dian; A Jing hua yuan");
     EXPECT_EQ(Convert("Teng Hsiao Ping"), "Deng Xiaoping");    // Teng Hsiao-p'ing, its given name apart
-    report = Report("Tsai, Ming-liang");
-    ASSERT_EQ(report.size(), 2u);
+    report = Report("Tsai, Ming-liang; Yu Ying-shih");
+    ASSERT_EQ(report.size(), 4u);
     EXPECT_EQ(report[0].result, "Cai");
     EXPECT_EQ(report[0].alternatives, "Cai as Ts'ai; Zai as written");
+    EXPECT_EQ(report[2].result, "Yu");  // Yü, not You
+    EXPECT_EQ(report[2].alternatives, "Yu as Y\xC3\xBC; You as written");
     EXPECT_EQ(Convert("Ch'en Tu-hsiu met Chen Li-fu under the Tang dynasty."),
               "Chen Duxiu met Zhen Lifu under the Tang dynasty.");
     // Where the text writes apostrophes, one missing is no sign of that;
