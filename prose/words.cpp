@@ -455,8 +455,7 @@ bool CapitalsApart(const Scope& scope, std::size_t i, std::size_t last, std::siz
 // years in brackets ("K'ang Hsi (1662-1722)").
 bool ReignPlace(const Scope& scope, std::size_t i) {
     const std::vector<Run>& runs = scope.w.runs;
-    if (i > 0 && scope.Gap(i) == " " && (runs[i - 1].determiner || scope.Lower(runs[i - 1]) == "emperor"))
-        return true;
+    if (i > 0 && scope.Gap(i) == " " && (runs[i - 1].determiner || scope.Lower(runs[i - 1]) == "emperor")) return true;
     if (i + 2 >= runs.size()) return false;
     const std::string_view gap = scope.Gap(i + 2);
     if (gap == " (" && IsAsciiDigit(scope.text[runs[i + 2].begin])) return true;
@@ -691,10 +690,9 @@ struct MarkedName {
 // are the surnames T'ao and Ch'iu (the Tao Te Ching, Dao; the Chiu Wu-tai
 // Shih, Jiu).
 constexpr MarkedName kMarkedSurnames[] = {
-    {"chen", "Ch'en", "Chen"}, {"pan", "P'an", "Pan"},    {"peng", "P'eng", "Peng"},
-    {"tan", "T'an", "Tan"},    {"tang", "T'ang", "Tang"}, {"tien", "T'ien", "Tian"},
-    {"tsai", "Ts'ai", "Cai"},  {"tsao", "Ts'ao", "Cao"},  {"tsui", "Ts'ui", "Cui"},
-    {"yu", "Y\xFC", "Yu"},
+    {"chen", "Ch'en", "Chen"}, {"pan", "P'an", "Pan"},    {"peng", "P'eng", "Peng"}, {"tan", "T'an", "Tan"},
+    {"tang", "T'ang", "Tang"}, {"tien", "T'ien", "Tian"}, {"tsai", "Ts'ai", "Cai"},  {"tsao", "Ts'ao", "Cao"},
+    {"tsui", "Ts'ui", "Cui"},  {"yu", "Y\xFC", "Yu"},
 };
 // Dynasties: the T'ang, the Ch'ing, the Ch'en and the Ch'i; no dynasty is
 // named Tang, Ching, Chen or Chi as written.
@@ -704,7 +702,8 @@ constexpr MarkedName kMarkedDynasties[] = {
 template <std::size_t N>
 const MarkedName* FindMarked(const MarkedName (&list)[N], std::string_view lower) {
     // Every name listed is of two to five letters and begins c, p, t or y.
-    if (lower.size() < 2 || lower.size() > 5 || (lower[0] != 'c' && lower[0] != 'p' && lower[0] != 't' && lower[0] != 'y'))
+    if (lower.size() < 2 || lower.size() > 5 ||
+        (lower[0] != 'c' && lower[0] != 'p' && lower[0] != 't' && lower[0] != 'y'))
         return nullptr;
     for (const MarkedName& a : list)
         if (a.written == lower) return &a;
