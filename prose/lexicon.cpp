@@ -218,9 +218,9 @@ Overflow Assemble(Lexicon& lexicon) {
         if (!HoldsMarks(r.key)) continue;
         const std::string_view stripped = NormalizedStripped(r.key, strippedBuffer);
         const auto written = writtenRight.find(stripped);
-        lexicon.degraded.try_emplace(std::string(stripped),
-                                     Lexicon::Degraded{r.key, r.value,
-                                                       written != writtenRight.end() ? written->second : nullptr});
+        lexicon.degraded.try_emplace(
+            std::string(stripped),
+            Lexicon::Degraded{r.key, r.value, written != writtenRight.end() ? written->second : nullptr});
     }
     // The first word of every key across words, and every key of the
     // tables matched over single words too.
