@@ -629,10 +629,13 @@ std::size_t SolidSyllables(const Lexicon& lex, std::string_view word, std::uint8
 bool IsTitle(std::string_view lower) {
     // Callings that English forms with these endings, which no given name
     // has: "Novelist Pa Chin", "Historian Ch'ien Mu", "Taoist", "Physician".
-    if (lower.size() >= 6 && (lower.ends_with("ist") || lower.ends_with("ician") || lower.ends_with("grapher") ||
-                              lower.ends_with("storian")))
+    if (lower.size() < 2) return false;
+    const char end = lower.back();
+    if (lower.size() >= 6 && (end == 't' || end == 'n' || end == 'r') &&
+        (lower.ends_with("ist") || lower.ends_with("ician") || lower.ends_with("grapher") ||
+         lower.ends_with("storian")))
         return true;
-    if (lower.size() < 2 || lower.size() > 12) return false;
+    if (lower.size() > 13) return false;
     // Qualifiers of dynasties and states count too: "Western Chou", "Southern Sung".
     static constexpr std::string_view kTitles[] = {
         "abbess",        "abbot",    "admiral",    "ambassador", "aunt",       "baron",      "bishop",    "brother",

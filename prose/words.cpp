@@ -481,6 +481,20 @@ bool IsReign(std::string_view value) {
            std::end(kReigns);
 }
 
+// Whether the syllables of runs i and i + 1, as written, spell a reign's
+// title: what a real word as written with its marks dropped must read.
+bool ReadsAsReign(const Scope& scope, std::size_t i) {
+    char joined[16];
+    std::size_t length = 0;
+    for (std::size_t k = i; k < i + 2; ++k) {
+        const std::string_view pinyin = scope.w.syllables[scope.w.runs[k].firstSyllable].pinyin;
+        if (length + pinyin.size() > sizeof joined) return false;
+        std::memcpy(joined + length, pinyin.data(), pinyin.size());
+        length += pinyin.size();
+    }
+    return IsReign(std::string_view(joined, length));
+}
+
 // Finds keys of `table` that cover whole words of a name group: from each
 // word, the longest key over the following words of its group, if it has
 // at least `fewest` words. Marks the words it covers as one unit.
@@ -590,7 +604,9 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
                 match.value = found->value;
                 degraded = found->key;
             } else if (const Lexicon::Degraded* other =
-                           &table == &scope.lex.wordTable ? scope.lex.DegradedKey(joined) : nullptr;
+                           count == 2 && &table == &scope.lex.wordTable && (dowager || ReadsAsReign(scope, i))
+                               ? scope.lex.DegradedKey(joined)
+                               : nullptr;
                        other && other->writtenRight && accept(other->writtenRight)) {
                 match.value = other->writtenRight;  // a real word as written: "the Chia Ching emperor"
             } else {

@@ -238,25 +238,30 @@ struct WordCache {
 };
 
 // A sorted list of lower-case words, searched by halves: asked of many
-// words, most of which no word of the list begins with the same letter and
-// has the same length as, which a table of lengths by first letter tells
-// at once.
+// words, most of which no word of the list shares its first letter, its
+// length and its second letter with, which a table of second letters by
+// first letter and length tells at once.
 template <std::size_t N>
 class SortedWords {
 public:
     constexpr explicit SortedWords(const std::string_view (&list)[N]) : list_(list) {
-        for (const std::string_view word : list) lengths_[word[0] - 'a'] |= 1u << word.size();
+        for (const std::string_view word : list) seconds_[word[0] - 'a'][word.size()] |= 1u << Second(word);
     }
     bool Has(std::string_view word) const {
         if (word.empty() || word.size() > 31 || word[0] < 'a' || word[0] > 'z' ||
-            !(lengths_[word[0] - 'a'] >> word.size() & 1))
+            !(seconds_[word[0] - 'a'][word.size()] >> Second(word) & 1))
             return false;
         return std::binary_search(std::begin(list_), std::end(list_), word);
     }
 
 private:
+    // The second letter, 0 to 25; 26 for another character, 27 for none.
+    static constexpr unsigned Second(std::string_view word) {
+        if (word.size() < 2) return 27;
+        return word[1] >= 'a' && word[1] <= 'z' ? static_cast<unsigned>(word[1] - 'a') : 26;
+    }
     const std::string_view (&list_)[N];
-    std::uint32_t lengths_[26] = {};
+    std::uint32_t seconds_[26][32] = {};
 };
 
 // One word of a sentence as the decision sees it: a run, or the runs of a
