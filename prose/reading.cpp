@@ -104,6 +104,13 @@ bool IsGlued(const Scope& scope, const Run& run) {
                 // subdivision, a record's area or a typed dash after a word
                 // ("China--History--Ch'ing dynasty", "Shih chi.--Pei-ching",
                 // "1644--the Ch'ing").
+                // Nor a name after an English prefix ("pre-Ch'in").
+                std::size_t prefix = run.begin - 1;
+                while (prefix > 0 && IsAsciiLetter(static_cast<unsigned char>(text[prefix - 1]))) --prefix;
+                if (prefix < run.begin - 1 &&
+                    (prefix == 0 || !IsWordChar(static_cast<unsigned char>(text[prefix - 1]))) &&
+                    PrefixBefore(text, prefix, run.begin - 1, run.begin))
+                    break;
                 std::size_t dashes = run.begin - 1;
                 while (dashes > 0 && text[dashes - 1] == '-') --dashes;
                 const unsigned char before = dashes > 0 ? static_cast<unsigned char>(text[dashes - 1]) : ' ';

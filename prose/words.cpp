@@ -117,6 +117,60 @@ bool SentenceBreaks::Subdivision(std::string_view text, std::size_t i, std::size
            IsAsciiUpper(text[end + 1]);
 }
 
+// A prefix in lower case, or capitalized ("Pre-Ch'in thought").
+bool PrefixBefore(std::string_view text, std::size_t begin, std::size_t hyphen, std::size_t after) {
+    static constexpr std::string_view kPrefixes[] = {"anti", "early", "ex",  "late",  "mid",    "neo",  "non",
+                                                     "post", "pre",   "pro", "proto", "pseudo", "quasi"};
+    static constexpr SortedWords prefixes(kPrefixes);
+    if (after >= text.size() || !IsAsciiUpper(static_cast<unsigned char>(text[after])) || hyphen - begin > 6)
+        return false;
+    char lower[6];
+    for (std::size_t k = begin; k < hyphen; ++k) {
+        const auto b = static_cast<unsigned char>(text[k]);
+        if (!IsAsciiLower(b) && !(k == begin && IsAsciiUpper(b))) return false;
+        lower[k - begin] = static_cast<char>(b | 0x20);
+    }
+    return prefixes.Has(std::string_view(lower, hyphen - begin));
+}
+
+namespace {
+
+// An English word that ends a capitalized compound after its hyphen
+// ("Ch'ing-era", "T'ang-style", "Ch'ien-lung-era"): a word of its own.
+// Letters only: one with a capital or a mark is none of the list.
+constexpr std::string_view kSuffixes[] = {
+    "age",  "based", "born",     "controlled", "dynasties", "dynasty", "era",   "eras", "inspired", "led",
+    "like", "made",  "occupied", "period",     "periods",   "ruled",   "style", "type", "ware",
+};
+// Their last letters: most parts after a hyphen are syllables, which end
+// in -ng, -ih, -i, -o or -u, and are passed over by it.
+constexpr std::uint32_t kSuffixLastLetters = [] {
+    std::uint32_t letters = 0;
+    for (const std::string_view word : kSuffixes) letters |= 1u << (word.back() - 'a');
+    return letters;
+}();
+
+inline bool MayEndInSuffix(unsigned char last) {
+    return last >= 'a' && last <= 'z' && (kSuffixLastLetters >> (last - 'a') & 1);
+}
+
+// Where a capitalized run of bytes begin..end ends if its last part, after
+// a hyphen, is such a word: before that hyphen.
+std::size_t EndBeforeSuffix(std::string_view text, std::size_t begin, std::size_t end) {
+    static constexpr SortedWords suffixes(kSuffixes);
+    std::size_t part = end;
+    while (part > begin && end - part <= 10 && IsAsciiLower(static_cast<unsigned char>(text[part - 1]))) --part;
+    if (!suffixes.Has(text.substr(part, end - part))) return end;
+    if (part > begin + 1 && text[part - 1] == '-') return part - 1;
+    // U+2010 and U+2011, the other hyphens that join syllables.
+    if (part > begin + 3 && text[part - 3] == '\xE2' && text[part - 2] == '\x80' &&
+        (text[part - 1] == '\x90' || text[part - 1] == '\x91'))
+        return part - 3;
+    return end;
+}
+
+}  // namespace
+
 void FindRuns(Scope& scope, bool startsInsideRun) {
     ScopeWork& w = scope.w;
     const std::string_view text = scope.text;
@@ -207,6 +261,9 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
                     const char32_t next = DecodeAt(text, i + length, nextLength);
                     const bool letter = IsWordChar(next) && !(next >= '0' && next <= '9') && !ToneOf(next);
                     if (letter && (c != 0x2013 || IsAsciiLower(next))) {
+                        if (next < 0x80 && IsAsciiUpper(next) && IsHyphen(c) &&
+                            PrefixBefore(text, run.begin, i, i + length))
+                            break;
                         previous = next;
                         i += length + nextLength;
                         continue;
@@ -215,6 +272,9 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
             }
             break;
         }
+        // Asked once the run has ended, not at every hyphen (most join
+        // syllables), and of its last letter first.
+        if (capital && MayEndInSuffix(static_cast<unsigned char>(text[i - 1]))) i = EndBeforeSuffix(text, run.begin, i);
         run.end = static_cast<std::uint32_t>(i);
         run.baseEnd = run.end;
         run.sentence = static_cast<std::uint32_t>(w.sentences.size() - 1);

@@ -368,15 +368,24 @@ inline bool Capital(const Run& run) {
 // Whether run `i` is the surname of a heading and the name after its comma
 // its given name: "Chiang, Kai-shek", "Sung, Lien" at the start of a line.
 bool HeadingComma(const Scope& scope, std::size_t i);
+// Whether bytes begin..hyphen of `text` are an English prefix before a
+// hyphen and a capital at `after` ("pre-Ch'in", "Anti-Ch'ing"): a word of
+// its own, the hyphen English's.
+bool PrefixBefore(std::string_view text, std::size_t begin, std::size_t hyphen, std::size_t after);
 // Whether the word after run `index`, past a space, is "dynasty" or
 // "dynasties" in any case: what stands before it names one ("the Sung
-// dynasty", "Chin and Yüan dynasties"). Asked of every capitalized word the
-// decision weighs: inline.
+// dynasty", "Chin and Yüan dynasties"); so is "era" or "period" joined by
+// a hyphen ("a Sung-era vase", "Chou-period bronzes"). Asked of every
+// capitalized word the decision weighs: inline.
 inline bool BeforeDynasty(const Scope& scope, std::size_t index) {
     const std::vector<Run>& runs = scope.w.runs;
-    if (index + 1 >= runs.size() || scope.Gap(index + 1) != " ") return false;
+    if (index + 1 >= runs.size()) return false;
+    const std::string_view gap = scope.Gap(index + 1);
+    const bool hyphen = gap == "-";
+    if (gap != " " && !hyphen) return false;
     const std::string_view next = scope.Lower(runs[index + 1]);
-    return next == "dynasty" || next == "dynasties";
+    return next == "dynasty" || next == "dynasties" ||
+           (hyphen && (next == "era" || next == "period"));
 }
 
 // Where sentences end between words: after a full stop, "!", "?" or "…"

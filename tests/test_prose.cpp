@@ -45,7 +45,9 @@ TEST(Prose, ConvertsWholeWordsOnlyAndNeverHalfAWord) {
     ExpectAll({
         {"He went to Pei-ching, also into Hsi-an.", "He went to Beijing, also into Xi'an."},
         {"Tsingtao, also, Toronto, open, write, I'm.", "Tsingtao, also, Toronto, open, write, I'm."},
-        {"Ch'ing-dynasty pottery", "Ch'ing-dynasty pottery"},  // one syllable is not Wade-Giles
+        // One part is no Wade-Giles; but an English word that ends the
+        // compound, as a prefix begins one, is a word of its own.
+        {"Ch'ing-dynastic pottery; Ch'ing-dynasty pottery", "Ch'ing-dynastic pottery; Qing-dynasty pottery"},
         {"see www.chang.com or chang@tsing.org", "see www.chang.com or chang@tsing.org"},
         {"--hashes=md5,sha1,sha3 and -t chou,sha1", "--hashes=md5,sha1,sha3 and -t chou,sha1"},
         {"the _chin-shih_ degree; my_chou_var, __tao", "the _jinshi_ degree; my_chou_var, __tao"},  // emphasis
@@ -222,6 +224,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Governor-General Lin Tse-hsü met Vice-Premier Teng and Commander Chu Te.",
          "Governor-General Lin Zexu met Vice-Premier Deng and Commander Zhu De."},
         {"Historian Ch'ien Mu met Novelist Pa Chin.", "Historian Qian Mu met Novelist Ba Jin."},
+        // An English prefix or word joined to a name by a hyphen is a word
+        // of its own.
+        {"Pre-Ch'in thought, anti-Ch'ing rebels, a Sung-era vase, Ch'ien-lung-era porcelain; Ho-style",
+         "Pre-Qin thought, anti-Qing rebels, a Song-era vase, Qianlong-era porcelain; Ho-style"},
         // A title that is no name is no Western given name ("Dowager"); a
         // dowager's name is a key too, and so is a reign's that is a real
         // word as written with its marks dropped.
@@ -530,7 +536,7 @@ TEST(Prose, WritesTonesAsMarksNumbersOrNothing) {
 
 TEST(Prose, ReportsWhatItFoundAndWhy) {
     const std::vector<ReportRecord> report =
-        Report("北京 Yung-lo and Chu Hsi\nmet Li Peng. Ch'ing-dynasty\n\nDeng Xiaoping met Li Peng. Then the Sun");
+        Report("北京 Yung-lo and Chu Hsi\nmet Li Peng. Ch'ing-dynastic\n\nDeng Xiaoping met Li Peng. Then the Sun");
     ASSERT_EQ(report.size(), 7u);
     EXPECT_EQ(report[0].line, 1u);
     EXPECT_EQ(report[0].column, 4u);  // in characters, not bytes
