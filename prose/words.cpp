@@ -158,9 +158,17 @@ inline bool MayEndInSuffix(unsigned char last) {
 // a hyphen, is such a word: before that hyphen.
 std::size_t EndBeforeSuffix(std::string_view text, std::size_t begin, std::size_t end) {
     static constexpr SortedWords suffixes(kSuffixes);
-    std::size_t part = end;
-    while (part > begin && end - part <= 10 && IsAsciiLower(static_cast<unsigned char>(text[part - 1]))) --part;
-    if (!suffixes.Has(text.substr(part, end - part))) return end;
+    // Past a possessive: "Ch'ing-era's".
+    std::size_t word = end;
+    if (word - begin > 2 && text[word - 1] == 's') {
+        if (text[word - 2] == '\'')
+            word -= 2;
+        else if (word - begin > 4 && text.substr(word - 4, 3) == "\xE2\x80\x99")
+            word -= 4;
+    }
+    std::size_t part = word;
+    while (part > begin && word - part <= 10 && IsAsciiLower(static_cast<unsigned char>(text[part - 1]))) --part;
+    if (!suffixes.Has(text.substr(part, word - part))) return end;
     if (part > begin + 1 && text[part - 1] == '-') return part - 1;
     // U+2010 and U+2011, the other hyphens that join syllables.
     if (part > begin + 3 && text[part - 3] == '\xE2' && text[part - 2] == '\x80' &&

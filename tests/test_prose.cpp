@@ -226,8 +226,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Historian Ch'ien Mu met Novelist Pa Chin.", "Historian Qian Mu met Novelist Ba Jin."},
         // An English prefix or word joined to a name by a hyphen is a word
         // of its own.
-        {"Pre-Ch'in thought, anti-Ch'ing rebels, a Sung-era vase, Ch'ien-lung-era porcelain; Ho-style",
-         "Pre-Qin thought, anti-Qing rebels, a Song-era vase, Qianlong-era porcelain; Ho-style"},
+        {"Pre-Ch'in thought, anti-Ch'ing rebels, a Sung-era vase, Ch'ien-lung-era porcelain; Ho-style; Ch'ing-era's",
+         "Pre-Qin thought, anti-Qing rebels, a Song-era vase, Qianlong-era porcelain; Ho-style; Qing-era's"},
         // A title that is no name is no Western given name ("Dowager"); a
         // dowager's name is a key too, and so is a reign's that is a real
         // word as written with its marks dropped.
