@@ -556,7 +556,7 @@ bool ReadsAsReign(const Scope& scope, std::size_t i) {
     std::size_t length = 0;
     for (std::size_t k = i; k < i + 2; ++k) {
         const std::string_view pinyin = scope.w.syllables[scope.w.runs[k].firstSyllable].pinyin;
-        if (length + pinyin.size() > sizeof joined) return false;
+        if (pinyin.empty() || length + pinyin.size() > sizeof joined) return false;
         std::memcpy(joined + length, pinyin.data(), pinyin.size());
         length += pinyin.size();
     }
