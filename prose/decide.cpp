@@ -181,6 +181,29 @@ bool GroupHasWadeGiles(Scope& scope, const Run& run) {
     return g.pronounRule;
 }
 
+// Whether a phrase of syllables written apart that holds run `index` (two
+// words or more, up to eight either way, a space between each, none a
+// common English word) holds a word in lower case spelled as only
+// Wade-Giles spells: "(Tao te ching)" in a sentence in Pinyin is
+// Wade-Giles, as "(Tao Te Ching)" is by its name group. A name's
+// capitals are their group's to judge ("Yang Tse"), and an English word
+// alone is English ("the tung oil").
+bool PhraseHasWadeGiles(Scope& scope, std::size_t index) {
+    std::vector<Run>& runs = scope.w.runs;
+    const std::uint32_t sentence = runs[index].sentence;
+    const auto member = [&](std::size_t k) {
+        return runs[k].candidate && runs[k].sentence == sentence && !IsCommonEnglish(runs[k].english);
+    };
+    if (!member(index)) return false;
+    std::size_t first = index, last = index;
+    while (first > 0 && index - first < 8 && scope.Gap(first) == " " && member(first - 1)) --first;
+    while (last + 1 < runs.size() && last - index < 8 && scope.Gap(last + 1) == " " && member(last + 1)) ++last;
+    if (first == last) return false;
+    for (std::size_t k = first; k <= last; ++k)
+        if (runs[k].evidence && runs[k].caseStyle == CaseStyle::Lower && !PinyinReads(scope, runs[k])) return true;
+    return false;
+}
+
 // Read a byte at a time: gaps are a byte or two, and the library's
 // searches for any of a set of bytes cost a call per byte.
 Gap GapBetween(std::string_view gap) {
@@ -392,7 +415,7 @@ bool AloneInGroup(const Scope& scope, std::size_t index) {
 void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     ScopeWork& w = scope.w;
     t.pinyin = ((run.group != kNone && w.groups[run.group].pinyin) || InPinyinScope(scope, run)) &&
-               !WadeGilesOnly(scope, run) && !GroupHasWadeGiles(scope, run);
+               !WadeGilesOnly(scope, run) && !GroupHasWadeGiles(scope, run) && !PhraseHasWadeGiles(scope, t.first);
     const std::size_t index = t.first;
     const Run* before =
         index > 0 && run.group != kNone && w.runs[index - 1].group == run.group ? &w.runs[index - 1] : nullptr;

@@ -487,6 +487,11 @@ TEST(Prose, LeavesPinyinTextAlone) {
         // count.
         {"Hu Shih, then at Peita, called for pai-hua.", "Hu Shi, then at Peita, called for baihua."},
         {"Deng Xiaoping hung the tung oil lamp in Sichuan.", "Deng Xiaoping hung the tung oil lamp in Sichuan."},
+        // A phrase in lower case that spells a word as only Wade-Giles does
+        // is Wade-Giles all through, as a name group is; a name's own
+        // capitals are the group's to judge.
+        {"Deng Xiaoping read the Daodejing (Tao te ching).", "Deng Xiaoping read the Daodejing (Dao de jing)."},
+        {"Xu Zhimo and Yang Tse, Deng Xiaoping", "Xu Zhimo and Yang Tse, Deng Xiaoping"},
     });
 }
 
