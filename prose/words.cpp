@@ -657,10 +657,19 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
             joined.assign(w.key, 0, ends[count - 1]);
             joined[ends[count - 2]] = '-';
             MatchResult whole;  // a failed lookup leaves its own result: the match found above stands
-            const bool dropped = &table == &scope.lex.wordTable && !WritesMarks(scope, first);
+            const bool inWordTable = &table == &scope.lex.wordTable;
+            const bool dropped = inWordTable && !WritesMarks(scope, first);
+            // The word-table key the joined words spell with their marks
+            // dropped, looked up once.
+            const Lexicon::Degraded* marked = nullptr;
+            bool asked = false;
+            const auto markedKey = [&] {
+                if (!asked) marked = scope.lex.DegradedKey(joined), asked = true;
+                return marked;
+            };
             // Not a name that is a real word as written ("Chia Ching", the reign Jiajing).
             const auto degradedName = [&]() -> const Lexicon::Degraded* {
-                const Lexicon::Degraded* found = dropped ? scope.lex.DegradedKey(joined) : nullptr;
+                const Lexicon::Degraded* found = dropped ? markedKey() : nullptr;
                 return found && !found->writtenRight && accept(found->value) ? found : nullptr;
             };
             // A dowager's title is a name, more likely one that dropped its
@@ -672,9 +681,7 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
                 match.value = found->value;
                 degraded = found->key;
             } else if (const Lexicon::Degraded* other =
-                           count == 2 && &table == &scope.lex.wordTable && (dowager || ReadsAsReign(scope, i))
-                               ? scope.lex.DegradedKey(joined)
-                               : nullptr;
+                           count == 2 && inWordTable && (dowager || ReadsAsReign(scope, i)) ? markedKey() : nullptr;
                        other && other->writtenRight && accept(other->writtenRight)) {
                 match.value = other->writtenRight;  // a real word as written: "the Chia Ching emperor"
             } else {
