@@ -657,7 +657,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         // A Western name beside it: "Carl Jung", "Regards, Juan".
         if (before && ((run.group != kNone && before->group == run.group) || gapBefore == ", ") && before->western)
             t.Add(kAfterWestern);
-        if (before && run.group != kNone && before->group == run.group && before->title && !before->determiner)
+        if (before && run.group != kNone && before->group == run.group && before->title && !before->determiner &&
+            IsWeighedTitle(scope.Lower(*before)))
             t.Add(kAfterTitle);
         if (beforeNumber) t.Add(kBeforeNumber);
         const bool beforeDynasty = Capital(run) && BeforeDynasty(scope, t.last);

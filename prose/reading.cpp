@@ -633,35 +633,48 @@ std::size_t SolidSyllables(const Lexicon& lex, std::string_view word, std::uint8
     return count;
 }
 
+namespace {
+
+// The titles the decision's weights were fitted with, which weigh as a
+// sign of the name after them ("Emperor", "Mount"). Qualifiers of dynasties and states count too: "Western Chou", "Southern Sung".
+constexpr std::string_view kWeighedTitles[] = {
+    "abbot",    "admiral",      "aunt",    "baron",   "bishop",    "brother",    "captain",  "chairman", "city",
+    "colonel",  "commissioner", "comrade", "consort", "count",     "county",     "dr",       "duke",     "dynasty",
+    "early",    "eastern",      "emperor", "empress", "father",    "first",      "former",   "general",  "governor",
+    "great",    "inner",        "judge",   "king",    "lady",      "lake",       "late",     "later",    "lieutenant",
+    "little",   "lord",         "lower",   "madam",   "madame",    "magistrate", "marquis",  "marshal",  "master",
+    "minister", "miss",         "monk",    "mount",   "mr",        "mrs",        "ms",       "new",      "northern",
+    "old",      "outer",        "prefect", "premier", "president", "prince",     "princess", "prof",     "professor",
+    "province", "queen",        "river",   "saint",   "second",    "secretary",  "sir",      "sister",   "southern",
+    "st",       "the",          "third",   "uncle",   "upper",     "viceroy",    "western",  "young",
+};
+constexpr SortedWords kWeighed(kWeighedTitles);
+
+// Titles histories set before Chinese names too, and English before any:
+// no Western given name, but no sign of a Chinese name either ("Mayor
+// Ken Chin").
+constexpr std::string_view kOtherTitles[] = {
+    "abbess",        "ambassador", "censor",   "chancellor", "chief",    "commander", "concubine",
+    "consul",        "councillor", "crown",    "dowager",    "emissary", "envoy",     "eunuch",
+    "generalissimo", "grand",      "imperial", "mayor",      "nun",      "painter",   "pilgrim",
+    "poet",          "priest",     "regent",   "sage",       "scholar",  "tutor",     "warlord",
+};
+constexpr SortedWords kOther(kOtherTitles);
+
+}  // namespace
+
+bool IsWeighedTitle(std::string_view lower) { return kWeighed.Has(lower); }
+
 bool IsTitle(std::string_view lower) {
+    if (lower.size() < 2) return false;
     // Callings that English forms with these endings, which no given name
     // has: "Novelist Pa Chin", "Historian Ch'ien Mu", "Taoist", "Physician".
-    if (lower.size() < 2) return false;
     const char end = lower.back();
     if (lower.size() >= 6 && (end == 't' || end == 'n' || end == 'r') &&
         (lower.ends_with("ist") || lower.ends_with("ician") || lower.ends_with("grapher") ||
          lower.ends_with("storian")))
         return true;
-    if (lower.size() > 13) return false;
-    // Qualifiers of dynasties and states count too: "Western Chou", "Southern Sung".
-    static constexpr std::string_view kTitles[] = {
-        "abbess",        "abbot",    "admiral",    "ambassador", "aunt",       "baron",      "bishop",    "brother",
-        "captain",       "censor",   "chairman",   "chancellor", "chief",      "city",       "colonel",   "commander",
-        "commissioner",  "comrade",  "concubine",  "consort",    "consul",     "councillor", "count",     "county",
-        "crown",         "dowager",  "dr",         "duke",       "dynasty",    "early",      "eastern",   "emissary",
-        "emperor",       "empress",  "envoy",      "eunuch",     "father",     "first",      "former",    "general",
-        "generalissimo", "governor", "grand",      "great",      "imperial",   "inner",      "judge",     "king",
-        "lady",          "lake",     "late",       "later",      "lieutenant", "little",     "lord",      "lower",
-        "madam",         "madame",   "magistrate", "marquis",    "marshal",    "master",     "mayor",     "minister",
-        "miss",          "monk",     "mount",      "mr",         "mrs",        "ms",         "new",       "northern",
-        "nun",           "old",      "outer",      "painter",    "pilgrim",    "poet",       "prefect",   "premier",
-        "president",     "priest",   "prince",     "princess",   "prof",       "professor",  "province",  "queen",
-        "regent",        "river",    "sage",       "saint",      "scholar",    "second",     "secretary", "sir",
-        "sister",        "southern", "st",         "the",        "third",      "tutor",      "uncle",     "upper",
-        "viceroy",       "warlord",  "western",    "young",
-    };
-    static constexpr SortedWords titles(kTitles);
-    return titles.Has(lower);
+    return kWeighed.Has(lower) || kOther.Has(lower);
 }
 
 bool IsDynasty(std::string_view lower) {

@@ -484,6 +484,8 @@ std::size_t SolidSyllables(const Lexicon& lex, std::string_view word,
 bool IsWestern(const Run& run);
 // Words that stand before a name as before a common noun ("Emperor", "Mount").
 bool IsTitle(std::string_view lower);
+// Whether a title is one the decision weighs as a sign of the name after it.
+bool IsWeighedTitle(std::string_view lower);
 // The dynasties' names as histories written in Wade-Giles name them alone
 // ("the Sung", "the Ch'ing"), in lower case.
 bool IsDynasty(std::string_view lower);

@@ -100,6 +100,8 @@ TEST(Prose, LeavesEnglishAlone) {
         {"Chin up! The sun hung low, a pang in the lung.", "Chin up! The sun hung low, a pang in the lung."},
         {"an up-to-date, so-called so-so yo-yo", "an up-to-date, so-called so-so yo-yo"},
         {"Carl Jung met Ken on Jan. 20 in Lawrence, Kan.", "Carl Jung met Ken on Jan. 20 in Lawrence, Kan."},
+        // A title English sets before any name is no sign of a Chinese one.
+        {"Mayor Ken Chin spoke.", "Mayor Ken Chin spoke."},
         // A Western given name before a surname: the name is Western.
         {"Theodore Ts'o, Howard Chu, Jan Rękorajski; Regards, Juan",
          "Theodore Ts'o, Howard Chu, Jan Rękorajski; Regards, Juan"},
