@@ -659,7 +659,17 @@ constexpr std::string_view kOtherTitles[] = {
     "generalissimo", "grand",      "imperial", "mayor",      "nun",      "painter",   "pilgrim",
     "poet",          "priest",     "regent",   "sage",       "scholar",  "tutor",     "warlord",
 };
-constexpr SortedWords kOther(kOtherTitles);
+// Both, merged into one sorted list: asked of every capitalized word.
+constexpr auto kAllTitles = [] {
+    std::array<std::string_view, std::size(kWeighedTitles) + std::size(kOtherTitles)> all{};
+    std::merge(std::begin(kWeighedTitles), std::end(kWeighedTitles), std::begin(kOtherTitles), std::end(kOtherTitles),
+               all.begin());
+    return all;
+}();
+static_assert(std::is_sorted(kAllTitles.begin(), kAllTitles.end()) &&
+                  std::adjacent_find(kAllTitles.begin(), kAllTitles.end()) == kAllTitles.end(),
+              "each list of titles sorted, and no title in both");
+constexpr SortedWords kTitles(kAllTitles);
 
 }  // namespace
 
@@ -674,7 +684,7 @@ bool IsTitle(std::string_view lower) {
         (lower.ends_with("ist") || lower.ends_with("ician") || lower.ends_with("grapher") ||
          lower.ends_with("storian")))
         return true;
-    return kWeighed.Has(lower) || kOther.Has(lower);
+    return kTitles.Has(lower);
 }
 
 bool IsDynasty(std::string_view lower) {

@@ -244,14 +244,13 @@ struct WordCache {
 template <std::size_t N>
 class SortedWords {
 public:
-    constexpr explicit SortedWords(const std::string_view (&list)[N]) : list_(list) {
-        for (const std::string_view word : list) seconds_[word[0] - 'a'][word.size()] |= 1u << Second(word);
-    }
+    constexpr explicit SortedWords(const std::string_view (&list)[N]) : list_(list) { Index(); }
+    constexpr explicit SortedWords(const std::array<std::string_view, N>& list) : list_(list.data()) { Index(); }
     bool Has(std::string_view word) const {
         if (word.empty() || word.size() > 31 || word[0] < 'a' || word[0] > 'z' ||
             !(seconds_[word[0] - 'a'][word.size()] >> Second(word) & 1))
             return false;
-        return std::binary_search(std::begin(list_), std::end(list_), word);
+        return std::binary_search(list_, list_ + N, word);
     }
 
 private:
@@ -260,7 +259,10 @@ private:
         if (word.size() < 2) return 27;
         return word[1] >= 'a' && word[1] <= 'z' ? static_cast<unsigned>(word[1] - 'a') : 26;
     }
-    const std::string_view (&list_)[N];
+    constexpr void Index() {
+        for (std::size_t i = 0; i < N; ++i) seconds_[list_[i][0] - 'a'][list_[i].size()] |= 1u << Second(list_[i]);
+    }
+    const std::string_view* list_;
     std::uint32_t seconds_[26][32] = {};
 };
 
