@@ -636,7 +636,8 @@ std::size_t SolidSyllables(const Lexicon& lex, std::string_view word, std::uint8
 namespace {
 
 // The titles the decision's weights were fitted with, which weigh as a
-// sign of the name after them ("Emperor", "Mount"). Qualifiers of dynasties and states count too: "Western Chou", "Southern Sung".
+// sign of the name after them ("Emperor", "Mount"). Qualifiers of
+// dynasties and states count too: "Western Chou", "Southern Sung".
 constexpr std::string_view kWeighedTitles[] = {
     "abbot",    "admiral",      "aunt",    "baron",   "bishop",    "brother",    "captain",  "chairman", "city",
     "colonel",  "commissioner", "comrade", "consort", "count",     "county",     "dr",       "duke",     "dynasty",
