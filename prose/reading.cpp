@@ -383,6 +383,18 @@ void ReadWord(Scope& scope, Run& run) {
     // English matters where a word could convert, and for capitalized
     // words beside a name; plain lower-case English is never looked up.
     if (run.candidate || capital || run.pinyinMarks) run.english = lex.English(word);
+    // A Chinese place English writes solid is the one whose key with its
+    // marks reads as those very letters: "Nanchang" is Nan-ch'ang (南昌),
+    // not the word table's Nan-chang (南漳); "Tangshan" is T'ang-shan.
+    if (run.english == EnglishClass::Chinese && capital && !run.wordValue.empty() && run.syllableCount == 1 &&
+        !run.allSyllables) {
+        const Lexicon::Degraded* marked = lex.DegradedKey(word);
+        if (marked && SameIgnoringCase(marked->value, word) && !SameIgnoringCase(run.wordValue, word)) {
+            run.degradedKey = marked->key;
+            run.degradedValue = marked->value;
+            run.readDegraded = true;
+        }
+    }
     // A letter alone is a letter ("e", "i") unless the lists say more; but
     // no alphabet's letter is named "ê": alone it is Wade-Giles's syllable.
     if (run.normLength == 1 && run.english == EnglishClass::None && word != "\xEA")

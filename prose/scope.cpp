@@ -44,7 +44,9 @@ std::string BothReadings(Scope& scope, std::size_t first, std::size_t last, std:
     out += written;
     for (std::size_t k = first; k <= last && written.empty(); ++k) {
         if (k > first) out.append(scope.Gap(k));
-        SpellWord(scope, scope.w.runs[k], {}, out);
+        // A place written solid reads as its word-table value ("Nanzhang").
+        const Run& part = scope.w.runs[k];
+        SpellWord(scope, part, part.allSyllables ? std::string_view() : part.wordValue, out);
     }
     out += " as written";
     return out;

@@ -443,6 +443,12 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     EXPECT_EQ(report[0].alternatives, "Beitou as Peit'ou; Beidou as written");
     report = Report("Peitou and Ch'ao-chou");
     EXPECT_FALSE(report[0].ambiguous);
+    // One that English writes solid for the place its marks make stays
+    // that place, whatever the text writes: Nanchang (南昌), not Nanzhang.
+    report = Report("the Nanchang rising and T'ang-shan");
+    ASSERT_EQ(report.size(), 2u);
+    EXPECT_EQ(report[0].result, "Nanchang");
+    EXPECT_EQ(report[0].alternatives, "Nanchang as Nanch'ang; Nanzhang as written");
     // A surname before its given name, and a dynasty, that such a text
     // writes for a far commoner aspirated name is read as that one, and so
     // is such a name alone; not one whose readings are both common, nor one
