@@ -920,9 +920,15 @@ void MatchKeysAcrossWords(Scope& scope) {
     std::vector<Run>& runs = scope.w.runs;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         Run& run = runs[i];
-        if (!run.candidate || run.inUnit || run.syllableCount < 2 || !run.wordValue.empty() || WritesMarks(scope, run))
-            continue;
+        if (!run.candidate || run.inUnit || run.syllableCount < 2 || WritesMarks(scope, run)) continue;
+        // A capitalized word the table holds as a common word may be a name
+        // that dropped its marks: "the Empress Dowager Tzu-hsi" is Tz'u-hsi
+        // (Cixi), not the word tzu-hsi (zixi).
+        const bool common = !run.wordValue.empty() && run.caseStyle == CaseStyle::Capitalized &&
+                            !IsUpper(static_cast<unsigned char>(run.wordValue[0]));
+        if (!run.wordValue.empty() && !common) continue;
         if (const Lexicon::Degraded* found = DegradedOf(scope, run)) {
+            if (common && !IsUpper(static_cast<unsigned char>(found->value[0]))) continue;
             run.degradedValue = found->value;
             run.degradedKey = found->key;
             // A name the table knows is likelier than the syllables strung

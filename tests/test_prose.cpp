@@ -429,6 +429,9 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     EXPECT_TRUE(report[0].ambiguous);
     EXPECT_EQ(report[0].alternatives, "Jiaqing as Chia-ch'ing; Jiajing as written");
     EXPECT_EQ(report[1].result, "Zuozhuan");
+    // A capitalized word the table holds only as a common word is the name
+    // its marks make; in lower case it is the word.
+    EXPECT_EQ(Convert("The Dowager Tzu-hsi ruled; tzu-hsi"), "The Dowager Cixi ruled; zixi");
     // So is a place written solid that the table holds only with marks.
     report = Report("Chingpu");
     ASSERT_EQ(report.size(), 1u);
