@@ -422,8 +422,20 @@ void ReadWord(Scope& scope, Run& run) {
     }
     // A hyphenated word of English parts ("so-so", "yo-yo") is English;
     // the pronoun is no part of one in lower case ("ya-i" is Wade-Giles).
-    if (run.candidate && run.english == EnglishClass::None && run.syllableCount > 1 && run.wordValue.empty() &&
-        !run.solid) {
+    // So is one English word said again in lower case, though the word
+    // table holds it too ("ha-ha", "chin-chin"): names are capitalized.
+    // Weighed as syllables, not as the key, which reads the same; where
+    // the word is a common one ("ha-ha", "ho-ho"), not weighed at all: an
+    // English sound said again, whatever the names around it.
+    const auto repeated = [&] {
+        const std::string_view first = scope.Spelling(w.syllables[run.firstSyllable]);
+        for (std::uint32_t k = 1; k < run.syllableCount; ++k)
+            if (scope.Spelling(w.syllables[run.firstSyllable + k]) != first) return false;
+        return true;
+    };
+    const bool sameAgain = run.caseStyle == CaseStyle::Lower && run.syllableCount > 1 && repeated();
+    if (run.candidate && run.english == EnglishClass::None && run.syllableCount > 1 && !run.solid &&
+        (run.wordValue.empty() || sameAgain)) {
         EnglishClass rarest = EnglishClass::Function;
         for (std::uint32_t k = 0; k < run.syllableCount && rarest != EnglishClass::None; ++k) {
             const std::string_view spelling = scope.Spelling(w.syllables[run.firstSyllable + k]);
@@ -431,6 +443,10 @@ void ReadWord(Scope& scope, Run& run) {
             rarest = IsEnglishWord(part) ? std::max(rarest, part) : EnglishClass::None;
         }
         run.english = rarest;
+        if (sameAgain && rarest != EnglishClass::None) {
+            run.wordValue = {};
+            run.candidate = rarest > EnglishClass::Size20;
+        }
     }
     for (std::uint32_t k = 0; k < run.syllableCount && run.candidate && !run.marked; ++k)
         run.marked = w.syllables[run.firstSyllable + k].marked;

@@ -99,6 +99,8 @@ TEST(Prose, LeavesEnglishAlone) {
         {"I went to an open meeting; no, so it was ten men.", "I went to an open meeting; no, so it was ten men."},
         {"Chin up! The sun hung low, a pang in the lung.", "Chin up! The sun hung low, a pang in the lung."},
         {"an up-to-date, so-called so-so yo-yo", "an up-to-date, so-called so-so yo-yo"},
+        // The word table holds "ha-ha" too; a name would be capitalized.
+        {"She said ha-ha and left. Hsing-hsing ate.", "She said ha-ha and left. Xingxing ate."},
         {"Carl Jung met Ken on Jan. 20 in Lawrence, Kan.", "Carl Jung met Ken on Jan. 20 in Lawrence, Kan."},
         // A title English sets before any name is no sign of a Chinese one.
         {"Mayor Ken Chin spoke.", "Mayor Ken Chin spoke."},
