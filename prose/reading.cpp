@@ -425,8 +425,11 @@ void ReadWord(Scope& scope, Run& run) {
     // So is one English word said again in lower case, though the word
     // table holds it too ("ha-ha", "chin-chin"): names are capitalized.
     // Weighed as syllables, not as the key, which reads the same; where
-    // the word is a common one ("ha-ha", "ho-ho"), not weighed at all: an
-    // English sound said again, whatever the names around it.
+    // the word is a common one but no function word ("ha-ha", "ho-ho"),
+    // not weighed at all: an English sound said again, whatever the names
+    // around it. A function word said again is as often Chinese ("p'ing-
+    // p'ing an-an"), and so is a syllable spelled as only Wade-Giles
+    // spells ("hung-hung"): those are weighed ("so-so" stays).
     const auto repeated = [&] {
         const std::string_view first = scope.Spelling(w.syllables[run.firstSyllable]);
         for (std::uint32_t k = 1; k < run.syllableCount; ++k)
@@ -445,7 +448,8 @@ void ReadWord(Scope& scope, Run& run) {
         run.english = rarest;
         if (sameAgain && rarest != EnglishClass::None) {
             run.wordValue = {};
-            run.candidate = rarest > EnglishClass::Size20;
+            run.candidate = (rarest != EnglishClass::Size10 && rarest != EnglishClass::Size20) ||
+                            w.syllables[run.firstSyllable].marked;
         }
     }
     for (std::uint32_t k = 0; k < run.syllableCount && run.candidate && !run.marked; ++k)
