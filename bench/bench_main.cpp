@@ -256,6 +256,15 @@ void BM_Text10MB(benchmark::State& s) {
     TextThroughput(s, TenMegabytes(), options);
 }
 BENCHMARK(BM_Text10MB)->Unit(benchmark::kMillisecond);
+// The same on two threads, two paragraphs at once, as the command converts
+// a file on a machine of two processors or more.
+void BM_Text10MBTwoThreads(benchmark::State& s) {
+    kesti::TextOptions options;
+    options.encoding = kesti::Encoding::Cp1252;
+    options.threads = 2;
+    TextThroughput(s, TenMegabytes(), options);
+}
+BENCHMARK(BM_Text10MBTwoThreads)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // English prose that Debian ships (its licence texts), repeated to 10 MB:
 // what the text mode mostly reads in real documents. Skipped without them.

@@ -140,6 +140,10 @@ def main():
     r = text / word
     row("the same, beside the word table", f"{text:.1f} MB/s",
         f"exact mode, word table: {word:.1f} MB/s", f"{100 * r:.0f}%", "(none)", True)
+    two = m.get("BM_Text10MBTwoThreads/real_time")
+    if two:
+        row("the same on two threads, two paragraphs at once (`--threads 2`), wall time", f"{two['mbps']:.1f} MB/s",
+            f"the text mode on one thread: {text:.1f} MB/s", f"{two['mbps'] / text:.2f}×", "(none)", True)
     if "BM_TextProse10MB" in m and "BM_SyllableProse10MB" in m:
         prose, prose_syl = m["BM_TextProse10MB"]["mbps"], m["BM_SyllableProse10MB"]["mbps"]
         r = prose / prose_syl

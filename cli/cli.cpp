@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 #include <unistd.h>
 
@@ -248,6 +249,10 @@ bool ConvertInput(Run& run, const std::string& file, std::istream& standardInput
         IdentifyStandardInput(info, error);
     }
     const std::string name = file == "-" ? "standard input" : file;
+    // A file named converts several paragraphs at once; standard input's
+    // (perhaps typed, or a pipe's) are written as each ends.
+    const unsigned processors = std::max(1u, std::min(std::thread::hardware_concurrency(), 4u));
+    run.textOptions.threads = options.threads ? options.threads : file != "-" && info.regular ? processors : 1;
     InputTap tap(*source->rdbuf(), name, info.regular ? info.size : 0, ShowProgress(options, info.size));
     if (diff) tap.tee = [diff](std::string_view bytes) { diff->Old(bytes); };
     std::istream in(&tap);

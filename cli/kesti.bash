@@ -13,14 +13,14 @@ _kesti() {
         --encoding) COMPREPLY=($(compgen -W 'utf-8 cp1252' -- "$cur")); return ;;
         --tables) _filedir -d; return ;;
         -o|--output|--report|--summary|--add-table) _filedir; return ;;
-        --text|--columns|-h|--help|-V|--version) return ;;
+        --text|--columns|--threads|-h|--help|-V|--version) return ;;
     esac
     $split && return
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--output --in-place --diff --text --report --summary --report-format
             --hyphens --tones --english --conventional --lines --columns --header --format --add-table
-            --progress --quiet --exact --word --tables --encoding --help --version' -- "$cur"))
+            --progress --quiet --threads --exact --word --tables --encoding --help --version' -- "$cur"))
         [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
         return
     fi

@@ -52,6 +52,9 @@ const OptionSpec kOptions[] = {
     {"--progress", 0, OptionSpec::Flag, nullptr,
      "show progress on a terminal whatever the input's size (without it,\nonly inputs over 50 MB show it)"},
     {"--quiet", 0, OptionSpec::Flag, nullptr, "show no progress"},
+    {"--threads", 0, OptionSpec::Value, "N",
+     "convert N paragraphs at once, each on a thread of its own (the\ndefault: as many as the processor runs, up to "
+     "4, for files named;\n1 for standard input, and with --report or --summary)"},
     {"--exact", 0, OptionSpec::Flag, nullptr,
      "the exported functions' conversion, byte for byte: every longest key\nwherever a letter stands"},
     {"--word", 0, OptionSpec::Flag, nullptr,
@@ -64,9 +67,9 @@ const OptionSpec kOptions[] = {
 const std::size_t kOptionCount = sizeof kOptions / sizeof *kOptions;
 
 // The options that only the text mode reads.
-constexpr const char* kTextOnly[] = {"--hyphens", "--tones",  "--english", "--conventional",
-                                     "--lines",   "--report", "--summary", "--report-format",
-                                     "--columns", "--header", "--format",  "--add-table"};
+constexpr const char* kTextOnly[] = {"--hyphens", "--tones",     "--english",       "--conventional", "--lines",
+                                     "--report",  "--summary",   "--report-format", "--columns",      "--header",
+                                     "--format",  "--add-table", "--threads"};
 
 Options::Options() { kesti_options_init(&library); }
 
@@ -242,6 +245,12 @@ std::optional<int> ParseOptions(const std::vector<std::string>& args, Options& o
             if (options.progress != ProgressShown::Auto && options.progress != shown)
                 return usage("--progress and --quiet cannot both be given");
             options.progress = shown;
+        } else if (option == "--threads") {
+            // 1 to 64: more threads than that only hold more memory.
+            if (value.empty() || value.size() > 2 || value.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoi(value) < 1 || std::stoi(value) > 64)
+                return usage("--threads takes a number from 1 to 64, not '" + value + "'");
+            options.threads = static_cast<unsigned>(std::stoi(value));
         } else if (option == "--exact") {
             options.exact = true;
         } else if (option == "--word") {

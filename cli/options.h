@@ -30,6 +30,7 @@ struct Options {
     std::optional<FieldFormat> format;
     ReportFormat reportFormat = ReportFormat::Tsv;
     ProgressShown progress = ProgressShown::Auto;
+    unsigned threads = 0;  // --threads; 0 for the default
     std::vector<std::string> addTables;
     std::string tables;
     Encoding encoding = Encoding::Utf8;

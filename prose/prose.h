@@ -56,6 +56,13 @@ struct TextOptions {
     // alone, in the mode `lines` says; set by ConvertBatch, not by callers.
     bool items = false;
     Encoding encoding = Encoding::Utf8;
+    // A TextStream asked for no report converts this many paragraphs at
+    // once, one on the calling thread and each other on a thread of its
+    // own, and writes them in order: the output is the same as on one
+    // thread. Each thread keeps a few megabytes of words; with more than
+    // one, a paragraph's result is held back until the others of its
+    // batch are ready (or the stream finishes).
+    unsigned threads = 1;
 };
 
 // What decided a romanized word.

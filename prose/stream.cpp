@@ -3,6 +3,9 @@
 // arrives, so that any chunking gives the same output.
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <memory>
+#include <thread>
 
 #include "prose/chars.h"
 #include "prose/lexicon.h"
@@ -35,29 +38,128 @@ struct TextStream::State {
     std::string batchText, batchOut;  // ConvertBatch's texts joined, and their result
     std::vector<bool> batchKept;      // and which of its texts it keeps as written
 
-    std::size_t head = 0;  // pending[0, head) is converted already
+    std::size_t head = 0;  // pending[0, head) is converted already, or queued
     // Valid UTF-8 given whole, cut where it lies instead of `pending`.
     std::string_view whole;
     bool inPlace = false;
 
-    // The text not yet converted.
-    std::string_view Rest() const { return (inPlace ? whole : std::string_view(pending)).substr(head); }
+    // Scopes cut but not yet converted, where options.threads asks for
+    // several at once: where each begins (an offset, since `pending` may
+    // grow meanwhile), its size, and whether it begins inside a long run.
+    struct Queued {
+        std::size_t at, size;
+        bool insideRun;
+    };
+    std::vector<Queued> queued;
+    // The other threads' buffers, kept from one batch to the next, and
+    // their results in the output's encoding.
+    std::vector<std::unique_ptr<ScopeWorkOwner>> helpers;
+    std::vector<std::string> helperOut, helperConverted;
 
-    void Scope(std::size_t size, bool nextInsideRun, std::string& out, std::vector<ReportRecord>* report) {
-        const std::string_view text = Rest().substr(0, size);
-        std::string& target = options.encoding == Encoding::Cp1252 ? converted : out;
-        converted.clear();
-        ConvertScope(*lexicon, options, text, insideRun, position, *work.work, target, report);
-        if (options.encoding == Encoding::Cp1252) AppendCp1252(converted, out);
-        // Converted text is dropped in bulk, so that a long input fed at
-        // once costs one move of each byte, not one per scope.
-        head += size;
-        if (!inPlace && (head == pending.size() || head > pending.size() / 2)) {
+    std::string_view Text() const { return inPlace ? whole : std::string_view(pending); }
+    // The text not yet converted, nor queued.
+    std::string_view Rest() const { return Text().substr(head); }
+
+    // Converted text is dropped in bulk, so that a long input fed at once
+    // costs one move of each byte, not one per scope.
+    void Drop() {
+        if (!inPlace && queued.empty() && (head == pending.size() || head > pending.size() / 2)) {
             pending.erase(0, head);
             head = 0;
         }
+    }
+
+    // Converts `text` with `work` and appends the result to `out` in the
+    // output's encoding, with `utf8` as the buffer between.
+    void ConvertOne(std::string_view text, bool startsInsideRun, ScopeWork& scopeWork, std::string& utf8,
+                    std::string& out, std::vector<ReportRecord>* report) {
+        std::string& target = options.encoding == Encoding::Cp1252 ? utf8 : out;
+        utf8.clear();
+        // Positions are kept for a report's records only (and a scope
+        // converted beside others has none): no thread shares one.
+        TextPosition unused;
+        ConvertScope(*lexicon, options, text, startsInsideRun, report ? position : unused, scopeWork, target, report);
+        if (options.encoding == Encoding::Cp1252) AppendCp1252(utf8, out);
+    }
+
+    void Scope(std::size_t size, bool nextInsideRun, std::string& out, std::vector<ReportRecord>* report) {
+        if (options.threads > 1 && !report) {
+            queued.push_back({head, size, insideRun});
+            head += size;
+            scanned = 0;
+            insideRun = nextInsideRun;
+            if (queued.size() >= options.threads) Flush(out);
+            return;
+        }
+        Flush(out);  // what is queued comes first
+        ConvertOne(Rest().substr(0, size), insideRun, *work.work, converted, out, report);
+        head += size;
+        Drop();
         scanned = 0;
         insideRun = nextInsideRun;
+    }
+
+    // Converts the queued scopes, the first on this thread and each other
+    // on a thread of its own (on this one where a thread cannot start),
+    // and appends their results in order. Without a report no position is
+    // asked, so each scope converts as it would after the one before.
+    void Flush(std::string& out) {
+        if (queued.empty()) return;
+        const std::size_t others = queued.size() - 1;
+        while (helpers.size() < others) helpers.push_back(std::make_unique<ScopeWorkOwner>());
+        helperOut.resize(std::max(helperOut.size(), others));
+        helperConverted.resize(std::max(helperConverted.size(), others));
+        const std::string_view text = Text();
+        std::vector<std::exception_ptr> failures(others);
+        const auto convertOther = [&](std::size_t k) {
+            try {
+                const Queued& q = queued[k + 1];
+                helperOut[k].clear();
+                ConvertOne(text.substr(q.at, q.size), q.insideRun, *helpers[k]->work, helperConverted[k], helperOut[k],
+                           nullptr);
+            } catch (...) {
+                failures[k] = std::current_exception();
+            }
+        };
+        // Nothing may throw once a thread runs, or it would be left unjoined.
+        std::vector<std::thread> started;
+        std::vector<std::size_t> here;
+        std::exception_ptr failure;
+        try {
+            started.reserve(others);
+            here.reserve(others);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        for (std::size_t k = 0; k < others && !failure; ++k) {
+#if defined(__EMSCRIPTEN__)
+            here.push_back(k);  // no threads in the browser's build
+#else
+            try {
+                started.emplace_back(convertOther, k);
+            } catch (...) {
+                here.push_back(k);
+            }
+#endif
+        }
+        if (!failure) {
+            try {
+                ConvertOne(text.substr(queued[0].at, queued[0].size), queued[0].insideRun, *work.work, converted, out,
+                           nullptr);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            for (const std::size_t k : here) convertOther(k);
+        }
+        for (std::thread& t : started) t.join();
+        for (std::size_t k = 0; k < others && !failure; ++k) failure = failures[k];
+        if (failure) {
+            queued.clear();
+            std::rethrow_exception(failure);
+        }
+        for (std::size_t k = 0; k < others; ++k) out += helperOut[k];
+        queued.clear();
+        Drop();
     }
 
     // The end of the first blank line, when it ends within kScopeBytes.
@@ -84,6 +186,11 @@ struct TextStream::State {
     }
 
     void Cut(bool final, std::string& out, std::vector<ReportRecord>* report) {
+        CutScopes(final, out, report);
+        if (final) Flush(out);
+    }
+
+    void CutScopes(bool final, std::string& out, std::vector<ReportRecord>* report) {
         constexpr std::size_t kLimit = kScopeBytes + 4 * kMaxWordBytes;
         for (;;) {
             if (const std::size_t end = ParagraphEnd()) {
@@ -137,6 +244,7 @@ void TextStream::Reset() {
     s.failed = false;
     s.position = {};
     s.converted.clear();
+    s.queued.clear();
     s.head = 0;
 }
 
@@ -225,6 +333,7 @@ bool TextStream::Feed(std::string_view chunk, std::string& out, std::vector<Repo
     }
     if (!state->decoder.Feed(chunk, state->pending, error)) {
         state->failed = true;
+        state->Flush(out);  // the paragraphs one thread would have written already
         return false;
     }
     state->Cut(false, out, report);
@@ -238,6 +347,7 @@ bool TextStream::Finish(std::string& out, std::vector<ReportRecord>* report, std
     }
     if (!state->decoder.Finish(error)) {
         state->failed = true;
+        state->Flush(out);
         return false;
     }
     state->Cut(true, out, report);

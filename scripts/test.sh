@@ -109,7 +109,7 @@ if wants tsan; then
   stage "concurrent calls under ThreadSanitizer"
   sanitized tsan
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    build-tsan/bin/kesti_tests --gtest_filter='Concurrency.*:Exports.*:CApi.*'
+    build-tsan/bin/kesti_tests --gtest_filter='Concurrency.*:ProseConcurrency.*:Exports.*:CApi.*'
 fi
 
 if wants fuzz; then

@@ -10,6 +10,7 @@
 #include "cli/cli.h"
 #include "cli/fields.h"
 #include "api/stream.h"
+#include "prose/prose.h"
 #include "tests/support/support.h"
 
 namespace kesti {
@@ -271,11 +272,30 @@ TEST_F(TextCommand, RefusesOptionsThatDoNotApply) {
              {"--columns", "name", "f"},
              {"--columns", "3-1", "f"},
              {"--progress", "--quiet"},
+             {"--threads", "0"},
+             {"--threads", "65"},
+             {"--threads=2x"},
+             {"--exact", "--threads", "2"},
              {"--report-format", "xlsx"}}) {
         const CommandRun r = Kesti(args);
         EXPECT_EQ(r.status, kExitUsage) << args[0] << " " << (args.size() > 1 ? args[1] : "");
         EXPECT_NE(r.err.find("kesti: "), std::string::npos);
     }
+}
+
+// A file's paragraphs convert several at once, and come out as on one
+// thread; so does standard input, one at a time.
+TEST_F(TextCommand, ThreadsChangeNothingInTheOutput) {
+    std::string text;
+    for (int i = 0; text.size() < 4 * kScopeBytes; ++i)
+        text += i % 7 ? "Mao Tse-tung met Chou En-lai in Yen-an. " : "Sung Lien came.\n\n";
+    WriteFile(dir.File("long.txt"), text);
+    const CommandRun one = Kesti({Tables(), "--threads", "1", dir.File("long.txt")});
+    EXPECT_EQ(one.status, kExitOk) << one.err;
+    EXPECT_NE(one.out.find("Mao Zedong met Zhou Enlai in Yan'an. Song Lian came.\n\n"), std::string::npos);
+    EXPECT_TRUE(Kesti({Tables(), "--threads=3", dir.File("long.txt")}).out == one.out);
+    EXPECT_TRUE(Kesti({Tables(), dir.File("long.txt")}).out == one.out);
+    EXPECT_TRUE(Kesti({Tables(), "--threads", "2"}, text).out == one.out);
 }
 
 TEST_F(TextCommand, WritesTheReportBesideTheText) {

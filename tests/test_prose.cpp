@@ -709,6 +709,57 @@ TEST(ProseStream, AParagraphComesOutAsItWouldAlone) {
     EXPECT_TRUE(readingsOf(report) == expectedReadings);
 }
 
+// Paragraphs converted on several threads at once come out as on one, in
+// order, however the text arrives; a report keeps it on one thread. Run
+// under ThreadSanitizer by the test script.
+TEST(ProseConcurrency, SeveralThreadsWriteWhatOneWrites) {
+    const char* pieces[] = {"Mao Tse-tung", "met", "Chou En-lai", "in", "Yen-an.", "Sung", "the",
+                            "Ch'ing", "to", "Li Po", "\n\n", "\n", "Pei-ching ta-hs\xC3\xBC" "eh"};
+    std::mt19937 rng(13);
+    std::string text;
+    while (text.size() < 5 * kScopeBytes) text += std::string(pieces[rng() % 13]) + " ";
+    text += std::string(kScopeBytes + 5000, 'a') + " Chin\n\nHsi-an";  // a run cut for length
+    const std::string one = Streamed(text, 1 << 16);
+    ASSERT_NE(one.find("Zhou Enlai"), std::string::npos);
+    // The same in Windows-1252, where each thread encodes its own result.
+    std::string cp1252 = text, oneCp1252;
+    cp1252.replace(cp1252.find("\xC3\xBC"), 2, "\xFC");
+    for (std::size_t at; (at = cp1252.find("\xC3\xBC")) != std::string::npos;) cp1252.replace(at, 2, "\xFC");
+    TextOptions encoded;
+    encoded.encoding = Encoding::Cp1252;
+    oneCp1252 = Streamed(cp1252, 1 << 16, nullptr, encoded);
+    for (const unsigned threads : {2u, 3u}) {
+        TextOptions options;
+        options.threads = encoded.threads = threads;
+        EXPECT_TRUE(Streamed(text, 1 << 16, nullptr, options) == one) << threads;
+        EXPECT_TRUE(Streamed(text, 1 + rng() % 9000, nullptr, options) == one) << threads;
+        EXPECT_TRUE(Streamed(cp1252, 1 + rng() % 9000, nullptr, encoded) == oneCp1252) << threads;
+        std::string whole, error;
+        ASSERT_TRUE(ConvertRunningText(Shipped(), options, text, whole, nullptr, error)) << error;
+        EXPECT_TRUE(whole == one) << threads;
+        std::vector<ReportRecord> report, alone;
+        EXPECT_TRUE(Streamed(text, 1 << 16, &report, options) == one) << threads;
+        Streamed(text, 1 << 16, &alone);
+        EXPECT_EQ(report.size(), alone.size());
+    }
+    // Malformed UTF-8 stops the stream: what one thread wrote before it,
+    // several write too.
+    const std::string broken = text.substr(0, 3 * kScopeBytes) + "\n\n\xFF";
+    std::string before[2];
+    for (int k = 0; k < 2; ++k) {
+        TextOptions options;
+        options.threads = k ? 2 : 1;
+        TextStream stream(Shipped(), options);
+        std::string error;
+        bool ok = true;
+        for (std::size_t at = 0; ok && at < broken.size(); at += 4096)
+            ok = stream.Feed(std::string_view(broken).substr(at, 4096), before[k], nullptr, error);
+        EXPECT_FALSE(ok && stream.Finish(before[k], nullptr, error));
+    }
+    EXPECT_TRUE(before[0] == before[1]);
+    EXPECT_GT(before[0].size(), kScopeBytes);
+}
+
 TEST(ProseStream, LongLinesWordsAndChainsStayBoundedAndUnchanged) {
     // Longer than a scope, without a blank line: cut at a space, converted.
     std::string line, expected;
