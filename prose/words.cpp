@@ -923,13 +923,17 @@ void MatchKeysAcrossWords(Scope& scope) {
         if (!run.candidate || run.inUnit || run.syllableCount < 2 || WritesMarks(scope, run)) continue;
         // A capitalized word the table holds as a common word may be a name
         // that dropped its marks: "the Empress Dowager Tzu-hsi" is Tz'u-hsi
-        // (Cixi), not the word tzu-hsi (zixi). Not where a capitalized word
-        // follows, whose name it begins ("Chung-yang University", 中央), nor
-        // a syllable in lower case, whose title it begins ("Ku-tien tzu").
+        // (Cixi), not the word tzu-hsi (zixi). Only in an English sentence:
+        // an item of a list, a place or a heading, that writes no mark is
+        // as often one that needs none ("Chung-yang", 中陽). Nor where a
+        // capitalized word follows, whose name it begins ("Chung-yang
+        // University", 中央), nor a syllable in lower case, whose title it
+        // begins ("Ku-tien tzu").
         const Run* next = i + 1 < runs.size() && runs[i + 1].line == run.line && scope.Gap(i + 1) == " "
                               ? &runs[i + 1]
                               : nullptr;
         const bool common = !run.wordValue.empty() && run.caseStyle == CaseStyle::Capitalized &&
+                            scope.w.sentences[run.sentence].english > 0 &&
                             !IsUpper(static_cast<unsigned char>(run.wordValue[0])) &&
                             !(next && (Capital(*next) || (next->candidate && next->caseStyle == CaseStyle::Lower)));
         if (!run.wordValue.empty() && !common) continue;
