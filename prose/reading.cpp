@@ -436,7 +436,8 @@ void ReadWord(Scope& scope, Run& run) {
             if (scope.Spelling(w.syllables[run.firstSyllable + k]) != first) return false;
         return true;
     };
-    const bool sameAgain = run.caseStyle == CaseStyle::Lower && run.syllableCount > 1 && repeated();
+    const bool sameAgain = run.candidate && run.english == EnglishClass::None && run.syllableCount > 1 &&
+                           run.caseStyle == CaseStyle::Lower && repeated();
     if (run.candidate && run.english == EnglishClass::None && run.syllableCount > 1 && !run.solid &&
         (run.wordValue.empty() || sameAgain)) {
         EnglishClass rarest = EnglishClass::Function;

@@ -929,14 +929,16 @@ void MatchKeysAcrossWords(Scope& scope) {
         // capitalized word follows, whose name it begins ("Chung-yang
         // University", 中央), nor a syllable in lower case, whose title it
         // begins ("Ku-tien tzu").
-        const Run* next = i + 1 < runs.size() && runs[i + 1].line == run.line && scope.Gap(i + 1) == " "
-                              ? &runs[i + 1]
-                              : nullptr;
-        const bool common = !run.wordValue.empty() && run.caseStyle == CaseStyle::Capitalized &&
-                            scope.w.sentences[run.sentence].english > 0 &&
-                            !IsUpper(static_cast<unsigned char>(run.wordValue[0])) &&
-                            !(next && (Capital(*next) || (next->candidate && next->caseStyle == CaseStyle::Lower)));
-        if (!run.wordValue.empty() && !common) continue;
+        const auto mayBeName = [&] {
+            if (run.caseStyle != CaseStyle::Capitalized || scope.w.sentences[run.sentence].english == 0 ||
+                IsUpper(static_cast<unsigned char>(run.wordValue[0])))
+                return false;
+            if (i + 1 == runs.size() || runs[i + 1].line != run.line || scope.Gap(i + 1) != " ") return true;
+            const Run& next = runs[i + 1];
+            return !Capital(next) && !(next.candidate && next.caseStyle == CaseStyle::Lower);
+        };
+        const bool common = !run.wordValue.empty();
+        if (common && !mayBeName()) continue;
         if (const Lexicon::Degraded* found = DegradedOf(scope, run)) {
             if (common && !IsUpper(static_cast<unsigned char>(found->value[0]))) continue;
             run.degradedValue = found->value;
