@@ -84,7 +84,8 @@ def main():
     print(f"Chromium {version}, headless, on the same machine; `web/tests/measure.py`, "
           f"medians of {args.repetitions}. The input is {len(text.encode()):,} bytes of English prose with "
           "Wade-Giles names in paragraphs, pasted into the text area; the command converts the same text "
-          f"as a file (`{COMMAND.name} FILE`, wall time of the whole process, its tables loaded). The "
+          f"as a file on one thread, as the worker does (`{COMMAND.name} --threads 1 FILE`, wall time of the "
+          "whole process, its tables loaded). The "
           "page's time runs from handing the text to the worker to the result arriving in the page; "
           "the worker's part is the library in WebAssembly and the copying of its result, and showing "
           "the result with its marks is timed apart.")
