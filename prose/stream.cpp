@@ -3,9 +3,11 @@
 // arrives, so that any chunking gives the same output.
 #include <algorithm>
 #include <cstring>
-#include <exception>
 #include <memory>
+#if !defined(__EMSCRIPTEN__)
+#include <exception>
 #include <thread>
+#endif
 
 #include "prose/chars.h"
 #include "prose/lexicon.h"
@@ -14,6 +16,14 @@
 
 namespace kesti {
 namespace {
+
+// The browser's build has no threads, and carries no code for them: there
+// each scope converts as it is cut, whatever TextOptions::threads says.
+#if defined(__EMSCRIPTEN__)
+constexpr bool kThreads = false;
+#else
+constexpr bool kThreads = true;
+#endif
 
 // Where a cut for length may fall: not inside a run of word characters.
 bool EndsRuns(char32_t c) { return !IsWordChar(c) && !IsApostrophe(c) && !IsHyphen(c); }
@@ -83,7 +93,7 @@ struct TextStream::State {
     }
 
     void Scope(std::size_t size, bool nextInsideRun, std::string& out, std::vector<ReportRecord>* report) {
-        if (options.threads > 1 && !report) {
+        if (kThreads && options.threads > 1 && !report) {
             queued.push_back({head, size, insideRun});
             head += size;
             scanned = 0;
@@ -105,6 +115,7 @@ struct TextStream::State {
     // asked, so each scope converts as it would after the one before.
     void Flush(std::string& out) {
         if (queued.empty()) return;
+#if !defined(__EMSCRIPTEN__)
         const std::size_t others = queued.size() - 1;
         while (helpers.size() < others) helpers.push_back(std::make_unique<ScopeWorkOwner>());
         helperOut.resize(std::max(helperOut.size(), others));
@@ -132,15 +143,11 @@ struct TextStream::State {
             failure = std::current_exception();
         }
         for (std::size_t k = 0; k < others && !failure; ++k) {
-#if defined(__EMSCRIPTEN__)
-            here.push_back(k);  // no threads in the browser's build
-#else
             try {
                 started.emplace_back(convertOther, k);
             } catch (...) {
                 here.push_back(k);
             }
-#endif
         }
         if (!failure) {
             try {
@@ -158,6 +165,9 @@ struct TextStream::State {
             std::rethrow_exception(failure);
         }
         for (std::size_t k = 0; k < others; ++k) out += helperOut[k];
+#else
+        (void)out;  // nothing is queued without threads
+#endif
         queued.clear();
         Drop();
     }
