@@ -246,11 +246,13 @@ std::optional<int> ParseOptions(const std::vector<std::string>& args, Options& o
                 return usage("--progress and --quiet cannot both be given");
             options.progress = shown;
         } else if (option == "--threads") {
-            // 1 to 64: more threads than that only hold more memory.
-            if (value.empty() || value.size() > 2 || value.find_first_not_of("0123456789") != std::string::npos ||
-                std::stoi(value) < 1 || std::stoi(value) > 64)
-                return usage("--threads takes a number from 1 to 64, not '" + value + "'");
-            options.threads = static_cast<unsigned>(std::stoi(value));
+            // 1 to 64: more threads than that only hold more memory. At
+            // most two digits, so that the number cannot overflow.
+            const bool digits =
+                !value.empty() && value.size() <= 2 && value.find_first_not_of("0123456789") == std::string::npos;
+            const int threads = digits ? std::stoi(value) : 0;
+            if (threads < 1 || threads > 64) return usage("--threads takes a number from 1 to 64, not '" + value + "'");
+            options.threads = static_cast<unsigned>(threads);
         } else if (option == "--exact") {
             options.exact = true;
         } else if (option == "--word") {
