@@ -452,7 +452,12 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
         t.western = true;
     // So is a heading's surname before a Western given name: the person's
     // own spelling, as "Immanuel Hsü" writes it ("Hsü, Immanuel C. Y.").
-    if (!unit && Capital(run) && HeadingComma(scope, index) && w.runs[index + 1].western) t.western = true;
+    // A surname is one syllable: a word of two before the comma is a place
+    // before its province, as gazetteers write them ("Ho-fei, Anhwei",
+    // "Chi-nan, Shantung"), and so is one before an established spelling.
+    if (!unit && Capital(run) && run.syllableCount == 1 && HeadingComma(scope, index) && w.runs[index + 1].western &&
+        !w.runs[index + 1].established)
+        t.western = true;
     // "I" right after a word of several syllables of its name is the
     // pronoun ("In Pei-ching I met"): a given name follows a surname, and
     // the names of two syllables before "I" are keys across words.

@@ -190,10 +190,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"The Hung lou meng was written by Ts'ao Hsüeh-ch'in.", "The Hong lou meng was written by Cao Xueqin."},
         // An ordinal and the word it counts, across the number; not English.
         {"Ti 1 pan. Ti 1 chi; ti 12 chi. Ti 2 and Tier 1 pan", "Di 1 ban. Di 1 ji; di 12 ji. Ti 2 and Tier 1 pan"},
-        {"Ho Ping-ti; Lo Chen-yü", "He Bingdi; Luo Zhenyu"},                 // every syllable of a name group
-        {"Sung, Lien; Wang, Ta-nien", "Song, Lian; Wang, Danian"},           // headings with the surname first
-        {"SUNG, LIEN, 1310-1381", "SONG, LIAN, 1310-1381"},                // in capitals, with dates
-        {"LI, PO, 701-762", "LI, BAI, 701-762"},  // read in order, a name the word table holds
+        {"Ho Ping-ti; Lo Chen-yü", "He Bingdi; Luo Zhenyu"},        // every syllable of a name group
+        {"Sung, Lien; Wang, Ta-nien", "Song, Lian; Wang, Danian"},  // headings with the surname first
+        {"SUNG, LIEN, 1310-1381", "SONG, LIAN, 1310-1381"},         // in capitals, with dates
+        {"LI, PO, 701-762", "LI, BAI, 701-762"},                    // read in order, a name the word table holds
         // A year after a comma says nothing of the word before it; dates
         // written with spaces keep their month's name English.
         {"Ching chi yen chiu so, 1960.\n\nA copy was downloaded from the web site at 3 jan 2009.",
@@ -277,11 +277,13 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // and so is a heading's surname before a Western given name
         {"Hsü, Immanuel C. Y. The Rise of Modern China.\nHsü, Cho-yün. Ancient China.",
          "Hsü, Immanuel C. Y. The Rise of Modern China.\nXu, Zhuoyun. Ancient China."},
+        // but a gazetteer's place before its province is no surname
+        {"An-ch'ing, Anhwei\nChi-nan, Shantung", "Anqing, Anhwei\nJinan, Shantung"},
         // An established spelling beside a word does not hold it back.
         {"After the fall of the Ch'ing, Sun Yat-sen served.", "After the fall of the Qing, Sun Yat-sen served."},
         // "Ho" and "Lo" are interjections too, but begin a name as surnames.
         {"Ho Ping-ti was born in 1917. Lo and behold, he was.", "He Bingdi was born in 1917. Lo and behold, he was."},
-        {"NaN, iPod, McDonald", "NaN, iPod, McDonald"},      // a capital after a small letter
+        {"NaN, iPod, McDonald", "NaN, iPod, McDonald"},  // a capital after a small letter
         {"He said so long to them.", "He said so long to them."},
         // A function word is a syllable only in a phrase romanized in lower
         // case; as a sentence's first word it may be a surname, not before

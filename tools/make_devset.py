@@ -202,6 +202,15 @@ DYNASTIES = [("Chou", "Zhou"), ("Han", "Han"), ("Sung", "Song"), ("Wei", "Wei"),
              ("Liang", "Liang"), ("Ch'en", "Chen"), ("T'ang", "Tang"), ("Yüan", "Yuan"), ("Ming", "Ming"),
              ("Ch'ing", "Qing"), ("Hsia", "Xia"), ("Shang", "Shang"), ("Ch'in", "Qin"), ("Sui", "Sui"),
              ("Chao", "Zhao"), ("Yen", "Yan"), ("Ch'u", "Chu"), ("Wu", "Wu"), ("Shu", "Shu"), ("Liao", "Liao")]
+# Provinces: their postal spelling, which English texts kept (an established
+# spelling), their Wade-Giles and their Pinyin. Only those whose postal
+# spelling is no Wade-Giles written solid (not "Honan", "Kansu").
+PROVINCES = [("Anhwei", "An-hui", "Anhui"), ("Chekiang", "Che-chiang", "Zhejiang"), ("Fukien", "Fu-chien", "Fujian"),
+             ("Hopeh", "Ho-pei", "Hebei"), ("Hupeh", "Hu-pei", "Hubei"), ("Kiangsi", "Chiang-hsi", "Jiangxi"),
+             ("Kiangsu", "Chiang-su", "Jiangsu"), ("Kwangsi", "Kuang-hsi", "Guangxi"),
+             ("Kwangtung", "Kuang-tung", "Guangdong"), ("Kweichow", "Kuei-chou", "Guizhou"),
+             ("Shansi", "Shan-hsi", "Shanxi"), ("Shantung", "Shan-tung", "Shandong"),
+             ("Szechwan", "Ssu-ch'uan", "Sichuan")]
 QUALIFIERS = ["Western", "Eastern", "Northern", "Southern", "Later", "Former"]
 # Dynasties named without a qualifier, as most histories name them.
 PLAIN_DYNASTY_FRAMES = [
@@ -662,6 +671,19 @@ def main():
         frame = rng.choice(SCHOOL_FRAMES)
         x, xp = rng.choice(BUDDHIST_SCHOOLS)
         item("before-capital", frame.format(x=marked(x)), frame.format(x=xp))
+
+    # Gazetteer entries: a place and its province after a comma, the
+    # province in Wade-Giles (converted) or in the postal spelling English
+    # texts used (left as written, as every established spelling is). Its
+    # own generator, so that the items before it do not change.
+    grng = random.Random(1911)
+    for _ in range(100):
+        postal, wg_p, py_p = grng.choice(PROVINCES)
+        wg_l, py_l = place(grng.choice(longer))
+        if grng.random() < 0.5:
+            item("gazetteer", f"{marked(wg_l)}, {postal}", f"{py_l}, {postal}")
+        else:
+            item("gazetteer", f"{marked(wg_l)}, {marked(wg_p)}", f"{py_l}, {py_p}")
 
     os.makedirs(args.out, exist_ok=True)
     with open(os.path.join(args.out, "items.tsv"), "w", encoding="utf-8", newline="\n") as out:
