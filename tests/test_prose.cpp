@@ -312,9 +312,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"PORCELAIN -- SUNG-YÜAN DYNASTIES\nPainting -- Ming-Ch'ing dynasties",
          "PORCELAIN -- SONG-YUAN DYNASTIES\nPainting -- Ming-Qing dynasties"},
         // So do other names joined with a capital each, but not a given name
-        // beside its surname, a name the table holds whole, or a master.
-        {"the Ch'eng-Chu school; Shen-Kan-Ning; Chou Tse-Tung; Kuang-Tung; Lao-Tzu",
-         "the Cheng-Zhu school; Shen-Gan-Ning; Zhou Zedong; Guangdong; Laozi"},
+        // beside its surname, a name the table holds whole, a master, or
+        // one syllable said again.
+        {"the Ch'eng-Chu school; Shen-Kan-Ning; Chou Tse-Tung; Kuang-Tung; Lao-Tzu; Hsing-Hsing",
+         "the Cheng-Zhu school; Shen-Gan-Ning; Zhou Zedong; Guangdong; Laozi; Xingxing"},
         // each where it stands, whatever the same word was spelled before
         {"Wang En-Cho\n\nEn-Cho", "Wang Enzhuo\n\nEn-Zhuo"},
         {"Chin up, said Carl Jung.", "Chin up, said Carl Jung."},
