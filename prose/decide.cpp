@@ -499,6 +499,18 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
         t.open = false;
 }
 
+// Whether `run` is one common English word said again, in no spelling
+// only Wade-Giles has: "ha-ha", "so-so", not "hung-hung" nor "hsing-hsing".
+bool CommonWordAgain(const Scope& scope, const Run& run) {
+    if (run.syllableCount < 2 || run.solid || run.marked) return false;
+    const Syllable* syllables = &scope.w.syllables[run.firstSyllable];
+    const std::string_view first = scope.Spelling(syllables[0]);
+    for (std::uint32_t k = 1; k < run.syllableCount; ++k)
+        if (scope.Spelling(syllables[k]) != first) return false;
+    const EnglishClass english = first == "i" ? EnglishClass::None : scope.lex.English(first);
+    return english >= EnglishClass::Function && english <= EnglishClass::Size20;
+}
+
 // A run of digits with no letter: a year, a date, a count.
 bool IsNumber(const Scope& scope, const Run& run) {
     return run.normLength == 0 && IsAsciiDigit(scope.text[run.begin]);
@@ -622,6 +634,14 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         const bool nameFollows = after && after->group == run.group && run.group != kNone;
         const bool startsSentence =
             run.sentenceStart && run.caseStyle == CaseStyle::Capitalized && !alone && !nameFollows && !unit;
+        // A common English word said again is English at a sentence's
+        // start as inside one ("Ha-ha, he said", "So-so."), its capital
+        // telling nothing; alone on its line in a list it may be a name.
+        if (run.sentenceStart && run.caseStyle == CaseStyle::Capitalized && !nameFollows && !unit &&
+            !scope.options.lines && CommonWordAgain(scope, run)) {
+            t.open = false;
+            continue;
+        }
         // A word in capitals with an aspiration apostrophe or ü is no
         // abbreviation nor constant, which capitals otherwise mostly are:
         // it is weighed as a capitalized word ("HSÜEH", "TS'AO").

@@ -101,6 +101,8 @@ TEST(Prose, LeavesEnglishAlone) {
         {"an up-to-date, so-called so-so yo-yo", "an up-to-date, so-called so-so yo-yo"},
         // The word table holds "ha-ha" too; a name would be capitalized.
         {"She said ha-ha and left. Hsing-hsing ate.", "She said ha-ha and left. Xingxing ate."},
+        // nor is the capital that begins a sentence
+        {"Ha-ha, said Hsing-hsing. So-so. Hung-hung ate.", "Ha-ha, said Xingxing. So-so. Honghong ate."},
         {"Carl Jung met Ken on Jan. 20 in Lawrence, Kan.", "Carl Jung met Ken on Jan. 20 in Lawrence, Kan."},
         // A title English sets before any name is no sign of a Chinese one.
         {"Mayor Ken Chin spoke.", "Mayor Ken Chin spoke."},
