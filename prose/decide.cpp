@@ -234,6 +234,21 @@ bool Blank(std::string_view gap) {
     return std::all_of(gap.begin(), gap.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
+// Whether run `head`, inside a sentence, is a term glossed in brackets: a
+// few plain English words in lower case ("spoke of jen (humaneness)
+// often").
+bool BracketGlossAfter(const Scope& scope, std::size_t head) {
+    const std::size_t k = head + 1;
+    if (k >= scope.w.runs.size() || scope.Gap(k) != " (") return false;
+    const std::string_view rest = scope.text.substr(scope.w.runs[k].begin);
+    const std::size_t close = rest.find(')');
+    if (close == std::string_view::npos || close == 0) return false;
+    const std::string_view gloss = rest.substr(0, close);
+    const auto plain = [](char c) { return IsAsciiLower(c) || c == ' ' || c == '-' || c == ',' || c == '\''; };
+    return IsAsciiLower(gloss[0]) && std::all_of(gloss.begin(), gloss.end(), plain) &&
+           std::count(gloss.begin(), gloss.end(), ' ') < 4;
+}
+
 // Whether run `head` is a list's term with its gloss after it, as a
 // glossary writes one: "chou (department)", "hsien: county", "tan, a picul",
 // "tao<TAB>circuit", "tao,circuit" (a table's columns).
@@ -484,7 +499,9 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     // in a sentence of another language is a word of it: Italian "che",
     // "lo", "tu" (English's function words are weighed as such). Not in a
     // sentence with a word only Wade-Giles spells, nor beside a capitalized
-    // one of a name or title ("das Tao te ching").
+    // one of a name or title ("das Tao te ching"), nor glossed in English
+    // in brackets ("stressed jen (humaneness)"): the English list knows
+    // few of the English words around such a term.
     const auto besideCapital = [&](std::size_t k) {
         const Run& other = w.runs[k];
         return other.sentence == run.sentence && other.candidate && Capital(other) &&
@@ -494,7 +511,8 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
                                !run.marked && !run.tones && run.english != EnglishClass::Function &&
                                !(index > 0 && besideCapital(index - 1)) &&
                                !(index + 1 < w.runs.size() && besideCapital(index + 1)) &&
-                               InOtherLanguage(scope, sentence) && !HasWadeGiles(scope, sentence);
+                               !BracketGlossAfter(scope, index) && InOtherLanguage(scope, sentence) &&
+                               !HasWadeGiles(scope, sentence);
     if (t.pinyin || t.western || pronoun || t.otherRomanization || loan || t.connective || otherLanguage)
         t.open = false;
 }
@@ -688,7 +706,12 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         if (beforeNumber) t.Add(kBeforeNumber);
         const bool beforeDynasty = Capital(run) && BeforeDynasty(scope, t.last);
         if (beforeDynasty) t.Add(kBeforeDynasty);
-        t.freeAfter = gloss || beforeDynasty;
+        // So does a term glossed in brackets inside a sentence, in lower
+        // case, one English uses rarely if at all ("jen (humaneness)"):
+        // the brackets set it apart from the words after it.
+        const bool glossed = !gloss && run.caseStyle == CaseStyle::Lower && !IsCommonEnglish(english) &&
+                             english != EnglishClass::Size70 && BracketGlossAfter(scope, t.last);
+        t.freeAfter = gloss || glossed || beforeDynasty;
         if (alone) {
             t.Add(Capital(run) ? kAloneCapital : kAloneLower);
             if (scope.options.lines && Capital(run)) t.Add(kAloneInList);

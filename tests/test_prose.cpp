@@ -269,6 +269,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
          "Ouyang Wenzhong; Empress Dowager Cixi; Mount Taishan"},
         // A gloss in brackets after a word: "the idea of ch'i (vital energy)".
         {"the virtue of hsiao (filial piety) was central", "the virtue of xiao (filial piety) was central"},
+        // and so is one English lists as a rare word, among words they do not know
+        {"Mencius stressed jen (humaneness) and righteousness. The chin (lower jaw) moved.",
+         "Mencius stressed ren (humaneness) and righteousness. The chin (lower jaw) moved."},
         // and a romanized phrase in brackets is romanized through its end
         {"knowledge and action (chih hsing ho i) as one", "knowledge and action (zhi xing he yi) as one"},
         // English hyphenates no pronoun in lower case
