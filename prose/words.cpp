@@ -865,7 +865,9 @@ void ReadMarkedNames(Scope& scope) {
         if ((firstOfName || HeadingComma(scope, i)) && next->candidate && Capital(*next)) {
             if (surname) ReadMarked(run, *surname);
             names.push_back({lower, run.line, surname});
-        } else if (alone(i)) {
+        } else if (alone(i) && !(i > 0 && HeadingComma(scope, i - 1))) {
+            // (After a heading's surname and its comma it is the given
+            // name, read as written: "Tai, Chen", 戴震.)
             // Alone on its line it is a list's item, a chart's syllable or
             // a surname, and a title's first word is as often a common word
             // ("Ching chi yen chiu so", 經濟; "Tang an kuan li", 檔案): read

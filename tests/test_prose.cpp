@@ -196,6 +196,7 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Sung, Lien; Wang, Ta-nien", "Song, Lian; Wang, Danian"},  // headings with the surname first
         {"SUNG, LIEN, 1310-1381", "SONG, LIAN, 1310-1381"},         // in capitals, with dates
         {"LI, PO, 701-762", "LI, BAI, 701-762"},                    // read in order, a name the word table holds
+        {"Tai, Chen, 1724-1777.", "Dai, Zhen, 1724-1777."},         // a given name, no surname that dropped its mark
         // A year after a comma says nothing of the word before it; dates
         // written with spaces keep their month's name English.
         {"Ching chi yen chiu so, 1960.\n\nA copy was downloaded from the web site at 3 jan 2009.",
