@@ -1015,6 +1015,17 @@ void NameI(Scope& scope) {
 // pronoun "I"; a lower-case "i" after a word that converted, with nothing
 // English after it, is no variable or numeral but the phrase's last
 // syllable, which the weights, taking it for a letter, leave.
+// Whether a word of sentence `sentence` other than run `except`, in lower
+// case, converted and is glossed in brackets after it.
+bool GlossedTermConverted(const Scope& scope, std::uint32_t sentence, std::size_t except) {
+    const Sentence& s = scope.w.sentences[sentence];
+    for (std::uint32_t k = s.firstRun; k < s.endRun; ++k)
+        if (k != except && scope.w.runs[k].chinese && scope.w.runs[k].caseStyle == CaseStyle::Lower &&
+            BracketGlossAfter(scope, k))
+            return true;
+    return false;
+}
+
 void SyllableI(Scope& scope) {
     ScopeWork& w = scope.w;
     for (std::size_t i = 1; i < w.runs.size(); ++i) {
@@ -1022,6 +1033,13 @@ void SyllableI(Scope& scope) {
         if (run.chinese || !run.candidate || run.normLength != 1 || run.caseStyle != CaseStyle::Lower ||
             scope.Lower(run) != "i")
             continue;
+        // Glossed in brackets beside another term glossed so that
+        // converted, it is one of a list of terms: "jen (humaneness) and i
+        // (righteousness)", not a variable ("i (the index)").
+        if (BracketGlossAfter(scope, i) && GlossedTermConverted(scope, run.sentence, i)) {
+            ConvertByRule(run, false);
+            continue;
+        }
         if (!Converted(w, i - 1) || w.runs[i - 1].sentence != run.sentence || scope.Gap(i) != " ") continue;
         const bool last = i + 1 == w.runs.size() || w.runs[i + 1].sentence != run.sentence ||
                           !Blank(scope.Gap(i + 1)) || Converted(w, i + 1);

@@ -273,6 +273,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // and so is one English lists as a rare word, among words they do not know
         {"Mencius stressed jen (humaneness) and righteousness. The chin (lower jaw) moved.",
          "Mencius stressed ren (humaneness) and righteousness. The chin (lower jaw) moved."},
+        // and an "i" glossed beside such a term is one too, not a variable
+        {"jen (humaneness) and i (righteousness). Let i (the index) run.",
+         "ren (humaneness) and yi (righteousness). Let i (the index) run."},
         // and a romanized phrase in brackets is romanized through its end
         {"knowledge and action (chih hsing ho i) as one", "knowledge and action (zhi xing he yi) as one"},
         // English hyphenates no pronoun in lower case
