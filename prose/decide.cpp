@@ -234,10 +234,18 @@ bool Blank(std::string_view gap) {
     return std::all_of(gap.begin(), gap.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
+// Whether a space and an opening bracket follow run `head`.
+inline bool GlossOpens(const Scope& scope, std::size_t head) {
+    const std::size_t end = scope.w.runs[head].end;
+    return end + 1 < scope.text.size() && scope.text[end] == ' ' && scope.text[end + 1] == '(';
+}
+
 // Whether run `head`, inside a sentence, is a term glossed in brackets: a
 // few plain English words in lower case ("spoke of jen (humaneness)
 // often").
-bool BracketGlossAfter(const Scope& scope, std::size_t head) {
+// Kept out of line, and asked only where a bracket follows (GlossOpens):
+// few words have one.
+[[gnu::noinline]] bool BracketGlossAfter(const Scope& scope, std::size_t head) {
     const std::size_t k = head + 1;
     if (k >= scope.w.runs.size() || scope.Gap(k) != " (") return false;
     const std::string_view rest = scope.text.substr(scope.w.runs[k].begin);
@@ -511,7 +519,8 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
                                !run.marked && !run.tones && run.english != EnglishClass::Function &&
                                !(index > 0 && besideCapital(index - 1)) &&
                                !(index + 1 < w.runs.size() && besideCapital(index + 1)) &&
-                               !BracketGlossAfter(scope, index) && InOtherLanguage(scope, sentence) &&
+                               !(GlossOpens(scope, index) && BracketGlossAfter(scope, index)) &&
+                               InOtherLanguage(scope, sentence) &&
                                !HasWadeGiles(scope, sentence);
     if (t.pinyin || t.western || pronoun || t.otherRomanization || loan || t.connective || otherLanguage)
         t.open = false;
@@ -519,7 +528,7 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
 
 // Whether `run` is one common English word said again, in no spelling
 // only Wade-Giles has: "ha-ha", "so-so", not "hung-hung" nor "hsing-hsing".
-bool CommonWordAgain(const Scope& scope, const Run& run) {
+[[gnu::noinline]] bool CommonWordAgain(const Scope& scope, const Run& run) {
     if (run.syllableCount < 2 || run.solid || run.marked) return false;
     const Syllable* syllables = &scope.w.syllables[run.firstSyllable];
     const std::string_view first = scope.Spelling(syllables[0]);
@@ -655,8 +664,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         // A common English word said again is English at a sentence's
         // start as inside one ("Ha-ha, he said", "So-so."), its capital
         // telling nothing; alone on its line in a list it may be a name.
-        if (run.sentenceStart && run.caseStyle == CaseStyle::Capitalized && !nameFollows && !unit &&
-            !scope.options.lines && CommonWordAgain(scope, run)) {
+        if (run.sentenceStart && run.syllableCount > 1 && run.caseStyle == CaseStyle::Capitalized && !nameFollows &&
+            !unit && !scope.options.lines && CommonWordAgain(scope, run)) {
             t.open = false;
             continue;
         }
@@ -709,8 +718,9 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         // So does a term glossed in brackets inside a sentence, in lower
         // case, one English uses rarely if at all ("jen (humaneness)"):
         // the brackets set it apart from the words after it.
-        const bool glossed = !gloss && run.caseStyle == CaseStyle::Lower && !IsCommonEnglish(english) &&
-                             english != EnglishClass::Size70 && BracketGlossAfter(scope, t.last);
+        const bool glossed = GlossOpens(scope, t.last) && !gloss && run.caseStyle == CaseStyle::Lower &&
+                             !IsCommonEnglish(english) && english != EnglishClass::Size70 &&
+                             BracketGlossAfter(scope, t.last);
         t.freeAfter = gloss || glossed || beforeDynasty;
         if (alone) {
             t.Add(Capital(run) ? kAloneCapital : kAloneLower);
@@ -1021,7 +1031,7 @@ bool GlossedTermConverted(const Scope& scope, std::uint32_t sentence, std::size_
     const Sentence& s = scope.w.sentences[sentence];
     for (std::uint32_t k = s.firstRun; k < s.endRun; ++k)
         if (k != except && scope.w.runs[k].chinese && scope.w.runs[k].caseStyle == CaseStyle::Lower &&
-            BracketGlossAfter(scope, k))
+            GlossOpens(scope, k) && BracketGlossAfter(scope, k))
             return true;
     return false;
 }
@@ -1036,7 +1046,7 @@ void SyllableI(Scope& scope) {
         // Glossed in brackets beside another term glossed so that
         // converted, it is one of a list of terms: "jen (humaneness) and i
         // (righteousness)", not a variable ("i (the index)").
-        if (BracketGlossAfter(scope, i) && GlossedTermConverted(scope, run.sentence, i)) {
+        if (GlossOpens(scope, i) && BracketGlossAfter(scope, i) && GlossedTermConverted(scope, run.sentence, i)) {
             ConvertByRule(run, false);
             continue;
         }
