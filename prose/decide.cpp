@@ -234,27 +234,29 @@ bool Blank(std::string_view gap) {
     return std::all_of(gap.begin(), gap.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
-// Whether a space and an opening bracket follow run `head`.
-inline bool GlossOpens(const Scope& scope, std::size_t head) {
-    const std::size_t end = scope.w.runs[head].end;
-    return end + 1 < scope.text.size() && scope.text[end] == ' ' && scope.text[end + 1] == '(';
-}
-
-// Whether run `head`, inside a sentence, is a term glossed in brackets: a
-// few plain English words in lower case ("spoke of jen (humaneness)
-// often").
-// Kept out of line, and asked only where a bracket follows (GlossOpens):
-// few words have one.
-[[gnu::noinline]] bool BracketGlossAfter(const Scope& scope, std::size_t head) {
+// The gloss in brackets after run `head` (see BracketGlossAfter), asked
+// where a bracket follows it. Kept out of line: few words have one.
+[[gnu::noinline]] bool GlossInBrackets(const Scope& scope, std::size_t head) {
     const std::size_t k = head + 1;
     if (k >= scope.w.runs.size() || scope.Gap(k) != " (") return false;
-    const std::string_view rest = scope.text.substr(scope.w.runs[k].begin);
+    // A few words: looked for no further than they reach, so that text of
+    // many brackets never closed costs no more than its length.
+    const std::string_view rest = scope.text.substr(scope.w.runs[k].begin, 64);
     const std::size_t close = rest.find(')');
     if (close == std::string_view::npos || close == 0) return false;
     const std::string_view gloss = rest.substr(0, close);
     const auto plain = [](char c) { return IsAsciiLower(c) || c == ' ' || c == '-' || c == ',' || c == '\''; };
     return IsAsciiLower(gloss[0]) && std::all_of(gloss.begin(), gloss.end(), plain) &&
            std::count(gloss.begin(), gloss.end(), ' ') < 4;
+}
+
+// Whether run `head`, inside a sentence, is a term glossed in brackets: a
+// few plain English words in lower case ("spoke of jen (humaneness)
+// often").
+inline bool BracketGlossAfter(const Scope& scope, std::size_t head) {
+    const std::size_t end = scope.w.runs[head].end;
+    return end + 1 < scope.text.size() && scope.text[end] == ' ' && scope.text[end + 1] == '(' &&
+           GlossInBrackets(scope, head);
 }
 
 // Whether run `head` is a list's term with its gloss after it, as a
@@ -519,7 +521,7 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
                                !run.marked && !run.tones && run.english != EnglishClass::Function &&
                                !(index > 0 && besideCapital(index - 1)) &&
                                !(index + 1 < w.runs.size() && besideCapital(index + 1)) &&
-                               !(GlossOpens(scope, index) && BracketGlossAfter(scope, index)) &&
+                               !BracketGlossAfter(scope, index) &&
                                InOtherLanguage(scope, sentence) &&
                                !HasWadeGiles(scope, sentence);
     if (t.pinyin || t.western || pronoun || t.otherRomanization || loan || t.connective || otherLanguage)
@@ -529,11 +531,8 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
 // Whether `run` is one common English word said again, in no spelling
 // only Wade-Giles has: "ha-ha", "so-so", not "hung-hung" nor "hsing-hsing".
 [[gnu::noinline]] bool CommonWordAgain(const Scope& scope, const Run& run) {
-    if (run.syllableCount < 2 || run.solid || run.marked) return false;
-    const Syllable* syllables = &scope.w.syllables[run.firstSyllable];
-    const std::string_view first = scope.Spelling(syllables[0]);
-    for (std::uint32_t k = 1; k < run.syllableCount; ++k)
-        if (scope.Spelling(syllables[k]) != first) return false;
+    if (run.solid || run.marked || !OneSyllableAgain(scope, run)) return false;
+    const std::string_view first = scope.Spelling(scope.w.syllables[run.firstSyllable]);
     const EnglishClass english = first == "i" ? EnglishClass::None : scope.lex.English(first);
     return english >= EnglishClass::Function && english <= EnglishClass::Size20;
 }
@@ -718,9 +717,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         // So does a term glossed in brackets inside a sentence, in lower
         // case, one English uses rarely if at all ("jen (humaneness)"):
         // the brackets set it apart from the words after it.
-        const bool glossed = GlossOpens(scope, t.last) && !gloss && run.caseStyle == CaseStyle::Lower &&
-                             !IsCommonEnglish(english) && english != EnglishClass::Size70 &&
-                             BracketGlossAfter(scope, t.last);
+        const bool glossed = !gloss && run.caseStyle == CaseStyle::Lower && !IsCommonEnglish(english) &&
+                             english != EnglishClass::Size70 && BracketGlossAfter(scope, t.last);
         t.freeAfter = gloss || glossed || beforeDynasty;
         if (alone) {
             t.Add(Capital(run) ? kAloneCapital : kAloneLower);
@@ -1020,24 +1018,28 @@ void NameI(Scope& scope) {
     }
 }
 
+// Whether a word of sentence `sentence` in lower case, no "i", converted
+// and is glossed in brackets after it.
+bool GlossedTermConverted(const Scope& scope, std::uint32_t sentence) {
+    const Sentence& s = scope.w.sentences[sentence];
+    for (std::uint32_t k = s.firstRun; k < s.endRun; ++k) {
+        const Run& run = scope.w.runs[k];
+        if (run.chinese && run.caseStyle == CaseStyle::Lower && scope.Lower(run) != "i" && BracketGlossAfter(scope, k))
+            return true;
+    }
+    return false;
+}
+
 // The syllable "i" in lower case where it ends or goes on with a romanized
 // phrase: "Chou i", "San kuo yen i", "Chou i cheng i". English writes its
 // pronoun "I"; a lower-case "i" after a word that converted, with nothing
 // English after it, is no variable or numeral but the phrase's last
 // syllable, which the weights, taking it for a letter, leave.
-// Whether a word of sentence `sentence` other than run `except`, in lower
-// case, converted and is glossed in brackets after it.
-bool GlossedTermConverted(const Scope& scope, std::uint32_t sentence, std::size_t except) {
-    const Sentence& s = scope.w.sentences[sentence];
-    for (std::uint32_t k = s.firstRun; k < s.endRun; ++k)
-        if (k != except && scope.w.runs[k].chinese && scope.w.runs[k].caseStyle == CaseStyle::Lower &&
-            GlossOpens(scope, k) && BracketGlossAfter(scope, k))
-            return true;
-    return false;
-}
-
 void SyllableI(Scope& scope) {
     ScopeWork& w = scope.w;
+    // GlossedTermConverted, asked once for each sentence.
+    std::uint32_t asked = kNone;
+    bool glossedConverted = false;
     for (std::size_t i = 1; i < w.runs.size(); ++i) {
         Run& run = w.runs[i];
         if (run.chinese || !run.candidate || run.normLength != 1 || run.caseStyle != CaseStyle::Lower ||
@@ -1046,9 +1048,15 @@ void SyllableI(Scope& scope) {
         // Glossed in brackets beside another term glossed so that
         // converted, it is one of a list of terms: "jen (humaneness) and i
         // (righteousness)", not a variable ("i (the index)").
-        if (GlossOpens(scope, i) && BracketGlossAfter(scope, i) && GlossedTermConverted(scope, run.sentence, i)) {
-            ConvertByRule(run, false);
-            continue;
+        if (BracketGlossAfter(scope, i)) {
+            if (asked != run.sentence) {
+                asked = run.sentence;
+                glossedConverted = GlossedTermConverted(scope, run.sentence);
+            }
+            if (glossedConverted) {
+                ConvertByRule(run, false);
+                continue;
+            }
         }
         if (!Converted(w, i - 1) || w.runs[i - 1].sentence != run.sentence || scope.Gap(i) != " ") continue;
         const bool last = i + 1 == w.runs.size() || w.runs[i + 1].sentence != run.sentence ||

@@ -430,14 +430,8 @@ void ReadWord(Scope& scope, Run& run) {
     // around it. A function word said again is as often Chinese ("p'ing-
     // p'ing an-an"), and so is a syllable spelled as only Wade-Giles
     // spells ("hung-hung"): those are weighed ("so-so" stays).
-    const auto repeated = [&] {
-        const std::string_view first = scope.Spelling(w.syllables[run.firstSyllable]);
-        for (std::uint32_t k = 1; k < run.syllableCount; ++k)
-            if (scope.Spelling(w.syllables[run.firstSyllable + k]) != first) return false;
-        return true;
-    };
-    const bool sameAgain = run.candidate && run.english == EnglishClass::None && run.syllableCount > 1 &&
-                           run.caseStyle == CaseStyle::Lower && repeated();
+    const bool sameAgain = run.candidate && run.english == EnglishClass::None && run.caseStyle == CaseStyle::Lower &&
+                           OneSyllableAgain(scope, run);
     if (run.candidate && run.english == EnglishClass::None && run.syllableCount > 1 && !run.solid &&
         (run.wordValue.empty() || sameAgain)) {
         EnglishClass rarest = EnglishClass::Function;

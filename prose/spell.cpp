@@ -149,10 +149,7 @@ bool NamesJoined(const Scope& scope, const Run& run, std::string_view value) {
     if (last == "tzu" || last == "tze" || last == "zi") return false;
     // One syllable said again is one name, as a pet name or a child's
     // ("Hsing-Hsing", Xingxing), not two names joined.
-    bool repeated = true;
-    for (std::uint32_t k = 0; k + 1 < run.syllableCount && repeated; ++k)
-        repeated = scope.Spelling(scope.w.syllables[run.firstSyllable + k]) == last;
-    if (repeated) return false;
+    if (OneSyllableAgain(scope, run)) return false;
     // Its place among the scope's runs, which its neighbours tell.
     const std::vector<Run>& runs = scope.w.runs;
     if (runs.empty() || std::less<const Run*>()(&run, runs.data()) ||

@@ -367,6 +367,17 @@ inline bool Capital(const Run& run) {
     return run.caseStyle == CaseStyle::Capitalized || run.caseStyle == CaseStyle::AllCaps;
 }
 
+// Whether a word of two syllables or more is one syllable said again:
+// "ha-ha", "Hsing-Hsing".
+inline bool OneSyllableAgain(const Scope& scope, const Run& run) {
+    if (run.syllableCount < 2) return false;
+    const Syllable* syllables = &scope.w.syllables[run.firstSyllable];
+    const std::string_view first = scope.Spelling(syllables[0]);
+    for (std::uint32_t k = 1; k < run.syllableCount; ++k)
+        if (scope.Spelling(syllables[k]) != first) return false;
+    return true;
+}
+
 // Whether run `i` is the surname of a heading and the name after its comma
 // its given name: "Chiang, Kai-shek", "Sung, Lien" at the start of a line.
 bool HeadingComma(const Scope& scope, std::size_t i);
