@@ -447,6 +447,13 @@ void ReadWord(Scope& scope, Run& run) {
                             w.syllables[run.firstSyllable].marked;
         }
     }
+    // The pronoun said again, a capital letter each time, is English
+    // stammering ("I-I don't know"), no syllable.
+    if (run.candidate && run.caseStyle == CaseStyle::AllCaps && run.normLength + 1 == 2 * run.syllableCount &&
+        scope.Spelling(w.syllables[run.firstSyllable]) == "i" && OneSyllableAgain(scope, run)) {
+        run.candidate = false;
+        run.english = EnglishClass::Function;
+    }
     for (std::uint32_t k = 0; k < run.syllableCount && run.candidate && !run.marked; ++k)
         run.marked = w.syllables[run.firstSyllable + k].marked;
     run.evidence = run.marked && !IsCommonEnglish(run.english);

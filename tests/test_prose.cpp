@@ -103,6 +103,8 @@ TEST(Prose, LeavesEnglishAlone) {
         {"She said ha-ha and left. Hsing-hsing ate.", "She said ha-ha and left. Xingxing ate."},
         // nor is the capital that begins a sentence
         {"Ha-ha, said Hsing-hsing. So-so. Hung-hung ate.", "Ha-ha, said Xingxing. So-so. Honghong ate."},
+        // nor the pronoun stammered ("I-i ching" is a title's syllables)
+        {"I-I don't know, said Hsing-hsing. I-i ching", "I-I don't know, said Xingxing. Yiyi jing"},
         {"Carl Jung met Ken on Jan. 20 in Lawrence, Kan.", "Carl Jung met Ken on Jan. 20 in Lawrence, Kan."},
         // A title English sets before any name is no sign of a Chinese one.
         {"Mayor Ken Chin spoke.", "Mayor Ken Chin spoke."},
