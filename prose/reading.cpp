@@ -449,8 +449,8 @@ void ReadWord(Scope& scope, Run& run) {
     }
     // The pronoun said again, a capital letter each time, is English
     // stammering ("I-I don't know"), no syllable.
-    if (run.candidate && run.caseStyle == CaseStyle::AllCaps && run.normLength + 1 == 2 * run.syllableCount &&
-        scope.Spelling(w.syllables[run.firstSyllable]) == "i" && OneSyllableAgain(scope, run)) {
+    if (run.candidate && run.caseStyle == CaseStyle::AllCaps && scope.Spelling(w.syllables[run.firstSyllable]) == "i" &&
+        OneSyllableAgain(scope, run)) {
         run.candidate = false;
         run.english = EnglishClass::Function;
     }
