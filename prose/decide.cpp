@@ -758,7 +758,9 @@ void Score(std::vector<Token>& tokens) {
 // name when both convert ("Meng Tzu" -> "Mengzi"). So does an emperor's
 // "Ti" after his dynasty and name ("Han Wu Ti" -> "Han Wudi", "Ch'in Shih
 // Huang Ti" -> "Qin Shi Huangdi"); after two words it may be a person's
-// name ("Fang Ti").
+// name ("Fang Ti"). Nor after two words that are a reign or a common
+// word, written apart in a title: "K'ang Hsi Tzu Tien" (a dictionary),
+// "Chung-kuo Li Shih Ti Li" (geography); "Huai Nan Tzu" is the master.
 void FindMasters(Scope& scope) {
     ScopeWork& w = scope.w;
     for (std::size_t i = 1; i < w.runs.size(); ++i) {
@@ -770,9 +772,19 @@ void FindMasters(Scope& scope) {
                              w.runs[i - 2].group == run.group && w.runs[i - 2].candidate;
         // Only a capitalized Tzu: in a title romanized as catalogues do it
         // the first word is capitalized too ("San tzu ching").
-        if ((lower == "tzu" || lower == "tze" || emperor) && Capital(run) && name.candidate && Capital(name) &&
-            name.sentence == run.sentence && scope.Gap(i) == " " && name.baseEnd == name.end && !run.inUnit)
-            run.master = true;
+        if (!(lower == "tzu" || lower == "tze" || emperor) || !Capital(run) || !name.candidate || !Capital(name) ||
+            name.sentence != run.sentence || scope.Gap(i) != " " || name.baseEnd != name.end || run.inUnit)
+            continue;
+        if (run.group != kNone && i - 1 > w.groups[run.group].firstRun && scope.Gap(i - 1) == " " &&
+            w.runs[i - 2].candidate) {
+            std::string& key = w.joinedKey;
+            key.assign(scope.Lower(w.runs[i - 2]));
+            key += '-';
+            key += scope.Lower(name);
+            const std::string_view value = scope.lex.WordKey(key);
+            if (!value.empty() && (IsReign(value) || !IsUpper(static_cast<unsigned char>(value[0])))) continue;
+        }
+        run.master = true;
     }
 }
 

@@ -501,6 +501,23 @@ bool HeadingComma(const Scope& scope, std::size_t i) {
            surname.group != kNone && surname.baseEnd == surname.end;
 }
 
+// The reigns of the Ming and Qing, whose titles texts write apart as often
+// as joined ("the K'ang Hsi emperor").
+bool IsReign(std::string_view value) {
+    static constexpr std::string_view kReigns[] = {
+        "chenghua", "chongde",  "chongzhen", "daoguang",  "guangxu",  "hongguang", "hongwu", "hongxi",   "hongzhi",
+        "jiajing",  "jiaqing",  "jianwen",   "jingtai",   "kangxi",   "longqing",  "longwu", "qianlong", "shunzhi",
+        "taichang", "tiancong", "tianming",  "tianqi",    "tianshun", "tongzhi",   "wanli",  "xianfeng", "xuande",
+        "xuantong", "yongle",   "yongli",    "yongzheng", "zhengde",  "zhengtong",
+    };
+    char lower[16];
+    if (value.size() > sizeof lower) return false;
+    for (std::size_t k = 0; k < value.size(); ++k)
+        lower[k] = static_cast<char>(FoldCase(static_cast<unsigned char>(value[k])));
+    return std::find(std::begin(kReigns), std::end(kReigns), std::string_view(lower, value.size())) !=
+           std::end(kReigns);
+}
+
 namespace {
 
 // Whether the `count` runs from i (of the window up to `last`) are
@@ -530,23 +547,6 @@ bool ReignPlace(const Scope& scope, std::size_t i) {
     if (gap != " ") return false;
     const std::string_view next = scope.Lower(runs[i + 2]);
     return next == "emperor" || next == "reign" || next == "period" || next == "era";
-}
-
-// The reigns of the Ming and Qing, whose titles texts write apart as often
-// as joined ("the K'ang Hsi emperor").
-bool IsReign(std::string_view value) {
-    static constexpr std::string_view kReigns[] = {
-        "chenghua", "chongde",  "chongzhen", "daoguang",  "guangxu",  "hongguang", "hongwu", "hongxi",   "hongzhi",
-        "jiajing",  "jiaqing",  "jianwen",   "jingtai",   "kangxi",   "longqing",  "longwu", "qianlong", "shunzhi",
-        "taichang", "tiancong", "tianming",  "tianqi",    "tianshun", "tongzhi",   "wanli",  "xianfeng", "xuande",
-        "xuantong", "yongle",   "yongli",    "yongzheng", "zhengde",  "zhengtong",
-    };
-    char lower[16];
-    if (value.size() > sizeof lower) return false;
-    for (std::size_t k = 0; k < value.size(); ++k)
-        lower[k] = static_cast<char>(FoldCase(static_cast<unsigned char>(value[k])));
-    return std::find(std::begin(kReigns), std::end(kReigns), std::string_view(lower, value.size())) !=
-           std::end(kReigns);
 }
 
 // Whether the syllables of runs i and i + 1, as written, spell a reign's

@@ -502,6 +502,8 @@ bool IsWeighedTitle(std::string_view lower);
 // The dynasties' names as histories written in Wade-Giles name them alone
 // ("the Sung", "the Ch'ing"), in lower case.
 bool IsDynasty(std::string_view lower);
+// Whether a word-table value is the title of a Ming or Qing reign ("Kangxi").
+bool IsReign(std::string_view value);
 // Words written before a person's name and no other: "Mr", "Dr", "Madame".
 bool IsHonorific(std::string_view lower);
 // Words after which a capitalized word is a common noun: "the Sun".

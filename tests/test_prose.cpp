@@ -210,6 +210,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"access to teh card", "access to teh card"},
         // and emperors, but for a person's name of two words
         {"Han Wu Ti; Ch'in Shih Huang Ti; Fang Ti", "Han Wudi; Qin Shi Huangdi; Fang Di"},
+        // but not after a reign or a common word written apart in a title
+        {"K'ang Hsi Tzu Tien; CHUNG-KUO LI SHIH TI LI; Huai Nan Tzu",
+         "Kang Xi Zi Dian; ZHONGGUO LI SHI DI LI; Huai Nanzi"},
         {"the Yung–cheng emperor, the Peking–Hankow line", "the Yongzheng emperor, the Peking–Hankow line"},
         {"Hsinchuang and Sanhsia", "Xinzhuang and Sanxia"},  // places written solid
         {"Chiayi and Taitung", "Jiayi and Taidong"},         // as Taiwan writes them
