@@ -758,8 +758,8 @@ void Score(std::vector<Token>& tokens) {
 // name when both convert ("Meng Tzu" -> "Mengzi"). So does an emperor's
 // "Ti" after his dynasty and name ("Han Wu Ti" -> "Han Wudi", "Ch'in Shih
 // Huang Ti" -> "Qin Shi Huangdi"); after two words it may be a person's
-// name ("Fang Ti"). Nor after two words that are a reign or a common
-// word, written apart in a title: "K'ang Hsi Tzu Tien" (a dictionary),
+// name ("Fang Ti"). Nor after two words that are a reign, or a common
+// word inside a title written apart: "K'ang Hsi Tzu Tien" (a dictionary),
 // "Chung-kuo Li Shih Ti Li" (geography); "Huai Nan Tzu" is the master.
 void FindMasters(Scope& scope) {
     ScopeWork& w = scope.w;
@@ -781,8 +781,12 @@ void FindMasters(Scope& scope) {
             key.assign(scope.Lower(w.runs[i - 2]));
             key += '-';
             key += scope.Lower(name);
+            // A common word only where the title goes on after it: "Chin
+            // Wu Ti" is the emperor, though chin-wu is a word.
             const std::string_view value = scope.lex.WordKey(key);
-            if (!value.empty() && (IsReign(value) || !IsUpper(static_cast<unsigned char>(value[0])))) continue;
+            const bool more = i + 1 < w.groups[run.group].endRun;
+            if (!value.empty() && (IsReign(value) || (more && !IsUpper(static_cast<unsigned char>(value[0])))))
+                continue;
         }
         run.master = true;
     }

@@ -211,8 +211,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // and emperors, but for a person's name of two words
         {"Han Wu Ti; Ch'in Shih Huang Ti; Fang Ti", "Han Wudi; Qin Shi Huangdi; Fang Di"},
         // but not after a reign or a common word written apart in a title
-        {"K'ang Hsi Tzu Tien; CHUNG-KUO LI SHIH TI LI; Huai Nan Tzu",
-         "Kang Xi Zi Dian; ZHONGGUO LI SHI DI LI; Huai Nanzi"},
+        {"K'ang Hsi Tzu Tien; CHUNG-KUO LI SHIH TI LI; Huai Nan Tzu; Chin Wu Ti",
+         "Kang Xi Zi Dian; ZHONGGUO LI SHI DI LI; Huai Nanzi; Jin Wudi"},
         {"the Yung–cheng emperor, the Peking–Hankow line", "the Yongzheng emperor, the Peking–Hankow line"},
         {"Hsinchuang and Sanhsia", "Xinzhuang and Sanxia"},  // places written solid
         {"Chiayi and Taitung", "Jiayi and Taidong"},         // as Taiwan writes them
