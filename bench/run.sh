@@ -32,6 +32,9 @@ KESTI_BUILD_JOBS=$(nproc) "$build/venv/bin/pip" install --no-build-isolation --n
 # The page, built as the README builds it and measured in headless Chromium
 # beside the command.
 bash web/build.sh "$build/site"
-KESTI_COMMAND="$PWD/$build/bin/kesti" KESTI_SITE="$PWD/$build/site" \
+# The page's measurement runs from the source tree: absolute paths, whether
+# KESTI_BENCH_DIR was given relative or not.
+build=$(cd "$build" && pwd)
+KESTI_COMMAND="$build/bin/kesti" KESTI_SITE="$build/site" \
   /usr/bin/python3 web/tests/measure.py --repetitions "${REPETITIONS:-10}" >> bench/RESULTS.md
 echo "wrote bench/RESULTS.md"
