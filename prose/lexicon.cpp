@@ -129,12 +129,10 @@ bool LoadNamedTable(const std::string& path, ConversionTable& table, TablesError
 
 namespace {
 
-// Which table had more spellings than its lookup can hold.
-enum class Overflow { None, Syllables, English };
-
 // The lookups' structures over tables already split: the index of the
 // word table, the spellings, the English words and the other readings.
-Overflow Assemble(Lexicon& lexicon) {
+// False where the syllable table has more spellings than its lookup holds.
+bool Assemble(Lexicon& lexicon) {
     // The word table is searched at many places of a long text: the index
     // pays off at once. Without memory for it the lookups give the same.
     BuildLookupIndex(lexicon.wordOwner.table);
@@ -161,25 +159,25 @@ Overflow Assemble(Lexicon& lexicon) {
         if (const std::uint32_t found = lexicon.syllables.Find(key))
             lexicon.syllablePinyin[found - 1] = lexicon.IsPinyin(key, true);
     }
-    // A node at most for each byte of the keys, reserved at once: the trie
-    // is not copied again and again as it grows.
-    std::size_t keyBytes = 1;
-    for (std::size_t i = 0; i < englishTable.count; ++i) keyBytes += std::strlen(englishTable.records[i].key);
-    lexicon.english.nodes.reserve(std::min<std::size_t>(keyBytes, UINT16_MAX));
+    // Only words spelled in the letters a spelling may hold: no word of
+    // the text with another letter (é, a digit) is looked up there.
+    lexicon.english.Reserve(englishTable.count);
     for (std::size_t i = 0; i < englishTable.count; ++i) {
         const TableRecord& r = englishTable.records[i];
-        const EnglishClass k = ClassOf(r.value);
-        lexicon.english.Insert(Normalized(r.key, buffer), static_cast<std::uint32_t>(static_cast<int>(k) + 1));
+        const std::string_view key = Normalized(r.key, buffer);
+        if (std::all_of(key.begin(), key.end(),
+                        [](char c) { return SpellingTrie::Symbol(static_cast<unsigned char>(c)) >= 0; }))
+            lexicon.english.Add(key, ClassOf(r.value));
     }
     // Another reading of a syllable ("lo", le), or of a word: one written
     // right with no mark, that a key with its marks dropped spells too.
-    StringMap<const char*> writtenRight;
+    std::vector<std::pair<std::string, const char*>> writtenRight;
     lexicon.firstOlderSyllable = lexicon.syllableValues.size();
     for (std::size_t i = 0; i < alternativeTable.count; ++i) {
         const TableRecord& r = alternativeTable.records[i];
         const std::string key(Normalized(r.key, buffer));
         if (key.find('-') != std::string::npos) {
-            writtenRight.emplace(key, r.value);
+            writtenRight.emplace_back(key, r.value);
             continue;
         }
         // A spelling the syllable table leaves out that older texts use
@@ -207,21 +205,19 @@ Overflow Assemble(Lexicon& lexicon) {
         readings += value;
     }
     // A list cut short would change results without a word: refused instead.
-    const Overflow overflow = lexicon.syllables.Full() || lexicon.pinyin.Full() ? Overflow::Syllables
-                              : lexicon.english.Full()                          ? Overflow::English
-                                                                                : Overflow::None;
+    const bool fits = !lexicon.syllables.Full() && !lexicon.pinyin.Full();
     const ConversionTable& words = lexicon.wordTable;
     // A third of the keys hold marks: room for them at once, not rehashed as they come.
-    lexicon.degraded.reserve(words.count / 3);
+    lexicon.degraded.Reserve(words.count / 3);
     for (std::size_t i = 0; i < words.count; ++i) {
         const TableRecord& r = words.records[i];
         if (!HoldsMarks(r.key)) continue;
-        const std::string_view stripped = NormalizedStripped(r.key, strippedBuffer);
-        const auto written = writtenRight.find(stripped);
-        lexicon.degraded.try_emplace(
-            std::string(stripped),
-            Lexicon::Degraded{r.key, r.value, written != writtenRight.end() ? written->second : nullptr});
+        lexicon.degraded.Add(NormalizedStripped(r.key, strippedBuffer), Lexicon::Degraded{r.key, r.value});
     }
+    // The first value the other readings give a word stays.
+    for (const auto& [word, value] : writtenRight)
+        if (Lexicon::Degraded* found = lexicon.degraded.Find(word); found && !found->writtenRight)
+            found->writtenRight = value;
     // The first word of every key across words, and every key of the
     // tables matched over single words too.
     auto starts = [&](const ConversionTable& table, unsigned bit, bool single) {
@@ -268,14 +264,12 @@ Overflow Assemble(Lexicon& lexicon) {
     lexicon.maxKeyWords = mostWords(lexicon.wordTable);
     lexicon.maxConventionalWords = mostWords(lexicon.conventionalTable);
     lexicon.maxAddedWords = lexicon.addedTable.count ? mostWords(lexicon.addedTable) : 0;
-    return overflow;
+    return fits;
 }
 
-bool Overflowed(Overflow overflow, const std::string& syllables, const std::string& english, TablesError& error) {
-    if (overflow == Overflow::None) return false;
-    error = Failure(TablesStatus::BadLine, overflow == Overflow::English ? english : syllables, 0, 0,
-                    "more words than the text mode can hold (their beginnings, letter by letter, pass 65,534)");
-    return true;
+TablesError TooManySpellings(const std::string& syllables) {
+    return Failure(TablesStatus::BadLine, syllables, 0, 0,
+                   "more spellings than the text mode can hold (their beginnings, letter by letter, pass 65,534)");
 }
 
 // Reads one table of one's own names (see TablePaths::added) and appends
@@ -430,8 +424,8 @@ unsigned Lexicon::PinyinPrefixes(std::string_view text) const {
 }
 
 EnglishClass Lexicon::English(std::string_view spelling) const {
-    const std::uint32_t found = english.Find(spelling);
-    return found ? static_cast<EnglishClass>(found - 1) : EnglishClass::None;
+    const EnglishClass* found = english.Find(spelling);
+    return found ? *found : EnglishClass::None;
 }
 
 unsigned Lexicon::WadeGilesPrefixes(std::string_view text) const {
@@ -523,8 +517,7 @@ const Lexicon::Degraded* Lexicon::DegradedKey(std::string_view key) const {
         if (c == '\'') continue;
         stripped[n++] = c == '\xFC' ? 'u' : c == '\xEA' ? 'e' : c;
     }
-    auto it = degraded.find(std::string_view(stripped, n));
-    return it == degraded.end() ? nullptr : &it->second;
+    return degraded.Find(std::string_view(stripped, n));
 }
 
 bool LoadTextTables(const std::string& directory, TextTables& tables, TablesError& error) {
@@ -547,7 +540,10 @@ bool LoadTextTables(const TablePaths& paths, TextTables& tables, TablesError& er
         !LoadNamedTable(paths.conventional, lexicon->conventionalOwner.table, error) ||
         !LoadAdded(paths.added, lexicon->addedOwner.table, error))
         return false;
-    if (Overflowed(Assemble(*lexicon), paths.syllables, paths.english, error)) return false;
+    if (!Assemble(*lexicon)) {
+        error = TooManySpellings(paths.syllables);
+        return false;
+    }
     tables.lexicon = std::move(lexicon);
     return true;
 }
@@ -572,7 +568,10 @@ bool BuildTextTables(const TableTexts& texts, TextTables& tables, TablesError& e
         !build(texts.alternatives, lexicon->alternativeOwner.table) ||
         !build(texts.conventional, lexicon->conventionalOwner.table))
         return false;
-    if (Overflowed(Assemble(*lexicon), kSyllableTableName, kEnglishTableName, error)) return false;
+    if (!Assemble(*lexicon)) {
+        error = TooManySpellings(kSyllableTableName);
+        return false;
+    }
     tables.lexicon = std::move(lexicon);
     return true;
 }

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "prose/word_map.h"
 #include "table/table.h"
 
 namespace kesti {
@@ -110,7 +111,7 @@ struct Lexicon {
     // table leaves out ("teh", "tze"), which the text mode reads too.
     std::size_t firstOlderSyllable = 0;
     SpellingTrie pinyin;                  // every Pinyin syllable the syllable table yields
-    SpellingTrie english;                 // lower-case spelling -> 1 + an EnglishClass
+    WordMap<EnglishClass> english;        // lower-case spelling -> how English uses it
     StringMap<std::string> alternatives;  // spelling -> "luo/le": its reading, then the others
     // The word table's keys that hold an aspiration apostrophe, ü or ê, by
     // their spelling without them, for texts that dropped them: "ts'ai
@@ -123,7 +124,7 @@ struct Lexicon {
         // Its value there, or null.
         const char* writtenRight = nullptr;
     };
-    StringMap<Degraded> degraded;
+    WordMap<Degraded> degraded;
     // The words keys begin with, for the keys across words: a word that
     // begins none needs no lookup there. Bits of KeyStart, by a hash of the
     // word: words that share a slot share their bits, which costs a lookup

@@ -856,21 +856,28 @@ TEST(ProseTables, ValuesAreRaisedOnlyWhereTheyHoldLetters) {
               "en");
 }
 
-// A list too long for the text mode's lookup is refused, not cut short.
-TEST(ProseTables, AnEnglishListTooLongIsRefused) {
-    std::string english;
+// A long English list is read whole; a syllable table too long for the
+// text mode's lookup is refused, not cut short.
+TEST(ProseTables, LongListsAreReadWholeOrRefused) {
+    std::string words;
     for (unsigned i = 0; i < 30000; ++i) {
         unsigned n = i * 7919u;
-        for (int k = 0; k < 6; ++k, n /= 26) english += static_cast<char>('a' + n % 26);
-        english += "\t10\r\n";
+        for (int k = 0; k < 6; ++k, n /= 26) words += static_cast<char>('a' + n % 26);
+        words += "\t10\r\n";
     }
+    const std::string last = words.substr(words.size() - 11, 6);  // "xxxxxx\t10\r\n"
     TextTables tables;
     TablesError error;
-    EXPECT_FALSE(BuildTextTables({"pei\tbei\r\n", "", english, "", ""}, tables, error));
-    EXPECT_EQ(error.path, "kestieng.txt");
+    ASSERT_TRUE(BuildTextTables({"pei\tbei\r\n", "", words + "caf\xE9\t10\r\n", "", ""}, tables, error));
+    EXPECT_EQ(tables.lexicon->English(last), EnglishClass::Size10);
+    EXPECT_EQ(tables.lexicon->English("pei"), EnglishClass::None);
+    // A word with a letter no spelling holds is never asked of the list.
+    EXPECT_EQ(tables.lexicon->English("caf\xE9"), EnglishClass::None);
+
+    EXPECT_FALSE(BuildTextTables({words, "", "", "", ""}, tables, error));
+    EXPECT_EQ(error.path, "kestisyl.txt");
     EXPECT_EQ(TablesErrorReason(error),
-              "more words than the text mode can hold (their beginnings, letter by letter, pass 65,534)");
-    EXPECT_TRUE(BuildTextTables({"pei\tbei\r\n", "", english.substr(0, 60000), "", ""}, tables, error));
+              "more spellings than the text mode can hold (their beginnings, letter by letter, pass 65,534)");
 }
 
 // Tables of one's own names come before the shipped ones; a bad line is

@@ -138,7 +138,7 @@ def _raise_open_failure(status: int, system_error: int, path: str, message: str)
             # No line to name: the table as a whole is more than the text
             # mode takes.
             raise ValueError(f"{path}: more than the text mode can take (over 1,000,000 bytes of one's own "
-                             "tables, or a list whose words' beginnings pass 65,534)")
+                             "tables, or a syllable table whose spellings' beginnings pass 65,534)")
         raise ValueError(f"{path}: line {system_error}: {message}")
     raise ValueError(message)
 
