@@ -219,18 +219,20 @@ bool Assemble(Lexicon& lexicon) {
         if (Lexicon::Degraded* found = lexicon.degraded.Find(word); found && !found->writtenRight)
             found->writtenRight = value;
     // The first word of every key across words, and every key of the
-    // tables matched over single words too.
+    // tables matched over single words too; the most words a key holds
+    // (up to 16).
     auto starts = [&](const ConversionTable& table, unsigned bit, bool single) {
+        std::size_t most = 1;
         for (std::size_t i = 0; i < table.count; ++i) {
             // Most of the word table's keys are one word: passed over unread.
             if (!single && !std::strchr(table.records[i].key, ' ')) continue;
             const std::string_view key = Normalized(table.records[i].key, buffer);
+            most = std::max(most, std::min<std::size_t>(1 + std::count(key.begin(), key.end(), ' '), 16));
             const std::size_t space = key.find(' ');
             const std::string_view head = key.substr(0, space);
-            lexicon.keyStarts[KeyStartSlot(head)] |= static_cast<unsigned char>(bit);
+            lexicon.AddKeyStarts(KeyStartSlot(head), bit);
             if (bit == kStartsUnit && HoldsMarks(table.records[i].key))
-                lexicon.keyStarts[KeyStartSlot(Stripped(head, strippedBuffer))] |=
-                    static_cast<unsigned char>(kStartsDegradedUnit);
+                lexicon.AddKeyStarts(KeyStartSlot(Stripped(head, strippedBuffer)), kStartsDegradedUnit);
             // A compound surname written solid ("Chuko Liang", "Ssuma
             // Chien") begins the key that hyphenates it.
             if (bit == kStartsUnit && space != std::string_view::npos && head.size() <= 64 &&
@@ -242,28 +244,16 @@ bool Assemble(Lexicon& lexicon) {
                     solid[n++] = c;
                     if (c != '\'') stripped[m++] = c == '\xFC' ? 'u' : c == '\xEA' ? 'e' : c;
                 }
-                lexicon.keyStarts[KeyStartSlot(std::string_view(solid, n))] |= static_cast<unsigned char>(bit);
-                lexicon.keyStarts[KeyStartSlot(std::string_view(stripped, m))] |=
-                    static_cast<unsigned char>(kStartsDegradedUnit);
+                lexicon.AddKeyStarts(KeyStartSlot(std::string_view(solid, n)), bit);
+                lexicon.AddKeyStarts(KeyStartSlot(std::string_view(stripped, m)), kStartsDegradedUnit);
             }
-        }
-    };
-    starts(lexicon.addedTable, kStartsAdded, true);
-    starts(lexicon.conventionalTable, kStartsConventional, true);
-    starts(words, kStartsUnit, false);
-    auto mostWords = [](const ConversionTable& table) {
-        std::size_t most = 1;
-        for (std::size_t i = 0; i < table.count; ++i) {
-            std::size_t words = 1;
-            for (const char* space = std::strchr(table.records[i].key, ' '); space; space = std::strchr(space + 1, ' '))
-                ++words;
-            most = std::max(most, std::min<std::size_t>(words, 16));
         }
         return most;
     };
-    lexicon.maxKeyWords = mostWords(lexicon.wordTable);
-    lexicon.maxConventionalWords = mostWords(lexicon.conventionalTable);
-    lexicon.maxAddedWords = lexicon.addedTable.count ? mostWords(lexicon.addedTable) : 0;
+    const std::size_t mostAdded = starts(lexicon.addedTable, kStartsAdded, true);
+    lexicon.maxAddedWords = lexicon.addedTable.count ? mostAdded : 0;
+    lexicon.maxConventionalWords = starts(lexicon.conventionalTable, kStartsConventional, true);
+    lexicon.maxKeyWords = starts(words, kStartsUnit, false);
     return fits;
 }
 
@@ -494,7 +484,7 @@ std::string_view Lexicon::WordKey(std::string_view key) const {
 }
 
 unsigned Lexicon::KeyStarts(std::string_view lower) const {
-    unsigned bits = keyStarts[KeyStartSlot(lower)];
+    unsigned bits = KeyStartsAt(KeyStartSlot(lower));
     // A word written without marks may begin a key that has them.
     char stripped[64];
     std::size_t n = 0;
@@ -504,7 +494,7 @@ unsigned Lexicon::KeyStarts(std::string_view lower) const {
         marks = marks || c == '\'' || c == '\xFC' || c == '\xEA';
         if (c != '\'') stripped[n++] = c == '\xFC' ? 'u' : c == '\xEA' ? 'e' : c;
     }
-    if (marks) bits |= keyStarts[KeyStartSlot(std::string_view(stripped, n))] & kStartsDegradedUnit;
+    if (marks) bits |= KeyStartsAt(KeyStartSlot(std::string_view(stripped, n))) & kStartsDegradedUnit;
     return bits;
 }
 

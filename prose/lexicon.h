@@ -128,11 +128,17 @@ struct Lexicon {
     // The words keys begin with, for the keys across words: a word that
     // begins none needs no lookup there. Bits of KeyStart, by a hash of the
     // word: words that share a slot share their bits, which costs a lookup
-    // and never a match. A megabyte: a capitalized English word shares a
-    // slot with a key's first word about once in a hundred, which sends its
-    // paragraph through the full reading (see KnownEnglishOnly).
+    // and never a match. A million slots: a capitalized English word shares
+    // a slot with a key's first word about once in a hundred, which sends
+    // its paragraph through the full reading (see KnownEnglishOnly). Four
+    // bits a slot, two slots a byte: half a megabyte, which a short run of
+    // the command touches every page of.
     static constexpr unsigned kKeyStartBits = 20;
-    std::vector<unsigned char> keyStarts = std::vector<unsigned char>(std::size_t{1} << kKeyStartBits);
+    std::vector<unsigned char> keyStarts = std::vector<unsigned char>(std::size_t{1} << (kKeyStartBits - 1));
+    unsigned KeyStartsAt(std::size_t slot) const { return keyStarts[slot >> 1] >> (slot & 1) * 4 & 0xFu; }
+    void AddKeyStarts(std::size_t slot, unsigned bits) {
+        keyStarts[slot >> 1] |= static_cast<unsigned char>(bits << (slot & 1) * 4);
+    }
     std::size_t maxKeyWords = 1;           // words in the word table's longest key
     std::size_t maxConventionalWords = 1;  // and in the established spellings' longest
     std::size_t maxAddedWords = 0;         // and in one's own names' longest; 0 without any
