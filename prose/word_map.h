@@ -1,8 +1,10 @@
 // Words to values, built once when the tables load and then only read, by
-// as many threads as convert: the words' bytes kept in one buffer and an
-// open-addressing index over them. A map of strings allocates each of its
-// keys and nodes, and the text mode's loading filled one with some fourteen
-// thousand of the word table's keys on every start.
+// as many threads as convert: an open-addressing index whose slots hold
+// each word's first sixteen bytes and length, the values beside it, and
+// the bytes of longer words in one buffer. A map of strings allocates each
+// of its keys and nodes, and the text mode's loading filled one with some
+// fourteen thousand of the word table's keys on every start; a lookup of
+// a word of up to sixteen bytes reads one slot and its value.
 #pragma once
 
 #include <cstddef>
@@ -21,45 +23,45 @@ class WordMap {
 public:
     // Room for `words` without growing.
     void Reserve(std::size_t words) {
-        entries_.reserve(words);
+        values_.reserve(words);
+        at_.reserve(words);
         if (Crowded(words)) Rehash(SlotsFor(words));
     }
 
     // Adds `word` with `value` unless the map holds the word: the first
     // value given for a word stays. The value kept, either way.
     V& Add(std::string_view word, const V& value) {
-        if (Crowded(entries_.size() + 1)) Rehash(SlotsFor(entries_.size() + 1));
-        const std::uint64_t hash = HashOf(word);
-        std::size_t i = hash & (slots_.size() - 1);
+        if (Crowded(values_.size() + 1)) Rehash(SlotsFor(values_.size() + 1));
+        const WordHead head = HeadOf(word);
+        std::size_t i = HashOf(word, head) & (slots_.size() - 1);
         for (; slots_[i].entry; i = (i + 1) & (slots_.size() - 1))
-            if (Holds(slots_[i], hash, word)) return entries_[slots_[i].entry - 1].value;
-        slots_[i] = {static_cast<std::uint32_t>(entries_.size() + 1), static_cast<std::uint32_t>(hash >> 32)};
-        entries_.push_back({static_cast<std::uint32_t>(bytes_.size()), static_cast<std::uint32_t>(word.size()), value});
+            if (Holds(slots_[i], head, word)) return values_[slots_[i].entry - 1];
+        slots_[i] = {head, static_cast<std::uint32_t>(word.size()), static_cast<std::uint32_t>(values_.size() + 1)};
+        at_.push_back(static_cast<std::uint32_t>(bytes_.size()));
         bytes_.append(word);
-        return entries_.back().value;
+        values_.push_back(value);
+        return values_.back();
     }
 
     // The value kept for `word`, or null. Values do not move once the map
     // is built.
     const V* Find(std::string_view word) const {
         if (slots_.empty()) return nullptr;
-        const std::uint64_t hash = HashOf(word);
-        for (std::size_t i = hash & (slots_.size() - 1); slots_[i].entry; i = (i + 1) & (slots_.size() - 1))
-            if (Holds(slots_[i], hash, word)) return &entries_[slots_[i].entry - 1].value;
+        const WordHead head = HeadOf(word);
+        for (std::size_t i = HashOf(word, head) & (slots_.size() - 1); slots_[i].entry;
+             i = (i + 1) & (slots_.size() - 1))
+            if (Holds(slots_[i], head, word)) return &values_[slots_[i].entry - 1];
         return nullptr;
     }
     V* Find(std::string_view word) { return const_cast<V*>(std::as_const(*this).Find(word)); }
 
-    std::size_t size() const { return entries_.size(); }
+    std::size_t size() const { return values_.size(); }
 
 private:
-    struct Entry {
-        std::uint32_t at, length;  // the word, in bytes_
-        V value;
-    };
     struct Slot {
-        std::uint32_t entry = 0;  // 1 + the index into entries_; 0 for an empty slot
-        std::uint32_t check = 0;  // the hash's high half, which rules out most other words unread
+        WordHead head;             // the word's first sixteen bytes, zero past its end
+        std::uint32_t length = 0;  // in bytes
+        std::uint32_t entry = 0;   // 1 + the index into values_ and at_; 0 for an empty slot
     };
 
     // At most two slots in three taken: a lookup reads about two.
@@ -69,26 +71,27 @@ private:
         while (3 * words > 2 * n) n *= 2;
         return n;
     }
-    bool Holds(const Slot& slot, std::uint64_t hash, std::string_view word) const {
-        if (slot.check != static_cast<std::uint32_t>(hash >> 32)) return false;
-        const Entry& e = entries_[slot.entry - 1];
-        return e.length == word.size() && SameBytes(bytes_.data() + e.at, word.data(), word.size());
+    bool Holds(const Slot& slot, WordHead head, std::string_view word) const {
+        return slot.head == head && slot.length == word.size() &&
+               (word.size() <= 16 ||
+                SameBytes(bytes_.data() + at_[slot.entry - 1] + 16, word.data() + 16, word.size() - 16));
     }
     void Rehash(std::size_t size) {
         std::vector<Slot> slots(size);
-        for (std::size_t k = 0; k < entries_.size(); ++k) {
-            const Entry& e = entries_[k];
-            const std::uint64_t hash = HashOf(std::string_view(bytes_).substr(e.at, e.length));
-            std::size_t i = hash & (size - 1);
+        for (const Slot& slot : slots_) {
+            if (!slot.entry) continue;
+            const std::string_view word(bytes_.data() + at_[slot.entry - 1], slot.length);
+            std::size_t i = HashOf(word, slot.head) & (size - 1);
             while (slots[i].entry) i = (i + 1) & (size - 1);
-            slots[i] = {static_cast<std::uint32_t>(k + 1), static_cast<std::uint32_t>(hash >> 32)};
+            slots[i] = slot;
         }
         slots_ = std::move(slots);
     }
 
-    std::string bytes_;
-    std::vector<Entry> entries_;
     std::vector<Slot> slots_;
+    std::vector<V> values_;
+    std::vector<std::uint32_t> at_;  // where each word begins in bytes_
+    std::string bytes_;
 };
 
 }  // namespace kesti
