@@ -341,6 +341,10 @@ bool TextStream::Feed(std::string_view chunk, std::string& out, std::vector<Repo
         error = "the stream stopped at an earlier error";
         return false;
     }
+    // Room for the chunk decoded at once, Windows-1252's letters past ASCII
+    // taking two bytes: a long text given whole is not copied again and
+    // again as the buffer doubles.
+    state->pending.reserve(state->pending.size() + chunk.size() + chunk.size() / 8);
     if (!state->decoder.Feed(chunk, state->pending, error)) {
         state->failed = true;
         state->Flush(out);  // the paragraphs one thread would have written already
