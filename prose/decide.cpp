@@ -434,6 +434,24 @@ bool AloneInGroup(const Scope& scope, std::size_t index) {
     return placed && !(index > 0 && syllable(index - 1)) && !syllable(index + 1);
 }
 
+// "i" in lower case that is a list's item, alone on its line or before its
+// gloss ("i", "i (righteousness)", "i: righteousness"): English writes its
+// pronoun "I", and a list's item is a name or a term, here the syllable.
+// Not a numeral ("i.") nor a quoted letter ("'i'").
+bool ListedI(const Scope& scope, const Run& run, std::size_t index) {
+    if (!scope.options.lines || !run.lineStart || run.caseStyle != CaseStyle::Lower || run.normLength != 1 ||
+        scope.Lower(run) != "i")
+        return false;
+    if (GlossAfter(scope, index)) return true;
+    const std::string_view text = scope.text;
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    for (std::size_t k = run.begin; k > 0 && text[k - 1] != '\n';)
+        if (!blank(text[--k])) return false;
+    for (std::size_t k = run.end; k < text.size() && text[k] != '\n' && text[k] != '\r'; ++k)
+        if (!blank(text[k])) return false;
+    return true;
+}
+
 // Rules before weighing: a sentence in Pinyin, a Western given name before
 // a one-syllable name, the pronoun "I", a loan, a function word between
 // names. A token a rule settles is closed.
@@ -498,7 +516,8 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     };
     const bool pronoun = !unit && run.isPronounI &&
                          ((before && !w.groups[run.group].pronounRule && before->syllableCount > 1) || beforeVerb());
-    t.connective = !unit && run.english == EnglishClass::Function && Connective(scope, index);
+    t.connective = !unit && run.english == EnglishClass::Function && Connective(scope, index) &&
+                   !ListedI(scope, run, index);
     t.otherRomanization = run.group != kNone && w.groups[run.group].otherRomanization;
     Sentence& sentence = w.sentences[run.sentence];
     const auto loanAt = [&](std::size_t first) { return EnglishLoan(scope, first) && !LoanInTitle(scope, first); };
@@ -625,7 +644,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         if (t.pinyin && run.english >= EnglishClass::Function && run.english <= EnglishClass::Size35) t.pinyin = false;
 
         // The unit's English class: that of its least English word.
-        EnglishClass english = run.english;
+        EnglishClass english = !unit && ListedI(scope, run, index) ? EnglishClass::None : run.english;
         std::uint32_t syllables = 0;
         bool marked = false, notPinyin = false, evidence = false;
         for (std::uint32_t k = t.first; k <= t.last; ++k) {

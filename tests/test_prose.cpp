@@ -394,6 +394,11 @@ TEST(Prose, InLinesModeEachLineIsAnItem) {
                 "zhou (department)\nxian: county\ndao – circuit\nzhou, a department\n"
                 "To: John Smith\nChin (anatomy)\npo: Update Japanese translation.\npo: removed lib/output.c"}},
               lines);
+    // "i" in lower case is a list's term, alone or glossed; not a numeral
+    // or a quoted letter, nor a line of running text.
+    ExpectAll({{"i\ni (righteousness)\ni: righteousness\n i.\n'i'", "yi\nyi (righteousness)\nyi: righteousness\n i.\n'i'"}},
+              lines);
+    ExpectAll({{"i\ni (the index)", "i\ni (the index)"}});
     ExpectAll({{"Ho\nSung", "Ho\nSung"}});  // in running text one word alone is no name
     // but a glossary's term is one, also in a table's columns
     ExpectAll(
