@@ -1093,6 +1093,22 @@ void SyllableI(Scope& scope) {
                 continue;
             }
         }
+        // Joined by "and" or "or" to a term in lower case that converted,
+        // it is one of the terms: "jen and i", "i and li".
+        const auto term = [&](std::size_t k) {
+            return k < w.runs.size() && w.runs[k].sentence == run.sentence && w.runs[k].chinese &&
+                   w.runs[k].caseStyle == CaseStyle::Lower;
+        };
+        const auto joins = [&](std::size_t k) {
+            const std::string_view word = scope.Lower(w.runs[k]);
+            return w.runs[k].sentence == run.sentence && (word == "and" || word == "or");
+        };
+        if ((i >= 2 && joins(i - 1) && term(i - 2) && scope.Gap(i) == " " && scope.Gap(i - 1) == " ") ||
+            (i + 2 < w.runs.size() && joins(i + 1) && term(i + 2) && scope.Gap(i + 1) == " " &&
+             scope.Gap(i + 2) == " ")) {
+            ConvertByRule(run, false);
+            continue;
+        }
         if (!Converted(w, i - 1) || w.runs[i - 1].sentence != run.sentence || scope.Gap(i) != " ") continue;
         const bool last = i + 1 == w.runs.size() || w.runs[i + 1].sentence != run.sentence ||
                           !Blank(scope.Gap(i + 1)) || Converted(w, i + 1);

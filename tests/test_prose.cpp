@@ -184,6 +184,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"San kuo yen i. Chou i cheng i; the Chou i and; for i in range(10)",
          "San guo yan yi. Zhou yi zheng yi; the Zhou i and; for i in range(10)"},
         {"Wang Kuo-wei i shu", "Wang Guowei yi shu"},  // after a name the word table holds
+        // joined by "and" or "or" to a term that converted; not to English
+        {"He valued hsiao and jen, jen and i, i or chung. Me and i left; x and i in pairs.",
+         "He valued xiao and ren, ren and yi, yi or zhong. Me and i left; x and i in pairs."},
         // "I" before a romanized phrase begins it; before English it is the pronoun.
         {"T'ai-pei: I wen yin shu kuan, 1966. I hung it up in Pei-ching.",
          "Taibei: Yi wen yin shu guan, 1966. I hung it up in Beijing."},
