@@ -1094,7 +1094,7 @@ void SyllableI(Scope& scope) {
             }
         }
         // Joined by "and" or "or" to a term in lower case that converted,
-        // it is one of the terms: "jen and i", "i and li".
+        // it is one of the terms: "jen and i", "i or chung".
         const auto term = [&](std::size_t k) {
             return k < w.runs.size() && w.runs[k].sentence == run.sentence && w.runs[k].chinese &&
                    w.runs[k].caseStyle == CaseStyle::Lower;

@@ -29,18 +29,17 @@ public:
     }
 
     // Adds `word` with `value` unless the map holds the word: the first
-    // value given for a word stays. The value kept, either way.
-    V& Add(std::string_view word, const V& value) {
+    // value given for a word stays.
+    void Add(std::string_view word, const V& value) {
         if (Crowded(values_.size() + 1)) Rehash(SlotsFor(values_.size() + 1));
         const WordHead head = HeadOf(word);
         std::size_t i = HashOf(word, head) & (slots_.size() - 1);
         for (; slots_[i].entry; i = (i + 1) & (slots_.size() - 1))
-            if (Holds(slots_[i], head, word)) return values_[slots_[i].entry - 1];
+            if (Holds(slots_[i], head, word)) return;
         slots_[i] = {head, static_cast<std::uint32_t>(word.size()), static_cast<std::uint32_t>(values_.size() + 1)};
         at_.push_back(static_cast<std::uint32_t>(bytes_.size()));
         bytes_.append(word);
         values_.push_back(value);
-        return values_.back();
     }
 
     // The value kept for `word`, or null. Values do not move once the map
@@ -54,8 +53,6 @@ public:
         return nullptr;
     }
     V* Find(std::string_view word) { return const_cast<V*>(std::as_const(*this).Find(word)); }
-
-    std::size_t size() const { return values_.size(); }
 
 private:
     struct Slot {
