@@ -482,13 +482,16 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     }
     // A given name, an initial and a surname are a name in Western order,
     // as written in English, Chinese or not: "Theodore Y. Ts'o", "Ming J.
-    // Tsai", "Mark W. Eichin".
+    // Tsai", "Mark W. Eichin". Not a name spelled as only Wade-Giles spells
+    // before a letter and a sentence that a function word begins: that is
+    // a surname, a given name of one letter and the next sentence ("led by
+    // Ch'en I. He was").
     const auto westernOrder = [&](std::size_t given, std::size_t surname) {
         const Run& initial = w.runs[given + 1];
-        return initial.normLength == 1 && initial.caseStyle == CaseStyle::Capitalized &&
-               scope.Gap(given + 1) == " " && scope.Gap(surname) == ". " &&
-               w.runs[given].caseStyle == CaseStyle::Capitalized && w.runs[given].normLength > 1 &&
-               w.runs[surname].caseStyle == CaseStyle::Capitalized;
+        return initial.normLength == 1 && initial.caseStyle == CaseStyle::Capitalized && scope.Gap(given + 1) == " " &&
+               scope.Gap(surname) == ". " && w.runs[given].caseStyle == CaseStyle::Capitalized &&
+               w.runs[given].normLength > 1 && w.runs[surname].caseStyle == CaseStyle::Capitalized &&
+               !(w.runs[given].evidence && w.runs[surname].english == EnglishClass::Function);
     };
     if (!unit && Capital(run) && ((index >= 2 && westernOrder(index - 2, index)) ||
                                   (index + 2 < w.runs.size() && westernOrder(index, index + 2))))

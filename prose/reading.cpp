@@ -345,17 +345,14 @@ bool SplitSolid(Scope& scope, Run& run) {
 // class, its table values, and whether it could be romanized Chinese. What
 // depends on where it stands comes after, in ReadRuns; only an address's
 // part (glued) and an initial ("I.") are read differently here.
-void ReadWord(Scope& scope, Run& run) {
+void ReadWord(Scope& scope, Run& run, bool initial) {
     ScopeWork& w = scope.w;
     const Lexicon& lex = scope.lex;
     ReadRun(scope, run);
     const std::string_view word = scope.Lower(run);
     const bool capital = Capital(run);
     if (run.caseStyle == CaseStyle::Mixed) run.shaped = run.pinyinShaped = false;
-    // A capital letter and a full stop is an initial: "Sir I. Newton".
-    if (run.normLength == 1 && run.caseStyle == CaseStyle::Capitalized && run.end < scope.text.size() &&
-        scope.text[run.end] == '.')
-        run.shaped = run.pinyinShaped = false;
+    if (initial) run.shaped = run.pinyinShaped = false;
     if (run.shaped && !run.glued) {
         run.allSyllables = true;
         bool pinyin = true;
@@ -561,6 +558,36 @@ void KeepCommonWords(WordCache& cache) {
 
 // A capital letter alone: an initial where a full stop follows it.
 bool MayBeInitial(const Run& run) { return run.normLength == 1 && run.caseStyle == CaseStyle::Capitalized; }
+
+// Whether run `index`, a capital letter alone before a full stop, is an
+// initial ("Sir I. Newton", "Ming J. Tsai"). Not right after a surname of
+// one syllable, where the sentence ends with it: that is a given name of
+// one letter ("the brothers Ch'eng Hao and Ch'eng I.", "led by Ch'en I.
+// He was"). A sentence ends there where the text or its line does, or
+// a word in lower case or a function word follows; initials in a row
+// ("Wang I. M. Pei") and a surname after ("Tsung I. Lee") keep it an
+// initial.
+bool IsInitial(const Scope& scope, std::size_t index) {
+    const std::vector<Run>& runs = scope.w.runs;
+    const std::string_view text = scope.text;
+    if (index == 0) return true;
+    const Run& before = runs[index - 1];
+    if (before.line != runs[index].line || scope.Gap(index) != " " || !before.candidate || before.syllableCount != 1 ||
+        !Capital(before))
+        return true;
+    std::size_t k = runs[index].end + 1;
+    while (k < text.size() && (text[k] == ' ' || text[k] == '\t')) ++k;
+    if (k == text.size() || text[k] == '\n' || text[k] == '\r') return false;
+    if (k + 1 == text.size() || !IsAsciiLetter(static_cast<unsigned char>(text[k + 1])))
+        return !IsAsciiLower(static_cast<unsigned char>(text[k])) && k + 1 < text.size() && text[k + 1] == '.';
+    std::size_t end = k;
+    while (end < text.size() && end - k < 8 && IsAsciiLetter(static_cast<unsigned char>(text[end]))) ++end;
+    if (IsAsciiLower(static_cast<unsigned char>(text[k]))) return false;
+    char lower[8];
+    for (std::size_t c = k; c < end; ++c)
+        lower[c - k] = static_cast<char>(FoldCase(static_cast<unsigned char>(text[c])));
+    return scope.lex.English(std::string_view(lower, end - k)) != EnglishClass::Function;
+}
 
 // The reading of a word met before in this stream, or false; before a full
 // stop, not that of a letter that may be an initial there.
@@ -860,7 +887,10 @@ void ReadRuns(Scope& scope) {
         const WordHead head = cacheable ? HeadOf(bytes) : WordHead{};
         const std::uint64_t hash = cacheable ? HashOf(bytes, head) : 0;
         if (!cacheable || !Recall(scope, run, bytes, head, hash, beforeStop)) {
-            ReadWord(scope, run);
+            const bool initial = beforeStop && run.end - run.begin == 1 &&
+                                 IsAsciiUpper(static_cast<unsigned char>(bytes[0])) &&
+                                 IsInitial(scope, static_cast<std::size_t>(&run - w.runs.data()));
+            ReadWord(scope, run, initial);
             if (cacheable && !(beforeStop && MayBeInitial(run))) Remember(scope, run, bytes, head, hash);
         }
         // "ê" among other letters alone is a letter too: "the letters ê,
