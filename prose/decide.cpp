@@ -434,6 +434,20 @@ bool AloneInGroup(const Scope& scope, std::size_t index) {
     return placed && !(index > 0 && syllable(index - 1)) && !syllable(index + 1);
 }
 
+// Whether the name group of run `k` goes on past it on its line.
+bool NameGoesOn(const Scope& scope, std::size_t k) {
+    const ScopeWork& w = scope.w;
+    const Run& run = w.runs[k];
+    return run.group != kNone && w.groups[run.group].endRun > k + 1 && w.runs[k + 1].line == run.line;
+}
+
+// Whether `run` is an initial: a capital letter alone before a full stop
+// that reads as no syllable there (see ReadRuns).
+bool IsInitialRun(const Scope& scope, const Run& run) {
+    return run.normLength == 1 && run.caseStyle == CaseStyle::Capitalized && !run.shaped &&
+           run.end < scope.text.size() && scope.text[run.end] == '.';
+}
+
 // "i" in lower case that is a list's item, alone on its line or before its
 // gloss ("i", "i (righteousness)", "i: righteousness"): English writes its
 // pronoun "I", and a list's item is a name or a term, here the syllable.
@@ -485,16 +499,30 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     // Tsai", "Mark W. Eichin". Not a name spelled as only Wade-Giles spells
     // before a letter and a sentence that a function word begins: that is
     // a surname, a given name of one letter and the next sentence ("led by
-    // Ch'en I. He was").
+    // Ch'en I. He was", "Ch'eng I. Chu Hsi wrote").
     const auto westernOrder = [&](std::size_t given, std::size_t surname) {
         const Run& initial = w.runs[given + 1];
         return initial.normLength == 1 && initial.caseStyle == CaseStyle::Capitalized && scope.Gap(given + 1) == " " &&
                scope.Gap(surname) == ". " && w.runs[given].caseStyle == CaseStyle::Capitalized &&
                w.runs[given].normLength > 1 && w.runs[surname].caseStyle == CaseStyle::Capitalized &&
-               !(w.runs[given].evidence && w.runs[surname].english == EnglishClass::Function);
+               !(w.runs[given].evidence &&
+                 (w.runs[surname].english == EnglishClass::Function || NameGoesOn(scope, surname)));
     };
     if (!unit && Capital(run) && ((index >= 2 && westernOrder(index - 2, index)) ||
                                   (index + 2 < w.runs.size() && westernOrder(index, index + 2))))
+        t.western = true;
+    // So are initials before a surname of one syllable that ends its group:
+    // the person's own spelling ("H. H. Kung", "C. T. Hsia"). Not before a
+    // syllable in lower case: an outline's letter before a title ("B. Sung
+    // shih").
+    const auto titleAfter = [&] {
+        const Run* next = index + 1 < w.runs.size() ? &w.runs[index + 1] : nullptr;
+        return next && next->line == run.line && next->candidate && next->caseStyle == CaseStyle::Lower &&
+               scope.Gap(index + 1) == " ";
+    };
+    if (!unit && Capital(run) && run.syllableCount == 1 && index > 0 && IsInitialRun(scope, w.runs[index - 1]) &&
+        w.runs[index - 1].line == run.line && scope.Gap(index) == ". " &&
+        (run.group == kNone || w.groups[run.group].endRun == index + 1) && !titleAfter())
         t.western = true;
     // So is a heading's surname before a Western given name: the person's
     // own spelling, as "Immanuel Hsü" writes it ("Hsü, Immanuel C. Y.").

@@ -564,9 +564,9 @@ bool MayBeInitial(const Run& run) { return run.normLength == 1 && run.caseStyle 
 // one syllable, where the sentence ends with it: that is a given name of
 // one letter ("the brothers Ch'eng Hao and Ch'eng I.", "led by Ch'en I.
 // He was"). A sentence ends there where the text or its line does, or
-// a word in lower case or a function word follows; initials in a row
-// ("Wang I. M. Pei") and a surname after ("Tsung I. Lee") keep it an
-// initial.
+// a word in lower case, a function word or a name of two words follows
+// ("Ch'eng I. Chu Hsi wrote"); initials in a row ("Wang I. M. Pei") and a
+// surname after ("Tsung I. Lee") keep it an initial.
 bool IsInitial(const Scope& scope, std::size_t index) {
     const std::vector<Run>& runs = scope.w.runs;
     const std::string_view text = scope.text;
@@ -583,6 +583,9 @@ bool IsInitial(const Scope& scope, std::size_t index) {
     std::size_t end = k;
     while (end < text.size() && end - k < 8 && IsAsciiLetter(static_cast<unsigned char>(text[end]))) ++end;
     if (IsAsciiLower(static_cast<unsigned char>(text[k]))) return false;
+    if (end + 1 < text.size() && text[end] == ' ' && IsAsciiUpper(static_cast<unsigned char>(text[end + 1])) &&
+        (end + 2 == text.size() || text[end + 2] != '.'))
+        return false;
     char lower[8];
     for (std::size_t c = k; c < end; ++c)
         lower[c - k] = static_cast<char>(FoldCase(static_cast<unsigned char>(text[c])));

@@ -291,9 +291,14 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // A name in Western order with an initial, and an option, are no romanization.
         {"Theodore Y. Ts'o, Kai A. Hiller and Ming J. Tsai; bootstrap --no-po",
          "Theodore Y. Ts'o, Kai A. Hiller and Ming J. Tsai; bootstrap --no-po"},
+        // and so are initials before a surname, but not an outline's letter before a title
+        {"H. H. Kung and C. T. Hsia wrote. A. Han shu. B. Sung shih.",
+         "H. H. Kung and C. T. Hsia wrote. A. Han shu. B. Song shi."},
         // but a surname and a given name of one letter end a sentence
-        {"Chu Hsi followed Ch'eng I. The school grew, as did Liu O.\nWang I. M. Pei and Tsung I. Lee.",
-         "Zhu Xi followed Cheng Yi. The school grew, as did Liu E.\nWang I. M. Pei and Tsung I. Lee."},
+        {"Chu Hsi followed Ch'eng I. The school grew, as did Liu O.\nWang I. M. Pei and Tsung I. Lee; Ch'en I. Wang "
+         "Ming",
+         "Zhu Xi followed Cheng Yi. The school grew, as did Liu E.\nWang I. M. Pei and Tsung I. Lee; Chen Yi. Wang "
+         "Ming"},
         // and so is a heading's surname before a Western given name
         {"Hsü, Immanuel C. Y. The Rise of Modern China.\nHsü, Cho-yün. Ancient China.",
          "Hsü, Immanuel C. Y. The Rise of Modern China.\nXu, Zhuoyun. Ancient China."},
