@@ -922,8 +922,11 @@ void RepeatSurnames(Scope& scope) {
         // Alone in its group but for words that cannot convert ("When Fang
         // arrived", "Both Yen and").
         if (!AloneInGroup(scope, i)) continue;
-        // After a Western given name it is that name's: "Chang Ai-ling (Eileen Chang)".
-        if (i > 0 && w.runs[i - 1].group == run.group && w.runs[i - 1].western) continue;
+        // After a Western given name or initials it is that name's: "Chang
+        // Ai-ling (Eileen Chang)", "Kung Hsiang-hsi (H. H. Kung)".
+        if (i > 0 && ((w.runs[i - 1].group == run.group && w.runs[i - 1].western) ||
+                      (IsInitialRun(scope, w.runs[i - 1]) && scope.Gap(i) == ". ")))
+            continue;
         ConvertByRule(run, IsEnglish(run.english));
     }
 }

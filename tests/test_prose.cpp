@@ -292,8 +292,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Theodore Y. Ts'o, Kai A. Hiller and Ming J. Tsai; bootstrap --no-po",
          "Theodore Y. Ts'o, Kai A. Hiller and Ming J. Tsai; bootstrap --no-po"},
         // and so are initials before a surname, but not an outline's letter before a title
-        {"H. H. Kung and C. T. Hsia wrote. A. Han shu. B. Sung shih.",
-         "H. H. Kung and C. T. Hsia wrote. A. Han shu. B. Song shi."},
+        {"Kung Hsiang-hsi (H. H. Kung) and C. T. Hsia wrote. A. Han shu. B. Sung shih.",
+         "Gong Xiangxi (H. H. Kung) and C. T. Hsia wrote. A. Han shu. B. Song shi."},
         // but a surname and a given name of one letter end a sentence
         {"Chu Hsi followed Ch'eng I. The school grew, as did Liu O.\nWang I. M. Pei and Tsung I. Lee; Ch'en I. Wang "
          "Ming",
