@@ -529,8 +529,17 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     // A surname is one syllable: a word of two before the comma is a place
     // before its province, as gazetteers write them ("Ho-fei, Anhwei",
     // "Chi-nan, Shantung"), and so is one before an established spelling.
-    if (!unit && Capital(run) && run.syllableCount == 1 && HeadingComma(scope, index) && w.runs[index + 1].western &&
-        !w.runs[index + 1].established)
+    // Initials after the comma are the Western given name too ("Hsia, C.
+    // T."), but for a letter that is a syllable: "Chao, I." is Chao I.
+    const auto westernGiven = [&](const Run& next) {
+        if (IsInitialRun(scope, next)) {
+            const char letter = static_cast<char>(FoldCase(static_cast<unsigned char>(scope.text[next.begin])));
+            return scope.lex.Syllable(std::string_view(&letter, 1)).empty();
+        }
+        return next.western && !next.established;
+    };
+    if (!unit && Capital(run) && run.syllableCount == 1 && HeadingComma(scope, index) &&
+        westernGiven(w.runs[index + 1]))
         t.western = true;
     // "I" right after a word of several syllables of its name is the
     // pronoun ("In Pei-ching I met"): a given name follows a surname, and

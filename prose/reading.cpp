@@ -566,22 +566,34 @@ bool MayBeInitial(const Run& run) { return run.normLength == 1 && run.caseStyle 
 // He was"). A sentence ends there where the text or its line does, or
 // a word in lower case, a function word or a name of two words follows
 // ("Ch'eng I. Chu Hsi wrote"); initials in a row ("Wang I. M. Pei") and a
-// surname after ("Tsung I. Lee") keep it an initial.
+// surname after ("Tsung I. Lee") keep it an initial. After a heading's
+// surname and its comma, a letter that is a syllable is the given name
+// wherever the sentence ends ("Chao, I. Nien erh shih cha chi.").
 bool IsInitial(const Scope& scope, std::size_t index) {
     const std::vector<Run>& runs = scope.w.runs;
     const std::string_view text = scope.text;
     if (index == 0) return true;
     const Run& before = runs[index - 1];
-    if (before.line != runs[index].line || scope.Gap(index) != " " || !before.candidate || before.syllableCount != 1 ||
-        !Capital(before))
+    // A heading's surname and a letter that is a syllable: "Chao, I.".
+    char letter = static_cast<char>(FoldCase(static_cast<unsigned char>(text[runs[index].begin])));
+    const bool heading =
+        scope.Gap(index) == ", " && before.lineStart && !scope.lex.Syllable(std::string_view(&letter, 1)).empty();
+    if (before.line != runs[index].line || (scope.Gap(index) != " " && !heading) || !before.candidate ||
+        before.syllableCount != 1 || !Capital(before))
         return true;
     std::size_t k = runs[index].end + 1;
     while (k < text.size() && (text[k] == ' ' || text[k] == '\t')) ++k;
     if (k == text.size() || text[k] == '\n' || text[k] == '\r') return false;
+    // Before the heading's title, anything but another initial.
+    if (heading) return k + 1 < text.size() && IsAsciiUpper(static_cast<unsigned char>(text[k])) && text[k + 1] == '.';
     if (k + 1 == text.size() || !IsAsciiLetter(static_cast<unsigned char>(text[k + 1])))
         return !IsAsciiLower(static_cast<unsigned char>(text[k])) && k + 1 < text.size() && text[k + 1] == '.';
+    // The next word, as far as a syllable goes: letters and apostrophes.
+    const auto inWord = [&](std::size_t at) {
+        return IsAsciiLetter(static_cast<unsigned char>(text[at])) || (text[at] == '\'' && at > k);
+    };
     std::size_t end = k;
-    while (end < text.size() && end - k < 8 && IsAsciiLetter(static_cast<unsigned char>(text[end]))) ++end;
+    while (end < text.size() && end - k < 8 && inWord(end)) ++end;
     if (IsAsciiLower(static_cast<unsigned char>(text[k]))) return false;
     if (end + 1 < text.size() && text[end] == ' ' && IsAsciiUpper(static_cast<unsigned char>(text[end + 1])) &&
         (end + 2 == text.size() || text[end + 2] != '.'))
@@ -589,7 +601,18 @@ bool IsInitial(const Scope& scope, std::size_t index) {
     char lower[8];
     for (std::size_t c = k; c < end; ++c)
         lower[c - k] = static_cast<char>(FoldCase(static_cast<unsigned char>(text[c])));
-    return scope.lex.English(std::string_view(lower, end - k)) != EnglishClass::Function;
+    const std::string_view next(lower, end - k);
+    if (scope.lex.English(next) == EnglishClass::Function) return false;
+    // A title romanized in syllables, its first capitalized: "Chao I. Nien
+    // erh shih cha chi.", where a surname would stand ("Tsung I. Lee wrote").
+    std::size_t after = end + 1;
+    while (after < text.size() && after - end <= 7 &&
+           (IsAsciiLower(static_cast<unsigned char>(text[after])) || (text[after] == '\'' && after > end + 1)))
+        ++after;
+    const bool syllableAfter = end < text.size() && text[end] == ' ' && after > end + 1 && after - end <= 7 &&
+                               (after == text.size() || !inWord(after)) &&
+                               !scope.lex.Syllable(text.substr(end + 1, after - end - 1)).empty();
+    return !(syllableAfter && !scope.lex.Syllable(next).empty());
 }
 
 // The reading of a word met before in this stream, or false; before a full

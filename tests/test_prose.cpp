@@ -294,6 +294,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // and so are initials before a surname, but not an outline's letter before a title
         {"Kung Hsiang-hsi (H. H. Kung) and C. T. Hsia wrote. A. Han shu. B. Sung shih.",
          "Gong Xiangxi (H. H. Kung) and C. T. Hsia wrote. A. Han shu. B. Song shi."},
+        // and in a heading, unless the letter is a syllable: a given name of one letter
+        {"Hsia, C. T. The Classic Chinese Novel.\nChao, I. Nien erh shih cha chi.\nWang I. Ch'u tz'u chang chü.",
+         "Hsia, C. T. The Classic Chinese Novel.\nZhao, Yi. Nian er shi zha ji.\nWang Yi. Chu ci zhang ju."},
         // but a surname and a given name of one letter end a sentence
         {"Chu Hsi followed Ch'eng I. The school grew, as did Liu O.\nWang I. M. Pei and Tsung I. Lee; Ch'en I. Wang "
          "Ming",
