@@ -27,6 +27,44 @@ TablesError Failure(TablesStatus status, std::string path, int systemError, std:
     return error;
 }
 
+// A hash of `key` folded as lookups fold it (FNV-1a): a key that begins
+// with a letter and holds no space, looked up whole (Lexicon::wholeKeys).
+std::uint32_t WholeKeyHash(std::string_view key) {
+    std::uint32_t h = 2166136261u;
+    for (char c : key) h = (h ^ FoldCase(static_cast<unsigned char>(c))) * 16777619u;
+    return h ^ (h >> 15);
+}
+
+// Whether a record's key is `key` ignoring case, as lookups compare them.
+bool KeyIs(const char* recordKey, std::string_view key) {
+    for (char c : key) {
+        if (*recordKey == '\0' ||
+            FoldCase(static_cast<unsigned char>(*recordKey)) != FoldCase(static_cast<unsigned char>(c)))
+            return false;
+        ++recordKey;
+    }
+    return *recordKey == '\0';
+}
+
+// Indexes the word table's keys of one word that begin with a letter, by
+// their folded bytes, for WordKey.
+void IndexWholeKeys(Lexicon& lexicon) {
+    const ConversionTable& table = lexicon.wordTable;
+    std::size_t size = 16;
+    while (size < 2 * table.count) size *= 2;
+    std::vector<std::uint32_t>& slots = lexicon.wholeKeys;
+    slots.assign(size, 0);
+    for (std::size_t i = 0; i < table.count; ++i) {
+        const char* key = table.records[i].key;
+        if (!IsLetter(static_cast<unsigned char>(key[0])) || std::strchr(key, ' ')) continue;
+        const std::string_view whole(key);
+        std::size_t slot = WholeKeyHash(whole) & (size - 1);
+        // Records equal but for case sit side by side: the last one stays.
+        while (slots[slot] && !KeyIs(table.records[slots[slot] - 1].key, whole)) slot = (slot + 1) & (size - 1);
+        slots[slot] = static_cast<std::uint32_t>(i + 1);
+    }
+}
+
 // The slot of Lexicon::keyStarts a word's bits are kept in (FNV-1a).
 std::size_t KeyStartSlot(std::string_view word) {
     std::uint32_t h = 2166136261u;
@@ -133,9 +171,13 @@ namespace {
 // word table, the spellings, the English words and the other readings.
 // False where the syllable table has more spellings than its lookup holds.
 bool Assemble(Lexicon& lexicon) {
-    // The word table is searched at many places of a long text: the index
-    // pays off at once. Without memory for it the lookups give the same.
-    BuildLookupIndex(lexicon.wordOwner.table);
+    // The word table's keys of one word are asked at most words of a long
+    // text: a hash index finds them. Those of more are asked only where a
+    // key may begin (Lexicon::keyStarts), and searched in the sorted records:
+    // the lookup index over the whole table would cost every start of the
+    // command about seven hundred pages of memory, more than these searches
+    // save.
+    IndexWholeKeys(lexicon);
     BuildLookupIndex(lexicon.conventionalOwner.table);  // asked at every capitalized word
     const ConversionTable& syllableTable = lexicon.syllableOwner.table;
     const ConversionTable& englishTable = lexicon.englishOwner.table;
@@ -475,10 +517,23 @@ bool Lexicon::IsPinyin(std::string_view text, bool strict) const {
 }
 
 std::string_view Lexicon::WordKey(std::string_view key) const {
-    for (const ConversionTable* table : {&addedTable, &wordTable}) {
-        if (key.empty() || key.size() > table->maxKeyLength) continue;
-        MatchResult match;
-        if (LookupAtCursor(*table, key.data(), key.size(), match) && match.consumed == key.size()) return match.value;
+    if (key.empty()) return {};
+    MatchResult match;
+    if (key.size() <= addedTable.maxKeyLength && LookupAtCursor(addedTable, key.data(), key.size(), match) &&
+        match.consumed == key.size())
+        return match.value;
+    // A key that matches a word whole is that word ignoring case: the one
+    // the index holds. A word that begins with no letter, or holds a space,
+    // is looked up as the exact pass looks it up.
+    if (key.size() > wordTable.maxKeyLength) return {};
+    if (!IsLetter(static_cast<unsigned char>(key[0])) || key.find(' ') != std::string_view::npos)
+        return LookupAtCursor(wordTable, key.data(), key.size(), match) && match.consumed == key.size()
+                   ? std::string_view(match.value)
+                   : std::string_view();
+    const std::size_t mask = wholeKeys.size() - 1;
+    for (std::size_t slot = WholeKeyHash(key) & mask; wholeKeys[slot]; slot = (slot + 1) & mask) {
+        const TableRecord& r = wordTable.records[wholeKeys[slot] - 1];
+        if (KeyIs(r.key, key)) return r.value;
     }
     return {};
 }

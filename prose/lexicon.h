@@ -1,8 +1,9 @@
 // The engine's view of the tables: the syllable table as a map from a
 // normalized Wade-Giles spelling to its Pinyin, the set of Pinyin syllables,
 // the English words, the other readings, and the word table as loaded by
-// the table module (its keys are looked up with LookupAtCursor, so that a
-// key means the same here as in the exact pass).
+// the table module (its keys are looked up with LookupAtCursor, or a word
+// whole through an index that finds what that lookup finds, so that a key
+// means the same here as in the exact pass).
 //
 // Normalized spellings are Windows-1252 bytes in lower case, with every
 // aspiration apostrophe written ' and ü as 0xFC, ê as 0xEA.
@@ -101,6 +102,11 @@ struct SpellingTrie {
 struct Lexicon {
     TableOwner syllableOwner, wordOwner, englishOwner, alternativeOwner, conventionalOwner, addedOwner;
     const ConversionTable& wordTable = wordOwner.table;
+    // The word table's keys of one word, each found whole (WordKey): slots
+    // of 1 + a record's number, 0 for none, by a hash of the key folded as
+    // lookups fold it; a key the table holds more than once gives its last
+    // record, as a lookup does.
+    std::vector<std::uint32_t> wholeKeys;
     const ConversionTable& addedTable = addedOwner.table;                // one's own names, before all the others
     const ConversionTable& conventionalTable = conventionalOwner.table;  // established spellings
     SpellingTrie syllables;                                              // spelling -> 1 + index into syllableValues

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "prose/lexicon.h"
 #include "prose/prose.h"
 #include "prose/words.h"
 #include "tests/support/support.h"
@@ -897,6 +898,43 @@ TEST(ProseTables, LongListsAreReadWholeOrRefused) {
     EXPECT_EQ(error.path, "kestisyl.txt");
     EXPECT_EQ(TablesErrorReason(error),
               "more spellings than the text mode can hold (their beginnings, letter by letter, pass 65,534)");
+}
+
+// A word is found whole in the word table through the text mode's own
+// index; it must find what the exact lookup finds: every key in any case,
+// the last of keys equal but for case, none for a key's beginning.
+TEST(ProseTables, WholeWordsAreFoundAsTheLookupFindsThem) {
+    const auto check = [](const Lexicon& lex) {
+        const ConversionTable& table = lex.wordTable;
+        const auto lookup = [&](const std::string& key) -> std::string {
+            MatchResult match;
+            return LookupAtCursor(table, key.data(), key.size(), match) && match.consumed == key.size() ? match.value
+                                                                                                        : "";
+        };
+        std::size_t found = 0;
+        for (std::size_t i = 0; i < table.count; ++i) {
+            std::string key = table.records[i].key, upper = key;
+            for (char& c : upper) c = static_cast<char>(ToUpper(static_cast<unsigned char>(c)));
+            for (const std::string& form : {key, upper, key.substr(0, key.size() - 1)}) {
+                ASSERT_EQ(std::string(lex.WordKey(form)), lookup(form)) << form;
+                found += !lookup(form).empty();
+            }
+        }
+        EXPECT_GT(found, table.count);
+    };
+    TextTables shipped;
+    TablesError error;
+    ASSERT_TRUE(LoadTextTables(KESTI_DATA_DIR, shipped, error)) << TablesErrorReason(error);
+    check(*shipped.lexicon);
+    TextTables made;
+    ASSERT_TRUE(
+        BuildTextTables({"pei\tbei\r\n",
+                         "Chang\tZhang\r\nchang\tchang\r\nCHANG\tZHANG\r\n-erh\ter\r\nmao tse-tung\tMao Zedong\r\n"
+                         "chang-an\tChang'an\r\nch'ang-an\tChang'an\r\n",
+                         "", "", ""},
+                        made, error));
+    check(*made.lexicon);
+    EXPECT_EQ(made.lexicon->WordKey("chang"), "ZHANG");
 }
 
 // Tables of one's own names come before the shipped ones; a bad line is
