@@ -213,13 +213,12 @@ bool Assemble(Lexicon& lexicon) {
     }
     // Another reading of a syllable ("lo", le), or of a word: one written
     // right with no mark, that a key with its marks dropped spells too.
-    std::vector<std::pair<std::string, const char*>> writtenRight;
     lexicon.firstOlderSyllable = lexicon.syllableValues.size();
     for (std::size_t i = 0; i < alternativeTable.count; ++i) {
         const TableRecord& r = alternativeTable.records[i];
         const std::string key(Normalized(r.key, buffer));
         if (key.find('-') != std::string::npos) {
-            writtenRight.emplace_back(key, r.value);
+            lexicon.writtenRight.push_back(static_cast<std::uint32_t>(i));
             continue;
         }
         // A spelling the syllable table leaves out that older texts use
@@ -249,17 +248,6 @@ bool Assemble(Lexicon& lexicon) {
     // A list cut short would change results without a word: refused instead.
     const bool fits = !lexicon.syllables.Full() && !lexicon.pinyin.Full();
     const ConversionTable& words = lexicon.wordTable;
-    // A third of the keys hold marks: room for them at once, not rehashed as they come.
-    lexicon.degraded.Reserve(words.count / 3);
-    for (std::size_t i = 0; i < words.count; ++i) {
-        const TableRecord& r = words.records[i];
-        if (!HoldsMarks(r.key)) continue;
-        lexicon.degraded.Add(NormalizedStripped(r.key, strippedBuffer), Lexicon::Degraded{r.key, r.value});
-    }
-    // The first value the other readings give a word stays.
-    for (const auto& [word, value] : writtenRight)
-        if (Lexicon::Degraded* found = lexicon.degraded.Find(word); found && !found->writtenRight)
-            found->writtenRight = value;
     // The first word of every key across words, and every key of the
     // tables matched over single words too; the most words a key holds
     // (up to 16).
@@ -553,7 +541,26 @@ unsigned Lexicon::KeyStarts(std::string_view lower) const {
     return bits;
 }
 
+void Lexicon::BuildDegraded() const {
+    const ConversionTable& words = wordTable;
+    std::string buffer;
+    // A third of the keys hold marks: room for them at once, not rehashed as they come.
+    degraded.Reserve(words.count / 3);
+    for (std::size_t i = 0; i < words.count; ++i) {
+        const TableRecord& r = words.records[i];
+        if (!HoldsMarks(r.key)) continue;
+        degraded.Add(NormalizedStripped(r.key, buffer), Lexicon::Degraded{r.key, r.value});
+    }
+    // The first value the other readings give a word stays.
+    for (const std::uint32_t i : writtenRight) {
+        const TableRecord& r = alternativeOwner.table.records[i];
+        if (Lexicon::Degraded* found = degraded.Find(Normalized(r.key, buffer)); found && !found->writtenRight)
+            found->writtenRight = r.value;
+    }
+}
+
 const Lexicon::Degraded* Lexicon::DegradedKey(std::string_view key) const {
+    std::call_once(degradedBuilt, [this] { BuildDegraded(); });
     // Most keys asked are short: stripped on the stack, not in a new string.
     char stripped[256] = {};
     std::size_t n = 0;

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -130,7 +131,15 @@ struct Lexicon {
         // Its value there, or null.
         const char* writtenRight = nullptr;
     };
-    WordMap<Degraded> degraded;
+    // Built on the first lookup (DegradedKey), by whichever thread asks
+    // first: a text that writes the marks, and English that names nothing
+    // Chinese, never asks, and the map is the largest the tables' loading
+    // would fill.
+    mutable WordMap<Degraded> degraded;
+    mutable std::once_flag degradedBuilt;
+    // The other readings' records of hyphenated spellings, in order: the
+    // first value each gives is the writtenRight of its degraded key.
+    std::vector<std::uint32_t> writtenRight;
     // The words keys begin with, for the keys across words: a word that
     // begins none needs no lookup there. Bits of KeyStart, by a hash of the
     // word: words that share a slot share their bits, which costs a lookup
@@ -183,6 +192,8 @@ struct Lexicon {
     // The word-table key that `key` (normalized) is with its aspiration
     // apostrophes and ü or ê dropped, or null.
     const Degraded* DegradedKey(std::string_view key) const;
+    // Fills `degraded`; DegradedKey calls it once.
+    void BuildDegraded() const;
     // Which tables have a key that begins with the word `lower` (normalized)
     // as a whole word: bits of KeyStart.
     unsigned KeyStarts(std::string_view lower) const;

@@ -8,6 +8,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "prose/lexicon.h"
@@ -794,6 +795,27 @@ TEST(ProseConcurrency, SeveralThreadsWriteWhatOneWrites) {
     }
     EXPECT_TRUE(before[0] == before[1]);
     EXPECT_GT(before[0].size(), kScopeBytes);
+}
+
+// Tables freshly loaded and shared: the threads that first meet a text
+// without its marks build the keys with the marks dropped together, once.
+TEST(ProseConcurrency, FreshTablesSharedByThreadsReadDroppedMarksAlike) {
+    const std::string text = "Tsai Yuan-pei met Mao Tse-tung in Chang-an. Chiang Ching-kuo, Hsi-an.";
+    std::string expected, error;
+    ASSERT_TRUE(ConvertRunningText(Shipped(), {}, text, expected, nullptr, error)) << error;
+    ASSERT_NE(expected.find("Cai Yuanpei"), std::string::npos);
+    TextTables fresh;
+    TablesError failure;
+    ASSERT_TRUE(LoadTextTables(KESTI_DATA_DIR, fresh, failure));
+    std::vector<std::string> outs(4);
+    std::vector<std::thread> threads;
+    for (std::string& out : outs)
+        threads.emplace_back([&] {
+            std::string message;
+            ConvertRunningText(fresh, {}, text, out, nullptr, message);
+        });
+    for (std::thread& thread : threads) thread.join();
+    for (const std::string& out : outs) EXPECT_EQ(out, expected);
 }
 
 TEST(ProseStream, LongLinesWordsAndChainsStayBoundedAndUnchanged) {
