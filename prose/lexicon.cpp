@@ -58,10 +58,12 @@ void IndexWholeKeys(Lexicon& lexicon) {
         const char* key = table.records[i].key;
         if (!IsLetter(static_cast<unsigned char>(key[0])) || std::strchr(key, ' ')) continue;
         const std::string_view whole(key);
-        std::size_t slot = WholeKeyHash(whole) & (size - 1);
+        const std::uint32_t hash = WholeKeyHash(whole);
+        std::size_t slot = hash & (size - 1);
         // Records equal but for case sit side by side: the last one stays.
-        while (slots[slot] && !KeyIs(table.records[slots[slot] - 1].key, whole)) slot = (slot + 1) & (size - 1);
-        slots[slot] = static_cast<std::uint32_t>(i + 1);
+        while (slots[slot] && !KeyIs(table.records[(slots[slot] & Lexicon::kWholeRecord) - 1].key, whole))
+            slot = (slot + 1) & (size - 1);
+        slots[slot] = static_cast<std::uint32_t>(i + 1) | (hash & ~Lexicon::kWholeRecord);
     }
 }
 
@@ -519,8 +521,10 @@ std::string_view Lexicon::WordKey(std::string_view key) const {
                    ? std::string_view(match.value)
                    : std::string_view();
     const std::size_t mask = wholeKeys.size() - 1;
-    for (std::size_t slot = WholeKeyHash(key) & mask; wholeKeys[slot]; slot = (slot + 1) & mask) {
-        const TableRecord& r = wordTable.records[wholeKeys[slot] - 1];
+    const std::uint32_t hash = WholeKeyHash(key);
+    for (std::size_t slot = hash & mask; wholeKeys[slot]; slot = (slot + 1) & mask) {
+        if ((wholeKeys[slot] ^ hash) & ~kWholeRecord) continue;  // another key's hash: not read
+        const TableRecord& r = wordTable.records[(wholeKeys[slot] & kWholeRecord) - 1];
         if (KeyIs(r.key, key)) return r.value;
     }
     return {};

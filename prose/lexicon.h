@@ -104,9 +104,12 @@ struct Lexicon {
     TableOwner syllableOwner, wordOwner, englishOwner, alternativeOwner, conventionalOwner, addedOwner;
     const ConversionTable& wordTable = wordOwner.table;
     // The word table's keys of one word, each found whole (WordKey): slots
-    // of 1 + a record's number, 0 for none, by a hash of the key folded as
-    // lookups fold it; a key the table holds more than once gives its last
-    // record, as a lookup does.
+    // by a hash of the key folded as lookups fold it, each 1 + a record's
+    // number in its low bits (kWholeRecord; 0 for none) and the hash's high
+    // bits above, so that most other keys are passed over unread. A key the
+    // table holds more than once gives its last record, as a lookup does.
+    static constexpr std::uint32_t kWholeRecord = (1u << 19) - 1;  // past kMaxRecords + 1
+    static_assert(kMaxRecords + 1 <= kWholeRecord);
     std::vector<std::uint32_t> wholeKeys;
     const ConversionTable& addedTable = addedOwner.table;                // one's own names, before all the others
     const ConversionTable& conventionalTable = conventionalOwner.table;  // established spellings
