@@ -341,18 +341,79 @@ bool SplitSolid(Scope& scope, Run& run) {
     return true;
 }
 
+// Whether run `index`, a capital letter alone before a full stop, is an
+// initial ("Sir I. Newton", "Ming J. Tsai"). Not right after a surname of
+// one syllable, where the sentence ends with it: that is a given name of
+// one letter ("the brothers Ch'eng Hao and Ch'eng I.", "led by Ch'en I.
+// He was"). A sentence ends there where the text or its line does, or
+// a word in lower case, a function word or a name of two words follows
+// ("Ch'eng I. Chu Hsi wrote"); initials in a row ("Wang I. M. Pei") and a
+// surname after ("Tsung I. Lee") keep it an initial. After a heading's
+// surname and its comma, a letter that is a syllable is the given name
+// wherever the sentence ends ("Chao, I. Nien erh shih cha chi.").
+bool IsInitial(const Scope& scope, std::size_t index) {
+    const std::vector<Run>& runs = scope.w.runs;
+    const std::string_view text = scope.text;
+    if (index == 0) return true;
+    const Run& before = runs[index - 1];
+    // A heading's surname and a letter that is a syllable: "Chao, I.".
+    const char letter = static_cast<char>(FoldCase(static_cast<unsigned char>(text[runs[index].begin])));
+    const bool heading =
+        scope.Gap(index) == ", " && before.lineStart && !scope.lex.Syllable(std::string_view(&letter, 1)).empty();
+    if (before.line != runs[index].line || (scope.Gap(index) != " " && !heading) || !before.candidate ||
+        before.syllableCount != 1 || !Capital(before))
+        return true;
+    std::size_t k = runs[index].end + 1;
+    while (k < text.size() && (text[k] == ' ' || text[k] == '\t')) ++k;
+    if (k == text.size() || text[k] == '\n' || text[k] == '\r') return false;
+    // Before the heading's title, anything but another initial.
+    if (heading) return k + 1 < text.size() && IsAsciiUpper(static_cast<unsigned char>(text[k])) && text[k + 1] == '.';
+    if (k + 1 == text.size() || !IsAsciiLetter(static_cast<unsigned char>(text[k + 1])))
+        return !IsAsciiLower(static_cast<unsigned char>(text[k])) && k + 1 < text.size() && text[k + 1] == '.';
+    // The next word, as far as a syllable goes: letters and apostrophes.
+    const auto inWord = [&](std::size_t at) {
+        return IsAsciiLetter(static_cast<unsigned char>(text[at])) || (text[at] == '\'' && at > k);
+    };
+    std::size_t end = k;
+    while (end < text.size() && end - k < 8 && inWord(end)) ++end;
+    if (IsAsciiLower(static_cast<unsigned char>(text[k]))) return false;
+    if (end + 1 < text.size() && text[end] == ' ' && IsAsciiUpper(static_cast<unsigned char>(text[end + 1])) &&
+        (end + 2 == text.size() || text[end + 2] != '.'))
+        return false;
+    char lower[8];
+    for (std::size_t c = k; c < end; ++c)
+        lower[c - k] = static_cast<char>(FoldCase(static_cast<unsigned char>(text[c])));
+    const std::string_view next(lower, end - k);
+    if (scope.lex.English(next) == EnglishClass::Function) return false;
+    // A title romanized in syllables, its first capitalized: "Chao I. Nien
+    // erh shih cha chi.", where a surname would stand ("Tsung I. Lee wrote").
+    std::size_t after = end + 1;
+    while (after < text.size() && after - end <= 7 &&
+           (IsAsciiLower(static_cast<unsigned char>(text[after])) || (text[after] == '\'' && after > end + 1)))
+        ++after;
+    const bool syllableAfter = end < text.size() && text[end] == ' ' && after > end + 1 && after - end <= 7 &&
+                               (after == text.size() || !inWord(after)) &&
+                               !scope.lex.Syllable(text.substr(end + 1, after - end - 1)).empty();
+    return !(syllableAfter && !scope.lex.Syllable(next).empty());
+}
+
 // Reads a run's letters: its syllables, case and tones, its English
 // class, its table values, and whether it could be romanized Chinese. What
 // depends on where it stands comes after, in ReadRuns; only an address's
 // part (glued) and an initial ("I.") are read differently here.
-void ReadWord(Scope& scope, Run& run, bool initial) {
+void ReadWord(Scope& scope, std::size_t index) {
     ScopeWork& w = scope.w;
+    Run& run = w.runs[index];
     const Lexicon& lex = scope.lex;
     ReadRun(scope, run);
     const std::string_view word = scope.Lower(run);
     const bool capital = Capital(run);
     if (run.caseStyle == CaseStyle::Mixed) run.shaped = run.pinyinShaped = false;
-    if (initial) run.shaped = run.pinyinShaped = false;
+    // A capital letter and a full stop is an initial ("Sir I. Newton"),
+    // unless a given name of one letter (IsInitial).
+    if (run.normLength == 1 && run.caseStyle == CaseStyle::Capitalized && run.end < scope.text.size() &&
+        scope.text[run.end] == '.' && IsInitial(scope, index))
+        run.shaped = run.pinyinShaped = false;
     if (run.shaped && !run.glued) {
         run.allSyllables = true;
         bool pinyin = true;
@@ -558,62 +619,6 @@ void KeepCommonWords(WordCache& cache) {
 
 // A capital letter alone: an initial where a full stop follows it.
 bool MayBeInitial(const Run& run) { return run.normLength == 1 && run.caseStyle == CaseStyle::Capitalized; }
-
-// Whether run `index`, a capital letter alone before a full stop, is an
-// initial ("Sir I. Newton", "Ming J. Tsai"). Not right after a surname of
-// one syllable, where the sentence ends with it: that is a given name of
-// one letter ("the brothers Ch'eng Hao and Ch'eng I.", "led by Ch'en I.
-// He was"). A sentence ends there where the text or its line does, or
-// a word in lower case, a function word or a name of two words follows
-// ("Ch'eng I. Chu Hsi wrote"); initials in a row ("Wang I. M. Pei") and a
-// surname after ("Tsung I. Lee") keep it an initial. After a heading's
-// surname and its comma, a letter that is a syllable is the given name
-// wherever the sentence ends ("Chao, I. Nien erh shih cha chi.").
-bool IsInitial(const Scope& scope, std::size_t index) {
-    const std::vector<Run>& runs = scope.w.runs;
-    const std::string_view text = scope.text;
-    if (index == 0) return true;
-    const Run& before = runs[index - 1];
-    // A heading's surname and a letter that is a syllable: "Chao, I.".
-    char letter = static_cast<char>(FoldCase(static_cast<unsigned char>(text[runs[index].begin])));
-    const bool heading =
-        scope.Gap(index) == ", " && before.lineStart && !scope.lex.Syllable(std::string_view(&letter, 1)).empty();
-    if (before.line != runs[index].line || (scope.Gap(index) != " " && !heading) || !before.candidate ||
-        before.syllableCount != 1 || !Capital(before))
-        return true;
-    std::size_t k = runs[index].end + 1;
-    while (k < text.size() && (text[k] == ' ' || text[k] == '\t')) ++k;
-    if (k == text.size() || text[k] == '\n' || text[k] == '\r') return false;
-    // Before the heading's title, anything but another initial.
-    if (heading) return k + 1 < text.size() && IsAsciiUpper(static_cast<unsigned char>(text[k])) && text[k + 1] == '.';
-    if (k + 1 == text.size() || !IsAsciiLetter(static_cast<unsigned char>(text[k + 1])))
-        return !IsAsciiLower(static_cast<unsigned char>(text[k])) && k + 1 < text.size() && text[k + 1] == '.';
-    // The next word, as far as a syllable goes: letters and apostrophes.
-    const auto inWord = [&](std::size_t at) {
-        return IsAsciiLetter(static_cast<unsigned char>(text[at])) || (text[at] == '\'' && at > k);
-    };
-    std::size_t end = k;
-    while (end < text.size() && end - k < 8 && inWord(end)) ++end;
-    if (IsAsciiLower(static_cast<unsigned char>(text[k]))) return false;
-    if (end + 1 < text.size() && text[end] == ' ' && IsAsciiUpper(static_cast<unsigned char>(text[end + 1])) &&
-        (end + 2 == text.size() || text[end + 2] != '.'))
-        return false;
-    char lower[8];
-    for (std::size_t c = k; c < end; ++c)
-        lower[c - k] = static_cast<char>(FoldCase(static_cast<unsigned char>(text[c])));
-    const std::string_view next(lower, end - k);
-    if (scope.lex.English(next) == EnglishClass::Function) return false;
-    // A title romanized in syllables, its first capitalized: "Chao I. Nien
-    // erh shih cha chi.", where a surname would stand ("Tsung I. Lee wrote").
-    std::size_t after = end + 1;
-    while (after < text.size() && after - end <= 7 &&
-           (IsAsciiLower(static_cast<unsigned char>(text[after])) || (text[after] == '\'' && after > end + 1)))
-        ++after;
-    const bool syllableAfter = end < text.size() && text[end] == ' ' && after > end + 1 && after - end <= 7 &&
-                               (after == text.size() || !inWord(after)) &&
-                               !scope.lex.Syllable(text.substr(end + 1, after - end - 1)).empty();
-    return !(syllableAfter && !scope.lex.Syllable(next).empty());
-}
 
 // The reading of a word met before in this stream, or false; before a full
 // stop, not that of a letter that may be an initial there.
@@ -913,10 +918,7 @@ void ReadRuns(Scope& scope) {
         const WordHead head = cacheable ? HeadOf(bytes) : WordHead{};
         const std::uint64_t hash = cacheable ? HashOf(bytes, head) : 0;
         if (!cacheable || !Recall(scope, run, bytes, head, hash, beforeStop)) {
-            const bool initial = beforeStop && run.end - run.begin == 1 &&
-                                 IsAsciiUpper(static_cast<unsigned char>(bytes[0])) &&
-                                 IsInitial(scope, static_cast<std::size_t>(&run - w.runs.data()));
-            ReadWord(scope, run, initial);
+            ReadWord(scope, static_cast<std::size_t>(&run - w.runs.data()));
             if (cacheable && !(beforeStop && MayBeInitial(run))) Remember(scope, run, bytes, head, hash);
         }
         // "ê" among other letters alone is a letter too: "the letters ê,
