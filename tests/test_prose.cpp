@@ -293,6 +293,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // A name in Western order with an initial, and an option, are no romanization.
         {"Theodore Y. Ts'o, Kai A. Hiller and Ming J. Tsai; bootstrap --no-po",
          "Theodore Y. Ts'o, Kai A. Hiller and Ming J. Tsai; bootstrap --no-po"},
+        // An initial outside ASCII is one too.
+        {"\u00C9. Chavannes and \u00CA. Smith", "\u00C9. Chavannes and \u00CA. Smith"},
         // and so are initials before a surname, but not an outline's letter before a title
         {"Kung Hsiang-hsi (H. H. Kung) and C. T. Hsia wrote. A. Han shu. B. Sung shih.",
          "Gong Xiangxi (H. H. Kung) and C. T. Hsia wrote. A. Han shu. B. Song shi."},
