@@ -27,9 +27,10 @@ TablesError Failure(TablesStatus status, std::string path, int systemError, std:
     return error;
 }
 
-// A hash of `key` folded as lookups fold it (FNV-1a): a key that begins
-// with a letter and holds no space, looked up whole (Lexicon::wholeKeys).
-std::uint32_t WholeKeyHash(std::string_view key) {
+// A hash of `key` folded as lookups fold it (FNV-1a): of a word-table key
+// looked up whole (Lexicon::wholeKeys), and of a word keys begin with
+// (Lexicon::keyStarts).
+std::uint32_t FoldedHash(std::string_view key) {
     std::uint32_t h = 2166136261u;
     for (char c : key) h = (h ^ FoldCase(static_cast<unsigned char>(c))) * 16777619u;
     return h ^ (h >> 15);
@@ -58,7 +59,7 @@ void IndexWholeKeys(Lexicon& lexicon) {
         const char* key = table.records[i].key;
         if (!IsLetter(static_cast<unsigned char>(key[0])) || std::strchr(key, ' ')) continue;
         const std::string_view whole(key);
-        const std::uint32_t hash = WholeKeyHash(whole);
+        const std::uint32_t hash = FoldedHash(whole);
         std::size_t slot = hash & (size - 1);
         // Records equal but for case sit side by side: the last one stays.
         while (slots[slot] && !KeyIs(table.records[(slots[slot] & Lexicon::kWholeRecord) - 1].key, whole))
@@ -67,12 +68,8 @@ void IndexWholeKeys(Lexicon& lexicon) {
     }
 }
 
-// The slot of Lexicon::keyStarts a word's bits are kept in (FNV-1a).
-std::size_t KeyStartSlot(std::string_view word) {
-    std::uint32_t h = 2166136261u;
-    for (char c : word) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
-    return (h ^ (h >> 15)) & ((1u << Lexicon::kKeyStartBits) - 1);
-}
+// The slot of Lexicon::keyStarts a word's bits are kept in.
+std::size_t KeyStartSlot(std::string_view word) { return FoldedHash(word) & ((1u << Lexicon::kKeyStartBits) - 1); }
 
 // What each byte of a table's key or value becomes where the engine
 // compares it: lower case, every apostrophe the tables use (' and the
@@ -521,7 +518,7 @@ std::string_view Lexicon::WordKey(std::string_view key) const {
                    ? std::string_view(match.value)
                    : std::string_view();
     const std::size_t mask = wholeKeys.size() - 1;
-    const std::uint32_t hash = WholeKeyHash(key);
+    const std::uint32_t hash = FoldedHash(key);
     for (std::size_t slot = hash & mask; wholeKeys[slot]; slot = (slot + 1) & mask) {
         if ((wholeKeys[slot] ^ hash) & ~kWholeRecord) continue;  // another key's hash: not read
         const TableRecord& r = wordTable.records[(wholeKeys[slot] & kWholeRecord) - 1];
