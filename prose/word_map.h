@@ -1,5 +1,6 @@
-// Words to values, built once when the tables load and then only read, by
-// as many threads as convert: an open-addressing index whose slots hold
+// Words to values, built once (when the tables load, or on the first
+// lookup, under a once-flag) and then only read, by as many threads as
+// convert: an open-addressing index whose slots hold
 // each word's first sixteen bytes and length, the values beside it, and
 // the bytes of longer words in one buffer. A map of strings allocates each
 // of its keys and nodes, and the text mode's loading filled one with some
