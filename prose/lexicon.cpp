@@ -51,13 +51,20 @@ bool KeyIs(const char* recordKey, std::string_view key) {
 // their folded bytes, for WordKey.
 void IndexWholeKeys(Lexicon& lexicon) {
     const ConversionTable& table = lexicon.wordTable;
+    auto indexed = [](const char* key) {
+        return IsLetter(static_cast<unsigned char>(key[0])) && !std::strchr(key, ' ');
+    };
+    // Twice as many slots as keys indexed: the keys across words, a quarter
+    // of the table, take none, and a start of the command touches every one.
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < table.count; ++i) count += indexed(table.records[i].key);
     std::size_t size = 16;
-    while (size < 2 * table.count) size *= 2;
+    while (size < 2 * count) size *= 2;
     std::vector<std::uint32_t>& slots = lexicon.wholeKeys;
     slots.assign(size, 0);
     for (std::size_t i = 0; i < table.count; ++i) {
         const char* key = table.records[i].key;
-        if (!IsLetter(static_cast<unsigned char>(key[0])) || std::strchr(key, ' ')) continue;
+        if (!indexed(key)) continue;
         const std::string_view whole(key);
         const std::uint32_t hash = FoldedHash(whole);
         std::size_t slot = hash & (size - 1);
