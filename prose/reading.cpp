@@ -217,7 +217,7 @@ void ReadRun(Scope& scope, Run& run) {
     char32_t separator = 0, toneChar = 0;
     int tone = 0;
     bool letterSeen = false, mixed = false, previousLower = false;
-    std::uint32_t letters = 0, uppers = 0;
+    std::uint32_t letters = 0, uppers = 0, uppersRun = 0;  // uppersRun: capitals just before, in this syllable
     bool firstUpper = false;
     // Inlined into each loop below: called once a character, it cost more
     // as a call than its work.
@@ -245,9 +245,12 @@ void ReadRun(Scope& scope, Run& run) {
             if (tone) run.shaped = run.pinyinShaped = false;  // a tone ends its syllable
             if (letters == 0) firstUpper = upper;
             if (upper && !letterSeen && separator) run.capitalAfterHyphen = true;
-            // A capital after a small letter in one syllable: "NaN", "iPod".
-            mixed = mixed || (upper && previousLower);
+            // A capital after a small letter in one syllable: "NaN", "iPod";
+            // or a small letter after two capitals: "TSan", "ASan". Not ü or
+            // ê, which texts in capitals may leave small ("HSü").
+            mixed = mixed || (upper && previousLower) || (!upper && c < 0x80 && uppersRun >= 2);
             previousLower = !upper;
+            uppersRun = upper ? uppersRun + 1 : 0;
             ++letters;
             uppers += upper;
             letterSeen = true;
@@ -265,6 +268,7 @@ void ReadRun(Scope& scope, Run& run) {
             toneChar = 0;
             letterSeen = false;
             previousLower = false;
+            uppersRun = 0;
         } else if (const int t = ToneOf(c); t && letterSeen && !tone) {
             tone = t;
             toneChar = c;

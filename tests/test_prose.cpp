@@ -315,7 +315,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"After the fall of the Ch'ing, Sun Yat-sen served.", "After the fall of the Qing, Sun Yat-sen served."},
         // "Ho" and "Lo" are interjections too, but begin a name as surnames.
         {"Ho Ping-ti was born in 1917. Lo and behold, he was.", "He Bingdi was born in 1917. Lo and behold, he was."},
-        {"NaN, iPod, McDonald", "NaN, iPod, McDonald"},  // a capital after a small letter
+        // a capital after a small letter, or a small one after two capitals;
+        // not a small ü in capitals
+        {"NaN, iPod, McDonald, TSan. HSü Chih-mo", "NaN, iPod, McDonald, TSan. Xu Zhimo"},
         {"He said so long to them.", "He said so long to them."},
         // A function word is a syllable only in a phrase romanized in lower
         // case; as a sentence's first word it may be a surname, not before
