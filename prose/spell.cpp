@@ -269,8 +269,12 @@ std::string Alternatives(const Scope& scope, std::size_t first, std::size_t last
             const std::string_view reading = lex.Syllable(spelling);
             std::string readings;
             if (auto it = lex.alternatives.find(spelling); it != lex.alternatives.end()) readings = it->second;
+            // A reading the dropped mark would give makes the word
+            // ambiguous, though the other readings' table lists it already
+            // ("yu": you, or yu as yü).
             auto add = [&](std::string_view other) {
                 if (other.empty() || other == reading) return;
+                dropped = true;
                 if (readings.empty()) readings.assign(reading);
                 const std::string_view listed = readings;
                 for (std::size_t at = 0; at <= listed.size();) {
@@ -280,7 +284,6 @@ std::string Alternatives(const Scope& scope, std::size_t first, std::size_t last
                 }
                 readings += '/';
                 readings += other;
-                dropped = true;
             };
             // An aspiration apostrophe the text may have dropped: ts -> ts'.
             if (!known && !WritesApostrophes(scope, run) && spelling.find('\'') == std::string_view::npos) {

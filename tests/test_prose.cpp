@@ -517,6 +517,13 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     EXPECT_EQ(report[0].alternatives, "Cai as Ts'ai; Zai as written");
     EXPECT_EQ(report[2].result, "Yu");  // Yü, not You
     EXPECT_EQ(report[2].alternatives, "Yu as Y\xC3\xBC; You as written");
+    // A syllable read as written whose dropped ü gives another reading is
+    // ambiguous too, though the other readings' table lists that reading.
+    report = Report("Reported by Peng Yu.");
+    ASSERT_EQ(report.size(), 2u);
+    EXPECT_EQ(report[1].result, "You");
+    EXPECT_TRUE(report[1].ambiguous);
+    EXPECT_EQ(report[1].alternatives, "yu: you/yu");
     EXPECT_EQ(Convert("Ch'en Tu-hsiu met Chen Li-fu under the Tang dynasty."),
               "Chen Duxiu met Zhen Lifu under the Tang dynasty.");
     // Where the text writes apostrophes, one missing is no sign of that;
