@@ -952,10 +952,24 @@ void MatchKeysAcrossWords(Scope& scope) {
             // mark to drop ("tan-tu", "chieh-chieh"), as is a real word the
             // other readings list ("Chia-ching", "Tso-chuan"): those are read
             // as written, with the key as the other reading.
+            // So may one before its surname in Western order, the group's
+            // last word ("Ping-ti Ho"), unless that is a ruler's title
+            // ("Chien-lung Ti", Qianlong Di).
+            const auto westernSurname = [&] {
+                if (run.group == kNone || i + 1 >= runs.size() || scope.w.groups[run.group].endRun != i + 2)
+                    return false;
+                const Run& surname = runs[i + 1];
+                if (surname.group != run.group || !surname.candidate || surname.syllableCount != 1 ||
+                    surname.caseStyle != CaseStyle::Capitalized || scope.Gap(i + 1) != " ")
+                    return false;
+                static constexpr std::string_view kTitles[] = {"hou", "kung", "ti", "tsu", "tsung", "wang"};
+                static constexpr SortedWords titles(kTitles);
+                return !titles.Has(scope.Lower(surname));
+            };
             const bool givenName =
                 i > 0 && ((run.group != kNone && runs[i - 1].group == run.group && runs[i - 1].candidate) ||
                           HeadingComma(scope, i - 1));
-            run.readDegraded = Capital(run) && !givenName && !found->writtenRight;
+            run.readDegraded = Capital(run) && !givenName && !found->writtenRight && !westernSurname();
         }
     }
 }

@@ -464,6 +464,9 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     EXPECT_EQ(report[2].result, "Bingdi");
     EXPECT_EQ(report[2].alternatives, "Pingdi as P'ing-ti; Bingdi as written");
     EXPECT_EQ(report[3].result, "dandu");
+    // So is a given name before its surname in Western order, but not a
+    // reign name before a ruler's title.
+    EXPECT_EQ(Convert("Ping-ti Ho argued it. Chien-lung Ti died."), "Bingdi He argued it. Qianlong Di died.");
     // Nor is a word that is a real word as written: a reign, a book, a
     // temple name (not the word "jen-ts'ung").
     report = Report("Chia-ching; Tso-chuan; Jen-tsung");
