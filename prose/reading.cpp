@@ -66,6 +66,40 @@ bool InEmphasis(std::string_view text, std::size_t begin, std::size_t end) {
 
 }  // namespace
 
+namespace {
+
+// Whether a hyphen at byte `at` ends its line and the next line goes on
+// with a piece of a word no syllable spells: a word the line's end broke
+// ("Ko‐" above "rean"), of which the run before is no word. A syllable
+// there is a name's own hyphen ("Mao Tse-" above "tung"), and so is a
+// capital or a letter past ASCII.
+bool BrokenAtLineEnd(const Scope& scope, std::size_t at) {
+    const std::string_view text = scope.text;
+    std::size_t i = at;
+    if (text[i] == '-')
+        i += 1;
+    else if (text.substr(i, 3) == "\xE2\x80\x90" || text.substr(i, 2) == "\xC2\xAD")  // U+2010, a soft hyphen
+        i += text[i] == '\xE2' ? 3 : 2;
+    else
+        return false;
+    if (i < text.size() && text[i] == '\r') ++i;
+    if (i >= text.size() || text[i] != '\n') return false;
+    ++i;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    char piece[8];
+    std::size_t n = 0;
+    for (; i < text.size() && (IsAsciiLower(static_cast<unsigned char>(text[i])) || text[i] == '\''); ++i) {
+        if (n == sizeof piece) return true;  // longer than any syllable
+        piece[n++] = text[i];
+    }
+    if (n == 0 || (i < text.size() && (IsAsciiUpper(static_cast<unsigned char>(text[i])) ||
+                                       static_cast<unsigned char>(text[i]) >= 0x80)))
+        return false;
+    return scope.lex.Syllable(std::string_view(piece, n)).empty();
+}
+
+}  // namespace
+
 bool IsGlued(const Scope& scope, const Run& run) {
     const std::string_view text = scope.text;
     // An underscore joins an identifier's parts ("my_chou", "_sha1");
@@ -132,6 +166,9 @@ bool IsGlued(const Scope& scope, const Run& run) {
                 }
                 break;
             }
+            case '<':  // a tag or a placeholder: "<lang1> <lang2>", "<hsi>"
+                if (run.end < text.size() && text[run.end] == '>') return true;
+                break;
             case '(':  // an argument or an index right after a name: "max(i1, i2)", "a[te]"
             case '[':
                 if (run.begin >= 2) {
@@ -146,6 +183,7 @@ bool IsGlued(const Scope& scope, const Run& run) {
     if (run.end < text.size()) {
         const char after = text[run.end];
         if (after == '@' || after == '/' || after == '\\') return true;
+        if ((after == '-' || after == '\xE2' || after == '\xC2') && BrokenAtLineEnd(scope, run.end)) return true;
         if (after == '_' && !InEmphasis(text, run.begin, run.end)) return true;
         if (after == '.' && run.end + 1 < text.size()) {
             std::size_t length = 0;

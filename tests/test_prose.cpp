@@ -57,6 +57,11 @@ TEST(Prose, ConvertsWholeWordsOnlyAndNeverHalfAWord) {
         {"The _Shih chi_ and *Shih chi* of Ssu-ma Ch'ien.",
          "The _Shi ji_ and *Shi ji* of Sima Qian."},
         {"Pei-ching2008 and 1930s", "Pei-ching2008 and 1930s"},
+        // A tag or a placeholder in angle brackets; a word the line's end
+        // broke, unless a syllable goes on after the break
+        {"LANGUAGES <lang1> <lang2>; ma1, ma2", "LANGUAGES <lang1> <lang2>; mā, má"},
+        {"Japanese, and Ko\xE2\x80\x90\n   rean; the Tai-\nwanese and Mao Tse-\ntung",
+         "Japanese, and Ko\xE2\x80\x90\n   rean; the Tai-\nwanese and Mao Ze-\ndong"},
     });
 }
 
