@@ -792,7 +792,17 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         }
         // Before "DYNASTY" a word in capitals is a dynasty's name, set in
         // capitals as the heading is ("THE SUNG DYNASTY"), no abbreviation.
-        if (run.caseStyle == CaseStyle::AllCaps && syllables == 1 && AloneInGroup(scope, index) && !beforeDynasty)
+        // So is a short word of several syllables written solid in
+        // capitals among words in small letters ("the IMA hash"): a name
+        // in capitals stands in a heading of capitals ("HONAN, HUPEI").
+        const auto smallAround = [&] {
+            if (run.normLength > 5 || scope.Lower(run).find('-') != std::string_view::npos) return false;
+            for (std::uint32_t k = sentence.firstRun; k < sentence.endRun; ++k)
+                if (w.runs[k].caseStyle == CaseStyle::Lower && w.runs[k].normLength > 1) return true;
+            return false;
+        };
+        if (run.caseStyle == CaseStyle::AllCaps && (syllables == 1 || smallAround()) && AloneInGroup(scope, index) &&
+            !beforeDynasty)
             t.Add(kCapsAbbreviation);
         if (run.solid) t.Add(kSolid);
         if (run.master) t.Add(kMaster);

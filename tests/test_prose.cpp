@@ -62,6 +62,9 @@ TEST(Prose, ConvertsWholeWordsOnlyAndNeverHalfAWord) {
         {"LANGUAGES <lang1> <lang2>; ma1, ma2", "LANGUAGES <lang1> <lang2>; mā, má"},
         {"Japanese, and Ko\xE2\x80\x90\n   rean; the Tai-\nwanese and Mao Tse-\ntung",
          "Japanese, and Ko\xE2\x80\x90\n   rean; the Tai-\nwanese and Mao Ze-\ndong"},
+        // A short word in capitals among small letters is an abbreviation,
+        // a place in capitals among capitals a place
+        {"Returns the stored IMA hash. CHINA: HONAN, HUPEI", "Returns the stored IMA hash. CHINA: HENAN, HUBEI"},
     });
 }
 
