@@ -643,6 +643,17 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
     ScopeWork& w = scope.w;
     tokens.clear();
     MarkRomanizedBrackets(scope, sentence);
+    // Whether the sentence holds a word of two or more small letters:
+    // asked of its short words in capitals, and found once.
+    int smallWords = -1;
+    const auto holdsSmallWords = [&] {
+        if (smallWords < 0) {
+            smallWords = 0;
+            for (std::uint32_t k = sentence.firstRun; k < sentence.endRun && !smallWords; ++k)
+                smallWords = w.runs[k].caseStyle == CaseStyle::Lower && w.runs[k].normLength > 1;
+        }
+        return smallWords == 1;
+    };
     for (std::uint32_t i = sentence.firstRun; i < sentence.endRun; ++i) {
         Run& run = w.runs[i];
         if (run.inUnit && run.unitEnd <= i) continue;  // inside a unit: its first run stands for it
@@ -796,10 +807,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         // capitals among words in small letters ("the IMA hash"): a name
         // in capitals stands in a heading of capitals ("HONAN, HUPEI").
         const auto smallAround = [&] {
-            if (run.normLength > 5 || scope.Lower(run).find('-') != std::string_view::npos) return false;
-            for (std::uint32_t k = sentence.firstRun; k < sentence.endRun; ++k)
-                if (w.runs[k].caseStyle == CaseStyle::Lower && w.runs[k].normLength > 1) return true;
-            return false;
+            return run.normLength <= 5 && scope.Lower(run).find('-') == std::string_view::npos && holdsSmallWords();
         };
         if (run.caseStyle == CaseStyle::AllCaps && (syllables == 1 || smallAround()) && AloneInGroup(scope, index) &&
             !beforeDynasty)

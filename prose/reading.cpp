@@ -64,10 +64,6 @@ bool InEmphasis(std::string_view text, std::size_t begin, std::size_t end) {
     return false;
 }
 
-}  // namespace
-
-namespace {
-
 // Whether a hyphen at byte `at` ends its line and the next line goes on
 // with a piece of a word no syllable spells: a word the line's end broke
 // ("Ko‐" above "rean"), of which the run before is no word. A syllable
