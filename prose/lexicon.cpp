@@ -51,20 +51,16 @@ bool KeyIs(const char* recordKey, std::string_view key) {
 // their folded bytes, for WordKey.
 void IndexWholeKeys(Lexicon& lexicon) {
     const ConversionTable& table = lexicon.wordTable;
-    auto indexed = [](const char* key) {
-        return IsLetter(static_cast<unsigned char>(key[0])) && !std::strchr(key, ' ');
-    };
-    // Twice as many slots as keys indexed: the keys across words, a quarter
-    // of the table, take none, and a start of the command touches every one.
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < table.count; ++i) count += indexed(table.records[i].key);
+    // A slot for every record and a quarter more: the keys across words, a
+    // quarter of the shipped table, take none, and a start of the command
+    // touches every slot.
     std::size_t size = 16;
-    while (size < 2 * count) size *= 2;
+    while (size < table.count + table.count / 4) size *= 2;
     std::vector<std::uint32_t>& slots = lexicon.wholeKeys;
     slots.assign(size, 0);
     for (std::size_t i = 0; i < table.count; ++i) {
         const char* key = table.records[i].key;
-        if (!indexed(key)) continue;
+        if (!IsLetter(static_cast<unsigned char>(key[0])) || std::strchr(key, ' ')) continue;
         const std::string_view whole(key);
         const std::uint32_t hash = FoldedHash(whole);
         std::size_t slot = hash & (size - 1);
