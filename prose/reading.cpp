@@ -251,7 +251,7 @@ void ReadRun(Scope& scope, Run& run) {
     char32_t separator = 0, toneChar = 0;
     int tone = 0;
     bool letterSeen = false, mixed = false, previousLower = false;
-    std::uint32_t letters = 0, uppers = 0, uppersRun = 0;  // uppersRun: capitals just before, in this syllable
+    std::uint32_t letters = 0, uppers = 0;
     bool firstUpper = false;
     // Inlined into each loop below: called once a character, it cost more
     // as a call than its work.
@@ -279,12 +279,9 @@ void ReadRun(Scope& scope, Run& run) {
             if (tone) run.shaped = run.pinyinShaped = false;  // a tone ends its syllable
             if (letters == 0) firstUpper = upper;
             if (upper && !letterSeen && separator) run.capitalAfterHyphen = true;
-            // A capital after a small letter in one syllable: "NaN", "iPod";
-            // or a small letter after two capitals: "TSan", "ASan". Not ü or
-            // ê, which texts in capitals may leave small ("HSü").
-            mixed = mixed || (upper && previousLower) || (!upper && c < 0x80 && uppersRun >= 2);
+            // A capital after a small letter in one syllable: "NaN", "iPod".
+            mixed = mixed || (upper && previousLower);
             previousLower = !upper;
-            uppersRun = upper ? uppersRun + 1 : 0;
             ++letters;
             uppers += upper;
             letterSeen = true;
@@ -302,7 +299,6 @@ void ReadRun(Scope& scope, Run& run) {
             toneChar = 0;
             letterSeen = false;
             previousLower = false;
-            uppersRun = 0;
         } else if (const int t = ToneOf(c); t && letterSeen && !tone) {
             tone = t;
             toneChar = c;
@@ -331,6 +327,17 @@ void ReadRun(Scope& scope, Run& run) {
     AddSyllable(scope, run, syllableStart, run.norm + n, separator, tone, toneChar);
     w.norm.append(normalized, n);
     run.normLength = static_cast<std::uint32_t>(n);
+    // So is a small letter after two capitals in one syllable: "TSan",
+    // "ASan". Not ü or ê, which texts in capitals may leave small ("HSü").
+    // Looked for only in a word of some capitals and some small letters.
+    if (!mixed && uppers >= 2 && uppers < letters) {
+        for (std::size_t k = 0, capitals = 0; k < base.size() && !mixed; ++k) {
+            const auto b = static_cast<unsigned char>(base[k]);
+            mixed = IsAsciiLower(b) && capitals >= 2;
+            capitals = IsAsciiUpper(b) ? capitals + 1 : IsAsciiLower(b) || b >= 0x80 ? 0 : capitals;
+            if (b == '-') capitals = 0;
+        }
+    }
     run.caseStyle = mixed                                 ? CaseStyle::Mixed
                     : !firstUpper                         ? CaseStyle::Lower
                     : (letters >= 2 && uppers == letters) ? CaseStyle::AllCaps
