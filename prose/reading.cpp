@@ -334,8 +334,7 @@ void ReadRun(Scope& scope, Run& run) {
         for (std::size_t k = 0, capitals = 0; k < base.size() && !mixed; ++k) {
             const auto b = static_cast<unsigned char>(base[k]);
             mixed = IsAsciiLower(b) && capitals >= 2;
-            capitals = IsAsciiUpper(b) ? capitals + 1 : IsAsciiLower(b) || b >= 0x80 ? 0 : capitals;
-            if (b == '-') capitals = 0;
+            capitals = IsAsciiUpper(b) ? capitals + 1 : b == '\'' ? capitals : 0;
         }
     }
     run.caseStyle = mixed                                 ? CaseStyle::Mixed

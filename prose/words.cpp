@@ -959,8 +959,8 @@ void MatchKeysAcrossWords(Scope& scope) {
                 if (run.group == kNone || i + 1 >= runs.size() || scope.w.groups[run.group].endRun != i + 2)
                     return false;
                 const Run& surname = runs[i + 1];
-                if (surname.group != run.group || !surname.candidate || surname.syllableCount != 1 ||
-                    surname.caseStyle != CaseStyle::Capitalized || scope.Gap(i + 1) != " ")
+                if (!surname.candidate || surname.syllableCount != 1 || surname.caseStyle != CaseStyle::Capitalized ||
+                    scope.Gap(i + 1) != " ")
                     return false;
                 static constexpr std::string_view kTitles[] = {"hou", "kung", "ti", "tsu", "tsung", "wang"};
                 static constexpr SortedWords titles(kTitles);
