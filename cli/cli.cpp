@@ -191,6 +191,13 @@ struct Run {
             const FieldFormat format = options.format ? *options.format : FormatOfName(name);
             FieldConverter fields(*items, format, columns, options.header);
             r = ConvertFieldStream(fields, options.encoding, in, out, sink);
+            // Every record shorter than the columns chosen: most likely a
+            // CSV read as TSV (standard input, a name not ending in .csv).
+            // Nothing was converted; the records passed through whole.
+            if (r.ok && fields.records > 0 && fields.recordsWithChosen == 0)
+                err << "kesti: " << name << ": warning: no record has the columns --columns chose"
+                    << (format == FieldFormat::Csv ? " (read as CSV)" : "; it was read as TSV: --format csv reads CSV")
+                    << "\n";
         } else {
             r = ConvertRunningStream(*text, textOptions, in, out, sink);
         }

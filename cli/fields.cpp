@@ -210,9 +210,12 @@ bool FieldConverter::NameColumns(std::string& error) {
 void FieldConverter::WriteFields(std::size_t at, std::size_t end, std::string& out, std::vector<ReportRecord>* report) {
     const char separator = format == FieldFormat::Csv ? ',' : '\t';
     std::size_t copied = at;
+    bool chosen = false;
     for (std::size_t k = 0; k < fields.size(); ++k) {
         const Field& f = fields[k];
-        if (!Chosen(k) || !f.wellFormed || f.end == f.begin) continue;
+        if (!Chosen(k)) continue;
+        chosen = true;
+        if (!f.wellFormed || f.end == f.begin) continue;
         out.append(pending, copied, f.begin - copied);
         content.clear();
         if (f.quoted) {
@@ -239,6 +242,8 @@ void FieldConverter::WriteFields(std::size_t at, std::size_t end, std::string& o
         copied = f.end;
     }
     out.append(pending, copied, end - copied);
+    ++records;
+    recordsWithChosen += chosen;
 }
 
 StreamResult ConvertFieldStream(FieldConverter& fields, Encoding encoding, std::istream& in, std::ostream& out,

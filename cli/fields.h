@@ -46,6 +46,9 @@ struct FieldConverter {
     FieldFormat format;
     ColumnChoice columns;
     bool header;
+    // Records read after the header, and those that hold a chosen column:
+    // none of many says the columns, or the format, are not the file's.
+    std::uint64_t records = 0, recordsWithChosen = 0;
 
 private:
     struct Field {

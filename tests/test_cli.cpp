@@ -372,6 +372,19 @@ TEST(Fields, ChosenFieldsConvertAsItemsAndEverythingElsePassesThrough) {
     EXPECT_NE(error.find("'author'"), std::string::npos) << error;
 }
 
+// A CSV piped in is read as TSV unless --format says otherwise: where no
+// record has a column chosen, nothing converts, and the command says so.
+TEST_F(TextCommand, WarnsWhenNoRecordHasTheColumnsChosen) {
+    const std::string csv = "1,Hsi-an\n2,Lan-chou\n";
+    CommandRun r = Kesti({Tables(), "--columns", "2"}, csv);
+    EXPECT_EQ(r.status, kExitOk);
+    EXPECT_EQ(r.out, csv);
+    EXPECT_NE(r.err.find("no record has the columns --columns chose; it was read as TSV"), std::string::npos) << r.err;
+    r = Kesti({Tables(), "--columns", "2", "--format", "csv"}, csv);
+    EXPECT_EQ(r.out, "1,Xi'an\n2,Lanzhou\n");
+    EXPECT_EQ(r.err, "");
+}
+
 TEST_F(TextCommand, NamesAMissingTable) {
     const CommandRun r = Kesti({"--tables", dir.path.string(), "--text", "Pei-ching"});
     EXPECT_EQ(r.status, kExitFailure);
