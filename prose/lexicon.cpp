@@ -36,17 +36,6 @@ std::uint32_t FoldedHash(std::string_view key) {
     return h ^ (h >> 15);
 }
 
-// Whether a record's key is `key` ignoring case, as lookups compare them.
-bool KeyIs(const char* recordKey, std::string_view key) {
-    for (char c : key) {
-        if (*recordKey == '\0' ||
-            FoldCase(static_cast<unsigned char>(*recordKey)) != FoldCase(static_cast<unsigned char>(c)))
-            return false;
-        ++recordKey;
-    }
-    return *recordKey == '\0';
-}
-
 // Indexes the word table's keys of one word that begin with a letter, by
 // their folded bytes, for WordKey.
 void IndexWholeKeys(Lexicon& lexicon) {
@@ -65,7 +54,7 @@ void IndexWholeKeys(Lexicon& lexicon) {
         const std::uint32_t hash = FoldedHash(whole);
         std::size_t slot = hash & (size - 1);
         // Records equal but for case sit side by side: the last one stays.
-        while (slots[slot] && !KeyIs(table.records[(slots[slot] & Lexicon::kWholeRecord) - 1].key, whole))
+        while (slots[slot] && !SameIgnoringCase(table.records[(slots[slot] & Lexicon::kWholeRecord) - 1].key, whole))
             slot = (slot + 1) & (size - 1);
         slots[slot] = static_cast<std::uint32_t>(i + 1) | (hash & ~Lexicon::kWholeRecord);
     }
@@ -525,7 +514,7 @@ std::string_view Lexicon::WordKey(std::string_view key) const {
     for (std::size_t slot = hash & mask; wholeKeys[slot]; slot = (slot + 1) & mask) {
         if ((wholeKeys[slot] ^ hash) & ~kWholeRecord) continue;  // another key's hash: not read
         const TableRecord& r = wordTable.records[(wholeKeys[slot] & kWholeRecord) - 1];
-        if (KeyIs(r.key, key)) return r.value;
+        if (SameIgnoringCase(r.key, key)) return r.value;  // as lookups compare keys
     }
     return {};
 }
