@@ -318,6 +318,14 @@ bool NothingConverts(Scope& scope) {
 // letter outside ASCII, an apostrophe or a dash that may join words, a
 // MARC subfield's code) answers no, and the scope's runs are found and
 // asked as above.
+// The bytes that may join two parts of a word: a hyphen, and an apostrophe
+// after a letter.
+constexpr auto kMayJoin = [] {
+    std::array<bool, 256> table{};
+    table['-'] = table['\''] = table['`'] = true;
+    return table;
+}();
+
 bool KnownEnglishOnly(Scope& scope, bool startsInsideRun) {
     if (scope.position || scope.options.lines || !scope.options.englishGuard || startsInsideRun) return false;
     WordCache* cache = KnownWords(scope);
@@ -338,11 +346,13 @@ bool KnownEnglishOnly(Scope& scope, bool startsInsideRun) {
             std::size_t length = 1;
             const char32_t c = b < 0x80 ? b : DecodeAt(text, i, length);
             if (IsWordChar(c) || IsHan(c)) return false;
+            // A word right after a "$" (a MARC subfield's code, a variable):
+            // asked here, at the "$", not at the start of every word.
+            if (c == '$' && i + 1 < n && kAsciiWordByte[static_cast<unsigned char>(text[i + 1])]) return false;
             if (breaks.Gap(text, i, c, before, beforeEnd)) breaks.open = false;
             i += length;
             continue;
         }
-        if (i > 0 && text[i - 1] == '$') return false;
         // The run as FindRuns finds it: letters and digits, joined by an
         // apostrophe after a letter or by a hyphen when a letter follows.
         const std::size_t begin = i;
@@ -356,7 +366,9 @@ bool KnownEnglishOnly(Scope& scope, bool startsInsideRun) {
                 if (IsWordChar(c) || IsApostrophe(c) || IsHyphen(c) || c == 0x2013) return false;
                 break;
             }
-            if ((after == '-' || ((after == '\'' || after == '`') && !IsAsciiDigit(text[i - 1]))) && i + 1 < n) {
+            // Most words end at a space or a stop: one test tells them.
+            if (!kMayJoin[after]) break;
+            if ((after == '-' || !IsAsciiDigit(text[i - 1])) && i + 1 < n) {
                 const unsigned char next = static_cast<unsigned char>(text[i + 1]);
                 if (next >= 0x80) return false;
                 if (kAsciiWordByte[next] && !IsAsciiDigit(next)) {

@@ -707,7 +707,8 @@ TEST(ProseStream, AParagraphComesOutAsItWouldAlone) {
     // a heading, a name around the word) into another. A paragraph of words
     // met before, none of which could convert but its function words, is
     // written without weighing: not where a word may begin an established
-    // spelling, or stands before "dynasty", or is an initial.
+    // spelling, or stands before "dynasty", or is an initial, or follows a
+    // MARC subfield's code (elsewhere "$aHung" is a variable).
     const std::vector<std::string> paragraphs = {"To dynasty rulers came to a sea.",
                                                  "A dynasty to rulers came.",
                                                  "To Port Arthur and Peking went a man.",
@@ -727,7 +728,9 @@ TEST(ProseStream, AParagraphComesOutAsItWouldAlone) {
                                                  "Li Po. Li Po wrote.",
                                                  "No, Sung Lien came to a sea. So Sung went.",
                                                  "e.g. To Sung came a man. To Ch'ing",
-                                                 "It\u2019s a sea\u2014to Sung-Lien to a dynasty, no Sung"};
+                                                 "It\u2019s a sea\u2014to Sung-Lien to a dynasty, no Sung",
+                                                 "set $aHung and more",
+                                                 "=245  10$aHung"};
     std::mt19937 rng(11);
     TextOptions conventional;
     conventional.convertConventional = true;
