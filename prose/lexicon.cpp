@@ -57,13 +57,14 @@ void IndexWholeKeys(Lexicon& lexicon) {
     std::vector<std::uint32_t>& slots = lexicon.wholeKeys;
     slots.assign(size, 0);
     for (std::size_t i = 0; i < table.count; ++i) {
-        const char* key = table.records[i].key;
-        if (!IsLetter(static_cast<unsigned char>(key[0])) || std::strchr(key, ' ')) continue;
-        const std::string_view whole(key);
+        const std::string_view whole = KeyOf(table.records[i]);
+        if (whole.empty() || !IsLetter(static_cast<unsigned char>(whole[0])) ||
+            whole.find(' ') != std::string_view::npos)
+            continue;
         const std::uint32_t hash = FoldedHash(whole);
         std::size_t slot = hash & (size - 1);
         // Records equal but for case sit side by side: the last one stays.
-        while (slots[slot] && !SameIgnoringCase(table.records[(slots[slot] & Lexicon::kWholeRecord) - 1].key, whole))
+        while (slots[slot] && !SameIgnoringCase(KeyOf(table.records[(slots[slot] & Lexicon::kWholeRecord) - 1]), whole))
             slot = (slot + 1) & (size - 1);
         slots[slot] = static_cast<std::uint32_t>(i + 1) | (hash & ~Lexicon::kWholeRecord);
     }
@@ -102,19 +103,18 @@ std::string_view Stripped(std::string_view normalized, std::string& out) {
 // A key or value as the engine compares it (see NormalBytes), written into
 // `out`, which is reused from one key to the next: the tables' loading
 // normalizes some hundred thousand of them.
-std::string_view Normalized(const char* s, std::string& out) {
-    const std::size_t size = std::strlen(s);
-    out.resize(size);
-    for (std::size_t i = 0; i < size; ++i) out[i] = static_cast<char>(kNormal.to[static_cast<unsigned char>(s[i])]);
+std::string_view Normalized(std::string_view s, std::string& out) {
+    out.resize(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) out[i] = static_cast<char>(kNormal.to[static_cast<unsigned char>(s[i])]);
     return out;
 }
 
 // A table's key normalized and stripped at once (Stripped(Normalized(s))).
-std::string_view NormalizedStripped(const char* s, std::string& out) {
-    out.resize(std::strlen(s));
+std::string_view NormalizedStripped(std::string_view s, std::string& out) {
+    out.resize(s.size());
     std::size_t n = 0;
-    for (; *s; ++s) {
-        const unsigned char c = kNormal.to[static_cast<unsigned char>(*s)];
+    for (const char b : s) {
+        const unsigned char c = kNormal.to[static_cast<unsigned char>(b)];
         if (c == '\'') continue;
         out[n++] = static_cast<char>(c == 0xFC ? 'u' : c == 0xEA ? 'e' : c);
     }
@@ -186,7 +186,7 @@ bool Assemble(Lexicon& lexicon) {
     std::string buffer, strippedBuffer;
     for (std::size_t i = 0; i < syllableTable.count; ++i) {
         const TableRecord& r = syllableTable.records[i];
-        const std::string_view key = Normalized(r.key, buffer);
+        const std::string_view key = Normalized(KeyOf(r), buffer);
         if (lexicon.syllables.Find(key)) continue;
         // A key no spelling can have (a space, a digit) takes no value: a
         // table of such lines must not push the real ones' indexes around.
@@ -197,7 +197,7 @@ bool Assemble(Lexicon& lexicon) {
     }
     lexicon.syllablePinyin.assign(lexicon.syllableValues.size(), false);
     for (std::size_t i = 0; i < syllableTable.count; ++i) {
-        const std::string_view key = Normalized(syllableTable.records[i].key, buffer);
+        const std::string_view key = Normalized(KeyOf(syllableTable.records[i]), buffer);
         if (const std::uint32_t found = lexicon.syllables.Find(key))
             lexicon.syllablePinyin[found - 1] = lexicon.IsPinyin(key, true);
     }
@@ -206,7 +206,7 @@ bool Assemble(Lexicon& lexicon) {
     lexicon.english.Reserve(englishTable.count);
     for (std::size_t i = 0; i < englishTable.count; ++i) {
         const TableRecord& r = englishTable.records[i];
-        const std::string_view key = Normalized(r.key, buffer);
+        const std::string_view key = Normalized(KeyOf(r), buffer);
         if (std::all_of(key.begin(), key.end(),
                         [](char c) { return SpellingTrie::Symbol(static_cast<unsigned char>(c)) >= 0; }))
             lexicon.english.Add(key, ClassOf(r.value));
@@ -216,7 +216,7 @@ bool Assemble(Lexicon& lexicon) {
     lexicon.firstOlderSyllable = lexicon.syllableValues.size();
     for (std::size_t i = 0; i < alternativeTable.count; ++i) {
         const TableRecord& r = alternativeTable.records[i];
-        const std::string key(Normalized(r.key, buffer));
+        const std::string key(Normalized(KeyOf(r), buffer));
         if (key.find('-') != std::string::npos) {
             lexicon.writtenRight.push_back(static_cast<std::uint32_t>(i));
             continue;
@@ -255,8 +255,9 @@ bool Assemble(Lexicon& lexicon) {
         std::size_t most = 1;
         for (std::size_t i = 0; i < table.count; ++i) {
             // Most of the word table's keys are one word: passed over unread.
-            if (!single && !std::strchr(table.records[i].key, ' ')) continue;
-            const std::string_view key = Normalized(table.records[i].key, buffer);
+            const std::string_view written = KeyOf(table.records[i]);
+            if (!single && written.find(' ') == std::string_view::npos) continue;
+            const std::string_view key = Normalized(written, buffer);
             most = std::max(most, std::min<std::size_t>(1 + std::count(key.begin(), key.end(), ' '), 16));
             const std::size_t space = key.find(' ');
             const std::string_view head = key.substr(0, space);
@@ -523,7 +524,7 @@ std::string_view Lexicon::WordKey(std::string_view key) const {
     for (std::size_t slot = hash & mask; wholeKeys[slot]; slot = (slot + 1) & mask) {
         if ((wholeKeys[slot] ^ hash) & ~kWholeRecord) continue;  // another key's hash: not read
         const TableRecord& r = wordTable.records[(wholeKeys[slot] & kWholeRecord) - 1];
-        if (SameIgnoringCase(r.key, key)) return r.value;  // as lookups compare keys
+        if (SameIgnoringCase(KeyOf(r), key)) return r.value;  // as lookups compare keys
     }
     return {};
 }
@@ -551,12 +552,12 @@ void Lexicon::BuildDegraded() const {
     for (std::size_t i = 0; i < words.count; ++i) {
         const TableRecord& r = words.records[i];
         if (!HoldsMarks(r.key)) continue;
-        degraded.Add(NormalizedStripped(r.key, buffer), Lexicon::Degraded{r.key, r.value});
+        degraded.Add(NormalizedStripped(KeyOf(r), buffer), Lexicon::Degraded{r.key, r.value});
     }
     // The first value the other readings give a word stays.
     for (const std::uint32_t i : writtenRight) {
         const TableRecord& r = alternativeOwner.table.records[i];
-        if (Lexicon::Degraded* found = degraded.Find(Normalized(r.key, buffer)); found && !found->writtenRight)
+        if (Lexicon::Degraded* found = degraded.Find(Normalized(KeyOf(r), buffer)); found && !found->writtenRight)
             found->writtenRight = r.value;
     }
 }

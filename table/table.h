@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "text/bits.h"
 #include "text/text_rules.h"
@@ -34,6 +35,10 @@ struct TableRecord {
     const char* key;    // NUL-terminated, inside the table's text buffer
     const char* value;  // NUL-terminated, inside the table's text buffer
 };
+
+// A record's key with its length, without reading it: the key ends at the
+// one tab before its value, which the split made a NUL.
+inline std::string_view KeyOf(const TableRecord& r) { return {r.key, static_cast<std::size_t>(r.value - r.key - 1)}; }
 
 struct LookupIndex;
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -17,7 +18,10 @@ using Records = std::vector<std::pair<std::string, std::string>>;
 
 Records RecordsOf(const ConversionTable& table) {
     Records out;
-    for (std::size_t i = 0; i < table.count; ++i) out.emplace_back(table.records[i].key, table.records[i].value);
+    for (std::size_t i = 0; i < table.count; ++i) {
+        out.emplace_back(table.records[i].key, table.records[i].value);
+        EXPECT_EQ(KeyOf(table.records[i]), std::string_view(table.records[i].key)) << "length told without reading";
+    }
     EXPECT_EQ(table.records[table.count].key, nullptr) << "end marker";
     return out;
 }
