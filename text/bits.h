@@ -32,6 +32,15 @@ inline std::uint64_t LoadWord(const char* p) {
     return word;
 }
 
+// Writes `word`'s eight bytes at `p`, the lowest first, as LoadWord reads them.
+inline void StoreWord(char* p, std::uint64_t word) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, &word, 8);
+    } else {
+        for (int i = 0; i < 8; ++i) p[i] = static_cast<char>(word >> (8 * i));
+    }
+}
+
 // `word` with 0x20 added to each byte from 'A' to 'Z', for all eight at
 // once: seven-bit sums cannot carry into the next byte.
 inline std::uint64_t LowerCapitals(std::uint64_t word) {
