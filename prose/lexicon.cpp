@@ -46,8 +46,9 @@ std::uint32_t FoldedHash(std::string_view key) {
 }
 
 // Indexes the word table's keys of one word that begin with a letter, by
-// their folded bytes, for WordKey.
-void IndexWholeKeys(Lexicon& lexicon) {
+// their folded bytes, for WordKey. Returns the records whose keys hold a
+// space (keys across words), found on the way.
+std::vector<std::uint32_t> IndexWholeKeys(Lexicon& lexicon) {
     const ConversionTable& table = lexicon.wordTable;
     // A slot for every record and a quarter more: the keys across words, a
     // quarter of the shipped table, take none, and a start of the command
@@ -56,11 +57,14 @@ void IndexWholeKeys(Lexicon& lexicon) {
     while (size < table.count + table.count / 4) size *= 2;
     std::vector<std::uint32_t>& slots = lexicon.wholeKeys;
     slots.assign(size, 0);
+    std::vector<std::uint32_t> acrossWords;
     for (std::size_t i = 0; i < table.count; ++i) {
         const std::string_view whole = KeyOf(table.records[i]);
-        if (whole.empty() || !IsLetter(static_cast<unsigned char>(whole[0])) ||
-            whole.find(' ') != std::string_view::npos)
+        if (whole.find(' ') != std::string_view::npos) {
+            acrossWords.push_back(static_cast<std::uint32_t>(i));
             continue;
+        }
+        if (whole.empty() || !IsLetter(static_cast<unsigned char>(whole[0]))) continue;
         const std::uint32_t hash = FoldedHash(whole);
         std::size_t slot = hash & (size - 1);
         // Records equal but for case sit side by side: the last one stays.
@@ -68,6 +72,7 @@ void IndexWholeKeys(Lexicon& lexicon) {
             slot = (slot + 1) & (size - 1);
         slots[slot] = static_cast<std::uint32_t>(i + 1) | (hash & ~Lexicon::kWholeRecord);
     }
+    return acrossWords;
 }
 
 // The slot of Lexicon::keyStarts a word's bits are kept in.
@@ -186,7 +191,7 @@ bool Assemble(Lexicon& lexicon) {
     // the lookup index over the whole table would cost every start of the
     // command about seven hundred pages of memory, more than these searches
     // save.
-    IndexWholeKeys(lexicon);
+    const std::vector<std::uint32_t> acrossWords = IndexWholeKeys(lexicon);
     BuildLookupIndex(lexicon.conventionalOwner.table);  // asked at every capitalized word
     const ConversionTable& syllableTable = lexicon.syllableOwner.table;
     const ConversionTable& englishTable = lexicon.englishOwner.table;
@@ -260,13 +265,12 @@ bool Assemble(Lexicon& lexicon) {
     // The first word of every key across words, and every key of the
     // tables matched over single words too; the most words a key holds
     // (up to 16).
-    auto starts = [&](const ConversionTable& table, unsigned bit, bool single) {
+    // `only`: the records to read, or null for all of them.
+    auto starts = [&](const ConversionTable& table, unsigned bit, const std::vector<std::uint32_t>* only) {
         std::size_t most = 1;
-        for (std::size_t i = 0; i < table.count; ++i) {
-            // Most of the word table's keys are one word: passed over unread.
-            const std::string_view written = KeyOf(table.records[i]);
-            if (!single && written.find(' ') == std::string_view::npos) continue;
-            const std::string_view key = Normalized(written, buffer);
+        for (std::size_t k = 0, n = only ? only->size() : table.count; k < n; ++k) {
+            const std::size_t i = only ? (*only)[k] : k;
+            const std::string_view key = Normalized(KeyOf(table.records[i]), buffer);
             most = std::max(most, std::min<std::size_t>(1 + std::count(key.begin(), key.end(), ' '), 16));
             const std::size_t space = key.find(' ');
             const std::string_view head = key.substr(0, space);
@@ -290,10 +294,11 @@ bool Assemble(Lexicon& lexicon) {
         }
         return most;
     };
-    const std::size_t mostAdded = starts(lexicon.addedTable, kStartsAdded, true);
+    const std::size_t mostAdded = starts(lexicon.addedTable, kStartsAdded, nullptr);
     lexicon.maxAddedWords = lexicon.addedTable.count ? mostAdded : 0;
-    lexicon.maxConventionalWords = starts(lexicon.conventionalTable, kStartsConventional, true);
-    lexicon.maxKeyWords = starts(words, kStartsUnit, false);
+    lexicon.maxConventionalWords = starts(lexicon.conventionalTable, kStartsConventional, nullptr);
+    // Most of the word table's keys are one word: only those across words.
+    lexicon.maxKeyWords = starts(words, kStartsUnit, &acrossWords);
     return fits;
 }
 
