@@ -31,17 +31,11 @@ TablesError Failure(TablesStatus status, std::string path, int systemError, std:
 
 // A hash of `key` folded as lookups fold it: of a word-table key looked up
 // whole (Lexicon::wholeKeys), and of a word keys begin with
-// (Lexicon::keyStarts). Eight bytes at a time, folded together, as the
-// words of a text are hashed (HashOf): the loading hashes some fifty
-// thousand keys, and a byte at a time was a chain of as many multiplies.
+// (Lexicon::keyStarts). Eight bytes at a time, as the words of a text are
+// hashed: the loading hashes some fifty thousand keys, and a byte at a time
+// was a chain of as many multiplies.
 std::uint32_t FoldedHash(std::string_view key) {
-    const WordHead raw = HeadOf(key);
-    std::uint64_t h = HashOf(WordHead{LowerCapitals(raw.low), LowerCapitals(raw.high)}, key.size());
-    for (std::size_t i = 16; i < key.size(); i += 8) {
-        const std::size_t at = i + 8 <= key.size() ? i : key.size() - 8;
-        h = (h ^ LowerCapitals(LoadWord(key.data() + at))) * 0xFF51AFD7ED558CCDULL;
-        h ^= h >> 32;
-    }
+    const std::uint64_t h = LowerHashOf(key);
     return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 

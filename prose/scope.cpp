@@ -309,6 +309,14 @@ bool NothingConverts(Scope& scope) {
     return true;
 }
 
+// The bytes that may join two parts of a word: a hyphen, and an apostrophe
+// after a letter.
+constexpr auto kMayJoin = [] {
+    std::array<bool, 256> table{};
+    table['-'] = table['\''] = table['`'] = true;
+    return table;
+}();
+
 // The same question asked of the scope's bytes before its runs are found,
 // and answered yes only where the answer is certain: every word plain ASCII
 // met before (or part of an address), and none of them one that could
@@ -318,14 +326,6 @@ bool NothingConverts(Scope& scope) {
 // letter outside ASCII, an apostrophe or a dash that may join words, a
 // MARC subfield's code) answers no, and the scope's runs are found and
 // asked as above.
-// The bytes that may join two parts of a word: a hyphen, and an apostrophe
-// after a letter.
-constexpr auto kMayJoin = [] {
-    std::array<bool, 256> table{};
-    table['-'] = table['\''] = table['`'] = true;
-    return table;
-}();
-
 bool KnownEnglishOnly(Scope& scope, bool startsInsideRun) {
     if (scope.position || scope.options.lines || !scope.options.englishGuard || startsInsideRun) return false;
     WordCache* cache = KnownWords(scope);

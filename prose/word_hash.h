@@ -70,15 +70,28 @@ inline std::uint64_t HashOf(WordHead head, std::size_t n) {
 }
 
 // The same hash of any word, given its head: past the head, eight bytes at
-// a time, the last eight overlapping the ones before.
-inline std::uint64_t HashOf(std::string_view bytes, WordHead head) {
+// a time, the last eight overlapping the ones before. `fold` changes each
+// eight bytes read before they are hashed, as the head was changed.
+template <typename Fold>
+inline std::uint64_t HashOf(std::string_view bytes, WordHead head, Fold fold) {
     std::uint64_t h = HashOf(head, bytes.size());
     for (std::size_t i = 16; i < bytes.size(); i += 8) {
         const std::size_t at = i + 8 <= bytes.size() ? i : bytes.size() - 8;
-        h = (h ^ LoadWord(bytes.data() + at)) * 0xFF51AFD7ED558CCDULL;
+        h = (h ^ fold(LoadWord(bytes.data() + at))) * 0xFF51AFD7ED558CCDULL;
         h ^= h >> 32;
     }
     return h;
+}
+inline std::uint64_t HashOf(std::string_view bytes, WordHead head) {
+    return HashOf(bytes, head, [](std::uint64_t word) { return word; });
+}
+
+// The hash of a word with its ASCII capitals lowered, without lowering a
+// copy: a table's keys are looked up ignoring case.
+inline std::uint64_t LowerHashOf(std::string_view bytes) {
+    const WordHead head = HeadOf(bytes);
+    return HashOf(bytes, {LowerCapitals(head.low), LowerCapitals(head.high)},
+                  [](std::uint64_t word) { return LowerCapitals(word); });
 }
 
 // Whether the `n` bytes at `a` and at `b` are the same, by fixed-size loads
