@@ -847,10 +847,17 @@ void FindMasters(Scope& scope) {
         const std::string_view lower = scope.Lower(run);
         const bool emperor = lower == "ti" && i >= 2 && run.group != kNone && name.group == run.group &&
                              w.runs[i - 2].group == run.group && w.runs[i - 2].candidate;
-        // Only a capitalized Tzu: in a title romanized as catalogues do it
-        // the first word is capitalized too ("San tzu ching").
-        if (!(lower == "tzu" || lower == "tze" || emperor) || !Capital(run) || !name.candidate || !Capital(name) ||
-            name.sentence != run.sentence || scope.Gap(i) != " " || name.baseEnd != name.end || run.inUnit)
+        // A capitalized Tzu; or a small one after a one-syllable name that
+        // ends the title, as catalogues write the classics ("Chuang tzu",
+        // "Han Fei tzu"). Inside a title it begins the next word ("San tzu
+        // ching", "K'ang-hsi tzu tien"); after a word of two syllables it
+        // may end the word ("Ku-tien tzu").
+        const bool ends = !emperor && name.syllableCount == 1 &&
+                          (i + 1 == w.runs.size() || !w.runs[i + 1].candidate ||
+                           w.runs[i + 1].sentence != run.sentence || scope.Gap(i + 1) != " ");
+        if (!(lower == "tzu" || lower == "tze" || emperor) || !(Capital(run) || ends) || !name.candidate ||
+            !Capital(name) || name.sentence != run.sentence || scope.Gap(i) != " " || name.baseEnd != name.end ||
+            run.inUnit)
             continue;
         if (run.group != kNone && i - 1 > w.groups[run.group].firstRun && scope.Gap(i - 1) == " " &&
             w.runs[i - 2].candidate) {
