@@ -917,6 +917,13 @@ unsigned SpellingOptions(const TextOptions& options) {
            static_cast<unsigned>(options.encoding) << 4 | 1u << 6;
 }
 
+// Whether every syllable of a word is one letter: "i2", "i2-i1".
+bool OfLettersAlone(const Scope& scope, const Run& run) {
+    for (std::uint32_t k = 0; k < run.syllableCount; ++k)
+        if (scope.Spelling(scope.w.syllables[run.firstSyllable + k]).size() != 1) return false;
+    return true;
+}
+
 }  // namespace
 
 const Run* KnownReading(Scope& scope, const Run& run) {
@@ -984,8 +991,12 @@ void ReadRuns(Scope& scope) {
             if (run.caseStyle != CaseStyle::AllCaps) {
                 NoteToned(scope, sentence, run);
                 NoteToned(scope, paragraph, run);
-                if (run.normLength > 1) ++sentence.tonedLonger, ++paragraph.tonedLonger;
+                if (!OfLettersAlone(scope, run)) ++sentence.tonedLonger, ++paragraph.tonedLonger;
             }
+        } else if (run.tones && run.shaped && !run.glued) {
+            // Letters and a digit that no syllable reads ("j1", "bj2"): a
+            // code's name, as those beside it are ("i1, i2, j1, j2").
+            ++sentence.codes;
         }
         if (run.evidence) ++sentence.marked, ++paragraph.marked;
         if (run.candidate && run.normLength <= 2) {
@@ -1030,12 +1041,13 @@ void ReadRuns(Scope& scope) {
         Sentence& sentence = w.sentences[run.sentence];
         const Sentence& paragraph = ParagraphOf(scope, run);
         const bool varied = sentence.tonedVaried || (!lines && paragraph.tonedVaried);
-        const bool supported = run.caseStyle != CaseStyle::AllCaps && (run.syllableCount > 1 || varied);
+        // Letters joined by hyphens ("i2-i1") are a difference of two codes.
+        const bool letters = OfLettersAlone(scope, run);
+        const bool supported = run.caseStyle != CaseStyle::AllCaps && ((run.syllableCount > 1 && !letters) || varied);
         // A letter with a digit ("A1", "o2") is a name or a code unless a
         // longer syllable with a tone stands beside it ("Ch'ü2 O5").
-        const bool letter =
-            run.normLength == 1 && (sentence.tonedLonger == 0 && (lines || paragraph.tonedLonger == 0));
-        if (supported && !letter) continue;
+        const bool letter = letters && (sentence.tonedLonger == 0 && (lines || paragraph.tonedLonger == 0));
+        if (supported && !letter && sentence.codes == 0) continue;
         run.candidate = false;
         --sentence.candidates;
         if (run.normLength > 0 && !run.pinyinOnly) ++sentence.english;

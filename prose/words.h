@@ -113,6 +113,7 @@ struct Sentence {
     std::uint32_t firstToned = kNone;
     bool tonedVaried = false;
     std::uint32_t tonedLonger = 0;  // romanized words with tone numbers of more than one letter
+    std::uint32_t codes = 0;        // words of letters and a digit that no syllable reads ("j1")
     std::uint32_t marked = 0;       // words with a spelling only Wade-Giles has
     int loanMarked = -1;            // of them, those inside English loans ("kung fu"); -1 not counted yet
     std::uint32_t english = 0;      // words that could not be romanized Chinese (English, or other)

@@ -612,7 +612,11 @@ TEST(Prose, WritesTonesAsMarksNumbersOrNothing) {
                {"SHA1 and sha1 sums", "SHA1 and sha1 sums"},
                {"Add sun4 targets; sun4 hosts.", "Add sun4 targets; sun4 hosts."},
                // Variables and arguments in code are identifiers.
-               {"my ($i1, $i2) = max(ai1, ai2);", "my ($i1, $i2) = max(ai1, ai2);"}});
+               {"my ($i1, $i2) = max(ai1, ai2);", "my ($i1, $i2) = max(ai1, ai2);"},
+               // beside others that no syllable reads, or less one another
+               {"for tag, i1, i2, j1, j2 in codes: if i2-i1 > n:", "for tag, i1, i2, j1, j2 in codes: if i2-i1 > n:"},
+               {"for ai1, ai2, bj1, bj2 in ops: la = ai2 - ai1", "for ai1, ai2, bj1, bj2 in ops: la = ai2 - ai1"},
+               {"KEY_A1: 'ka1', KEY_A3: 'ka3', KEY_B2: 'kb2'", "KEY_A1: 'ka1', KEY_A3: 'ka3', KEY_B2: 'kb2'"}});
 }
 
 TEST(Prose, ReportsWhatItFoundAndWhy) {
