@@ -154,16 +154,19 @@ bool InPinyinScope(Scope& scope, const Run& run) {
 // and notices are given in Italian or French beside English ones: more of
 // its words in lower case are in no English list, and no syllable, than
 // are English words, and at least three; of its first 16 such words, which
-// tell as well and keep a long sentence's cost bounded. Asked only of a
-// sentence with a word the answer could change.
+// tell as well and keep a long sentence's cost bounded. A licence's
+// disclaimer is set in capitals: so are words of four letters or more
+// counted (shorter ones in capitals are mostly abbreviations). Asked only
+// of a sentence with a word the answer could change.
 bool InOtherLanguage(Scope& scope, Sentence& sentence) {
     if (sentence.otherLanguage < 0) {
         int other = 0, english = 0;
         for (std::uint32_t i = sentence.firstRun; i < sentence.endRun && other + english < 16; ++i) {
             const Run& run = scope.w.runs[i];
-            if (!run.shaped || run.glued || run.candidate || run.pinyinOnly || run.caseStyle != CaseStyle::Lower ||
-                run.normLength < 2)
-                continue;
+            const bool counted = run.caseStyle == CaseStyle::Lower
+                                     ? run.normLength >= 2
+                                     : run.caseStyle == CaseStyle::AllCaps && run.normLength >= 4;
+            if (!run.shaped || run.glued || run.candidate || run.pinyinOnly || !counted) continue;
             ++(IsEnglish(scope.lex.English(scope.Lower(run))) ? english : other);
         }
         sentence.otherLanguage = other >= 3 && other > english;
@@ -583,7 +586,12 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
                                !BracketGlossAfter(scope, index) &&
                                InOtherLanguage(scope, sentence) &&
                                !HasWadeGiles(scope, sentence);
-    if (t.pinyin || t.western || pronoun || t.otherRomanization || loan || t.connective || otherLanguage)
+    // So is a word that splits into syllables only by rule, with no other
+    // word of the sentence spelled as only Wade-Giles spells: Italian
+    // "Nessuna" (ne-ssu-na).
+    const bool otherSolid =
+        run.solid && sentence.marked <= (run.evidence ? 1u : 0u) && InOtherLanguage(scope, sentence);
+    if (t.pinyin || t.western || pronoun || t.otherRomanization || loan || t.connective || otherLanguage || otherSolid)
         t.open = false;
 }
 

@@ -147,6 +147,12 @@ TEST(Prose, LeavesEnglishAlone) {
          "Al fine di evitare dubbi è inteso che, se l’Opera sia di tipo musicale"},
         {"msgstr[0] \"%d slika je uklonjena\"; die Geschichte und das Tao te ching",
          "msgstr[0] \"%d slika je uklonjena\"; die Geschichte und das Dao de jing"},
+        // So does its word that splits into syllables only by rule, in
+        // capitals too; places written solid still convert beside others.
+        {"Nessuna clausola di questa licenza.", "Nessuna clausola di questa licenza."},
+        {"SIA STATO EDOTTO DI TALI DANNI. NESSUNA\nCLAUSOLA DI QUESTA LICENZA ESCLUDE O LIMITA.",
+         "SIA STATO EDOTTO DI TALI DANNI. NESSUNA\nCLAUSOLA DI QUESTA LICENZA ESCLUDE O LIMITA."},
+        {"Hsinchuang e Sanhsia sono citta di Taiwan.", "Xinzhuang e Sanxia sono citta di Taiwan."},
         // Japanese writes tsu, before i too: no place written solid.
         {"the Matsui family; Mitsui and Co.", "the Matsui family; Mitsui and Co."},
         // Loans English writes as its own words, but not inside a romanized title.
