@@ -573,18 +573,38 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     // sentence with a word only Wade-Giles spells, nor beside a capitalized
     // one of a name or title ("das Tao te ching"), nor glossed in English
     // in brackets ("stressed jen (humaneness)"): the English list knows
-    // few of the English words around such a term.
+    // few of the English words around such a term. A capitalized one is
+    // a name's or a title's where another of its name follows, or a
+    // syllable in lower case does ("Tao te ching"); else, spelled as
+    // Pinyin spells too after such a syllable of that language, it is the
+    // language's as well (a licence's "che Tu crei").
+    const auto nameOrTitle = [&](std::size_t k) {
+        const Run& other = w.runs[k];
+        if (!AloneInGroup(scope, k)) return true;
+        if (k + 1 >= w.runs.size()) return false;
+        const Run& next = w.runs[k + 1];
+        return next.sentence == other.sentence && next.candidate && next.caseStyle == CaseStyle::Lower &&
+               Blank(scope.Gap(k + 1));
+    };
     const auto besideCapital = [&](std::size_t k) {
         const Run& other = w.runs[k];
         return other.sentence == run.sentence && other.candidate && Capital(other) &&
-               Blank(scope.Gap(std::max(k, index)));
+               Blank(scope.Gap(std::max(k, index))) && nameOrTitle(k);
     };
-    const bool otherLanguage = !unit && run.caseStyle == CaseStyle::Lower && run.syllableCount == 1 &&
-                               !run.marked && !run.tones && run.english != EnglishClass::Function &&
-                               !(index > 0 && besideCapital(index - 1)) &&
+    const auto otherSyllableBefore = [&] {
+        if (index == 0) return false;
+        const Run& other = w.runs[index - 1];
+        return other.sentence == run.sentence && other.candidate && other.caseStyle == CaseStyle::Lower &&
+               other.syllableCount == 1 && !other.marked && !other.tones && other.english != EnglishClass::Function &&
+               Blank(scope.Gap(index));
+    };
+    const bool otherCase =
+        run.caseStyle == CaseStyle::Lower || (run.caseStyle == CaseStyle::Capitalized && !nameOrTitle(index) &&
+                                              otherSyllableBefore() && PinyinReads(scope, run));
+    const bool otherLanguage = !unit && otherCase && run.syllableCount == 1 && !run.marked && !run.tones &&
+                               run.english != EnglishClass::Function && !(index > 0 && besideCapital(index - 1)) &&
                                !(index + 1 < w.runs.size() && besideCapital(index + 1)) &&
-                               !BracketGlossAfter(scope, index) &&
-                               InOtherLanguage(scope, sentence) &&
+                               !BracketGlossAfter(scope, index) && InOtherLanguage(scope, sentence) &&
                                !HasWadeGiles(scope, sentence);
     // So is a word that splits into syllables only by rule, with no other
     // word of the sentence spelled as only Wade-Giles spells: Italian

@@ -150,6 +150,9 @@ TEST(Prose, LeavesEnglishAlone) {
         // So does its word that splits into syllables only by rule, in
         // capitals too; places written solid still convert beside others.
         {"Nessuna clausola di questa licenza.", "Nessuna clausola di questa licenza."},
+        // and its capitalized syllable after one of its own, but a name's
+        {"Ogni volta che Tu distribuisci, o rappresenti, esegui o reciti l’Opera; il poeta Tu Fu",
+         "Ogni volta che Tu distribuisci, o rappresenti, esegui o reciti l’Opera; il poeta Du Fu"},
         {"SIA STATO EDOTTO DI TALI DANNI. NESSUNA\nCLAUSOLA DI QUESTA LICENZA ESCLUDE O LIMITA.",
          "SIA STATO EDOTTO DI TALI DANNI. NESSUNA\nCLAUSOLA DI QUESTA LICENZA ESCLUDE O LIMITA."},
         {"Hsinchuang e Sanhsia sono citta di Taiwan.", "Xinzhuang e Sanxia sono citta di Taiwan."},
