@@ -485,10 +485,12 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     // Western order ("Jen Selby", "Yu Watanabe", as authors' lists write
     // names), unless spelled as only Wade-Giles spells or a dynasty's name
     // ("the Yüan Academy", "Chou Buddhism": the English lists hold few
-    // nouns).
+    // nouns). So is a place the word table knows written solid, spelled
+    // as other languages spell too ("Tatu Ylonen"; not "Sanhsia").
     t.western = !unit && (run.syllableCount == 1 || run.solid) && before && before->western;
-    if (!unit && run.syllableCount == 1 && run.allSyllables && Capital(run) && !before && run.group != kNone &&
-        !run.evidence && w.groups[run.group].endRun > index + 1 && !IsDynasty(scope.Lower(run))) {
+    if (!unit && run.syllableCount == 1 &&
+        (run.allSyllables || (!run.wordValue.empty() && !WadeGilesOnly(scope, run))) && Capital(run) && !before &&
+        run.group != kNone && !run.evidence && w.groups[run.group].endRun > index + 1 && !IsDynasty(scope.Lower(run))) {
         bool western = true;
         for (std::size_t k = index + 1; k < w.groups[run.group].endRun && western; ++k) {
             const EnglishClass english = w.runs[k].english;

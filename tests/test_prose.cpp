@@ -125,6 +125,9 @@ TEST(Prose, LeavesEnglishAlone) {
         // but not a dynasty's name; in an authors' list too.
         {"Thanks to\n    Mark Eichin\n    Jen Selby\n    Yu Watanabe, Zach Smith\nand the Yüan Academy.",
          "Thanks to\n    Mark Eichin\n    Jen Selby\n    Yu Watanabe, Zach Smith\nand the Yuan Academy."},
+        // and so is a place the word table knows, written solid as others write too
+        {"released by Tatu Ylonen; reported by Pali Rohár. The Tatu River",
+         "released by Tatu Ylonen; reported by Pali Rohár. The Dadu River"},
         {"In Hsi-an, the Sun rose.", "In Xi'an, the Sun rose."},
         {"NO WARRANTY. IN NO EVENT SHALL", "NO WARRANTY. IN NO EVENT SHALL"},
         // Headings in capitals and abbreviations, as licences and
