@@ -66,10 +66,11 @@ bool InEmphasis(std::string_view text, std::size_t begin, std::size_t end) {
 
 // Whether a hyphen at byte `at` ends its line and the next line goes on
 // with a piece of a word no syllable spells: a word the line's end broke
-// ("Ko‐" above "rean"), of which the run before is no word. A syllable
-// there is a name's own hyphen ("Mao Tse-" above "tung"), and so is a
-// capital or a letter past ASCII.
-bool BrokenAtLineEnd(const Scope& scope, std::size_t at) {
+// ("Ko‐" above "rean"), of which the run before (from `begin`) is no word.
+// A syllable there is a name's own hyphen ("Mao Tse-" above "tung"),
+// unless the two pieces make a common English word ("cho‐" above "sen");
+// so is a capital or a letter past ASCII.
+bool BrokenAtLineEnd(const Scope& scope, std::size_t begin, std::size_t at) {
     const std::string_view text = scope.text;
     std::size_t i = at;
     if (text[i] == '-')
@@ -91,7 +92,18 @@ bool BrokenAtLineEnd(const Scope& scope, std::size_t at) {
     if (n == 0 || (i < text.size() && (IsAsciiUpper(static_cast<unsigned char>(text[i])) ||
                                        static_cast<unsigned char>(text[i]) >= 0x80)))
         return false;
-    return scope.lex.Syllable(std::string_view(piece, n)).empty();
+    if (scope.lex.Syllable(std::string_view(piece, n)).empty()) return true;
+    char joined[24];
+    if (at - begin + n > sizeof joined) return false;
+    std::size_t length = 0;
+    for (std::size_t k = begin; k < at; ++k) {
+        const auto c = static_cast<unsigned char>(text[k]);
+        if (!IsAsciiLetter(c)) return false;
+        joined[length++] = static_cast<char>(FoldCase(c));
+    }
+    std::memcpy(joined + length, piece, n);
+    const EnglishClass english = scope.lex.English(std::string_view(joined, length + n));
+    return english >= EnglishClass::Function && english <= EnglishClass::Size50;
 }
 
 }  // namespace
@@ -179,7 +191,8 @@ bool IsGlued(const Scope& scope, const Run& run) {
     if (run.end < text.size()) {
         const char after = text[run.end];
         if (after == '@' || after == '/' || after == '\\') return true;
-        if ((after == '-' || after == '\xE2' || after == '\xC2') && BrokenAtLineEnd(scope, run.end)) return true;
+        if ((after == '-' || after == '\xE2' || after == '\xC2') && BrokenAtLineEnd(scope, run.begin, run.end))
+            return true;
         if (after == '_' && !InEmphasis(text, run.begin, run.end)) return true;
         if (after == '.' && run.end + 1 < text.size()) {
             std::size_t length = 0;

@@ -54,14 +54,14 @@ TEST(Prose, ConvertsWholeWordsOnlyAndNeverHalfAWord) {
         {"--hashes=md5,sha1,sha3 and -t chou,sha1", "--hashes=md5,sha1,sha3 and -t chou,sha1"},
         {"the _chin-shih_ degree; my_chou_var, __tao", "the _jinshi_ degree; my_chou_var, __tao"},  // emphasis
         // over several words, whose marks part no phrase
-        {"The _Shih chi_ and *Shih chi* of Ssu-ma Ch'ien.",
-         "The _Shi ji_ and *Shi ji* of Sima Qian."},
+        {"The _Shih chi_ and *Shih chi* of Ssu-ma Ch'ien.", "The _Shi ji_ and *Shi ji* of Sima Qian."},
         {"Pei-ching2008 and 1930s", "Pei-ching2008 and 1930s"},
         // A tag or a placeholder in angle brackets; a word the line's end
         // broke, unless a syllable goes on after the break
         {"LANGUAGES <lang1> <lang2>; ma1, ma2", "LANGUAGES <lang1> <lang2>; mā, má"},
         {"Japanese, and Ko\xE2\x80\x90\n   rean; the Tai-\nwanese and Mao Tse-\ntung",
          "Japanese, and Ko\xE2\x80\x90\n   rean; the Tai-\nwanese and Mao Ze-\ndong"},
+        {"determined by the cho\xE2\x80\x90\n   sen time zone", "determined by the cho\xE2\x80\x90\n   sen time zone"},
         // A short word in capitals among small letters is an abbreviation,
         // a place in capitals among capitals a place
         {"Returns the stored IMA hash. CHINA: HONAN, HUPEI", "Returns the stored IMA hash. CHINA: HENAN, HUBEI"},
