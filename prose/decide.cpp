@@ -631,6 +631,42 @@ bool IsNumber(const Scope& scope, const Run& run) {
     return run.normLength == 0 && IsAsciiDigit(scope.text[run.begin]);
 }
 
+// Whether the scope, a paragraph, is a list of romanized items: three
+// lines or more, each holding one item (a word, or a name group of up to
+// four, and numbers); two thirds of them nothing but syllables, and a third
+// holding one no common English word spells. There a capitalized word
+// alone on its line is a list's item, as in lines mode: "Hung" among
+// "Chang", "Chao" and "Teng" is a surname too; "No." above "So?" is no list.
+bool RomanizedList(Scope& scope) {
+    if (scope.romanizedList >= 0) return scope.romanizedList > 0;
+    scope.romanizedList = 0;
+    if (LinesApart(scope)) return false;
+    const std::vector<Run>& runs = scope.w.runs;
+    std::size_t lines = 0, syllables = 0, chinese = 0;
+    for (std::size_t i = 0; i < runs.size();) {
+        const std::uint32_t line = runs[i].line;
+        std::size_t words = 0, candidates = 0, uncommon = 0;
+        std::uint32_t group = kNone;
+        bool oneItem = true;
+        for (; i < runs.size() && runs[i].line == line; ++i) {
+            const Run& run = runs[i];
+            if (run.normLength == 0) continue;  // a number, a date
+            oneItem = oneItem && (words == 0 || (run.group != kNone && run.group == group));
+            group = run.group;
+            ++words;
+            candidates += run.candidate;
+            uncommon += run.candidate && !IsCommonEnglish(run.english);
+        }
+        if (words == 0) continue;
+        if (!oneItem || words > 4) return false;
+        ++lines;
+        syllables += candidates == words;
+        chinese += candidates == words && uncommon > 0;
+    }
+    scope.romanizedList = lines >= 3 && 3 * syllables >= 2 * lines && 3 * chinese >= lines;
+    return scope.romanizedList > 0;
+}
+
 // A word that cannot convert and begins no unit: English, whatever its
 // neighbours are.
 bool Plain(const Run& run, std::uint32_t index) { return !run.candidate && !run.established && run.unitEnd <= index; }
@@ -822,7 +858,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         t.freeAfter = gloss || glossed || beforeDynasty;
         if (alone) {
             t.Add(Capital(run) ? kAloneCapital : kAloneLower);
-            if (scope.options.lines && Capital(run)) t.Add(kAloneInList);
+            if ((scope.options.lines || RomanizedList(scope)) && Capital(run)) t.Add(kAloneInList);
         }
         // A heading with the surname first: "Sung, Lien", "Wang, Ta-nien".
         if (Capital(run)) {

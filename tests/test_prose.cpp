@@ -420,6 +420,12 @@ TEST(Prose, DecidesFromTheWholePhrase) {
     EXPECT_EQ(Convert("and Sanhsia\nNaN\nHo Hua-yung"), "and Sanxia\nNaN\nHe Huayong");
     EXPECT_EQ(Convert("Members of the board:\nChiang Kai-shek\nChou\nSung"),
               "Members of the board:\nChiang Kai-shek\nZhou\nSong");
+    // A paragraph that lists romanized items, one a line, is a list as in
+    // lines mode, its English-looking surnames too; lines of common
+    // English words alone are none.
+    EXPECT_EQ(Convert("Chang\nWang\nChao\nHung\nLo\nTeng\nSung (960-1279)"),
+              "Zhang\nWang\nZhao\nHong\nLuo\nDeng\nSong (960-1279)");
+    EXPECT_EQ(Convert("No.\nNo.\nSo?\n\nChin\nSung\nHung"), "No.\nNo.\nSo?\n\nChin\nSung\nHung");
 }
 
 TEST(Prose, InLinesModeEachLineIsAnItem) {
