@@ -600,14 +600,12 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
                other.syllableCount == 1 && !other.marked && !other.tones && other.english != EnglishClass::Function &&
                Blank(scope.Gap(index));
     };
-    const bool otherCase =
-        run.caseStyle == CaseStyle::Lower || (run.caseStyle == CaseStyle::Capitalized && !nameOrTitle(index) &&
-                                              otherSyllableBefore() && PinyinReads(scope, run));
-    const bool otherLanguage = !unit && otherCase && run.syllableCount == 1 && !run.marked && !run.tones &&
-                               run.english != EnglishClass::Function && !(index > 0 && besideCapital(index - 1)) &&
-                               !(index + 1 < w.runs.size() && besideCapital(index + 1)) &&
-                               !BracketGlossAfter(scope, index) && InOtherLanguage(scope, sentence) &&
-                               !HasWadeGiles(scope, sentence);
+    const bool otherLanguage =
+        !unit && run.syllableCount == 1 && !run.marked && !run.tones && run.english != EnglishClass::Function &&
+        (run.caseStyle == CaseStyle::Lower || (run.caseStyle == CaseStyle::Capitalized && otherSyllableBefore() &&
+                                               !nameOrTitle(index) && PinyinReads(scope, run))) &&
+        !(index > 0 && besideCapital(index - 1)) && !(index + 1 < w.runs.size() && besideCapital(index + 1)) &&
+        !BracketGlossAfter(scope, index) && InOtherLanguage(scope, sentence) && !HasWadeGiles(scope, sentence);
     // So is a word that splits into syllables only by rule, with no other
     // word of the sentence spelled as only Wade-Giles spells: Italian
     // "Nessuna" (ne-ssu-na).

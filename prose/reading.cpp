@@ -1009,7 +1009,7 @@ void ReadRuns(Scope& scope) {
         } else if (run.tones && run.shaped && !run.glued) {
             // Letters and a digit that no syllable reads ("j1", "bj2"): a
             // code's name, as those beside it are ("i1, i2, j1, j2").
-            ++sentence.codes;
+            sentence.code = true;
         }
         if (run.evidence) ++sentence.marked, ++paragraph.marked;
         if (run.candidate && run.normLength <= 2) {
@@ -1060,7 +1060,7 @@ void ReadRuns(Scope& scope) {
         // A letter with a digit ("A1", "o2") is a name or a code unless a
         // longer syllable with a tone stands beside it ("Ch'ü2 O5").
         const bool letter = letters && (sentence.tonedLonger == 0 && (lines || paragraph.tonedLonger == 0));
-        if (supported && !letter && sentence.codes == 0) continue;
+        if (supported && !letter && !sentence.code) continue;
         run.candidate = false;
         --sentence.candidates;
         if (run.normLength > 0 && !run.pinyinOnly) ++sentence.english;

@@ -112,8 +112,8 @@ struct Sentence {
     // another is written otherwise: "ma1 ma3", not "sun4 ... sun4".
     std::uint32_t firstToned = kNone;
     bool tonedVaried = false;
+    bool code = false;              // a word of letters and a digit that no syllable reads ("j1")
     std::uint32_t tonedLonger = 0;  // romanized words with tone numbers of more than one letter
-    std::uint32_t codes = 0;        // words of letters and a digit that no syllable reads ("j1")
     std::uint32_t marked = 0;       // words with a spelling only Wade-Giles has
     int loanMarked = -1;            // of them, those inside English loans ("kung fu"); -1 not counted yet
     std::uint32_t english = 0;      // words that could not be romanized Chinese (English, or other)
