@@ -516,8 +516,9 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     if (!unit && Capital(run) && ((index >= 2 && westernOrder(index - 2, index)) ||
                                   (index + 2 < w.runs.size() && westernOrder(index, index + 2))))
         t.western = true;
-    // So are initials before a surname of one syllable that ends its group:
-    // the person's own spelling ("H. H. Kung", "C. T. Hsia"). Not before a
+    // So are initials before a surname of one syllable that ends its group
+    // (or its line, in a list of such names): the person's own spelling
+    // ("H. H. Kung", "C. T. Hsia"). Not before a
     // syllable in lower case: an outline's letter before a title ("B. Sung
     // shih").
     const auto titleAfter = [&] {
@@ -527,7 +528,8 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     };
     if (!unit && Capital(run) && run.syllableCount == 1 && index > 0 && IsInitialRun(scope, w.runs[index - 1]) &&
         w.runs[index - 1].line == run.line && scope.Gap(index) == ". " &&
-        (run.group == kNone || w.groups[run.group].endRun == index + 1) && !titleAfter())
+        (run.group == kNone || w.groups[run.group].endRun == index + 1 || w.runs[index + 1].line != run.line) &&
+        !titleAfter())
         t.western = true;
     // So is a heading's surname before a Western given name: the person's
     // own spelling, as "Immanuel Hsü" writes it ("Hsü, Immanuel C. Y.").

@@ -321,6 +321,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // and so are initials before a surname, but not an outline's letter before a title
         {"Kung Hsiang-hsi (H. H. Kung) and C. T. Hsia wrote. A. Han shu. B. Sung shih.",
          "Gong Xiangxi (H. H. Kung) and C. T. Hsia wrote. A. Han shu. B. Song shi."},
+        // in a list of such names too, the surname ending its line
+        {"Chiang Kai-shek\nH. H. Kung\nT. V. Soong", "Chiang Kai-shek\nH. H. Kung\nT. V. Soong"},
         // and in a heading, unless the letter is a syllable: a given name of one letter
         {"Hsia, C. T. The Classic Chinese Novel.\nChao, I. Nien erh shih cha chi.\nWang I. Ch'u tz'u chang chü.",
          "Hsia, C. T. The Classic Chinese Novel.\nZhao, Yi. Nian er shi zha ji.\nWang Yi. Chu ci zhang ju."},
