@@ -584,11 +584,10 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     // language's as well (a licence's "che Tu crei").
     const auto nameOrTitle = [&](std::size_t k) {
         const Run& other = w.runs[k];
-        if (!AloneInGroup(scope, k)) return true;
-        if (k + 1 >= w.runs.size()) return false;
-        const Run& next = w.runs[k + 1];
-        return next.sentence == other.sentence && next.candidate && next.caseStyle == CaseStyle::Lower &&
-               Blank(scope.Gap(k + 1));
+        const Run* next = k + 1 < w.runs.size() ? &w.runs[k + 1] : nullptr;
+        return (next && next->sentence == other.sentence && next->candidate && next->caseStyle == CaseStyle::Lower &&
+                Blank(scope.Gap(k + 1))) ||
+               !AloneInGroup(scope, k);
     };
     const auto besideCapital = [&](std::size_t k) {
         const Run& other = w.runs[k];
@@ -918,12 +917,14 @@ void FindMasters(Scope& scope) {
         // "Han Fei tzu"). Inside a title it begins the next word ("San tzu
         // ching", "K'ang-hsi tzu tien"); after a word of two syllables it
         // may end the word ("Ku-tien tzu").
-        const bool ends = !emperor && name.syllableCount == 1 &&
-                          (i + 1 == w.runs.size() || !w.runs[i + 1].candidate ||
-                           w.runs[i + 1].sentence != run.sentence || scope.Gap(i + 1) != " ");
-        if (!(lower == "tzu" || lower == "tze" || emperor) || !(Capital(run) || ends) || !name.candidate ||
-            !Capital(name) || name.sentence != run.sentence || scope.Gap(i) != " " || name.baseEnd != name.end ||
-            run.inUnit)
+        const auto ends = [&] {
+            return !emperor && name.syllableCount == 1 &&
+                   (i + 1 == w.runs.size() || !w.runs[i + 1].candidate || w.runs[i + 1].sentence != run.sentence ||
+                    scope.Gap(i + 1) != " ");
+        };
+        if (!(lower == "tzu" || lower == "tze" || emperor) || !name.candidate || !Capital(name) ||
+            name.sentence != run.sentence || scope.Gap(i) != " " || name.baseEnd != name.end || run.inUnit ||
+            !(Capital(run) || ends()))
             continue;
         if (run.group != kNone && i - 1 > w.groups[run.group].firstRun && scope.Gap(i - 1) == " " &&
             w.runs[i - 2].candidate) {

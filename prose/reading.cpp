@@ -930,6 +930,19 @@ unsigned SpellingOptions(const TextOptions& options) {
            static_cast<unsigned>(options.encoding) << 4 | 1u << 6;
 }
 
+// Whether a sentence holds letters and a digit that no syllable reads
+// ("j1", "bj2"): a code's name, as those beside it are ("i1, i2, j1, j2").
+bool HoldsCode(const Scope& scope, Sentence& sentence) {
+    if (sentence.code < 0) {
+        sentence.code = 0;
+        for (std::uint32_t i = sentence.firstRun; i < sentence.endRun && !sentence.code; ++i) {
+            const Run& run = scope.w.runs[i];
+            sentence.code = run.tones && run.shaped && !run.glued && !run.allSyllables;
+        }
+    }
+    return sentence.code > 0;
+}
+
 // Whether every syllable of a word is one letter: "i2", "i2-i1".
 bool OfLettersAlone(const Scope& scope, const Run& run) {
     for (std::uint32_t k = 0; k < run.syllableCount; ++k)
@@ -1006,10 +1019,6 @@ void ReadRuns(Scope& scope) {
                 NoteToned(scope, paragraph, run);
                 if (!OfLettersAlone(scope, run)) ++sentence.tonedLonger, ++paragraph.tonedLonger;
             }
-        } else if (run.tones && run.shaped && !run.glued) {
-            // Letters and a digit that no syllable reads ("j1", "bj2"): a
-            // code's name, as those beside it are ("i1, i2, j1, j2").
-            sentence.code = true;
         }
         if (run.evidence) ++sentence.marked, ++paragraph.marked;
         if (run.candidate && run.normLength <= 2) {
@@ -1060,7 +1069,7 @@ void ReadRuns(Scope& scope) {
         // A letter with a digit ("A1", "o2") is a name or a code unless a
         // longer syllable with a tone stands beside it ("Ch'ü2 O5").
         const bool letter = letters && (sentence.tonedLonger == 0 && (lines || paragraph.tonedLonger == 0));
-        if (supported && !letter && !sentence.code) continue;
+        if (supported && !letter && !HoldsCode(scope, sentence)) continue;
         run.candidate = false;
         --sentence.candidates;
         if (run.normLength > 0 && !run.pinyinOnly) ++sentence.english;

@@ -112,7 +112,7 @@ struct Sentence {
     // another is written otherwise: "ma1 ma3", not "sun4 ... sun4".
     std::uint32_t firstToned = kNone;
     bool tonedVaried = false;
-    bool code = false;              // a word of letters and a digit that no syllable reads ("j1")
+    signed char code = -1;          // holds letters and a digit no syllable reads ("j1"): -1 not known yet
     std::uint32_t tonedLonger = 0;  // romanized words with tone numbers of more than one letter
     std::uint32_t marked = 0;       // words with a spelling only Wade-Giles has
     int loanMarked = -1;            // of them, those inside English loans ("kung fu"); -1 not counted yet
