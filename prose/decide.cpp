@@ -469,6 +469,15 @@ bool ListedI(const Scope& scope, const Run& run, std::size_t index) {
     return true;
 }
 
+// Whether a syllable in lower case follows run `k` after a space: a
+// title romanized as catalogues write it goes on ("Tao te ching", "B.
+// Sung shih").
+bool SyllableAfter(const Scope& scope, std::size_t k) {
+    if (k + 1 >= scope.w.runs.size()) return false;
+    const Run& next = scope.w.runs[k + 1];
+    return next.candidate && next.caseStyle == CaseStyle::Lower && scope.Gap(k + 1) == " ";
+}
+
 // Rules before weighing: a sentence in Pinyin, a Western given name before
 // a one-syllable name, the pronoun "I", a loan, a function word between
 // names. A token a rule settles is closed.
@@ -521,15 +530,10 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     // ("H. H. Kung", "C. T. Hsia"). Not before a
     // syllable in lower case: an outline's letter before a title ("B. Sung
     // shih").
-    const auto titleAfter = [&] {
-        const Run* next = index + 1 < w.runs.size() ? &w.runs[index + 1] : nullptr;
-        return next && next->line == run.line && next->candidate && next->caseStyle == CaseStyle::Lower &&
-               scope.Gap(index + 1) == " ";
-    };
     if (!unit && Capital(run) && run.syllableCount == 1 && index > 0 && IsInitialRun(scope, w.runs[index - 1]) &&
         w.runs[index - 1].line == run.line && scope.Gap(index) == ". " &&
         (run.group == kNone || w.groups[run.group].endRun == index + 1 || w.runs[index + 1].line != run.line) &&
-        !titleAfter())
+        !SyllableAfter(scope, index))
         t.western = true;
     // So is a heading's surname before a Western given name: the person's
     // own spelling, as "Immanuel Hsü" writes it ("Hsü, Immanuel C. Y.").
@@ -582,13 +586,7 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     // syllable in lower case does ("Tao te ching"); else, spelled as
     // Pinyin spells too after such a syllable of that language, it is the
     // language's as well (a licence's "che Tu crei").
-    const auto nameOrTitle = [&](std::size_t k) {
-        const Run& other = w.runs[k];
-        const Run* next = k + 1 < w.runs.size() ? &w.runs[k + 1] : nullptr;
-        return (next && next->sentence == other.sentence && next->candidate && next->caseStyle == CaseStyle::Lower &&
-                Blank(scope.Gap(k + 1))) ||
-               !AloneInGroup(scope, k);
-    };
+    const auto nameOrTitle = [&](std::size_t k) { return SyllableAfter(scope, k) || !AloneInGroup(scope, k); };
     const auto besideCapital = [&](std::size_t k) {
         const Run& other = w.runs[k];
         return other.sentence == run.sentence && other.candidate && Capital(other) &&

@@ -937,7 +937,7 @@ bool HoldsCode(const Scope& scope, Sentence& sentence) {
         sentence.code = 0;
         for (std::uint32_t i = sentence.firstRun; i < sentence.endRun && !sentence.code; ++i) {
             const Run& run = scope.w.runs[i];
-            sentence.code = run.tones && run.shaped && !run.glued && !run.allSyllables;
+            sentence.code = run.tones && run.shaped && !run.glued && !run.allSyllables && run.wordValue.empty();
         }
     }
     return sentence.code > 0;
