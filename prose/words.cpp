@@ -493,11 +493,11 @@ void FormGroups(Scope& scope) {
 
 bool HeadingComma(const Scope& scope, std::size_t i) {
     const std::vector<Run>& runs = scope.w.runs;
-    if (i + 1 >= runs.size()) return false;
+    if (i + 1 >= runs.size() || !runs[i].lineStart) return false;
     const Run& surname = runs[i];
     const Run& given = runs[i + 1];
     const std::string_view gap = scope.Gap(i + 1);
-    return surname.lineStart && (gap == ", " || gap == ",") && given.line == surname.line && given.group != kNone &&
+    return (gap == ", " || gap == ",") && given.line == surname.line && given.group != kNone &&
            surname.group != kNone && surname.baseEnd == surname.end;
 }
 

@@ -251,7 +251,15 @@ public:
         if (word.empty() || word.size() > 31 || word[0] < 'a' || word[0] > 'z' ||
             !(seconds_[word[0] - 'a'][word.size()] >> Second(word) & 1))
             return false;
-        return std::binary_search(list_, list_ + N, word);
+        // A short list is read through, its lengths first: cheaper than
+        // halving it with whole comparisons.
+        if constexpr (N <= 16) {
+            for (std::size_t i = 0; i < N; ++i)
+                if (list_[i].size() == word.size() && list_[i] == word) return true;
+            return false;
+        } else {
+            return std::binary_search(list_, list_ + N, word);
+        }
     }
 
 private:
