@@ -108,7 +108,10 @@ bool BrokenAtLineEnd(const Scope& scope, std::size_t begin, std::size_t at) {
 
 }  // namespace
 
-bool IsGlued(const Scope& scope, const Run& run) {
+// Every byte before the run that the switch below answers, and every byte
+// after it that the checks after it answer, is in kGluesBefore or
+// kGluesAfter (prose/words.h), which let IsGlued pass over the rest.
+bool GluedAround(const Scope& scope, const Run& run) {
     const std::string_view text = scope.text;
     // An underscore joins an identifier's parts ("my_chou", "_sha1");
     // underscores around words, with no letter or digit beyond them, mark

@@ -484,7 +484,25 @@ WordCache* KnownWords(Scope& scope);
 // Whether a run is part of an address, a path, an identifier, an option or
 // code: "www.chang.com", "a/b", "x_y", "--no-po", "$i1", "max(i1, i2)". No
 // word: it joins no name group and never converts.
-bool IsGlued(const Scope& scope, const Run& run);
+bool GluedAround(const Scope& scope, const Run& run);
+// The bytes before a run and after it that may glue it (see GluedAround):
+// most words stand between blanks and punctuation that glue nothing.
+inline constexpr auto kGluesBefore = [] {
+    std::array<bool, 256> table{};
+    for (const char c : std::string_view("_/@\\.=#&%+~$:-,<([")) table[static_cast<unsigned char>(c)] = true;
+    return table;
+}();
+inline constexpr auto kGluesAfter = [] {
+    std::array<bool, 256> table{};
+    for (const char c : std::string_view("@/\\-_.\xE2\xC2")) table[static_cast<unsigned char>(c)] = true;
+    return table;
+}();
+inline bool IsGlued(const Scope& scope, const Run& run) {
+    const std::string_view text = scope.text;
+    const auto before = run.begin > 0 ? static_cast<unsigned char>(text[run.begin - 1]) : ' ';
+    const auto after = run.end < text.size() ? static_cast<unsigned char>(text[run.end]) : ' ';
+    return (kGluesBefore[before] || kGluesAfter[after]) && GluedAround(scope, run);
+}
 // Gathers capitalized neighbours into name groups ("Mao Tse-tung", "Carl Jung").
 void FormGroups(Scope& scope);
 // Finds established spellings and the word table's keys across the words
