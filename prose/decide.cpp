@@ -469,6 +469,22 @@ bool ListedI(const Scope& scope, const Run& run, std::size_t index) {
     return true;
 }
 
+// Whether run `given`, an initial and a surname are a name in Western
+// order, as written in English, Chinese or not: "Theodore Y. Ts'o", "Ming
+// J. Tsai", "Mark W. Eichin". Not a name spelled as only Wade-Giles spells
+// before a letter and a sentence that a function word begins: that is a
+// surname, a given name of one letter and the next sentence ("led by
+// Ch'en I. He was", "Ch'eng I. Chu Hsi wrote").
+bool WesternOrder(const Scope& scope, std::size_t given) {
+    const std::vector<Run>& runs = scope.w.runs;
+    const std::size_t surname = given + 2;
+    const Run& initial = runs[given + 1];
+    return initial.normLength == 1 && initial.caseStyle == CaseStyle::Capitalized && scope.Gap(given + 1) == " " &&
+           scope.Gap(surname) == ". " && runs[given].caseStyle == CaseStyle::Capitalized &&
+           runs[given].normLength > 1 && runs[surname].caseStyle == CaseStyle::Capitalized &&
+           !(runs[given].evidence && (runs[surname].english == EnglishClass::Function || NameGoesOn(scope, surname)));
+}
+
 // Whether a syllable in lower case follows run `k` after a space: a
 // title romanized as catalogues write it goes on ("Tao te ching", "B.
 // Sung shih").
@@ -508,22 +524,8 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
         }
         t.western = t.western || western;
     }
-    // A given name, an initial and a surname are a name in Western order,
-    // as written in English, Chinese or not: "Theodore Y. Ts'o", "Ming J.
-    // Tsai", "Mark W. Eichin". Not a name spelled as only Wade-Giles spells
-    // before a letter and a sentence that a function word begins: that is
-    // a surname, a given name of one letter and the next sentence ("led by
-    // Ch'en I. He was", "Ch'eng I. Chu Hsi wrote").
-    const auto westernOrder = [&](std::size_t given, std::size_t surname) {
-        const Run& initial = w.runs[given + 1];
-        return initial.normLength == 1 && initial.caseStyle == CaseStyle::Capitalized && scope.Gap(given + 1) == " " &&
-               scope.Gap(surname) == ". " && w.runs[given].caseStyle == CaseStyle::Capitalized &&
-               w.runs[given].normLength > 1 && w.runs[surname].caseStyle == CaseStyle::Capitalized &&
-               !(w.runs[given].evidence &&
-                 (w.runs[surname].english == EnglishClass::Function || NameGoesOn(scope, surname)));
-    };
-    if (!unit && Capital(run) && ((index >= 2 && westernOrder(index - 2, index)) ||
-                                  (index + 2 < w.runs.size() && westernOrder(index, index + 2))))
+    if (!unit && Capital(run) &&
+        ((index >= 2 && WesternOrder(scope, index - 2)) || (index + 2 < w.runs.size() && WesternOrder(scope, index))))
         t.western = true;
     // So are initials before a surname of one syllable that ends its group
     // (or its line, in a list of such names): the person's own spelling
@@ -1022,10 +1024,12 @@ void RepeatSurnames(Scope& scope) {
         // arrived", "Both Yen and").
         if (!AloneInGroup(scope, i)) continue;
         // After a Western given name or initials it is that name's: "Chang
-        // Ai-ling (Eileen Chang)", "Kung Hsiang-hsi (H. H. Kung)".
+        // Ai-ling (Eileen Chang)", "Kung Hsiang-hsi (H. H. Kung)". So is a
+        // given name before an initial and a surname ("Juan M. Navarro").
         if (i > 0 && ((w.runs[i - 1].group == run.group && w.runs[i - 1].western) ||
                       (IsInitialRun(scope, w.runs[i - 1]) && scope.Gap(i) == ". ")))
             continue;
+        if (i + 2 < w.runs.size() && WesternOrder(scope, i)) continue;
         ConvertByRule(run, IsEnglish(run.english));
     }
 }

@@ -392,6 +392,7 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Chin Sui came; the Chin fell, and Chin left. I Tzu-shih came. I was glad.",
          "Jin Sui came; the Chin fell, and Jin left. Yi Zishi came. I was glad."},
         {"Chang Ai-ling (Eileen Chang)", "Zhang Ailing (Eileen Chang)"},
+        {"Ho Ping-ti wrote it; Ho T. Smith read it.", "He Bingdi wrote it; Ho T. Smith read it."},  // before an initial
     });
     // A dash after a number or a line's first word parts nothing: a
     // licence's numbered section, a parameter described in code.
