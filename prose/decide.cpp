@@ -475,7 +475,7 @@ bool ListedI(const Scope& scope, const Run& run, std::size_t index) {
 // before a letter and a sentence that a function word begins: that is a
 // surname, a given name of one letter and the next sentence ("led by
 // Ch'en I. He was", "Ch'eng I. Chu Hsi wrote").
-bool WesternOrder(const Scope& scope, std::size_t given) {
+[[gnu::always_inline]] inline bool WesternOrder(const Scope& scope, std::size_t given) {
     const std::vector<Run>& runs = scope.w.runs;
     const std::size_t surname = given + 2;
     const Run& initial = runs[given + 1];
