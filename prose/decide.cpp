@@ -494,6 +494,55 @@ bool SyllableAfter(const Scope& scope, std::size_t k) {
     return next.candidate && next.caseStyle == CaseStyle::Lower && scope.Gap(k + 1) == " ";
 }
 
+// Whether run `index` is one word said over and over, as laughter, a call
+// or a dance is, where no name nor title is: three times or more ("Ho ho
+// ho", "HO, HO, HO!", or hyphenated, "cha-cha-cha"), or twice as a sentence of nothing
+// else, the second time in lower case ("Ho ho.", "Ta ta!"). A name says a
+// syllable twice, each with its capital ("Lan Lan"), and a title among
+// other words ("Hsing hsing chih huo"). Not a spelling only Wade-Giles has.
+// Asked only of a word of one syllable next to its own spelling, or of a
+// word of three or more.
+[[gnu::noinline]] bool SaidOver(const Scope& scope, const Run& run, std::size_t index) {
+    if (run.marked || run.tones) return false;
+    if (run.syllableCount >= 3) {
+        // Hyphenated, an English word: English's own ("cha-cha-cha").
+        if (run.solid || !OneSyllableAgain(scope, run)) return false;
+        const EnglishClass english = scope.lex.English(scope.Spelling(scope.w.syllables[run.firstSyllable]));
+        return english >= EnglishClass::Size10 && english <= EnglishClass::Size70;
+    }
+    const std::vector<Run>& runs = scope.w.runs;
+    const auto same = [&](std::size_t a, std::size_t b) {
+        // Words a space or a comma apart in one sentence.
+        if (runs[a].sentence != runs[b].sentence || scope.Lower(runs[a]) != scope.Lower(runs[b])) return false;
+        const Gap gap = GapBetween(scope.Gap(b));
+        return gap == kSpace || gap == kComma;
+    };
+    // Two each way tell three times: a long stretch of one word costs no
+    // more a word.
+    std::size_t first = index, last = index;
+    while (first > 0 && index - first < 2 && same(first - 1, first)) --first;
+    while (last + 1 < runs.size() && last - index < 2 && same(last, last + 1)) ++last;
+    if (last - first >= 2) return true;
+    if (last == first) return false;
+    const Sentence& sentence = scope.w.sentences[run.sentence];
+    return first == sentence.firstRun && last + 1 == sentence.endRun && runs[last].caseStyle == CaseStyle::Lower;
+}
+
+// Whether SaidOver holds of run `index`, asked of it beside its own
+// spelling (length and first letter first: most neighbours differ in one)
+// or of a word of three syllables or more.
+inline bool SaidOverAround(const Scope& scope, const Run& run, std::size_t index) {
+    const std::vector<Run>& runs = scope.w.runs;
+    const std::string& norm = scope.w.norm;
+    const auto sameWord = [&](const Run& other) {
+        return other.normLength == run.normLength && norm[other.norm] == norm[run.norm] &&
+               scope.Lower(other) == scope.Lower(run);
+    };
+    return (run.syllableCount >= 3 || (index > 0 && sameWord(runs[index - 1])) ||
+            (index + 1 < runs.size() && sameWord(runs[index + 1]))) &&
+           SaidOver(scope, run, index);
+}
+
 // Rules before weighing: a sentence in Pinyin, a Western given name before
 // a one-syllable name, the pronoun "I", a loan, a function word between
 // names. A token a rule settles is closed.
@@ -613,6 +662,8 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     const bool otherSolid =
         run.solid && sentence.marked <= (run.evidence ? 1u : 0u) && InOtherLanguage(scope, sentence);
     if (t.pinyin || t.western || pronoun || t.otherRomanization || loan || t.connective || otherLanguage || otherSolid)
+        t.open = false;
+    else if (!unit && !run.marked && SaidOverAround(scope, run, index))
         t.open = false;
 }
 

@@ -115,6 +115,10 @@ TEST(Prose, LeavesEnglishAlone) {
         {"Ha-ha, said Hsing-hsing. So-so. Hung-hung ate.", "Ha-ha, said Xingxing. So-so. Honghong ate."},
         // nor the pronoun stammered ("I-i ching" is a title's syllables)
         {"I-I don't know, said Hsing-hsing. I-i ching", "I-I don't know, said Xingxing. Yiyi jing"},
+        // nor a word said over and over, unless a title goes on or a name
+        // gives each its capital
+        {"Ho ho ho! HO, HO, HO. Ta ta. Cha-cha-cha. Po po. Lan Lan. Hsing hsing chih huo",
+         "Ho ho ho! HO, HO, HO. Ta ta. Cha-cha-cha. Po po. Lan Lan. Xing xing zhi huo"},
         {"Carl Jung met Ken on Jan. 20 in Lawrence, Kan.", "Carl Jung met Ken on Jan. 20 in Lawrence, Kan."},
         // A title English sets before any name is no sign of a Chinese one.
         {"Mayor Ken Chin spoke.", "Mayor Ken Chin spoke."},
