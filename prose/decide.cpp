@@ -966,12 +966,28 @@ void FindMasters(Scope& scope) {
         // A capitalized Tzu; or a small one after a one-syllable name that
         // ends the title, as catalogues write the classics ("Chuang tzu",
         // "Han Fei tzu"). Inside a title it begins the next word ("San tzu
-        // ching", "K'ang-hsi tzu tien"); after a word of two syllables it
-        // may end the word ("Ku-tien tzu").
+        // ching", "K'ang-hsi tzu tien"), unless the word table knows the
+        // two as a name: a master's works and their commentaries ("Chuang
+        // tzu chi shih", "Meng tzu cheng i"). After a word of two syllables
+        // it may end the word ("Ku-tien tzu").
         const auto ends = [&] {
-            return !emperor && name.syllableCount == 1 &&
-                   (i + 1 == w.runs.size() || !w.runs[i + 1].candidate || w.runs[i + 1].sentence != run.sentence ||
-                    scope.Gap(i + 1) != " ");
+            if (emperor || name.syllableCount != 1) return false;
+            if (i + 1 == w.runs.size() || !w.runs[i + 1].candidate || w.runs[i + 1].sentence != run.sentence ||
+                scope.Gap(i + 1) != " ")
+                return true;
+            // The name with the word of its group before it, or alone ("Han
+            // Fei tzu", "Chuang tzu").
+            std::string& key = w.joinedKey;
+            const auto named = [&](bool whole) {
+                key.clear();
+                if (whole) (key += scope.Lower(w.runs[i - 2])) += ' ';
+                (key += scope.Lower(name)) += "-tzu";
+                const std::string_view value = scope.lex.WordKey(key);
+                return !value.empty() && IsUpper(static_cast<unsigned char>(value[0]));
+            };
+            const bool inGroup = i >= 2 && name.group != kNone && w.runs[i - 2].group == name.group &&
+                                 w.runs[i - 2].candidate && scope.Gap(i - 1) == " ";
+            return (inGroup && named(true)) || named(false);
         };
         if (!(lower == "tzu" || lower == "tze" || emperor) || !name.candidate || !Capital(name) ||
             name.sentence != run.sentence || scope.Gap(i) != " " || name.baseEnd != name.end || run.inUnit ||

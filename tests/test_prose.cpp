@@ -233,9 +233,11 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Ching chi yen chiu so, 1960.\n\nA copy was downloaded from the web site at 3 jan 2009.",
          "Jing ji yan jiu suo, 1960.\n\nA copy was downloaded from the web site at 3 jan 2009."},
         {"Meng Tzu and Mo Tzu; Han Fei Tzu", "Mengzi and Mozi; Han Feizi"},  // masters
-        // and as catalogues write them, but for a word's first or last syllable
+        // and as catalogues write them, but for a word's first or last
+        // syllable; inside a title where the word table knows the master
         {"Chuang tzu; Han Fei tzu. San tzu ching; K'ang-hsi tzu tien; Ku-tien tzu",
          "Zhuangzi; Han Feizi. San zi jing; Kangxi zi dian; Gudian zi"},
+        {"Chuang tzu chi shih. Han Fei tzu chi chieh. Wen tzu hsüeh", "Zhuangzi ji shi. Han Feizi ji jie. Wen zi xue"},
         // Older spellings in names and titles; a lower-case one alone is
         // as often a slip of English typing.
         {"Lao Tze, the Tao Teh Ching; P'eng Teh-huai", "Laozi, the Dao De Jing; Peng Dehuai"},
