@@ -344,6 +344,49 @@ bool OtherSurname(Scope& scope, std::size_t i) {
     return SolidSyllables(scope.lex, scope.Lower(surname), lengths) < 2;
 }
 
+// Whether `lower` is spelled as one syllable of the romanizations Hong
+// Kong's and overseas names are written in, and Wade-Giles is not: an
+// initial (ch, ts, kw, f, h, k, l, ...), a vowel or two, and n, ng, m, k
+// or p at most ("fung", "chow", "leung", "kwok", "lee"). English words of
+// that shape mostly end otherwise ("hall", "park", "gate"); "oo" before k,
+// p or m is English's ("book", "loop", "room").
+bool OtherRomanizationSyllable(std::string_view lower) {
+    const auto take = [&](std::initializer_list<std::string_view> parts) {
+        for (std::string_view part : parts) {
+            if (lower.starts_with(part)) {
+                lower.remove_prefix(part.size());
+                return part;
+            }
+        }
+        return std::string_view();
+    };
+    take({"tsz", "ch", "ts", "sz", "sh", "kw", "f", "h", "k", "l", "m",
+          "n",   "p",  "s",  "t",  "w",  "y",  "j", "g", "d", "b"});
+    const std::string_view vowel = take({"aa", "ai", "au", "ao", "ow", "ei", "eu", "iu", "oi", "oy", "oo",
+                                         "ou", "ue", "ui", "ee", "ie", "a",  "e",  "i",  "o",  "u"});
+    if (vowel.empty()) return false;
+    const std::string_view final = take({"ng", "n", "m", "k", "p"});
+    return lower.empty() && !(vowel == "oo" && (final == "k" || final == "p" || final == "m"));
+}
+
+// Whether run `i`, a given name of two syllables in Wade-Giles, and the
+// next, a surname of another romanization, are a name in Western order as
+// its bearer signs it in English ("Yu-lan Fung", "Tse-tsung Chow"): the
+// whole is the bearer's spelling, not half of it Pinyin. A place the word
+// table knows is no given name ("Ta-lien Bay").
+bool GivenBeforeOtherSurname(Scope& scope, std::size_t i) {
+    const Run& given = scope.w.runs[i];
+    const Run& surname = scope.w.runs[i + 1];
+    if (given.caseStyle != CaseStyle::Capitalized || given.syllableCount != 2 || !given.candidate || given.solid ||
+        given.title || (!given.wordValue.empty() && IsAsciiUpper(static_cast<unsigned char>(given.wordValue[0]))))
+        return false;
+    if (surname.caseStyle != CaseStyle::Capitalized || surname.candidate || !surname.shaped || surname.pinyinOnly ||
+        surname.syllableCount > 1 || surname.title || surname.line != given.line || scope.Gap(i + 1) != " ")
+        return false;
+    const bool commonest = surname.english >= EnglishClass::Function && surname.english <= EnglishClass::Size20;
+    return !commonest && surname.normLength <= 6 && OtherRomanizationSyllable(scope.Lower(surname));
+}
+
 // A given name with a capital after its hyphen ("Yo-Yo Ma", "Chung-Lin
 // Tang", "Ka-Ping Yee", "Lee, Chun-Yi"), as Taiwan's and Hong Kong's
 // spellings write one, with no apostrophe and no ü; Wade-Giles writes the
@@ -454,6 +497,12 @@ void FormGroups(Scope& scope) {
         if (last > g.firstRun && w.runs[last].syllableCount > 1 && w.runs[last].candidate && OtherSurname(scope, last))
             g.otherRomanization = true;
         if (EmailAfter(scope.text, w.runs[last].end)) g.otherRomanization = true;
+        // English words may come before it: "By Yü-lan Fung".
+        if (last > g.firstRun && GivenBeforeOtherSurname(scope, last - 1)) {
+            bool alone = true;
+            for (std::size_t k = g.firstRun; k + 1 < last && alone; ++k) alone = !w.runs[k].candidate;
+            g.otherRomanization = g.otherRomanization || alone;
+        }
         // The given name last but one, after English words at most ("Add
         // Chung-Ju Wu"), or alone in its group beside a comma ("Lee,
         // Chun-Yi", "Yen-Chin, Lee").

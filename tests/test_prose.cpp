@@ -302,6 +302,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // Western order with a capital after the hyphen is no Wade-Giles.
         {"Yo-Yo Ma and Ka-Ping Yee met Chung-Lin Tang.", "Yo-Yo Ma and Ka-Ping Yee met Chung-Lin Tang."},
         {"Add Chung-Ju Wu (Lee, Chun-Yi)", "Add Chung-Ju Wu (Lee, Chun-Yi)"},
+        // So is Western order with such a surname, but not a place and a noun.
+        {"By Yü-lan Fung; Tse-tsung Chow, 1960. Ping-ti Ho. Ta-lien Bay, T'ai-ho Hall",
+         "By Yü-lan Fung; Tse-tsung Chow, 1960. Bingdi He. Dalian Bay, Taihe Hall"},
         // A name signed before its e-mail address is its bearer's spelling.
         {"Wang Chao  <wang.chao@example.com>, Juan Cespedes <jc@example.org>; Wang Chao <",
          "Wang Chao  <wang.chao@example.com>, Juan Cespedes <jc@example.org>; Wang Zhao <"},
