@@ -543,6 +543,23 @@ inline bool SaidOverAround(const Scope& scope, const Run& run, std::size_t index
            SaidOver(scope, run, index);
 }
 
+// Whether the word before run `index`, a space apart, says a place
+// follows: a determiner or a preposition of place ("the Tatu Hills", "in
+// Tatu Park"); not "to" nor "from", which a person follows as often
+// ("Thanks to Tatu Ylonen"). The English lists hold few nouns ("Park",
+// "Hills", "Temple"), so a place's noun may look like a Western surname.
+bool PlaceBefore(const Scope& scope, std::size_t index) {
+    if (index == 0 || scope.Gap(index) != " ") return false;
+    const Run& before = scope.w.runs[index - 1];
+    if (before.determiner) return true;
+    if (before.caseStyle != CaseStyle::Lower) return false;
+    static constexpr std::string_view kPrepositions[] = {
+        "across", "around", "at", "beyond", "in", "into", "near", "outside", "through", "toward", "towards",
+    };
+    static constexpr SortedWords prepositions(kPrepositions);
+    return prepositions.Has(scope.Lower(before));
+}
+
 // Rules before weighing: a sentence in Pinyin, a Western given name before
 // a one-syllable name, the pronoun "I", a loan, a function word between
 // names. A token a rule settles is closed.
@@ -563,8 +580,9 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     // as other languages spell too ("Tatu Ylonen"; not "Sanhsia").
     t.western = !unit && (run.syllableCount == 1 || run.solid) && before && before->western;
     if (!unit && run.syllableCount == 1 &&
-        (run.allSyllables || (!run.wordValue.empty() && !WadeGilesOnly(scope, run))) && Capital(run) && !before &&
-        run.group != kNone && !run.evidence && w.groups[run.group].endRun > index + 1 && !IsDynasty(scope.Lower(run))) {
+        (run.allSyllables || (!run.wordValue.empty() && !WadeGilesOnly(scope, run) && !PlaceBefore(scope, index))) &&
+        Capital(run) && !before && run.group != kNone && !run.evidence && w.groups[run.group].endRun > index + 1 &&
+        !IsDynasty(scope.Lower(run))) {
         bool western = true;
         for (std::size_t k = index + 1; k < w.groups[run.group].endRun && western; ++k) {
             const EnglishClass english = w.runs[k].english;

@@ -132,6 +132,9 @@ TEST(Prose, LeavesEnglishAlone) {
         // and so is a place the word table knows, written solid as others write too
         {"released by Tatu Ylonen; reported by Pali Rohár. The Tatu River",
          "released by Tatu Ylonen; reported by Pali Rohár. The Dadu River"},
+        // but not after a word that says a place follows
+        {"Thanks to Tatu Ylonen. We walked in Tatu Park; the Tatu Hills",
+         "Thanks to Tatu Ylonen. We walked in Dadu Park; the Dadu Hills"},
         {"In Hsi-an, the Sun rose.", "In Xi'an, the Sun rose."},
         {"NO WARRANTY. IN NO EVENT SHALL", "NO WARRANTY. IN NO EVENT SHALL"},
         // Headings in capitals and abbreviations, as licences and
