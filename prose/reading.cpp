@@ -807,10 +807,10 @@ constexpr SortedWords kWeighed(kWeighedTitles);
 // no Western given name, but no sign of a Chinese name either ("Mayor
 // Ken Chin").
 constexpr std::string_view kOtherTitles[] = {
-    "abbess",        "ambassador", "censor",   "chancellor", "chief",    "commander", "concubine",
-    "consul",        "councillor", "crown",    "dowager",    "emissary", "envoy",     "eunuch",
-    "generalissimo", "grand",      "imperial", "mayor",      "nun",      "painter",   "pilgrim",
-    "poet",          "priest",     "regent",   "sage",       "scholar",  "tutor",     "warlord",
+    "abbess",        "acting",     "ambassador", "censor",  "chancellor", "chief",    "commander", "concubine",
+    "consul",        "councillor", "crown",      "deputy",  "dowager",    "emissary", "envoy",     "eunuch",
+    "generalissimo", "grand",      "imperial",   "mayor",   "nun",        "painter",  "pilgrim",   "poet",
+    "priest",        "regent",     "sage",       "scholar", "tutor",      "vice",     "warlord",
 };
 // Both, merged into one sorted list: asked of every capitalized word.
 constexpr auto kAllTitles = [] {

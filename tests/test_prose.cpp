@@ -493,8 +493,10 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     EXPECT_EQ(report[0].result, "Cai Yuanpei");  // the word table's "Ts'ai Yüan-p'ei"
     EXPECT_TRUE(report[0].ambiguous);
     EXPECT_EQ(report[0].alternatives, "Cai Yuanpei as Ts'ai Yüan-p'ei; Zai Yuanbei as written");
-    // Only a whole name: part of a longer one is read as written.
+    // Only a whole name: part of a longer one is read as written. Titles
+    // before it are no part of it ("Vice President", "Acting Premier").
     EXPECT_EQ(Convert("Shui Hu Chuan"), "Shui Hu Zhuan");  // not the name "Hu Ch'üan"
+    EXPECT_EQ(Convert("Vice President Lai Ching-te"), "Vice President Lai Qingde");
     report = Report("Tsai Ho-sen");
     ASSERT_EQ(report.size(), 2u);
     EXPECT_TRUE(report[0].ambiguous);
