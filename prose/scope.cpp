@@ -23,7 +23,8 @@ namespace {
 // The two readings of a word that a word-table key holds with aspiration
 // apostrophes or ü the text may have dropped ("Tsai Yuan-pei", "Ts'ai
 // Yüan-p'ei"), for the report: the key's, and the one as written, spelled
-// from the words' syllables unless given (UTF-8).
+// from the words' syllables unless given (UTF-8). Empty where the two are
+// one ("Lu Hsun" is Lu Xun either way): nothing to choose between.
 std::string BothReadings(Scope& scope, std::size_t first, std::size_t last, std::string_view key,
                          std::string_view value, std::string_view written = {}) {
     const Run& run = scope.w.runs[first];
@@ -38,9 +39,11 @@ std::string BothReadings(Scope& scope, std::size_t first, std::size_t last, std:
         }
     };
     append(value);
+    const std::size_t valueEnd = out.size();
     out += " as ";
     append(key);
     out += "; ";
+    const std::size_t writtenFrom = out.size();
     out += written;
     for (std::size_t k = first; k <= last && written.empty(); ++k) {
         if (k > first) out.append(scope.Gap(k));
@@ -48,6 +51,8 @@ std::string BothReadings(Scope& scope, std::size_t first, std::size_t last, std:
         const Run& part = scope.w.runs[k];
         SpellWord(scope, part, part.allSyllables ? std::string_view() : part.wordValue, out);
     }
+    if (SameIgnoringCase(std::string_view(out).substr(0, valueEnd), std::string_view(out).substr(writtenFrom)))
+        return std::string();
     out += " as written";
     return out;
 }
@@ -70,7 +75,7 @@ void Record(Scope& scope, const std::string& out, std::vector<ReportRecord>* rep
         const Run& run = w.runs[first];
         if (!run.degradedKey.empty()) {
             r.alternatives = BothReadings(scope, first, last, run.degradedKey, run.degradedValue);
-            r.ambiguous = true;
+            r.ambiguous = r.ambiguous || !r.alternatives.empty();
         } else {
             bool dropped = false;
             r.alternatives = Alternatives(scope, first, last, decision == Decision::WordTable, dropped);
@@ -84,7 +89,7 @@ void Record(Scope& scope, const std::string& out, std::vector<ReportRecord>* rep
                     : nullptr;
             if (other && !SameIgnoringCase(other->value, run.wordValue)) {
                 r.alternatives = BothReadings(scope, first, last, other->key, other->value, r.result);
-                r.ambiguous = true;
+                r.ambiguous = r.ambiguous || !r.alternatives.empty();
             }
         }
     }

@@ -493,6 +493,12 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     EXPECT_EQ(report[0].result, "Cai Yuanpei");  // the word table's "Ts'ai Yüan-p'ei"
     EXPECT_TRUE(report[0].ambiguous);
     EXPECT_EQ(report[0].alternatives, "Cai Yuanpei as Ts'ai Yüan-p'ei; Zai Yuanbei as written");
+    // Two readings that come to the same Pinyin leave nothing to choose.
+    report = Report("Lu Hsun");
+    ASSERT_EQ(report.size(), 1u);
+    EXPECT_EQ(report[0].result, "Lu Xun");
+    EXPECT_FALSE(report[0].ambiguous);
+    EXPECT_EQ(report[0].alternatives, "");
     // Only a whole name: part of a longer one is read as written. Titles
     // before it are no part of it ("Vice President", "Acting Premier").
     EXPECT_EQ(Convert("Shui Hu Chuan"), "Shui Hu Zhuan");  // not the name "Hu Ch'üan"
