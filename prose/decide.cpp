@@ -528,18 +528,21 @@ bool SyllableAfter(const Scope& scope, std::size_t k) {
     return first == sentence.firstRun && last + 1 == sentence.endRun && runs[last].caseStyle == CaseStyle::Lower;
 }
 
-// Whether SaidOver holds of run `index`, asked of it beside its own
-// spelling (length and first letter first: most neighbours differ in one)
-// or of a word of three syllables or more.
-inline bool SaidOverAround(const Scope& scope, const Run& run, std::size_t index) {
+// Whether SaidOver holds of run `index`, asked of a word of three
+// syllables or more, or of one beside its own spelling in a sentence of a
+// few words (length and first letter first: most neighbours differ in
+// one). In a longer sentence the words around weigh such a word already
+// ("He laughed: ho ho ho.").
+inline bool SaidOverAround(const Scope& scope, const Run& run, const Sentence& sentence, std::size_t index) {
     const std::vector<Run>& runs = scope.w.runs;
     const std::string& norm = scope.w.norm;
     const auto sameWord = [&](const Run& other) {
         return other.normLength == run.normLength && norm[other.norm] == norm[run.norm] &&
                scope.Lower(other) == scope.Lower(run);
     };
-    return (run.syllableCount >= 3 || (index > 0 && sameWord(runs[index - 1])) ||
-            (index + 1 < runs.size() && sameWord(runs[index + 1]))) &&
+    return (run.syllableCount >= 3 ||
+            (sentence.endRun - sentence.firstRun <= 8 &&
+             ((index > 0 && sameWord(runs[index - 1])) || (index + 1 < runs.size() && sameWord(runs[index + 1]))))) &&
            SaidOver(scope, run, index);
 }
 
@@ -681,7 +684,7 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
         run.solid && sentence.marked <= (run.evidence ? 1u : 0u) && InOtherLanguage(scope, sentence);
     if (t.pinyin || t.western || pronoun || t.otherRomanization || loan || t.connective || otherLanguage || otherSolid)
         t.open = false;
-    else if (!unit && !run.marked && SaidOverAround(scope, run, index))
+    else if (!unit && !run.marked && SaidOverAround(scope, run, sentence, index))
         t.open = false;
 }
 
