@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <sstream>
 #include <vector>
 
 #include "api/pass.h"
@@ -13,11 +12,25 @@ namespace {
 
 constexpr char32_t kCombiningDiaeresis = 0x0308;
 
+// Where a conversion's output goes: a stream, or a string in memory. A
+// string is written without the stream library, whose locales would
+// otherwise come into builds that convert strings alone (the page's
+// WebAssembly, a fifth of its code).
+struct StreamSink {
+    std::ostream& out;
+    void Write(const char* bytes, std::size_t size) { out.write(bytes, static_cast<std::streamsize>(size)); }
+};
+struct StringSink {
+    std::string& out;
+    void Write(const char* bytes, std::size_t size) { out.append(bytes, size); }
+};
+
 // The conversion state of one stream.
+template <typename Sink>
 struct Converter {
     const ConversionTable& table;
     Encoding encoding;
-    std::ostream& out;
+    Sink out;
     Utf8Decoder decoder;
     std::string decoded;            // a chunk's valid UTF-8
     std::string pending;            // Windows-1252 bytes not yet converted
@@ -26,17 +39,17 @@ struct Converter {
     bool lastWasU = false;          // pending ends in a 'u' or 'U' read as such
     std::uint64_t errorOffset = 0;  // where malformed UTF-8 was found
 
-    Converter(const ConversionTable& t, Encoding e, std::ostream& o)
+    Converter(const ConversionTable& t, Encoding e, Sink o)
         : table(t), encoding(e), out(o), decoder(e), converted(std::max<std::size_t>(64 * 1024, t.maxValueLength)) {}
 
     void Emit(const char* bytes, std::size_t size) {
         if (encoding == Encoding::Cp1252) {
-            out.write(bytes, static_cast<std::streamsize>(size));
+            out.Write(bytes, size);
             return;
         }
         encoded.clear();
         for (std::size_t i = 0; i < size; ++i) AppendUtf8(encoded, FromCp1252(static_cast<unsigned char>(bytes[i])));
-        out.write(encoded.data(), static_cast<std::streamsize>(encoded.size()));
+        out.Write(encoded.data(), encoded.size());
     }
 
     // Runs the pass over the pending bytes. Unless `final`, the last byte
@@ -83,7 +96,7 @@ struct Converter {
                 continue;
             }
             Convert(true);
-            out.write(text.data() + i, static_cast<std::streamsize>(length));
+            out.Write(text.data() + i, length);
         }
     }
 
@@ -154,7 +167,7 @@ StreamResult Pump(std::istream& in, std::ostream& out, std::size_t chunkSize, Fe
 
 StreamResult ConvertStream(const ConversionTable& table, Encoding encoding, std::istream& in, std::ostream& out,
                            std::size_t chunkSize) {
-    Converter converter(table, encoding, out);
+    Converter<StreamSink> converter(table, encoding, StreamSink{out});
     return Pump(
         in, out, chunkSize,
         [&](std::string_view chunk, StreamResult& r) {
@@ -170,12 +183,13 @@ StreamResult ConvertStream(const ConversionTable& table, Encoding encoding, std:
 }
 
 StreamResult ConvertString(const ConversionTable& table, Encoding encoding, std::string_view in, std::string& out) {
-    std::ostringstream output;
-    Converter converter(table, encoding, output);
+    // Written apart and moved in at the end: `in` may be `out`'s own bytes.
+    std::string output;
+    Converter<StringSink> converter(table, encoding, StringSink{output});
     StreamResult result;
     result.ok = converter.Feed(in.data(), in.size(), result.error) && converter.Finish(result.error);
     result.errorOffset = converter.errorOffset;
-    out = std::move(output).str();
+    out = std::move(output);
     return result;
 }
 
