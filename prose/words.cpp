@@ -351,22 +351,23 @@ bool OtherSurname(Scope& scope, std::size_t i) {
 // that shape mostly end otherwise ("hall", "park", "gate"); "oo" before k,
 // p or m is English's ("book", "loop", "room").
 bool OtherRomanizationSyllable(std::string_view lower) {
-    const auto take = [&](std::initializer_list<std::string_view> parts) {
-        for (std::string_view part : parts) {
-            if (lower.starts_with(part)) {
-                lower.remove_prefix(part.size());
-                return part;
-            }
-        }
-        return std::string_view();
+    // Whether `part` is one of the letters or the space-separated pairs of `set`.
+    const auto oneOf = [](std::string_view set, std::string_view part) {
+        return !part.empty() && set.find(part) != std::string_view::npos;
     };
-    take({"tsz", "ch", "ts", "sz", "sh", "kw", "f", "h", "k", "l", "m",
-          "n",   "p",  "s",  "t",  "w",  "y",  "j", "g", "d", "b"});
-    const std::string_view vowel = take({"aa", "ai", "au", "ao", "ow", "ei", "eu", "iu", "oi", "oy", "oo",
-                                         "ou", "ue", "ui", "ee", "ie", "a",  "e",  "i",  "o",  "u"});
-    if (vowel.empty()) return false;
-    const std::string_view final = take({"ng", "n", "m", "k", "p"});
-    return lower.empty() && !(vowel == "oo" && (final == "k" || final == "p" || final == "m"));
+    // The initial: "tsz", a pair of letters or one, or none.
+    std::size_t i = lower.starts_with("tsz")                                           ? 3
+                    : lower.size() > 2 && oneOf("ch ts sz sh kw", lower.substr(0, 2))  ? 2
+                    : lower.size() > 1 && oneOf("bdfghjklmnpstwy", lower.substr(0, 1)) ? 1
+                                                                                       : 0;
+    // A vowel, a pair of them, "ow" or "oy".
+    const std::size_t vowel = i;
+    if (!oneOf("aeiou", lower.substr(i, 1))) return false;
+    i += lower.size() >= i + 2 && oneOf("aa ai au ao ei eu iu oi oo ou ue ui ee ie ow oy", lower.substr(i, 2)) ? 2 : 1;
+    // The final: ng, n, m, k or p, though "oo" before k, p or m is English's.
+    const std::string_view final = lower.substr(i);
+    if (final.empty() || final == "ng" || final == "n") return true;
+    return final.size() == 1 && oneOf("mkp", final) && lower.substr(vowel, 2) != "oo";
 }
 
 // Whether run `i`, a given name of two syllables in Wade-Giles, and the
