@@ -156,20 +156,27 @@ bool InPinyinScope(Scope& scope, const Run& run) {
 // are English words, and at least three; of its first 16 such words, which
 // tell as well and keep a long sentence's cost bounded. A licence's
 // disclaimer is set in capitals: so are words of four letters or more
-// counted (shorter ones in capitals are mostly abbreviations). Asked only
-// of a sentence with a word the answer could change.
+// counted (shorter ones in capitals are mostly abbreviations), and a word
+// with a letter only Vietnamese writes is that language's whatever its
+// case (two such tell it). Asked only of a sentence with a word the answer
+// could change.
 bool InOtherLanguage(Scope& scope, Sentence& sentence) {
     if (sentence.otherLanguage < 0) {
-        int other = 0, english = 0;
+        int other = 0, english = 0, vietnamese = 0;
         for (std::uint32_t i = sentence.firstRun; i < sentence.endRun && other + english < 16; ++i) {
             const Run& run = scope.w.runs[i];
+            // A word with a letter only Vietnamese writes is that language's.
+            if (run.vietnamese) {
+                ++other, ++vietnamese;
+                continue;
+            }
             const bool counted = run.caseStyle == CaseStyle::Lower
                                      ? run.normLength >= 2
                                      : run.caseStyle == CaseStyle::AllCaps && run.normLength >= 4;
             if (!run.shaped || run.glued || run.candidate || run.pinyinOnly || !counted) continue;
             ++(IsEnglish(scope.lex.English(scope.Lower(run))) ? english : other);
         }
-        sentence.otherLanguage = other >= 3 && other > english;
+        sentence.otherLanguage = (other >= 3 || vietnamese >= 2) && other > english;
     }
     return sentence.otherLanguage > 0;
 }
@@ -671,12 +678,17 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
                other.syllableCount == 1 && !other.marked && !other.tones && other.english != EnglishClass::Function &&
                Blank(scope.Gap(index));
     };
+    // In Vietnamese, told by letters neither romanization writes, ê is
+    // the language's own letter, no sign of Wade-Giles ("nên", "tên").
+    const bool vietnamese = sentence.vietnamese;
     const bool otherLanguage =
-        !unit && run.syllableCount == 1 && !run.marked && !run.tones && run.english != EnglishClass::Function &&
+        !unit && run.syllableCount == 1 && (!run.marked || vietnamese) && !run.tones &&
+        run.english != EnglishClass::Function &&
         (run.caseStyle == CaseStyle::Lower || (run.caseStyle == CaseStyle::Capitalized && otherSyllableBefore() &&
                                                !nameOrTitle(index) && PinyinReads(scope, run))) &&
         !(index > 0 && besideCapital(index - 1)) && !(index + 1 < w.runs.size() && besideCapital(index + 1)) &&
-        !BracketGlossAfter(scope, index) && InOtherLanguage(scope, sentence) && !HasWadeGiles(scope, sentence);
+        !BracketGlossAfter(scope, index) && InOtherLanguage(scope, sentence) &&
+        (vietnamese || !HasWadeGiles(scope, sentence));
     // So is a word that splits into syllables only by rule, with no other
     // word of the sentence spelled as only Wade-Giles spells: Italian
     // "Nessuna" (ne-ssu-na).

@@ -222,6 +222,14 @@ void AddSyllable(Scope& scope, Run& run, std::size_t start, std::size_t end, cha
 
 // Reads one run into its syllables, normalized: lower case, every
 // apostrophe written ', ü as 0xFC, ê as 0xEA, ŭ as u.
+// Whether `c` is a letter Vietnamese writes and neither Wade-Giles nor
+// Pinyin does: ă, đ, ơ, ư, and the vowels with a dot below, a hook above
+// or two marks (ạ, ả, ấ, ề, ...).
+bool VietnameseLetter(char32_t c) {
+    return c == 0x102 || c == 0x103 || c == 0x110 || c == 0x111 || c == 0x1A0 || c == 0x1A1 || c == 0x1AF ||
+           c == 0x1B0 || (c >= 0x1EA0 && c <= 0x1EF9);
+}
+
 void ReadRun(Scope& scope, Run& run) {
     ScopeWork& w = scope.w;
     const std::string_view text = scope.text;
@@ -322,6 +330,7 @@ void ReadRun(Scope& scope, Run& run) {
             run.pinyinShaped = false;
         } else {
             run.shaped = run.pinyinShaped = false;
+            run.vietnamese = run.vietnamese || VietnameseLetter(c);
             previousLower = false;
         }
     };
@@ -1031,6 +1040,7 @@ void ReadRuns(Scope& scope) {
         }
         // Words that could not be romanized Chinese: the sentence's English.
         sentence.candidates += run.candidate;
+        sentence.vietnamese = sentence.vietnamese || run.vietnamese;
         if (!run.candidate && run.normLength > 0 && !run.pinyinOnly) ++sentence.english;
         // The scope's own way of writing Wade-Giles: aspiration apostrophes
         // and ü, or neither (a text that dropped them). A text that writes

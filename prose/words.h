@@ -93,6 +93,7 @@ struct Run {
     bool aspirated = false;         // an aspiration apostrophe after a Wade-Giles initial ("Ch'ing")
     bool umlaut = false;            // a syllable with ü
     bool giles = false;             // ê or ŭ, which only a text that keeps every mark writes
+    bool vietnamese = false;        // a letter only Vietnamese writes (see VietnameseLetter)
     bool determiner = false;        // a word after which a capital makes a common noun (IsDeterminer)
     bool romanizedBracket = false;  // in brackets that hold romanized words only (see MarkRomanizedBrackets)
     bool spelledByPlace = false;    // spelled as its neighbours say (SpellingDependsOnPlace): never from the cache
@@ -123,6 +124,7 @@ struct Sentence {
     int otherLanguage = -1;        // is written in a language neither English nor romanized: -1 not known yet
     bool apostrophes = false;      // an aspiration apostrophe in it (in lines mode, in its line)
     bool umlauts = false;          // a ü (or ŭ) in it (in lines mode, in its line)
+    bool vietnamese = false;       // a word with a letter only Vietnamese writes in it
 };
 
 struct Group {

@@ -166,6 +166,9 @@ TEST(Prose, LeavesEnglishAlone) {
         {"SIA STATO EDOTTO DI TALI DANNI. NESSUNA\nCLAUSOLA DI QUESTA LICENZA ESCLUDE O LIMITA.",
          "SIA STATO EDOTTO DI TALI DANNI. NESSUNA\nCLAUSOLA DI QUESTA LICENZA ESCLUDE O LIMITA."},
         {"Hsinchuang e Sanhsia sono citta di Taiwan.", "Xinzhuang e Sanxia sono citta di Taiwan."},
+        // Vietnamese, told by its own letters, writes ê as its own.
+        {"Đặt tên tập tin xuất; nó nên bị thay tên thành nb.po. Dùng cho các bản dịch.",
+         "Đặt tên tập tin xuất; nó nên bị thay tên thành nb.po. Dùng cho các bản dịch."},
         // Japanese writes tsu, before i too: no place written solid.
         {"the Matsui family; Mitsui and Co.", "the Matsui family; Mitsui and Co."},
         // Loans English writes as its own words, but not inside a romanized title.
