@@ -169,6 +169,8 @@ TEST(Prose, LeavesEnglishAlone) {
         // Vietnamese, told by its own letters, writes ê as its own.
         {"Đặt tên tập tin xuất; nó nên bị thay tên thành nb.po. Dùng cho các bản dịch.",
          "Đặt tên tập tin xuất; nó nên bị thay tên thành nb.po. Dùng cho các bản dịch."},
+        // An index's range of letters is no word.
+        {"A-I", "A-I"},
         // Japanese writes tsu, before i too: no place written solid.
         {"the Matsui family; Mitsui and Co.", "the Matsui family; Mitsui and Co."},
         // Loans English writes as its own words, but not inside a romanized title.
