@@ -694,15 +694,7 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     // "Nessuna" (ne-ssu-na).
     const bool otherSolid =
         run.solid && sentence.marked <= (run.evidence ? 1u : 0u) && InOtherLanguage(scope, sentence);
-    // Two capital letters joined by a hyphen are a range of letters, as
-    // an index heads its parts ("A-I", "J-R").
-    const auto letterRange = [&] {
-        const char* bytes = scope.text.data() + run.begin;
-        return run.end - run.begin == 3 && bytes[1] == '-' && IsAsciiUpper(static_cast<unsigned char>(bytes[0])) &&
-               IsAsciiUpper(static_cast<unsigned char>(bytes[2]));
-    };
-    if (t.pinyin || t.western || pronoun || t.otherRomanization || loan || t.connective || otherLanguage ||
-        otherSolid || letterRange())
+    if (t.pinyin || t.western || pronoun || t.otherRomanization || loan || t.connective || otherLanguage || otherSolid)
         t.open = false;
     else if (!unit && !run.marked && SaidOverAround(scope, run, sentence, index))
         t.open = false;

@@ -574,6 +574,12 @@ void ReadWord(Scope& scope, std::size_t index) {
                             w.syllables[run.firstSyllable].marked;
         }
     }
+    // Two capital letters joined by a hyphen are a range of letters, as an
+    // index heads its parts ("A-I", "J-R"), no syllables.
+    const std::string_view bytes = scope.text.substr(run.begin, run.end - run.begin);
+    if (run.candidate && bytes.size() == 3 && bytes[1] == '-' && IsAsciiUpper(static_cast<unsigned char>(bytes[0])) &&
+        IsAsciiUpper(static_cast<unsigned char>(bytes[2])))
+        run.candidate = false;
     // The pronoun said again, a capital letter each time, is English
     // stammering ("I-I don't know"), no syllable.
     if (run.candidate && run.caseStyle == CaseStyle::AllCaps && scope.Spelling(w.syllables[run.firstSyllable]) == "i" &&
@@ -1040,7 +1046,8 @@ void ReadRuns(Scope& scope) {
         }
         // Words that could not be romanized Chinese: the sentence's English.
         sentence.candidates += run.candidate;
-        sentence.vietnamese = sentence.vietnamese || run.vietnamese;
+        if (run.vietnamese) [[unlikely]]
+            sentence.vietnamese = true;
         if (!run.candidate && run.normLength > 0 && !run.pinyinOnly) ++sentence.english;
         // The scope's own way of writing Wade-Giles: aspiration apostrophes
         // and ü, or neither (a text that dropped them). A text that writes
