@@ -1034,8 +1034,13 @@ void ReadRuns(Scope& scope) {
             w.toned.push_back(static_cast<std::uint32_t>(&run - w.runs.data()));
             if (run.caseStyle != CaseStyle::AllCaps) {
                 NoteToned(scope, sentence, run);
-                NoteToned(scope, paragraph, run);
-                if (!OfLettersAlone(scope, run)) ++sentence.tonedLonger, ++paragraph.tonedLonger;
+                // A letter with a digit tells its own sentence only: in a
+                // paragraph of code it is as often a byte's hex ("b3 49 a1
+                // ff"), no tone beside 'sha1' a line away.
+                if (!OfLettersAlone(scope, run)) {
+                    NoteToned(scope, paragraph, run);
+                    ++sentence.tonedLonger, ++paragraph.tonedLonger;
+                }
             }
         }
         if (run.evidence) ++sentence.marked, ++paragraph.marked;

@@ -662,7 +662,10 @@ TEST(Prose, WritesTonesAsMarksNumbersOrNothing) {
                // beside others that no syllable reads, or less one another
                {"for tag, i1, i2, j1, j2 in codes: if i2-i1 > n:", "for tag, i1, i2, j1, j2 in codes: if i2-i1 > n:"},
                {"for ai1, ai2, bj1, bj2 in ops: la = ai2 - ai1", "for ai1, ai2, bj1, bj2 in ops: la = ai2 - ai1"},
-               {"KEY_A1: 'ka1', KEY_A3: 'ka3', KEY_B2: 'kb2'", "KEY_A1: 'ka1', KEY_A3: 'ka3', KEY_B2: 'kb2'"}});
+               {"KEY_A1: 'ka1', KEY_A3: 'ka3', KEY_B2: 'kb2'", "KEY_A1: 'ka1', KEY_A3: 'ka3', KEY_B2: 'kb2'"},
+               // and a letter with a digit in a hex dump lends a line away none
+               {"// <Buffer 10 b3 49 a1 ff>\nlog(crypto. hash('sha1', b));",
+                "// <Buffer 10 b3 49 a1 ff>\nlog(crypto. hash('sha1', b));"}});
 }
 
 TEST(Prose, ReportsWhatItFoundAndWhy) {
