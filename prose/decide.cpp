@@ -503,12 +503,11 @@ bool SyllableAfter(const Scope& scope, std::size_t k) {
 
 // Whether run `index` is one word said over and over, as laughter, a call
 // or a dance is, where no name nor title is: three times or more ("Ho ho
-// ho", "HO, HO, HO!", or hyphenated, "cha-cha-cha"), or twice as a sentence of nothing
-// else, the second time in lower case ("Ho ho.", "Ta ta!"). A name says a
-// syllable twice, each with its capital ("Lan Lan"), and a title among
-// other words ("Hsing hsing chih huo"). Not a spelling only Wade-Giles has.
-// Asked only of a word of one syllable next to its own spelling, or of a
-// word of three or more.
+// ho", "HO, HO, HO!", or hyphenated, "cha-cha-cha"), or twice as a
+// sentence of nothing else, the second time in lower case ("Ho ho.", "Ta
+// ta!"). A name says a syllable twice, each with its capital ("Lan Lan"),
+// and a title among other words ("Hsing hsing chih huo"). Not a spelling
+// only Wade-Giles has. Asked through SaidOverAround.
 [[gnu::noinline]] bool SaidOver(const Scope& scope, const Run& run, std::size_t index) {
     if (run.marked || run.tones) return false;
     if (run.syllableCount >= 3) {

@@ -220,8 +220,6 @@ void AddSyllable(Scope& scope, Run& run, std::size_t start, std::size_t end, cha
     ++run.syllableCount;
 }
 
-// Reads one run into its syllables, normalized: lower case, every
-// apostrophe written ', ü as 0xFC, ê as 0xEA, ŭ as u.
 // Whether `c` is a letter Vietnamese writes and neither Wade-Giles nor
 // Pinyin does: ă, đ, ơ, ư, and the vowels with a dot below, a hook above
 // or two marks (ạ, ả, ấ, ề, ...).
@@ -230,6 +228,8 @@ bool VietnameseLetter(char32_t c) {
            c == 0x1B0 || (c >= 0x1EA0 && c <= 0x1EF9);
 }
 
+// Reads one run into its syllables, normalized: lower case, every
+// apostrophe written ', ü as 0xFC, ê as 0xEA, ŭ as u.
 void ReadRun(Scope& scope, Run& run) {
     ScopeWork& w = scope.w;
     const std::string_view text = scope.text;
