@@ -370,15 +370,16 @@ bool OtherRomanizationSyllable(std::string_view lower) {
     return final.size() == 1 && oneOf("mkp", final) && lower.substr(vowel, 2) != "oo";
 }
 
-// Whether run `i`, a given name of two syllables in Wade-Giles, and the
-// next, a surname of another romanization, are a name in Western order as
-// its bearer signs it in English ("Yu-lan Fung", "Tse-tsung Chow"): the
-// whole is the bearer's spelling, not half of it Pinyin. A place the word
-// table knows is no given name ("Ta-lien Bay").
+// Whether run `i`, a given name of two syllables in Wade-Giles (or one
+// written solid), and the next, a surname of another romanization, are a
+// name in Western order as its bearer signs it in English ("Yu-lan Fung",
+// "Tse-tsung Chow", "Jungku Lee"): the whole is the bearer's spelling, not
+// half of it Pinyin. A place the word table knows is no given name
+// ("Ta-lien Bay").
 bool GivenBeforeOtherSurname(Scope& scope, std::size_t i) {
     const Run& given = scope.w.runs[i];
     const Run& surname = scope.w.runs[i + 1];
-    if (given.caseStyle != CaseStyle::Capitalized || given.syllableCount != 2 || !given.candidate || given.solid ||
+    if (given.caseStyle != CaseStyle::Capitalized || !(given.syllableCount == 2 || given.solid) || !given.candidate ||
         given.title || (!given.wordValue.empty() && IsAsciiUpper(static_cast<unsigned char>(given.wordValue[0]))))
         return false;
     if (surname.caseStyle != CaseStyle::Capitalized || surname.candidate || !surname.shaped || surname.pinyinOnly ||

@@ -311,8 +311,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Yo-Yo Ma and Ka-Ping Yee met Chung-Lin Tang.", "Yo-Yo Ma and Ka-Ping Yee met Chung-Lin Tang."},
         {"Add Chung-Ju Wu (Lee, Chun-Yi)", "Add Chung-Ju Wu (Lee, Chun-Yi)"},
         // So is Western order with such a surname, but not a place and a noun.
-        {"By Yü-lan Fung; Tse-tsung Chow, 1960. Ping-ti Ho. Ta-lien Bay, T'ai-ho Hall",
-         "By Yü-lan Fung; Tse-tsung Chow, 1960. Bingdi He. Dalian Bay, Taihe Hall"},
+        {"By Yü-lan Fung; Tse-tsung Chow, 1960. Ping-ti Ho. Ta-lien Bay, T'ai-ho Hall. (Jungku Lee)",
+         "By Yü-lan Fung; Tse-tsung Chow, 1960. Bingdi He. Dalian Bay, Taihe Hall. (Jungku Lee)"},
         // A name signed before its e-mail address is its bearer's spelling.
         {"Wang Chao  <wang.chao@example.com>, Juan Cespedes <jc@example.org>; Wang Chao <",
          "Wang Chao  <wang.chao@example.com>, Juan Cespedes <jc@example.org>; Wang Zhao <"},
