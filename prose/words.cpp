@@ -499,18 +499,13 @@ void FormGroups(Scope& scope) {
         if (last > g.firstRun && w.runs[last].syllableCount > 1 && w.runs[last].candidate && OtherSurname(scope, last))
             g.otherRomanization = true;
         if (EmailAfter(scope.text, w.runs[last].end)) g.otherRomanization = true;
-        // English words may come before it: "By Yü-lan Fung".
-        if (last > g.firstRun && GivenBeforeOtherSurname(scope, last - 1)) {
-            bool alone = true;
-            for (std::size_t k = g.firstRun; k + 1 < last && alone; ++k) alone = !w.runs[k].candidate;
-            g.otherRomanization = g.otherRomanization || alone;
-        }
         // The given name last but one, after English words at most ("Add
-        // Chung-Ju Wu"), or alone in its group beside a comma ("Lee,
-        // Chun-Yi", "Yen-Chin, Lee").
+        // Chung-Ju Wu", "By Yü-lan Fung"), or alone in its group beside a
+        // comma ("Lee, Chun-Yi", "Yen-Chin, Lee").
         if (last > g.firstRun) {
             const Run& given = w.runs[last - 1];
-            if (TaiwanGivenName(given) && OtherSurnameBeside(given, w.runs[last], true)) {
+            if ((TaiwanGivenName(given) && OtherSurnameBeside(given, w.runs[last], true)) ||
+                GivenBeforeOtherSurname(scope, last - 1)) {
                 bool alone = true;
                 for (std::size_t k = g.firstRun; k + 1 < last && alone; ++k) alone = !w.runs[k].candidate;
                 g.otherRomanization = g.otherRomanization || alone;
