@@ -501,14 +501,20 @@ void FormGroups(Scope& scope) {
         if (EmailAfter(scope.text, w.runs[last].end)) g.otherRomanization = true;
         // The given name last but one, after English words at most ("Add
         // Chung-Ju Wu", "By Yü-lan Fung"), or alone in its group beside a
-        // comma ("Lee, Chun-Yi", "Yen-Chin, Lee").
+        // comma ("Lee, Chun-Yi", "Yen-Chin, Lee"). A group that goes on to
+        // the next line is asked at the end of each of its lines too: the
+        // next line's first word may be a field's label ("2012 Chung-Lin
+        // Wen" above "License: MIT").
         if (last > g.firstRun) {
-            const Run& given = w.runs[last - 1];
-            if ((TaiwanGivenName(given) && OtherSurnameBeside(given, w.runs[last], true)) ||
-                GivenBeforeOtherSurname(scope, last - 1)) {
-                bool alone = true;
-                for (std::size_t k = g.firstRun; k + 1 < last && alone; ++k) alone = !w.runs[k].candidate;
-                g.otherRomanization = g.otherRomanization || alone;
+            for (std::size_t end = g.firstRun + 1; end <= last && !g.otherRomanization; ++end) {
+                if (end < last && w.runs[end + 1].line == w.runs[end].line) continue;
+                const Run& given = w.runs[end - 1];
+                if ((TaiwanGivenName(given) && OtherSurnameBeside(given, w.runs[end], true)) ||
+                    GivenBeforeOtherSurname(scope, end - 1)) {
+                    bool alone = true;
+                    for (std::size_t k = g.firstRun; k + 1 < end && alone; ++k) alone = !w.runs[k].candidate;
+                    g.otherRomanization = alone;
+                }
             }
         } else if (TaiwanGivenName(w.runs[last])) {
             const Run& given = w.runs[last];

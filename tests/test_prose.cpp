@@ -310,6 +310,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // Western order with a capital after the hyphen is no Wade-Giles.
         {"Yo-Yo Ma and Ka-Ping Yee met Chung-Lin Tang.", "Yo-Yo Ma and Ka-Ping Yee met Chung-Lin Tang."},
         {"Add Chung-Ju Wu (Lee, Chun-Yi)", "Add Chung-Ju Wu (Lee, Chun-Yi)"},
+        // also where the next line's label goes on the name's group
+        {"Copyright:\n 2012 Chung-Lin Wen\nLicense: MIT", "Copyright:\n 2012 Chung-Lin Wen\nLicense: MIT"},
         // So is Western order with such a surname, but not a place and a noun.
         {"By Yü-lan Fung; Tse-tsung Chow, 1960. Ping-ti Ho. Ta-lien Bay, T'ai-ho Hall. (Jungku Lee)",
          "By Yü-lan Fung; Tse-tsung Chow, 1960. Bingdi He. Dalian Bay, Taihe Hall. (Jungku Lee)"},
