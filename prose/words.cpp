@@ -499,6 +499,10 @@ void FormGroups(Scope& scope) {
         if (last > g.firstRun && w.runs[last].syllableCount > 1 && w.runs[last].candidate && OtherSurname(scope, last))
             g.otherRomanization = true;
         if (EmailAfter(scope.text, w.runs[last].end)) g.otherRomanization = true;
+        // So is a surname before its given name's comma ("Kang, JeongHee <k@example.org>").
+        if (last + 1 < w.runs.size() && w.runs[last + 1].group != kNone && scope.Gap(last + 1) == ", " &&
+            EmailAfter(scope.text, w.runs[w.groups[w.runs[last + 1].group].endRun - 1].end))
+            g.otherRomanization = true;
         // The given name last but one, after English words at most ("Add
         // Chung-Ju Wu", "By Yü-lan Fung"), or alone in its group beside a
         // comma ("Lee, Chun-Yi", "Yen-Chin, Lee"). A group that goes on to

@@ -318,6 +318,7 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // A name signed before its e-mail address is its bearer's spelling.
         {"Wang Chao  <wang.chao@example.com>, Juan Cespedes <jc@example.org>; Wang Chao <",
          "Wang Chao  <wang.chao@example.com>, Juan Cespedes <jc@example.org>; Wang Zhao <"},
+        {"2000 Kang, JeongHee <k@example.org>", "2000 Kang, JeongHee <k@example.org>"},
         {"Ouyang Wen-chung; Empress Dowager Tz'u-hsi; Mount T'ai-shan",
          "Ouyang Wenzhong; Empress Dowager Cixi; Mount Taishan"},
         // A gloss in brackets after a word: "the idea of ch'i (vital energy)".
