@@ -552,6 +552,30 @@ inline bool SaidOverAround(const Scope& scope, const Run& run, const Sentence& s
            SaidOver(scope, run, index);
 }
 
+// Whether run `index` is one of three or more weekdays abbreviated to two
+// letters in a row, as a calendar heads its columns ("Mo Tu We Th Fr Sa
+// Su", German "Mo Di Mi Do Fr Sa So"): "Tu", "Mo" and "Sa" there are no
+// syllables.
+bool InWeekdays(const Scope& scope, std::size_t index) {
+    const std::vector<Run>& runs = scope.w.runs;
+    const auto weekday = [&](std::size_t k) {
+        static constexpr std::string_view kDays[] = {"di", "do", "fr", "mi", "mo", "sa", "so", "su", "th", "tu", "we"};
+        static constexpr SortedWords days(kDays);
+        return runs[k].normLength == 2 && Capital(runs[k]) && days.Has(scope.Lower(runs[k]));
+    };
+    // Words on one line, blanks apart.
+    const auto together = [&](std::size_t a) {
+        const std::string_view gap = scope.Gap(a + 1);
+        return runs[a].line == runs[a + 1].line && !gap.empty() &&
+               gap.find_first_not_of(" \t") == std::string_view::npos;
+    };
+    if (!weekday(index)) return false;
+    std::size_t first = index, last = index;
+    while (first > 0 && index - first < 2 && together(first - 1) && weekday(first - 1)) --first;
+    while (last + 1 < runs.size() && last - first < 2 && together(last) && weekday(last + 1)) ++last;
+    return last - first >= 2;
+}
+
 // Whether the word before run `index`, a space apart, says a place
 // follows: a determiner or a preposition of place ("the Tatu Hills", "in
 // Tatu Park"); not "to" nor "from", which a person follows as often
@@ -696,6 +720,8 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     if (t.pinyin || t.western || pronoun || t.otherRomanization || loan || t.connective || otherLanguage || otherSolid)
         t.open = false;
     else if (!unit && !run.marked && SaidOverAround(scope, run, sentence, index))
+        t.open = false;
+    else if (!unit && run.normLength == 2 && Capital(run) && InWeekdays(scope, index))
         t.open = false;
 }
 

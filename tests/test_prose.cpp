@@ -119,6 +119,9 @@ TEST(Prose, LeavesEnglishAlone) {
         // gives each its capital
         {"Ho ho ho! HO, HO, HO. Ta ta. Cha-cha-cha. Po po. Lan Lan. Hsing hsing chih huo",
          "Ho ho ho! HO, HO, HO. Ta ta. Cha-cha-cha. Po po. Lan Lan. Xing xing zhi huo"},
+        // A calendar's weekdays are no syllables; a name's are.
+        {"June 2006\nMo Tu We Th Fr Sa Su\n 1  2\nTu Fu met Mo Tzu.",
+         "June 2006\nMo Tu We Th Fr Sa Su\n 1  2\nDu Fu met Mozi."},
         {"Carl Jung met Ken on Jan. 20 in Lawrence, Kan.", "Carl Jung met Ken on Jan. 20 in Lawrence, Kan."},
         // A title English sets before any name is no sign of a Chinese one.
         {"Mayor Ken Chin spoke.", "Mayor Ken Chin spoke."},
