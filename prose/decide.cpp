@@ -555,21 +555,24 @@ inline bool SaidOverAround(const Scope& scope, const Run& run, const Sentence& s
 // Whether run `index` is one of three or more weekdays abbreviated to two
 // letters in a row, as a calendar heads its columns ("Mo Tu We Th Fr Sa
 // Su", German "Mo Di Mi Do Fr Sa So"): "Tu", "Mo" and "Sa" there are no
-// syllables.
-bool InWeekdays(const Scope& scope, std::size_t index) {
+// syllables. Asked apart, of words of two letters.
+[[gnu::noinline]] bool InWeekdays(const Scope& scope, std::size_t index) {
     const std::vector<Run>& runs = scope.w.runs;
     const auto weekday = [&](std::size_t k) {
-        static constexpr std::string_view kDays[] = {"di", "do", "fr", "mi", "mo", "sa", "so", "su", "th", "tu", "we"};
-        static constexpr SortedWords days(kDays);
-        return runs[k].normLength == 2 && Capital(runs[k]) && days.Has(scope.Lower(runs[k]));
+        if (runs[k].normLength != 2 || !Capital(runs[k])) return false;
+        const std::string_view day = scope.Lower(runs[k]);
+        constexpr std::string_view kDays = "di do fr mi mo sa so su th tu we";
+        for (std::size_t i = 0; i < kDays.size(); i += 3)
+            if (kDays[i] == day[0] && kDays[i + 1] == day[1]) return true;
+        return false;
     };
+    if (!weekday(index)) return false;
     // Words on one line, blanks apart.
     const auto together = [&](std::size_t a) {
         const std::string_view gap = scope.Gap(a + 1);
         return runs[a].line == runs[a + 1].line && !gap.empty() &&
                gap.find_first_not_of(" \t") == std::string_view::npos;
     };
-    if (!weekday(index)) return false;
     std::size_t first = index, last = index;
     while (first > 0 && index - first < 2 && together(first - 1) && weekday(first - 1)) --first;
     while (last + 1 < runs.size() && last - first < 2 && together(last) && weekday(last + 1)) ++last;
@@ -721,8 +724,6 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
         t.open = false;
     else if (!unit && !run.marked && SaidOverAround(scope, run, sentence, index))
         t.open = false;
-    else if (!unit && run.normLength == 2 && Capital(run) && InWeekdays(scope, index))
-        t.open = false;
 }
 
 // Whether `run` is one common English word said again, in no spelling
@@ -863,6 +864,12 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         t.open = true;
         ApplyRules(scope, run, unit, t);
         const std::size_t index = t.first;
+        // A calendar's weekdays are English (asked here, not among the
+        // rules, where it cost the rest of them more than itself).
+        if (run.normLength == 2 && t.open && !unit && InWeekdays(scope, index)) [[unlikely]] {
+            t.open = false;
+            continue;
+        }
         // Tone numbers, where others stand beside them (see ReadRuns), are romanization.
         t.toned = run.tones && t.open;
         // A common English word in a Pinyin sentence is English all the same ("the Sun").

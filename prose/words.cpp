@@ -401,19 +401,24 @@ bool TaiwanGivenName(const Run& given) {
            !given.aspirated && !given.umlaut && !given.title;
 }
 
-// Whether an e-mail address in angle brackets follows byte `at`: a name
-// before one is signed as its bearer writes it ("Wang Chao
-// <wang.chao@example.com>"), in changelogs, copyright files and authors'
-// lists.
-bool EmailAfter(std::string_view text, std::size_t at) {
-    std::size_t i = at;
-    while (i < text.size() && i < at + 2 && (text[i] == ' ' || text[i] == '\t')) ++i;
-    if (i >= text.size() || text[i] != '<') return false;
+// Whether the angle bracket at byte `i` opens an e-mail address (see
+// EmailAfter), asked apart: most words are followed by none.
+[[gnu::noinline]] bool AddressIn(std::string_view text, std::size_t i) {
     for (std::size_t k = i + 1; k < text.size() && k < i + 128; ++k) {
         if (text[k] == '@') return true;
         if (text[k] == '>' || text[k] == ' ' || text[k] == '\n' || text[k] == '\r') return false;
     }
     return false;
+}
+
+// Whether an e-mail address in angle brackets follows byte `at`: a name
+// before one is signed as its bearer writes it ("Wang Chao
+// <wang.chao@example.com>"), in changelogs, copyright files and authors'
+// lists.
+inline bool EmailAfter(std::string_view text, std::size_t at) {
+    std::size_t i = at;
+    while (i < text.size() && i < at + 2 && (text[i] == ' ' || text[i] == '\t')) ++i;
+    return i < text.size() && text[i] == '<' && AddressIn(text, i);
 }
 
 bool OtherSurnameBeside(const Run& given, const Run& surname, bool after) {
@@ -510,7 +515,8 @@ void FormGroups(Scope& scope) {
         // next line's first word may be a field's label ("2012 Chung-Lin
         // Wen" above "License: MIT").
         if (last > g.firstRun) {
-            for (std::size_t end = g.firstRun + 1; end <= last && !g.otherRomanization; ++end) {
+            const bool oneLine = w.runs[g.firstRun].line == w.runs[last].line;
+            for (std::size_t end = oneLine ? last : g.firstRun + 1; end <= last && !g.otherRomanization; ++end) {
                 if (end < last && w.runs[end + 1].line == w.runs[end].line) continue;
                 const Run& given = w.runs[end - 1];
                 if ((TaiwanGivenName(given) && OtherSurnameBeside(given, w.runs[end], true)) ||
