@@ -674,7 +674,8 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
                          ((before && !w.groups[run.group].pronounRule && before->syllableCount > 1) || beforeVerb());
     t.connective = !unit && run.english == EnglishClass::Function && Connective(scope, index) &&
                    !ListedI(scope, run, index);
-    t.otherRomanization = run.group != kNone && w.groups[run.group].otherRomanization;
+    t.otherRomanization = run.group != kNone && (w.groups[run.group].otherRomanization ||
+                                                 (w.groups[run.group].listedPerson && !unit && !t.western));
     Sentence& sentence = w.sentences[run.sentence];
     const auto loanAt = [&](std::size_t first) { return EnglishLoan(scope, first) && !LoanInTitle(scope, first); };
     const bool loan = !unit && InEnglishLoan(scope.Lower(run)) &&

@@ -434,6 +434,67 @@ bool StartWord(const Run& run) {
            run.english <= EnglishClass::Size50;
 }
 
+// Marks the names a paragraph lists as people, as changelogs and
+// acknowledgements list their contributors: five names or more, each alone
+// between a list's commas (or "and"), in brackets or on its line, two in
+// three of them with a Western name ("Alice Smith, Ching Hsu, David
+// Mitchell", "(Feng Yu)"). The others there are their bearers' own spellings, unless a word
+// of the paragraph has an aspiration apostrophe or ü: a text in Wade-Giles
+// lists its names so too. Items apart lend nothing to one another.
+void ListedPeople(Scope& scope) {
+    ScopeWork& w = scope.w;
+    if (LinesApart(scope) || w.groups.size() < 5) return;
+    const std::string_view text = scope.text;
+    const auto isAnd = [&](std::size_t k) {
+        return w.runs[k].caseStyle == CaseStyle::Lower && scope.Lower(w.runs[k]) == "and";
+    };
+    const auto listed = [&](const Group& g) {
+        const std::size_t first = g.firstRun, last = g.endRun - 1;
+        // A name has a capitalized word that is no English one ("Alice",
+        // "Feng"; not "To", "Bug Fixes", "E").
+        bool name = false;
+        for (std::size_t k = first; k <= last && !name; ++k) {
+            const Run& run = w.runs[k];
+            const bool common = run.english >= EnglishClass::Function && run.english <= EnglishClass::Size50;
+            name = run.caseStyle == CaseStyle::Capitalized && run.normLength > 1 && !common;
+        }
+        if (!name) return false;
+        std::string_view before = scope.Gap(first), after = text.substr(w.runs[last].end);
+        if (last + 1 < w.runs.size()) after = scope.Gap(last + 1);
+        while (!before.empty() && (before.back() == ' ' || before.back() == '\t')) before.remove_suffix(1);
+        while (!after.empty() && (after.front() == ' ' || after.front() == '\t')) after.remove_prefix(1);
+        // A line of its own, as a list of names one to a line has it, or
+        // an item of a list with a bullet ("- Hajin Jang").
+        if (w.runs[first].lineStart && (after.empty() || after.front() == '\n' || after.front() == '\r')) {
+            std::string_view line = before.substr(before.find_last_of('\n') + 1);
+            line.remove_prefix(std::min(line.size(), line.find_first_not_of(" \t")));
+            if (line.empty() || line == "-" || line == "*") return true;
+        }
+        const char opens = before.empty() ? (first > 0 && isAnd(first - 1) ? 'a' : '\0') : before.back();
+        const char closes = after.empty() ? (last + 1 < w.runs.size() && isAnd(last + 1) ? 'a' : '\0') : after.front();
+        if (opens == '(') return closes == ')';
+        // The list's first name may begin its sentence.
+        if (opens == '\0' && w.runs[first].sentenceStart) return closes == ',';
+        return (opens == ',' || opens == ':' || opens == 'a') &&
+               (closes == ',' || closes == 'a' || closes == '.' || closes == ';');
+    };
+    // What is quickest to ask first: four Western names at least, and no mark.
+    std::size_t western = 0;
+    for (const Group& g : w.groups) western += g.western;
+    if (western < 4) return;
+    for (const Run& run : w.runs)
+        if (run.candidate && (run.aspirated || run.umlaut || run.giles)) return;
+    std::size_t names = 0;
+    western = 0;
+    for (Group& g : w.groups) {
+        g.listedPerson = listed(g);
+        names += g.listedPerson;
+        western += g.listedPerson && g.western;
+    }
+    if (names >= 5 && 3 * western >= 2 * names) return;
+    for (Group& g : w.groups) g.listedPerson = false;
+}
+
 }  // namespace
 
 void FormGroups(Scope& scope) {
@@ -539,6 +600,7 @@ void FormGroups(Scope& scope) {
     // given name before a name spelled as only Wade-Giles spells ("See
     // Ch'ien Mu", "Compare Ku Chieh-kang"; "Theodore Ts'o" is one).
     // ê alone says little: Vietnamese names have it too ("Trung Lê").
+    ListedPeople(scope);
     if (!startWords) return;
     for (Run& run : w.runs) {
         if (run.group == kNone || !run.western || !StartWord(run)) continue;

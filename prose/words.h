@@ -133,6 +133,10 @@ struct Group {
     // A hyphenated name in it is in another romanization ("Tsai Ing-wen",
     // "Tung Chee-hwa"): none of it is Wade-Giles.
     bool otherRomanization = false;
+    // A name alone between a list's commas or in brackets, in a paragraph
+    // that lists people mostly by Western names (see ListedPeople): its
+    // bearer's own spelling, unless the word table knows it whole.
+    bool listedPerson = false;
 };
 
 // ASCII letters and digits, by byte.
