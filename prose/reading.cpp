@@ -69,8 +69,10 @@ bool InEmphasis(std::string_view text, std::size_t begin, std::size_t end) {
 // ("Ko‐" above "rean"), of which the run before (from `begin`) is no word.
 // A syllable there is a name's own hyphen ("Mao Tse-" above "tung"),
 // unless the two pieces make a common English word ("cho‐" above "sen");
-// so is a capital or a letter past ASCII.
+// so is a capital or a letter past ASCII. Where each line is an item, its
+// end is the item's: no word goes on to the next.
 bool BrokenAtLineEnd(const Scope& scope, std::size_t begin, std::size_t at) {
+    if (LinesApart(scope)) return false;
     const std::string_view text = scope.text;
     std::size_t i = at;
     if (text[i] == '-')
