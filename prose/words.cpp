@@ -458,7 +458,9 @@ void ListedPeople(Scope& scope) {
             const bool common = run.english >= EnglishClass::Function && run.english <= EnglishClass::Size50;
             name = run.caseStyle == CaseStyle::Capitalized && run.normLength > 1 && !common;
         }
-        if (!name) return false;
+        // A heading's surname and given name, an index's line ("Ho, Ping-ti,
+        // 1917-"), is no item of such a list.
+        if (!name || HeadingComma(scope, first) || (first > 0 && HeadingComma(scope, first - 1))) return false;
         std::string_view before = scope.Gap(first), after = text.substr(w.runs[last].end);
         if (last + 1 < w.runs.size()) after = scope.Gap(last + 1);
         while (!before.empty() && (before.back() == ' ' || before.back() == '\t')) before.remove_suffix(1);
