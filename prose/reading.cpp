@@ -397,6 +397,12 @@ bool SplitSolid(Scope& scope, Run& run) {
     std::uint8_t lengths[kMostSolidSyllables];
     const std::size_t count = SolidSyllables(scope.lex, lower, lengths);
     if (count < 2) return false;
+    // An "e" alone as a syllable after the first is Wade-Giles's ê with
+    // its mark dropped, which no place's name written solid has: the word
+    // is another language's ("Jihe", Pinyin's ji-he, no jih-e; "Yenan" is
+    // yen-an, "Hsiaoi" hsiao-i).
+    for (std::size_t k = 1, at = lengths[0]; k < count; at += lengths[k++])
+        if (lengths[k] == 1 && lower[at] == 'e') return false;
     ScopeWork& w = scope.w;
     w.syllables.resize(run.firstSyllable);
     run.syllableCount = 0;

@@ -260,7 +260,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
          "Kang Xi Zi Dian; ZHONGGUO LI SHI DI LI; Huai Nanzi; Jin Wudi"},
         {"the Yung–cheng emperor, the Peking–Hankow line", "the Yongzheng emperor, the Peking–Hankow line"},
         {"Hsinchuang and Sanhsia", "Xinzhuang and Sanxia"},  // places written solid
-        {"Chiayi and Taitung", "Jiayi and Taidong"},         // as Taiwan writes them
+        // but not with a vowel alone as a syllable after the first (Pinyin's ji-he, no jih-e)
+        {"Thanks to Jihe Wang.", "Thanks to Jihe Wang."},
+        {"He visited Yenan and Huaian.", "He visited Yan'an and Huai'an."},
+        {"Chiayi and Taitung", "Jiayi and Taidong"},  // as Taiwan writes them
         // A word Pinyin would write with an apostrophe (chi'a) is no Pinyin
         // evidence beside a place that is ("Fengyuan").
         {"He visited Fengyuan and Ta-chia.", "He visited Fengyuan and Dajia."},
