@@ -481,7 +481,7 @@ void ListedPeople(Scope& scope) {
                (closes == ',' || closes == 'a' || closes == '.' || closes == ';');
     };
     // What is quickest to ask first: no mark, and four Western names at least.
-    if (scope.apostrophes || scope.umlauts) return;
+    if (scope.markedCandidate) return;
     std::size_t western = 0;
     for (const Group& g : w.groups) western += g.western;
     if (western < 4) return;

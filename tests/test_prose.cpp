@@ -326,18 +326,20 @@ TEST(Prose, DecidesFromTheWholePhrase) {
          "Wang Chao  <wang.chao@example.com>, Juan Cespedes <jc@example.org>; Wang Zhao <"},
         {"2000 Kang, JeongHee <k@example.org>", "2000 Kang, JeongHee <k@example.org>"},
         // So is a name in a list of people by Western names mostly: between
-        // commas, in brackets, or one to a line. A list with an aspiration
-        // apostrophe is Wade-Giles's, and so is one of Chinese names; an
-        // index's headings are no such list.
+        // commas, in brackets, or one to a line (a Turkish name's ü is no
+        // Wade-Giles). A list with an aspiration apostrophe is Wade-Giles's,
+        // and so is one of Chinese names; an index's headings are no such list.
         {"Thanks to Alice Smith, Bob Jones, Ching Hsu, Karl Lang, Tony Cook and Yves Orton.\n\n"
-         "- fix (Ann Lee)\n- doc (Feng Yu)\n- test (Mark Ross)\n- build (Joe Kim)\n- api (Sam Hall)\n\n"
+         "- fix (Ann Lee)\n- doc (Feng Yu)\n- test (Mark Ross)\n- build (Joe Kim)\n- api (Sam Hall)\n- ui (Hüseyin "
+         "Gürgün)\n\n"
          "Alice Smith\nChilung Chan\nDavid Mitchell\nJames Brown\nPeter Martini\n\n"
          "Alice Smith, Bob Jones, Ching Hsu, Karl Lang, Tony Cook and Li Hung-chang.\n\n"
          "Alice Smith, Bob Jones, Ching Hsu, Karl Lang, Tony Cook and Ts'ao K'un.\n\n"
          "Sun Yat-sen, Huang Hsing, Sung Chiao-jen, Hu Han-min and Wang Ching-wei.\n\n"
          "Fairbank, John King, 1907-1991.\nReischauer, Edwin O.\nWang, Chi-ming, 1917.\nWright, Mary\nCohen, Paul",
          "Thanks to Alice Smith, Bob Jones, Ching Hsu, Karl Lang, Tony Cook and Yves Orton.\n\n"
-         "- fix (Ann Lee)\n- doc (Feng Yu)\n- test (Mark Ross)\n- build (Joe Kim)\n- api (Sam Hall)\n\n"
+         "- fix (Ann Lee)\n- doc (Feng Yu)\n- test (Mark Ross)\n- build (Joe Kim)\n- api (Sam Hall)\n- ui (Hüseyin "
+         "Gürgün)\n\n"
          "Alice Smith\nChilung Chan\nDavid Mitchell\nJames Brown\nPeter Martini\n\n"
          "Alice Smith, Bob Jones, Ching Hsu, Karl Lang, Tony Cook and Li Hongzhang.\n\n"
          "Alice Smith, Bob Jones, Jing Xu, Karl Lang, Tony Cook and Cao Kun.\n\n"
