@@ -1067,7 +1067,6 @@ void ReadRuns(Scope& scope) {
         // ê or ŭ keeps every mark: it drops no apostrophe ("Jên-tsung").
         scope.apostrophes = scope.apostrophes || run.aspirated || run.giles;
         scope.umlauts = scope.umlauts || run.umlaut || run.giles;
-        scope.markedCandidate = scope.markedCandidate || (run.candidate && (run.aspirated || run.umlaut || run.giles));
     }
     // Where lines stand apart a line is one item, though its full stops
     // part it into sentences ("Mi, Pin-ta. T'ai i chin hua tsung chih."):

@@ -480,11 +480,15 @@ void ListedPeople(Scope& scope) {
         return (opens == ',' || opens == ':' || opens == 'a') &&
                (closes == ',' || closes == 'a' || closes == '.' || closes == ';');
     };
-    // What is quickest to ask first: no mark, and four Western names at least.
-    if (scope.markedCandidate) return;
+    // What is quickest to ask first: four Western names at least, and no
+    // mark where the scope's note of marks (which counts every word, a
+    // Turkish name's ü too) says there may be one.
     std::size_t western = 0;
     for (const Group& g : w.groups) western += g.western;
     if (western < 4) return;
+    if (scope.apostrophes || scope.umlauts)
+        for (const Run& run : w.runs)
+            if (run.candidate && (run.aspirated || run.umlaut || run.giles)) return;
     std::size_t names = 0;
     western = 0;
     for (Group& g : w.groups) {

@@ -344,7 +344,6 @@ struct Scope {
     bool ordinal = false;    // a "ti" that could convert, perhaps an ordinal
     bool establishedName = false;  // an established spelling anywhere in the scope
     int romanizedList = -1;        // a list of romanized items, one a line: -1 not known yet, 0 no, 1 yes
-    bool markedCandidate = false;  // a word that could convert with an aspiration apostrophe, ü, ê or ŭ
 
     std::string_view Lower(const Run& run) const { return std::string_view(w.norm).substr(run.norm, run.normLength); }
     std::string_view Spelling(const Syllable& s) const { return std::string_view(w.norm).substr(s.norm, s.normLength); }
