@@ -438,9 +438,10 @@ bool StartWord(const Run& run) {
 // acknowledgements list their contributors: five names or more, each alone
 // between a list's commas (or "and"), in brackets or on its line, two in
 // three of them with a Western name ("Alice Smith, Ching Hsu, David
-// Mitchell", "(Feng Yu)"). The others there are their bearers' own spellings, unless a word
-// of the paragraph has an aspiration apostrophe or ü: a text in Wade-Giles
-// lists its names so too. Items apart lend nothing to one another.
+// Mitchell", "(Feng Yu)"). The others there are their bearers' own
+// spellings, unless a word of the paragraph that could convert has an
+// aspiration apostrophe or ü: a text in Wade-Giles lists its names so
+// too. Items apart lend nothing to one another.
 void ListedPeople(Scope& scope) {
     ScopeWork& w = scope.w;
     if (LinesApart(scope) || w.groups.size() < 5) return;
@@ -601,11 +602,11 @@ void FormGroups(Scope& scope) {
             g.otherRomanization = g.otherRomanization || before || after;
         }
     }
+    ListedPeople(scope);
     // A common English word capitalized because it begins a sentence is no
     // given name before a name spelled as only Wade-Giles spells ("See
     // Ch'ien Mu", "Compare Ku Chieh-kang"; "Theodore Ts'o" is one).
     // ê alone says little: Vietnamese names have it too ("Trung Lê").
-    ListedPeople(scope);
     if (!startWords) return;
     for (Run& run : w.runs) {
         if (run.group == kNone || !run.western || !StartWord(run)) continue;
