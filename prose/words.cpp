@@ -393,9 +393,10 @@ bool GivenBeforeOtherSurname(Scope& scope, std::size_t i) {
 // Tang", "Ka-Ping Yee", "Lee, Chun-Yi"), as Taiwan's and Hong Kong's
 // spellings write one, with no apostrophe and no ü; Wade-Giles writes the
 // second syllable small. Beside its surname (OtherSurnameBeside) the name
-// is of that romanization: the surname is one syllable after it, or a
-// short word that is none of the commonest English ones ("Yee", "Lee") on
-// either side. A title is none ("Vice-Premier Teng").
+// is of that romanization: the surname is one syllable or a word no
+// English list holds after it ("Nienhuys"), or a short word that is none
+// of the commonest English ones ("Yee", "Lee") on either side. A title is
+// none ("Vice-Premier Teng").
 bool TaiwanGivenName(const Run& given) {
     return given.syllableCount == 2 && given.caseStyle == CaseStyle::Capitalized && given.capitalAfterHyphen &&
            !given.aspirated && !given.umlaut && !given.title;
@@ -406,24 +407,25 @@ bool TaiwanGivenName(const Run& given) {
 [[gnu::noinline]] bool AddressIn(std::string_view text, std::size_t i) {
     for (std::size_t k = i + 1; k < text.size() && k < i + 128; ++k) {
         if (text[k] == '@') return true;
-        if (text[k] == '>' || text[k] == ' ' || text[k] == '\n' || text[k] == '\r') return false;
+        if (text[k] == '>' || text[k] == ')' || text[k] == ' ' || text[k] == '\n' || text[k] == '\r') return false;
     }
     return false;
 }
 
-// Whether an e-mail address in angle brackets follows byte `at`: a name
-// before one is signed as its bearer writes it ("Wang Chao
-// <wang.chao@example.com>"), in changelogs, copyright files and authors'
-// lists.
+// Whether an e-mail address in angle brackets (or, as old change logs
+// write it, in round ones) follows byte `at`: a name before one is signed
+// as its bearer writes it ("Wang Chao <wang.chao@example.com>", "Kung Hsu
+// (kung@example.com)"), in changelogs, copyright files and authors' lists.
 inline bool EmailAfter(std::string_view text, std::size_t at) {
     std::size_t i = at;
     while (i < text.size() && i < at + 2 && (text[i] == ' ' || text[i] == '\t')) ++i;
-    return i < text.size() && text[i] == '<' && AddressIn(text, i);
+    return i < text.size() && (text[i] == '<' || text[i] == '(') && AddressIn(text, i);
 }
 
 bool OtherSurnameBeside(const Run& given, const Run& surname, bool after) {
     if (surname.caseStyle != CaseStyle::Capitalized || surname.line != given.line) return false;
     if (after && surname.candidate && surname.syllableCount == 1) return true;
+    if (after && !surname.candidate && surname.shaped && !IsEnglishWord(surname.english)) return true;
     const bool commonest = surname.english >= EnglishClass::Function && surname.english <= EnglishClass::Size20;
     return !surname.candidate && surname.shaped && !commonest && surname.normLength <= 5;
 }

@@ -324,7 +324,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // A name signed before its e-mail address is its bearer's spelling.
         {"Wang Chao  <wang.chao@example.com>, Juan Cespedes <jc@example.org>; Wang Chao <",
          "Wang Chao  <wang.chao@example.com>, Juan Cespedes <jc@example.org>; Wang Zhao <"},
-        {"2000 Kang, JeongHee <k@example.org>", "2000 Kang, JeongHee <k@example.org>"},
+        {"2000 Kang, JeongHee <k@example.org>; 1994 Kung Hsu  (kung@example.com); Han-Wen Nienhuys (1):",
+         "2000 Kang, JeongHee <k@example.org>; 1994 Kung Hsu  (kung@example.com); Han-Wen Nienhuys (1):"},
         // So is a name in a list of people by Western names mostly: between
         // commas, in brackets, or one to a line (a Turkish name's ü is no
         // Wade-Giles). A list with an aspiration apostrophe is Wade-Giles's,
