@@ -326,6 +326,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
          "Wang Chao  <wang.chao@example.com>, Juan Cespedes <jc@example.org>; Wang Zhao <"},
         {"2000 Kang, JeongHee <k@example.org>; 1994 Kung Hsu  (kung@example.com); Han-Wen Nienhuys (1):",
          "2000 Kang, JeongHee <k@example.org>; 1994 Kung Hsu  (kung@example.com); Han-Wen Nienhuys (1):"},
+        // and so is an author heading his commits in release notes
+        {"Sun Chao (2):\n      fix a leak\nChou Lin-feng (3 copies)",
+         "Sun Chao (2):\n      fix a leak\nZhou Linfeng (3 copies)"},
         // So is a name in a list of people by Western names mostly: between
         // commas, in brackets, or one to a line (a Turkish name's ü is no
         // Wade-Giles). A list with an aspiration apostrophe is Wade-Giles's,
