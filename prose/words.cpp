@@ -424,12 +424,12 @@ inline bool EmailAfter(std::string_view text, std::size_t at) {
 
 // Whether group `g` fills its line before a count of commits and a colon,
 // as git's shortlog heads an author's commits in release notes ("Sun Chao
-// (2):"): the author's own spelling.
-bool ShortlogHeading(const Scope& scope, const Group& g) {
-    const Run& first = scope.w.runs[g.firstRun];
+// (2):"): the author's own spelling. Asked apart, of groups that begin
+// their line.
+[[gnu::noinline]] bool ShortlogHeading(const Scope& scope, const Group& g) {
     const std::size_t end = scope.w.runs[g.endRun - 1].end;
     const std::string_view text = scope.text;
-    if (!first.lineStart || end + 4 > text.size() || text[end] != ' ' || text[end + 1] != '(') return false;
+    if (end + 4 > text.size() || text[end] != ' ' || text[end + 1] != '(') return false;
     std::size_t i = end + 2;
     while (i < text.size() && i < end + 8 && IsAsciiDigit(static_cast<unsigned char>(text[i]))) ++i;
     if (i == end + 2 || text.substr(i, 2) != "):") return false;
@@ -588,7 +588,8 @@ void FormGroups(Scope& scope) {
         const std::size_t last = g.endRun - 1;
         if (last > g.firstRun && w.runs[last].syllableCount > 1 && w.runs[last].candidate && OtherSurname(scope, last))
             g.otherRomanization = true;
-        if (EmailAfter(scope.text, w.runs[last].end) || ShortlogHeading(scope, g)) g.otherRomanization = true;
+        if (EmailAfter(scope.text, w.runs[last].end) || (w.runs[g.firstRun].lineStart && ShortlogHeading(scope, g)))
+            g.otherRomanization = true;
         // So is a surname before its given name's comma ("Kang, JeongHee <k@example.org>").
         if (last + 1 < w.runs.size() && w.runs[last + 1].group != kNone && scope.Gap(last + 1) == ", " &&
             EmailAfter(scope.text, w.runs[w.groups[w.runs[last + 1].group].endRun - 1].end))
