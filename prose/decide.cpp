@@ -570,8 +570,7 @@ inline bool SaidOverAround(const Scope& scope, const Run& run, const Sentence& s
     // Words on one line, blanks apart.
     const auto together = [&](std::size_t a) {
         const std::string_view gap = scope.Gap(a + 1);
-        return runs[a].line == runs[a + 1].line && !gap.empty() &&
-               gap.find_first_not_of(" \t") == std::string_view::npos;
+        return runs[a].line == runs[a + 1].line && !gap.empty() && Blank(gap);
     };
     std::size_t first = index, last = index;
     while (first > 0 && index - first < 2 && together(first - 1) && weekday(first - 1)) --first;
