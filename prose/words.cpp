@@ -438,6 +438,114 @@ inline bool EmailAfter(std::string_view text, std::size_t at) {
     return i == text.size() || text[i] == '\n';
 }
 
+// Whether `line`, the text before a name, ends with a copyright notice's
+// mark once "by", the years ("2001, 2002-2006") and the blanks after the
+// mark are taken off its end ("Copyright (C) 2011-2016 ", "Copyright: 2012
+// ", "(c) 2014 by "). "(c)" is a notice's only before years: without them
+// it is a list's third item ("(a) Sun Yat-sen ... (c) Chiang Kai-shek").
+bool EndsWithCopyrightMark(std::string_view line) {
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+    if (line.ends_with(" by")) line.remove_suffix(3);
+    bool years = false;
+    for (;;) {
+        if (line.ends_with("\u2013")) {
+            line.remove_suffix(3);
+        } else if (!line.empty() && (IsAsciiDigit(static_cast<unsigned char>(line.back())) || line.back() == ',' ||
+                                     line.back() == '-' || line.back() == ' ' || line.back() == '\t')) {
+            years = years || IsAsciiDigit(static_cast<unsigned char>(line.back()));
+            line.remove_suffix(1);
+        } else {
+            break;
+        }
+    }
+    if (line.ends_with(':')) line.remove_suffix(1);
+    if (line.ends_with("\u00A9") || (years && (line.ends_with("(C)") || line.ends_with("(c)")))) return true;
+    if (line.size() < 9) return false;
+    const std::string_view word = line.substr(line.size() - 9);
+    return (word[0] == 'C' || word[0] == 'c') && (word.substr(1) == "opyright" || word.substr(1) == "OPYRIGHT") &&
+           (line.size() == 9 || !IsAsciiLetter(static_cast<unsigned char>(line[line.size() - 10])));
+}
+
+// Whether `body`, a line without its blanks and comment leader, begins
+// with a copyright notice's mark ("Copyright:", "(C) 2011", "©").
+bool StartsWithCopyrightMark(std::string_view body) {
+    if (body.starts_with("\u00A9")) return true;
+    if (body.starts_with("(C)") || body.starts_with("(c)")) {
+        body.remove_prefix(std::min(body.size(), body.find_first_not_of(" \t", 3)));
+        return !body.empty() && IsAsciiDigit(static_cast<unsigned char>(body[0]));
+    }
+    if (body.size() < 9 || (body[0] != 'C' && body[0] != 'c')) return false;
+    const std::string_view rest = body.substr(1, 8);
+    return (rest == "opyright" || rest == "OPYRIGHT") &&
+           (body.size() == 9 || !IsAsciiLetter(static_cast<unsigned char>(body[9])));
+}
+
+// Whether run `first`, a name group's first word, begins the holder of a
+// copyright notice: after its mark, years or "by" ("Copyright (C)
+// 2011-2016 Chun-wei Fan", "(c) 2014 by Wang Chao"), or after years alone
+// on a line under the notice's first, as copyright files list their
+// holders ("Copyright: 2012 Igalia" above "2014 Chun-wei Fan"). A holder
+// is named as its bearer signs. Where lines stand apart, only the name's
+// own line is asked. Asked apart, of groups after a digit or a word.
+[[gnu::noinline]] bool CopyrightHolder(Scope& scope, std::size_t first) {
+    const std::string_view text = scope.text;
+    const std::size_t begin = scope.w.runs[first].begin;
+    if (EndsWithCopyrightMark(text.substr(0, begin))) return true;
+    if (LinesApart(scope)) return false;
+    // A line under the notice's first holds nothing before its holder but
+    // blanks, a comment's leader ("#", "*", "//", ";") and years.
+    std::size_t lineStart = begin;
+    bool digit = false;
+    for (; lineStart > 0 && text[lineStart - 1] != '\n'; --lineStart) {
+        const char c = text[lineStart - 1];
+        if (IsAsciiDigit(static_cast<unsigned char>(c))) {
+            digit = true;
+        } else if (c != ' ' && c != '\t' && c != ',' && c != '-' && c != '#' && c != '*' && c != '/' && c != ';') {
+            return false;
+        }
+    }
+    if (!digit) return false;
+    // The lines above, up to the notice's mark: each of them holders after
+    // years. The answer for the last line asked is kept, so that a long
+    // list is looked over once.
+    bool holder = false;
+    for (std::size_t start = lineStart; start > 0;) {
+        if (start == scope.holdersLine) {
+            holder = scope.holders;
+            break;
+        }
+        const std::size_t end = start - 1;  // the line break that ends the line above
+        const std::size_t above = end == 0 ? std::string_view::npos : text.rfind('\n', end - 1);
+        start = above == std::string_view::npos ? 0 : above + 1;
+        std::string_view body = text.substr(start, end - start);
+        body.remove_prefix(std::min(body.size(), body.find_first_not_of(" \t#*/;")));
+        if (StartsWithCopyrightMark(body)) {
+            holder = true;
+            break;
+        }
+        if (body.empty() || !IsAsciiDigit(static_cast<unsigned char>(body[0]))) break;
+    }
+    scope.holdersLine = lineStart;
+    scope.holders = holder;
+    return holder;
+}
+
+// Whether what stands before byte `at` on its line, blanks aside, may end
+// a copyright notice's mark, years or "by": a digit, a bracket, a colon,
+// "\u00A9", "by" or "Copyright".
+inline bool MayFollowCopyright(std::string_view text, std::size_t at) {
+    if (at == 0 || at == text.size()) return false;
+    char c = text[--at];
+    while (c == ' ' || c == '\t') {
+        if (at == 0) return false;
+        c = text[--at];
+    }
+    ++at;
+    if (c == 'y') return at >= 2 && text[at - 2] == 'b' && (at == 2 || text[at - 3] == ' ' || text[at - 3] == '\n');
+    if (c == 't' || c == 'T') return text.substr(0, at).ends_with("right") || text.substr(0, at).ends_with("RIGHT");
+    return IsAsciiDigit(static_cast<unsigned char>(c)) || c == ')' || c == ':' || c == '\xA9';
+}
+
 bool OtherSurnameBeside(const Run& given, const Run& surname, bool after) {
     if (surname.caseStyle != CaseStyle::Capitalized || surname.line != given.line) return false;
     if (after && surname.candidate && surname.syllableCount == 1) return true;
@@ -589,6 +697,9 @@ void FormGroups(Scope& scope) {
         if (last > g.firstRun && w.runs[last].syllableCount > 1 && w.runs[last].candidate && OtherSurname(scope, last))
             g.otherRomanization = true;
         if (EmailAfter(scope.text, w.runs[last].end) || (w.runs[g.firstRun].lineStart && ShortlogHeading(scope, g)))
+            g.otherRomanization = true;
+        if (!g.otherRomanization && MayFollowCopyright(scope.text, w.runs[g.firstRun].begin) &&
+            CopyrightHolder(scope, g.firstRun))
             g.otherRomanization = true;
         // So is a surname before its given name's comma ("Kang, JeongHee <k@example.org>").
         if (last + 1 < w.runs.size() && w.runs[last + 1].group != kNone && scope.Gap(last + 1) == ", " &&

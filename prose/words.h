@@ -344,6 +344,10 @@ struct Scope {
     bool ordinal = false;    // a "ti" that could convert, perhaps an ordinal
     bool establishedName = false;  // an established spelling anywhere in the scope
     int romanizedList = -1;        // a list of romanized items, one a line: -1 not known yet, 0 no, 1 yes
+    // The start of the last line asked whether it lists a copyright
+    // notice's holders, and the answer.
+    std::size_t holdersLine = SIZE_MAX;
+    bool holders = false;
 
     std::string_view Lower(const Run& run) const { return std::string_view(w.norm).substr(run.norm, run.normLength); }
     std::string_view Spelling(const Syllable& s) const { return std::string_view(w.norm).substr(s.norm, s.normLength); }

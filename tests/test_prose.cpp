@@ -329,6 +329,15 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // and so is an author heading his commits in release notes
         {"Sun Chao (2):\n      fix a leak\nChou Lin-feng (3 copies)",
          "Sun Chao (2):\n      fix a leak\nZhou Linfeng (3 copies)"},
+        // and so is a copyright notice's holder, on the notice's line or
+        // after years on the lines under it; a chronology's years are no
+        // notice, nor is a name after the notice's sentence.
+        {"Copyright (C) 2011-2016 Chun-wei Fan\n(c) 2014 by Wang Chao\nCopyright: 2012 Igalia, S.L.\n"
+         " *         2014 Chang Ping-ti\nLicense: LGPL-2+\n\n1935 Mao Tse-tung reached Yenan.\n\n"
+         "Copyright 1962 Ho Ping-ti. By Ho Ping-ti. (b) Sun Yat-sen; (c) Chang Ping-ti",
+         "Copyright (C) 2011-2016 Chun-wei Fan\n(c) 2014 by Wang Chao\nCopyright: 2012 Igalia, S.L.\n"
+         " *         2014 Chang Ping-ti\nLicense: LGPL-2+\n\n1935 Mao Zedong reached Yan'an.\n\n"
+         "Copyright 1962 Ho Ping-ti. By He Bingdi. (b) Sun Yat-sen; (c) Zhang Bingdi"},
         // So is a name in a list of people by Western names mostly: between
         // commas, in brackets, or one to a line (a Turkish name's ü is no
         // Wade-Giles). A list with an aspiration apostrophe is Wade-Giles's,
@@ -485,6 +494,8 @@ TEST(Prose, InLinesModeEachLineIsAnItem) {
     TextOptions lines;
     lines.lines = true;
     ExpectAll({{"Ho\nSung\nChang Tso-lin", "He\nSong\nZhang Zuolin"}}, lines);
+    // A copyright notice on the line above vouches for no name.
+    ExpectAll({{"Copyright:\n 2014 Chang Ping-ti", "Copyright:\n 2014 Zhang Bingdi"}}, lines);
     // Dates after a word leave it alone on its line: a reign table's rows.
     ExpectAll({{"Sung (960-1279)\nT'ang 618–907\nChin, 1115-1234\nJan 20\nJun 11, 2019",
                 "Song (960-1279)\nTang 618–907\nJin, 1115-1234\nJan 20\nJun 11, 2019"}},
