@@ -44,10 +44,15 @@ int main(int argc, char** argv) {
                 const kesti::WordEvidence& e = sentences[s][k];
                 out += k ? ",[" : "[";
                 out += std::to_string(e.begin) + "," + std::to_string(e.end) + "," + (e.open ? "1" : "0") + ",[";
-                for (std::size_t f = 0; f < e.features.size(); ++f)
-                    out += (f ? "," : "") + std::to_string(e.features[f]);
+                for (std::size_t f = 0; f < e.features.size(); ++f) {
+                    if (f) out += ',';
+                    out += std::to_string(e.features[f]);
+                }
                 out += "],[";
-                for (std::size_t f = 0; f < e.step.size(); ++f) out += (f ? "," : "") + std::to_string(e.step[f]);
+                for (std::size_t f = 0; f < e.step.size(); ++f) {
+                    if (f) out += ',';
+                    out += std::to_string(e.step[f]);
+                }
                 out += "]]";
             }
             out += "]";
