@@ -908,7 +908,9 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         // A day of the month is no reign's years: "Jun 11, 2019" is a date.
         const bool beforeNumber = BeforeNumber(scope, w.runs[t.last]);
         const bool alone = run.lineStart && !wordAfter && !beforeNumber;
-        const bool nameFollows = after && after->group == run.group && run.group != kNone;
+        // A capitalized English word that could not convert is no word of
+        // its name but a heading's capital ("Lo And Behold", "Chin Up").
+        const bool nameFollows = after && after->group == run.group && run.group != kNone && after->candidate;
         const bool startsSentence =
             run.sentenceStart && run.caseStyle == CaseStyle::Capitalized && !alone && !nameFollows && !unit;
         // A common English word said again is English at a sentence's

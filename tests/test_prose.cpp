@@ -108,6 +108,9 @@ TEST(Prose, LeavesEnglishAlone) {
     ExpectAll({
         {"I went to an open meeting; no, so it was ten men.", "I went to an open meeting; no, so it was ten men."},
         {"Chin up! The sun hung low, a pang in the lung.", "Chin up! The sun hung low, a pang in the lung."},
+        // A heading's capitals join no English word to a name.
+        {"Lo And Behold: A New Era\n\nChin Up, Buddy\n\nHo Ping-ti",
+         "Lo And Behold: A New Era\n\nChin Up, Buddy\n\nHe Bingdi"},
         {"an up-to-date, so-called so-so yo-yo", "an up-to-date, so-called so-so yo-yo"},
         // The word table holds "ha-ha" too; a name would be capitalized.
         {"She said ha-ha and left. Hsing-hsing ate.", "She said ha-ha and left. Xingxing ate."},
