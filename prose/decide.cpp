@@ -965,7 +965,10 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
             IsWeighedTitle(scope.Lower(*before)))
             t.Add(kAfterTitle);
         if (beforeNumber) t.Add(kBeforeNumber);
-        const bool beforeDynasty = Capital(run) && BeforeDynasty(scope, t.last);
+        // A place's name before its noun is weighed as a dynasty's is,
+        // where English writes the word too: no other needs it.
+        const bool beforeDynasty = Capital(run) && (BeforeDynasty(scope, t.last) ||
+                                                    (IsEnglish(english) && !unit && BeforePlaceNoun(scope, t.last)));
         if (beforeDynasty) t.Add(kBeforeDynasty);
         // So does a term glossed in brackets inside a sentence, in lower
         // case, one English uses rarely if at all ("jen (humaneness)"):

@@ -751,6 +751,38 @@ void FormGroups(Scope& scope) {
     }
 }
 
+bool BeforePlaceNoun(const Scope& scope, std::size_t index) {
+    const std::vector<Run>& runs = scope.w.runs;
+    if (index + 1 >= runs.size()) return false;
+    const Run& after = runs[index + 1];
+    if (after.normLength < 4 || after.normLength > 10 || after.begin != runs[index].end + 1 ||
+        scope.text[runs[index].end] != ' ')
+        return false;
+    const std::string_view next = scope.Lower(after);
+    switch (next[0]) {
+        case 'b':
+            return next == "basin";
+        case 'c':
+            return next == "county" || next == "canal" || next == "commandery";
+        case 'g':
+            return next == "gorge" || next == "gorges";
+        case 'i':
+            return next == "island" || next == "islands";
+        case 'l':
+            return next == "lake";
+        case 'm':
+            return next == "mountain" || next == "mountains" || next == "monastery";
+        case 'p':
+            return next == "province" || next == "prefecture" || next == "plateau" || next == "pagoda";
+        case 'r':
+            return next == "river" || next == "rivers";
+        case 't':
+            return next == "temple";
+        default:
+            return false;
+    }
+}
+
 bool HeadingComma(const Scope& scope, std::size_t i) {
     const std::vector<Run>& runs = scope.w.runs;
     if (i + 1 >= runs.size() || !runs[i].lineStart) return false;

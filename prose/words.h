@@ -421,6 +421,11 @@ inline bool BeforeDynasty(const Scope& scope, std::size_t index) {
            (hyphen && (next == "era" || next == "period"));
 }
 
+// Whether the word after run `index`, past a space, is a noun that follows
+// a place's name: what stands before it names one ("the Lo River", "Sung
+// Mountain", "Lo County"), as no English word that is a syllable does.
+bool BeforePlaceNoun(const Scope& scope, std::size_t index);
+
 // Where sentences end between words: after a full stop, "!", "?" or "…"
 // (a stop after an initial or an abbreviation ends none) once a space
 // follows, closing quotes and brackets between; and at a blank line.

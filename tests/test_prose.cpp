@@ -303,6 +303,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
          "Zhuge Liang, Ouyang Xiu; Ouyang Xiu; the Ouyang family"},
         {"T'ai-pei : Min kuo 67 [1978]", "Taibei : Min guo 67 [1978]"},  // a year of the Republic, no date
         {"the Sung dynasty; Chin dynasty paintings", "the Song dynasty; Jin dynasty paintings"},
+        // and so does a place's noun ("Chin Hills", in Burma, is none)
+        {"the Lo River, Sung Mountain and Lo County; the Chin Hills",
+         "the Luo River, Song Mountain and Luo County; the Chin Hills"},
         // A dynasty named alone inside a sentence, and a name before a
         // capitalized word of its phrase; Chin, a surname too, stays.
         {"During the Sung, trade grew. The Chou conquered the Shang.",
