@@ -1261,7 +1261,27 @@ void MatchKeysAcrossWords(Scope& scope) {
             const bool givenName =
                 i > 0 && ((run.group != kNone && runs[i - 1].group == run.group && runs[i - 1].candidate) ||
                           HeadingComma(scope, i - 1));
-            run.readDegraded = Capital(run) && !givenName && !found->writtenRight && !westernSurname();
+            // A ruler's name, his title its last syllable (ti, tsung, tsu:
+            // none of them aspirated), is read as written where only that
+            // syllable would take the common word's mark ("Wen-ti", an
+            // emperor, not "wen-t'i", a question; but "Ping-ti" is P'ing-ti),
+            // unless a syllable in lower case goes on, as a title's ("Wen-ti
+            // yu chu-i").
+            const auto rulerAsWritten = [&] {
+                if (IsUpper(static_cast<unsigned char>(found->value[0])) || run.caseStyle != CaseStyle::Capitalized)
+                    return false;
+                const std::string_view lower = scope.Lower(run);
+                if (!lower.ends_with("-ti") && !lower.ends_with("-tsung") && !lower.ends_with("-tsu")) return false;
+                const std::string_view key = found->key;
+                const std::size_t hyphen = key.rfind('-');
+                if (hyphen == std::string_view::npos || key.substr(0, hyphen).find('\'') != std::string_view::npos ||
+                    key.find('\'', hyphen) == std::string_view::npos)
+                    return false;
+                return !(i + 1 < runs.size() && runs[i + 1].line == run.line && scope.Gap(i + 1) == " " &&
+                         runs[i + 1].candidate && runs[i + 1].caseStyle == CaseStyle::Lower);
+            };
+            run.readDegraded =
+                Capital(run) && !givenName && !found->writtenRight && !westernSurname() && !rulerAsWritten();
         }
     }
 }

@@ -583,6 +583,10 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     EXPECT_TRUE(report[0].ambiguous);
     EXPECT_EQ(report[0].alternatives, "Jiaqing as Chia-ch'ing; Jiajing as written");
     EXPECT_EQ(report[1].result, "Zuozhuan");
+    // Nor is a capitalized word whose marks would make it a common word
+    // ("wen-t'i", a question): an emperor's name, unless a title in lower
+    // case goes on.
+    EXPECT_EQ(Convert("Wen-ti (r. 180-157 BC)\n\nWen-ti yu chu-i"), "Wendi (r. 180-157 BC)\n\nWenti you zhuyi");
     // A capitalized word the table holds only as a common word is the name
     // its marks make; in lower case it is the word.
     EXPECT_EQ(Convert("The Dowager Tzu-hsi ruled; tzu-hsi"), "The Dowager Cixi ruled; zixi");
