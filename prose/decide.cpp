@@ -331,14 +331,15 @@ constexpr Loan kLoans[] = {
     {"chi", "chuan"}, {"chi", "kung"}, {"kung", "fu"}, {"kung", "pao"}, {"shih", "tzu"}, {"tai", "chi"},
 };
 
-// Whether a word is one the loans are made of: asked of every word
-// weighed, so by its length first, before any loan is compared.
+// Whether a word is one the loans are made of, or "tao" (see TaoAsNoun):
+// asked of every word weighed, so by its length first, before any loan is
+// compared.
 constexpr bool InEnglishLoan(std::string_view lower) {
     switch (lower.size()) {
         case 2:
             return lower == "fu";
         case 3:
-            return lower == "chi" || lower == "pao" || lower == "tai" || lower == "tzu";
+            return lower == "chi" || lower == "pao" || lower == "tai" || lower == "tzu" || lower == "tao";
         case 4:
             return lower == "kung" || lower == "shih";
         case 5:
@@ -595,6 +596,29 @@ bool PlaceBefore(const Scope& scope, std::size_t index) {
     return prepositions.Has(scope.Lower(before));
 }
 
+// Whether run `index`, "Tao" capitalized in a sentence that spells no word
+// as only Wade-Giles does, is the noun English has borrowed whole: after
+// an article (and an adjective) or before "of" ("the Tao of Pooh", "the
+// eternal Tao"; "Tao said nothing" is a man), alone in its name and
+// before no syllable of a title ("Tao te ching"), where its paragraph
+// spells none either ("Chuang Tzu taught the Tao" converts). Asked apart.
+[[gnu::noinline]] bool TaoAsNoun(Scope& scope, std::size_t index) {
+    const std::vector<Run>& runs = scope.w.runs;
+    const Run& run = runs[index];
+    if (run.caseStyle != CaseStyle::Capitalized || scope.Lower(run) != "tao" ||
+        scope.w.sentences[run.sentence].marked != 0 || !AloneInGroup(scope, index) || SyllableAfter(scope, index) ||
+        (!scope.options.lines && ParagraphOf(scope, run).marked != 0))
+        return false;
+    const auto word = [&](std::size_t k) {
+        return k < runs.size() && runs[k].sentence == run.sentence && Blank(scope.Gap(std::max(k, index)));
+    };
+    if (index > 0 && word(index - 1) && runs[index - 1].determiner) return true;
+    if (index > 1 && word(index - 1) && word(index - 2) && runs[index - 2].determiner &&
+        runs[index - 1].caseStyle == CaseStyle::Lower && !runs[index - 1].candidate)
+        return true;
+    return word(index + 1) && scope.Lower(runs[index + 1]) == "of";
+}
+
 // Rules before weighing: a sentence in Pinyin, a Western given name before
 // a one-syllable name, the pronoun "I", a loan, a function word between
 // names. A token a rule settles is closed.
@@ -678,8 +702,8 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     Sentence& sentence = w.sentences[run.sentence];
     const auto loanAt = [&](std::size_t first) { return EnglishLoan(scope, first) && !LoanInTitle(scope, first); };
     const bool loan = !unit && InEnglishLoan(scope.Lower(run)) &&
-                      ((index > 0 && loanAt(index - 1)) || loanAt(index)) &&
-                      sentence.marked == LoanMarked(scope, sentence);
+                      (TaoAsNoun(scope, index) || (((index > 0 && loanAt(index - 1)) || loanAt(index)) &&
+                                                   sentence.marked == LoanMarked(scope, sentence)));
     // A syllable alone in lower case, spelled as other languages spell too,
     // in a sentence of another language is a word of it: Italian "che",
     // "lo", "tu" (English's function words are weighed as such). Not in a
