@@ -422,6 +422,19 @@ inline bool EmailAfter(std::string_view text, std::size_t at) {
     return i < text.size() && (text[i] == '<' || text[i] == '(') && AddressIn(text, i);
 }
 
+// Whether a name that fills round brackets, from byte `begin` to byte
+// `end`, credits a change in release notes, a pull request's or an issue's
+// number after it ("(Feng Yu) [#43176](https://...)", "(Sung Ye In) #53846",
+// "(Wang Chao) (#12)"): the author's own spelling. Asked apart, of groups
+// in brackets.
+[[gnu::noinline]] bool CreditsChange(std::string_view text, std::size_t begin, std::size_t end) {
+    if (begin == 0 || text[begin - 1] != '(' || end >= text.size() || text[end] != ')') return false;
+    std::size_t i = end + 1;
+    while (i < text.size() && i < end + 3 && text[i] == ' ') ++i;
+    if (i < text.size() && (text[i] == '[' || text[i] == '(')) ++i;
+    return i + 1 < text.size() && text[i] == '#' && IsAsciiDigit(static_cast<unsigned char>(text[i + 1]));
+}
+
 // Whether group `g` fills its line before a count of commits and a colon,
 // as git's shortlog heads an author's commits in release notes ("Sun Chao
 // (2):"): the author's own spelling. Asked apart, of groups that begin
@@ -697,6 +710,9 @@ void FormGroups(Scope& scope) {
         if (last > g.firstRun && w.runs[last].syllableCount > 1 && w.runs[last].candidate && OtherSurname(scope, last))
             g.otherRomanization = true;
         if (EmailAfter(scope.text, w.runs[last].end) || (w.runs[g.firstRun].lineStart && ShortlogHeading(scope, g)))
+            g.otherRomanization = true;
+        if (w.runs[last].end < scope.text.size() && scope.text[w.runs[last].end] == ')' &&
+            CreditsChange(scope.text, w.runs[g.firstRun].begin, w.runs[last].end))
             g.otherRomanization = true;
         if (!g.otherRomanization && MayFollowCopyright(scope.text, w.runs[g.firstRun].begin) &&
             CopyrightHolder(scope, g.firstRun))

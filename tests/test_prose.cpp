@@ -339,6 +339,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // and so is an author heading his commits in release notes
         {"Sun Chao (2):\n      fix a leak\nChou Lin-feng (3 copies)",
          "Sun Chao (2):\n      fix a leak\nZhou Linfeng (3 copies)"},
+        // and so is a name in brackets credited with a change before its
+        // number, but not a name glossed in brackets
+        {"- dns: export constants (Feng Yu) [#43176](https://x)\n- fix (Wang Chao) (#12)\n- the (Chu Hsi) school",
+         "- dns: export constants (Feng Yu) [#43176](https://x)\n- fix (Wang Chao) (#12)\n- the (Zhu Xi) school"},
         // and so is a copyright notice's holder, on the notice's line or
         // after years on the lines under it; a chronology's years are no
         // notice, nor is a name after the notice's sentence.
