@@ -451,6 +451,15 @@ inline bool EmailAfter(std::string_view text, std::size_t at) {
     return i == text.size() || text[i] == '\n';
 }
 
+// Whether the nine bytes of `text` from `at` are the word "Copyright"
+// (or "copyright", "COPYRIGHT"), no letter before it.
+bool CopyrightWordAt(std::string_view text, std::size_t at) {
+    if (at + 9 > text.size() || (text[at] != 'C' && text[at] != 'c')) return false;
+    const std::string_view rest = text.substr(at + 1, 8);
+    return (rest == "opyright" || rest == "OPYRIGHT") &&
+           (at == 0 || !IsAsciiLetter(static_cast<unsigned char>(text[at - 1])));
+}
+
 // Whether `line`, the text before a name, ends with a copyright notice's
 // mark once "by", the years ("2001, 2002-2006") and the blanks after the
 // mark are taken off its end ("Copyright (C) 2011-2016 ", "Copyright: 2012
@@ -473,10 +482,7 @@ bool EndsWithCopyrightMark(std::string_view line) {
     }
     if (line.ends_with(':')) line.remove_suffix(1);
     if (line.ends_with("\u00A9") || (years && (line.ends_with("(C)") || line.ends_with("(c)")))) return true;
-    if (line.size() < 9) return false;
-    const std::string_view word = line.substr(line.size() - 9);
-    return (word[0] == 'C' || word[0] == 'c') && (word.substr(1) == "opyright" || word.substr(1) == "OPYRIGHT") &&
-           (line.size() == 9 || !IsAsciiLetter(static_cast<unsigned char>(line[line.size() - 10])));
+    return line.size() >= 9 && CopyrightWordAt(line, line.size() - 9);
 }
 
 // Whether `body`, a line without its blanks and comment leader, begins
@@ -487,10 +493,7 @@ bool StartsWithCopyrightMark(std::string_view body) {
         body.remove_prefix(std::min(body.size(), body.find_first_not_of(" \t", 3)));
         return !body.empty() && IsAsciiDigit(static_cast<unsigned char>(body[0]));
     }
-    if (body.size() < 9 || (body[0] != 'C' && body[0] != 'c')) return false;
-    const std::string_view rest = body.substr(1, 8);
-    return (rest == "opyright" || rest == "OPYRIGHT") &&
-           (body.size() == 9 || !IsAsciiLetter(static_cast<unsigned char>(body[9])));
+    return CopyrightWordAt(body, 0) && (body.size() == 9 || !IsAsciiLetter(static_cast<unsigned char>(body[9])));
 }
 
 // Whether run `first`, a name group's first word, begins the holder of a
