@@ -493,15 +493,6 @@ bool ListedI(const Scope& scope, const Run& run, std::size_t index) {
            !(runs[given].evidence && (runs[surname].english == EnglishClass::Function || NameGoesOn(scope, surname)));
 }
 
-// Whether a syllable in lower case follows run `k` after a space: a
-// title romanized as catalogues write it goes on ("Tao te ching", "B.
-// Sung shih").
-bool SyllableAfter(const Scope& scope, std::size_t k) {
-    if (k + 1 >= scope.w.runs.size()) return false;
-    const Run& next = scope.w.runs[k + 1];
-    return next.candidate && next.caseStyle == CaseStyle::Lower && scope.Gap(k + 1) == " ";
-}
-
 // Whether run `index` is one word said over and over, as laughter, a call
 // or a dance is, where no name nor title is: three times or more ("Ho ho
 // ho", "HO, HO, HO!", or hyphenated, "cha-cha-cha"), or twice as a

@@ -770,6 +770,12 @@ void FormGroups(Scope& scope) {
     }
 }
 
+bool SyllableAfter(const Scope& scope, std::size_t k) {
+    if (k + 1 >= scope.w.runs.size()) return false;
+    const Run& next = scope.w.runs[k + 1];
+    return next.candidate && next.caseStyle == CaseStyle::Lower && scope.Gap(k + 1) == " ";
+}
+
 bool BeforePlaceNoun(const Scope& scope, std::size_t index) {
     const std::vector<Run>& runs = scope.w.runs;
     if (index + 1 >= runs.size()) return false;
@@ -1296,8 +1302,7 @@ void MatchKeysAcrossWords(Scope& scope) {
                 if (hyphen == std::string_view::npos || key.substr(0, hyphen).find('\'') != std::string_view::npos ||
                     key.find('\'', hyphen) == std::string_view::npos)
                     return false;
-                return !(i + 1 < runs.size() && runs[i + 1].line == run.line && scope.Gap(i + 1) == " " &&
-                         runs[i + 1].candidate && runs[i + 1].caseStyle == CaseStyle::Lower);
+                return !SyllableAfter(scope, i);
             };
             run.readDegraded =
                 Capital(run) && !givenName && !found->writtenRight && !westernSurname() && !rulerAsWritten();

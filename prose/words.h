@@ -421,6 +421,11 @@ inline bool BeforeDynasty(const Scope& scope, std::size_t index) {
            (hyphen && (next == "era" || next == "period"));
 }
 
+// Whether a syllable in lower case follows run `k` after a space: a
+// title romanized as catalogues write it goes on ("Tao te ching", "B.
+// Sung shih").
+bool SyllableAfter(const Scope& scope, std::size_t k);
+
 // Whether the word after run `index`, past a space, is a noun that follows
 // a place's name: what stands before it names one ("the Lo River", "Sung
 // Mountain", "Lo County"), as no English word that is a syllable does.
