@@ -451,6 +451,42 @@ inline bool EmailAfter(std::string_view text, std::size_t at) {
     return i == text.size() || text[i] == '\n';
 }
 
+// Whether `lower` names a body that goes by its own English name: a
+// university, a hospital, a church, a company.
+bool IsInstitutionNoun(std::string_view lower) {
+    static constexpr std::array<std::string_view, 14> kNouns = {
+        "association", "bank",      "church",  "college", "company", "corporation", "foundation",
+        "hospital",    "institute", "library", "mission", "museum",  "society",     "university"};
+    return std::find(kNouns.begin(), kNouns.end(), lower) != kNouns.end();
+}
+
+// Whether group `g` names a body by the spelling it goes by: two words or
+// more written apart, capitalized, with no aspiration apostrophe, ü or
+// hyphen, before its noun ("National Yang Ming Chiao Tung University",
+// "Tsung Tsin Association", "Fu Jen Catholic University"). A text that
+// romanizes such a name itself writes its marks or hyphens ("Ch'ing-hua
+// University", "Chung-yang University"); one written apart without them
+// is the body's own English name, whatever the text around it writes.
+// Asked apart, of groups of three words or more.
+[[gnu::noinline]] bool InstitutionName(const Scope& scope, const Group& g) {
+    const std::vector<Run>& runs = scope.w.runs;
+    std::uint32_t names = 0, candidates = 0;
+    for (std::uint32_t i = g.firstRun; i < g.endRun; ++i) {
+        const Run& run = runs[i];
+        if (run.normLength >= 4 && IsInstitutionNoun(scope.Lower(run))) return names >= 2 && candidates > 0;
+        if (run.aspirated || run.umlaut || run.giles || run.tones || run.syllableCount > 1 || run.established)
+            return false;
+        if (IsEnglish(run.english) && !run.candidate) continue;  // "National", "Catholic"
+        if (IsEnglishWord(run.english) && IsCommonEnglish(run.english)) {
+            names = candidates = 0;  // a common word of the sentence's own ("NO", "Long") ends a name
+            continue;
+        }
+        names += run.candidate || run.shaped;
+        candidates += run.candidate;
+    }
+    return false;
+}
+
 // Whether the nine bytes of `text` from `at` are the word "Copyright"
 // (or "copyright", "COPYRIGHT"), no letter before it.
 bool CopyrightWordAt(std::string_view text, std::size_t at) {
@@ -720,6 +756,7 @@ void FormGroups(Scope& scope) {
         if (!g.otherRomanization && MayFollowCopyright(scope.text, w.runs[g.firstRun].begin) &&
             CopyrightHolder(scope, g.firstRun))
             g.otherRomanization = true;
+        if (!g.otherRomanization && g.endRun - g.firstRun >= 3 && InstitutionName(scope, g)) g.otherRomanization = true;
         // So is a surname before its given name's comma ("Kang, JeongHee <k@example.org>").
         if (last + 1 < w.runs.size() && w.runs[last + 1].group != kNone && scope.Gap(last + 1) == ", " &&
             EmailAfter(scope.text, w.runs[w.groups[w.runs[last + 1].group].endRun - 1].end))

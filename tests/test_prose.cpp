@@ -343,6 +343,12 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // number, but not a name glossed in brackets
         {"- dns: export constants (Feng Yu) [#43176](https://x)\n- fix (Wang Chao) (#12)\n- the (Chu Hsi) school",
          "- dns: export constants (Feng Yu) [#43176](https://x)\n- fix (Wang Chao) (#12)\n- the (Zhu Xi) school"},
+        // and so is a body's English name: words written apart without marks
+        // before its noun; one the text romanizes with its marks converts.
+        {"of National Yang Ming Chiao Tung University; the Tsung Tsin Association; Fu Jen Catholic University. "
+         "He studied at Ch'ing-hua University and taught at the Hsia Academy; THE LIBRARY of Chu Hsi",
+         "of National Yang Ming Chiao Tung University; the Tsung Tsin Association; Fu Jen Catholic University. "
+         "He studied at Qinghua University and taught at the Xia Academy; THE LIBRARY of Zhu Xi"},
         // and so is a copyright notice's holder, on the notice's line or
         // after years on the lines under it; a chronology's years are no
         // notice, nor is a name after the notice's sentence.
