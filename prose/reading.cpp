@@ -108,6 +108,20 @@ bool BrokenAtLineEnd(const Scope& scope, std::size_t begin, std::size_t at) {
     return english >= EnglishClass::Function && english <= EnglishClass::Size50;
 }
 
+// Whether the colon at byte `colon` opens a value in braces, or a list in
+// square brackets that ends its line: the word before it is a key in code
+// or data ("lo: [", "family: {"), where a catalogue's imprint brackets a
+// publisher it supplies ("Shang-hai: [s.n.], 1934").
+bool OpensBlockAfterColon(std::string_view text, std::size_t colon) {
+    std::size_t i = colon + 1;
+    while (i < text.size() && text[i] == ' ') ++i;
+    if (i >= text.size() || (text[i] != '{' && text[i] != '[')) return false;
+    if (text[i] == '{') return true;
+    for (++i; i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r'); ++i) {
+    }
+    return i == text.size() || text[i] == '\n';
+}
+
 }  // namespace
 
 // Every byte before the run that the switch below answers, and every byte
@@ -199,6 +213,7 @@ bool GluedAround(const Scope& scope, const Run& run) {
         if ((after == '-' || after == '\xE2' || after == '\xC2') && BrokenAtLineEnd(scope, run.begin, run.end))
             return true;
         if (after == '_' && !InEmphasis(text, run.begin, run.end)) return true;
+        if (after == ':' && OpensBlockAfterColon(text, run.end)) return true;
         if (after == '.' && run.end + 1 < text.size()) {
             std::size_t length = 0;
             if (IsWordChar(DecodeAt(text, run.end + 1, length))) return true;

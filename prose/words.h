@@ -513,7 +513,7 @@ inline constexpr auto kGluesBefore = [] {
 }();
 inline constexpr auto kGluesAfter = [] {
     std::array<bool, 256> table{};
-    for (const char c : std::string_view("@/\\-_.\xE2\xC2")) table[static_cast<unsigned char>(c)] = true;
+    for (const char c : std::string_view("@/\\-_.:\xE2\xC2")) table[static_cast<unsigned char>(c)] = true;
     return table;
 }();
 // Whether a run is part of an address, a path, an identifier, an option or

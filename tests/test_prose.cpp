@@ -52,6 +52,9 @@ TEST(Prose, ConvertsWholeWordsOnlyAndNeverHalfAWord) {
         {"Ch'ing-dynastic pottery; Ch'ing-dynasty pottery", "Ch'ing-dynastic pottery; Qing-dynasty pottery"},
         {"see www.chang.com or chang@tsing.org", "see www.chang.com or chang@tsing.org"},
         {"--hashes=md5,sha1,sha3 and -t chou,sha1", "--hashes=md5,sha1,sha3 and -t chou,sha1"},
+        // a key in code before its braces or its list; a supplied publisher
+        {"{\n  lo: [\n    {\n  tao: {x}\n\nShang-hai: [s.n.], 1934. Sung: [\n",
+         "{\n  lo: [\n    {\n  tao: {x}\n\nShanghai: [s.n.], 1934. Sung: [\n"},
         {"the _chin-shih_ degree; my_chou_var, __tao", "the _jinshi_ degree; my_chou_var, __tao"},  // emphasis
         // over several words, whose marks part no phrase
         {"The _Shih chi_ and *Shih chi* of Ssu-ma Ch'ien.", "The _Shi ji_ and *Shi ji* of Sima Qian."},
