@@ -619,10 +619,12 @@ bool StartWord(const Run& run) {
 // Mitchell", "(Feng Yu)"). The others there are their bearers' own
 // spellings, unless a word of the paragraph that could convert has an
 // aspiration apostrophe or ü: a text in Wade-Giles lists its names so
-// too. Items apart lend nothing to one another.
-void ListedPeople(Scope& scope) {
+// too. Asked of groups `firstGroup` to `endGroup` (one past): a
+// paragraph's or, in a batch, one item's, read as it would be alone, so
+// that nothing before its line opens a list for it.
+void ListedPeopleIn(Scope& scope, std::size_t firstGroup, std::size_t endGroup) {
     ScopeWork& w = scope.w;
-    if (LinesApart(scope) || w.groups.size() < 5) return;
+    const bool item = scope.options.items;
     const std::string_view text = scope.text;
     const auto isAnd = [&](std::size_t k) {
         return w.runs[k].caseStyle == CaseStyle::Lower && scope.Lower(w.runs[k]) == "and";
@@ -642,6 +644,7 @@ void ListedPeople(Scope& scope) {
         if (!name || HeadingComma(scope, first) || (first > 0 && HeadingComma(scope, first - 1))) return false;
         std::string_view before = scope.Gap(first), after = text.substr(w.runs[last].end);
         if (last + 1 < w.runs.size()) after = scope.Gap(last + 1);
+        if (item) before.remove_prefix(before.find_last_of('\n') + 1);
         while (!before.empty() && (before.back() == ' ' || before.back() == '\t')) before.remove_suffix(1);
         while (!after.empty() && (after.front() == ' ' || after.front() == '\t')) after.remove_prefix(1);
         // A line of its own, as a list of names one to a line has it, or
@@ -651,8 +654,11 @@ void ListedPeople(Scope& scope) {
             line.remove_prefix(std::min(line.size(), line.find_first_not_of(" \t")));
             if (line.empty() || line == "-" || line == "*") return true;
         }
-        const char opens = before.empty() ? (first > 0 && isAnd(first - 1) ? 'a' : '\0') : before.back();
-        const char closes = after.empty() ? (last + 1 < w.runs.size() && isAnd(last + 1) ? 'a' : '\0') : after.front();
+        const bool andBefore = first > 0 && (!item || w.runs[first - 1].line == w.runs[first].line) && isAnd(first - 1);
+        const bool andAfter =
+            last + 1 < w.runs.size() && (!item || w.runs[last + 1].line == w.runs[last].line) && isAnd(last + 1);
+        const char opens = before.empty() ? (andBefore ? 'a' : '\0') : before.back();
+        const char closes = after.empty() ? (andAfter ? 'a' : '\0') : after.front();
         if (opens == '(') return closes == ')';
         // The list's first name may begin its sentence.
         if (opens == '\0' && w.runs[first].sentenceStart) return closes == ',';
@@ -663,20 +669,49 @@ void ListedPeople(Scope& scope) {
     // mark where the scope's note of marks (which counts every word, a
     // Turkish name's ü too) says there may be one.
     std::size_t western = 0;
-    for (const Group& g : w.groups) western += g.western;
+    for (std::size_t g = firstGroup; g < endGroup; ++g) western += w.groups[g].western;
     if (western < 4) return;
-    if (scope.apostrophes || scope.umlauts)
-        for (const Run& run : w.runs)
+    if (scope.apostrophes || scope.umlauts) {
+        std::size_t firstRun = w.groups[firstGroup].firstRun, endRun = w.groups[endGroup - 1].endRun;
+        if (item) {
+            // the item's words outside its names too
+            const std::uint32_t line = w.runs[firstRun].line;
+            while (firstRun > 0 && w.runs[firstRun - 1].line == line) --firstRun;
+            while (endRun < w.runs.size() && w.runs[endRun].line == line) ++endRun;
+        } else {
+            firstRun = 0, endRun = w.runs.size();
+        }
+        for (std::size_t k = firstRun; k < endRun; ++k) {
+            const Run& run = w.runs[k];
             if (run.candidate && (run.aspirated || run.umlaut || run.giles)) return;
+        }
+    }
     std::size_t names = 0;
     western = 0;
-    for (Group& g : w.groups) {
+    for (std::size_t k = firstGroup; k < endGroup; ++k) {
+        Group& g = w.groups[k];
         g.listedPerson = listed(g);
         names += g.listedPerson;
         western += g.listedPerson && g.western;
     }
     if (names >= 5 && 3 * western >= 2 * names) return;
-    for (Group& g : w.groups) g.listedPerson = false;
+    for (std::size_t k = firstGroup; k < endGroup; ++k) w.groups[k].listedPerson = false;
+}
+
+// ListedPeopleIn over the paragraph, or over each item of a batch: items
+// apart lend nothing to one another, and lines mode lists no people.
+void ListedPeople(Scope& scope) {
+    ScopeWork& w = scope.w;
+    if (scope.options.lines || w.groups.size() < 5) return;
+    if (!scope.options.items) return ListedPeopleIn(scope, 0, w.groups.size());
+    // In a batch, each item (a line) on its own.
+    for (std::size_t first = 0; first < w.groups.size();) {
+        const std::uint32_t line = w.runs[w.groups[first].firstRun].line;
+        std::size_t end = first + 1;
+        while (end < w.groups.size() && w.runs[w.groups[end].firstRun].line == line) ++end;
+        if (end - first >= 5) ListedPeopleIn(scope, first, end);
+        first = end;
+    }
 }
 
 }  // namespace

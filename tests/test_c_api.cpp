@@ -249,9 +249,21 @@ TEST(CApi, EachCallConvertsAsTheFirstWould) {
 // nothing one lends evidence to another. The development data's items and
 // English lines, and texts that go alone (with line breaks, long, empty).
 TEST(CApi, ManyTextsConvertEachAsItWouldAlone) {
-    std::vector<std::string> texts = {"", "Ho", "Sung, Lien", "Pei-ching\nHsi-an", "\r", "Tsai Yuan-pei",
-                                      "Ch'en Tu-hsiu", std::string(5000, 'a') + " Mao Tse-tung", "Chang Chien",
-                                      "Ho Ping-ti", "Mao2 Tse2-tung1", "Hu Shih. Peita.", "He met Lo. Lo left."};
+    std::vector<std::string> texts = {
+        "",
+        "Ho",
+        "Sung, Lien",
+        "Pei-ching\nHsi-an",
+        "\r",
+        "Tsai Yuan-pei",
+        "Ch'en Tu-hsiu",
+        std::string(5000, 'a') + " Mao Tse-tung",
+        "Chang Chien",
+        "Ho Ping-ti",
+        "Mao2 Tse2-tung1",
+        "Hu Shih. Peita.",
+        "He met Lo. Lo left.",
+        "Thanks to Alice Smith, Bob Jones, Ching Hsu, Karl Lang, Tony Cook and Yves Orton."};
     for (const char* name : {"/tests/dev/items.tsv", "/tests/dev/english.txt"}) {
         std::ifstream file(std::string(KESTI_SOURCE_DIR) + name);
         for (std::string line; std::getline(file, line);) {
