@@ -140,9 +140,11 @@ bool ParagraphHasWadeGiles(Scope& scope, const Run& run) {
 
 // Whether the sentence, or the paragraph where the sentence says nothing,
 // is written in Pinyin: spellings only Pinyin has, none only Wade-Giles has.
-// In lines mode a line is all there is.
+// In lines mode a line is all there is. A toned word of a sentence whose
+// tone numbers are Pinyin's (Sentence::pinyinTones) is Pinyin.
 bool InPinyinScope(Scope& scope, const Run& run) {
     Sentence& s = scope.w.sentences[run.sentence];
+    if (run.tones && s.pinyinTones) return true;
     const bool lines = scope.options.lines;
     if (s.pinyin == 0 && (lines || ParagraphOf(scope, run).pinyin == 0)) return false;
     if (s.pinyin > 0) return !HasWadeGiles(scope, s);

@@ -1003,6 +1003,92 @@ WordCache* KnownWords(Scope& scope) {
     return cache.lexicon == &scope.lex && cache.spelling == SpellingOptions(scope.options) ? &cache : nullptr;
 }
 
+namespace {
+
+// Whether reading run `run` as Wade-Giles changes a letter of it: "ken"
+// (gen), "chang" (zhang), not "ma" nor "hao".
+bool ChangesLetters(const Scope& scope, const Run& run) {
+    for (std::uint32_t k = 0; k < run.syllableCount; ++k) {
+        const Syllable& s = scope.w.syllables[run.firstSyllable + k];
+        if (s.pinyin != scope.Spelling(s)) return true;
+    }
+    return false;
+}
+
+// Whether toned run `index` is a word of a name of toned capitalized words
+// ("Chan2 Ying1"), beside another such word with a blank between.
+bool InTonedName(const Scope& scope, std::size_t index) {
+    const std::vector<Run>& runs = scope.w.runs;
+    const auto toned = [&](std::size_t k) {
+        return runs[k].tones && runs[k].candidate && runs[k].caseStyle == CaseStyle::Capitalized &&
+               runs[k].sentence == runs[index].sentence;
+    };
+    const auto blank = [&](std::size_t k) {
+        const std::string_view gap = scope.Gap(k);
+        return !gap.empty() && gap.find_first_not_of(" \t") == std::string_view::npos;
+    };
+    if (runs[index].caseStyle != CaseStyle::Capitalized) return false;
+    return (index > 0 && toned(index - 1) && blank(index)) ||
+           (index + 1 < runs.size() && toned(index + 1) && blank(index + 1));
+}
+
+// Whether the word at byte `at` is inside square brackets written right
+// after Chinese characters, as dictionaries give a word's reading
+// ("啃書|啃书[ken3 shu1]"): Pinyin with tone numbers.
+bool InReadingBrackets(std::string_view text, std::size_t at) {
+    std::size_t i = at;
+    for (std::size_t steps = 0; i > 0 && steps < 128; --i, ++steps) {
+        const char c = text[i - 1];
+        if (c == '[') break;
+        if (!IsAsciiLetter(static_cast<unsigned char>(c)) && !IsAsciiDigit(static_cast<unsigned char>(c)) && c != ' ' &&
+            c != '\'' && c != '-' && c != ':' && c != ',' && c != '\xB7' && c != '\xC2')
+            return false;
+    }
+    if (i < 2 || text[i - 1] != '[') return false;
+    std::size_t start = i - 1;  // the character before the bracket begins up to three bytes back
+    for (std::size_t back = 0; back < 4 && start > 0; ++back) {
+        --start;
+        if ((static_cast<unsigned char>(text[start]) & 0xC0) != 0x80) break;
+    }
+    std::size_t length = 0;
+    const char32_t c = DecodeAt(text, start, length);
+    if (start + length != i - 1) return false;
+    return (c >= 0x3400 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x20000 && c <= 0x3FFFF);
+}
+
+// Tone numbers are Pinyin's notation as often as Wade-Giles's: dictionaries
+// write "ken3 shu1" and "yi1 chang4 san1 tan4". Where a sentence's toned
+// words would change a letter read as Wade-Giles and nothing there is
+// Wade-Giles's (a word spelled as only it spells, in the sentence or,
+// outside lines mode, in its paragraph; a toned word joined by a hyphen,
+// "Tse2-tung1"; toned capitalized words of one name, "Chan2 Ying1"), they
+// are Pinyin's and stay as written; so are those of a sentence whose toned
+// words are all readings in a dictionary's brackets. Asked after the toned
+// words that count are known.
+void NotePinyinTones(Scope& scope) {
+    ScopeWork& w = scope.w;
+    for (std::size_t i = 0; i < w.toned.size();) {
+        const Run& first = w.runs[w.toned[i]];
+        bool changes = false, sign = false, dictionary = true;
+        std::size_t j = i;
+        for (; j < w.toned.size() && w.runs[w.toned[j]].sentence == first.sentence; ++j) {
+            const Run& run = w.runs[w.toned[j]];
+            if (!run.candidate) continue;
+            dictionary = dictionary && InReadingBrackets(scope.text, run.begin);
+            for (std::uint32_t k = 1; k < run.syllableCount && !sign; ++k)
+                sign = w.syllables[run.firstSyllable + k].separator != 0;
+            sign = sign || run.marked || InTonedName(scope, w.toned[j]);
+            changes = changes || ChangesLetters(scope, run);
+        }
+        Sentence& sentence = w.sentences[first.sentence];
+        sentence.pinyinTones = dictionary || (changes && !sign && sentence.marked == 0 &&
+                                              (scope.options.lines || ParagraphOf(scope, first).marked == 0));
+        i = j;
+    }
+}
+
+}  // namespace
+
 void ReadRuns(Scope& scope) {
     ScopeWork& w = scope.w;
     WordCache& cache = w.words;
@@ -1122,6 +1208,7 @@ void ReadRuns(Scope& scope) {
         --sentence.candidates;
         if (run.normLength > 0 && !run.pinyinOnly) ++sentence.english;
     }
+    if (!w.toned.empty()) NotePinyinTones(scope);
 }
 
 }  // namespace kesti

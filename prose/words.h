@@ -125,6 +125,7 @@ struct Sentence {
     bool apostrophes = false;      // an aspiration apostrophe in it (in lines mode, in its line)
     bool umlauts = false;          // a ü (or ŭ) in it (in lines mode, in its line)
     bool vietnamese = false;       // a word with a letter only Vietnamese writes in it
+    bool pinyinTones = false;      // its toned words are Pinyin's own notation, left as written
 };
 
 struct Group {

@@ -715,7 +715,15 @@ TEST(Prose, WritesTonesAsMarksNumbersOrNothing) {
     ExpectAll({{"Mao2 Tse2-tung1", "Máo Zédōng"},
                {"Lü4 Hsün4", "Lǜ Xùn"},
                {"ma3 ma5", "mǎ ma"},
-               {"T'ien¹-an¹-men²", "Tiān'ānmén"}});
+               {"T'ien¹-an¹-men²", "Tiān'ānmén"},
+               {"Chan2 Ying1; ch'ing1 shih3", "Zhán Yīng; qīng shǐ"}});
+    // Pinyin's own tone numbers stay as written where reading them as
+    // Wade-Giles would change a letter and nothing around them is
+    // Wade-Giles's, and so does a dictionary's reading after its characters.
+    ExpectAll(
+        {{"also pr. [yi1 chang4 san1 tan4]", "also pr. [yi1 chang4 san1 tan4]"},
+         {"Ken3 shu1.\n\nHsi1 ken3. Ken3 shu1.", "Ken3 shu1.\n\nXī gěn. Gěn shū."},
+         {"see 啃書|啃书[ken3 shu1]; 海南省[Hai3 nan2 Sheng3]", "see 啃書|啃书[ken3 shu1]; 海南省[Hai3 nan2 Sheng3]"}});
     TextOptions numbers;
     numbers.tones = ToneStyle::Numbers;
     ExpectAll({{"Mao2 Tse2-tung1", "Mao2 Ze2dong1"}, {"Hsi¹-an¹", "Xi¹'an¹"}}, numbers);
