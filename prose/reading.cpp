@@ -1069,11 +1069,12 @@ void NotePinyinTones(Scope& scope) {
     ScopeWork& w = scope.w;
     for (std::size_t i = 0; i < w.toned.size();) {
         const Run& first = w.runs[w.toned[i]];
-        bool changes = false, sign = false, dictionary = true;
+        bool changes = false, sign = false, dictionary = true, any = false;
         std::size_t j = i;
         for (; j < w.toned.size() && w.runs[w.toned[j]].sentence == first.sentence; ++j) {
             const Run& run = w.runs[w.toned[j]];
             if (!run.candidate) continue;
+            any = true;
             dictionary = dictionary && InReadingBrackets(scope.text, run.begin);
             for (std::uint32_t k = 1; k < run.syllableCount && !sign; ++k)
                 sign = w.syllables[run.firstSyllable + k].separator != 0;
@@ -1081,8 +1082,11 @@ void NotePinyinTones(Scope& scope) {
             changes = changes || ChangesLetters(scope, run);
         }
         Sentence& sentence = w.sentences[first.sentence];
-        sentence.pinyinTones = dictionary || (changes && !sign && sentence.marked == 0 &&
-                                              (scope.options.lines || ParagraphOf(scope, first).marked == 0));
+        const bool unmarked = sentence.marked == 0 && (scope.options.lines || ParagraphOf(scope, first).marked == 0);
+        sentence.pinyinTones = any && (dictionary || (changes && !sign && unmarked));
+        // and a sentence that writes them is in Pinyin, its other words too
+        // ("Mount Tai 泰山[Tai4 Shan1]")
+        if (sentence.pinyinTones) ++sentence.pinyin;
         i = j;
     }
 }

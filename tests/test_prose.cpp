@@ -723,7 +723,9 @@ TEST(Prose, WritesTonesAsMarksNumbersOrNothing) {
     ExpectAll(
         {{"also pr. [yi1 chang4 san1 tan4]", "also pr. [yi1 chang4 san1 tan4]"},
          {"Ken3 shu1.\n\nHsi1 ken3. Ken3 shu1.", "Ken3 shu1.\n\nXī gěn. Gěn shū."},
-         {"see 啃書|啃书[ken3 shu1]; 海南省[Hai3 nan2 Sheng3]", "see 啃書|啃书[ken3 shu1]; 海南省[Hai3 nan2 Sheng3]"}});
+         {"see 啃書|啃书[ken3 shu1]; 海南省[Hai3 nan2 Sheng3]", "see 啃書|啃书[ken3 shu1]; 海南省[Hai3 nan2 Sheng3]"},
+         // and the sentence that writes them is Pinyin, its other words too
+         {"Chao Lake in Hefei 合肥[He2 fei2]. Chao Lake", "Chao Lake in Hefei 合肥[He2 fei2]. Zhao Lake"}});
     TextOptions numbers;
     numbers.tones = ToneStyle::Numbers;
     ExpectAll({{"Mao2 Tse2-tung1", "Mao2 Ze2dong1"}, {"Hsi¹-an¹", "Xi¹'an¹"}}, numbers);
