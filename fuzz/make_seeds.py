@@ -74,6 +74,12 @@ TEXT_SEEDS = {
                      "Ch\u2019in-Han\nChuko Liang\n").encode("utf-8")),
     "prose-cp1252-no-guard": (128 | 32 | (1 << 2), b"", PROSE.encode("cp1252", "replace")),
     "prose-malformed": (128 | 64, b"", b"Pei-ching \xc3( Hsi-an \xed\xa0\x80"),
+    # Pinyin's tone numbers: a dictionary's readings after their characters,
+    # a sentence of them alone; a key in code; a list of people in a line.
+    "prose-pinyin-tones": (128 | 64 | (1 << 2), b"",
+                           ("see \u556b\u66f8|\u556b\u4e66[ken3 shu1]; \U0002a88c[lan2 lao2]\n[yi1 chang4 san1 tan4]. "
+                            "Chan2 Ying1\n{\n  lo: [\n  tao: {x}\nThanks to Alice Smith, Bob Jones, Ching Hsu, "
+                            "Karl Lang, Tony Cook and Yves Orton.\nChiao Tung University").encode("utf-8")),
     # Tables of its own, cut at 0x1E: syllables whose values begin with no
     # letter, a word, an English word, a reading, an established spelling.
     "prose-own-tables": (128 | 64 | (1 << 2),
