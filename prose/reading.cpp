@@ -1045,15 +1045,11 @@ bool InReadingBrackets(std::string_view text, std::size_t at) {
             return false;
     }
     if (i < 2 || text[i - 1] != '[') return false;
-    std::size_t start = i - 1;  // the character before the bracket begins up to three bytes back
-    for (std::size_t back = 0; back < 4 && start > 0; ++back) {
-        --start;
-        if ((static_cast<unsigned char>(text[start]) & 0xC0) != 0x80) break;
-    }
+    std::size_t start = i - 2;  // the character before the bracket
+    while (start > 0 && i - 1 - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
     std::size_t length = 0;
     const char32_t c = DecodeAt(text, start, length);
-    if (start + length != i - 1) return false;
-    return (c >= 0x3400 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x20000 && c <= 0x3FFFF);
+    return start + length == i - 1 && IsHan(c);
 }
 
 // Tone numbers are Pinyin's notation as often as Wade-Giles's: dictionaries
@@ -1075,7 +1071,7 @@ void NotePinyinTones(Scope& scope) {
             const Run& run = w.runs[w.toned[j]];
             if (!run.candidate) continue;
             any = true;
-            dictionary = dictionary && InReadingBrackets(scope.text, run.begin);
+            dictionary = dictionary && scope.han && InReadingBrackets(scope.text, run.begin);
             for (std::uint32_t k = 1; k < run.syllableCount && !sign; ++k)
                 sign = w.syllables[run.firstSyllable + k].separator != 0;
             sign = sign || run.marked || InTonedName(scope, w.toned[j]);
