@@ -242,10 +242,6 @@ Gap GapBetween(std::string_view gap) {
     return marks == 1 && mark == ',' ? kComma : kStop;
 }
 
-bool Blank(std::string_view gap) {
-    return std::all_of(gap.begin(), gap.end(), [](char c) { return c == ' ' || c == '\t'; });
-}
-
 // The gloss in brackets after run `head` (see BracketGlossAfter), asked
 // where a bracket follows it. Kept out of line: few words have one.
 [[gnu::noinline]] bool GlossInBrackets(const Scope& scope, std::size_t head) {

@@ -1023,10 +1023,7 @@ bool InTonedName(const Scope& scope, std::size_t index) {
         return runs[k].tones && runs[k].candidate && runs[k].caseStyle == CaseStyle::Capitalized &&
                runs[k].sentence == runs[index].sentence;
     };
-    const auto blank = [&](std::size_t k) {
-        const std::string_view gap = scope.Gap(k);
-        return !gap.empty() && gap.find_first_not_of(" \t") == std::string_view::npos;
-    };
+    const auto blank = [&](std::size_t k) { return !scope.Gap(k).empty() && Blank(scope.Gap(k)); };
     if (runs[index].caseStyle != CaseStyle::Capitalized) return false;
     return (index > 0 && toned(index - 1) && blank(index)) ||
            (index + 1 < runs.size() && toned(index + 1) && blank(index + 1));

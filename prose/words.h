@@ -359,6 +359,11 @@ struct Scope {
     }
 };
 
+// Whether a gap between two words holds nothing but spaces and tabs.
+inline bool Blank(std::string_view gap) {
+    return std::all_of(gap.begin(), gap.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
 // Whether each line of the scope stands apart, lending no evidence to
 // another: in lines mode, and in a batch, whose lines are its items.
 inline bool LinesApart(const Scope& scope) { return scope.options.lines || scope.options.items; }
