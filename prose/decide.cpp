@@ -480,14 +480,14 @@ bool ListedI(const Scope& scope, const Run& run, std::size_t index) {
 // J. Tsai", "Mark W. Eichin". Not a name spelled as only Wade-Giles spells
 // before a letter and a sentence that a function word begins: that is a
 // surname, a given name of one letter and the next sentence ("led by
-// Ch'en I. He was", "Ch'eng I. Chu Hsi wrote").
+// Ch'en I. He was", "Ch'eng I. Chu Hsi wrote"), where the letter reads
+// as a syllable (see IsInitialRun).
 [[gnu::always_inline]] inline bool WesternOrder(const Scope& scope, std::size_t given) {
     const std::vector<Run>& runs = scope.w.runs;
     const std::size_t surname = given + 2;
-    const Run& initial = runs[given + 1];
-    return initial.normLength == 1 && initial.caseStyle == CaseStyle::Capitalized && scope.Gap(given + 1) == " " &&
-           scope.Gap(surname) == ". " && runs[given].caseStyle == CaseStyle::Capitalized &&
-           runs[given].normLength > 1 && runs[surname].caseStyle == CaseStyle::Capitalized &&
+    return IsInitialRun(scope, runs[given + 1]) && scope.Gap(given + 1) == " " && scope.Gap(surname) == ". " &&
+           runs[given].caseStyle == CaseStyle::Capitalized && runs[given].normLength > 1 &&
+           runs[surname].caseStyle == CaseStyle::Capitalized &&
            !(runs[given].evidence && (runs[surname].english == EnglishClass::Function || NameGoesOn(scope, surname)));
 }
 

@@ -478,13 +478,14 @@ bool IsInitial(const Scope& scope, std::size_t index) {
     const std::string_view next(lower, end - k);
     if (scope.lex.English(next) == EnglishClass::Function) return false;
     // A title romanized in syllables, its first capitalized: "Chao I. Nien
-    // erh shih cha chi.", where a surname would stand ("Tsung I. Lee wrote").
+    // erh shih cha chi.", "Chao I. Nien-erh shih", where a surname would
+    // stand ("Tsung I. Lee wrote").
     std::size_t after = end + 1;
     while (after < text.size() && after - end <= 7 &&
            (IsAsciiLower(static_cast<unsigned char>(text[after])) || (text[after] == '\'' && after > end + 1)))
         ++after;
-    const bool syllableAfter = end < text.size() && text[end] == ' ' && after > end + 1 && after - end <= 7 &&
-                               (after == text.size() || !inWord(after)) &&
+    const bool syllableAfter = end < text.size() && (text[end] == ' ' || text[end] == '-') && after > end + 1 &&
+                               after - end <= 7 && (after == text.size() || !inWord(after)) &&
                                !scope.lex.Syllable(text.substr(end + 1, after - end - 1)).empty();
     return !(syllableAfter && !scope.lex.Syllable(next).empty());
 }

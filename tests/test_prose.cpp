@@ -406,8 +406,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // in a list of such names too, the surname ending its line
         {"Chiang Kai-shek\nH. H. Kung\nT. V. Soong", "Chiang Kai-shek\nH. H. Kung\nT. V. Soong"},
         // and in a heading, unless the letter is a syllable: a given name of one letter
-        {"Hsia, C. T. The Classic Chinese Novel.\nChao, I. Nien erh shih cha chi.\nWang I. Ch'u tz'u chang chü.",
-         "Hsia, C. T. The Classic Chinese Novel.\nZhao, Yi. Nian er shi zha ji.\nWang Yi. Chu ci zhang ju."},
+        {"Hsia, C. T. The Classic Chinese Novel.\nChao, I. Nien erh shih cha chi.\nWang I. Ch'u tz'u chang chü.\n"
+         "Chao I. Nien-erh shih cha-chi.",
+         "Hsia, C. T. The Classic Chinese Novel.\nZhao, Yi. Nian er shi zha ji.\nWang Yi. Chu ci zhang ju.\n"
+         "Zhao Yi. Nian'er shi zhaji."},
         // but a surname and a given name of one letter end a sentence
         {"Chu Hsi followed Ch'eng I. The school grew, as did Liu O.\nWang I. M. Pei and Tsung I. Lee; Ch'en I. Wang "
          "Ming",
