@@ -43,6 +43,7 @@ enum Feature : int {
     kSentenceStartCommon,     // a common English word capitalized at a sentence's start: "Chin up!"
     kBeforeDynasty,           // capitalized before "dynasty": "the Sung dynasty", a dynasty's name
     kDynastyName,             // a dynasty's name alone inside a sentence: "during the Sung", "in Chou times"
+    kCommonAfterEnglish,      // a common English word in lower case after one in lower case: "a pen", "computed pi"
     kWordEnd,
     // A step between neighbours: + gap * 2 + both capitalized.
     kStep = kWordEnd,
@@ -81,7 +82,8 @@ constexpr const char* kWordNames[] = {"one syllable",
                                       "after a determiner, a common English word",
                                       "a common English word capitalized at a sentence's start",
                                       "capitalized before dynasty",
-                                      "a dynasty's name inside a sentence"};
+                                      "a dynasty's name inside a sentence",
+                                      "a common English word after another"};
 static_assert(sizeof kWordNames / sizeof *kWordNames == kWordEnd - kOneSyllable);
 constexpr const char* kStepNames[] = {"step over a space",      "step over a space, both capitalized",
                                       "step over a comma",      "step over a comma, both capitalized",
@@ -978,6 +980,17 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
             IsWeighedTitle(scope.Lower(*before)))
             t.Add(kAfterTitle);
         if (beforeNumber) t.Add(kBeforeNumber);
+        // A common English word of one syllable in lower case after one of
+        // the commonest in lower case, or one that cannot be Chinese, goes
+        // on the English phrase, whatever
+        // Wade-Giles stands elsewhere in the sentence: "painted a pen",
+        // "computed pi"; a term's syllables joined are another matter:
+        // "the idea of wan-pan".
+        if (spaceBefore && syllables == 1 && run.caseStyle == CaseStyle::Lower && IsCommonEnglish(english) &&
+            before->caseStyle == CaseStyle::Lower && before->normLength > 0 &&
+            (!before->candidate ||
+             (before->english >= EnglishClass::Function && before->english <= EnglishClass::Size20)))
+            t.Add(kCommonAfterEnglish);
         // A place's name before its noun is weighed as a dynasty's is,
         // where English writes the word too: no other needs it.
         const bool beforeDynasty = Capital(run) && (BeforeDynasty(scope, t.last) ||

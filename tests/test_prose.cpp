@@ -111,6 +111,9 @@ TEST(Prose, LeavesEnglishAlone) {
     ExpectAll({
         {"I went to an open meeting; no, so it was ten men.", "I went to an open meeting; no, so it was ten men."},
         {"Chin up! The sun hung low, a pang in the lung.", "Chin up! The sun hung low, a pang in the lung."},
+        // nor beside names in Wade-Giles, after other English words
+        {"Hs\u00FC Pei-hung drew a pen. Tsu Ch'ung-chih computed pi. Lin Tse-hs\u00FC led ten men.",
+         "Xu Beihong drew a pen. Zu Chongzhi computed pi. Lin Zexu led ten men."},
         // "Tao" borrowed as a noun is English, but a man named so is not,
         // nor is the word where Wade-Giles spells its paragraph.
         {"The Tao of Pooh; the eternal Tao. Tao said nothing.\n\nChuang Tzu taught the Tao.",

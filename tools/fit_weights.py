@@ -27,6 +27,7 @@ import argparse
 import json
 import math
 import os
+import re
 import subprocess
 import sys
 
@@ -138,12 +139,15 @@ def gradient(weights, data):
     return total, grad
 
 
-def fit(data, count):
-    weights = [0.0] * count
+def fit(data, count, start=None):
+    """Fits every weight from zero; or, given `start` (a weight or None per
+    feature), only those that have none, the others kept as they are."""
+    weights = [0.0 if w is None else w for w in start] if start else [0.0] * count
+    free = [k for k in range(count) if not start or start[k] is None]
     m, v = [0.0] * count, [0.0] * count
     for t in range(1, STEPS + 1):
         likelihood, grad = gradient(weights, data)
-        for k in range(count):
+        for k in free:
             m[k] = 0.9 * m[k] + 0.1 * grad[k]
             v[k] = 0.999 * v[k] + 0.001 * grad[k] * grad[k]
             weights[k] += RATE * (m[k] / (1 - 0.9 ** t)) / (math.sqrt(v[k] / (1 - 0.999 ** t)) + 1e-8)
@@ -152,14 +156,26 @@ def fit(data, count):
     return weights
 
 
-def write(path, names, weights, data):
+def read_weights(path):
+    """The weights a weights.h holds, by feature name."""
+    weights = {}
+    for line in open(path, encoding="utf-8"):
+        match = re.match(r"\s+(-?\d+\.\d+)f,\s+// (.*)$", line)
+        if match:
+            weights[match.group(2)] = float(match.group(1))
+    return weights
+
+
+def write(path, names, weights, data, kept=False):
     words = sum(len(w) for _, w in data)
+    how = "from zero" if not kept else "(--only: the features added since a fit from zero, the others kept)"
     lines = [
         "// The decision's weights (see prose/decide.h), written by tools/fit_weights.py:",
         "// a two-label linear-chain conditional random field fitted by maximum",
         f"// likelihood with an L2 penalty of {L2}, English examples counting {ENGLISH_WEIGHT:g} times,",
-        f"// {STEPS} steps of Adam from zero, on the development data of tests/dev/",
-        f"// ({len(data)} sentences with {words} words). Run the tool again rather than edit.",
+        f"// {STEPS} steps of Adam {how},",
+        f"// on the development data of tests/dev/ ({len(data)} sentences with {words} words).",
+        "// Run the tool again rather than edit.",
         "#pragma once",
         "",
         "namespace kesti {",
@@ -189,14 +205,24 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default=os.path.join(devkit.ROOT, "build"))
     parser.add_argument("--out", default=os.path.join(devkit.ROOT, "prose", "weights.h"))
+    parser.add_argument("--only", action="append", metavar="FEATURE",
+                        help="fit only this feature (again for more), keeping the others' weights in OUT")
     args = parser.parse_args()
     binary = os.path.join(args.build, "bin", "kesti_features")
     names = subprocess.run([binary, "--names", os.path.join(devkit.ROOT, "data")], capture_output=True, check=True,
                            text=True).stdout.splitlines()
     data = examples(binary)
     print(f"{len(data)} sentences", file=sys.stderr)
-    weights = fit(data, len(names))
-    write(args.out, names, weights, data)
+    start = None
+    if args.only:
+        unknown = sorted(set(args.only) - set(names))
+        if unknown:
+            sys.exit(f"no such feature: {', '.join(unknown)}")
+        kept = read_weights(args.out)
+        start = [None if name in args.only else kept[name] for name in names]
+        print(f"fitting {len(set(args.only))} features, keeping {len(names) - len(set(args.only))}", file=sys.stderr)
+    weights = fit(data, len(names), start)
+    write(args.out, names, weights, data, kept=start is not None)
     for name, w in sorted(zip(names, weights), key=lambda p: -abs(p[1]))[:20]:
         print(f"  {w:8.3f}  {name}", file=sys.stderr)
 

@@ -352,6 +352,19 @@ ENGLISH_SENTENCES = [
     "Sun Life Financial reported profits.", "The So Long Saloon closed in 1920.", "Pin the tail on the donkey.",
 ]
 
+# Sentences whose English holds common words that are also Wade-Giles
+# syllables, in lower case after other English words.
+COMMON_WORD_FRAMES = [
+    "{p} sat in the sun at {l}.", "{p} led ten men from {l}.", "{p} wrote with a pen, not a brush.",
+    "At {l}, {p} kept a fan and a pin.", "{p} was a man of letters from {l}.", "The poems of {p} were sung at {l}.",
+    "{p} had his portrait hung in {l}.", "In {l} {p} bought a pan.", "{p} gave a value for pi.",
+    "A lung disease killed {p} at {l}.", "{p} counted the men.", "{p} lived to see ten emperors.",
+    "It was {p} who hung the bell at {l}.", "{p} and his men reached {l} in ten days.",
+    "{p} left {l} before the sun rose.", "The old man at {l} knew {p}.", "{p} drew the map with a fine pen.",
+    "{p} dried the grain in the sun.", "{p} wrote the letter in ten lines.", "Near {l} {p} met a man.",
+]
+
+
 # A Chinese word with its English gloss after it, as books on Chinese
 # thought and glossaries write them.
 GLOSS_FRAMES = ["{t} ({g})", "The idea of {t} ({g}) is old.", "Confucius spoke of {t} ({g}) often."]
@@ -463,7 +476,7 @@ def main():
         return (cap(wadegiles.to_wade_giles(surname)) + " " + cap(wade_giles(given)),
                 cap(surname) + " " + cap(join_pinyin(given)))
 
-    def made_up():
+    def made_up(rng=rng):
         surname = rng.choice(d.surnames)
         given = [rng.choice(d.given) for _ in range(rng.choice((1, 2, 2, 2)))]
         wg_s, wg_g = cap(wadegiles.to_wade_giles(surname)), cap(wade_giles(given))
@@ -684,6 +697,17 @@ def main():
             item("gazetteer", f"{marked(wg_l)}, {postal}", f"{py_l}, {postal}")
         else:
             item("gazetteer", f"{marked(wg_l)}, {marked(wg_p)}", f"{py_l}, {py_p}")
+
+    # English sentences about people and places in Wade-Giles whose other
+    # words include common English words that are also syllables ("the
+    # sun", "ten men", "a pen"): they stay English, Wade-Giles around them
+    # or not. Its own generator, so that the items before it do not change.
+    crng = random.Random(1927)
+    for _ in range(120):
+        frame = crng.choice(COMMON_WORD_FRAMES)
+        wg, py, _, _ = made_up(crng) if crng.random() < 0.5 else (*person(crng.choice(d.people)), None, None)
+        wg_l, py_l = place(crng.choice(longer))
+        item("sentence-common", frame.format(p=marked(wg), l=marked(wg_l)), frame.format(p=py, l=py_l))
 
     os.makedirs(args.out, exist_ok=True)
     with open(os.path.join(args.out, "items.tsv"), "w", encoding="utf-8", newline="\n") as out:
