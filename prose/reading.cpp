@@ -418,6 +418,13 @@ bool SplitSolid(Scope& scope, Run& run) {
     // yen-an, "Hsiaoi" hsiao-i).
     for (std::size_t k = 1, at = lengths[0]; k < count; at += lengths[k++])
         if (lengths[k] == 1 && lower[at] == 'e') return false;
+    // Nor does one spell ko as "ke", as some typed texts do: a word
+    // written solid with it is another language's ("Lüke", lü-ke) or
+    // Pinyin's ("Keshan").
+    for (std::size_t k = 0, at = 0; k < count; at += lengths[k++]) {
+        const std::string_view piece = lower.substr(at, lengths[k]);
+        if (piece == "ke" || piece == "k'e") return false;
+    }
     ScopeWork& w = scope.w;
     w.syllables.resize(run.firstSyllable);
     run.syllableCount = 0;

@@ -275,6 +275,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Hsinchuang and Sanhsia", "Xinzhuang and Sanxia"},  // places written solid
         // but not with a vowel alone as a syllable after the first (Pinyin's ji-he, no jih-e)
         {"Thanks to Jihe Wang.", "Thanks to Jihe Wang."},
+        // nor with ko spelled "ke", as no place written solid spells it
+        {"Thanks to Jörg Thalheim, Kai Lüke and Karel Zak.", "Thanks to Jörg Thalheim, Kai Lüke and Karel Zak."},
         {"He visited Yenan and Huaian.", "He visited Yan'an and Huai'an."},
         {"Chiayi and Taitung", "Jiayi and Taidong"},  // as Taiwan writes them
         // A word Pinyin would write with an apostrophe (chi'a) is no Pinyin
