@@ -1251,7 +1251,15 @@ void ReadMarkedNames(Scope& scope) {
                    runs[k].line == run.line;
         };
         const bool title = lowerSyllable(i + 1) && (next->english != EnglishClass::Function || lowerSyllable(i + 2));
-        if ((firstOfName || HeadingComma(scope, i)) && next->candidate && Capital(*next)) {
+        // Last in its name after a hyphenated given name, it is the
+        // surname of a name in Western order: "Yu-chang Chen", "Wei-ming
+        // Tang".
+        const Run* given = i > 0 ? &runs[i - 1] : nullptr;
+        const bool westernSurname = surname && given && run.group != kNone && given->group == run.group &&
+                                    scope.w.groups[run.group].endRun == i + 1 && Blank(scope.Gap(i)) &&
+                                    given->candidate && Capital(*given) && given->syllableCount > 1 &&
+                                    scope.Lower(*given).find('-') != std::string_view::npos;
+        if (((firstOfName || HeadingComma(scope, i)) && next->candidate && Capital(*next)) || westernSurname) {
             if (surname) ReadMarked(run, *surname);
             names.push_back({lower, run.line, surname});
         } else if (alone(i) && !(i > 0 && HeadingComma(scope, i - 1))) {
@@ -1263,8 +1271,8 @@ void ReadMarkedNames(Scope& scope) {
             // as written.
             const bool item = run.lineStart && (!next || next->line != run.line);
             if (!item && !title) lone.push_back(static_cast<std::uint32_t>(i));
-        } else if (title && i > 0 && runs[i - 1].group == run.group && runs[i - 1].candidate &&
-                   Capital(runs[i - 1]) && !IsCommonEnglish(runs[i - 1].english) && lower != "chi") {
+        } else if (title && i > 0 && runs[i - 1].group == run.group && runs[i - 1].candidate && Capital(runs[i - 1]) &&
+                   !IsCommonEnglish(runs[i - 1].english) && lower != "chi") {
             // Capitalized after a title's first word, it is the title's
             // proper name, the dynasty or the surname: "Chiu Tang shu" (舊唐書),
             // "Ta Ching hui tien" (大清會典). "Chi" is as often 紀 or 記.

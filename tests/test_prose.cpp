@@ -598,6 +598,8 @@ TEST(Prose, ReportsDroppedApostrophesAsAmbiguous) {
     // So is a given name before its surname in Western order, but not a
     // reign name before a ruler's title.
     EXPECT_EQ(Convert("Ping-ti Ho argued it. Chien-lung Ti died."), "Bingdi He argued it. Qianlong Di died.");
+    // A surname read with its mark stands last in Western order too.
+    EXPECT_EQ(Convert("Thanks to Yu-chang Chen and Wei-ming Tang."), "Thanks to Youzhang Chen and Weiming Tang.");
     // Nor is a word that is a real word as written: a reign, a book, a
     // temple name (not the word "jen-ts'ung").
     report = Report("Chia-ching; Tso-chuan; Jen-tsung");
