@@ -306,9 +306,11 @@ bool GlossAfter(const Scope& scope, std::size_t head) {
 // A date or an abbreviation's full stop after the word: "Jan. 20", "Jan
 // 20", "Lawrence, Kan. and". A word in lower case before a bare number is
 // no month's name: "Min kuo 67", a year of the Republic; nor is one before
-// a span of years ("T'ang 618-907", "Sung 960–1279").
+// a span of years ("T'ang 618-907", "Sung 960–1279"). A number joined to
+// the word by a hyphen makes a date or a code of it: "Jun-28-2021".
 bool BeforeNumber(const Scope& scope, const Run& run) {
     std::string_view after = scope.text.substr(run.end);
+    if (after.size() >= 2 && after[0] == '-' && IsAsciiDigit(after[1])) return true;
     if (run.caseStyle == CaseStyle::Lower && (after.empty() || after[0] != '.')) return false;
     if (!after.empty() && after[0] == '.') after.remove_prefix(1);
     if (after.empty() || after[0] != ' ') return false;

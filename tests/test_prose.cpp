@@ -527,8 +527,8 @@ TEST(Prose, InLinesModeEachLineIsAnItem) {
     // A copyright notice on the line above vouches for no name.
     ExpectAll({{"Copyright:\n 2014 Chang Ping-ti", "Copyright:\n 2014 Zhang Bingdi"}}, lines);
     // Dates after a word leave it alone on its line: a reign table's rows.
-    ExpectAll({{"Sung (960-1279)\nT'ang 618–907\nChin, 1115-1234\nJan 20\nJun 11, 2019",
-                "Song (960-1279)\nTang 618–907\nJin, 1115-1234\nJan 20\nJun 11, 2019"}},
+    ExpectAll({{"Sung (960-1279)\nT'ang 618–907\nChin, 1115-1234\nJan 20\nJun 11, 2019\n3.4.2 Jun-28-2021",
+                "Song (960-1279)\nTang 618–907\nJin, 1115-1234\nJan 20\nJun 11, 2019\n3.4.2 Jun-28-2021"}},
               lines);
     // So does a glossary's gloss, unless the term is a common English word
     // or the words after it are a note, not a gloss.
