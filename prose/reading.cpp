@@ -421,10 +421,17 @@ bool SplitSolid(Scope& scope, Run& run) {
     // Nor does one spell ko as "ke", as some typed texts do: a word
     // written solid with it is another language's ("Lüke", lü-ke) or
     // Pinyin's ("Keshan").
+    // Nor does one that Pinyin writes as it stands, its syllables apart,
+    // where Wade-Giles needs one that begins with a, e or o after the
+    // first: "Lianyungang" is lian-yun-gang, no li-an-yung-ang ("Huaian",
+    // huai-an either way, stays Wade-Giles's).
+    bool vowelInside = false;
     for (std::size_t k = 0, at = 0; k < count; at += lengths[k++]) {
         const std::string_view piece = lower.substr(at, lengths[k]);
         if (piece == "ke" || piece == "k'e") return false;
+        vowelInside = vowelInside || (k > 0 && (piece[0] == 'a' || piece[0] == 'e' || piece[0] == 'o'));
     }
+    if (vowelInside && scope.lex.IsPinyin(lower, true)) return false;
     ScopeWork& w = scope.w;
     w.syllables.resize(run.firstSyllable);
     run.syllableCount = 0;

@@ -277,6 +277,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Thanks to Jihe Wang.", "Thanks to Jihe Wang."},
         // nor with ko spelled "ke", as no place written solid spells it
         {"Thanks to Jörg Thalheim, Kai Lüke and Karel Zak.", "Thanks to Jörg Thalheim, Kai Lüke and Karel Zak."},
+        // nor one Pinyin writes as it stands, where Wade-Giles would need a syllable such as "an" inside
+        {"The port of Lianyungang and Hsinchuang", "The port of Lianyungang and Xinzhuang"},
         {"He visited Yenan and Huaian.", "He visited Yan'an and Huai'an."},
         {"Chiayi and Taitung", "Jiayi and Taidong"},  // as Taiwan writes them
         // A word Pinyin would write with an apostrophe (chi'a) is no Pinyin
