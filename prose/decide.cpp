@@ -485,14 +485,19 @@ bool ListedI(const Scope& scope, const Run& run, std::size_t index) {
 // before a letter and a sentence that a function word begins: that is a
 // surname, a given name of one letter and the next sentence ("led by
 // Ch'en I. He was", "Ch'eng I. Chu Hsi wrote"), where the letter reads
-// as a syllable (see IsInitialRun).
+// as a syllable (see IsInitialRun). Nor a syllable that a capitalized
+// word of its name follows, which could convert too: that begins a
+// Chinese name after a Western one ("Spence, Jonathan D. Ts'ao Yin and
+// the K'ang-hsi Emperor").
 [[gnu::always_inline]] inline bool WesternOrder(const Scope& scope, std::size_t given) {
     const std::vector<Run>& runs = scope.w.runs;
     const std::size_t surname = given + 2;
     return IsInitialRun(scope, runs[given + 1]) && scope.Gap(given + 1) == " " && scope.Gap(surname) == ". " &&
            runs[given].caseStyle == CaseStyle::Capitalized && runs[given].normLength > 1 &&
            runs[surname].caseStyle == CaseStyle::Capitalized &&
-           !(runs[given].evidence && (runs[surname].english == EnglishClass::Function || NameGoesOn(scope, surname)));
+           !(runs[given].evidence && (runs[surname].english == EnglishClass::Function || NameGoesOn(scope, surname))) &&
+           !(runs[surname].candidate && NameGoesOn(scope, surname) && runs[surname + 1].candidate &&
+             Capital(runs[surname + 1]));
 }
 
 // Whether run `index` is one word said over and over, as laughter, a call

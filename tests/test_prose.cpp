@@ -405,6 +405,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // A name in Western order with an initial, and an option, are no romanization.
         {"Theodore Y. Ts'o, Kai A. Hiller and Ming J. Tsai; bootstrap --no-po",
          "Theodore Y. Ts'o, Kai A. Hiller and Ming J. Tsai; bootstrap --no-po"},
+        // but a surname with its given name after it begins a Chinese name
+        {"Spence, Jonathan D. Ts'ao Yin and the K'ang-hsi Emperor.",
+         "Spence, Jonathan D. Cao Yin and the Kangxi Emperor."},
         // An initial outside ASCII is one too.
         {"\u00C9. Chavannes and \u00CA. Smith", "\u00C9. Chavannes and \u00CA. Smith"},
         // and so are initials before a surname, but not an outline's letter before a title
