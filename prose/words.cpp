@@ -767,8 +767,11 @@ void FormGroups(Scope& scope) {
             run.caseStyle = CaseStyle::AllCaps;
         Group& g = w.groups[run.group];
         g.pinyin = g.pinyin || run.pinyinOnly;
-        g.otherRomanization = g.otherRomanization || (run.shaped && !run.glued && run.syllableCount > 1 &&
-                                                      !run.candidate && !run.pinyinOnly && !IsEnglish(run.english));
+        // So is one with an aspiration apostrophe that no Wade-Giles
+        // syllable spells: Legge's "Ch'un Ts'ew".
+        g.otherRomanization =
+            g.otherRomanization || (run.shaped && !run.glued && (run.syllableCount > 1 || run.aspirated) &&
+                                    !run.candidate && !run.pinyinOnly && !IsEnglish(run.english));
         run.western = IsWestern(run) || (mixedName(run) && run.normLength > 0);
         if (run.western) g.western = true;
         startWords = startWords || (run.western && StartWord(run));

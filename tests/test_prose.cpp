@@ -331,6 +331,7 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // left whole, not half converted; a compound surname written solid
         // is Wade-Giles, and so is a given name with Wade-Giles's marks.
         {"Tsai Ing-wen and Tung Chee-hwa met Chou En-lai.", "Tsai Ing-wen and Tung Chee-hwa met Zhou Enlai."},
+        {"Legge's Ch'un Ts'ew and the Ch'un Ch'iu", "Legge's Ch'un Ts'ew and the Chun Qiu"},
         {"President Lee Teng-hui", "President Lee Teng-hui"},
         {"Leung Chun-ying", "Leung Chun-ying"},
         // Western order with a capital after the hyphen is no Wade-Giles.
