@@ -988,11 +988,10 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
             t.Add(kAfterTitle);
         if (beforeNumber) t.Add(kBeforeNumber);
         // A common English word of one syllable in lower case after one of
-        // the commonest in lower case, or one that cannot be Chinese, goes
-        // on the English phrase, whatever
-        // Wade-Giles stands elsewhere in the sentence: "painted a pen",
-        // "computed pi"; a term's syllables joined are another matter:
-        // "the idea of wan-pan".
+        // the commonest in lower case, or after one that cannot be Chinese,
+        // goes on the English phrase, whatever Wade-Giles stands elsewhere
+        // in the sentence: "painted a pen", "computed pi"; a term's
+        // syllables joined are another matter: "the idea of wan-pan".
         if (spaceBefore && syllables == 1 && run.caseStyle == CaseStyle::Lower && IsCommonEnglish(english) &&
             before->caseStyle == CaseStyle::Lower && before->normLength > 0 &&
             (!before->candidate ||

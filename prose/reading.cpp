@@ -420,11 +420,10 @@ bool SplitSolid(Scope& scope, Run& run) {
         if (lengths[k] == 1 && lower[at] == 'e') return false;
     // Nor does one spell ko as "ke", as some typed texts do: a word
     // written solid with it is another language's ("Lüke", lü-ke) or
-    // Pinyin's ("Keshan").
-    // Nor does one that Pinyin writes as it stands, its syllables apart,
-    // where Wade-Giles needs one that begins with a, e or o after the
-    // first: "Lianyungang" is lian-yun-gang, no li-an-yung-ang ("Huaian",
-    // huai-an either way, stays Wade-Giles's).
+    // Pinyin's ("Keshan"). Nor is one that Pinyin writes as it stands,
+    // its syllables apart, where Wade-Giles needs one that begins with a,
+    // e or o after the first: "Lianyungang" is lian-yun-gang, no
+    // li-an-yung-ang ("Huaian", huai-an either way, stays Wade-Giles's).
     bool vowelInside = false;
     for (std::size_t k = 0, at = 0; k < count; at += lengths[k++]) {
         const std::string_view piece = lower.substr(at, lengths[k]);

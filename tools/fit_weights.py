@@ -211,16 +211,19 @@ def main():
     binary = os.path.join(args.build, "bin", "kesti_features")
     names = subprocess.run([binary, "--names", os.path.join(devkit.ROOT, "data")], capture_output=True, check=True,
                            text=True).stdout.splitlines()
-    data = examples(binary)
-    print(f"{len(data)} sentences", file=sys.stderr)
     start = None
     if args.only:
         unknown = sorted(set(args.only) - set(names))
         if unknown:
             sys.exit(f"no such feature: {', '.join(unknown)}")
         kept = read_weights(args.out)
+        missing = [name for name in names if name not in kept and name not in args.only]
+        if missing:
+            sys.exit(f"{args.out} has no weight for {', '.join(missing)}: name it with --only too")
         start = [None if name in args.only else kept[name] for name in names]
         print(f"fitting {len(set(args.only))} features, keeping {len(names) - len(set(args.only))}", file=sys.stderr)
+    data = examples(binary)
+    print(f"{len(data)} sentences", file=sys.stderr)
     weights = fit(data, len(names), start)
     write(args.out, names, weights, data, kept=start is not None)
     for name, w in sorted(zip(names, weights), key=lambda p: -abs(p[1]))[:20]:
