@@ -1214,7 +1214,16 @@ void ReadRuns(Scope& scope) {
         // A letter with a digit ("A1", "o2") is a name or a code unless a
         // longer syllable with a tone stands beside it ("Ch'ü2 O5").
         const bool letter = letters && (sentence.tonedLonger == 0 && (lines || paragraph.tonedLonger == 0));
-        if (supported && !letter && !HoldsCode(scope, sentence)) continue;
+        // So is a common English word with a digit ("sun4", "sun3": a
+        // machine's name) unless a toned word stands right beside it.
+        const auto tonedBeside = [&](std::size_t k) {
+            return k < w.runs.size() && w.runs[k].tones && w.runs[k].sentence == run.sentence &&
+                   Blank(scope.Gap(std::max(k, std::size_t{index})));
+        };
+        const bool commonWord = run.syllableCount == 1 && run.english >= EnglishClass::Function &&
+                                run.english <= EnglishClass::Size20 && !(index > 0 && tonedBeside(index - 1)) &&
+                                !tonedBeside(index + 1);
+        if (supported && !letter && !commonWord && !HoldsCode(scope, sentence)) continue;
         run.candidate = false;
         --sentence.candidates;
         if (run.normLength > 0 && !run.pinyinOnly) ++sentence.english;

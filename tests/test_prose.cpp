@@ -753,6 +753,9 @@ TEST(Prose, WritesTonesAsMarksNumbersOrNothing) {
     ExpectAll({{"A44 Mao7", "A44 Mao7"},
                {"SHA1 and sha1 sums", "SHA1 and sha1 sums"},
                {"Add sun4 targets; sun4 hosts.", "Add sun4 targets; sun4 hosts."},
+               // and so is a common English word with a digit; other syllables with tones convert
+               {"The sun4 and sun3 machines differ; ma1 and ma3 do too.",
+                "The sun4 and sun3 machines differ; m\u0101 and m\u01CE do too."},
                // Variables and arguments in code are identifiers.
                {"my ($i1, $i2) = max(ai1, ai2);", "my ($i1, $i2) = max(ai1, ai2);"},
                // beside others that no syllable reads, or less one another
