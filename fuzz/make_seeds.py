@@ -83,12 +83,12 @@ TEXT_SEEDS = {
     # A common English word after another beside Wade-Giles names; a given
     # name of one letter before a hyphenated title; a surname last in
     # Western order; dates joined by hyphens; solid words that Pinyin or
-    # another language writes; Legge's romanization.
+    # another language writes; Legge's romanization; machines' names.
     "prose-common-words": (128 | 64 | (1 << 2), b"",
                            ("Tsu Ch'ung-chih computed pi. Lin Tse-hs\u00fc led ten men.\nChao I. Nien-erh shih "
                             "cha-chi.\nThanks to Yu-chang Chen and Wei-ming Tang, Kai L\u00fcke.\n3.4.2 Jun-28-2021\n"
                             "The port of Lianyungang. Spence, Jonathan D. Ts'ao Yin and the K'ang-hsi Emperor. "
-                            "Legge's Ch'un Ts'ew.").encode("utf-8")),
+                            "Legge's Ch'un Ts'ew. The sun4 and sun3 machines; ma1 and ma3.").encode("utf-8")),
     # Tables of its own, cut at 0x1E: syllables whose values begin with no
     # letter, a word, an English word, a reading, an established spelling.
     "prose-own-tables": (128 | 64 | (1 << 2),
