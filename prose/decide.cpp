@@ -754,7 +754,7 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     if (run.solid || run.marked || !OneSyllableAgain(scope, run)) return false;
     const std::string_view first = scope.Spelling(scope.w.syllables[run.firstSyllable]);
     const EnglishClass english = first == "i" ? EnglishClass::None : scope.lex.English(first);
-    return english >= EnglishClass::Function && english <= EnglishClass::Size20;
+    return IsCommonestEnglish(english);
 }
 
 // A run of digits with no letter: a year, a date, a count.
@@ -994,8 +994,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         // syllables joined are another matter: "the idea of wan-pan".
         if (spaceBefore && syllables == 1 && run.caseStyle == CaseStyle::Lower && IsCommonEnglish(english) &&
             before->caseStyle == CaseStyle::Lower && before->normLength > 0 &&
-            (!before->candidate ||
-             (before->english >= EnglishClass::Function && before->english <= EnglishClass::Size20)))
+            (!before->candidate || IsCommonestEnglish(before->english)))
             t.Add(kCommonAfterEnglish);
         // A place's name before its noun is weighed as a dynasty's is,
         // where English writes the word too: no other needs it.

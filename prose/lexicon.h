@@ -52,6 +52,8 @@ inline bool IsEnglishWord(EnglishClass c) { return c >= EnglishClass::Function &
 inline bool IsCommonEnglish(EnglishClass c) {
     return (c >= EnglishClass::Function && c <= EnglishClass::Size50) || c == EnglishClass::Name50;
 }
+// One of the commonest English words: a function word, or SCOWL's sizes 10 and 20.
+inline bool IsCommonestEnglish(EnglishClass c) { return c >= EnglishClass::Function && c <= EnglishClass::Size20; }
 
 // Whether a normalized Wade-Giles syllable is spelled as only Wade-Giles
 // spells: hs-, ts- or tz-, an aspiration apostrophe, -ih, ü, ŭ or ê, -ung,

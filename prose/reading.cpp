@@ -1220,9 +1220,8 @@ void ReadRuns(Scope& scope) {
             return k < w.runs.size() && w.runs[k].tones && w.runs[k].sentence == run.sentence &&
                    Blank(scope.Gap(std::max(k, std::size_t{index})));
         };
-        const bool commonWord = run.syllableCount == 1 && run.english >= EnglishClass::Function &&
-                                run.english <= EnglishClass::Size20 && !(index > 0 && tonedBeside(index - 1)) &&
-                                !tonedBeside(index + 1);
+        const bool commonWord = run.syllableCount == 1 && IsCommonestEnglish(run.english) &&
+                                !(index > 0 && tonedBeside(index - 1)) && !tonedBeside(index + 1);
         if (supported && !letter && !commonWord && !HoldsCode(scope, sentence)) continue;
         run.candidate = false;
         --sentence.candidates;

@@ -334,7 +334,7 @@ bool OtherSurname(Scope& scope, std::size_t i) {
     const Run& given = runs[i];
     const Run& surname = runs[i - 1];
     if (!Capital(given) || given.aspirated || given.umlaut || surname.line != given.line) return false;
-    const bool commonest = surname.english >= EnglishClass::Function && surname.english <= EnglishClass::Size20;
+    const bool commonest = IsCommonestEnglish(surname.english);
     if (surname.candidate || !Capital(surname) || !surname.shaped || surname.syllableCount > 1 || surname.title ||
         commonest || surname.pinyinOnly)
         return false;
@@ -385,7 +385,7 @@ bool GivenBeforeOtherSurname(Scope& scope, std::size_t i) {
     if (surname.caseStyle != CaseStyle::Capitalized || surname.candidate || !surname.shaped || surname.pinyinOnly ||
         surname.syllableCount > 1 || surname.title || surname.line != given.line || scope.Gap(i + 1) != " ")
         return false;
-    const bool commonest = surname.english >= EnglishClass::Function && surname.english <= EnglishClass::Size20;
+    const bool commonest = IsCommonestEnglish(surname.english);
     return !commonest && surname.normLength <= 6 && OtherRomanizationSyllable(scope.Lower(surname));
 }
 
@@ -602,7 +602,7 @@ bool OtherSurnameBeside(const Run& given, const Run& surname, bool after) {
     if (surname.caseStyle != CaseStyle::Capitalized || surname.line != given.line) return false;
     if (after && surname.candidate && surname.syllableCount == 1) return true;
     if (after && !surname.candidate && surname.shaped && !IsEnglishWord(surname.english)) return true;
-    const bool commonest = surname.english >= EnglishClass::Function && surname.english <= EnglishClass::Size20;
+    const bool commonest = IsCommonestEnglish(surname.english);
     return !surname.candidate && surname.shaped && !commonest && surname.normLength <= 5;
 }
 
