@@ -39,14 +39,13 @@ std::uint32_t FoldedHash(std::string_view key) {
     return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
-// Indexes the word table's keys of one word that begin with a letter, by
-// their folded bytes, for WordKey. Returns the records whose keys hold a
-// space (keys across words), found on the way.
+// Indexes the word table's keys that begin with a letter, by their folded
+// bytes, for WholeKey. Returns the records whose keys hold a space (keys
+// across words), found on the way.
 std::vector<std::uint32_t> IndexWholeKeys(Lexicon& lexicon) {
     const ConversionTable& table = lexicon.wordTable;
-    // A slot for every record and a quarter more: the keys across words, a
-    // quarter of the shipped table, take none, and a start of the command
-    // touches every slot.
+    // A slot for every record and a quarter more, rounded up to a power of
+    // two (a start of the command touches every slot).
     std::size_t size = 16;
     while (size < table.count + table.count / 4) size *= 2;
     std::vector<std::uint32_t>& slots = lexicon.wholeKeys;
@@ -54,10 +53,7 @@ std::vector<std::uint32_t> IndexWholeKeys(Lexicon& lexicon) {
     std::vector<std::uint32_t> acrossWords;
     for (std::size_t i = 0; i < table.count; ++i) {
         const std::string_view whole = KeyOf(table.records[i]);
-        if (whole.find(' ') != std::string_view::npos) {
-            acrossWords.push_back(static_cast<std::uint32_t>(i));
-            continue;
-        }
+        if (whole.find(' ') != std::string_view::npos) acrossWords.push_back(static_cast<std::uint32_t>(i));
         if (whole.empty() || !IsLetter(static_cast<unsigned char>(whole[0]))) continue;
         const std::uint32_t hash = FoldedHash(whole);
         std::size_t slot = hash & (size - 1);
@@ -179,12 +175,10 @@ namespace {
 // word table, the spellings, the English words and the other readings.
 // False where the syllable table has more spellings than its lookup holds.
 bool Assemble(Lexicon& lexicon) {
-    // The word table's keys of one word are asked at most words of a long
-    // text: a hash index finds them. Those of more are asked only where a
-    // key may begin (Lexicon::keyStarts), and searched in the sorted records:
-    // the lookup index over the whole table would cost every start of the
-    // command about seven hundred pages of memory, more than these searches
-    // save.
+    // The word table's keys are asked whole, of most words of a long text
+    // and of the words of a name where a key may begin (Lexicon::keyStarts):
+    // a hash index finds them. The lookup index over the whole table would
+    // cost every start of the command about seven hundred pages of memory.
     const std::vector<std::uint32_t> acrossWords = IndexWholeKeys(lexicon);
     BuildLookupIndex(lexicon.conventionalOwner.table);  // asked at every capitalized word
     const ConversionTable& syllableTable = lexicon.syllableOwner.table;
@@ -519,22 +513,24 @@ std::string_view Lexicon::WordKey(std::string_view key) const {
     if (key.size() <= addedTable.maxKeyLength && LookupAtCursor(addedTable, key.data(), key.size(), match) &&
         match.consumed == key.size())
         return match.value;
-    // A key that matches a word whole is that word ignoring case: the one
-    // the index holds. A word that begins with no letter, or holds a space,
-    // is looked up as the exact pass looks it up.
-    if (key.size() > wordTable.maxKeyLength) return {};
-    if (!IsLetter(static_cast<unsigned char>(key[0])) || key.find(' ') != std::string_view::npos)
-        return LookupAtCursor(wordTable, key.data(), key.size(), match) && match.consumed == key.size()
-                   ? std::string_view(match.value)
-                   : std::string_view();
+    const TableRecord* record = WholeKey(key);
+    return record ? std::string_view(record->value) : std::string_view();
+}
+
+const TableRecord* Lexicon::WholeKey(std::string_view key) const {
+    // A key that matches the text whole is that text ignoring case: the one
+    // the index holds. No key begins with anything but a letter (nor
+    // does a lookup find one that does).
+    if (key.empty() || key.size() > wordTable.maxKeyLength || !IsLetter(static_cast<unsigned char>(key[0])))
+        return nullptr;
     const std::size_t mask = wholeKeys.size() - 1;
     const std::uint32_t hash = FoldedHash(key);
     for (std::size_t slot = hash & mask; wholeKeys[slot]; slot = (slot + 1) & mask) {
         if ((wholeKeys[slot] ^ hash) & ~kWholeRecord) continue;  // another key's hash: not read
         const TableRecord& r = wordTable.records[(wholeKeys[slot] & kWholeRecord) - 1];
-        if (SameIgnoringCase(KeyOf(r), key)) return r.value;  // as lookups compare keys
+        if (SameIgnoringCase(KeyOf(r), key)) return &r;  // as lookups compare keys
     }
-    return {};
+    return nullptr;
 }
 
 unsigned Lexicon::KeyStarts(std::string_view lower) const {

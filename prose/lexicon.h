@@ -105,7 +105,7 @@ struct SpellingTrie {
 struct Lexicon {
     TableOwner syllableOwner, wordOwner, englishOwner, alternativeOwner, conventionalOwner, addedOwner;
     const ConversionTable& wordTable = wordOwner.table;
-    // The word table's keys of one word, each found whole (WordKey): slots
+    // The word table's keys, each found whole (WholeKey): slots
     // by a hash of the key folded as lookups fold it, each 1 + a record's
     // number in its low bits (kWholeRecord; 0 for none) and the hash's high
     // bits above, so that most other keys are passed over unread. A key the
@@ -194,6 +194,9 @@ struct Lexicon {
     // The value for exactly `key` (normalized) in one's own names, else in
     // the word table, or empty.
     std::string_view WordKey(std::string_view key) const;
+    // The word table's record whose key is exactly `key`, ignoring the case
+    // of ASCII letters (the last of equal keys, as a lookup finds), or null.
+    const TableRecord* WholeKey(std::string_view key) const;
     // The word-table key that `key` (normalized) is with its aspiration
     // apostrophes and ü or ê dropped, or null.
     const Degraded* DegradedKey(std::string_view key) const;

@@ -961,8 +961,18 @@ bool ReadsAsReign(const Scope& scope, std::size_t i) {
 void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t most, std::size_t fewest,
                       bool established, unsigned starts) {
     ScopeWork& w = scope.w;
+    const bool wordTable = &table == &scope.lex.wordTable;
+    // The record whose key is exactly `key`: the word table's are hashed
+    // whole, the others searched.
     auto exact = [&](std::string_view key, MatchResult& match) {
-        return LookupAtCursor(table, key.data(), key.size(), match) && match.consumed == key.size();
+        if (!wordTable) return LookupAtCursor(table, key.data(), key.size(), match) && match.consumed == key.size();
+        const TableRecord* record = scope.lex.WholeKey(key);
+        if (!record) return false;
+        match.value = record->value;
+        match.valueLength = std::strlen(record->value);
+        match.consumed = key.size();
+        match.caseMode = CaseMode::AsIs;
+        return true;
     };
     for (std::size_t i = 0; i < w.runs.size(); ++i) {
         Run& first = w.runs[i];
@@ -988,7 +998,6 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         // and so is a compound surname ("Chuko Liang", "Ouyang Hsiu").
         // The established spellings and one's own names are matched as
         // written.
-        const bool wordTable = &table == &scope.lex.wordTable;
         for (std::size_t k = i; k <= last; ++k) {
             if (k > i) w.key += ' ';
             const Run& part = w.runs[k];
@@ -1015,13 +1024,17 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
             }
             ends[k - i] = w.key.size();
         }
-        // The longest key first: one lookup finds it when it ends where a
-        // word does; otherwise each shorter run of words is tried alone.
+        // The longest key that ends where a word does. In a searched table
+        // one lookup finds the longest key of all, which is the one wanted
+        // when it ends where a word does; otherwise each shorter run of
+        // words is tried alone. The word table's are hashed: each run of
+        // words is asked alone, the longest first.
         MatchResult match;
         std::size_t words = 0;
-        if (LookupAtCursor(table, w.key.data(), w.key.size(), match)) {
-            for (std::size_t k = 0; k <= last - i; ++k)
-                if (ends[k] == match.consumed) words = k + 1;
+        if (wordTable || LookupAtCursor(table, w.key.data(), w.key.size(), match)) {
+            if (!wordTable)
+                for (std::size_t k = 0; k <= last - i; ++k)
+                    if (ends[k] == match.consumed) words = k + 1;
             for (std::size_t k = last - i + 1; k-- > 0 && !words;)
                 if (exact(std::string_view(w.key).substr(0, ends[k]), match)) words = k + 1;
         }
@@ -1049,8 +1062,7 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
             joined.assign(w.key, 0, ends[count - 1]);
             joined[ends[count - 2]] = '-';
             MatchResult whole;  // a failed lookup leaves its own result: the match found above stands
-            const bool inWordTable = &table == &scope.lex.wordTable;
-            const bool dropped = inWordTable && !WritesMarks(scope, first);
+            const bool dropped = wordTable && !WritesMarks(scope, first);
             // The word-table key the joined words spell with their marks
             // dropped, looked up once.
             const Lexicon::Degraded* marked = nullptr;
@@ -1073,7 +1085,7 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
                 match.value = found->value;
                 degraded = found->key;
             } else if (const Lexicon::Degraded* other =
-                           count == 2 && inWordTable && (dowager || ReadsAsReign(scope, i)) ? markedKey() : nullptr;
+                           count == 2 && wordTable && (dowager || ReadsAsReign(scope, i)) ? markedKey() : nullptr;
                        other && other->writtenRight && accept(other->writtenRight)) {
                 match.value = other->writtenRight;  // a real word as written: "the Chia Ching emperor"
             } else {
@@ -1090,8 +1102,7 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         while (i + syllabic <= last && (w.runs[i + syllabic].allSyllables || solidName[syllabic])) ++syllabic;
         // The dropped marks are the word table's keys': one's own table and
         // the established spellings are matched as written.
-        if (words < fewest && !givenApart && &table == &scope.lex.wordTable && !WritesMarks(scope, first) &&
-            syllabic >= fewest) {
+        if (words < fewest && !givenApart && wordTable && !WritesMarks(scope, first) && syllabic >= fewest) {
             words = 0;
             // Only a whole name, titles before it aside: a part of a longer
             // one ("Shui Hu Chuan", a title) is too often another name
