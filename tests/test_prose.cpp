@@ -489,6 +489,16 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Chang Ai-ling (Eileen Chang)", "Zhang Ailing (Eileen Chang)"},
         {"Ho Ping-ti wrote it; Ho T. Smith read it.", "He Bingdi wrote it; Ho T. Smith read it."},  // before an initial
     });
+    // However many surnames a paragraph names, the first is known again.
+    std::string many;
+    for (const char* surname :
+         {"Ho",   "Chao", "Ch'ien", "Sun", "Chou",  "Wu",    "Cheng", "Feng",  "Ch'en", "Wei",  "Shen", "Han",
+          "Yang", "Chu",  "Hsü",    "Lü",  "Shih",  "Chang", "K'ung", "Yen",   "Hua",   "T'ao", "Ch'i", "Tsou",
+          "Su",   "P'an", "Ko",     "Hsi", "P'eng", "Lu",    "Miao",  "Fang",  "Liu",   "Pao",  "Fei",  "T'ang",
+          "Lei",  "Ni",   "Yin",    "Hao", "Kung",  "Tu",    "Mao",   "Tsang", "Tai",   "Kuo"})
+        many += std::string(surname) + " Chih-yüan came. ";
+    const std::string out = Convert(many + "After a long and difficult meeting with the governor, Ho left the city.");
+    EXPECT_NE(out.find("governor, He left"), std::string::npos) << out;
     // A dash after a number or a line's first word parts nothing: a
     // licence's numbered section, a parameter described in code.
     for (const char* text : {"Section 4 -- Sui Generis Database Rights.", "    lang -- Language used by instance"})
