@@ -370,23 +370,35 @@ bool OtherRomanizationSyllable(std::string_view lower) {
     return final.size() == 1 && oneOf("mkp", final) && lower.substr(vowel, 2) != "oo";
 }
 
-// Whether run `i`, a given name of two syllables in Wade-Giles (or one
-// written solid), and the next, a surname of another romanization, are a
-// name in Western order as its bearer signs it in English ("Yu-lan Fung",
-// "Tse-tsung Chow", "Jungku Lee"): the whole is the bearer's spelling, not
-// half of it Pinyin. A place the word table knows is no given name
-// ("Ta-lien Bay").
-bool GivenBeforeOtherSurname(Scope& scope, std::size_t i) {
-    const Run& given = scope.w.runs[i];
-    const Run& surname = scope.w.runs[i + 1];
+// Whether `given`, a given name of two syllables in Wade-Giles (or one
+// written solid), and `surname` beside it, a surname of another
+// romanization, are a name as its bearer signs it in English: the whole is
+// the bearer's spelling, not half of it Pinyin. A place the word table
+// knows is no given name ("Ta-lien Bay").
+bool GivenAndOtherSurname(Scope& scope, const Run& given, const Run& surname) {
     if (given.caseStyle != CaseStyle::Capitalized || !(given.syllableCount == 2 || given.solid) || !given.candidate ||
         given.title || (!given.wordValue.empty() && IsAsciiUpper(static_cast<unsigned char>(given.wordValue[0]))))
         return false;
     if (surname.caseStyle != CaseStyle::Capitalized || surname.candidate || !surname.shaped || surname.pinyinOnly ||
-        surname.syllableCount > 1 || surname.title || surname.line != given.line || scope.Gap(i + 1) != " ")
+        surname.syllableCount > 1 || surname.title || surname.line != given.line)
         return false;
     const bool commonest = IsCommonestEnglish(surname.english);
     return !commonest && surname.normLength <= 6 && OtherRomanizationSyllable(scope.Lower(surname));
+}
+
+// The same in Western order, run `i` the given name: "Yu-lan Fung",
+// "Tse-tsung Chow", "Jungku Lee".
+bool GivenBeforeOtherSurname(Scope& scope, std::size_t i) {
+    return scope.Gap(i + 1) == " " && GivenAndOtherSurname(scope, scope.w.runs[i], scope.w.runs[i + 1]);
+}
+
+// The same in a heading with the surname first and a comma, as
+// bibliographies write the bearer's own spelling: "Fung, Yu-lan", "Chow,
+// Tse-tsung" (run `i` the given name, alone in its group).
+bool OtherSurnameBeforeComma(Scope& scope, std::size_t i) {
+    const std::vector<Run>& runs = scope.w.runs;
+    return i > 0 && scope.Gap(i) == ", " && runs[i - 1].group != kNone &&
+           scope.w.groups[runs[i - 1].group].firstRun == i - 1 && GivenAndOtherSurname(scope, runs[i], runs[i - 1]);
 }
 
 // A given name with a capital after its hyphen ("Yo-Yo Ma", "Chung-Lin
@@ -824,6 +836,8 @@ void FormGroups(Scope& scope) {
             const bool after = last + 1 < w.runs.size() && scope.Gap(last + 1).starts_with(',') &&
                                OtherSurnameBeside(given, w.runs[last + 1], false);
             g.otherRomanization = g.otherRomanization || before || after;
+        } else if (OtherSurnameBeforeComma(scope, last)) {
+            g.otherRomanization = true;
         }
     }
     ListedPeople(scope);

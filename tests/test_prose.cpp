@@ -342,6 +342,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // So is Western order with such a surname, but not a place and a noun.
         {"By Yü-lan Fung; Tse-tsung Chow, 1960. Ping-ti Ho. Ta-lien Bay, T'ai-ho Hall. (Jungku Lee)",
          "By Yü-lan Fung; Tse-tsung Chow, 1960. Bingdi He. Dalian Bay, Taihe Hall. (Jungku Lee)"},
+        // and the same surname first in a heading, where a Wade-Giles one converts
+        {"Fung, Yu-lan. A History. Lee, Teng-hui; Chu, Hsi; Wong, Yu-lan.",
+         "Fung, Yu-lan. A History. Lee, Teng-hui; Zhu, Xi; Wong, Yu-lan."},
         // A name signed before its e-mail address is its bearer's spelling.
         {"Wang Chao  <wang.chao@example.com>, Juan Cespedes <jc@example.org>; Wang Chao <",
          "Wang Chao  <wang.chao@example.com>, Juan Cespedes <jc@example.org>; Wang Zhao <"},
