@@ -882,6 +882,8 @@ bool BeforePlaceNoun(const Scope& scope, std::size_t index) {
             return next == "gorge" || next == "gorges";
         case 'i':
             return next == "island" || next == "islands";
+        case 'k':
+            return next == "kiln" || next == "kilns";
         case 'l':
             return next == "lake";
         case 'm':
@@ -892,6 +894,8 @@ bool BeforePlaceNoun(const Scope& scope, std::size_t index) {
             return next == "river" || next == "rivers";
         case 't':
             return next == "temple";
+        case 'w':
+            return next == "ware";
         default:
             return false;
     }

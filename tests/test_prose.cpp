@@ -320,6 +320,7 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // and so does a place's noun ("Chin Hills", in Burma, is none)
         {"the Lo River, Sung Mountain and Lo County; the Chin Hills",
          "the Luo River, Song Mountain and Luo County; the Chin Hills"},
+        {"Ting ware bowl from the Ting kilns. Tin ware.", "Ding ware bowl from the Ding kilns. Tin ware."},  // a kiln's
         // A dynasty named alone inside a sentence, and a name before a
         // capitalized word of its phrase; Chin, a surname too, stays.
         {"During the Sung, trade grew. The Chou conquered the Shang.",
