@@ -1155,8 +1155,6 @@ void ConvertByRule(Run& run, bool ambiguous) {
     run.ambiguous = ambiguous;
 }
 
-}  // namespace
-
 // A set of words of one syllable, in lower case: each word of up to seven
 // bytes (any syllable but a toned one) is one integer, its bytes and its
 // length, in open addressing; a longer one is searched in a list.
@@ -1216,6 +1214,8 @@ private:
     std::size_t count_ = 0;
     std::vector<std::string_view> longer_;
 };
+
+}  // namespace
 
 // A surname met again on its own after its name converted: "Lo Jui-chih
 // stayed a week. The next day Lo left" is the same man, and the second "Lo"
