@@ -42,6 +42,14 @@ CITIES = {
     "Chuanchow": "Quanzhou", "Shiuchow": "Shaoguan", "Chaochow": "Chaozhou", "Tsungming": "Chongming",
     "Wuhsing": "Wuxing", "Huchow": "Huzhou", "Shaohing": "Shaoxing",
     "Taichow": "Taizhou", "Hwangpu": "Huangpu", "Whampoa": "Huangpu", "Macao": "Aomen", "Kowloon": "Jiulong",
+    "Paoting": "Baoding", "Chengchow": "Zhengzhou", "Kanchow": "Ganzhou", "Nantung": "Nantong",
+    "Kashing": "Jiaxing", "Kinhwa": "Jinhua", "Antung": "Andong", "Chinchow": "Jinzhou", "Kweihwa": "Guihua",
+    "Kweisui": "Guisui", "Yingkow": "Yingkou", "Tsunyi": "Zunyi", "Siangyang": "Xiangyang",
+    "Kiangyin": "Jiangyin", "Sungkiang": "Songjiang", "Pukow": "Pukou", "Tangku": "Tanggu",
+    "Liangchow": "Liangzhou", "Shihkiachwang": "Shijiazhuang", "Tsangchow": "Cangzhou", "Tehchow": "Dezhou",
+    "Tsining": "Jining", "Yenchow": "Yanzhou", "Hwainan": "Huainan", "Tsinkiang": "Jinjiang",
+    "Sinyang": "Xinyang", "Kwangchowwan": "Guangzhouwan", "Fatshan": "Foshan", "Pingsiang": "Pingxiang",
+    "Kaying": "Jiaying", "Chowkow": "Zhoukou",
     "Hong Kong": "Xianggang", "Hongkong": "Xianggang", "Macau": "Aomen",
 }
 
@@ -69,6 +77,8 @@ SMALLER_PLACES = {
     "Kiating": "Jiading", "Suifu": "Xufu", "Luchow": "Luzhou", "Tungchow": "Tongzhou", "Paotingfu": "Baodingfu",
     "Hengchow": "Hengzhou", "Hwangshan": "Huangshan", "Tsientang": "Qiantang", "Ussuri": "Wusuli",
     "Lungkow": "Longkou", "Chingwangtao": "Qinhuangdao", "Kirin-ula": "Jilin Wula", "Tsitsikar": "Qiqihar",
+    "Ningsia": "Ningxia", "Tatsienlu": "Dajianlu", "Yachow": "Yazhou", "Tzeliutsing": "Ziliujing",
+    "Sansing": "Sanxing",
     "Kahsing": "Jiaxing", "Han Kiang": "Han Jiang", "Min Kiang": "Min Jiang", "Kan Kiang": "Gan Jiang",
     "Siang Kiang": "Xiang Jiang", "Yuen Kiang": "Yuan Jiang", "Tung Kiang": "Dong Jiang", "Pei Kiang": "Bei Jiang",
 }
