@@ -325,6 +325,44 @@ bool BeforeNumber(const Scope& scope, const Run& run) {
     return scope.text[run.end] == '.' && !after.empty() && after[0] >= 'a' && after[0] <= 'z';
 }
 
+// Whether all that follows run `run` on its line is a span of years, as a
+// table of dynasties gives one after each name: "Sung (960-1279)", "Chin,
+// 1115-1234", "Chou [ca. 1045-256 B.C.]". Each year is one to four
+// digits, the dash a hyphen, an en dash or "to".
+bool YearsAfterOnLine(const Scope& scope, const Run& run) {
+    std::string_view rest = scope.text.substr(run.end);
+    rest = rest.substr(0, std::min(rest.find('\n'), rest.size()));
+    while (!rest.empty() && (rest.back() == '\r' || rest.back() == ' ')) rest.remove_suffix(1);
+    const auto skip = [&](std::string_view prefix) {
+        if (!rest.starts_with(prefix)) return false;
+        rest.remove_prefix(prefix.size());
+        return true;
+    };
+    const auto spaces = [&] {
+        while (skip(" ")) continue;
+    };
+    const auto year = [&] {
+        spaces();
+        std::size_t digits = 0;
+        while (digits < rest.size() && IsAsciiDigit(rest[digits])) ++digits;
+        if (digits == 0 || digits > 4) return false;
+        rest.remove_prefix(digits);
+        spaces();
+        (void)(skip("B.C.") || skip("BCE") || skip("BC") || skip("A.D.") || skip("CE"));
+        spaces();
+        return true;
+    };
+    const bool comma = skip(",") || skip(":");
+    spaces();
+    const char close = skip("(") ? ')' : skip("[") ? ']' : '\0';
+    if (close && comma) return false;
+    spaces();
+    (void)(skip("ca.") || skip("c.") || skip("r."));
+    if (!year() || !(skip("-") || skip("\u2013") || skip("\u2014") || skip("to ")) || !year()) return false;
+    if (close && !skip(std::string_view(&close, 1))) return false;
+    return rest.empty() || rest == ".";
+}
+
 // The phrases English has borrowed and writes as its own words.
 struct Loan {
     std::string_view first, second;
@@ -998,7 +1036,13 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
             t.Add(kCommonAfterEnglish);
         // A place's name before its noun is weighed as a dynasty's is,
         // where English writes the word too: no other needs it.
-        const bool beforeDynasty = Capital(run) && (BeforeDynasty(scope, t.last) ||
+        // So is a dynasty's name alone on its line before its years, as a
+        // table of dynasties sets them ("Sung (960-1279)"), and Chin's with
+        // them, which inside a sentence may be a family's.
+        const bool dynastyYears = run.lineStart && !unit && syllables == 1 && run.caseStyle == CaseStyle::Capitalized &&
+                                  (IsDynasty(scope.Lower(run)) || scope.Lower(run) == "chin") &&
+                                  YearsAfterOnLine(scope, run);
+        const bool beforeDynasty = Capital(run) && (BeforeDynasty(scope, t.last) || dynastyYears ||
                                                     (IsEnglish(english) && !unit && BeforePlaceNoun(scope, t.last)));
         if (beforeDynasty) t.Add(kBeforeDynasty);
         // So does a term glossed in brackets inside a sentence, in lower

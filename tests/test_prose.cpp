@@ -317,6 +317,12 @@ TEST(Prose, DecidesFromTheWholePhrase) {
          "Zhuge Liang, Ouyang Xiu; Ouyang Xiu; the Ouyang family"},
         {"T'ai-pei : Min kuo 67 [1978]", "Taibei : Min guo 67 [1978]"},  // a year of the Republic, no date
         {"the Sung dynasty; Chin dynasty paintings", "the Song dynasty; Jin dynasty paintings"},
+        // as do its years alone after it on a line of a table of dynasties
+        // (a film's one year, or a word after, are no span of a dynasty)
+        {"Sung (960–1279)", "Song (960–1279)"},
+        {"Chou [ca. 1045-256 B.C.]\nChin, 1115-1234.", "Zhou [ca. 1045-256 B.C.]\nJin, 1115-1234."},
+        {"Chin (1998)", "Chin (1998)"},
+        {"Chin (1115-1234) by Smith", "Chin (1115-1234) by Smith"},
         // and so does a place's noun ("Chin Hills", in Burma, is none)
         {"the Lo River, Sung Mountain and Lo County; the Chin Hills",
          "the Luo River, Song Mountain and Luo County; the Chin Hills"},
