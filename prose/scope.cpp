@@ -351,9 +351,11 @@ bool KnownEnglishOnly(Scope& scope, bool startsInsideRun) {
             std::size_t length = 1;
             const char32_t c = b < 0x80 ? b : DecodeAt(text, i, length);
             if (IsWordChar(c) || IsHan(c)) return false;
-            // A word right after a "$" (a MARC subfield's code, a variable):
-            // asked here, at the "$", not at the start of every word.
-            if (c == '$' && i + 1 < n && kAsciiWordByte[static_cast<unsigned char>(text[i + 1])]) return false;
+            // A word right after a "$", "|" or "‡" (a MARC subfield's
+            // code, a variable): asked here, not at the start of every word.
+            if ((c == '$' || c == '|' || c == 0x2021) && i + length < n &&
+                kAsciiWordByte[static_cast<unsigned char>(text[i + length])])
+                return false;
             if (breaks.Gap(text, i, c, before, beforeEnd)) breaks.open = false;
             i += length;
             continue;

@@ -58,13 +58,59 @@ bool PinyinReads(Scope& scope, Run& run) {
 
 namespace {
 
-// Whether byte `at` stands on a line of a MARC record written as text, as
-// MARC editors write them: "=245  10$a...", a tag of three digits after "=".
-bool MarcLine(std::string_view text, std::size_t at) {
-    const std::size_t newline = text.rfind('\n', at);
-    const std::size_t start = newline == std::string_view::npos ? 0 : newline + 1;
-    return at >= start + 4 && text[start] == '=' && IsAsciiDigit(text[start + 1]) && IsAsciiDigit(text[start + 2]) &&
-           IsAsciiDigit(text[start + 3]);
+// Whether the bytes before `at` open a MARC subfield in a record written as
+// text: "$" as MARC editors write it, "|" and "‡" as catalogues display it.
+bool AfterSubfieldDelimiter(std::string_view text, std::size_t at) {
+    return at > 0 &&
+           (text[at - 1] == '$' || text[at - 1] == '|' || (at >= 3 && text.substr(at - 3, 3) == "\xE2\x80\xA1"));
+}
+
+// The subfield's code after the delimiter at `at`, a lower-case letter or a
+// digit, or 0.
+char SubfieldCode(std::string_view text, std::size_t at) {
+    const std::size_t code = at + (text[at] == '\xE2' ? 3 : 1);
+    if (!(text[at] == '$' || text[at] == '|' || text.substr(at, 3) == "\xE2\x80\xA1") || code >= text.size()) return 0;
+    return IsAsciiLower(text[code]) || IsAsciiDigit(text[code]) ? text[code] : 0;
+}
+
+// Whether the line at `line` is a field of a MARC record written as text,
+// and where its words begin (`words`): after the tag and indicators,
+// "=245  10" as MARC editors write it, "245 10 " or "100 1_ " as catalogues
+// display it on a line that holds a subfield ("$a", "|a", "‡a"); or a
+// line of subfields alone, copied from one ("$a Ho, Ping-ti, $d 1917").
+bool MarcField(std::string_view text, std::size_t line, std::size_t& words) {
+    const std::size_t end = std::min(text.find('\n', line), text.size());
+    const auto subfieldAfter = [&](std::size_t from) {
+        for (std::size_t k = from; k < end; ++k)
+            if (SubfieldCode(text, k)) return true;
+        return false;
+    };
+    std::size_t i = line;
+    while (i < end && text[i] == ' ') ++i;
+    // Subfields alone: a code apart from its words, and another subfield.
+    if (i + 2 < end && SubfieldCode(text, i)) {
+        const std::size_t code = i + (text[i] == '$' || text[i] == '|' ? 1 : 3);
+        words = i;
+        return code + 1 < end && text[code + 1] == ' ' && subfieldAfter(code + 1);
+    }
+    i = line;
+    const bool editor = i < end && text[i] == '=';
+    if (editor) ++i;
+    if (i + 4 > end || !IsAsciiDigit(text[i]) || !IsAsciiDigit(text[i + 1]) || !IsAsciiDigit(text[i + 2]) ||
+        (text[i + 3] != ' ' && text[i + 3] != '\t'))
+        return false;
+    i += 3;
+    // Two indicators at most, each a digit or a blank written "_", "#" or
+    // "\\", among spaces.
+    std::size_t indicators = 0;
+    for (; i < end; ++i) {
+        const char c = text[i];
+        if (c == ' ' || c == '\t') continue;
+        if (!(IsAsciiDigit(c) || c == '_' || c == '#' || c == '\\') || ++indicators > 2) break;
+    }
+    if (i == end || IsAsciiDigit(text[i]) || !(editor || subfieldAfter(i))) return false;
+    words = i;
+    return true;
 }
 
 }  // namespace
@@ -189,6 +235,9 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
     bool skipRun = startsInsideRun;
     SentenceBreaks breaks;
     bool lineOpen = false;  // a word stands on the current line
+    bool marc = false;      // the current line is a field of a MARC record
+    bool lineAsked = false;  // whether the current line was asked that
+    std::size_t lineAt = 0;
     std::uint32_t line = 0;
     auto endSentence = [&] {
         if (!breaks.open) return;
@@ -210,7 +259,8 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
             scope.han = scope.han || IsHan(c);
             if ((c == '\n' || c == '\r') && !(c == '\n' && i > 0 && text[i - 1] == '\r')) {
                 ++line;
-                lineOpen = false;
+                lineOpen = marc = lineAsked = false;
+                lineAt = i + length;
                 // In lines mode every line is an item of its own. A
                 // batch's next item begins as a scope does.
                 if (apart) endSentence();
@@ -228,10 +278,24 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
             i += length;
             continue;
         }
-        // A subfield's code in a MARC record written as text ("=245  10$aHung
-        // lou meng /$cTs'ao Hsüeh-ch'in."): the word begins after it.
-        if (i > 0 && text[i - 1] == '$' && c < 0x80 && i + 1 < text.size() &&
-            IsAsciiLetter(static_cast<unsigned char>(text[i + 1])) && MarcLine(text, i - 1)) {
+        // A field of a MARC record written as text ("=245  10$aHung lou
+        // meng /$cTs'ao Hsüeh-ch'in.", "100 1_ |a Ho, Ping-ti"): its tag
+        // and indicators are no words, nor is a subfield's code, and the
+        // line's words begin after them.
+        if (!lineAsked) {
+            lineAsked = true;
+            std::size_t words = 0;
+            if ((text[lineAt] == '=' || IsAsciiDigit(text[lineAt]) ||
+                 !kAsciiWordByte[static_cast<unsigned char>(text[lineAt])]) &&
+                MarcField(text, lineAt, words)) {
+                marc = true;
+                if (i < words) {
+                    i = words;
+                    continue;
+                }
+            }
+        }
+        if (marc && (IsAsciiLower(c) || IsAsciiDigit(c)) && AfterSubfieldDelimiter(text, i)) {
             ++i;
             continue;
         }

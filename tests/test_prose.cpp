@@ -473,6 +473,13 @@ TEST(Prose, DecidesFromTheWholePhrase) {
          "set $aHung and $cTs'ao",
          "=245  10$aHong lou meng /$cCao Xueqin.\n=260  \\\\$aShanghai :$bShanghai gu ji,$c1982.\n"
          "set $aHung and $cTs'ao"},
+        // and as catalogues display it, where the code stands apart, or as
+        // subfields copied alone: no article "a", nor the tag and
+        // indicators words before a heading.
+        {"100 1_ $a Ho, Ping-ti, $d 1917-2012.", "100 1_ $a He, Bingdi, $d 1917-2012."},
+        {"100 1  Sung, Lien, \u2021d 1310-1381.", "100 1  Song, Lian, \u2021d 1310-1381."},
+        {"|a Ho, Ping-ti, |d 1917.", "|a He, Bingdi, |d 1917."},
+        {"100 men, 1 $a day; $a Ho", "100 men, 1 $a day; $a Ho"},
         {"PORCELAIN -- SUNG-YÜAN DYNASTIES\nPainting -- Ming-Ch'ing dynasties",
          "PORCELAIN -- SONG-YUAN DYNASTIES\nPainting -- Ming-Qing dynasties"},
         // So do other names joined with a capital each, but not a given name
@@ -905,7 +912,8 @@ TEST(ProseStream, AParagraphComesOutAsItWouldAlone) {
                                                  "e.g. To Sung came a man. To Ch'ing",
                                                  "It\u2019s a sea\u2014to Sung-Lien to a dynasty, no Sung",
                                                  "set $aHung and more",
-                                                 "=245  10$aHung"};
+                                                 "=245  10$aHung",
+                                                 "100 1_ |a Ho, Ping-ti, \u2021d 1917"};
     std::mt19937 rng(11);
     TextOptions conventional;
     conventional.convertConventional = true;
