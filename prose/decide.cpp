@@ -325,11 +325,12 @@ bool BeforeNumber(const Scope& scope, const Run& run) {
     return scope.text[run.end] == '.' && !after.empty() && after[0] >= 'a' && after[0] <= 'z';
 }
 
-// Whether all that follows run `run` on its line is a span of years, as a
-// table of dynasties gives one after each name: "Sung (960-1279)", "Chin,
-// 1115-1234", "Chou [ca. 1045-256 B.C.]". Each year is one to four
-// digits, the dash a hyphen, an en dash or "to".
-bool YearsAfterOnLine(const Scope& scope, const Run& run) {
+// Whether a span of years follows run `run`: all that is left of its line
+// (`wholeLine`), as a table of dynasties gives one after each name ("Sung
+// (960-1279)", "Chin, 1115-1234", "Chou [ca. 1045-256 B.C.]"), or in
+// brackets inside a sentence ("the Chin (1115-1234) took"). Each year is
+// one to four digits, the dash a hyphen, an en dash or "to".
+bool YearsAfter(const Scope& scope, const Run& run, bool wholeLine) {
     std::string_view rest = scope.text.substr(run.end);
     rest = rest.substr(0, std::min(rest.find('\n'), rest.size()));
     while (!rest.empty() && (rest.back() == '\r' || rest.back() == ' ')) rest.remove_suffix(1);
@@ -355,13 +356,18 @@ bool YearsAfterOnLine(const Scope& scope, const Run& run) {
     const bool comma = skip(",") || skip(":");
     spaces();
     const char close = skip("(") ? ')' : skip("[") ? ']' : '\0';
-    if (close && comma) return false;
+    if ((close && comma) || (!close && !wholeLine)) return false;
     spaces();
     (void)(skip("ca.") || skip("c.") || skip("r."));
     if (!year() || !(skip("-") || skip("\u2013") || skip("\u2014") || skip("to ")) || !year()) return false;
     if (close && !skip(std::string_view(&close, 1))) return false;
-    return rest.empty() || rest == ".";
+    return !wholeLine || rest.empty() || rest == ".";
 }
+
+// Whether `lower` is a ruling dynasty's name, Chin's too, which English
+// writes as a surname besides (see IsDynasty): asked where the words
+// around it name a dynasty.
+bool NamesDynasty(std::string_view lower) { return lower == "chin" || IsDynasty(lower); }
 
 // The phrases English has borrowed and writes as its own words.
 struct Loan {
@@ -672,8 +678,10 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     // names), unless spelled as only Wade-Giles spells or a dynasty's name
     // ("the Yüan Academy", "Chou Buddhism": the English lists hold few
     // nouns). So is a place the word table knows written solid, spelled
-    // as other languages spell too ("Tatu Ylonen"; not "Sanhsia").
-    t.western = !unit && (run.syllableCount == 1 || run.solid) && before && before->western;
+    // as other languages spell too ("Tatu Ylonen"; not "Sanhsia"). Not a
+    // dynasty's name after its people's ("the Jurchen Chin dynasty").
+    t.western = !unit && (run.syllableCount == 1 || run.solid) && before && before->western &&
+                !(BeforeDynasty(scope, index) && NamesDynasty(scope.Lower(run)));
     if (!unit && run.syllableCount == 1 &&
         (run.allSyllables || (!run.wordValue.empty() && !WadeGilesOnly(scope, run) && !PlaceBefore(scope, index))) &&
         Capital(run) && !before && run.group != kNone && !run.evidence && w.groups[run.group].endRun > index + 1 &&
@@ -1018,8 +1026,23 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         if (spaceBefore && Capital(run) && before->determiner && !dynasty && !run.isPronounI)
             t.Add(english >= EnglishClass::Function && english <= EnglishClass::Size35 ? kAfterDeterminerEnglish
                                                                                        : kAfterDeterminer);
-        // A Western name beside it: "Carl Jung", "Regards, Juan".
-        if (before && ((run.group != kNone && before->group == run.group) || gapBefore == ", ") && before->western)
+        // A dynasty's name before "dynasty", and a place's before its noun
+        // where English writes the word too (no other needs it), are
+        // weighed alike. So is a dynasty's name, Chin's too (which inside
+        // a sentence may be a family's), before its span of years: alone on
+        // its line, as a table of dynasties sets them ("Sung (960-1279)"),
+        // or in brackets after "the" ("the Chin (1115-1234)").
+        const bool dynastyYears = !unit && syllables == 1 && run.caseStyle == CaseStyle::Capitalized &&
+                                  NamesDynasty(scope.Lower(run)) &&
+                                  ((run.lineStart && YearsAfter(scope, run, true)) ||
+                                   (spaceBefore && before->determiner && YearsAfter(scope, run, false)));
+        const bool namesDynasty = BeforeDynasty(scope, t.last) || dynastyYears;
+        const bool beforeDynasty =
+            Capital(run) && (namesDynasty || (IsEnglish(english) && !unit && BeforePlaceNoun(scope, t.last)));
+        // A Western name beside it: "Carl Jung", "Regards, Juan"; not a
+        // people's before its dynasty ("the Jurchen Chin dynasty").
+        if (before && ((run.group != kNone && before->group == run.group) || gapBefore == ", ") && before->western &&
+            !namesDynasty)
             t.Add(kAfterWestern);
         if (before && run.group != kNone && before->group == run.group && before->title && !before->determiner &&
             IsWeighedTitle(scope.Lower(*before)))
@@ -1034,16 +1057,6 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
             before->caseStyle == CaseStyle::Lower && before->normLength > 0 &&
             (!before->candidate || IsCommonestEnglish(before->english)))
             t.Add(kCommonAfterEnglish);
-        // A place's name before its noun is weighed as a dynasty's is,
-        // where English writes the word too: no other needs it.
-        // So is a dynasty's name alone on its line before its years, as a
-        // table of dynasties sets them ("Sung (960-1279)"), and Chin's with
-        // them, which inside a sentence may be a family's.
-        const bool dynastyYears = run.lineStart && !unit && syllables == 1 && run.caseStyle == CaseStyle::Capitalized &&
-                                  (IsDynasty(scope.Lower(run)) || scope.Lower(run) == "chin") &&
-                                  YearsAfterOnLine(scope, run);
-        const bool beforeDynasty = Capital(run) && (BeforeDynasty(scope, t.last) || dynastyYears ||
-                                                    (IsEnglish(english) && !unit && BeforePlaceNoun(scope, t.last)));
         if (beforeDynasty) t.Add(kBeforeDynasty);
         // So does a term glossed in brackets inside a sentence, in lower
         // case, one English uses rarely if at all ("jen (humaneness)"):

@@ -322,6 +322,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Sung (960–1279)", "Song (960–1279)"},
         {"Chou [ca. 1045-256 B.C.]\nChin, 1115-1234.", "Zhou [ca. 1045-256 B.C.]\nJin, 1115-1234."},
         {"Chin (1998)", "Chin (1998)"},
+        // and in brackets after "the"; a people's name before a dynasty's is
+        // no Western given name
+        {"Under the Chin (1115–1234) the Jurchen Chin dynasty ruled; Frank Chin (1940-2020) wrote.",
+         "Under the Jin (1115–1234) the Jurchen Jin dynasty ruled; Frank Chin (1940-2020) wrote."},
         {"Chin (1115-1234) by Smith", "Chin (1115-1234) by Smith"},
         // and so does a place's noun ("Chin Hills", in Burma, is none)
         {"the Lo River, Sung Mountain and Lo County; the Chin Hills",
