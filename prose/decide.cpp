@@ -369,6 +369,30 @@ bool YearsAfter(const Scope& scope, const Run& run, bool wholeLine) {
 // around it name a dynasty.
 bool NamesDynasty(std::string_view lower) { return lower == "chin" || IsDynasty(lower); }
 
+// Whether run `index` and a ruling dynasty's name stand joined by "and"
+// or "or", with "the" before either: "the Chin and the Sung", "the Sung or
+// Chin". Words apart by spaces alone, in one sentence.
+bool BesideDynasty(const Scope& scope, std::size_t index) {
+    const std::vector<Run>& runs = scope.w.runs;
+    const auto joined = [&](std::size_t k) { return scope.Gap(k) == " " && runs[k].line == runs[k - 1].line; };
+    const auto lower = [&](std::size_t k) { return scope.Lower(runs[k]); };
+    const auto conjunction = [&](std::size_t k) { return lower(k) == "and" || lower(k) == "or"; };
+    const auto dynasty = [&](std::size_t k) {
+        return runs[k].caseStyle == CaseStyle::Capitalized && IsDynasty(lower(k));
+    };
+    const auto theBefore = [&](std::size_t k) { return k > 0 && joined(k) && lower(k - 1) == "the"; };
+    std::size_t k = index + 1;
+    if (k + 1 < runs.size() && joined(k) && conjunction(k) && joined(k + 1)) {
+        ++k;
+        if (lower(k) == "the" && k + 1 < runs.size() && joined(k + 1)) ++k;
+        if (dynasty(k) && (theBefore(index) || theBefore(k))) return true;
+    }
+    if (index < 2 || !joined(index)) return false;
+    k = index - 1;
+    if (lower(k) == "the" && k >= 2 && joined(k)) --k;
+    return conjunction(k) && joined(k) && dynasty(k - 1) && (theBefore(index) || theBefore(k - 1));
+}
+
 // The phrases English has borrowed and writes as its own words.
 struct Loan {
     std::string_view first, second;
@@ -1017,9 +1041,10 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         // A dynasty's name inside a sentence follows "the" as a name does,
         // and is weighed as that alone; after an honorific it is a
         // surname ("Dr. Chou", "Mr. Sung").
-        const bool dynasty = !unit && run.syllableCount == 1 && run.caseStyle == CaseStyle::Capitalized &&
-                             !run.sentenceStart && !alone && IsDynasty(scope.Lower(run)) &&
-                             AloneInGroup(scope, index) && !(index > 0 && IsHonorific(scope.Lower(w.runs[index - 1])));
+        const bool dynasty =
+            !unit && run.syllableCount == 1 && run.caseStyle == CaseStyle::Capitalized && !run.sentenceStart &&
+            !alone && (IsDynasty(scope.Lower(run)) || (scope.Lower(run) == "chin" && BesideDynasty(scope, index))) &&
+            AloneInGroup(scope, index) && !(index > 0 && IsHonorific(scope.Lower(w.runs[index - 1])));
         if (dynasty) t.Add(kDynastyName);
         // "the Sun", "the Chin family" against "the Ming", "the T'ang court";
         // "I" is no common noun ("the I Ching").
