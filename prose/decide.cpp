@@ -330,10 +330,11 @@ bool BeforeNumber(const Scope& scope, const Run& run) {
 // (960-1279)", "Chin, 1115-1234", "Chou [ca. 1045-256 B.C.]"), or in
 // brackets inside a sentence ("the Chin (1115-1234) took"). Each year is
 // one to four digits, the dash a hyphen, an en dash or "to".
-bool YearsAfter(const Scope& scope, const Run& run, bool wholeLine) {
-    std::string_view rest = scope.text.substr(run.end);
-    rest = rest.substr(0, std::min(rest.find('\n'), rest.size()));
-    while (!rest.empty() && (rest.back() == '\r' || rest.back() == ' ')) rest.remove_suffix(1);
+[[gnu::cold]] bool YearsAfter(const Scope& scope, const Run& run, bool wholeLine) {
+    // A span of years takes a few dozen bytes: no more are read.
+    constexpr std::size_t kMost = 48;
+    std::string_view rest = scope.text.substr(run.end, kMost);
+    const bool toEnd = run.end + kMost >= scope.text.size();
     const auto skip = [&](std::string_view prefix) {
         if (!rest.starts_with(prefix)) return false;
         rest.remove_prefix(prefix.size());
@@ -361,7 +362,10 @@ bool YearsAfter(const Scope& scope, const Run& run, bool wholeLine) {
     (void)(skip("ca.") || skip("c.") || skip("r."));
     if (!year() || !(skip("-") || skip("\u2013") || skip("\u2014") || skip("to ")) || !year()) return false;
     if (close && !skip(std::string_view(&close, 1))) return false;
-    return !wholeLine || rest.empty() || rest == ".";
+    if (!wholeLine) return true;
+    (void)skip(".");
+    while (skip(" ") || skip("\r")) continue;
+    return rest.empty() ? toEnd : rest[0] == '\n';
 }
 
 // Whether `lower` is a ruling dynasty's name, Chin's too, which English
@@ -372,7 +376,7 @@ bool NamesDynasty(std::string_view lower) { return lower == "chin" || IsDynasty(
 // Whether run `index` and a ruling dynasty's name stand joined by "and"
 // or "or", with "the" before either: "the Chin and the Sung", "the Sung or
 // Chin". Words apart by spaces alone, in one sentence.
-bool BesideDynasty(const Scope& scope, std::size_t index) {
+[[gnu::cold]] bool BesideDynasty(const Scope& scope, std::size_t index) {
     const std::vector<Run>& runs = scope.w.runs;
     const auto joined = [&](std::size_t k) { return scope.Gap(k) == " " && runs[k].line == runs[k - 1].line; };
     const auto lower = [&](std::size_t k) { return scope.Lower(runs[k]); };
@@ -393,7 +397,49 @@ bool BesideDynasty(const Scope& scope, std::size_t index) {
     return conjunction(k) && joined(k) && dynasty(k - 1) && (theBefore(index) || theBefore(k - 1));
 }
 
-// The phrases English has borrowed and writes as its own words.
+// Whether run `i`, of one syllable, is a dynasty's name before its span of
+// years, alone on its line or after "the" (see MarkDynasty).
+[[gnu::cold]] bool DynastyYearsHere(const Scope& scope, std::size_t i) {
+    const Run& run = scope.w.runs[i];
+    const bool afterThe = i > 0 && scope.w.runs[i - 1].determiner && scope.Gap(i) == " ";
+    return (run.lineStart || afterThe) && NamesDynasty(scope.Lower(run)) && YearsAfter(scope, run, run.lineStart);
+}
+
+// A dynasty's name before "dynasty" after its people's, a Western name's
+// ("the Jurchen Chin dynasty", "the Manchu Ch'ing dynasty"): the people's
+// is no given name of a Western name, and its group no Western name.
+[[gnu::cold]] void PeopleBeforeDynasty(Scope& scope, std::size_t i) {
+    ScopeWork& w = scope.w;
+    if (!BeforeDynasty(scope, i) || !NamesDynasty(scope.Lower(w.runs[i]))) return;
+    w.runs[i - 1].western = false;
+    Group& g = w.groups[w.runs[i].group];
+    g.western = false;
+    for (std::uint32_t k = g.firstRun; k < g.endRun; ++k) g.western = g.western || w.runs[k].western;
+}
+
+// Marks run `i`, a word of one syllable that could convert, where the
+// words around show it a dynasty's name: one before its span of years,
+// Chin's too (which inside a sentence may be a family's), alone on its line
+// as a table of dynasties sets them ("Sung (960-1279)") or in brackets
+// after "the" ("the Chin (1115-1234)"); Chin joined to a dynasty's name
+// (see BesideDynasty); and one after its people's (see
+// PeopleBeforeDynasty). Its questions are asked only where a bracket or a
+// digit follows, the word is Chin or a Western name stands before it: few
+// words. Asked of every word by FindMasters, in its loop.
+inline void MarkDynasty(Scope& scope, std::size_t i) {
+    ScopeWork& w = scope.w;
+    const std::string_view text = scope.text;
+    Run& run = w.runs[i];
+    if (run.caseStyle != CaseStyle::Capitalized || run.end + 2 >= text.size()) return;
+    if (run.normLength == 4 && text[run.begin] == 'C')
+        run.besideDynasty = scope.Lower(run) == "chin" && BesideDynasty(scope, i);
+    if (i > 0 && w.runs[i - 1].western && w.runs[i - 1].group == run.group) PeopleBeforeDynasty(scope, i);
+    std::size_t k = run.end + (text[run.end] == ',' || text[run.end] == ':');
+    k += text[k] == ' ';
+    if (k < text.size() && (text[k] == '(' || text[k] == '[' || IsAsciiDigit(static_cast<unsigned char>(text[k]))))
+        run.dynastyYears = DynastyYearsHere(scope, i);
+}
+
 struct Loan {
     std::string_view first, second;
 };
@@ -702,10 +748,8 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     // names), unless spelled as only Wade-Giles spells or a dynasty's name
     // ("the Yüan Academy", "Chou Buddhism": the English lists hold few
     // nouns). So is a place the word table knows written solid, spelled
-    // as other languages spell too ("Tatu Ylonen"; not "Sanhsia"). Not a
-    // dynasty's name after its people's ("the Jurchen Chin dynasty").
-    t.western = !unit && (run.syllableCount == 1 || run.solid) && before && before->western &&
-                !(BeforeDynasty(scope, index) && NamesDynasty(scope.Lower(run)));
+    // as other languages spell too ("Tatu Ylonen"; not "Sanhsia").
+    t.western = !unit && (run.syllableCount == 1 || run.solid) && before && before->western;
     if (!unit && run.syllableCount == 1 &&
         (run.allSyllables || (!run.wordValue.empty() && !WadeGilesOnly(scope, run) && !PlaceBefore(scope, index))) &&
         Capital(run) && !before && run.group != kNone && !run.evidence && w.groups[run.group].endRun > index + 1 &&
@@ -1041,33 +1085,17 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         // A dynasty's name inside a sentence follows "the" as a name does,
         // and is weighed as that alone; after an honorific it is a
         // surname ("Dr. Chou", "Mr. Sung").
-        const bool dynasty =
-            !unit && run.syllableCount == 1 && run.caseStyle == CaseStyle::Capitalized && !run.sentenceStart &&
-            !alone && (IsDynasty(scope.Lower(run)) || (scope.Lower(run) == "chin" && BesideDynasty(scope, index))) &&
-            AloneInGroup(scope, index) && !(index > 0 && IsHonorific(scope.Lower(w.runs[index - 1])));
+        const bool dynasty = !unit && run.syllableCount == 1 && run.caseStyle == CaseStyle::Capitalized &&
+                             !run.sentenceStart && !alone && (IsDynasty(scope.Lower(run)) || run.besideDynasty) &&
+                             AloneInGroup(scope, index) && !(index > 0 && IsHonorific(scope.Lower(w.runs[index - 1])));
         if (dynasty) t.Add(kDynastyName);
         // "the Sun", "the Chin family" against "the Ming", "the T'ang court";
         // "I" is no common noun ("the I Ching").
         if (spaceBefore && Capital(run) && before->determiner && !dynasty && !run.isPronounI)
             t.Add(english >= EnglishClass::Function && english <= EnglishClass::Size35 ? kAfterDeterminerEnglish
                                                                                        : kAfterDeterminer);
-        // A dynasty's name before "dynasty", and a place's before its noun
-        // where English writes the word too (no other needs it), are
-        // weighed alike. So is a dynasty's name, Chin's too (which inside
-        // a sentence may be a family's), before its span of years: alone on
-        // its line, as a table of dynasties sets them ("Sung (960-1279)"),
-        // or in brackets after "the" ("the Chin (1115-1234)").
-        const bool dynastyYears = !unit && syllables == 1 && run.caseStyle == CaseStyle::Capitalized &&
-                                  NamesDynasty(scope.Lower(run)) &&
-                                  ((run.lineStart && YearsAfter(scope, run, true)) ||
-                                   (spaceBefore && before->determiner && YearsAfter(scope, run, false)));
-        const bool namesDynasty = BeforeDynasty(scope, t.last) || dynastyYears;
-        const bool beforeDynasty =
-            Capital(run) && (namesDynasty || (IsEnglish(english) && !unit && BeforePlaceNoun(scope, t.last)));
-        // A Western name beside it: "Carl Jung", "Regards, Juan"; not a
-        // people's before its dynasty ("the Jurchen Chin dynasty").
-        if (before && ((run.group != kNone && before->group == run.group) || gapBefore == ", ") && before->western &&
-            !namesDynasty)
+        // A Western name beside it: "Carl Jung", "Regards, Juan".
+        if (before && ((run.group != kNone && before->group == run.group) || gapBefore == ", ") && before->western)
             t.Add(kAfterWestern);
         if (before && run.group != kNone && before->group == run.group && before->title && !before->determiner &&
             IsWeighedTitle(scope.Lower(*before)))
@@ -1082,6 +1110,11 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
             before->caseStyle == CaseStyle::Lower && before->normLength > 0 &&
             (!before->candidate || IsCommonestEnglish(before->english)))
             t.Add(kCommonAfterEnglish);
+        // A dynasty's name before "dynasty" or its years (see
+        // MarkDynasty), and a place's before its noun where English
+        // writes the word too (no other needs it), are weighed alike.
+        const bool beforeDynasty = Capital(run) && (BeforeDynasty(scope, t.last) || (!unit && run.dynastyYears) ||
+                                                    (IsEnglish(english) && !unit && BeforePlaceNoun(scope, t.last)));
         if (beforeDynasty) t.Add(kBeforeDynasty);
         // So does a term glossed in brackets inside a sentence, in lower
         // case, one English uses rarely if at all ("jen (humaneness)"):
@@ -1137,12 +1170,16 @@ void Score(std::vector<Token>& tokens) {
 // name ("Fang Ti"). Nor after two words that are a reign, or a common
 // word inside a title written apart: "K'ang Hsi Tzu Tien" (a dictionary),
 // "Chung-kuo Li Shih Ti Li" (geography); "Huai Nan Tzu" is the master.
+// Marks dynasties' names in the same pass (see MarkDynasty).
 void FindMasters(Scope& scope) {
     ScopeWork& w = scope.w;
+    if (!w.runs.empty() && w.runs[0].candidate && w.runs[0].syllableCount == 1) MarkDynasty(scope, 0);
     for (std::size_t i = 1; i < w.runs.size(); ++i) {
         Run& run = w.runs[i];
         const Run& name = w.runs[i - 1];
-        if (!run.candidate || run.syllableCount != 1 || (run.normLength != 3 && run.normLength != 2)) continue;
+        if (!run.candidate || run.syllableCount != 1) continue;
+        MarkDynasty(scope, i);
+        if (run.normLength != 3 && run.normLength != 2) continue;
         const std::string_view lower = scope.Lower(run);
         const bool emperor = lower == "ti" && i >= 2 && run.group != kNone && name.group == run.group &&
                              w.runs[i - 2].group == run.group && w.runs[i - 2].candidate;

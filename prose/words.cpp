@@ -78,7 +78,7 @@ char SubfieldCode(std::string_view text, std::size_t at) {
 // "=245  10" as MARC editors write it, "245 10 " or "100 1_ " as catalogues
 // display it on a line that holds a subfield ("$a", "|a", "‡a"); or a
 // line of subfields alone, copied from one ("$a Ho, Ping-ti, $d 1917").
-bool MarcField(std::string_view text, std::size_t line, std::size_t& words) {
+[[gnu::cold]] bool MarcField(std::string_view text, std::size_t line, std::size_t& words) {
     const std::size_t end = std::min(text.find('\n', line), text.size());
     const auto subfieldAfter = [&](std::size_t from) {
         for (std::size_t k = from; k < end; ++k)
@@ -236,7 +236,6 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
     SentenceBreaks breaks;
     bool lineOpen = false;  // a word stands on the current line
     bool marc = false;      // the current line is a field of a MARC record
-    bool lineAsked = false;  // whether the current line was asked that
     std::size_t lineAt = 0;
     std::uint32_t line = 0;
     auto endSentence = [&] {
@@ -259,7 +258,7 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
             scope.han = scope.han || IsHan(c);
             if ((c == '\n' || c == '\r') && !(c == '\n' && i > 0 && text[i - 1] == '\r')) {
                 ++line;
-                lineOpen = marc = lineAsked = false;
+                lineOpen = marc = false;
                 lineAt = i + length;
                 // In lines mode every line is an item of its own. A
                 // batch's next item begins as a scope does.
@@ -282,8 +281,7 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
         // meng /$cTs'ao Hsüeh-ch'in.", "100 1_ |a Ho, Ping-ti"): its tag
         // and indicators are no words, nor is a subfield's code, and the
         // line's words begin after them.
-        if (!lineAsked) {
-            lineAsked = true;
+        if (!lineOpen && !marc) {
             std::size_t words = 0;
             if ((text[lineAt] == '=' || IsAsciiDigit(text[lineAt]) ||
                  !kAsciiWordByte[static_cast<unsigned char>(text[lineAt])]) &&
