@@ -430,16 +430,19 @@ inline void MarkDynasty(Scope& scope, std::size_t i) {
     ScopeWork& w = scope.w;
     const std::string_view text = scope.text;
     Run& run = w.runs[i];
-    if (run.caseStyle != CaseStyle::Capitalized || run.end + 2 >= text.size()) return;
+    if (run.caseStyle != CaseStyle::Capitalized) return;
     if (run.normLength == 4 && text[run.begin] == 'C')
         run.besideDynasty = scope.Lower(run) == "chin" && BesideDynasty(scope, i);
-    if (i > 0 && w.runs[i - 1].western && w.runs[i - 1].group == run.group) PeopleBeforeDynasty(scope, i);
+    if (i > 0 && run.group != kNone && w.runs[i - 1].western && w.runs[i - 1].group == run.group)
+        PeopleBeforeDynasty(scope, i);
+    if (run.end + 2 >= text.size()) return;
     std::size_t k = run.end + (text[run.end] == ',' || text[run.end] == ':');
     k += text[k] == ' ';
     if (k < text.size() && (text[k] == '(' || text[k] == '[' || IsAsciiDigit(static_cast<unsigned char>(text[k]))))
         run.dynastyYears = DynastyYearsHere(scope, i);
 }
 
+// The phrases English has borrowed and writes as its own words.
 struct Loan {
     std::string_view first, second;
 };
