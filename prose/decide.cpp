@@ -381,8 +381,9 @@ bool NamesDynasty(std::string_view lower) { return lower == "chin" || IsDynasty(
     const auto joined = [&](std::size_t k) { return scope.Gap(k) == " " && runs[k].line == runs[k - 1].line; };
     const auto lower = [&](std::size_t k) { return scope.Lower(runs[k]); };
     const auto conjunction = [&](std::size_t k) { return lower(k) == "and" || lower(k) == "or"; };
+    // Yüan too as texts that drop the diaeresis write it.
     const auto dynasty = [&](std::size_t k) {
-        return runs[k].caseStyle == CaseStyle::Capitalized && IsDynasty(lower(k));
+        return runs[k].caseStyle == CaseStyle::Capitalized && (IsDynasty(lower(k)) || lower(k) == "yuan");
     };
     const auto theBefore = [&](std::size_t k) { return k > 0 && joined(k) && lower(k - 1) == "the"; };
     std::size_t k = index + 1;

@@ -342,6 +342,7 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"The Chin and the Sung fought; peace between the Sung or Chin. The Chin family and the Sung met.",
          "The Jin and the Song fought; peace between the Song or Jin. The Chin family and the Song met."},
         {"the Sung or the Chin", "the Song or the Jin"},  // the text's last word
+        {"Art of the Chin and Yuan Dynasties", "Art of the Jin and Yuan Dynasties"},
         // A name with a given name or a surname of another romanization is
         // left whole, not half converted; a compound surname written solid
         // is Wade-Giles, and so is a given name with Wade-Giles's marks.
