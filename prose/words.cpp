@@ -113,6 +113,28 @@ char SubfieldCode(std::string_view text, std::size_t at) {
     return true;
 }
 
+// Whether the line at `line` is a field of a MARC record written as text
+// that holds codes and numbers, not words: a control field or another of
+// tag 0XX ("=008  780101s1957\\\\ch" as MARC editors write it, "008
+// 780101s1957    ch ... chi" or "041 0_ |a chi" as catalogues display
+// it), there only in a scope that holds a field with subfields (`fields`:
+// unknown below 0, asked once a scope).
+[[gnu::cold]] bool CodeField(std::string_view text, std::size_t line, int& fields) {
+    const bool editor = text[line] == '=';
+    const std::size_t i = line + editor;
+    if (i + 4 > text.size() || text[i] != '0' || !IsAsciiDigit(text[i + 1]) || !IsAsciiDigit(text[i + 2]) ||
+        (text[i + 3] != ' ' && text[i + 3] != '\t'))
+        return false;
+    if (editor) return true;
+    for (std::size_t at = 0, words = 0; fields < 0;) {
+        if (IsAsciiDigit(text[at]) && MarcField(text, at, words)) fields = 1;
+        const std::size_t newline = text.find('\n', at);
+        if (newline == std::string_view::npos || newline + 1 == text.size()) fields = std::max(fields, 0);
+        at = newline + 1;
+    }
+    return fields == 1;
+}
+
 }  // namespace
 
 bool SentenceBreaks::Stops(std::string_view text, std::size_t i, std::size_t wordBegin, std::size_t wordEnd) {
@@ -236,6 +258,7 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
     SentenceBreaks breaks;
     bool lineOpen = false;  // a word stands on the current line
     bool marc = false;      // the current line is a field of a MARC record
+    int marcFields = -1;    // whether the scope holds one with subfields (see CodeField)
     std::size_t lineAt = 0;
     std::uint32_t line = 0;
     auto endSentence = [&] {
@@ -282,6 +305,10 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
         // and indicators are no words, nor is a subfield's code, and the
         // line's words begin after them.
         if (!lineOpen && !marc) {
+            if ((text[lineAt] == '=' || IsAsciiDigit(text[lineAt])) && CodeField(text, lineAt, marcFields)) {
+                i = std::min(text.find_first_of("\r\n", i), text.size());
+                continue;
+            }
             std::size_t words = 0;
             if ((text[lineAt] == '=' || IsAsciiDigit(text[lineAt]) ||
                  !kAsciiWordByte[static_cast<unsigned char>(text[lineAt])]) &&

@@ -488,6 +488,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"100 1_ $a Ho, Ping-ti, $d 1917-2012.", "100 1_ $a He, Bingdi, $d 1917-2012."},
         {"100 1  Sung, Lien, \u2021d 1310-1381.", "100 1  Song, Lian, \u2021d 1310-1381."},
         {"|a Ho, Ping-ti, |d 1917.", "|a He, Bingdi, |d 1917."},
+        // A field of tag 0XX holds codes: the language's "chi" is none of
+        // Wade-Giles's words, beside a field with subfields.
+        {"008    780101s1957    ch    000 0 chi  \n041 0_ |a chi\n100 1_ |a Ho, Ping-ti.",
+         "008    780101s1957    ch    000 0 chi  \n041 0_ |a chi\n100 1_ |a He, Bingdi."},
         {"100 men, 1 $a day; $a Ho", "100 men, 1 $a day; $a Ho"},
         {"PORCELAIN -- SUNG-YÜAN DYNASTIES\nPainting -- Ming-Ch'ing dynasties",
          "PORCELAIN -- SONG-YUAN DYNASTIES\nPainting -- Ming-Qing dynasties"},
