@@ -118,15 +118,18 @@ char SubfieldCode(std::string_view text, std::size_t at) {
 // tag 0XX ("=008  780101s1957\\\\ch" as MARC editors write it, "008
 // 780101s1957    ch ... chi" or "041 0_ |a chi" as catalogues display
 // it), there only in a scope that holds a field with subfields (`fields`:
-// unknown below 0, asked once a scope).
-[[gnu::cold]] bool CodeField(std::string_view text, std::size_t line, int& fields) {
+// unknown below 0, asked once a scope), or in a batch (`items`) an item,
+// which lends the others nothing.
+[[gnu::cold]] bool CodeField(std::string_view text, std::size_t line, bool items, int& fields) {
     const bool editor = text[line] == '=';
     const std::size_t i = line + editor;
     if (i + 4 > text.size() || text[i] != '0' || !IsAsciiDigit(text[i + 1]) || !IsAsciiDigit(text[i + 2]) ||
         (text[i + 3] != ' ' && text[i + 3] != '\t'))
         return false;
     if (editor) return true;
-    for (std::size_t at = 0, words = 0; fields < 0;) {
+    std::size_t words = 0;
+    if (items) return MarcField(text, line, words);
+    for (std::size_t at = 0; fields < 0;) {
         if (IsAsciiDigit(text[at]) && MarcField(text, at, words)) fields = 1;
         const std::size_t newline = text.find('\n', at);
         if (newline == std::string_view::npos || newline + 1 == text.size()) fields = std::max(fields, 0);
@@ -305,7 +308,7 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
         // and indicators are no words, nor is a subfield's code, and the
         // line's words begin after them.
         if (!lineOpen && !marc) {
-            if ((text[lineAt] == '=' || IsAsciiDigit(text[lineAt])) && CodeField(text, lineAt, marcFields)) {
+            if ((text[lineAt] == '=' || IsAsciiDigit(text[lineAt])) && CodeField(text, lineAt, items, marcFields)) {
                 i = std::min(text.find_first_of("\r\n", i), text.size());
                 continue;
             }

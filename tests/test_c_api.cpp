@@ -263,7 +263,10 @@ TEST(CApi, ManyTextsConvertEachAsItWouldAlone) {
         "Mao2 Tse2-tung1",
         "Hu Shih. Peita.",
         "He met Lo. Lo left.",
-        "Thanks to Alice Smith, Bob Jones, Ching Hsu, Karl Lang, Tony Cook and Yves Orton."};
+        "Thanks to Alice Smith, Bob Jones, Ching Hsu, Karl Lang, Tony Cook and Yves Orton.",
+        "008    780101s1957    ch    000 0 chi\n100 1_ |a Ho, Ping-ti.",
+        "100 1_ |a Ho, Ping-ti.",  // a MARC field lends the next item nothing
+        "008    Hsi-yu chi"};
     for (const char* name : {"/tests/dev/items.tsv", "/tests/dev/english.txt"}) {
         std::ifstream file(std::string(KESTI_SOURCE_DIR) + name);
         for (std::string line; std::getline(file, line);) {
