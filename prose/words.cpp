@@ -282,10 +282,10 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
         char32_t c = DecodeAt(text, i, length);
         if (!IsWordChar(c)) {
             scope.han = scope.han || IsHan(c);
+            if (c == '\n' || c == '\r') lineAt = i + length;  // past both bytes of CR LF
             if ((c == '\n' || c == '\r') && !(c == '\n' && i > 0 && text[i - 1] == '\r')) {
                 ++line;
                 lineOpen = marc = false;
-                lineAt = i + length;
                 // In lines mode every line is an item of its own. A
                 // batch's next item begins as a scope does.
                 if (apart) endSentence();

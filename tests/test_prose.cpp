@@ -482,6 +482,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
          "set $aHung and $cTs'ao",
          "=245  10$aHong lou meng /$cCao Xueqin.\n=260  \\\\$aShanghai :$bShanghai gu ji,$c1982.\n"
          "set $aHung and $cTs'ao"},
+        {"=245  10$aHung lou meng.\r\n=260  \\\\$aShang-hai :$bShang-hai ku chi,$c1982.",  // CR LF
+         "=245  10$aHong lou meng.\r\n=260  \\\\$aShanghai :$bShanghai gu ji,$c1982."},
         // and as catalogues display it, where the code stands apart, or as
         // subfields copied alone: no article "a", nor the tag and
         // indicators words before a heading.
@@ -490,8 +492,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"|a Ho, Ping-ti, |d 1917.", "|a He, Bingdi, |d 1917."},
         // A field of tag 0XX holds codes: the language's "chi" is none of
         // Wade-Giles's words, beside a field with subfields.
-        {"008    780101s1957    ch    000 0 chi  \n041 0_ |a chi\n100 1_ |a Ho, Ping-ti.",
-         "008    780101s1957    ch    000 0 chi  \n041 0_ |a chi\n100 1_ |a He, Bingdi."},
+        {"008    780101s1957    ch    000 0 chi  \r\n041 0_ |a chi\r\n100 1_ |a Ho, Ping-ti.",
+         "008    780101s1957    ch    000 0 chi  \r\n041 0_ |a chi\r\n100 1_ |a He, Bingdi."},
         {"100 men, 1 $a day; $a Ho", "100 men, 1 $a day; $a Ho"},
         {"PORCELAIN -- SUNG-YÜAN DYNASTIES\nPainting -- Ming-Ch'ing dynasties",
          "PORCELAIN -- SONG-YUAN DYNASTIES\nPainting -- Ming-Qing dynasties"},
