@@ -87,8 +87,8 @@ struct Run {
     bool inUnit = false;            // covered by a key across words
     bool established = false;       // the unit it begins is an established spelling
     bool master = false;            // "Tzu" after a name: joined to it ("Meng Tzu" -> "Mengzi")
-    bool dynastyYears = false;      // a dynasty's name before its span of years (see FindMasters)
-    bool besideDynasty = false;     // Chin joined to a dynasty's name (see FindMasters)
+    bool dynastyYears = false;      // a dynasty's name before its span of years (see MarkDynasty)
+    bool besideDynasty = false;     // Chin joined to a dynasty's name (see MarkDynasty)
     bool western = false;           // a Western name (see IsWestern), asked once when groups form
     unsigned char keyStarts = 0;    // which tables' keys across words it could begin (Lexicon::KeyStarts)
     bool title = false;             // a word that stands before a name as before a noun (IsTitle)
@@ -418,7 +418,7 @@ bool PrefixBefore(std::string_view text, std::size_t begin, std::size_t hyphen, 
 // dynasty", "Chin and Yüan dynasties"); so is "era" or "period" joined by
 // a hyphen ("a Sung-era vase", "Chou-period bronzes"). Asked of every
 // capitalized word the decision weighs: inline.
-[[gnu::always_inline]] inline bool BeforeDynasty(const Scope& scope, std::size_t index) {
+inline bool BeforeDynasty(const Scope& scope, std::size_t index) {
     const std::vector<Run>& runs = scope.w.runs;
     if (index + 1 >= runs.size()) return false;
     const std::string_view gap = scope.Gap(index + 1);
