@@ -58,19 +58,32 @@ bool PinyinReads(Scope& scope, Run& run) {
 
 namespace {
 
-// Whether the bytes before `at` open a MARC subfield in a record written as
-// text: "$" as MARC editors write it, "|" and "‡" as catalogues display it.
-bool AfterSubfieldDelimiter(std::string_view text, std::size_t at) {
-    return at > 0 &&
-           (text[at - 1] == '$' || text[at - 1] == '|' || (at >= 3 && text.substr(at - 3, 3) == "\xE2\x80\xA1"));
+// The length of the MARC subfield delimiter at `at` in a record written as
+// text: "$" as MARC editors write it, "|" and "‡" as catalogues display it;
+// 0 where there is none.
+std::size_t DelimiterLength(std::string_view text, std::size_t at) {
+    if (text[at] == '$' || text[at] == '|') return 1;
+    return text.substr(at, 3) == "\xE2\x80\xA1" ? 3 : 0;
 }
 
-// The subfield's code after the delimiter at `at`, a lower-case letter or a
-// digit, or 0.
-char SubfieldCode(std::string_view text, std::size_t at) {
-    const std::size_t code = at + (text[at] == '\xE2' ? 3 : 1);
-    if (!(text[at] == '$' || text[at] == '|' || text.substr(at, 3) == "\xE2\x80\xA1") || code >= text.size()) return 0;
-    return IsAsciiLower(text[code]) || IsAsciiDigit(text[code]) ? text[code] : 0;
+// Whether a subfield delimiter ends just before `at`.
+bool AfterSubfieldDelimiter(std::string_view text, std::size_t at) {
+    return (at >= 1 && DelimiterLength(text, at - 1) == 1) || (at >= 3 && DelimiterLength(text, at - 3) == 3);
+}
+
+// Whether a subfield's code, a lower-case letter or a digit, follows a
+// delimiter at `at`.
+bool SubfieldAt(std::string_view text, std::size_t at) {
+    const std::size_t length = DelimiterLength(text, at);
+    const std::size_t code = at + length;
+    return length && code < text.size() && (IsAsciiLower(text[code]) || IsAsciiDigit(text[code]));
+}
+
+// Whether a MARC field's tag, three digits and a space or a tab, begins at
+// `at`, before `end`.
+bool TagAt(std::string_view text, std::size_t at, std::size_t end) {
+    return at + 4 <= end && IsAsciiDigit(text[at]) && IsAsciiDigit(text[at + 1]) && IsAsciiDigit(text[at + 2]) &&
+           (text[at + 3] == ' ' || text[at + 3] == '\t');
 }
 
 // Whether the line at `line` is a field of a MARC record written as text,
@@ -82,23 +95,21 @@ char SubfieldCode(std::string_view text, std::size_t at) {
     const std::size_t end = std::min(text.find('\n', line), text.size());
     const auto subfieldAfter = [&](std::size_t from) {
         for (std::size_t k = from; k < end; ++k)
-            if (SubfieldCode(text, k)) return true;
+            if (SubfieldAt(text, k)) return true;
         return false;
     };
     std::size_t i = line;
     while (i < end && text[i] == ' ') ++i;
     // Subfields alone: a code apart from its words, and another subfield.
-    if (i + 2 < end && SubfieldCode(text, i)) {
-        const std::size_t code = i + (text[i] == '$' || text[i] == '|' ? 1 : 3);
+    if (i + 2 < end && SubfieldAt(text, i)) {
+        const std::size_t code = i + DelimiterLength(text, i);
         words = i;
         return code + 1 < end && text[code + 1] == ' ' && subfieldAfter(code + 1);
     }
     i = line;
     const bool editor = i < end && text[i] == '=';
     if (editor) ++i;
-    if (i + 4 > end || !IsAsciiDigit(text[i]) || !IsAsciiDigit(text[i + 1]) || !IsAsciiDigit(text[i + 2]) ||
-        (text[i + 3] != ' ' && text[i + 3] != '\t'))
-        return false;
+    if (!TagAt(text, i, end)) return false;
     i += 3;
     // Two indicators at most, each a digit or a blank written "_", "#" or
     // "\\", among spaces.
@@ -123,9 +134,7 @@ char SubfieldCode(std::string_view text, std::size_t at) {
 [[gnu::cold]] bool CodeField(std::string_view text, std::size_t line, bool items, int& fields) {
     const bool editor = text[line] == '=';
     const std::size_t i = line + editor;
-    if (i + 4 > text.size() || text[i] != '0' || !IsAsciiDigit(text[i + 1]) || !IsAsciiDigit(text[i + 2]) ||
-        (text[i + 3] != ' ' && text[i + 3] != '\t'))
-        return false;
+    if (!TagAt(text, i, text.size()) || text[i] != '0') return false;
     if (editor) return true;
     std::size_t words = 0;
     if (items) return MarcField(text, line, words);
