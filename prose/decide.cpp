@@ -7,6 +7,7 @@
 
 #include "prose/chars.h"
 #include "prose/weights.h"
+#include "prose/word_map.h"
 
 static_assert(sizeof kesti::kWeights / sizeof *kesti::kWeights == kesti::kFeatureCount, "one weight for every feature");
 static_assert(kesti::kFeatureCount <= 256, "a token keeps its features in bytes");
@@ -1278,66 +1279,6 @@ void ConvertByRule(Run& run, bool ambiguous) {
     run.ambiguous = ambiguous;
 }
 
-// A set of words of one syllable, in lower case: each word of up to seven
-// bytes (any syllable but a toned one) is one integer, its bytes and its
-// length, in open addressing; a longer one is searched in a list.
-class SurnameSet {
-public:
-    bool Has(std::string_view word) const {
-        if (word.size() > 7) return std::find(longer_.begin(), longer_.end(), word) != longer_.end();
-        if (slots_.empty()) return false;
-        const std::uint64_t key = Pack(word);
-        for (std::size_t i = Slot(key);; i = (i + 1) & (slots_.size() - 1)) {
-            if (slots_[i] == key) return true;
-            if (slots_[i] == 0) return false;
-        }
-    }
-    void Add(std::string_view word) {
-        if (word.size() > 7) {
-            if (!Has(word)) longer_.push_back(word);
-            return;
-        }
-        if (2 * (count_ + 1) > slots_.size()) Grow();
-        const std::uint64_t key = Pack(word);
-        std::size_t i = Slot(key);
-        for (; slots_[i] != 0; i = (i + 1) & (slots_.size() - 1))
-            if (slots_[i] == key) return;
-        slots_[i] = key;
-        ++count_;
-    }
-    void Clear() {
-        if (count_ != 0) std::fill(slots_.begin(), slots_.end(), 0);
-        count_ = 0;
-        longer_.clear();
-    }
-
-private:
-    static std::uint64_t Pack(std::string_view word) {
-        std::uint64_t key = static_cast<std::uint64_t>(word.size()) << 56;  // never 0: no word is empty
-        for (std::size_t k = 0; k < word.size(); ++k)
-            key |= static_cast<std::uint64_t>(static_cast<unsigned char>(word[k])) << (8 * k);
-        return key;
-    }
-    std::size_t Slot(std::uint64_t key) const {
-        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> 40) & (slots_.size() - 1);
-    }
-    void Grow() {
-        std::vector<std::uint64_t> old(slots_.empty() ? 64 : 2 * slots_.size(), 0);
-        old.swap(slots_);
-        count_ = 0;
-        for (const std::uint64_t key : old) {
-            if (key == 0) continue;
-            std::size_t i = Slot(key);
-            while (slots_[i] != 0) i = (i + 1) & (slots_.size() - 1);
-            slots_[i] = key;
-            ++count_;
-        }
-    }
-    std::vector<std::uint64_t> slots_;  // 0 for an empty slot
-    std::size_t count_ = 0;
-    std::vector<std::string_view> longer_;
-};
-
 }  // namespace
 
 // A surname met again on its own after its name converted: "Lo Jui-chih
@@ -1351,7 +1292,7 @@ void RepeatSurnames(Scope& scope) {
     ScopeWork& w = scope.w;
     // Each surname once: a word of one syllable, so there are a few hundred
     // at most, however long the paragraph, but each name asks.
-    SurnameSet surnames;
+    WordMap<char> surnames;
     std::uint32_t line = 0;
     for (std::size_t i = 0; i < w.runs.size(); ++i) {
         Run& run = w.runs[i];
@@ -1363,9 +1304,9 @@ void RepeatSurnames(Scope& scope) {
         const Group& g = w.groups[run.group];
         const std::string_view lower = scope.Lower(run);
         // Searched only where the answer matters: most words are neither.
-        auto met = [&] { return surnames.Has(lower); };
+        auto met = [&] { return surnames.Find(lower) != nullptr; };
         if (run.chinese && g.firstRun == i && g.endRun > i + 1 && Converted(w, i + 1)) {
-            surnames.Add(lower);
+            surnames.Add(lower, 1);
             continue;
         }
         if (run.chinese || run.decision != Decision::English || run.isPronounI ||

@@ -8,6 +8,7 @@
 // a word of up to sixteen bytes reads one slot and its value.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -41,6 +42,14 @@ public:
         at_.push_back(static_cast<std::uint32_t>(bytes_.size()));
         bytes_.append(word);
         values_.push_back(value);
+    }
+
+    // Empties the map, keeping its room.
+    void Clear() {
+        if (!values_.empty()) std::fill(slots_.begin(), slots_.end(), Slot{});
+        values_.clear();
+        at_.clear();
+        bytes_.clear();
     }
 
     // The value kept for `word`, or null. Values do not move once the map
