@@ -214,6 +214,15 @@ bool GluedAround(const Scope& scope, const Run& run) {
             return true;
         if (after == '_' && !InEmphasis(text, run.begin, run.end)) return true;
         if (after == ':' && OpensBlockAfterColon(text, run.end)) return true;
+        // The same past the tags that highlight code ("<span
+        // class=\"hljs-attr\">lo</span>: [").
+        if (after == '<') {
+            std::size_t past = run.end;
+            while (const std::size_t end = past < text.size() && text[past] == '<' ? MarkupTagEnd(text, past) : 0)
+                past = end;
+            if (past > run.end && past < text.size() && text[past] == ':' && OpensBlockAfterColon(text, past))
+                return true;
+        }
         if (after == '.' && run.end + 1 < text.size()) {
             std::size_t length = 0;
             if (IsWordChar(DecodeAt(text, run.end + 1, length))) return true;

@@ -147,7 +147,84 @@ bool TagAt(std::string_view text, std::size_t at, std::size_t end) {
     return fields == 1;
 }
 
+// Whether a letter of a markup tag's name or of an attribute's name may
+// stand at `c`.
+inline bool TagNameByte(char c) {
+    return IsAsciiLetter(c) || IsAsciiDigit(c) || c == ':' || c == '_' || c == '.' || c == '-';
+}
+
+// In a MARC record written as XML, where the element whose tag ends at
+// `tagEnd` ends when it holds codes and numbers, not words: a control field
+// ("<controlfield tag=\"008\">780101s1957 ... chi d</controlfield>") or a
+// data field of tag 0XX ("<datafield tag=\"041\" ...>", the language's
+// "chi" among its subfields), with a namespace's prefix or without one
+// ("<marc:datafield"); 0 for any other. Its end is looked for no further
+// than such a field reaches (in a batch, no further than its item's line),
+// so that tags never closed cost no more than their length.
+[[gnu::cold]] std::size_t CodeElementEnd(std::string_view text, std::size_t at, std::size_t tagEnd, bool items) {
+    const std::string_view tag = text.substr(at, tagEnd - at);
+    std::string_view name = tag.substr(1, tag.find_first_of(" \t/>", 1) - 1);
+    name.remove_prefix(name.find(':') + 1);  // past a prefix, if any (npos + 1 is 0)
+    if (name == "datafield") {
+        const std::size_t attribute = tag.find("tag=");
+        if (attribute == std::string_view::npos || attribute + 6 > tag.size() ||
+            (tag[attribute - 1] != ' ' && tag[attribute - 1] != '\t') ||
+            (tag[attribute + 4] != '"' && tag[attribute + 4] != '\'') || tag[attribute + 5] != '0')
+            return 0;
+    } else if (name != "controlfield") {
+        return 0;
+    }
+    std::string_view rest = text.substr(tagEnd, 4096);
+    if (items) rest = rest.substr(0, rest.find('\n'));
+    // Its closing tag, "</datafield>" or "</marc:datafield>", before the
+    // next element of its name opens.
+    for (std::size_t found = rest.find(name); found != std::string_view::npos; found = rest.find(name, found + 1)) {
+        // Back over a prefix, to the tag's "<" or "</".
+        std::size_t open = found;
+        if (open > 0 && rest[open - 1] == ':')
+            while (open > 0 && TagNameByte(rest[open - 1]) && found - open < 64) --open;
+        if (open >= 1 && rest[open - 1] == '<') return 0;
+        const std::size_t close = found + name.size();
+        if (open >= 2 && rest[open - 1] == '/' && rest[open - 2] == '<' && close < rest.size() && rest[close] == '>')
+            return tagEnd + close + 1;
+    }
+    return 0;
+}
+
 }  // namespace
+
+std::size_t MarkupTagEnd(std::string_view text, std::size_t at) {
+    // Within a line and within 512 bytes: a tag is short.
+    const std::size_t end = std::min(text.size(), at + 512);
+    std::size_t i = at + 1;
+    const bool declaration = i < end && text[i] == '?';
+    if (i < end && (text[i] == '/' || declaration)) ++i;
+    if (i >= end || !IsAsciiLetter(text[i])) return 0;
+    while (i < end && TagNameByte(text[i])) ++i;
+    // Attributes, each a name, "=" and a value, quoted or not.
+    while (i < end && (text[i] == ' ' || text[i] == '\t')) {
+        while (i < end && (text[i] == ' ' || text[i] == '\t')) ++i;
+        if (i >= end || !IsAsciiLetter(text[i])) break;
+        while (i < end && TagNameByte(text[i])) ++i;
+        if (i >= end || text[i] != '=') return 0;
+        ++i;
+        if (i < end && (text[i] == '"' || text[i] == '\'')) {
+            const char quote = text[i];
+            ++i;
+            while (i < end && text[i] != quote && text[i] != '\n' && text[i] != '<') ++i;
+            if (i >= end || text[i] != quote) return 0;
+            ++i;
+        } else {
+            const std::size_t value = i;
+            while (i < end && !IsSpace(static_cast<unsigned char>(text[i])) && text[i] != '>' && text[i] != '<' &&
+                   text[i] != '"' && text[i] != '\'' && text[i] != '=')
+                ++i;
+            if (i == value) return 0;
+        }
+    }
+    if (i < end && (text[i] == '/' || (declaration && text[i] == '?'))) ++i;
+    return i < end && text[i] == '>' ? i + 1 : 0;
+}
 
 bool SentenceBreaks::Stops(std::string_view text, std::size_t i, std::size_t wordBegin, std::size_t wordEnd) {
     if (text[i] != '.' || wordEnd != i || wordEnd == wordBegin) return true;
@@ -271,6 +348,7 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
     bool lineOpen = false;  // a word stands on the current line
     bool marc = false;      // the current line is a field of a MARC record
     int marcFields = -1;    // whether the scope holds one with subfields (see CodeField)
+    std::size_t codesEnd = 0;  // the end of an XML element of codes (see CodeElementEnd)
     std::size_t lineAt = 0;
     std::uint32_t line = 0;
     auto endSentence = [&] {
@@ -290,6 +368,21 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
         }
         char32_t c = DecodeAt(text, i, length);
         if (!IsWordChar(c)) {
+            // A markup tag holds no words of the text ("<i>Shih chi</i>",
+            // '<subfield code="a">'): passed over as a space is. In a MARC
+            // record written as XML, so are the codes of its control fields
+            // and fields of tag 0XX.
+            if (c == '<') [[unlikely]] {
+                if (const std::size_t tagEnd = MarkupTagEnd(text, i)) {
+                    const std::size_t codes = CodeElementEnd(text, i, tagEnd, items);
+                    if (codes) codesEnd = codes;
+                    const Run* last = w.runs.empty() ? nullptr : &w.runs.back();
+                    if (breaks.Gap(text, i, ' ', last ? last->begin : 0, last ? last->end : 0)) endSentence();
+                    breaks.breaks = 0;  // a line that holds a tag is no blank line
+                    i = tagEnd;
+                    continue;
+                }
+            }
             scope.han = scope.han || IsHan(c);
             if (c == '\n' || c == '\r') lineAt = i + length;  // past both bytes of CR LF
             if ((c == '\n' || c == '\r') && !(c == '\n' && i > 0 && text[i - 1] == '\r')) {
@@ -334,6 +427,10 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
         }
         if (marc && (IsAsciiLower(c) || IsAsciiDigit(c)) && AfterSubfieldDelimiter(text, i)) {
             ++i;
+            continue;
+        }
+        if (i < codesEnd) [[unlikely]] {
+            i += length;
             continue;
         }
         // A run: word characters, with apostrophes and hyphens inside it.

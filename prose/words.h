@@ -509,6 +509,12 @@ const Run* KnownReading(Scope& scope, const Run& run);
 // The stream's cache when its readings were read as this scope reads
 // words (its lexicon, its options), or null.
 WordCache* KnownWords(Scope& scope);
+// Where the markup tag that begins at byte `at` ends (past its ">"), or 0
+// where none begins there: an element's tag of HTML or XML on one line,
+// "<i>", "</subfield>", "<br/>", "<subfield code=\"a\">", "<?xml
+// version=\"1.0\"?>", or a placeholder, "<lang1>". Angle brackets around
+// words that are no attributes ("<Hung lou meng>") hold text.
+std::size_t MarkupTagEnd(std::string_view text, std::size_t at);
 // Whether a run is part of an address, a path, an identifier, an option or
 // code (IsGlued below), read from the bytes around it.
 bool GluedAround(const Scope& scope, const Run& run);
@@ -521,7 +527,7 @@ inline constexpr auto kGluesBefore = [] {
 }();
 inline constexpr auto kGluesAfter = [] {
     std::array<bool, 256> table{};
-    for (const char c : std::string_view("@/\\-_.:\xE2\xC2")) table[static_cast<unsigned char>(c)] = true;
+    for (const char c : std::string_view("@/\\-_.:<\xE2\xC2")) table[static_cast<unsigned char>(c)] = true;
     return table;
 }();
 // Whether a run is part of an address, a path, an identifier, an option or

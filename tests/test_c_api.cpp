@@ -266,7 +266,11 @@ TEST(CApi, ManyTextsConvertEachAsItWouldAlone) {
         "Thanks to Alice Smith, Bob Jones, Ching Hsu, Karl Lang, Tony Cook and Yves Orton.",
         "008    780101s1957    ch    000 0 chi\n100 1_ |a Ho, Ping-ti.",
         "100 1_ |a Ho, Ping-ti.",  // a MARC field lends the next item nothing
-        "008    Hsi-yu chi"};
+        "008    Hsi-yu chi",
+        "<datafield tag=\"041\" ind1=\"0\" ind2=\" \">",  // nor does an XML field of codes left open
+        "<subfield code=\"a\">Hung lou meng</subfield>",
+        "</datafield>",
+    };
     for (const char* name : {"/tests/dev/items.tsv", "/tests/dev/english.txt"}) {
         std::ifstream file(std::string(KESTI_SOURCE_DIR) + name);
         for (std::string line; std::getline(file, line);) {

@@ -62,6 +62,21 @@ TEST(Prose, ConvertsWholeWordsOnlyAndNeverHalfAWord) {
         // A tag or a placeholder in angle brackets; a word the line's end
         // broke, unless a syllable goes on after the break
         {"LANGUAGES <lang1> <lang2>; ma1, ma2", "LANGUAGES <lang1> <lang2>; mā, má"},
+        // Markup's tags hold no words: they part a title no more than
+        // emphasis does, and a key in code stays, tags around it or not.
+        {"<i>Shih chi</i>", "<i>Shi ji</i>"},
+        {"  <span class=\"hljs-attr\">lo</span>: [", "  <span class=\"hljs-attr\">lo</span>: ["},
+        // A MARC record written as XML: a subfield's code is no article,
+        // and a field of tag 0XX holds codes, with a prefix or without.
+        {"<subfield code=\"a\">Hung lou meng /</subfield>", "<subfield code=\"a\">Hong lou meng /</subfield>"},
+        {"<controlfield tag=\"008\">780101s1957    ch    000 0 chi d</controlfield>\n"
+         "<marc:datafield tag=\"041\" ind1=\"0\" ind2=\" \">\n <marc:subfield code=\"a\">chi</marc:subfield>\n"
+         "</marc:datafield>\n<marc:datafield tag=\"100\" ind1=\"1\" ind2=\" \"><marc:subfield "
+         "code=\"a\">Ho, Ping-ti.</marc:subfield></marc:datafield>",
+         "<controlfield tag=\"008\">780101s1957    ch    000 0 chi d</controlfield>\n"
+         "<marc:datafield tag=\"041\" ind1=\"0\" ind2=\" \">\n <marc:subfield code=\"a\">chi</marc:subfield>\n"
+         "</marc:datafield>\n<marc:datafield tag=\"100\" ind1=\"1\" ind2=\" \"><marc:subfield "
+         "code=\"a\">He, Bingdi.</marc:subfield></marc:datafield>"},
         {"Japanese, and Ko\xE2\x80\x90\n   rean; the Tai-\nwanese and Mao Tse-\ntung",
          "Japanese, and Ko\xE2\x80\x90\n   rean; the Tai-\nwanese and Mao Ze-\ndong"},
         {"determined by the cho\xE2\x80\x90\n   sen time zone", "determined by the cho\xE2\x80\x90\n   sen time zone"},
