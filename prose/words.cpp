@@ -153,6 +153,41 @@ inline bool TagNameByte(char c) {
     return IsAsciiLetter(c) || IsAsciiDigit(c) || c == ':' || c == '_' || c == '.' || c == '-';
 }
 
+// Whether the line at `line` begins with the tag of a field of a record in
+// the tagged formats of reference managers and bibliographic databases
+// ("TI  - Kuo shih ta kang", "AU  - Ch'ien, Mu", "FAU - Ho, Ping-ti",
+// "PMID- 123"): capitals and digits, filled with spaces to four, a hyphen
+// and a space; and where the line's words begin (`words`).
+bool RecordTagAt(std::string_view text, std::size_t line, std::size_t& words) {
+    if (line + 5 > text.size() || !IsAsciiUpper(text[line])) return false;
+    std::size_t k = line + 1;
+    while (k < line + 4 && (IsAsciiUpper(text[k]) || IsAsciiDigit(text[k]))) ++k;
+    if (k == line + 1) return false;
+    while (k < line + 4 && text[k] == ' ') ++k;
+    if (k != line + 4 || text[k] != '-') return false;
+    words = k + 1;
+    return words == text.size() || text[words] == ' ' || text[words] == '\r' || text[words] == '\n';
+}
+
+// Whether a line beginning with such a tag is a record's field: its scope
+// (in a batch, its own line) holds a record's first or last field, "TY  - "
+// or "ER  - " as reference managers write them, "PMID- " as a medical
+// database does. `records`: unknown below 0, asked once a scope.
+[[gnu::cold]] bool RecordField(std::string_view text, std::size_t line, bool items, int& records) {
+    const auto opensOrCloses = [&](std::size_t at) {
+        const std::string_view head = text.substr(at, 5);
+        return head == "TY  -" || head == "ER  -" || head == "PMID-";
+    };
+    if (items) return opensOrCloses(line);
+    for (std::size_t at = 0; records < 0;) {
+        if (opensOrCloses(at)) records = 1;
+        const std::size_t newline = text.find('\n', at);
+        if (newline == std::string_view::npos || newline + 1 == text.size()) records = std::max(records, 0);
+        at = newline + 1;
+    }
+    return records == 1;
+}
+
 // In a MARC record written as XML, where the element whose tag ends at
 // `tagEnd` ends when it holds codes and numbers, not words: a control field
 // ("<controlfield tag=\"008\">780101s1957 ... chi d</controlfield>") or a
@@ -348,6 +383,7 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
     bool lineOpen = false;  // a word stands on the current line
     bool marc = false;      // the current line is a field of a MARC record
     int marcFields = -1;    // whether the scope holds one with subfields (see CodeField)
+    int records = -1;       // whether it holds a tagged record's first or last field (see RecordField)
     std::size_t codesEnd = 0;  // the end of an XML element of codes (see CodeElementEnd)
     std::size_t lineAt = 0;
     std::uint32_t line = 0;
@@ -423,6 +459,13 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
                     i = words;
                     continue;
                 }
+            }
+            // A tagged record's field: its tag is no word ("TI  - Kuo shih
+            // ta kang").
+            if (lineAt + 4 < text.size() && text[lineAt + 4] == '-' && RecordTagAt(text, lineAt, words) && i < words &&
+                RecordField(text, lineAt, items, records)) {
+                i = words;
+                continue;
             }
         }
         if (marc && (IsAsciiLower(c) || IsAsciiDigit(c)) && AfterSubfieldDelimiter(text, i)) {

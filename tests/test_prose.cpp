@@ -510,6 +510,11 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"008    780101s1957    ch    000 0 chi  \r\n041 0_ |a chi\r\n100 1_ |a Ho, Ping-ti.",
          "008    780101s1957    ch    000 0 chi  \r\n041 0_ |a chi\r\n100 1_ |a He, Bingdi."},
         {"100 men, 1 $a day; $a Ho", "100 men, 1 $a day; $a Ho"},
+        // A record of a reference manager or a bibliographic database: a
+        // field's tag is no word, where the record's first or last field
+        // says what the lines are.
+        {"TY  - BOOK\r\nTI  - Kuo shih ta kang\r\nFAU - Ho, Ping-ti\r\nER  - ",
+         "TY  - BOOK\r\nTI  - Guo shi da gang\r\nFAU - He, Bingdi\r\nER  - "},
         {"PORCELAIN -- SUNG-YÜAN DYNASTIES\nPainting -- Ming-Ch'ing dynasties",
          "PORCELAIN -- SONG-YUAN DYNASTIES\nPainting -- Ming-Qing dynasties"},
         // So do other names joined with a capital each, but not a given name
