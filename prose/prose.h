@@ -66,7 +66,7 @@ struct TextOptions {
 };
 
 // What decided a romanized word.
-enum class Decision {
+enum class Decision : unsigned char {
     WordTable,     // converted by a word-table key
     Syllables,     // converted syllable by syllable
     English,       // left: an English word in an English context

@@ -764,6 +764,7 @@ bool Recall(Scope& scope, Run& run, std::string_view bytes, WordHead head, std::
     run.baseEnd = placed.begin + known.baseEnd;
     run.line = placed.line;
     run.lineStart = placed.lineStart;
+    run.itemStart = placed.itemStart;
     run.sentence = placed.sentence;
     run.sentenceStart = placed.sentenceStart;
     run.reading = index;

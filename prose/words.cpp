@@ -371,6 +371,20 @@ std::size_t EndBeforeSuffix(std::string_view text, std::size_t begin, std::size_
 
 }  // namespace
 
+namespace {
+
+// Whether bytes begin..end of `text`, one to three digits, are a list's
+// number: a space or a tab after them, or a full stop or a closing bracket
+// and then one.
+bool ListNumber(std::string_view text, std::size_t begin, std::size_t end) {
+    for (std::size_t k = begin; k < end; ++k)
+        if (!IsAsciiDigit(text[k])) return false;
+    if (end < text.size() && (text[end] == '.' || text[end] == ')')) ++end;
+    return end < text.size() && (text[end] == ' ' || text[end] == '\t');
+}
+
+}  // namespace
+
 void FindRuns(Scope& scope, bool startsInsideRun) {
     ScopeWork& w = scope.w;
     const std::string_view text = scope.text;
@@ -381,6 +395,7 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
     bool skipRun = startsInsideRun;
     SentenceBreaks breaks;
     bool lineOpen = false;  // a word stands on the current line
+    bool numbered = false;  // the line's first word is a list's number, and no word stands after it yet
     bool marc = false;      // the current line is a field of a MARC record
     int marcFields = -1;    // whether the scope holds one with subfields (see CodeField)
     int records = -1;       // whether it holds a tagged record's first or last field (see RecordField)
@@ -423,7 +438,7 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
             if (c == '\n' || c == '\r') lineAt = i + length;  // past both bytes of CR LF
             if ((c == '\n' || c == '\r') && !(c == '\n' && i > 0 && text[i - 1] == '\r')) {
                 ++line;
-                lineOpen = marc = false;
+                lineOpen = numbered = marc = false;
                 // In lines mode every line is an item of its own. A
                 // batch's next item begins as a scope does.
                 if (apart) endSentence();
@@ -483,8 +498,14 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
         Run& run = w.runs.emplace_back(kBlank);
         run.begin = static_cast<std::uint32_t>(i);
         run.line = line;
-        run.lineStart = !lineOpen;
-        lineOpen = true;
+        // The line's first word, or the first after a list's number there.
+        bool first = false;
+        if (!lineOpen) [[unlikely]] {
+            run.itemStart = true;
+            run.lineStart = first = !numbered;
+            numbered = false;
+            lineOpen = true;
+        }
         const bool capital = c < 0x80 ? IsAsciiUpper(c) : false;
         char32_t previous = 0;
         while (i < text.size()) {
@@ -526,6 +547,14 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
         if (capital && MayEndInSuffix(static_cast<unsigned char>(text[i - 1]))) i = EndBeforeSuffix(text, run.begin, i);
         run.end = static_cast<std::uint32_t>(i);
         run.baseEnd = run.end;
+        // A list's number first on its line, before a space ("1. Ho,
+        // Ping-ti", "(3) Sung, Lien", "12 Wang, Ta-nien"): the word after
+        // it begins the line's item, as after a bullet.
+        if (first && run.end - run.begin <= 3 && IsAsciiDigit(text[run.begin]) && ListNumber(text, run.begin, run.end))
+            [[unlikely]] {
+            numbered = true;
+            lineOpen = false;  // the next word begins the item
+        }
         run.sentence = static_cast<std::uint32_t>(w.sentences.size() - 1);
         run.sentenceStart = breaks.Word();
         if (skipRun || run.end - run.begin > kMaxWordBytes) {
@@ -1144,7 +1173,7 @@ bool BeforePlaceNoun(const Scope& scope, std::size_t index) {
 
 bool HeadingComma(const Scope& scope, std::size_t i) {
     const std::vector<Run>& runs = scope.w.runs;
-    if (i + 1 >= runs.size() || !runs[i].lineStart) return false;
+    if (i + 1 >= runs.size() || !runs[i].itemStart) return false;
     const Run& surname = runs[i];
     const Run& given = runs[i + 1];
     const std::string_view gap = scope.Gap(i + 1);

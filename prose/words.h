@@ -83,6 +83,7 @@ struct Run {
     bool pinyinOnly = false;          // spelled so only in Pinyin
     bool sentenceStart = false;
     bool lineStart = false;
+    bool itemStart = false;  // first on its line, or after a list's number there ("1. Ho, Ping-ti")
     bool isPronounI = false;
     bool inUnit = false;            // covered by a key across words
     bool established = false;       // the unit it begins is an established spelling

@@ -592,6 +592,9 @@ TEST(Prose, InLinesModeEachLineIsAnItem) {
     TextOptions lines;
     lines.lines = true;
     ExpectAll({{"Ho\nSung\nChang Tso-lin", "He\nSong\nZhang Zuolin"}}, lines);
+    // A heading after a list's number is a heading still: its given name
+    // is read as written ("Tai, Chen" is 戴震; "Ping-ti" no emperor).
+    ExpectAll({{"3. Ho, Ping-ti\n(4) Tai, Chen", "3. He, Bingdi\n(4) Dai, Zhen"}}, lines);
     // A copyright notice on the line above vouches for no name.
     ExpectAll({{"Copyright:\n 2014 Chang Ping-ti", "Copyright:\n 2014 Zhang Bingdi"}}, lines);
     // Dates after a word leave it alone on its line: a reign table's rows.
@@ -948,7 +951,9 @@ TEST(ProseStream, AParagraphComesOutAsItWouldAlone) {
                                                  "It\u2019s a sea\u2014to Sung-Lien to a dynasty, no Sung",
                                                  "set $aHung and more",
                                                  "=245  10$aHung",
-                                                 "100 1_ |a Ho, Ping-ti, \u2021d 1917"};
+                                                 "100 1_ |a Ho, Ping-ti, \u2021d 1917",
+                                                 "Ho wrote: Tai, Chen",
+                                                 "3. Tai, Chen"};
     std::mt19937 rng(11);
     TextOptions conventional;
     conventional.convertConventional = true;
