@@ -380,7 +380,9 @@ bool BeforeNumber(const Scope& scope, const Run& run) {
         spaces();
         return true;
     };
-    const bool comma = skip(",") || skip(":");
+    // After a comma or a colon, or in a table's next cell ("Sung\t960-1279",
+    // "| Sung | 960-1279 |").
+    const bool comma = skip(",") || skip(":") || skip("\t") || skip(" |") || skip("|");
     spaces();
     const char close = skip("(") ? ')' : skip("[") ? ']' : '\0';
     if ((close && comma) || (!close && !wholeLine)) return false;
@@ -390,7 +392,7 @@ bool BeforeNumber(const Scope& scope, const Run& run) {
     if (close && !skip(std::string_view(&close, 1))) return false;
     if (!wholeLine) return true;
     (void)skip(".");
-    while (skip(" ") || skip("\r")) continue;
+    while (skip(" ") || skip("\r") || skip("\t") || skip("|")) continue;
     return rest.empty() ? toEnd : rest[0] == '\n';
 }
 
@@ -465,7 +467,9 @@ inline void MarkDynasty(Scope& scope, std::size_t i) {
     if (run.end + 2 >= text.size()) return;
     std::size_t k = run.end + (text[run.end] == ',' || text[run.end] == ':');
     k += text[k] == ' ';
-    if (k < text.size() && (text[k] == '(' || text[k] == '[' || IsAsciiDigit(static_cast<unsigned char>(text[k]))))
+    // (A tab or "|" may begin a table's next cell: "Sung\t960-1279", "| Sung | 960-1279 |".)
+    if (k < text.size() && (text[k] == '(' || text[k] == '[' || IsAsciiDigit(static_cast<unsigned char>(text[k])) ||
+                            text[k] == '\t' || text[k] == '|'))
         run.dynastyYears = DynastyYearsHere(scope, i);
 }
 

@@ -337,6 +337,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"Sung (960–1279)", "Song (960–1279)"},
         {"Chou [ca. 1045-256 B.C.]\nChin, 1115-1234.", "Zhou [ca. 1045-256 B.C.]\nJin, 1115-1234."},
         {"Chin (1998)", "Chin (1998)"},
+        {"Sung\t960-1279", "Song\t960-1279"},  // a table's next cell
+        {"| Sung | 960–1279 |", "| Song | 960–1279 |"},
         // and in brackets after "the"; a people's name before a dynasty's is
         // no Western given name
         {"Under the Chin (1115–1234) the Jurchen Chin dynasty ruled; Frank Chin (1940-2020) wrote.",
