@@ -124,6 +124,17 @@ bool TagAt(std::string_view text, std::size_t at, std::size_t end) {
     return true;
 }
 
+// Whether a line of `text` (not empty) passes `test`, given where it begins.
+template <class Test>
+bool AnyLine(std::string_view text, Test test) {
+    for (std::size_t at = 0;;) {
+        if (test(at)) return true;
+        const std::size_t newline = text.find('\n', at);
+        if (newline == std::string_view::npos || newline + 1 == text.size()) return false;
+        at = newline + 1;
+    }
+}
+
 // Whether the line at `line` is a field of a MARC record written as text
 // that holds codes and numbers, not words: a control field or another of
 // tag 0XX ("=008  780101s1957\\\\ch" as MARC editors write it, "008
@@ -138,12 +149,8 @@ bool TagAt(std::string_view text, std::size_t at, std::size_t end) {
     if (editor) return true;
     std::size_t words = 0;
     if (items) return MarcField(text, line, words);
-    for (std::size_t at = 0; fields < 0;) {
-        if (IsAsciiDigit(text[at]) && MarcField(text, at, words)) fields = 1;
-        const std::size_t newline = text.find('\n', at);
-        if (newline == std::string_view::npos || newline + 1 == text.size()) fields = std::max(fields, 0);
-        at = newline + 1;
-    }
+    if (fields < 0)
+        fields = AnyLine(text, [&](std::size_t at) { return IsAsciiDigit(text[at]) && MarcField(text, at, words); });
     return fields == 1;
 }
 
@@ -179,12 +186,7 @@ bool RecordTagAt(std::string_view text, std::size_t line, std::size_t& words) {
         return head == "TY  -" || head == "ER  -" || head == "PMID-";
     };
     if (items) return opensOrCloses(line);
-    for (std::size_t at = 0; records < 0;) {
-        if (opensOrCloses(at)) records = 1;
-        const std::size_t newline = text.find('\n', at);
-        if (newline == std::string_view::npos || newline + 1 == text.size()) records = std::max(records, 0);
-        at = newline + 1;
-    }
+    if (records < 0) records = AnyLine(text, opensOrCloses);
     return records == 1;
 }
 
