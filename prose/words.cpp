@@ -1667,9 +1667,18 @@ void MatchKeysAcrossWords(Scope& scope) {
                 static constexpr SortedWords titles(kTitles);
                 return !titles.Has(scope.Lower(surname));
             };
+            // So is one after its surname and a comma inside a sentence, as
+            // a citation writes it ("by Ho, Ping-ti (1959)"): a word of one
+            // syllable, capitalized, no dynasty's and after no determiner.
+            const auto citedSurname = [&] {
+                const Run& surname = runs[i - 1];
+                return surname.candidate && surname.syllableCount == 1 && surname.caseStyle == CaseStyle::Capitalized &&
+                       surname.line == run.line && scope.Gap(i) == ", " && !(i >= 2 && runs[i - 2].determiner) &&
+                       !IsDynasty(scope.Lower(surname));
+            };
             const bool givenName =
                 i > 0 && ((run.group != kNone && runs[i - 1].group == run.group && runs[i - 1].candidate) ||
-                          HeadingComma(scope, i - 1));
+                          HeadingComma(scope, i - 1) || citedSurname());
             // A ruler's name, his title its last syllable (ti, tsung, tsu:
             // none of them aspirated), is read as written where only that
             // syllable would take the common word's mark ("Wen-ti", an

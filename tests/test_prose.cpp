@@ -465,6 +465,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // and so is a heading's surname before a Western given name
         {"Hsü, Immanuel C. Y. The Rise of Modern China.\nHsü, Cho-yün. Ancient China.",
          "Hsü, Immanuel C. Y. The Rise of Modern China.\nXu, Zhuoyun. Ancient China."},
+        // A citation's given name after its surname and a comma is read as
+        // written, as a heading's is; not a ruler's after his dynasty.
+        {"Cf. Ho, Ping-ti (1959).", "Cf. He, Bingdi (1959)."},
+        {"In the Han, Ping-ti ruled briefly.", "In the Han, Pingdi ruled briefly."},
         // but a gazetteer's place before its province is no surname
         {"An-ch'ing, Anhwei\nChi-nan, Shantung", "Anqing, Anhwei\nJinan, Shantung"},
         // An established spelling beside a word does not hold it back.
