@@ -1115,15 +1115,26 @@ void FormGroups(Scope& scope) {
     ListedPeople(scope);
     // A common English word capitalized because it begins a sentence is no
     // given name before a name spelled as only Wade-Giles spells ("See
-    // Ch'ien Mu", "Compare Ku Chieh-kang"; "Theodore Ts'o" is one).
+    // Ch'ien Mu", "Compare Ku Chieh-kang"; "Theodore Ts'o" is one), or
+    // written as Wade-Giles writes a name: a surname of one syllable and a
+    // given name of two joined by a hyphen, the second small ("See Ho
+    // Ping-ti, Studies"; Taiwan's and Hong Kong's spellings capitalize it
+    // or write the syllables apart).
     // ê alone says little: Vietnamese names have it too ("Trung Lê").
     if (!startWords) return;
+    const auto givenName = [&](std::uint32_t k, const Group& g) {
+        const Run& run = w.runs[k];
+        return k > g.firstRun && run.candidate && run.caseStyle == CaseStyle::Capitalized && run.syllableCount == 2 &&
+               !run.capitalAfterHyphen && scope.Lower(run).find('-') != std::string_view::npos &&
+               w.runs[k - 1].candidate && w.runs[k - 1].syllableCount == 1;
+    };
     for (Run& run : w.runs) {
         if (run.group == kNone || !run.western || !StartWord(run)) continue;
         Group& g = w.groups[run.group];
         bool evidence = false;
         for (std::uint32_t k = g.firstRun; k < g.endRun && !evidence; ++k)
-            evidence = w.runs[k].evidence && scope.Lower(w.runs[k]).find('\xEA') == std::string_view::npos;
+            evidence = (w.runs[k].evidence && scope.Lower(w.runs[k]).find('\xEA') == std::string_view::npos) ||
+                       givenName(k, g);
         if (!evidence) continue;
         run.western = false;
         g.western = false;

@@ -535,6 +535,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // Wade-Giles spells so; a Vietnamese name's ê is not enough.
         {"See Ch'ien Mu. Compare Ku Chieh-kang. Carl Jung. Trung Lê. Mark Tsai agreed.",
          "See Qian Mu. Compare Gu Jiegang. Carl Jung. Trung Lê. Mark Tsai agreed."},
+        {"See Chang Ai-ling, Love in a Fallen City.",
+         "See Zhang Ailing, Love in a Fallen City."},  // as Wade-Giles writes a name
         {"Ê-mei-shan", "Emeishan"},
         // "I" after a surname is a given name, after a place the pronoun.
         {"Chou I; Ssu-ma I; in Pei-ching I met Chou En-lai.", "Zhou Yi; Sima Yi; in Beijing I met Zhou Enlai."},
