@@ -592,11 +592,18 @@ void Advance(Scope& scope, std::size_t offset) {
 
 namespace {
 
+// A common English word capitalized at a sentence's start ("See", "Compare").
+bool StartWord(const Run& run) {
+    return run.sentenceStart && run.caseStyle == CaseStyle::Capitalized && run.english >= EnglishClass::Size10 &&
+           run.english <= EnglishClass::Size50;
+}
+
 // Whether the given name at run `i`, the last of its group, follows a
 // surname no Wade-Giles or Pinyin syllable spells: a name of another
 // romanization, Taiwan's or Hong Kong's ("Lee Teng-hui", "Leung Chun-ying",
 // "Chow Tse-tsung"), which converting the given name alone would leave half
-// done. Only a name that is the whole group but for titles before it, on
+// done. Only a name that is the whole group but for titles before it (or
+// a common English word beginning the sentence: "Ask Lee Teng-hui"), on
 // one line; not before a given name with Wade-Giles's marks ("Empress
 // Dowager Tz'u-hsi"), nor after a title or one of the commonest English
 // words ("Mount T'ai-shan", "Dear Hsiao-ping"), nor after a compound
@@ -610,8 +617,9 @@ bool OtherSurname(Scope& scope, std::size_t i) {
     if (surname.candidate || !Capital(surname) || !surname.shaped || surname.syllableCount > 1 || surname.title ||
         commonest || surname.pinyinOnly)
         return false;
-    for (std::size_t k = scope.w.groups[given.group].firstRun; k + 1 < i; ++k)
-        if (!runs[k].title) return false;
+    const std::size_t first = scope.w.groups[given.group].firstRun;
+    for (std::size_t k = first; k + 1 < i; ++k)
+        if (!runs[k].title && !(k == first && StartWord(runs[k]))) return false;
     std::uint8_t lengths[kMostSolidSyllables];
     return SolidSyllables(scope.lex, scope.Lower(surname), lengths) < 2;
 }
@@ -888,12 +896,6 @@ bool OtherSurnameBeside(const Run& given, const Run& surname, bool after) {
     if (after && !surname.candidate && surname.shaped && !IsEnglishWord(surname.english)) return true;
     const bool commonest = IsCommonestEnglish(surname.english);
     return !surname.candidate && surname.shaped && !commonest && surname.normLength <= 5;
-}
-
-// A common English word capitalized at a sentence's start ("See", "Compare").
-bool StartWord(const Run& run) {
-    return run.sentenceStart && run.caseStyle == CaseStyle::Capitalized && run.english >= EnglishClass::Size10 &&
-           run.english <= EnglishClass::Size50;
 }
 
 // Marks the names a paragraph lists as people, as changelogs and

@@ -535,8 +535,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // Wade-Giles spells so; a Vietnamese name's ê is not enough.
         {"See Ch'ien Mu. Compare Ku Chieh-kang. Carl Jung. Trung Lê. Mark Tsai agreed.",
          "See Qian Mu. Compare Gu Jiegang. Carl Jung. Trung Lê. Mark Tsai agreed."},
-        {"See Chang Ai-ling, Love in a Fallen City.",
-         "See Zhang Ailing, Love in a Fallen City."},  // as Wade-Giles writes a name
+        // so is one before a name written as Wade-Giles writes one; before
+        // another romanization's surname it is no part of that name
+        {"See Chang Ai-ling, Love in a Fallen City. Ask Lee Teng-hui.",
+         "See Zhang Ailing, Love in a Fallen City. Ask Lee Teng-hui."},
         {"Ê-mei-shan", "Emeishan"},
         // "I" after a surname is a given name, after a place the pronoun.
         {"Chou I; Ssu-ma I; in Pei-ching I met Chou En-lai.", "Zhou Yi; Sima Yi; in Beijing I met Zhou Enlai."},
