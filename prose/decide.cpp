@@ -473,6 +473,14 @@ inline void MarkDynasty(Scope& scope, std::size_t i) {
         run.dynastyYears = DynastyYearsHere(scope, i);
 }
 
+// An honorific written short ("Dr", "Mr", "Mrs", "Ms", "Prof"), which
+// English sets before any surname: weighed as nothing, as with its full
+// stop, which parts it from the name ("Dr. Chou agreed", "Dr Jan Chin of
+// Boston").
+[[gnu::cold]] [[gnu::noinline]] bool HonorificAbbreviation(const Scope& scope, const Run& run) {
+    return run.normLength <= 4 && IsHonorific(scope.Lower(run));
+}
+
 // The phrases English has borrowed and writes as its own words.
 struct Loan {
     std::string_view first, second;
@@ -1132,7 +1140,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         if (before && ((run.group != kNone && before->group == run.group) || gapBefore == ", ") && before->western)
             t.Add(kAfterWestern);
         if (before && run.group != kNone && before->group == run.group && before->title && !before->determiner &&
-            IsWeighedTitle(scope.Lower(*before)))
+            IsWeighedTitle(scope.Lower(*before)) && !HonorificAbbreviation(scope, *before))
             t.Add(kAfterTitle);
         if (beforeNumber) t.Add(kBeforeNumber);
         // A common English word of one syllable in lower case after one of

@@ -355,6 +355,7 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"The Ch'ing Empire fell. They crossed the Sung-chiang River. She studies Ch'an Buddhism.",
          "The Qing Empire fell. They crossed the Songjiang River. She studies Chan Buddhism."},
         {"The Chin family moved to Dallas. Dr. Chou agreed.", "The Chin family moved to Dallas. Dr. Chou agreed."},
+        {"Dr Jan Chin of Boston wrote.", "Dr Jan Chin of Boston wrote."},  // an honorific without its stop too
         // Chin beside a dynasty, "the" before either, is one.
         {"The Chin and the Sung fought; peace between the Sung or Chin. The Chin family and the Sung met.",
          "The Jin and the Song fought; peace between the Song or Jin. The Chin family and the Song met."},
