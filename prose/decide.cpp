@@ -1310,6 +1310,21 @@ bool ByWordTable(const Run& run, bool unit) {
 
 // A word a rule converts after the weighing: by the word table where it
 // holds the word, else syllable by syllable.
+// Whether run `i`, of one syllable and capitalized, stands right before
+// a given name in its name group, written as Wade-Giles writes one: of two
+// syllables joined by a hyphen, the second small ("Ping-ti"; Taiwan's and
+// Hong Kong's spellings write "Ping-Ti"). Not after a Western given name,
+// whose surname it is ("Howard Chu").
+[[gnu::cold]] bool GivenNameAfter(const Scope& scope, std::size_t i) {
+    const ScopeWork& w = scope.w;
+    const Run& surname = w.runs[i];
+    const Run& given = w.runs[i + 1];
+    return given.syllableCount == 2 && given.caseStyle == CaseStyle::Capitalized && !given.capitalAfterHyphen &&
+           !given.inUnit && w.syllables[given.firstSyllable + 1].separator == '-' && given.group == surname.group &&
+           !surname.title && !surname.inUnit && given.begin == surname.end + 1 && scope.text[surname.end] == ' ' &&
+           !(i > 0 && w.runs[i - 1].group == surname.group && w.runs[i - 1].western);
+}
+
 void ConvertByRule(Run& run, bool ambiguous) {
     run.chinese = true;
     run.decision = ByWordTable(run, false) ? Decision::WordTable : Decision::Syllables;
@@ -1347,8 +1362,17 @@ void RepeatSurnames(Scope& scope) {
             continue;
         }
         if (run.chinese || run.decision != Decision::English || run.isPronounI ||
-            run.caseStyle != CaseStyle::Capitalized || (i > 0 && w.runs[i - 1].determiner) || !met())
+            run.caseStyle != CaseStyle::Capitalized || (i > 0 && w.runs[i - 1].determiner))
             continue;
+        // Left before its given name that converted, it is that name's
+        // surname, however English it looks where it stands: "Ask Ho
+        // Ping-ti" gives "Ask He Bingdi", not "Ask Ho Bingdi".
+        if (i + 1 < w.runs.size() && w.runs[i + 1].chinese && GivenNameAfter(scope, i)) {
+            ConvertByRule(run, IsEnglish(run.english));
+            surnames.Add(lower, 1);
+            continue;
+        }
+        if (!met()) continue;
         // Alone in its group but for words that cannot convert ("When Fang
         // arrived", "Both Yen and").
         if (!AloneInGroup(scope, i)) continue;
@@ -1718,6 +1742,7 @@ void Decide(Scope& scope) {
         // Whether the tokens after this one are words in lower case that
         // converted: the next, and both the next and the one after it.
         bool lowerAfter = false, twoLowerAfter = false;
+
         for (std::size_t i = n; i-- > 0;) {
             Token& t = tokens[i];
             Run& run = w.runs[t.first];

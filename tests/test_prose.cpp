@@ -474,8 +474,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {"An-ch'ing, Anhwei\nChi-nan, Shantung", "Anqing, Anhwei\nJinan, Shantung"},
         // An established spelling beside a word does not hold it back.
         {"After the fall of the Ch'ing, Sun Yat-sen served.", "After the fall of the Qing, Sun Yat-sen served."},
-        // "Ho" and "Lo" are interjections too, but begin a name as surnames.
+        // "Ho" and "Lo" are interjections too, but begin a name as surnames,
+        // whatever English stands before them: no name is left half done.
         {"Ho Ping-ti was born in 1917. Lo and behold, he was.", "He Bingdi was born in 1917. Lo and behold, he was."},
+        {"Ask Ho Ping-ti.", "Ask He Bingdi."},
         // a capital after a small letter, or a small one after two capitals;
         // not a small ü in capitals
         {"NaN, iPod, McDonald, TSan. HSü Chih-mo", "NaN, iPod, McDonald, TSan. Xu Zhimo"},
