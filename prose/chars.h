@@ -23,6 +23,12 @@ inline bool IsApostrophe(char32_t c) {
            c == 0xB4;
 }
 
+// The character an HTML entity at byte `i` stands for, and its `length`
+// in bytes, where it is one a word may hold: an apostrophe ("&#39;",
+// "&rsquo;", "&#x2019;") or a letter ("&uuml;", "&#252;"), as pages and
+// exports escape them ("Ch&#39;ing", "Hs&uuml;eh"). 0 for any other.
+char32_t WordEntityAt(std::string_view text, std::size_t i, std::size_t& length);
+
 // The hyphens that join syllables: -, U+2010 HYPHEN, U+2011 NON-BREAKING HYPHEN.
 inline bool IsHyphen(char32_t c) { return c == '-' || c == 0x2010 || c == 0x2011; }
 

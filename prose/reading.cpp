@@ -259,7 +259,7 @@ bool VietnameseLetter(char32_t c) {
 void ReadRun(Scope& scope, Run& run) {
     ScopeWork& w = scope.w;
     const std::string_view text = scope.text;
-    // A possessive ending stays as written: "Tse-tung's".
+    // A possessive ending stays as written: "Tse-tung's", "Tse-tung&#39;s".
     if (run.end - run.begin >= 3 && (text[run.end - 1] == 's' || text[run.end - 1] == 'S')) {
         const std::uint32_t last = run.end - 1;
         for (std::uint32_t at = last - 1; at > run.begin && last - at <= 3; --at) {
@@ -267,6 +267,13 @@ void ReadRun(Scope& scope, Run& run) {
             std::size_t length = 0;
             if (IsApostrophe(DecodeAt(text, at, length)) && at + length == last) run.baseEnd = at;
             break;
+        }
+        if (text[last - 1] == ';') [[unlikely]] {
+            const std::size_t amp = text.rfind('&', last - 1);
+            std::size_t length = 0;
+            if (amp != std::string_view::npos && amp > run.begin && IsApostrophe(WordEntityAt(text, amp, length)) &&
+                amp + length == last)
+                run.baseEnd = static_cast<std::uint32_t>(amp);
         }
     }
     const std::string_view base = text.substr(run.begin, run.baseEnd - run.begin);
@@ -284,7 +291,8 @@ void ReadRun(Scope& scope, Run& run) {
         high |= b;
         marks |= (b == 0xCC) | (b == 0xCD);
     }
-    const bool plain = !notLower, ascii = high < 0x80, combining = marks != 0;
+    const bool entities = scope.entities && base.find('&') != std::string_view::npos;
+    const bool plain = !notLower, ascii = high < 0x80 && !entities, combining = marks != 0;
     if (plain) {
         w.norm.append(base);
         AddSyllable(scope, run, run.norm, w.norm.size(), 0, 0, 0);
@@ -363,7 +371,15 @@ void ReadRun(Scope& scope, Run& run) {
     if (ascii) {
         for (char ch : base) take(static_cast<unsigned char>(ch));
     } else if (!combining) {
-        for (std::size_t k = 0, length = 0; k < base.size(); k += length) take(DecodeAt(base, k, length));
+        for (std::size_t k = 0, length = 0; k < base.size(); k += length) {
+            char32_t c = DecodeAt(base, k, length);
+            // An escaped apostrophe or letter: "Ch&#39;ing", "Hs&uuml;eh".
+            if (c == '&') [[unlikely]] {
+                std::size_t entity = 0;
+                if (const char32_t escaped = WordEntityAt(base, k, entity)) c = escaped, length = entity;
+            }
+            take(c);
+        }
     } else {
         w.composed.resize(base.size() * 4 + 8);
         auto* composed = reinterpret_cast<utf8proc_int32_t*>(w.composed.data());

@@ -314,11 +314,11 @@ bool NothingConverts(Scope& scope) {
     return true;
 }
 
-// The bytes that may join two parts of a word: a hyphen, and an apostrophe
-// after a letter.
+// The bytes that may join two parts of a word: a hyphen, an apostrophe
+// after a letter, and an entity that escapes one.
 constexpr auto kMayJoin = [] {
     std::array<bool, 256> table{};
-    table['-'] = table['\''] = table['`'] = true;
+    table['-'] = table['\''] = table['`'] = table['&'] = true;
     return table;
 }();
 
@@ -375,6 +375,12 @@ bool KnownEnglishOnly(Scope& scope, bool startsInsideRun) {
             }
             // Most words end at a space or a stop: one test tells them.
             if (!kMayJoin[after]) break;
+            if (after == '&') {
+                // An escaped apostrophe or letter (see WordEntityAt).
+                std::size_t length = 0;
+                if (WordEntityAt(text, i, length)) return false;
+                break;
+            }
             if ((after == '-' || !IsAsciiDigit(text[i - 1])) && i + 1 < n) {
                 const unsigned char next = static_cast<unsigned char>(text[i + 1]);
                 if (next >= 0x80) return false;

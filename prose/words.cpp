@@ -40,6 +40,39 @@ bool IsNonAsciiWordChar(char32_t c) {
     return false;
 }
 
+char32_t WordEntityAt(std::string_view text, std::size_t i, std::size_t& length) {
+    // The longest spelled here: "&#x2019;" and "&rsquo;" have eight bytes and seven.
+    const std::string_view entity = text.substr(i, 10);
+    const std::size_t end = entity.find(';');
+    if (entity.size() < 4 || entity[0] != '&' || end == std::string_view::npos) return 0;
+    const std::string_view body = entity.substr(1, end - 1);
+    char32_t c = 0;
+    if (body.size() >= 2 && body[0] == '#') {
+        const bool hex = body[1] == 'x' || body[1] == 'X';
+        const std::string_view digits = body.substr(hex ? 2 : 1);
+        if (digits.empty() || digits.size() > 6) return 0;
+        for (const char d : digits) {
+            const int value = IsAsciiDigit(d)               ? d - '0'
+                              : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
+                              : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10
+                                                            : -1;
+            if (value < 0) return 0;
+            c = c * (hex ? 16 : 10) + static_cast<char32_t>(value);
+        }
+    } else {
+        static constexpr struct {
+            std::string_view name;
+            char32_t c;
+        } kNamed[] = {{"apos", '\''}, {"rsquo", 0x2019}, {"lsquo", 0x2018}, {"uuml", 0xFC},
+                      {"Uuml", 0xDC}, {"ecirc", 0xEA},   {"Ecirc", 0xCA},   {"acute", 0xB4}};
+        for (const auto& named : kNamed)
+            if (body == named.name) c = named.c;
+    }
+    if (!(IsApostrophe(c) || (c >= 0xC0 && IsWordChar(c)))) return 0;
+    length = end + 1;
+    return c;
+}
+
 bool IsWestern(const Run& run) {
     return Capital(run) && !run.candidate && !run.pinyinOnly && !run.glued && run.english != EnglishClass::Function &&
            run.english != EnglishClass::Chinese && run.normLength > 0 && !run.title;
@@ -387,6 +420,31 @@ bool ListNumber(std::string_view text, std::size_t begin, std::size_t end) {
 
 }  // namespace
 
+namespace {
+
+// Whether the entity at byte `i` (see WordEntityAt) goes on the word that
+// ends before it: an escaped letter ("Hs&uuml;eh"), or an escaped apostrophe
+// after a letter and before one ("Ch&#39;ing"). Moves `i` past what it
+// joins, and `previous` to its last character.
+[[gnu::cold]] [[gnu::noinline]] bool EntityJoins(std::string_view text, std::size_t& i, char32_t& previous) {
+    std::size_t length = 0;
+    const char32_t c = WordEntityAt(text, i, length);
+    if (IsWordChar(c)) {
+        previous = c;
+        i += length;
+        return true;
+    }
+    if (!IsApostrophe(c) || !IsWordChar(previous) || IsAsciiDigit(previous) || i + length >= text.size()) return false;
+    std::size_t nextLength = 0;
+    const char32_t next = DecodeAt(text, i + length, nextLength);
+    if (!IsWordChar(next) || IsAsciiDigit(next) || ToneOf(next)) return false;
+    previous = next;
+    i += length + nextLength;
+    return true;
+}
+
+}  // namespace
+
 void FindRuns(Scope& scope, bool startsInsideRun) {
     ScopeWork& w = scope.w;
     const std::string_view text = scope.text;
@@ -541,6 +599,11 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
                         continue;
                     }
                 }
+            }
+            // An escaped letter, or an escaped apostrophe before a letter.
+            if (c == '&' && EntityJoins(text, i, previous)) [[unlikely]] {
+                scope.entities = true;
+                continue;
             }
             break;
         }

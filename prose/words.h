@@ -343,6 +343,7 @@ struct Scope {
     TextPosition* position;    // where the scope starts; null when no report is made
     std::size_t positionOffset = 0;
     bool han = false;        // a Han character anywhere in the scope
+    bool entities = false;   // a word that holds an HTML entity (see WordEntityAt)
     bool syllableI = false;  // an "i" in lower case that could convert
     bool nameI = false;      // an "I" before a capitalized word of its name that could convert
     bool ordinal = false;    // a "ti" that could convert, perhaps an ordinal

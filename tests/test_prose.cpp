@@ -65,6 +65,10 @@ TEST(Prose, ConvertsWholeWordsOnlyAndNeverHalfAWord) {
         // Markup's tags hold no words: they part a title no more than
         // emphasis does, and a key in code stays, tags around it or not.
         {"<i>Shih chi</i>", "<i>Shi ji</i>"},
+        // and an entity that escapes an apostrophe or a letter is that
+        // character (an ampersand's is no part of a word)
+        {"Ssu-ma Ch&#39;ien, Ts&rsquo;ao Hs&uuml;eh-ch&#x2019;in; Mao Tse-tung&#39;s thought; AT&amp;T",
+         "Sima Qian, Cao Xueqin; Mao Zedong&#39;s thought; AT&amp;T"},
         {"  <span class=\"hljs-attr\">lo</span>: [", "  <span class=\"hljs-attr\">lo</span>: ["},
         // A MARC record written as XML: a subfield's code is no article,
         // and a field of tag 0XX holds codes, with a prefix or without.
@@ -966,7 +970,9 @@ TEST(ProseStream, AParagraphComesOutAsItWouldAlone) {
                                                  "=245  10$aHung",
                                                  "100 1_ |a Ho, Ping-ti, \u2021d 1917",
                                                  "Ho wrote: Tai, Chen",
-                                                 "3. Tai, Chen"};
+                                                 "3. Tai, Chen",
+                                                 "Ch and ing rose.",
+                                                 "Ch&#39;ing rose."};
     std::mt19937 rng(11);
     TextOptions conventional;
     conventional.convertConventional = true;
