@@ -667,14 +667,18 @@ void ReadWord(Scope& scope, std::size_t index) {
     run.determiner = IsDeterminer(word);
     // How the word writes Wade-Giles: an apostrophe counts after an initial
     // Wade-Giles aspirates ("Ch'ing-dynasty" too), not in English ("don't").
+    // A syllable is a few bytes: read in one loop, not searched twice.
     for (std::uint32_t k = 0; k < run.syllableCount; ++k) {
         const std::string_view s = scope.Spelling(w.syllables[run.firstSyllable + k]);
-        const std::size_t at = std::min(s.find('\''), std::size_t{3});
+        std::size_t at = 3;
+        for (std::size_t b = 0; b < s.size(); ++b) {
+            if (s[b] == '\'' && at == 3 && b < 3) at = b;
+            run.umlaut = run.umlaut || s[b] == '\xFC';
+        }
         if (at > 0 && at <= 2 &&
             (s.substr(0, at) == "ch" || s.substr(0, at) == "ts" || s.substr(0, at) == "tz" ||
              (at == 1 && (s[0] == 'k' || s[0] == 'p' || s[0] == 't'))))
             run.aspirated = true;
-        run.umlaut = run.umlaut || std::memchr(s.data(), '\xFC', s.size());
     }
     // Keys across words begin at a capitalized word of a name group.
     if (capital && run.shaped) run.keyStarts = static_cast<unsigned char>(lex.KeyStarts(word));
