@@ -478,7 +478,9 @@ inline void MarkDynasty(Scope& scope, std::size_t i) {
 // stop, which parts it from the name ("Dr. Chou agreed", "Dr Jan Chin of
 // Boston").
 [[gnu::cold]] [[gnu::noinline]] bool HonorificAbbreviation(const Scope& scope, const Run& run) {
-    return run.normLength <= 4 && IsHonorific(scope.Lower(run));
+    if (run.normLength > 4) return false;
+    const std::string_view lower = scope.Lower(run);
+    return lower == "dr" || lower == "mr" || lower == "mrs" || lower == "ms" || lower == "prof";
 }
 
 // The phrases English has borrowed and writes as its own words.
