@@ -1310,23 +1310,21 @@ bool ByWordTable(const Run& run, bool unit) {
     return unit || ((!run.wordValue.empty() || run.readDegraded) && run.syllableCount > 1);
 }
 
-// A word a rule converts after the weighing: by the word table where it
-// holds the word, else syllable by syllable.
 // Whether run `i`, of one syllable and capitalized, stands right before
-// a given name in its name group, written as Wade-Giles writes one: of two
-// syllables joined by a hyphen, the second small ("Ping-ti"; Taiwan's and
-// Hong Kong's spellings write "Ping-Ti"). Not after a Western given name,
-// whose surname it is ("Howard Chu").
+// a given name in its name group, written as Wade-Giles writes one (see
+// WadeGilesGivenName). Not after a Western given name, whose surname it is
+// ("Howard Chu").
 [[gnu::cold]] bool GivenNameAfter(const Scope& scope, std::size_t i) {
     const ScopeWork& w = scope.w;
     const Run& surname = w.runs[i];
     const Run& given = w.runs[i + 1];
-    return given.syllableCount == 2 && given.caseStyle == CaseStyle::Capitalized && !given.capitalAfterHyphen &&
-           !given.inUnit && w.syllables[given.firstSyllable + 1].separator == '-' && given.group == surname.group &&
-           !surname.title && !surname.inUnit && given.begin == surname.end + 1 && scope.text[surname.end] == ' ' &&
+    return WadeGilesGivenName(scope, given) && !given.inUnit && given.group == surname.group && !surname.title &&
+           !surname.inUnit && given.begin == surname.end + 1 && scope.text[surname.end] == ' ' &&
            !(i > 0 && w.runs[i - 1].group == surname.group && w.runs[i - 1].western);
 }
 
+// A word a rule converts after the weighing: by the word table where it
+// holds the word, else syllable by syllable.
 void ConvertByRule(Run& run, bool ambiguous) {
     run.chinese = true;
     run.decision = ByWordTable(run, false) ? Decision::WordTable : Decision::Syllables;

@@ -1188,9 +1188,7 @@ void FormGroups(Scope& scope) {
     // ê alone says little: Vietnamese names have it too ("Trung Lê").
     if (!startWords) return;
     const auto givenName = [&](std::uint32_t k, const Group& g) {
-        const Run& run = w.runs[k];
-        return k > g.firstRun && run.candidate && run.caseStyle == CaseStyle::Capitalized && run.syllableCount == 2 &&
-               !run.capitalAfterHyphen && scope.Lower(run).find('-') != std::string_view::npos &&
+        return k > g.firstRun && w.runs[k].candidate && WadeGilesGivenName(scope, w.runs[k]) &&
                w.runs[k - 1].candidate && w.runs[k - 1].syllableCount == 1;
     };
     for (Run& run : w.runs) {

@@ -517,6 +517,13 @@ WordCache* KnownWords(Scope& scope);
 // version=\"1.0\"?>", or a placeholder, "<lang1>". Angle brackets around
 // words that are no attributes ("<Hung lou meng>") hold text.
 std::size_t MarkupTagEnd(std::string_view text, std::size_t at);
+// Whether a run is a given name written as Wade-Giles writes one:
+// capitalized, of two syllables joined by a hyphen, the second small
+// ("Ping-ti"; Taiwan's and Hong Kong's spellings write "Ping-Ti").
+inline bool WadeGilesGivenName(const Scope& scope, const Run& given) {
+    return given.syllableCount == 2 && given.caseStyle == CaseStyle::Capitalized && !given.capitalAfterHyphen &&
+           scope.w.syllables[given.firstSyllable + 1].separator != 0;
+}
 // Whether a run is part of an address, a path, an identifier, an option or
 // code (IsGlued below), read from the bytes around it.
 bool GluedAround(const Scope& scope, const Run& run);
