@@ -452,9 +452,10 @@ bool NamesDynasty(std::string_view lower) { return lower == "chin" || IsDynasty(
 // as a table of dynasties sets them ("Sung (960-1279)") or in brackets
 // after "the" ("the Chin (1115-1234)"); Chin joined to a dynasty's name
 // (see BesideDynasty); and one after its people's (see
-// PeopleBeforeDynasty). Its questions are asked only where a bracket or a
-// digit follows, the word is Chin or a Western name stands before it: few
-// words. Asked of every word by FindMasters, in its loop.
+// PeopleBeforeDynasty). Its questions are asked only where a bracket, a
+// digit or a table's next cell follows, the word is Chin or a Western name
+// stands before it: few words. Asked of every word by FindMasters, in its
+// loop.
 inline void MarkDynasty(Scope& scope, std::size_t i) {
     ScopeWork& w = scope.w;
     const std::string_view text = scope.text;
