@@ -211,8 +211,8 @@ bool PhraseHasWadeGiles(Scope& scope, std::size_t index) {
     };
     if (!member(index)) return false;
     std::size_t first = index, last = index;
-    while (first > 0 && index - first < 8 && scope.Gap(first) == " " && member(first - 1)) --first;
-    while (last + 1 < runs.size() && last - index < 8 && scope.Gap(last + 1) == " " && member(last + 1)) ++last;
+    while (first > 0 && index - first < 8 && scope.Spaced(first) == " " && member(first - 1)) --first;
+    while (last + 1 < runs.size() && last - index < 8 && scope.Spaced(last + 1) == " " && member(last + 1)) ++last;
     if (first == last) return false;
     for (std::size_t k = first; k <= last; ++k)
         if (runs[k].evidence && runs[k].caseStyle == CaseStyle::Lower && !PinyinReads(scope, runs[k])) return true;
@@ -274,7 +274,7 @@ Gap GapBetween(std::string_view gap) {
 // where a bracket follows it. Kept out of line: few words have one.
 [[gnu::noinline]] bool GlossInBrackets(const Scope& scope, std::size_t head) {
     const std::size_t k = head + 1;
-    if (k >= scope.w.runs.size() || scope.Gap(k) != " (") return false;
+    if (k >= scope.w.runs.size() || scope.Spaced(k) != " (") return false;
     // A few words: looked for no further than they reach, so that text of
     // many brackets never closed costs no more than its length.
     const std::string_view rest = scope.text.substr(scope.w.runs[k].begin, 64);
@@ -304,7 +304,7 @@ bool GlossAfter(const Scope& scope, std::size_t head) {
     // The term begins its line: nothing but blanks before it.
     for (std::size_t i = scope.w.runs[head].begin; i > 0 && scope.text[i - 1] != '\n';)
         if (scope.text[--i] != ' ' && scope.text[i] != '\t') return false;
-    const std::string_view gap = scope.Gap(k);
+    const std::string_view gap = scope.Spaced(k);
     const std::size_t begin = scope.w.runs[k].begin;
     const std::size_t lineEnd = scope.text.find('\n', begin);
     const std::string_view rest =
@@ -406,7 +406,7 @@ bool NamesDynasty(std::string_view lower) { return lower == "chin" || IsDynasty(
 // Chin". Words apart by spaces alone, in one sentence.
 [[gnu::cold]] bool BesideDynasty(const Scope& scope, std::size_t index) {
     const std::vector<Run>& runs = scope.w.runs;
-    const auto joined = [&](std::size_t k) { return scope.Gap(k) == " " && runs[k].line == runs[k - 1].line; };
+    const auto joined = [&](std::size_t k) { return scope.Spaced(k) == " " && runs[k].line == runs[k - 1].line; };
     const auto lower = [&](std::size_t k) { return scope.Lower(runs[k]); };
     const auto conjunction = [&](std::size_t k) { return lower(k) == "and" || lower(k) == "or"; };
     // Yüan too as texts that drop the diaeresis write it.
@@ -430,7 +430,7 @@ bool NamesDynasty(std::string_view lower) { return lower == "chin" || IsDynasty(
 // years, alone on its line or after "the" (see MarkDynasty).
 [[gnu::cold]] bool DynastyYearsHere(const Scope& scope, std::size_t i) {
     const Run& run = scope.w.runs[i];
-    const bool afterThe = i > 0 && scope.w.runs[i - 1].determiner && scope.Gap(i) == " ";
+    const bool afterThe = i > 0 && scope.w.runs[i - 1].determiner && scope.Spaced(i) == " ";
     return (run.lineStart || afterThe) && NamesDynasty(scope.Lower(run)) && YearsAfter(scope, run, run.lineStart);
 }
 
@@ -527,7 +527,7 @@ bool EnglishLoan(const Scope& scope, std::size_t first) {
     bool found = false;
     for (const Loan& loan : kLoans) found = found || (x == loan.first && y == loan.second);
     return found && a.sentence == b.sentence && !a.inUnit && !b.inUnit && a.caseStyle != CaseStyle::AllCaps &&
-           b.caseStyle != CaseStyle::AllCaps && scope.Gap(first + 1) == " ";
+           b.caseStyle != CaseStyle::AllCaps && scope.Spaced(first + 1) == " ";
 }
 
 // How many words of the sentence are spelled only as Wade-Giles spells
@@ -558,7 +558,7 @@ bool LoanInTitle(const Scope& scope, std::size_t first) {
         const Run& r = runs[k];
         const bool titleCase =
             r.caseStyle == CaseStyle::Lower || (k + 1 == first && r.caseStyle == CaseStyle::Capitalized);
-        return r.sentence == runs[first].sentence && scope.Gap(gapAt) == " " && r.candidate && titleCase &&
+        return r.sentence == runs[first].sentence && scope.Spaced(gapAt) == " " && r.candidate && titleCase &&
                !IsEnglish(r.english) && !(k > 0 && EnglishLoan(scope, k - 1)) && !EnglishLoan(scope, k);
     };
     return (first > 0 && syllable(first - 1, first)) || (first + 2 < runs.size() && syllable(first + 2, first + 2));
@@ -651,7 +651,7 @@ bool ListedI(const Scope& scope, const Run& run, std::size_t index) {
 [[gnu::always_inline]] inline bool WesternOrder(const Scope& scope, std::size_t given) {
     const std::vector<Run>& runs = scope.w.runs;
     const std::size_t surname = given + 2;
-    return IsInitialRun(scope, runs[given + 1]) && scope.Gap(given + 1) == " " && scope.Gap(surname) == ". " &&
+    return IsInitialRun(scope, runs[given + 1]) && scope.Spaced(given + 1) == " " && scope.Spaced(surname) == ". " &&
            runs[given].caseStyle == CaseStyle::Capitalized && runs[given].normLength > 1 &&
            runs[surname].caseStyle == CaseStyle::Capitalized &&
            !(runs[given].evidence && (runs[surname].english == EnglishClass::Function || NameGoesOn(scope, surname))) &&
@@ -678,7 +678,7 @@ bool ListedI(const Scope& scope, const Run& run, std::size_t index) {
     const auto same = [&](std::size_t a, std::size_t b) {
         // Words a space or a comma apart in one sentence.
         if (runs[a].sentence != runs[b].sentence || scope.Lower(runs[a]) != scope.Lower(runs[b])) return false;
-        const Gap gap = GapBetween(scope.Gap(b));
+        const Gap gap = GapBetween(scope.Spaced(b));
         return gap == kSpace || gap == kComma;
     };
     // Two each way tell three times: a long stretch of one word costs no
@@ -727,7 +727,7 @@ inline bool SaidOverAround(const Scope& scope, const Run& run, const Sentence& s
     if (!weekday(index)) return false;
     // Words on one line, blanks apart.
     const auto together = [&](std::size_t a) {
-        const std::string_view gap = scope.Gap(a + 1);
+        const std::string_view gap = scope.Spaced(a + 1);
         return runs[a].line == runs[a + 1].line && !gap.empty() && Blank(gap);
     };
     std::size_t first = index, last = index;
@@ -742,7 +742,7 @@ inline bool SaidOverAround(const Scope& scope, const Run& run, const Sentence& s
 // ("Thanks to Tatu Ylonen"). The English lists hold few nouns ("Park",
 // "Hills", "Temple"), so a place's noun may look like a Western surname.
 bool PlaceBefore(const Scope& scope, std::size_t index) {
-    if (index == 0 || scope.Gap(index) != " ") return false;
+    if (index == 0 || scope.Spaced(index) != " ") return false;
     const Run& before = scope.w.runs[index - 1];
     if (before.determiner) return true;
     if (before.caseStyle != CaseStyle::Lower) return false;
@@ -767,7 +767,7 @@ bool PlaceBefore(const Scope& scope, std::size_t index) {
         (!scope.options.lines && ParagraphOf(scope, run).marked != 0))
         return false;
     const auto word = [&](std::size_t k) {
-        return k < runs.size() && runs[k].sentence == run.sentence && Blank(scope.Gap(std::max(k, index)));
+        return k < runs.size() && runs[k].sentence == run.sentence && Blank(scope.Spaced(std::max(k, index)));
     };
     if (index > 0 && word(index - 1) && runs[index - 1].determiner) return true;
     if (index > 1 && word(index - 1) && word(index - 2) && runs[index - 2].determiner &&
@@ -816,7 +816,7 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     // syllable in lower case: an outline's letter before a title ("B. Sung
     // shih").
     if (!unit && Capital(run) && run.syllableCount == 1 && index > 0 && IsInitialRun(scope, w.runs[index - 1]) &&
-        w.runs[index - 1].line == run.line && scope.Gap(index) == ". " &&
+        w.runs[index - 1].line == run.line && scope.Spaced(index) == ". " &&
         (run.group == kNone || w.groups[run.group].endRun == index + 1 || w.runs[index + 1].line != run.line) &&
         !SyllableAfter(scope, index))
         t.western = true;
@@ -847,7 +847,7 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     const auto beforeVerb = [&] {
         const Run* next = index + 1 < w.runs.size() ? &w.runs[index + 1] : nullptr;
         return next && !(before && before->candidate) && next->sentence == run.sentence &&
-               next->caseStyle == CaseStyle::Lower && scope.Gap(index + 1) == " " &&
+               next->caseStyle == CaseStyle::Lower && scope.Spaced(index + 1) == " " &&
                (!next->candidate || IsCommonEnglish(next->english));
     };
     const bool pronoun = !unit && run.isPronounI &&
@@ -876,14 +876,14 @@ void ApplyRules(Scope& scope, Run& run, bool unit, Token& t) {
     const auto besideCapital = [&](std::size_t k) {
         const Run& other = w.runs[k];
         return other.sentence == run.sentence && other.candidate && Capital(other) &&
-               Blank(scope.Gap(std::max(k, index))) && nameOrTitle(k);
+               Blank(scope.Spaced(std::max(k, index))) && nameOrTitle(k);
     };
     const auto otherSyllableBefore = [&] {
         if (index == 0) return false;
         const Run& other = w.runs[index - 1];
         return other.sentence == run.sentence && other.candidate && other.caseStyle == CaseStyle::Lower &&
                other.syllableCount == 1 && !other.marked && !other.tones && other.english != EnglishClass::Function &&
-               Blank(scope.Gap(index));
+               Blank(scope.Spaced(index));
     };
     // In Vietnamese, told by letters neither romanization writes, ê is
     // the language's own letter, no sign of Wade-Giles ("nên", "tên").
@@ -985,7 +985,7 @@ void MarkRomanizedBrackets(Scope& scope, const Sentence& sentence) {
         bool evidence = false, romanized = true;
         for (; end < sentence.endRun && romanized; ++end) {
             const Run& run = w.runs[end];
-            romanized = run.candidate && run.caseStyle == CaseStyle::Lower && (end == i || Blank(scope.Gap(end)));
+            romanized = run.candidate && run.caseStyle == CaseStyle::Lower && (end == i || Blank(scope.Spaced(end)));
             evidence = evidence || run.evidence;
             if (romanized && scope.text.substr(run.end).starts_with(')')) break;
         }
@@ -1029,7 +1029,8 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         // After a gloss's term or before "dynasty" a change of label costs nothing.
         if (previous != kNone && !established && !tokens[tokens.size() - 2].freeAfter) {
             const Run& before = w.runs[previous];
-            const Gap gap = GapBetween(scope.text.substr(before.end, run.begin - before.end));
+            const Gap gap =
+                GapBetween(previous + 1 == i ? scope.Spaced(i) : scope.text.substr(before.end, run.begin - before.end));
             // Nor does one across a comma beside a number, which is written
             // alike in either language: the year after a publisher ("yen
             // chiu so, 1969"), the dates after a heading ("LI, PO,
@@ -1125,7 +1126,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         if ((run.sentenceStart || alone) && Capital(run))
             t.Add(IsCommonEnglish(english) ? kSentenceStartCommon : kSentenceStartCapital);
         const Run* before = index > sentence.firstRun ? &w.runs[index - 1] : nullptr;
-        const std::string_view gapBefore = index > 0 ? scope.Gap(index) : std::string_view();
+        const std::string_view gapBefore = index > 0 ? scope.Spaced(index) : std::string_view();
         const bool spaceBefore = before && !gapBefore.empty() && Blank(gapBefore);
         // A dynasty's name inside a sentence follows "the" as a name does,
         // and is weighed as that alone; after an honorific it is a
@@ -1238,7 +1239,7 @@ void FindMasters(Scope& scope) {
         const auto ends = [&] {
             if (emperor || name.syllableCount != 1) return false;
             if (i + 1 == w.runs.size() || !w.runs[i + 1].candidate || w.runs[i + 1].sentence != run.sentence ||
-                scope.Gap(i + 1) != " ")
+                scope.Spaced(i + 1) != " ")
                 return true;
             // The name with the word of its group before it, or alone ("Han
             // Fei tzu", "Chuang tzu").
@@ -1251,14 +1252,14 @@ void FindMasters(Scope& scope) {
                 return !value.empty() && IsUpper(static_cast<unsigned char>(value[0]));
             };
             const bool inGroup = i >= 2 && name.group != kNone && w.runs[i - 2].group == name.group &&
-                                 w.runs[i - 2].candidate && scope.Gap(i - 1) == " ";
+                                 w.runs[i - 2].candidate && scope.Spaced(i - 1) == " ";
             return (inGroup && named(true)) || named(false);
         };
         if (!(lower == "tzu" || lower == "tze" || emperor) || !name.candidate || !Capital(name) ||
-            name.sentence != run.sentence || scope.Gap(i) != " " || name.baseEnd != name.end || run.inUnit ||
+            name.sentence != run.sentence || scope.Spaced(i) != " " || name.baseEnd != name.end || run.inUnit ||
             !(Capital(run) || ends()))
             continue;
-        if (run.group != kNone && i - 1 > w.groups[run.group].firstRun && scope.Gap(i - 1) == " " &&
+        if (run.group != kNone && i - 1 > w.groups[run.group].firstRun && scope.Spaced(i - 1) == " " &&
             w.runs[i - 2].candidate) {
             std::string& key = w.joinedKey;
             key.assign(scope.Lower(w.runs[i - 2]));
@@ -1381,7 +1382,7 @@ void RepeatSurnames(Scope& scope) {
         // Ai-ling (Eileen Chang)", "Kung Hsiang-hsi (H. H. Kung)". So is a
         // given name before an initial and a surname ("Juan M. Navarro").
         if (i > 0 && ((w.runs[i - 1].group == run.group && w.runs[i - 1].western) ||
-                      (IsInitialRun(scope, w.runs[i - 1]) && scope.Gap(i) == ". ")))
+                      (IsInitialRun(scope, w.runs[i - 1]) && scope.Spaced(i) == ". ")))
             continue;
         if (i + 2 < w.runs.size() && WesternOrder(scope, i)) continue;
         ConvertByRule(run, IsEnglish(run.english));
@@ -1594,15 +1595,15 @@ void SyllableI(Scope& scope) {
             const std::string_view word = scope.Lower(w.runs[k]);
             return w.runs[k].sentence == run.sentence && (word == "and" || word == "or");
         };
-        if ((i >= 2 && joins(i - 1) && term(i - 2) && scope.Gap(i) == " " && scope.Gap(i - 1) == " ") ||
-            (i + 2 < w.runs.size() && joins(i + 1) && term(i + 2) && scope.Gap(i + 1) == " " &&
-             scope.Gap(i + 2) == " ")) {
+        if ((i >= 2 && joins(i - 1) && term(i - 2) && scope.Spaced(i) == " " && scope.Spaced(i - 1) == " ") ||
+            (i + 2 < w.runs.size() && joins(i + 1) && term(i + 2) && scope.Spaced(i + 1) == " " &&
+             scope.Spaced(i + 2) == " ")) {
             ConvertByRule(run, false);
             continue;
         }
-        if (!Converted(w, i - 1) || w.runs[i - 1].sentence != run.sentence || scope.Gap(i) != " ") continue;
+        if (!Converted(w, i - 1) || w.runs[i - 1].sentence != run.sentence || scope.Spaced(i) != " ") continue;
         const bool last = i + 1 == w.runs.size() || w.runs[i + 1].sentence != run.sentence ||
-                          !Blank(scope.Gap(i + 1)) || Converted(w, i + 1);
+                          !Blank(scope.Spaced(i + 1)) || Converted(w, i + 1);
         if (last) ConvertByRule(run, false);
     }
 }
@@ -1619,7 +1620,7 @@ void SyllableI(Scope& scope) {
 void TitleFirstSyllable(Scope& scope) {
     ScopeWork& w = scope.w;
     const auto inPhrase = [&](std::size_t k) {
-        return k < w.runs.size() && w.runs[k].sentence == w.runs[k - 1].sentence && Blank(scope.Gap(k)) &&
+        return k < w.runs.size() && w.runs[k].sentence == w.runs[k - 1].sentence && Blank(scope.Spaced(k)) &&
                w.runs[k].caseStyle == CaseStyle::Lower && Converted(w, k);
     };
     const auto sentenceEdge = [&](std::size_t k) {
@@ -1649,8 +1650,8 @@ void Ordinals(Scope& scope) {
         const Run& number = w.runs[i + 1];
         Run& counted = w.runs[i + 2];
         if (!ti.candidate || ti.caseStyle == CaseStyle::AllCaps || scope.Lower(ti) != "ti" || !counted.candidate ||
-            counted.caseStyle != CaseStyle::Lower || counted.sentence != ti.sentence || scope.Gap(i + 1) != " " ||
-            scope.Gap(i + 2) != " ")
+            counted.caseStyle != CaseStyle::Lower || counted.sentence != ti.sentence || scope.Spaced(i + 1) != " " ||
+            scope.Spaced(i + 2) != " ")
             continue;
         const std::string_view digits = scope.text.substr(number.begin, number.end - number.begin);
         if (digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), [](char c) { return IsAsciiDigit(c); }))

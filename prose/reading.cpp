@@ -489,8 +489,8 @@ bool IsInitial(const Scope& scope, std::size_t index) {
     // A heading's surname and a letter that is a syllable: "Chao, I.".
     const char letter = static_cast<char>(FoldCase(static_cast<unsigned char>(text[runs[index].begin])));
     const bool heading =
-        scope.Gap(index) == ", " && before.lineStart && !scope.lex.Syllable(std::string_view(&letter, 1)).empty();
-    if (before.line != runs[index].line || (scope.Gap(index) != " " && !heading) || !before.candidate ||
+        scope.Spaced(index) == ", " && before.lineStart && !scope.lex.Syllable(std::string_view(&letter, 1)).empty();
+    if (before.line != runs[index].line || (scope.Spaced(index) != " " && !heading) || !before.candidate ||
         before.syllableCount != 1 || !Capital(before))
         return true;
     std::size_t k = runs[index].end + 1;
@@ -785,6 +785,7 @@ bool Recall(Scope& scope, Run& run, std::string_view bytes, WordHead head, std::
     run.line = placed.line;
     run.lineStart = placed.lineStart;
     run.itemStart = placed.itemStart;
+    run.wrap = placed.wrap;
     run.sentence = placed.sentence;
     run.sentenceStart = placed.sentenceStart;
     run.reading = index;
@@ -1067,7 +1068,7 @@ bool InTonedName(const Scope& scope, std::size_t index) {
         return runs[k].tones && runs[k].candidate && runs[k].caseStyle == CaseStyle::Capitalized &&
                runs[k].sentence == runs[index].sentence;
     };
-    const auto blank = [&](std::size_t k) { return !scope.Gap(k).empty() && Blank(scope.Gap(k)); };
+    const auto blank = [&](std::size_t k) { return !scope.Spaced(k).empty() && Blank(scope.Spaced(k)); };
     if (runs[index].caseStyle != CaseStyle::Capitalized) return false;
     return (index > 0 && toned(index - 1) && blank(index)) ||
            (index + 1 < runs.size() && toned(index + 1) && blank(index + 1));
@@ -1248,7 +1249,7 @@ void ReadRuns(Scope& scope) {
         // machine's name) unless a toned word stands right beside it.
         const auto tonedBeside = [&](std::size_t k) {
             return k < w.runs.size() && w.runs[k].tones && w.runs[k].sentence == run.sentence &&
-                   Blank(scope.Gap(std::max(k, std::size_t{index})));
+                   Blank(scope.Spaced(std::max(k, std::size_t{index})));
         };
         const bool commonWord = run.syllableCount == 1 && IsCommonestEnglish(run.english) &&
                                 !(index > 0 && tonedBeside(index - 1)) && !tonedBeside(index + 1);

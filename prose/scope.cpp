@@ -306,7 +306,7 @@ bool NothingConverts(Scope& scope) {
         if (asks & kConverts) return false;
         if (asks && i + 1 < runs.size()) {
             const Run& next = runs[i + 1];
-            if (!NextAnswers(asks, scope.Gap(i + 1), scope.text.substr(next.begin, next.end - next.begin),
+            if (!NextAnswers(asks, scope.Spaced(i + 1), scope.text.substr(next.begin, next.end - next.begin),
                              next.sentence == run.sentence))
                 return false;
         }

@@ -445,6 +445,26 @@ namespace {
 
 }  // namespace
 
+[[gnu::noinline]] unsigned char WrapOf(std::string_view gap) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    std::size_t i = 0;
+    while (i < gap.size() && blank(gap[i])) ++i;
+    // At most one mark, then blanks, then the break.
+    std::size_t mark = gap.size();
+    if (i < gap.size() && gap[i] != '\r' && gap[i] != '\n') {
+        mark = i++;
+        while (i < gap.size() && blank(gap[i])) ++i;
+    }
+    if (i == gap.size()) return 0;  // no break
+    i += gap[i] == '\r' && i + 1 < gap.size() && gap[i + 1] == '\n' ? 2 : 1;
+    while (i < gap.size() && blank(gap[i])) ++i;
+    if (i != gap.size()) return 0;  // a second break, or a mark after the break
+    if (mark == gap.size()) return 1;
+    constexpr std::string_view kMarks = ",.;:";
+    const std::size_t which = kMarks.find(gap[mark]);
+    return which == std::string_view::npos ? 0 : static_cast<unsigned char>(which + 2);
+}
+
 void FindRuns(Scope& scope, bool startsInsideRun) {
     ScopeWork& w = scope.w;
     const std::string_view text = scope.text;
@@ -461,6 +481,7 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
     int records = -1;       // whether it holds a tagged record's first or last field (see RecordField)
     std::size_t codesEnd = 0;  // the end of an XML element of codes (see CodeElementEnd)
     std::size_t lineAt = 0;
+    std::size_t runLineAt = 0;  // where the line of the last run begins
     std::uint32_t line = 0;
     auto endSentence = [&] {
         if (!breaks.open) return;
@@ -565,6 +586,13 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
             run.lineStart = first = !numbered;
             numbered = false;
             lineOpen = true;
+            // Where lines do not stand apart, a paragraph's line wrapped
+            // before the word reads as a space there (Scope::Spaced).
+            if (!apart && w.runs.size() > 1 && w.runs[w.runs.size() - 2].end >= runLineAt + kWrappedLine) {
+                const std::uint32_t after = w.runs[w.runs.size() - 2].end;
+                run.wrap = WrapOf(text.substr(after, i - after));
+            }
+            runLineAt = lineAt;
         }
         const bool capital = c < 0x80 ? IsAsciiUpper(c) : false;
         char32_t previous = 0;
@@ -732,7 +760,7 @@ bool GivenAndOtherSurname(Scope& scope, const Run& given, const Run& surname) {
 // The same in Western order, run `i` the given name: "Yu-lan Fung",
 // "Tse-tsung Chow", "Jungku Lee".
 bool GivenBeforeOtherSurname(Scope& scope, std::size_t i) {
-    return scope.Gap(i + 1) == " " && GivenAndOtherSurname(scope, scope.w.runs[i], scope.w.runs[i + 1]);
+    return scope.Spaced(i + 1) == " " && GivenAndOtherSurname(scope, scope.w.runs[i], scope.w.runs[i + 1]);
 }
 
 // The same in a heading with the surname first and a comma, as
@@ -740,7 +768,7 @@ bool GivenBeforeOtherSurname(Scope& scope, std::size_t i) {
 // Tse-tsung" (run `i` the given name, alone in its group).
 bool OtherSurnameBeforeComma(Scope& scope, std::size_t i) {
     const std::vector<Run>& runs = scope.w.runs;
-    return i > 0 && scope.Gap(i) == ", " && runs[i - 1].group != kNone &&
+    return i > 0 && scope.Spaced(i) == ", " && runs[i - 1].group != kNone &&
            scope.w.groups[runs[i - 1].group].firstRun == i - 1 && GivenAndOtherSurname(scope, runs[i], runs[i - 1]);
 }
 
@@ -1083,7 +1111,7 @@ void FormGroups(Scope& scope) {
         bool joins = false;
         if (i > 0) {
             const Run& previous = w.runs[i - 1];
-            const std::string_view gap = scope.Gap(i);
+            const std::string_view gap = scope.Spaced(i);
             const bool blank = !gap.empty() && gap.find_first_not_of(" \t\r\n") == std::string_view::npos &&
                                std::count(gap.begin(), gap.end(), '\n') <= 1;
             joins = blank && previous.group != kNone && previous.sentence == run.sentence &&
@@ -1145,7 +1173,7 @@ void FormGroups(Scope& scope) {
             g.otherRomanization = true;
         if (!g.otherRomanization && g.endRun - g.firstRun >= 3 && InstitutionName(scope, g)) g.otherRomanization = true;
         // So is a surname before its given name's comma ("Kang, JeongHee <k@example.org>").
-        if (last + 1 < w.runs.size() && w.runs[last + 1].group != kNone && scope.Gap(last + 1) == ", " &&
+        if (last + 1 < w.runs.size() && w.runs[last + 1].group != kNone && scope.Spaced(last + 1) == ", " &&
             EmailAfter(scope.text, w.runs[w.groups[w.runs[last + 1].group].endRun - 1].end))
             g.otherRomanization = true;
         // The given name last but one, after English words at most ("Add
@@ -1169,8 +1197,8 @@ void FormGroups(Scope& scope) {
         } else if (TaiwanGivenName(w.runs[last])) {
             const Run& given = w.runs[last];
             const bool before =
-                last > 0 && scope.Gap(last).starts_with(',') && OtherSurnameBeside(given, w.runs[last - 1], false);
-            const bool after = last + 1 < w.runs.size() && scope.Gap(last + 1).starts_with(',') &&
+                last > 0 && scope.Spaced(last).starts_with(',') && OtherSurnameBeside(given, w.runs[last - 1], false);
+            const bool after = last + 1 < w.runs.size() && scope.Spaced(last + 1).starts_with(',') &&
                                OtherSurnameBeside(given, w.runs[last + 1], false);
             g.otherRomanization = g.otherRomanization || before || after;
         } else if (OtherSurnameBeforeComma(scope, last)) {
@@ -1208,7 +1236,7 @@ void FormGroups(Scope& scope) {
 bool SyllableAfter(const Scope& scope, std::size_t k) {
     if (k + 1 >= scope.w.runs.size()) return false;
     const Run& next = scope.w.runs[k + 1];
-    return next.candidate && next.caseStyle == CaseStyle::Lower && scope.Gap(k + 1) == " ";
+    return next.candidate && next.caseStyle == CaseStyle::Lower && scope.Spaced(k + 1) == " ";
 }
 
 bool BeforePlaceNoun(const Scope& scope, std::size_t index) {
@@ -1252,7 +1280,7 @@ bool HeadingComma(const Scope& scope, std::size_t i) {
     if (i + 1 >= runs.size() || !runs[i].itemStart) return false;
     const Run& surname = runs[i];
     const Run& given = runs[i + 1];
-    const std::string_view gap = scope.Gap(i + 1);
+    const std::string_view gap = scope.Spaced(i + 1);
     return (gap == ", " || gap == ",") && given.line == surname.line && given.group != kNone &&
            surname.group != kNone && surname.baseEnd == surname.end;
 }
@@ -1284,7 +1312,7 @@ bool CapitalsApart(const Scope& scope, std::size_t i, std::size_t last, std::siz
     for (std::size_t k = i; k < i + count; ++k) {
         const Run& run = scope.w.runs[k];
         if (run.caseStyle != CaseStyle::Capitalized || run.syllableCount != 1 || run.tones || run.solid ||
-            (k > i && scope.Gap(k) != " "))
+            (k > i && scope.Spaced(k) != " "))
             return false;
     }
     return true;
@@ -1296,9 +1324,10 @@ bool CapitalsApart(const Scope& scope, std::size_t i, std::size_t last, std::siz
 // years in brackets ("K'ang Hsi (1662-1722)").
 bool ReignPlace(const Scope& scope, std::size_t i) {
     const std::vector<Run>& runs = scope.w.runs;
-    if (i > 0 && scope.Gap(i) == " " && (runs[i - 1].determiner || scope.Lower(runs[i - 1]) == "emperor")) return true;
+    if (i > 0 && scope.Spaced(i) == " " && (runs[i - 1].determiner || scope.Lower(runs[i - 1]) == "emperor"))
+        return true;
     if (i + 2 >= runs.size()) return false;
-    const std::string_view gap = scope.Gap(i + 2);
+    const std::string_view gap = scope.Spaced(i + 2);
     if (gap == " (" && IsAsciiDigit(scope.text[runs[i + 2].begin])) return true;
     if (gap != " ") return false;
     const std::string_view next = scope.Lower(runs[i + 2]);
@@ -1414,7 +1443,7 @@ void MatchAcrossWords(Scope& scope, const ConversionTable& table, std::size_t mo
         // is a title and a name.
         bool givenApart = false;
         const auto spaces = [](std::string_view value) { return std::count(value.begin(), value.end(), ' '); };
-        const bool dowager = i > 0 && scope.Gap(i) == " " && scope.Lower(w.runs[i - 1]) == "dowager";
+        const bool dowager = i > 0 && scope.Spaced(i) == " " && scope.Lower(w.runs[i - 1]) == "dowager";
         for (std::size_t count = 3; count >= 2 && words < count && !givenApart; --count) {
             if (i + count != w.groups[first.group].endRun || !CapitalsApart(scope, i, last, count) ||
                 (count == 2 && !dowager && !ReignPlace(scope, i)))
@@ -1634,7 +1663,7 @@ void ReadMarkedNames(Scope& scope) {
         // Tang".
         const Run* given = i > 0 ? &runs[i - 1] : nullptr;
         const bool westernSurname = surname && given && run.group != kNone && given->group == run.group &&
-                                    scope.w.groups[run.group].endRun == i + 1 && Blank(scope.Gap(i)) &&
+                                    scope.w.groups[run.group].endRun == i + 1 && Blank(scope.Spaced(i)) &&
                                     given->candidate && Capital(*given) && given->syllableCount > 1 &&
                                     scope.Lower(*given).find('-') != std::string_view::npos;
         if (((firstOfName || HeadingComma(scope, i)) && next->candidate && Capital(*next)) || westernSurname) {
@@ -1667,7 +1696,7 @@ void ReadMarkedNames(Scope& scope) {
         // After "the" it names the dynasty, not a person ("the fall of the
         // Ching").
         const MarkedName* dynasty = FindMarked(kMarkedDynasties, lower);
-        const bool afterThe = i > 0 && runs[i - 1].determiner && scope.Gap(i) == " ";
+        const bool afterThe = i > 0 && runs[i - 1].determiner && scope.Spaced(i) == " ";
         const MarkedName* a = afterThe && dynasty   ? dynasty
                              : name != names.end() ? name->read
                                                    : FindMarked(kMarkedSurnames, lower);
@@ -1710,7 +1739,7 @@ void MatchKeysAcrossWords(Scope& scope) {
             if (run.caseStyle != CaseStyle::Capitalized || scope.w.sentences[run.sentence].english == 0 ||
                 IsUpper(static_cast<unsigned char>(run.wordValue[0])))
                 return false;
-            if (i + 1 == runs.size() || runs[i + 1].line != run.line || scope.Gap(i + 1) != " ") return true;
+            if (i + 1 == runs.size() || runs[i + 1].line != run.line || scope.Spaced(i + 1) != " ") return true;
             const Run& next = runs[i + 1];
             return !Capital(next) && !(next.candidate && next.caseStyle == CaseStyle::Lower);
         };
@@ -1735,7 +1764,7 @@ void MatchKeysAcrossWords(Scope& scope) {
                     return false;
                 const Run& surname = runs[i + 1];
                 if (!surname.candidate || surname.syllableCount != 1 || surname.caseStyle != CaseStyle::Capitalized ||
-                    scope.Gap(i + 1) != " ")
+                    scope.Spaced(i + 1) != " ")
                     return false;
                 static constexpr std::string_view kTitles[] = {"hou", "kung", "ti", "tsu", "tsung", "wang"};
                 static constexpr SortedWords titles(kTitles);
@@ -1747,7 +1776,7 @@ void MatchKeysAcrossWords(Scope& scope) {
             const auto citedSurname = [&] {
                 const Run& surname = runs[i - 1];
                 return surname.candidate && surname.syllableCount == 1 && surname.caseStyle == CaseStyle::Capitalized &&
-                       surname.line == run.line && scope.Gap(i) == ", " && !(i >= 2 && runs[i - 2].determiner) &&
+                       surname.line == run.line && scope.Spaced(i) == ", " && !(i >= 2 && runs[i - 2].determiner) &&
                        !IsDynasty(scope.Lower(surname));
             };
             const bool givenName =

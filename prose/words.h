@@ -102,6 +102,7 @@ struct Run {
     bool spelledByPlace = false;    // spelled as its neighbours say (SpellingDependsOnPlace): never from the cache
     // A syllable after the first begins with a capital ("Ch'eng-Chu", "CH'ING-SHIH").
     bool capitalAfterHyphen = false;
+    unsigned char wrap = 0;         // the gap before it is a line's wrap, read as kWraps[wrap - 1] (see WrapOf)
     std::uint32_t reading = kNone;  // its entry in the scope's WordCache, when it has one
     // What the decision made of it.
     bool chinese = false;  // converted
@@ -331,6 +332,16 @@ struct ScopeWork {
     std::vector<unsigned char> path;
 };
 
+// The spaces a line's wrap reads as (Run::wrap), by the mark before it.
+inline constexpr std::string_view kWraps[] = {" ", ", ", ". ", "; ", ": "};
+inline constexpr std::size_t kWrappedLine = 30;
+// Whether the gap `gap` after a line of kWrappedLine bytes or more (as a
+// line filled to its width is; not a list's, a verse's, code's) is the
+// line's wrap, and which: one that breaks its line once and holds nothing
+// else but blanks after at most one mark (",\n  ", " \r\n"). 0 for any
+// other gap; else one past the space it reads as in kWraps.
+unsigned char WrapOf(std::string_view gap);
+
 // One scope being converted: the text, its words, and where it stands.
 struct Scope {
     const Lexicon& lex;
@@ -360,6 +371,17 @@ struct Scope {
     std::string_view Gap(std::size_t index) const {
         const std::uint32_t from = index == 0 ? 0 : w.runs[index - 1].end;
         return text.substr(from, w.runs[index].begin - from);
+    }
+    // The gap before run `index` as the words beside it read it: where
+    // lines do not stand apart, a paragraph's line wrapped there reads as
+    // the space the wrap stands for, a mark before it kept ("Chiang\n
+    // Kai-shek" as "Chiang Kai-shek", "Lawrence,\nKan." as "Lawrence,
+    // Kan."; see WrapOf). Only for asking what a gap is: the text keeps
+    // its breaks.
+    std::string_view Spaced(std::size_t index) const {
+        if (const unsigned char wrap = w.runs[index].wrap) [[unlikely]]
+            return kWraps[wrap - 1];
+        return Gap(index);
     }
 };
 

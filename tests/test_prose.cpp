@@ -593,6 +593,15 @@ TEST(Prose, DecidesFromTheWholePhrase) {
     // line goes on there.
     EXPECT_EQ(Convert("Chiang Kai-shek\nK'ung Hsiang-hsi met Chiang\nKai-shek."),
               "Chiang Kai-shek\nKong Xiangxi met Chiang\nKai-shek.");
+    // A paragraph's line wrapped at its width reads as the line unbroken:
+    // a name goes on across the wrap, and English stays English.
+    ExpectAll(
+        {{"Among the historians of that generation was Ho\nPing-ti, who wrote.",
+          "Among the historians of that generation was He\nBingdi, who wrote."},
+         {"Heap buffer overflow in PDF. Reported by YU-CHANG\nCHEN and CHIH-YEN CHANG, working",
+          "Heap buffer overflow in PDF. Reported by YOUZHANG\nCHEN and ZHIYAN ZHANG, working"},
+         {"At P'ien-kuan, T'ang Kao-tsung kept a fan and a\npin.", "At Pianguan, Tang Gaozong kept a fan and a\npin."},
+         {"Ken met Jan on Jan. 20 in Lawrence,\r\n  Kan.", "Ken met Jan on Jan. 20 in Lawrence,\r\n  Kan."}});
     // A line the wrapped group fills is an item too: the group ends there.
     EXPECT_EQ(Convert("and Sanhsia\nNaN\nHo Hua-yung"), "and Sanxia\nNaN\nHe Huayong");
     EXPECT_EQ(Convert("Members of the board:\nChiang Kai-shek\nChou\nSung"),
