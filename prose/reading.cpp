@@ -235,8 +235,9 @@ namespace {
 
 // A syllable of the run: bytes start..end of the scope's normalized text.
 void AddSyllable(Scope& scope, Run& run, std::size_t start, std::size_t end, char32_t separator, int tone,
-                 char32_t toneChar) {
+                 char32_t toneChar, bool wrapped = false) {
     Syllable s;
+    s.wrapped = wrapped;
     s.norm = static_cast<std::uint32_t>(start);
     s.normLength = static_cast<std::uint32_t>(end - start);
     s.separator = separator;
@@ -309,6 +310,7 @@ void ReadRun(Scope& scope, Run& run) {
     char32_t separator = 0, toneChar = 0;
     int tone = 0;
     bool letterSeen = false, mixed = false, previousLower = false;
+    bool wrapped = false;  // the syllable's hyphen ends a line (see FindRuns)
     std::uint32_t letters = 0, uppers = 0;
     bool firstUpper = false;
     // Inlined into each loop below: called once a character, it cost more
@@ -349,7 +351,7 @@ void ReadRun(Scope& scope, Run& run) {
             normalized[n++] = '\'';
         } else if (IsHyphen(c) || c == 0x2013) {
             if (!letterSeen) run.shaped = run.pinyinShaped = false;
-            AddSyllable(scope, run, syllableStart, run.norm + n, separator, tone, toneChar);
+            AddSyllable(scope, run, syllableStart, run.norm + n, separator, tone, toneChar, wrapped);
             normalized[n++] = '-';
             syllableStart = run.norm + n;
             separator = c;
@@ -357,6 +359,9 @@ void ReadRun(Scope& scope, Run& run) {
             toneChar = 0;
             letterSeen = false;
             previousLower = false;
+            wrapped = false;
+        } else if ((c == '\n' || c == '\r' || c == ' ' || c == '\t') && separator && !letterSeen) [[unlikely]] {
+            wrapped = true;  // the line's end after a hyphen, and the next line's indent
         } else if (const int t = ToneOf(c); t && letterSeen && !tone) {
             tone = t;
             toneChar = c;
@@ -391,7 +396,7 @@ void ReadRun(Scope& scope, Run& run) {
         for (utf8proc_ssize_t k = 0; k < count; ++k) take(static_cast<char32_t>(composed[k]));
     }
     if (!letterSeen) run.shaped = run.pinyinShaped = false;
-    AddSyllable(scope, run, syllableStart, run.norm + n, separator, tone, toneChar);
+    AddSyllable(scope, run, syllableStart, run.norm + n, separator, tone, toneChar, wrapped);
     w.norm.append(normalized, n);
     run.normLength = static_cast<std::uint32_t>(n);
     // So is a small letter after two capitals in one syllable: "TSan",

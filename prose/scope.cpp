@@ -388,6 +388,8 @@ bool KnownEnglishOnly(Scope& scope, bool startsInsideRun) {
                     i += 2;
                     continue;
                 }
+                // A word hyphenated at its line's end: FindRuns reads it whole.
+                if (after == '-' && (next == '\n' || next == '\r')) return false;
             }
             break;
         }

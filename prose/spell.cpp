@@ -187,6 +187,25 @@ void SpellWord(Scope& scope, const Run& run, std::string_view value, std::string
         parts.assign(1, LowerValue(scope, value));
         split = run.syllableCount == 1;
     }
+    // A word hyphenated at its line's end keeps the line's end after a
+    // hyphen where its syllables part there ("Wên-\nlung" -> "Wen-\nlong");
+    // a value that splits into no such syllables is written whole on the
+    // next line.
+    std::string_view lineEnd;
+    if (run.hyphenWrapped) [[unlikely]] {
+        const std::string_view word = scope.text.substr(run.begin, run.end - run.begin);
+        const std::size_t from = word.find_first_of("\r\n");
+        std::size_t to = from;
+        while (to < word.size() && (word[to] == '\r' || word[to] == '\n' || word[to] == ' ' || word[to] == '\t')) ++to;
+        lineEnd = word.substr(from, to - from);
+        if (!split && !SplitPinyin(scope.lex, LowerValue(scope, value), run.syllableCount, parts)) {
+            out.append(lineEnd);
+            parts.assign(1, LowerValue(scope, value));
+            lineEnd = {};
+        } else {
+            split = true;
+        }
+    }
     // Written straight out, raised as the word's case says: every letter,
     // or the first only.
     const CaseStyle style = lower ? CaseStyle::Lower : run.caseStyle;
@@ -209,7 +228,11 @@ void SpellWord(Scope& scope, const Run& run, std::string_view value, std::string
         const Syllable& s = scope.w.syllables[run.firstSyllable + (split ? k : 0)];
         const std::string_view part = parts[k];
         if (k > 0 && split) {
-            if ((keep || pair) && s.separator) {
+            if (s.wrapped && !lineEnd.empty()) [[unlikely]] {
+                out += '-';
+                out.append(lineEnd);
+                raise = raise || pair;
+            } else if ((keep || pair) && s.separator) {
                 AppendUtf8(out, s.separator);
                 raise = raise || pair;
             } else if (!part.empty() && (part[0] == 'a' || part[0] == 'o' || part[0] == 'e')) {

@@ -445,6 +445,24 @@ namespace {
 
 }  // namespace
 
+namespace {
+
+// Where a word hyphenated at its line's end goes on: the byte of its next
+// letter, past the line break at byte `i` (LF or CR LF) and the blanks that
+// indent the next line; 0 where no break is there or no letter follows.
+std::size_t HyphenWrapEnd(std::string_view text, std::size_t i) {
+    if (i < text.size() && text[i] == '\r') ++i;
+    if (i >= text.size() || text[i] != '\n') return 0;
+    ++i;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    if (i >= text.size()) return 0;
+    std::size_t length = 0;
+    const char32_t next = DecodeAt(text, i, length);
+    return IsWordChar(next) && !(next >= '0' && next <= '9') && !ToneOf(next) ? i : 0;
+}
+
+}  // namespace
+
 [[gnu::noinline]] unsigned char WrapOf(std::string_view gap) {
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
     std::size_t i = 0;
@@ -596,6 +614,7 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
         }
         const bool capital = c < 0x80 ? IsAsciiUpper(c) : false;
         char32_t previous = 0;
+        bool hyphenWrapped = false;
         while (i < text.size()) {
             // ASCII letters and digits, most of a word, by a table.
             const std::size_t from = i;
@@ -626,6 +645,20 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
                         i += length + nextLength;
                         continue;
                     }
+                }
+            }
+            // A word hyphenated at its line's end goes on on the next line,
+            // as one word ("Wên-\nlung", "Shan-\npei"): once a word, and
+            // where lines do not stand apart.
+            if (c == '-' && !apart && !hyphenWrapped && IsWordChar(previous)) [[unlikely]] {
+                if (const std::size_t letter = HyphenWrapEnd(text, i + 1);
+                    letter && !PrefixBefore(text, run.begin, i, letter)) {
+                    hyphenWrapped = run.hyphenWrapped = true;
+                    ++line;
+                    lineAt = runLineAt = text.find('\n', i) + 1;
+                    numbered = marc = false;
+                    i = letter;
+                    continue;
                 }
             }
             // An escaped letter, or an escaped apostrophe before a letter.

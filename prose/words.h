@@ -41,6 +41,7 @@ struct Syllable {
     int tone = 0;
     std::string_view pinyin;  // its reading, empty when it is no syllable
     bool marked = false;      // spelled as only Wade-Giles spells (see WadeGilesMarked)
+    bool wrapped = false;     // its hyphen ends a line: the word goes on at the next line's start
 };
 
 inline constexpr std::uint32_t kNone = UINT32_MAX;
@@ -103,6 +104,7 @@ struct Run {
     // A syllable after the first begins with a capital ("Ch'eng-Chu", "CH'ING-SHIH").
     bool capitalAfterHyphen = false;
     unsigned char wrap = 0;         // the gap before it is a line's wrap, read as kWraps[wrap - 1] (see WrapOf)
+    bool hyphenWrapped = false;     // hyphenated at its line's end, it goes on on the next line ("Wên-\nlung")
     std::uint32_t reading = kNone;  // its entry in the scope's WordCache, when it has one
     // What the decision made of it.
     bool chinese = false;  // converted

@@ -602,6 +602,21 @@ TEST(Prose, DecidesFromTheWholePhrase) {
           "Heap buffer overflow in PDF. Reported by YOUZHANG\nCHEN and ZHIYAN ZHANG, working"},
          {"At P'ien-kuan, T'ang Kao-tsung kept a fan and a\npin.", "At Pianguan, Tang Gaozong kept a fan and a\npin."},
          {"Ken met Jan on Jan. 20 in Lawrence,\r\n  Kan.", "Ken met Jan on Jan. 20 in Lawrence,\r\n  Kan."}});
+    // A word hyphenated at its line's end is one word, its line's end kept
+    // after the hyphen; English compounds stay as written. Lines mode
+    // joins no lines.
+    ExpectAll(
+        {{"It was P'ien Tzu, not T'u Wên-\n   lung, who moved to Shan-\npei in a well-\nknown non-\nChinese case.",
+          "It was Pianzi, not Tu Wen-\n   long, who moved to Shan-\nbei in a well-\nknown non-\nChinese case."}});
+    TextOptions listed;
+    listed.lines = true;
+    ExpectAll({{"The historians of the period include Ho Ping-\nti and others.",
+                "The historians of the period include Ho Ping-\nti and others."}},
+              listed);
+    const std::vector<ReportRecord> wrapped = Report("Mao Tse-\r\ntung went to Hunan.");
+    ASSERT_EQ(wrapped.size(), 2u);
+    EXPECT_EQ(wrapped[0].result, "Mao Ze-\r\ndong");
+    EXPECT_EQ(wrapped[1].line, 2u);
     // A line the wrapped group fills is an item too: the group ends there.
     EXPECT_EQ(Convert("and Sanhsia\nNaN\nHo Hua-yung"), "and Sanxia\nNaN\nHe Huayong");
     EXPECT_EQ(Convert("Members of the board:\nChiang Kai-shek\nChou\nSung"),
