@@ -255,12 +255,13 @@ Gap GapBetween(std::string_view gap) {
         if (c == '<') [[unlikely]]
             return GapWithTags(gap);
         ++marks, mark = c;
-        bracket = bracket || c == '(' || c == ')' || c == '[' || c == ']';
+        bracket = bracket || c == '(' || c == ')' || c == '[' || c == ']' || c == '{' || c == '}';
         emphasis += c == '*' || c == '_';
     }
     if (marks == 0) return kSpace;
     // A bracket often holds a gloss or a translation: "hsiao (filial
-    // piety)"; so does emphasis, as Markdown writes it, a title or a term
+    // piety)", and braces a BibTeX field's value ("author = {Ho, Ping-ti
+    // and others}"); so does emphasis, as Markdown writes it, a title or a term
     // ("the *Shih chi* of", "_Shih chi_"): its marks against one word and
     // a space against the other. Not code's underscores ("te.__cause__")
     // nor a product ("scx*sa", "a * b").

@@ -528,6 +528,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // says what the lines are.
         {"TY  - BOOK\r\nTI  - Kuo shih ta kang\r\nFAU - Ho, Ping-ti\r\nER  - ",
          "TY  - BOOK\r\nTI  - Guo shi da gang\r\nFAU - He, Bingdi\r\nER  - "},
+        // A BibTeX field's braces part its value from its name as brackets do.
+        {"  author = {Ho, Ping-ti and others},", "  author = {He, Bingdi and others},"},
         {"PORCELAIN -- SUNG-YÜAN DYNASTIES\nPainting -- Ming-Ch'ing dynasties",
          "PORCELAIN -- SONG-YUAN DYNASTIES\nPainting -- Ming-Qing dynasties"},
         // So do other names joined with a capital each, but not a given name
