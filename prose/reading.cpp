@@ -95,17 +95,7 @@ bool BrokenAtLineEnd(const Scope& scope, std::size_t begin, std::size_t at) {
                                        static_cast<unsigned char>(text[i]) >= 0x80)))
         return false;
     if (scope.lex.Syllable(std::string_view(piece, n)).empty()) return true;
-    char joined[24];
-    if (at - begin + n > sizeof joined) return false;
-    std::size_t length = 0;
-    for (std::size_t k = begin; k < at; ++k) {
-        const auto c = static_cast<unsigned char>(text[k]);
-        if (!IsAsciiLetter(c)) return false;
-        joined[length++] = static_cast<char>(FoldCase(c));
-    }
-    std::memcpy(joined + length, piece, n);
-    const EnglishClass english = scope.lex.English(std::string_view(joined, length + n));
-    return english >= EnglishClass::Function && english <= EnglishClass::Size50;
+    return PiecesMakeCommonWord(scope, begin, at, std::string_view(piece, n));
 }
 
 // Whether the colon at byte `colon` opens a value in braces, or a list in

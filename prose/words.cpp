@@ -461,7 +461,33 @@ std::size_t HyphenWrapEnd(std::string_view text, std::size_t i) {
     return IsWordChar(next) && !(next >= '0' && next <= '9') && !ToneOf(next) ? i : 0;
 }
 
+// Whether the word hyphenated at byte `hyphen` (from `begin`) makes a
+// common English word with the piece at byte `piece` on the next line, as
+// a typesetter breaks one ("cho-" above "sen"): two words then, as
+// IsGlued reads them.
+bool EnglishAcrossWrap(const Scope& scope, std::size_t begin, std::size_t hyphen, std::size_t piece) {
+    const std::string_view text = scope.text;
+    std::size_t end = piece;
+    while (end < text.size() && end - piece < 16 && IsAsciiLower(static_cast<unsigned char>(text[end]))) ++end;
+    return end > piece && end - piece < 16 &&
+           PiecesMakeCommonWord(scope, begin, hyphen, text.substr(piece, end - piece));
+}
+
 }  // namespace
+
+bool PiecesMakeCommonWord(const Scope& scope, std::size_t begin, std::size_t at, std::string_view piece) {
+    char joined[24];
+    if (at - begin + piece.size() > sizeof joined) return false;
+    std::size_t length = 0;
+    for (std::size_t k = begin; k < at; ++k) {
+        const auto c = static_cast<unsigned char>(scope.text[k]);
+        if (!IsAsciiLetter(c)) return false;
+        joined[length++] = static_cast<char>(FoldCase(c));
+    }
+    std::memcpy(joined + length, piece.data(), piece.size());
+    const EnglishClass english = scope.lex.English(std::string_view(joined, length + piece.size()));
+    return english >= EnglishClass::Function && english <= EnglishClass::Size50;
+}
 
 [[gnu::noinline]] unsigned char WrapOf(std::string_view gap) {
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
@@ -652,7 +678,8 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
             // where lines do not stand apart.
             if (c == '-' && !apart && !hyphenWrapped && IsWordChar(previous)) [[unlikely]] {
                 if (const std::size_t letter = HyphenWrapEnd(text, i + 1);
-                    letter && !PrefixBefore(text, run.begin, i, letter)) {
+                    letter && !PrefixBefore(text, run.begin, i, letter) &&
+                    !EnglishAcrossWrap(scope, run.begin, i, letter)) {
                     hyphenWrapped = run.hyphenWrapped = true;
                     ++line;
                     lineAt = runLineAt = text.find('\n', i) + 1;

@@ -609,7 +609,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
     // joins no lines.
     ExpectAll(
         {{"It was P'ien Tzu, not T'u Wên-\n   lung, who moved to Shan-\npei in a well-\nknown non-\nChinese case.",
-          "It was Pianzi, not Tu Wen-\n   long, who moved to Shan-\nbei in a well-\nknown non-\nChinese case."}});
+          "It was Pianzi, not Tu Wen-\n   long, who moved to Shan-\nbei in a well-\nknown non-\nChinese case."},
+         {"He had been carefully cho-\nsen for the task by a hu-\nman chain.",
+          "He had been carefully cho-\nsen for the task by a hu-\nman chain."}});
     TextOptions listed;
     listed.lines = true;
     ExpectAll({{"The historians of the period include Ho Ping-\nti and others.",
