@@ -344,12 +344,6 @@ inline constexpr std::size_t kWrappedLine = 30;
 // other gap; else one past the space it reads as in kWraps.
 unsigned char WrapOf(std::string_view gap);
 
-// Whether the letters of the scope's bytes begin..at and then `piece`
-// (small ASCII letters) make a common English word, as a word broken at a
-// hyphen at its line's end does ("cho-" above "sen").
-struct Scope;
-bool PiecesMakeCommonWord(const Scope& scope, std::size_t begin, std::size_t at, std::string_view piece);
-
 // One scope being converted: the text, its words, and where it stands.
 struct Scope {
     const Lexicon& lex;
@@ -401,6 +395,11 @@ inline bool Blank(std::string_view gap) {
 // Whether each line of the scope stands apart, lending no evidence to
 // another: in lines mode, and in a batch, whose lines are its items.
 inline bool LinesApart(const Scope& scope) { return scope.options.lines || scope.options.items; }
+
+// Whether the letters of the scope's bytes begin..at and then `piece`
+// (small ASCII letters) make a common English word, as a word broken at a
+// hyphen at its line's end does ("cho-" above "sen").
+bool PiecesMakeCommonWord(const Scope& scope, std::size_t begin, std::size_t at, std::string_view piece);
 
 // The paragraph `run` is in, for evidence its sentence lacks: the scope,
 // or in a batch the run's item.
