@@ -229,7 +229,7 @@ void SpellWord(Scope& scope, const Run& run, std::string_view value, std::string
         const std::string_view part = parts[k];
         if (k > 0 && split) {
             if (s.wrapped && !lineEnd.empty()) [[unlikely]] {
-                out += '-';
+                AppendUtf8(out, s.separator);
                 out.append(lineEnd);
                 raise = raise || pair;
             } else if ((keep || pair) && s.separator) {

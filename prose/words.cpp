@@ -676,8 +676,8 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
             // A word hyphenated at its line's end goes on on the next line,
             // as one word ("Wên-\nlung", "Shan-\npei"): once a word, and
             // where lines do not stand apart.
-            if (c == '-' && !apart && !hyphenWrapped && IsWordChar(previous)) [[unlikely]] {
-                if (const std::size_t letter = HyphenWrapEnd(text, i + 1);
+            if (IsHyphen(c) && !apart && !hyphenWrapped && IsWordChar(previous)) [[unlikely]] {
+                if (const std::size_t letter = HyphenWrapEnd(text, i + length);
                     letter && !PrefixBefore(text, run.begin, i, letter) &&
                     !EnglishAcrossWrap(scope, run.begin, i, letter)) {
                     hyphenWrapped = run.hyphenWrapped = true;

@@ -617,9 +617,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
     ExpectAll({{"The historians of the period include Ho Ping-\nti and others.",
                 "The historians of the period include Ho Ping-\nti and others."}},
               listed);
-    const std::vector<ReportRecord> wrapped = Report("Mao Tse-\r\ntung went to Hunan.");
+    const std::vector<ReportRecord> wrapped = Report("Mao Tse\u2010\r\ntung went to Hunan.");
     ASSERT_EQ(wrapped.size(), 2u);
-    EXPECT_EQ(wrapped[0].result, "Mao Ze-\r\ndong");
+    EXPECT_EQ(wrapped[0].result, "Mao Ze\u2010\r\ndong");
     EXPECT_EQ(wrapped[1].line, 2u);
     // A line the wrapped group fills is an item too: the group ends there.
     EXPECT_EQ(Convert("and Sanhsia\nNaN\nHo Hua-yung"), "and Sanxia\nNaN\nHe Huayong");
