@@ -381,9 +381,10 @@ struct Scope {
     // Kan."; see WrapOf). Only for asking what a gap is: the text keeps
     // its breaks.
     std::string_view Spaced(std::size_t index) const {
-        if (const unsigned char wrap = w.runs[index].wrap) [[unlikely]]
-            return kWraps[wrap - 1];
-        return Gap(index);
+        const std::string_view gap = Gap(index);
+        if (gap.size() == 1 && gap[0] == ' ') return gap;  // most gaps
+        const unsigned char wrap = w.runs[index].wrap;
+        return wrap ? kWraps[wrap - 1] : gap;
     }
 };
 
