@@ -45,6 +45,7 @@ enum Feature : int {
     kBeforeDynasty,           // capitalized before "dynasty": "the Sung dynasty", a dynasty's name
     kDynastyName,             // a dynasty's name alone inside a sentence: "during the Sung", "in Chou times"
     kCommonAfterEnglish,      // a common English word in lower case after one in lower case: "a pen", "computed pi"
+    kWadeGilesName,           // a surname of one syllable and a given name as Wade-Giles writes one: "Ho Ping-ti"
     kWordEnd,
     // A step between neighbours: + gap * 2 + both capitalized.
     kStep = kWordEnd,
@@ -84,7 +85,8 @@ constexpr const char* kWordNames[] = {"one syllable",
                                       "a common English word capitalized at a sentence's start",
                                       "capitalized before dynasty",
                                       "a dynasty's name inside a sentence",
-                                      "a common English word after another"};
+                                      "a common English word after another",
+                                      "surname and given name as Wade-Giles writes a name"};
 static_assert(sizeof kWordNames / sizeof *kWordNames == kWordEnd - kOneSyllable);
 constexpr const char* kStepNames[] = {"step over a space",      "step over a space, both capitalized",
                                       "step over a comma",      "step over a comma, both capitalized",
@@ -777,6 +779,29 @@ bool PlaceBefore(const Scope& scope, std::size_t index) {
     return word(index + 1) && scope.Lower(runs[index + 1]) == "of";
 }
 
+// Whether run `i` is the surname or the given name of a name written as
+// Wade-Giles writes one, side by side in their name group: a capitalized
+// word of one syllable, no function word, and a given name of two
+// syllables joined by a hyphen, the second small ("Ho Ping-ti", "See Ho
+// Ping-ti, Studies"; see WadeGilesGivenName).
+bool InWadeGilesName(const Scope& scope, std::size_t i) {
+    const std::vector<Run>& runs = scope.w.runs;
+    const auto surname = [&](const Run& r) {
+        return r.candidate && !r.inUnit && r.syllableCount == 1 && r.caseStyle == CaseStyle::Capitalized &&
+               r.english != EnglishClass::Function;
+    };
+    // One space apart, or a line's wrap (see Scope::Spaced).
+    const auto pair = [&](std::size_t s) {
+        const Run& given = runs[s + 1];
+        return ((given.begin == runs[s].end + 1 && scope.text[runs[s].end] == ' ') || given.wrap == 1) &&
+               given.group == runs[s].group && WadeGilesGivenName(scope, given) && given.candidate && !given.inUnit &&
+               surname(runs[s]);
+    };
+    const Run& run = runs[i];
+    if (run.group == kNone || run.caseStyle != CaseStyle::Capitalized || run.syllableCount > 2) return false;
+    return run.syllableCount == 1 ? i + 1 < runs.size() && pair(i) : i > 0 && pair(i - 1);
+}
+
 // Rules before weighing: a sentence in Pinyin, a Western given name before
 // a one-syllable name, the pronoun "I", a loan, a function word between
 // names. A token a rule settles is closed.
@@ -1163,6 +1188,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         const bool beforeDynasty = Capital(run) && (BeforeDynasty(scope, t.last) || (!unit && run.dynastyYears) ||
                                                     (IsEnglish(english) && !unit && BeforePlaceNoun(scope, t.last)));
         if (beforeDynasty) t.Add(kBeforeDynasty);
+        if (!unit && InWadeGilesName(scope, index)) t.Add(kWadeGilesName);
         // So does a term glossed in brackets inside a sentence, in lower
         // case, one English uses rarely if at all ("jen (humaneness)"):
         // the brackets set it apart from the words after it.
@@ -1313,19 +1339,6 @@ bool ByWordTable(const Run& run, bool unit) {
     return unit || ((!run.wordValue.empty() || run.readDegraded) && run.syllableCount > 1);
 }
 
-// Whether run `i`, of one syllable and capitalized, stands right before
-// a given name in its name group, written as Wade-Giles writes one (see
-// WadeGilesGivenName). Not after a Western given name, whose surname it is
-// ("Howard Chu").
-[[gnu::cold]] bool GivenNameAfter(const Scope& scope, std::size_t i) {
-    const ScopeWork& w = scope.w;
-    const Run& surname = w.runs[i];
-    const Run& given = w.runs[i + 1];
-    return WadeGilesGivenName(scope, given) && !given.inUnit && given.group == surname.group && !surname.title &&
-           !surname.inUnit && given.begin == surname.end + 1 && scope.text[surname.end] == ' ' &&
-           !(i > 0 && w.runs[i - 1].group == surname.group && w.runs[i - 1].western);
-}
-
 // A word a rule converts after the weighing: by the word table where it
 // holds the word, else syllable by syllable.
 void ConvertByRule(Run& run, bool ambiguous) {
@@ -1367,14 +1380,6 @@ void RepeatSurnames(Scope& scope) {
         if (run.chinese || run.decision != Decision::English || run.isPronounI ||
             run.caseStyle != CaseStyle::Capitalized || (i > 0 && w.runs[i - 1].determiner))
             continue;
-        // Left before its given name that converted, it is that name's
-        // surname, however English it looks where it stands: "Ask Ho
-        // Ping-ti" gives "Ask He Bingdi", not "Ask Ho Bingdi".
-        if (i + 1 < w.runs.size() && w.runs[i + 1].chinese && GivenNameAfter(scope, i)) {
-            ConvertByRule(run, IsEnglish(run.english));
-            surnames.Add(lower, 1);
-            continue;
-        }
         if (!met()) continue;
         // Alone in its group but for words that cannot convert ("When Fang
         // arrived", "Both Yen and").

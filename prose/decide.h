@@ -49,7 +49,7 @@ namespace kesti {
 
 // The evidence the decision weighs, by number: the words' features first,
 // then the steps' between neighbours.
-inline constexpr int kWordFeatures = 64;
+inline constexpr int kWordFeatures = 65;
 inline constexpr int kStepFeatures = 10;
 inline constexpr int kFeatureCount = kWordFeatures + kStepFeatures;
 // The name of a feature, as tools/fit_weights.py and prose/weights.h write it.

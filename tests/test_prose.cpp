@@ -482,6 +482,8 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // whatever English stands before them: no name is left half done.
         {"Ho Ping-ti was born in 1917. Lo and behold, he was.", "He Bingdi was born in 1917. Lo and behold, he was."},
         {"Ask Ho Ping-ti.", "Ask He Bingdi."},
+        {"See Ho Ping-ti, Studies on the Population of China. Dr. Ho Ping-ti spoke.",
+         "See He Bingdi, Studies on the Population of China. Dr. He Bingdi spoke."},
         // a capital after a small letter, or a small one after two capitals;
         // not a small ü in capitals
         {"NaN, iPod, McDonald, TSan. HSü Chih-mo", "NaN, iPod, McDonald, TSan. Xu Zhimo"},
