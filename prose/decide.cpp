@@ -987,23 +987,49 @@ bool RomanizedList(Scope& scope) {
 // neighbours are.
 bool Plain(const Run& run, std::uint32_t index) { return !run.candidate && !run.established && run.unitEnd <= index; }
 
-// The words of one sentence, with their evidence. With `gather`, words
-// that cannot convert and follow one another are one token: English is the
-// only label any of them can take, so the steps between them weigh nothing
-// (each way into Chinese is closed), and the decision has the fewer words
-// to go over. Without it every word is a token, as the tool that sets the
-// weights reads them.
+// Marks the words after a label's colon that end the sentence as a title
+// does, where they are a romanized phrase: a catalogue's note names the
+// original of a translation so ("Translation of: Hung lou meng."). Three
+// words or more (two, one of them spelled as only Wade-Giles spells), the
+// first capitalized and the others in lower case, a space apart, every one
+// a syllable and none an English function word. The label's English says
+// nothing of them. Kept out of line: few sentences hold a colon.
+[[gnu::noinline]] void MarkRomanizedTitle(Scope& scope, const Sentence& sentence, std::size_t colon) {
+    ScopeWork& w = scope.w;
+    std::uint32_t first = sentence.firstRun + 1;
+    while (first < sentence.endRun && w.runs[first].begin <= colon) ++first;
+    if (first >= sentence.endRun || scope.Spaced(first) != ": ") return;
+    bool evidence = false;
+    for (std::uint32_t k = first; k < sentence.endRun; ++k) {
+        const Run& run = w.runs[k];
+        const CaseStyle style = k == first ? CaseStyle::Capitalized : CaseStyle::Lower;
+        if (!run.candidate || run.inUnit || run.caseStyle != style || run.english == EnglishClass::Function ||
+            (k > first && scope.Spaced(k) != " "))
+            return;
+        evidence = evidence || run.evidence;
+    }
+    const std::uint32_t words = sentence.endRun - first;
+    if (words < 2 || (words == 2 && !evidence)) return;
+    for (std::uint32_t k = first; k < sentence.endRun; ++k) w.runs[k].romanizedBracket = true;
+}
+
 // Marks the words of brackets that hold a romanized phrase and nothing
 // else: two words or more, all in lower case, every one a syllable, one
 // spelled as only Wade-Giles spells ("the unity of knowledge and action
-// (chih hsing ho i)"). The English around the brackets says nothing of
+// (chih hsing ho i)"); and a romanized title after a label's colon (see
+// MarkRomanizedTitle). The English around the brackets says nothing of
 // them.
 void MarkRomanizedBrackets(Scope& scope, const Sentence& sentence) {
     ScopeWork& w = scope.w;
     if (sentence.endRun <= sentence.firstRun + 1) return;
-    // Most sentences hold no bracket: a search of their bytes says so at once.
+    // Most sentences hold no bracket nor colon: a search of their bytes says so at once.
     const std::size_t from = w.runs[sentence.firstRun].end, to = w.runs[sentence.endRun - 1].begin;
-    if (from >= to || !std::memchr(scope.text.data() + from, '(', to - from)) return;
+    if (from >= to) return;
+    const Run& last = w.runs[sentence.endRun - 1];
+    if (last.candidate && last.caseStyle == CaseStyle::Lower)
+        if (const void* colon = std::memchr(scope.text.data() + from, ':', to - from))
+            MarkRomanizedTitle(scope, sentence, static_cast<const char*>(colon) - scope.text.data());
+    if (!std::memchr(scope.text.data() + from, '(', to - from)) return;
     for (std::uint32_t i = sentence.firstRun; i < sentence.endRun; ++i) {
         const std::uint32_t begin = w.runs[i].begin;
         if (i == sentence.firstRun || begin == 0 || scope.text[begin - 1] != '(') continue;
@@ -1021,6 +1047,12 @@ void MarkRomanizedBrackets(Scope& scope, const Sentence& sentence) {
     }
 }
 
+// The words of one sentence, with their evidence. With `gather`, words
+// that cannot convert and follow one another are one token: English is the
+// only label any of them can take, so the steps between them weigh nothing
+// (each way into Chinese is closed), and the decision has the fewer words
+// to go over. Without it every word is a token, as the tool that sets the
+// weights reads them.
 void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tokens, bool gather) {
     ScopeWork& w = scope.w;
     tokens.clear();

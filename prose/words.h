@@ -99,7 +99,8 @@ struct Run {
     bool giles = false;             // ê or ŭ, which only a text that keeps every mark writes
     bool vietnamese = false;        // a letter only Vietnamese writes (see VietnameseLetter)
     bool determiner = false;        // a word after which a capital makes a common noun (IsDeterminer)
-    bool romanizedBracket = false;  // in brackets that hold romanized words only (see MarkRomanizedBrackets)
+    bool romanizedBracket = false;  // in brackets that hold romanized words only, or a title after a label's colon
+                                    // (see MarkRomanizedBrackets)
     bool spelledByPlace = false;    // spelled as its neighbours say (SpellingDependsOnPlace): never from the cache
     // A syllable after the first begins with a capital ("Ch'eng-Chu", "CH'ING-SHIH").
     bool capitalAfterHyphen = false;

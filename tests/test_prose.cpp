@@ -530,6 +530,9 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         // says what the lines are.
         {"TY  - BOOK\r\nTI  - Kuo shih ta kang\r\nFAU - Ho, Ping-ti\r\nER  - ",
          "TY  - BOOK\r\nTI  - Guo shi da gang\r\nFAU - He, Bingdi\r\nER  - "},
+        // A catalogue's note names a translation's original after a label.
+        {"Translation of: Hung lou meng. Note: Ho ho ho. Warning: Pan fan.",
+         "Translation of: Hong lou meng. Note: Ho ho ho. Warning: Pan fan."},
         // A BibTeX field's braces part its value from its name as brackets do.
         {"  author = {Ho, Ping-ti and others},", "  author = {He, Bingdi and others},"},
         {"PORCELAIN -- SUNG-YÜAN DYNASTIES\nPainting -- Ming-Ch'ing dynasties",
