@@ -80,6 +80,28 @@ bool SplitPinyin(const Lexicon& lex, std::string_view word, std::size_t count, s
 }
 
 // A value of the word table in lower case (names are stored capitalized).
+// Parts `lower`, a value in lower case, where the run's syllables as read
+// part, if it is they joined (an apostrophe between two aside): "Ma-na-ssu"
+// is "ma", "na", "si" of "manasi", where the longest syllables first would
+// give "man", "a", "si".
+bool PartedAsRead(const Scope& scope, const Run& run, std::string_view lower, std::vector<std::string_view>& parts) {
+    parts.clear();
+    std::size_t at = 0;
+    for (std::uint32_t k = 0; k < run.syllableCount; ++k) {
+        if (k > 0 && at < lower.size() && lower[at] == '\'') ++at;
+        const std::string_view pinyin = scope.w.syllables[run.firstSyllable + k].pinyin;
+        if (pinyin.empty() || lower.substr(at, pinyin.size()) != pinyin) {
+            parts.clear();
+            return false;
+        }
+        parts.push_back(lower.substr(at, pinyin.size()));
+        at += pinyin.size();
+    }
+    if (at == lower.size()) return true;
+    parts.clear();
+    return false;
+}
+
 std::string_view LowerValue(Scope& scope, std::string_view value) {
     std::string& lower = scope.w.value;
     lower.assign(value);
@@ -198,7 +220,8 @@ void SpellWord(Scope& scope, const Run& run, std::string_view value, std::string
         std::size_t to = from;
         while (to < word.size() && (word[to] == '\r' || word[to] == '\n' || word[to] == ' ' || word[to] == '\t')) ++to;
         lineEnd = word.substr(from, to - from);
-        if (!split && !SplitPinyin(scope.lex, LowerValue(scope, value), run.syllableCount, parts)) {
+        if (!split && !PartedAsRead(scope, run, LowerValue(scope, value), parts) &&
+            !SplitPinyin(scope.lex, LowerValue(scope, value), run.syllableCount, parts)) {
             out.append(lineEnd);
             parts.assign(1, LowerValue(scope, value));
             lineEnd = {};

@@ -443,10 +443,6 @@ namespace {
     return true;
 }
 
-}  // namespace
-
-namespace {
-
 // Where a word hyphenated at its line's end goes on: the byte of its next
 // letter, past the line break at byte `i` (LF or CR LF) and the blanks that
 // indent the next line; 0 where no break is there or no letter follows.

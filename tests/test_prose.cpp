@@ -616,7 +616,10 @@ TEST(Prose, DecidesFromTheWholePhrase) {
         {{"It was P'ien Tzu, not T'u Wên-\n   lung, who moved to Shan-\npei in a well-\nknown non-\nChinese case.",
           "It was Pianzi, not Tu Wen-\n   long, who moved to Shan-\nbei in a well-\nknown non-\nChinese case."},
          {"He had been carefully cho-\nsen for the task by a hu-\nman chain.",
-          "He had been carefully cho-\nsen for the task by a hu-\nman chain."}});
+          "He had been carefully cho-\nsen for the task by a hu-\nman chain."},
+         // The word table's value parts where its syllables do, not
+         // where the longest syllables would part it ("Man'a-\nsi").
+         {"From Canton the mission went on to Ma-na-\nssu.", "From Canton the mission went on to Mana-\nsi."}});
     TextOptions listed;
     listed.lines = true;
     ExpectAll({{"The historians of the period include Ho Ping-\nti and others.",
