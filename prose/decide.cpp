@@ -1010,7 +1010,7 @@ bool Plain(const Run& run, std::uint32_t index) { return !run.candidate && !run.
     }
     const std::uint32_t words = sentence.endRun - first;
     if (words < 2 || (words == 2 && !evidence)) return;
-    for (std::uint32_t k = first; k < sentence.endRun; ++k) w.runs[k].romanizedBracket = true;
+    for (std::uint32_t k = first; k < sentence.endRun; ++k) w.runs[k].romanizedPhrase = true;
 }
 
 // Marks the words of brackets that hold a romanized phrase and nothing
@@ -1019,7 +1019,7 @@ bool Plain(const Run& run, std::uint32_t index) { return !run.candidate && !run.
 // (chih hsing ho i)"); and a romanized title after a label's colon (see
 // MarkRomanizedTitle). The English around the brackets says nothing of
 // them.
-void MarkRomanizedBrackets(Scope& scope, const Sentence& sentence) {
+void MarkRomanizedPhrases(Scope& scope, const Sentence& sentence) {
     ScopeWork& w = scope.w;
     if (sentence.endRun <= sentence.firstRun + 1) return;
     // Most sentences hold no bracket nor colon: a search of their bytes says so at once.
@@ -1042,7 +1042,7 @@ void MarkRomanizedBrackets(Scope& scope, const Sentence& sentence) {
             if (romanized && scope.text.substr(run.end).starts_with(')')) break;
         }
         if (!romanized || end == sentence.endRun || end == i || !evidence) continue;
-        for (std::uint32_t k = i; k <= end; ++k) w.runs[k].romanizedBracket = true;
+        for (std::uint32_t k = i; k <= end; ++k) w.runs[k].romanizedPhrase = true;
         i = end;
     }
 }
@@ -1056,7 +1056,7 @@ void MarkRomanizedBrackets(Scope& scope, const Sentence& sentence) {
 void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tokens, bool gather) {
     ScopeWork& w = scope.w;
     tokens.clear();
-    MarkRomanizedBrackets(scope, sentence);
+    MarkRomanizedPhrases(scope, sentence);
     // Whether the sentence holds a word of two or more small letters:
     // asked of its short words in capitals, and found once.
     int smallWords = -1;
@@ -1254,7 +1254,7 @@ void BuildTokens(Scope& scope, const Sentence& sentence, std::vector<Token>& tok
         const std::uint32_t own = evidence ? 1 : 0;
         if (sentence.marked > own || (!scope.options.lines && ParagraphOf(scope, run).marked > own))
             t.Add(kMarkedNearby);
-        if (sentence.words > 0 && 3 * sentence.english >= sentence.words && !gloss && !run.romanizedBracket &&
+        if (sentence.words > 0 && 3 * sentence.english >= sentence.words && !gloss && !run.romanizedPhrase &&
             !(alone && Capital(run)))
             t.Add(kEnglishAround);
     }

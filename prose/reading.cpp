@@ -81,10 +81,8 @@ bool BrokenAtLineEnd(const Scope& scope, std::size_t begin, std::size_t at) {
         i += text[i] == '\xE2' ? 3 : 2;
     else
         return false;
-    if (i < text.size() && text[i] == '\r') ++i;
-    if (i >= text.size() || text[i] != '\n') return false;
-    ++i;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    i = HyphenWrapEnd(text, i);
+    if (i == 0) return false;
     char piece[8];
     std::size_t n = 0;
     for (; i < text.size() && (IsAsciiLower(static_cast<unsigned char>(text[i])) || text[i] == '\''); ++i) {

@@ -443,9 +443,8 @@ namespace {
     return true;
 }
 
-// Where a word hyphenated at its line's end goes on: the byte of its next
-// letter, past the line break at byte `i` (LF or CR LF) and the blanks that
-// indent the next line; 0 where no break is there or no letter follows.
+}  // namespace
+
 std::size_t HyphenWrapEnd(std::string_view text, std::size_t i) {
     if (i < text.size() && text[i] == '\r') ++i;
     if (i >= text.size() || text[i] != '\n') return 0;
@@ -456,6 +455,8 @@ std::size_t HyphenWrapEnd(std::string_view text, std::size_t i) {
     const char32_t next = DecodeAt(text, i, length);
     return IsWordChar(next) && !(next >= '0' && next <= '9') && !ToneOf(next) ? i : 0;
 }
+
+namespace {
 
 // Whether the word hyphenated at byte `hyphen` (from `begin`) makes a
 // common English word with the piece at byte `piece` on the next line, as

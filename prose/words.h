@@ -99,8 +99,8 @@ struct Run {
     bool giles = false;             // ê or ŭ, which only a text that keeps every mark writes
     bool vietnamese = false;        // a letter only Vietnamese writes (see VietnameseLetter)
     bool determiner = false;        // a word after which a capital makes a common noun (IsDeterminer)
-    bool romanizedBracket = false;  // in brackets that hold romanized words only, or a title after a label's colon
-                                    // (see MarkRomanizedBrackets)
+    bool romanizedPhrase = false;   // in brackets that hold romanized words only, or a title after a label's colon
+                                    // (see MarkRomanizedPhrases)
     bool spelledByPlace = false;    // spelled as its neighbours say (SpellingDependsOnPlace): never from the cache
     // A syllable after the first begins with a capital ("Ch'eng-Chu", "CH'ING-SHIH").
     bool capitalAfterHyphen = false;
@@ -334,6 +334,11 @@ struct ScopeWork {
     std::vector<float> scores;  // and their per-word and per-step scores
     std::vector<unsigned char> path;
 };
+
+// Where a word hyphenated at its line's end goes on: the byte of its next
+// letter, past the line break at byte `i` (LF or CR LF) and the blanks that
+// indent the next line; 0 where no break is there or no letter follows.
+std::size_t HyphenWrapEnd(std::string_view text, std::size_t i);
 
 // The spaces a line's wrap reads as (Run::wrap), by the mark before it.
 inline constexpr std::string_view kWraps[] = {" ", ", ", ". ", "; ", ": "};
