@@ -61,6 +61,10 @@ inline bool IsWordChar(char32_t c) {
     return IsNonAsciiWordChar(c);
 }
 
+// A letter a word goes on with past a joining apostrophe, hyphen or line
+// break: a word character, no digit and no tone.
+inline bool GoesOnWord(char32_t c) { return IsWordChar(c) && !IsAsciiDigit(c) && !ToneOf(c); }
+
 // Han characters: the CJK ideographs, their extensions and compatibility forms.
 inline bool IsHan(char32_t c) {
     return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0xF900 && c <= 0xFAFF) ||

@@ -404,10 +404,6 @@ std::size_t EndBeforeSuffix(std::string_view text, std::size_t begin, std::size_
     return end;
 }
 
-}  // namespace
-
-namespace {
-
 // Whether bytes begin..end of `text`, one to three digits, are a list's
 // number: a space or a tab after them, or a full stop or a closing bracket
 // and then one.
@@ -417,10 +413,6 @@ bool ListNumber(std::string_view text, std::size_t begin, std::size_t end) {
     if (end < text.size() && (text[end] == '.' || text[end] == ')')) ++end;
     return end < text.size() && (text[end] == ' ' || text[end] == '\t');
 }
-
-}  // namespace
-
-namespace {
 
 // Whether the entity at byte `i` (see WordEntityAt) goes on the word that
 // ends before it: an escaped letter ("Hs&uuml;eh"), or an escaped apostrophe
@@ -437,7 +429,7 @@ namespace {
     if (!IsApostrophe(c) || !IsWordChar(previous) || IsAsciiDigit(previous) || i + length >= text.size()) return false;
     std::size_t nextLength = 0;
     const char32_t next = DecodeAt(text, i + length, nextLength);
-    if (!IsWordChar(next) || IsAsciiDigit(next) || ToneOf(next)) return false;
+    if (!GoesOnWord(next)) return false;
     previous = next;
     i += length + nextLength;
     return true;
@@ -453,7 +445,7 @@ std::size_t HyphenWrapEnd(std::string_view text, std::size_t i) {
     if (i >= text.size()) return 0;
     std::size_t length = 0;
     const char32_t next = DecodeAt(text, i, length);
-    return IsWordChar(next) && !(next >= '0' && next <= '9') && !ToneOf(next) ? i : 0;
+    return GoesOnWord(next) ? i : 0;
 }
 
 namespace {
@@ -659,7 +651,7 @@ void FindRuns(Scope& scope, bool startsInsideRun) {
                 if (i + length < text.size()) {
                     std::size_t nextLength = 0;
                     const char32_t next = DecodeAt(text, i + length, nextLength);
-                    const bool letter = IsWordChar(next) && !(next >= '0' && next <= '9') && !ToneOf(next);
+                    const bool letter = GoesOnWord(next);
                     if (letter && (c != 0x2013 || IsAsciiLower(next))) {
                         if (next < 0x80 && IsAsciiUpper(next) && IsHyphen(c) &&
                             PrefixBefore(text, run.begin, i, i + length))
